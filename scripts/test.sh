@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the player and its tests in two configurations (plain, and with
+# AddressSanitizer + UndefinedBehaviorSanitizer) and runs the whole suite in both. Exits non-zero when
+# any build or test fails.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh || exit 1
+
+jobs=$(nproc)
+status=0
+run_config() {
+    local dir=$1
+    shift
+    echo "=== $dir: configure and build"
+    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null || return 1
+    cmake --build "$dir" -j "$jobs" || return 1
+    echo "=== $dir: tests"
+    ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 600 || return 1
+}
+
+run_config build -DCMAKE_BUILD_TYPE=RelWithDebInfo || status=1
+run_config build-asan -DCMAKE_BUILD_TYPE=Debug -DMP3ZX_SANITIZE=ON -DMP3ZX_BENCH=OFF || status=1
+
+if [ $status -eq 0 ]; then echo "=== all tests passed"; else echo "=== FAILED"; fi
+exit $status

@@ -1,0 +1,24 @@
+#pragma once
+// The program's text files: lines end with CR LF when written and with LF or CR LF when read.
+// Bytes that are valid UTF-8 are read as UTF-8, any other line as Latin-1, so no byte is dropped.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Decodes one line of outside text: UTF-8 when valid, otherwise Latin-1.
+QString decodeText(const QByteArray& bytes);
+
+// Splits file contents into lines; a final line end adds no empty line. With stopAtCtrlZ a byte 26
+// ends the text.
+QStringList splitTextLines(const QByteArray& contents, bool stopAtCtrlZ = false);
+
+// Reads a whole text file into lines; throws InOutError when it cannot be opened or read.
+QStringList readTextLines(const QString& path, bool stopAtCtrlZ = false);
+
+// Writes lines, each followed by CR LF, to a temporary file beside path and renames it over path, so
+// a crash or a full disk leaves either the old or the new file whole. Throws InOutError.
+void writeTextLinesAtomic(const QString& path, const QStringList& lines);
+
+// Takes at most n characters from the start of s without splitting a surrogate pair.
+QString leftChars(const QString& s, qsizetype n);
