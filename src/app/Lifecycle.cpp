@@ -1,0 +1,117 @@
+#include "app/Lifecycle.h"
+
+#include "app/Player.h"
+#include "app/ProgramFolder.h"
+#include "app/Version.h"
+#include "app/Window.h"
+#include "audio/Bass.h"
+#include "platform/Dialogs.h"
+#include "platform/InstanceChannel.h"
+#include "platform/TextFile.h"
+
+#include <QFileInfo>
+#include <cfenv>
+
+QString upperExtension(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot < 0 ? QString() : name.mid(dot).toUpper();
+}
+
+bool handsOverToRunningInstance(const QString& extension) {
+    return !extension.isEmpty() && QStringLiteral(".MP3.M3U.PLS.XPL").contains(extension);
+}
+
+bool takesArgumentIn(const QString& extension) {
+    return !extension.isEmpty() && QStringLiteral(".MP3.PLS.M3U").contains(extension);
+}
+
+Lifecycle::Start Lifecycle::FormCreate(const QStringList& arguments, const QString& executableFolder) {
+    PlayerState& s = p_.s;
+    // No floating-point operation may trap; ties round to even.
+    std::feclearexcept(FE_ALL_EXCEPT);
+    std::fesetround(FE_TONEAREST);
+
+    s.endingEarly = false;
+    s.levelWarmup = 0;
+    s.display.SongL = QString();
+    s.display.tip = QString();
+    s.windowLeft = 50;
+    s.windowTop = 50;
+
+    s.commandArgument = arguments.value(1);
+    s.argumentExtension = upperExtension(s.commandArgument);
+
+    if (instanztest()) aktivieren();
+    if (s.endingEarly) return Start::EndProcess;
+
+    registerHotKeys();
+    p_.mute.SetMasterMuteValue(false);
+    s.playMode = PLAYMODE_IDLE;
+    s.radioMode = false;
+
+    IBass& bass = p_.bass();
+    if ((bass.BASS_GetVersion() >> 16) != BASSVERSION) {
+        p_.dialogs().message(QStringLiteral("An incorrect version of BASS.DLL was loaded"), MessageIcon::Error);
+        s.endingEarly = true;
+        releaseHotKeys();
+        return Start::EndProcess;
+    }
+    if (!bass.BASS_Init(-1, 44100, 0, nullptr, nullptr))
+        p_.dialogs().message(QStringLiteral("Error initializing audio"), MessageIcon::Error);
+
+    const DWORD volume = bass.BASS_GetVolume();
+    s.initialVolume = volume == BASS_ERROR_DWORD ? 100 : static_cast<int>(volume);
+    s.volumeSetting = s.initialVolume;
+    s.volumeTB.setPosition(s.initialVolume);
+
+    s.display.verL = QStringLiteral("MP3  ZX V") + version_string();
+    s.programFolder = findProgramFolder(executableFolder);
+    s.playlistFolder = s.programFolder;
+    s.display.windowTitle = QStringLiteral("RI3-VEZEZI");
+    // From now on a second start finds this instance. What it hands over goes through the intake once
+    // the window is in front.
+    channel_.setReceiver([&player = p_](const QByteArray& text) {
+        player.window().raiseAndActivate();
+        player.guarded([&] { player.setEingabefeldE(decodeText(text)); });
+    });
+    channel_.listen();
+
+    // From here on a failing step is shown and start-up goes on with the next one, so a bad settings
+    // file cannot cost the command-line file, the drop target or the window position.
+    p_.guarded([&] { p_.window().moveTo(s.windowLeft, s.windowTop); });
+    p_.guarded([&] {
+        if (takesArgumentIn(s.argumentExtension)) p_.setEingabefeldE(s.commandArgument);
+    });
+    return Start::Run;
+}
+
+bool Lifecycle::instanztest() {
+    if (!channel_.findRunning()) return false;
+    p_.s.endingEarly = true;
+    return handsOverToRunningInstance(p_.s.argumentExtension);
+}
+
+void Lifecycle::aktivieren() { channel_.send(p_.s.commandArgument.toUtf8()); }
+
+void Lifecycle::FormCloseQuery() {
+    PlayerState& s = p_.s;
+    p_.guarded([&] { p_.mute.stumm_schalten(false); });
+    p_.trackTimer.stop();
+    p_.radioT.stop();
+    IBass& bass = p_.bass();
+    bass.BASS_ChannelStop(s.fileStream);
+    bass.BASS_ChannelStop(s.radioChannel);
+    bass.BASS_SetVolume(static_cast<DWORD>(s.initialVolume));
+    bass.BASS_Stop();
+    bass.BASS_Free();
+    releaseHotKeys();
+}
+
+void Lifecycle::FormDestroy() {
+    if (p_.s.endingEarly) return;
+}
+
+void Lifecycle::registerHotKeys() {}
+
+void Lifecycle::releaseHotKeys() {}

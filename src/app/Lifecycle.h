@@ -1,0 +1,44 @@
+#pragma once
+// Start-up, the single-instance rule and shutdown of the player.
+
+#include <QString>
+#include <QStringList>
+
+class Player;
+class InstanceChannel;
+
+// The extension of a path with its dot, upper-cased; empty when the file name has no dot.
+QString upperExtension(const QString& path);
+// Whether a second start hands its argument over (".MP3.M3U.PLS.XPL"; empty never matches).
+bool handsOverToRunningInstance(const QString& extension);
+// Whether the first instance takes its argument in (".MP3.PLS.M3U"; empty never matches).
+bool takesArgumentIn(const QString& extension);
+
+class Lifecycle {
+public:
+    Lifecycle(Player& player, InstanceChannel& channel) : p_(player), channel_(channel) {}
+
+    enum class Start { Run, EndProcess };
+
+    // The start-up sequence. EndProcess when another instance runs or the audio library is unusable;
+    // the window is then not shown and the settings are neither read nor written.
+    Start FormCreate(const QStringList& arguments, const QString& executableFolder);
+
+    // instanztest: true when a running instance was found and the argument is to be handed over;
+    // endingEarly is set whenever an instance was found.
+    bool instanztest();
+    // aktivieren: hands the argument to the running instance.
+    void aktivieren();
+
+    // The shutdown sequence; the window may close.
+    void FormCloseQuery();
+    // Writes the settings unless the process ended early.
+    void FormDestroy();
+
+private:
+    void registerHotKeys();
+    void releaseHotKeys();
+
+    Player& p_;
+    InstanceChannel& channel_;
+};

@@ -1,0 +1,126 @@
+#pragma once
+// The player's shared state: the values several operations read and write, what the window shows, and
+// the lists behind the list boxes. One instance lives beside the main window; the operations get it by
+// reference, so they run and are tested without widgets.
+
+#include "app/RangeValue.h"
+#include "app/Shown.h"
+#include "audio/Bass.h"
+#include "library/SongList.h"
+#include "radio/PlaylistEntries.h"
+#include "radio/StationList.h"
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+// playMode values.
+enum PlayModeValue : std::uint8_t {
+    PLAYMODE_SONG = 0,    // a song plays
+    PLAYMODE_IDLE = 1,    // nothing plays (start, paused, ended, paused for the radio)
+    PLAYMODE_RADIO = 2,   // a radio stream was started
+    PLAYMODE_PREVIEW = 3, // the ending preview runs
+};
+
+// The two pictures of the play button.
+enum class PlayPicture { START, STOP };
+
+// The tooltip for long song titles, in window coordinates.
+struct HintBox {
+    bool visible = false;
+    QString text;
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    bool operator==(const HintBox&) const = default;
+};
+
+// What the window shows besides the lists.
+struct DisplayState {
+    Shown<QString> verL;
+    Shown<QString> SongL;
+    Shown<QString> bitrateL{QStringLiteral(" - ")};
+    // The notification-area icon's tip, as handed over (the icon keeps at most 63 characters).
+    Shown<QString> tip;
+    Shown<PlayPicture> PlayB{PlayPicture::START};
+    Shown<QString> dasRadioB{QStringLiteral("Radio")};
+    Shown<QString> leerenB{QStringLiteral("leeren")};
+    Shown<bool> radiosenderLBVisible{false};
+    Shown<bool> radioPanelVisible{false};
+    Shown<bool> senderPVisible{false};
+    Shown<bool> loeschPVisible{false};
+    Shown<QString> loeschL{QStringLiteral("X")};
+    Shown<HintBox> Hilfsanzeige;
+    // The station list editor's text, one station line per entry.
+    Shown<QStringList> radioRE;
+    Shown<QString> windowTitle;
+};
+
+struct PlayerState {
+    // Play state.
+    std::uint8_t playMode = PLAYMODE_IDLE;
+    HSTREAM fileStream = 0;
+    HSTREAM radioChannel = 0;
+
+    // The song that plays.
+    int currentIndex = 0;
+    QString songDisplay;
+    QString bitrateText;
+    DWORD songLengthBytes = 0;
+    int songSeconds = 0;
+    DWORD previewStartBytes = 0;
+    DWORD previewRangeBytes = 0;
+    int previewReturnPosition = 0;
+    bool positionDragging = false;
+
+    // Volume.
+    int volumeSetting = 30;
+    int currentLoudness = 0;
+    int initialVolume = 0;
+
+    // Radio.
+    bool radioMode = false;
+    QString stationName;
+    QString streamURL;
+    bool connectionProblem = false;
+    int reconnectCount = 0;
+    unsigned levelAverage = 0;
+    int levelWarmup = 0;
+
+    // Song list gestures.
+    int rowUnderCursor = 0;
+    int dragStartRow = 0;
+    int dragStartY = 0;
+
+    // Hot keys.
+    bool hotKeyDoublePress = false;
+    int hotKeyPlay = 0;
+    int hotKeyLeiser = 0;
+    int hotKeyLauter = 0;
+
+    // Folders and files.
+    QString programFolder;
+    QString currentFolder;
+    QString playlistFolder;
+    QString playlistFile;
+
+    // Start-up.
+    QString commandArgument;
+    QString argumentExtension;
+    bool endingEarly = false;
+    int windowLeft = 50;
+    int windowTop = 50;
+    bool startInRadio = false;
+
+    // The lists behind the list boxes.
+    SongList songs;            // songLB, dateinamenLB, LautLB
+    StationList stations;      // radiosenderLB, radioLB
+    PlaylistEntries entries;   // sendertitelLB, senderfileLB
+
+    // The two track bars and the levelling check box.
+    RangeValue posTB{0, 1000, 0};
+    RangeValue volumeTB{20, 100, 30};
+    Shown<bool> lautanpassenCB{false};
+
+    DisplayState display;
+};

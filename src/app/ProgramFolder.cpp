@@ -1,0 +1,24 @@
+#include "app/ProgramFolder.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <unistd.h>
+
+namespace {
+
+QString withSlash(QString folder) {
+    if (!folder.endsWith(u'/')) folder += u'/';
+    return folder;
+}
+
+} // namespace
+
+QString findProgramFolder(const QString& executableFolder) {
+    const QByteArray name = QFile::encodeName(executableFolder);
+    if (!executableFolder.isEmpty() && ::access(name.constData(), W_OK) == 0) return withSlash(executableFolder);
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                           QStringLiteral("/mp3zx");
+    QDir().mkpath(config);
+    return withSlash(config);
+}

@@ -1,0 +1,87 @@
+#include "platform/InstanceChannel.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QPointer>
+#include <unistd.h>
+
+namespace {
+
+QString channelPath(const QString& name) {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir(runtime).exists()) return runtime + u'/' + name;
+    return QDir::tempPath() + u'/' + name + u'.' + QString::number(::getuid());
+}
+
+} // namespace
+
+InstanceChannel::InstanceChannel(const QString& name, QObject* parent)
+    : QObject(parent), path_(channelPath(name)) {}
+
+InstanceChannel::~InstanceChannel() = default;
+
+bool InstanceChannel::findRunning(int timeoutMs) const {
+    QLocalSocket socket;
+    socket.connectToServer(path_);
+    const bool found = socket.waitForConnected(timeoutMs);
+    socket.abort();
+    return found;
+}
+
+bool InstanceChannel::send(const QByteArray& text, int timeoutMs) const {
+    const QDeadlineTimer deadline(timeoutMs);
+    QLocalSocket socket;
+    socket.connectToServer(path_);
+    if (!socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) return false;
+    QByteArray message = text;
+    message.append('\0');
+    socket.write(message);
+    while (socket.bytesToWrite() > 0)
+        if (!socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) return false;
+    // The answer comes after the running instance has taken the text in.
+    while (socket.bytesAvailable() < 1)
+        if (!socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) return false;
+    return true;
+}
+
+bool InstanceChannel::listen() {
+    // listen() would silently take the name over from a live instance, so callers test findRunning()
+    // first; what is left here is a stale socket file, which only a crash leaves behind.
+    QLocalServer::removeServer(path_);
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server_->listen(path_)) return false;
+    connect(server_, &QLocalServer::newConnection, this, &InstanceChannel::accept);
+    return true;
+}
+
+void InstanceChannel::accept() {
+    while (QLocalSocket* socket = server_->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readFrom(socket); });
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        if (socket->bytesAvailable() > 0) readFrom(socket);
+    }
+}
+
+void InstanceChannel::readFrom(QLocalSocket* socket) {
+    // A text ends at its zero byte; a connection that only looks for the instance sends nothing.
+    QByteArray buffered = socket->property("buffered").toByteArray() + socket->readAll();
+    const qsizetype end = buffered.indexOf('\0');
+    if (end < 0) {
+        constexpr qsizetype maxText = 64 * 1024;
+        if (buffered.size() > maxText) socket->abort();
+        else socket->setProperty("buffered", buffered);
+        return;
+    }
+    socket->setProperty("buffered", QByteArray());
+    // The receiver may let the event loop run; the sender may have given up and gone meanwhile.
+    const QPointer<QLocalSocket> guard(socket);
+    if (receiver_) receiver_(buffered.left(end));
+    if (guard && socket->state() == QLocalSocket::ConnectedState) {
+        socket->write("\1", 1);
+        socket->flush();
+        socket->disconnectFromServer();
+    }
+}

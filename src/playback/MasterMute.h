@@ -1,0 +1,26 @@
+#pragma once
+// The sound card's master mute. A machine without a mixer or without a mute switch must still play:
+// the failure is reported once per run on standard error and the caller goes on.
+
+class IMixer;
+
+class MasterMute {
+public:
+    MasterMute(IMixer& mixer, const bool& hotKeyDoublePress) : mixer_(mixer), hotKeyDoublePress_(hotKeyDoublePress) {}
+
+    // Looks up the master switch; 0 on success, else the mixer's error number.
+    int GetMasterMute();
+    // Mutes (true) or unmutes (false) the master output.
+    void SetMasterMuteValue(bool muted);
+    // Unmutes, unless the last use of the play hot key was a double press; then mutes only if asked.
+    void stumm_schalten(bool mute);
+
+    // The message reported for a mixer failure.
+    static const char* failureFormat() { return "SetMasterMuteValue failure, multimedia system error #%d"; }
+    bool failureReported() const { return failureReported_; }
+
+private:
+    IMixer& mixer_;
+    const bool& hotKeyDoublePress_;
+    bool failureReported_ = false;
+};

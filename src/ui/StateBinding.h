@@ -1,0 +1,27 @@
+#pragma once
+// Ties widgets to the player's state: what the state holds, the widget shows, and what the user
+// changes in a widget goes back into the state.
+
+#include "app/RangeValue.h"
+#include "app/Shown.h"
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+class QLabel;
+class QAbstractButton;
+class QAbstractSlider;
+class QListView;
+class QPlainTextEdit;
+class RowListModelBase;
+
+void bindText(Shown<QString>& value, QLabel* label);
+void bindText(Shown<QString>& value, QAbstractButton* button);
+void bindVisible(Shown<bool>& value, QWidget* widget);
+void bindCheck(Shown<bool>& value, QAbstractButton* box);
+void bindRange(RangeValue& value, QAbstractSlider* slider);
+// Shows the model in the list view with rows 13 pixels high and keeps the selection in step.
+void bindList(RowListModelBase& model, QListView* view);
+// The editor shows the lines; what the user types becomes the lines.
+void bindLines(Shown<QStringList>& lines, QPlainTextEdit* editor);

@@ -1,0 +1,291 @@
+#include "ui/TForm1.h"
+
+#include "ui/Pictures.h"
+#include "ui/StateBinding.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QPushButton>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QTreeView>
+
+namespace {
+
+// The raised frame around the client area.
+constexpr int frameWidth = 2;
+const QColor skyBlue(0xA6, 0xCA, 0xF0);
+
+template <class W>
+W* place(W* widget, int left, int top, int width, int height) {
+    widget->setGeometry(left, top, width, height);
+    return widget;
+}
+
+QLabel* label(QWidget* parent, const QString& text) {
+    auto* l = new QLabel(text, parent);
+    l->setTextFormat(Qt::PlainText);
+    return l;
+}
+
+QPushButton* button(QWidget* parent, const QString& text, int left, int top, int width = 75, int height = 25) {
+    return place(new QPushButton(text, parent), left, top, width, height);
+}
+
+} // namespace
+
+TForm1::TForm1(PlatformServices services, InstanceChannel& channel, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+    player_ = std::make_unique<Player>(
+        Services{services.bass, services.mixer, services.hotKeys, services.dialogs, *this});
+    lifecycle_ = std::make_unique<Lifecycle>(*player_, channel);
+
+    QFont windowFont = font();
+    windowFont.setPixelSize(11);
+    setFont(windowFont);
+    setFixedSize(840 + 2 * frameWidth, 220 + 2 * frameWidth);
+    setWindowIcon(programIcon());
+
+    client = new QWidget(this);
+    client->setGeometry(frameWidth, frameWidth, 840, 220);
+    client->setAutoFillBackground(true);
+    QPalette buttonFace = client->palette();
+    buttonFace.setColor(QPalette::Window, buttonFace.color(QPalette::Button));
+    client->setPalette(buttonFace);
+
+    createControls();
+    createPanels();
+    bindState();
+}
+
+TForm1::~TForm1() {
+    // Closing may not have run (a process that ends during start-up); the settings are written only
+    // after a start that got that far.
+    if (started_) lifecycle_->FormDestroy();
+}
+
+Lifecycle::Start TForm1::start(const QStringList& arguments, const QString& executableFolder) {
+    const Lifecycle::Start result = lifecycle_->FormCreate(arguments, executableFolder);
+    started_ = result == Lifecycle::Start::Run;
+    return result;
+}
+
+void TForm1::createControls() {
+    QFont bold = font();
+    bold.setBold(true);
+
+    verL = place(label(client, QString()), 48, 0, 105, 20);
+    SongL = place(label(client, QString()), 152, 0, 641, 20);
+    SongL->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    for (QLabel* strip : {verL, SongL}) {
+        strip->setFont(bold);
+        strip->setAutoFillBackground(true);
+        QPalette p = strip->palette();
+        p.setColor(QPalette::Window, skyBlue);
+        strip->setPalette(p);
+    }
+    verL->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    bitrateL = place(label(client, QStringLiteral(" - ")), 792, 0, 25, 20);
+    bitrateL->setAlignment(Qt::AlignCenter);
+    exitB = button(client, QStringLiteral("X"), 821, 0, 20, 20);
+    exitB->setFont(bold);
+
+    sortL = place(label(client, QStringLiteral("sortiert nach:")), 388, 20, 72, 13);
+    sortNameL = place(label(client, QStringLiteral("Name")), 464, 20, 36, 13);
+    sortDateL = place(label(client, QStringLiteral("Datum")), 504, 20, 40, 13);
+
+    rueckB = button(client, QString(), 8, 40, 36, 25);
+    rueckB->setIcon(previousPicture());
+    PlayB = button(client, QString(), 48, 40, 52, 25);
+    PlayB->setIcon(startPicture());
+    vorB = button(client, QString(), 104, 40, 40, 25);
+    vorB->setIcon(nextPicture());
+    for (QPushButton* b : {rueckB, PlayB, vorB}) b->setIconSize(QSize(16, 16));
+
+    posTB = place(new QSlider(Qt::Horizontal, client), 0, 72, 150, 25);
+    posTB->setRange(0, 1000);
+    lautanpassenCB = place(new QCheckBox(QStringLiteral("Lautstärle anpassen"), client), 8, 130, 116, 29);
+    volumeTB = place(new QSlider(Qt::Horizontal, client), 0, 168, 150, 25);
+    volumeTB->setRange(20, 100);
+    volumeTB->setValue(30);
+
+    ShellTreeView1 = place(new QTreeView(client), 160, 32, 220, 150);
+    FileList1 = place(new QTreeView(client), 384, 32, 217, 150);
+    songLB = place(new QListView(client), 608, 32, 225, 150);
+    radiosenderLB = place(new QListView(client), 608, 32, 225, 150);
+    radiosenderLB->hide();
+
+    playlisteB = button(client, QStringLiteral("Playliste"), 176, 192);
+    alleB = button(client, QStringLiteral("alle"), 384, 192);
+    TaskbarL = place(label(client, QStringLiteral(" T a s k b a r")), 464, 184, 154, 32);
+    QFont arial(QStringLiteral("Arial"));
+    arial.setPixelSize(27);
+    TaskbarL->setFont(arial);
+    QPalette grey = TaskbarL->palette();
+    grey.setColor(QPalette::WindowText, Qt::gray);
+    TaskbarL->setPalette(grey);
+    leerenB = button(client, QStringLiteral("leeren"), 640, 192);
+    dasRadioB = button(client, QStringLiteral("Radio"), 760, 192);
+
+    Hilfsanzeige = new QLineEdit(client);
+    Hilfsanzeige->setReadOnly(true);
+    Hilfsanzeige->setFocusPolicy(Qt::NoFocus);
+    Hilfsanzeige->setFixedHeight(21);
+    QPalette yellow = Hilfsanzeige->palette();
+    yellow.setColor(QPalette::Base, Qt::yellow);
+    Hilfsanzeige->setPalette(yellow);
+    Hilfsanzeige->hide();
+}
+
+void TForm1::createPanels() {
+    // The station list editor covers the file list and the station list.
+    radioPanel = place(new QFrame(client), 384, 32, 449, 158);
+    radioPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    radioPanel->setAutoFillBackground(true);
+    radioRE = place(new QPlainTextEdit(radioPanel), 2, 2, 340, 154);
+    radioRE->setLineWrapMode(QPlainTextEdit::NoWrap);
+    radioRE->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    radiolistesaveB = button(radioPanel, QStringLiteral("speichern"), 348, 4, 96);
+    radiolisteexitB = button(radioPanel, QStringLiteral("exit"), 348, 32, 96);
+    radiolisteladenB = button(radioPanel, QStringLiteral("update vom Server "), 348, 72, 96);
+    anhaengenRB = place(new QRadioButton(QStringLiteral("anhängen"), radioPanel), 348, 100, 96, 20);
+    ueberschrRB = place(new QRadioButton(QStringLiteral("überschreiben"), radioPanel), 348, 122, 96, 20);
+    anhaengenRB->setChecked(true);
+    radioPanel->hide();
+
+    // The playlist entries panel lies over the folder tree.
+    senderP = place(new QFrame(client), 160, 32, 220, 158);
+    senderP->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    senderP->setAutoFillBackground(true);
+    sendertitelLB = place(new QListView(senderP), 2, 2, 216, 124);
+    senderlisteexitB = button(senderP, QStringLiteral("exit"), 4, 130, 60);
+    senderspeichernB = button(senderP, QStringLiteral("Sender hinzufügen"), 70, 130, 144);
+    senderP->hide();
+
+    // The delete confirmation lies over the file list.
+    loeschP = place(new QFrame(client), 416, 40, 185, 89);
+    loeschP->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    loeschP->setAutoFillBackground(true);
+    loeschL1 = place(label(loeschP, QStringLiteral("Datei:")), 8, 4, 170, 14);
+    loeschL = place(label(loeschP, QStringLiteral("X")), 8, 20, 170, 14);
+    QPalette red = loeschL->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    loeschL->setPalette(red);
+    loeschL2 = place(label(loeschP, QStringLiteral("löschen?")), 8, 36, 170, 14);
+    jaB = button(loeschP, QStringLiteral("ja"), 8, 56, 75);
+    neinB = button(loeschP, QStringLiteral("nein"), 100, 56, 75);
+    loeschP->hide();
+}
+
+void TForm1::bindState() {
+    PlayerState& s = player_->s;
+    DisplayState& d = s.display;
+    bindText(d.verL, verL);
+    bindText(d.SongL, SongL);
+    bindText(d.bitrateL, bitrateL);
+    bindText(d.dasRadioB, dasRadioB);
+    bindText(d.leerenB, leerenB);
+    bindText(d.loeschL, loeschL);
+    bindVisible(d.radiosenderLBVisible, radiosenderLB);
+    bindVisible(d.radioPanelVisible, radioPanel);
+    bindVisible(d.senderPVisible, senderP);
+    bindVisible(d.loeschPVisible, loeschP);
+    d.PlayB.onChange([this](PlayPicture picture) {
+        PlayB->setIcon(picture == PlayPicture::START ? startPicture() : stopPicture());
+    });
+    d.windowTitle.onChange([this](const QString& title) { setWindowTitle(title); });
+    d.Hilfsanzeige.onChange([this](const HintBox& hint) {
+        Hilfsanzeige->setText(hint.text);
+        Hilfsanzeige->setGeometry(hint.left, hint.top, hint.width, 21);
+        Hilfsanzeige->setVisible(hint.visible);
+        Hilfsanzeige->raise();
+    });
+    bindLines(d.radioRE, radioRE);
+
+    bindList(s.songs, songLB);
+    bindList(s.stations, radiosenderLB);
+    bindList(s.entries, sendertitelLB);
+    bindRange(s.posTB, posTB);
+    bindRange(s.volumeTB, volumeTB);
+    bindCheck(s.lautanpassenCB, lautanpassenCB);
+
+    connect(exitB, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (!closed_ && started_) lifecycle_->FormCloseQuery();
+    closed_ = true;
+    event->accept();
+}
+
+void TForm1::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    QStyleOptionFrame frame;
+    frame.initFrom(this);
+    frame.rect = rect();
+    frame.lineWidth = frameWidth;
+    frame.state |= QStyle::State_Raised;
+    style()->drawPrimitive(QStyle::PE_Frame, &frame, &painter, this);
+}
+
+void TForm1::moveTo(int left, int top) { move(left, top); }
+
+QPoint TForm1::position() const { return pos(); }
+
+int TForm1::width() const { return client->width(); }
+
+bool TForm1::isShown() const { return isVisible(); }
+
+void TForm1::showWindow() { show(); }
+
+void TForm1::hideWindow() { hide(); }
+
+void TForm1::raiseAndActivate() {
+    if (isMinimized()) showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+void TForm1::closeWindow() { close(); }
+
+void TForm1::focus(FocusTarget target) {
+    switch (target) {
+    case FocusTarget::SongList:
+        songLB->setFocus();
+        break;
+    case FocusTarget::FileList:
+        FileList1->setFocus();
+        break;
+    case FocusTarget::FolderTree:
+        ShellTreeView1->setFocus();
+        break;
+    case FocusTarget::NeinButton:
+        neinB->setFocus();
+        break;
+    }
+}
+
+void TForm1::setBusy(bool busy) {
+    if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
+    else QApplication::restoreOverrideCursor();
+}
+
+int TForm1::textWidth(const QString& text) const { return QFontMetrics(font()).horizontalAdvance(text); }
+
+int TForm1::songListTopIndex() const {
+    const QModelIndex top = songLB->indexAt(QPoint(1, 1));
+    return top.isValid() ? top.row() : 0;
+}
+
+void TForm1::processEvents() { QCoreApplication::processEvents(); }

@@ -1,0 +1,117 @@
+#pragma once
+// The player's one window: borderless, 840 x 220 client pixels, with every control at its place. It
+// owns the Player, shows its state and forwards the controls' events to the player's operations.
+
+#include "app/Lifecycle.h"
+#include "app/Player.h"
+#include "app/Window.h"
+
+#include <QWidget>
+#include <memory>
+
+class QLabel;
+class QListView;
+class QPushButton;
+class QLineEdit;
+class QFrame;
+class QPlainTextEdit;
+class QRadioButton;
+class QSlider;
+class QCheckBox;
+class QTreeView;
+class InstanceChannel;
+
+// The platform services the window hands to its Player (the window itself is the fifth).
+struct PlatformServices {
+    IBass& bass;
+    IMixer& mixer;
+    IHotKeySource& hotKeys;
+    IDialogs& dialogs;
+};
+
+class TForm1 : public QWidget, public IWindow {
+    Q_OBJECT
+public:
+    TForm1(PlatformServices services, InstanceChannel& channel, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Runs the start-up sequence; EndProcess when this process is to end without showing the window.
+    Lifecycle::Start start(const QStringList& arguments, const QString& executableFolder);
+
+    Player& player() { return *player_; }
+
+    // IWindow
+    void moveTo(int left, int top) override;
+    QPoint position() const override;
+    int width() const override;
+    bool isShown() const override;
+    void showWindow() override;
+    void hideWindow() override;
+    void raiseAndActivate() override;
+    void closeWindow() override;
+    void focus(FocusTarget target) override;
+    void setBusy(bool busy) override;
+    int textWidth(const QString& text) const override;
+    int songListTopIndex() const override;
+    void processEvents() override;
+
+    // The controls, under the names the rest of the program uses for them.
+    QWidget* client = nullptr;
+    QLabel* verL = nullptr;
+    QLabel* SongL = nullptr;
+    QLabel* bitrateL = nullptr;
+    QPushButton* exitB = nullptr;
+    QLabel* sortL = nullptr;
+    QLabel* sortNameL = nullptr;
+    QLabel* sortDateL = nullptr;
+    QPushButton* rueckB = nullptr;
+    QPushButton* PlayB = nullptr;
+    QPushButton* vorB = nullptr;
+    QSlider* posTB = nullptr;
+    QCheckBox* lautanpassenCB = nullptr;
+    QSlider* volumeTB = nullptr;
+    QTreeView* ShellTreeView1 = nullptr;
+    QTreeView* FileList1 = nullptr;
+    QListView* songLB = nullptr;
+    QListView* radiosenderLB = nullptr;
+    QPushButton* playlisteB = nullptr;
+    QPushButton* alleB = nullptr;
+    QLabel* TaskbarL = nullptr;
+    QPushButton* leerenB = nullptr;
+    QPushButton* dasRadioB = nullptr;
+    QLineEdit* Hilfsanzeige = nullptr;
+
+    QFrame* radioPanel = nullptr;
+    QPlainTextEdit* radioRE = nullptr;
+    QPushButton* radiolistesaveB = nullptr;
+    QPushButton* radiolisteexitB = nullptr;
+    QPushButton* radiolisteladenB = nullptr;
+    QRadioButton* anhaengenRB = nullptr;
+    QRadioButton* ueberschrRB = nullptr;
+
+    QFrame* senderP = nullptr;
+    QListView* sendertitelLB = nullptr;
+    QPushButton* senderlisteexitB = nullptr;
+    QPushButton* senderspeichernB = nullptr;
+
+    QFrame* loeschP = nullptr;
+    QLabel* loeschL1 = nullptr;
+    QLabel* loeschL = nullptr;
+    QLabel* loeschL2 = nullptr;
+    QPushButton* jaB = nullptr;
+    QPushButton* neinB = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void createControls();
+    void createPanels();
+    void bindState();
+
+    std::unique_ptr<Player> player_;
+    std::unique_ptr<Lifecycle> lifecycle_;
+    bool started_ = false;
+    bool closed_ = false;
+};

@@ -1,0 +1,179 @@
+#include "app/Lifecycle.h"
+#include "app/Version.h"
+#include "platform/InstanceChannel.h"
+#include "support/PlayerHarness.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+// Each test gets its own runtime folder, so its instance channel meets no other test's.
+class LifecycleTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(runtime.isValid());
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    }
+
+    Lifecycle::Start start(PlayerHarness& h, InstanceChannel& channel, const QString& argument = QString()) {
+        Lifecycle lifecycle(h.player, channel);
+        QStringList args{QStringLiteral("mp3zx")};
+        if (!argument.isEmpty()) args << argument;
+        return lifecycle.FormCreate(args, programFolder.path());
+    }
+
+    QTemporaryDir runtime;
+    QTemporaryDir programFolder;
+};
+
+TEST(VersionTest, JoinsMajorMinorAndRelease) {
+    EXPECT_EQ(version_string(), QStringLiteral("5.4.1"));
+    EXPECT_EQ(versionText(10, 0, 23), QStringLiteral("10.0.23"));
+    EXPECT_EQ(versionText(0, 0, 0), QString());
+}
+
+TEST(ExtensionTest, UpperCasedAndMatchedAsSubstring) {
+    EXPECT_EQ(upperExtension(QStringLiteral("/m/Liste.M3u")), QStringLiteral(".M3U"));
+    EXPECT_EQ(upperExtension(QStringLiteral("/m/a.b/noext")), QString());
+    EXPECT_EQ(upperExtension(QStringLiteral("/m/x.tar.gz")), QStringLiteral(".GZ"));
+
+    for (const char* ext : {".MP3", ".M3U", ".PLS", ".XPL", ".M3", ".P"})
+        EXPECT_TRUE(handsOverToRunningInstance(QString::fromLatin1(ext))) << ext;
+    EXPECT_FALSE(handsOverToRunningInstance(QString()));
+    EXPECT_FALSE(handsOverToRunningInstance(QStringLiteral(".TXT")));
+
+    EXPECT_TRUE(takesArgumentIn(QStringLiteral(".M3U")));
+    EXPECT_TRUE(takesArgumentIn(QStringLiteral(".PLS")));
+    EXPECT_FALSE(takesArgumentIn(QStringLiteral(".XPL")));
+    EXPECT_FALSE(takesArgumentIn(QString()));
+}
+
+TEST_F(LifecycleTest, FirstStartShowsVersionTitleAndDefaults) {
+    PlayerHarness h;
+    h.bass.volume = 70;
+    InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
+    ASSERT_EQ(start(h, channel), Lifecycle::Start::Run);
+
+    EXPECT_EQ(h.s.display.verL.get(), QStringLiteral("MP3  ZX V5.4.1"));
+    EXPECT_EQ(h.s.display.windowTitle.get(), QStringLiteral("RI3-VEZEZI"));
+    EXPECT_EQ(h.window.pos, QPoint(50, 50));
+    EXPECT_EQ(h.s.playMode, PLAYMODE_IDLE);
+    EXPECT_FALSE(h.s.radioMode);
+    EXPECT_FALSE(h.s.endingEarly);
+    EXPECT_EQ(h.s.initialVolume, 70);
+    EXPECT_EQ(h.s.volumeTB.position(), 70);
+    EXPECT_TRUE(h.bass.called("BASS_Init(-1,44100)"));
+    EXPECT_EQ(h.s.programFolder, programFolder.path() + u'/');
+    EXPECT_EQ(h.s.playlistFolder, h.s.programFolder);
+    EXPECT_TRUE(h.dialogs.messages.empty());
+    // The master output is unmuted at start.
+    EXPECT_EQ(h.mixer.muted, std::optional<bool>(false));
+}
+
+TEST_F(LifecycleTest, WrongEngineVersionEndsTheProcessWithItsMessage) {
+    PlayerHarness h;
+    h.bass.version = 0x02040000;
+    InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
+    EXPECT_EQ(start(h, channel), Lifecycle::Start::EndProcess);
+    ASSERT_EQ(h.dialogs.messages.size(), 1u);
+    EXPECT_EQ(h.dialogs.messages[0].text, QStringLiteral("An incorrect version of BASS.DLL was loaded"));
+    EXPECT_EQ(h.dialogs.messages[0].icon, MessageIcon::Error);
+    EXPECT_TRUE(h.s.endingEarly);
+    EXPECT_FALSE(h.bass.called("BASS_Init"));
+}
+
+TEST_F(LifecycleTest, FailedInitialisationIsReportedAndStartGoesOn) {
+    PlayerHarness h;
+    h.bass.initResult = 0;
+    InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
+    EXPECT_EQ(start(h, channel), Lifecycle::Start::Run);
+    ASSERT_EQ(h.dialogs.messages.size(), 1u);
+    EXPECT_EQ(h.dialogs.messages[0].text, QStringLiteral("Error initializing audio"));
+    EXPECT_EQ(h.s.display.windowTitle.get(), QStringLiteral("RI3-VEZEZI"));
+}
+
+TEST_F(LifecycleTest, SecondStartHandsItsMp3OverAndEndsEarly) {
+    PlayerHarness first;
+    InstanceChannel firstChannel(QStringLiteral("RI3-VEZEZI"));
+    ASSERT_EQ(start(first, firstChannel), Lifecycle::Start::Run);
+
+    // The second start runs in this process too; the first instance answers from the event loop, so the
+    // hand-over is driven from a second thread here.
+    PlayerHarness second;
+    InstanceChannel secondChannel(QStringLiteral("RI3-VEZEZI"));
+    Lifecycle secondLifecycle(second.player, secondChannel);
+    second.s.commandArgument = QStringLiteral("/musik/Titel.mp3");
+    second.s.argumentExtension = upperExtension(second.s.commandArgument);
+    ASSERT_TRUE(secondChannel.findRunning());
+
+    std::atomic<bool> sent{false};
+    std::thread sender([&] {
+        InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
+        sent = channel.send(QByteArray("/musik/Titel.mp3"));
+    });
+    (void)QTest::qWaitFor([&] { return first.player.eingabefeldE() == QStringLiteral("/musik/Titel.mp3"); }, 5000);
+    sender.join();
+    EXPECT_TRUE(sent);
+    EXPECT_EQ(first.player.eingabefeldE(), QStringLiteral("/musik/Titel.mp3"));
+    EXPECT_EQ(first.window.raised, 1);
+    EXPECT_TRUE(secondLifecycle.instanztest());
+    EXPECT_TRUE(second.s.endingEarly);
+}
+
+TEST_F(LifecycleTest, SecondStartWithoutArgumentEndsWithoutHandingOver) {
+    PlayerHarness first;
+    InstanceChannel firstChannel(QStringLiteral("RI3-VEZEZI"));
+    ASSERT_EQ(start(first, firstChannel), Lifecycle::Start::Run);
+
+    for (const QString& argument : {QString(), QStringLiteral("/tmp/notes.txt")}) {
+        PlayerHarness second;
+        InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
+        Lifecycle lifecycle(second.player, channel);
+        second.s.argumentExtension = upperExtension(argument);
+        EXPECT_FALSE(lifecycle.instanztest());
+        EXPECT_TRUE(second.s.endingEarly);
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(first.window.raised, 0);
+    EXPECT_EQ(first.player.eingabefeldE(), QStringLiteral("eingabefeldE"));
+}
+
+TEST_F(LifecycleTest, StaleSocketOfACrashedInstanceDoesNotBlockTheStart) {
+    InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
+    QFile stale(channel.socketPath());
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.close();
+    EXPECT_FALSE(channel.findRunning(200));
+    PlayerHarness h;
+    ASSERT_EQ(start(h, channel), Lifecycle::Start::Run);
+    InstanceChannel probe(QStringLiteral("RI3-VEZEZI"));
+    EXPECT_TRUE(probe.findRunning());
+}
+
+TEST_F(LifecycleTest, ShutdownStopsStreamsRestoresVolumeAndFreesTheEngine) {
+    PlayerHarness h;
+    h.bass.volume = 64;
+    InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
+    Lifecycle lifecycle(h.player, channel);
+    ASSERT_EQ(lifecycle.FormCreate({QStringLiteral("mp3zx")}, programFolder.path()), Lifecycle::Start::Run);
+    h.s.fileStream = 7;
+    h.s.radioChannel = 9;
+    h.player.trackTimer.start();
+    h.player.radioT.start();
+    h.bass.calls.clear();
+
+    lifecycle.FormCloseQuery();
+    EXPECT_FALSE(h.player.trackTimer.isActive());
+    EXPECT_FALSE(h.player.radioT.isActive());
+    const std::vector<std::string> expected{"BASS_ChannelStop(7)", "BASS_ChannelStop(9)", "BASS_SetVolume(64)",
+                                            "BASS_Stop", "BASS_Free"};
+    EXPECT_EQ(h.bass.calls, expected);
+}
+
+} // namespace
