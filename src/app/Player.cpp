@@ -10,7 +10,15 @@ Player::Player(Services services, QObject* parent)
     radioT.setInterval(3000);
     radioLautT.setInterval(100);
     mute_timer.setInterval(200);
+    connect(&trackTimer, &QTimer::timeout, this, [this] { guarded([this] { seq.trackTimerTimer(); }); });
+    connect(&lauttimer, &QTimer::timeout, this, [this] { guarded([this] { volume.lauttimerTimer(); }); });
+    connect(&radioT, &QTimer::timeout, this, [this] { guarded([this] { radio.radioTTimer(); }); });
+    connect(&radioLautT, &QTimer::timeout, this, [this] { guarded([this] { levelFollower.radioLautTTimer(); }); });
+    s.posTB.onChange([this](int) { guarded([this] { seq.posTBChange(); }); });
+    s.volumeTB.onChange([this](int) { guarded([this] { volume.volumeTBChange(); }); });
 }
+
+void Player::fetchStationPlaylist(const QString&) {}
 
 Player::~Player() = default;
 

@@ -4,7 +4,15 @@
 // Player over fakes of the services.
 
 #include "app/PlayerState.h"
+#include "library/SongListEditor.h"
+#include "playback/ChannelControl.h"
+#include "playback/LoudnessMeter.h"
 #include "playback/MasterMute.h"
+#include "playback/PlaySequencer.h"
+#include "playback/VolumeControl.h"
+#include "radio/LevelFollower.h"
+#include "radio/RadioPlayback.h"
+#include "radio/StationEditor.h"
 
 #include <QObject>
 #include <QTimer>
@@ -52,7 +60,19 @@ public:
     QTimer radioLautT;
     QTimer mute_timer;
 
+    // The operations of each subsystem; they reach each other through the player.
     MasterMute mute;
+    ChannelControl channel{*this};
+    PlaySequencer seq{*this};
+    VolumeControl volume{*this};
+    LoudnessMeter loudness{*this};
+    SongListEditor songList{*this};
+    RadioPlayback radio{*this};
+    LevelFollower levelFollower{*this};
+    StationEditor editor{*this};
+
+    // Fetches a station's playlist into "temp.tmp"; its end runs radio.HTTPGet1DoneFile or HTTPGet1Error.
+    void fetchStationPlaylist(const QString& url);
 
 private:
     Services services_;

@@ -1,0 +1,116 @@
+#include "library/SongListEditor.h"
+
+#include "app/Player.h"
+#include "app/Window.h"
+
+#include <cstdlib>
+
+QString foldDriveLetter(const QString& path) {
+    if (path.size() >= 2 && path[0] >= u'A' && path[0] <= u'Z' && path[1] == u':')
+        return path[0].toLower() + path.mid(1);
+    return path;
+}
+
+QString titleOfPath(const QString& path) {
+    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+    return name.left(std::max<qsizetype>(0, name.size() - 4));
+}
+
+void SongListEditor::neuen_song_eintragen(const QString& path) {
+    if (path.isEmpty()) return;
+    PlayerState& s = p_.s;
+    const QString folded = foldDriveLetter(path);
+    bool duplicate = false;
+    for (const Song& song : s.songs.rows())
+        if (foldDriveLetter(song.path) == folded) duplicate = true;
+    if (!duplicate) {
+        const bool levelling = s.lautanpassenCB;
+        s.songs.append({titleOfPath(folded), folded, levelling ? QStringLiteral("x") : QStringLiteral("30")});
+        // The new title is drawn before a measurement starts; handlers that run here see whole rows.
+        p_.window().processEvents();
+        if (levelling) p_.loudness.lauttest(s.songs.count() - 1);
+    }
+    neuen_song_starten();
+}
+
+void SongListEditor::neuen_song_starten() {
+    PlayerState& s = p_.s;
+    if (s.playMode != PLAYMODE_IDLE && s.playMode != PLAYMODE_RADIO) return;
+    if (s.radioMode) p_.radio.dasRadioBClick();
+    s.songs.setSelected(s.songs.count() - 1);
+    p_.seq.playsong();
+}
+
+void SongListEditor::song_aus_listen_entfernen() {
+    PlayerState& s = p_.s;
+    const int r = s.rowUnderCursor;
+    if (!s.songs.isRow(r)) return;
+    if (r == s.currentIndex) p_.seq.nextsong();
+    s.songs.remove(r);
+    if (s.songs.count() == 0) {
+        p_.bass().BASS_ChannelStop(s.fileStream);
+        return;
+    }
+    if (r <= s.currentIndex) --s.currentIndex;
+    s.songs.setSelected(s.currentIndex);
+    if (s.currentIndex == s.songs.count() - 1 && r > s.currentIndex) p_.seq.playsong();
+}
+
+void SongListEditor::removeUnplayable(int row) {
+    PlayerState& s = p_.s;
+    if (!s.songs.isRow(row)) return;
+    s.songs.remove(row);
+    if (row < s.currentIndex) --s.currentIndex;
+}
+
+void SongListEditor::leerenBClick() {
+    PlayerState& s = p_.s;
+    if (s.radioMode) {
+        p_.editor.radioCBDblClick();
+        return;
+    }
+    s.songs.clear();
+}
+
+void SongListEditor::songLBMouseMove(bool leftButtonHeld, int x, int y) {
+    p_.s.rowUnderCursor = p_.window().songListTopIndex() + y / songRowHeight;
+    if (leftButtonHeld) return;
+    updateHint(x, y);
+}
+
+void SongListEditor::updateHint(int x, int y) {
+    PlayerState& s = p_.s;
+    HintBox hint = s.display.Hilfsanzeige.get();
+    if (!s.songs.isRow(s.rowUnderCursor)) {
+        hint.visible = false;
+        s.display.Hilfsanzeige = hint;
+        return;
+    }
+    const QString title = s.songs.songLB(s.rowUnderCursor);
+    const int w = static_cast<int>(title.size()) * 11 / 2;
+    if (y >= songListHeight - 9 || x < 10 || x > songListWidth - 10 || y < 4 || w < songListWidth) {
+        hint.visible = false;
+    } else {
+        hint = {true, title, p_.window().width() - w, y + 39, w};
+    }
+    s.display.Hilfsanzeige = hint;
+}
+
+void SongListEditor::songLBMouseDown(int y) {
+    p_.s.dragStartRow = p_.s.songs.selected();
+    p_.s.dragStartY = y;
+}
+
+void SongListEditor::songLBMouseUp(int x, int y) {
+    PlayerState& s = p_.s;
+    if (x < 2 || x > songListWidth - 2) {
+        song_aus_listen_entfernen();
+    } else if (std::abs(s.dragStartY - y) >= 1) {
+        if (s.songs.isRow(s.rowUnderCursor) && s.songs.isRow(s.dragStartRow)) {
+            s.songs.move(s.dragStartRow, s.rowUnderCursor);
+            s.songs.setSelected(s.currentIndex);
+        }
+    } else {
+        p_.seq.playsong();
+    }
+}

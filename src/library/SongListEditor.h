@@ -1,0 +1,42 @@
+#pragma once
+// Entering, removing, moving and clearing songs, and the song list's pointer gestures and tooltip.
+
+#include <QString>
+
+class Player;
+
+// The stored form of a path: a drive-letter form "X:…" gets a lower-case letter; anything else stays.
+QString foldDriveLetter(const QString& path);
+// The title of a path: its file name without the last four characters.
+QString titleOfPath(const QString& path);
+
+// The song list box's outer size and row height.
+constexpr int songListWidth = 225;
+constexpr int songListHeight = 150;
+constexpr int songRowHeight = 13;
+
+class SongListEditor {
+public:
+    explicit SongListEditor(Player& player) : p_(player) {}
+
+    // Adds a song unless its path is already listed, then runs the start rule.
+    void neuen_song_eintragen(const QString& path);
+    // When nothing plays (or the radio plays), the last row starts.
+    void neuen_song_starten();
+    // Removes row rowUnderCursor; playback moves on when it was the song that plays.
+    void song_aus_listen_entfernen();
+    // Removes a row whose song cannot be read, without touching playback.
+    void removeUnplayable(int row);
+    // "leeren": empties the song list (in radio mode the button opens the station list editor).
+    void leerenBClick();
+
+    // Pointer gestures; x and y relative to the list's client area.
+    void songLBMouseMove(bool leftButtonHeld, int x, int y);
+    void songLBMouseDown(int y);
+    void songLBMouseUp(int x, int y);
+
+private:
+    void updateHint(int x, int y);
+
+    Player& p_;
+};

@@ -1,0 +1,45 @@
+#include "radio/LevelFollower.h"
+
+#include "app/Player.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Rounds half to even in extended precision.
+unsigned roundEven(long double x) { return static_cast<unsigned>(std::llrint(x)); }
+
+} // namespace
+
+int followLevel(LevelState& state, std::uint32_t levelWord) {
+    unsigned v = levelWord / 6000000u;
+    if (v != 0) {
+        v = std::min(v, 200u);
+        const long double average = state.levelAverage;
+        const bool rising = v > state.levelAverage;
+        long double oldWeight = 0;
+        long double newWeight = 0;
+        if (state.levelWarmup <= 30) {
+            // Warm-up: the average follows quickly at first and settles over 31 ticks.
+            const long double w = ++state.levelWarmup;
+            oldWeight = rising ? 0.9L + 0.002L * w : 0.95L + 0.001L * w;
+            newWeight = rising ? 0.1L - 0.002L * w : 0.05L - 0.001L * w;
+        } else {
+            oldWeight = rising ? 0.98L : 0.99L;
+            newWeight = rising ? 0.02L : 0.01L;
+        }
+        state.levelAverage = roundEven(average * oldWeight + v * newWeight);
+    }
+    return static_cast<int>(roundEven(state.levelAverage / 6.5L));
+}
+
+void LevelFollower::radioLautTTimer() {
+    PlayerState& s = p_.s;
+    const DWORD word = p_.bass().BASS_ChannelGetLevel(s.radioChannel);
+    LevelState level{s.levelAverage, s.levelWarmup};
+    s.currentLoudness = followLevel(level, word);
+    s.levelAverage = level.levelAverage;
+    s.levelWarmup = level.levelWarmup;
+    p_.volume.lautsetzen();
+}

@@ -1,0 +1,91 @@
+// The pure rules of playback: durations, bitrate, the radio title, fitting titles, the volume formula.
+
+#include "library/TitleFit.h"
+#include "playback/Duration.h"
+#include "playback/StreamTitle.h"
+#include "playback/VolumeControl.h"
+#include "support/QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(DurationTest, FormatsMinutesAndHoursRoundingHalfToEven) {
+    EXPECT_EQ(format_duration(0.5), QStringLiteral("00:00"));
+    EXPECT_EQ(format_duration(1.5), QStringLiteral("00:02"));
+    EXPECT_EQ(format_duration(59.5), QStringLiteral("01:00"));
+    EXPECT_EQ(format_duration(75), QStringLiteral("01:15"));
+    EXPECT_EQ(format_duration(3725), QStringLiteral("1:02:05"));
+    EXPECT_EQ(format_duration(36000), QStringLiteral("10:00:00"));
+    EXPECT_EQ(format_duration(-1), QStringLiteral("00:00"));
+    EXPECT_EQ(two_digits(QStringLiteral("7")), QStringLiteral("07"));
+    EXPECT_EQ(two_digits(QString()), QStringLiteral("00"));
+    EXPECT_EQ(two_digits(QStringLiteral("123")), QStringLiteral("123"));
+}
+
+TEST(DurationTest, BitrateIsTheWholeFileOverItsDuration) {
+    EXPECT_EQ(bitrate_text(4'000'000, 250), QStringLiteral("128"));
+    EXPECT_EQ(bitrate_text(1'000, 0), QStringLiteral(" - "));
+    EXPECT_EQ(bitrate_text(1'000, -1), QStringLiteral(" - "));
+}
+
+TEST(StreamTitleTest, TakesTheTitleOutOfTheMetadata) {
+    EXPECT_EQ(stream_title_from_meta(QStringLiteral("StreamTitle='Artist - Song';StreamUrl='';")),
+              QStringLiteral("Artist - Song  "));
+    EXPECT_EQ(stream_title_from_meta(QStringLiteral("StreamTitle='';StreamUrl='';")), QStringLiteral("  "));
+    EXPECT_EQ(stream_title_from_meta(QString()), QStringLiteral("  "));
+    // Without the quote-semicolon end the text ends one character before the first ";".
+    EXPECT_EQ(stream_title_from_meta(QStringLiteral("abc;def")), QStringLiteral("ab  "));
+    EXPECT_EQ(stream_title_from_meta(QStringLiteral(";abc")), QStringLiteral(";abc  "));
+    // Only the first line feed and the first carriage return go.
+    EXPECT_EQ(stream_title_from_meta(QStringLiteral("StreamTitle='a\nb\nc\r\rd';")), QStringLiteral("ab\nc\rd  "));
+}
+
+TEST(StreamTitleTest, ASemicolonInsideTheTitleKeepsTheWholeTitle) {
+    EXPECT_EQ(stream_title_from_meta(QStringLiteral("StreamTitle='A;B';")), QStringLiteral("A;B  "));
+    EXPECT_EQ(stream_title_from_meta(QStringLiteral("StreamTitle='Rock 'n' Roll; Teil 2';StreamUrl='x';")),
+              QStringLiteral("Rock 'n' Roll; Teil 2  "));
+}
+
+TEST(TitleFitTest, KeepsTheEndOrTheBeginningBelowTheLimit) {
+    const TextWidth perChar = [](const QString& t) { return static_cast<int>(t.size()) * 10; };
+    // 51 characters are 510 pixels: no wider than 512, unchanged.
+    const QString fits(51, u'a');
+    EXPECT_EQ(rechtsb(fits, perChar), fits);
+    EXPECT_EQ(linksb(fits, perChar), fits);
+
+    const QString text = QStringLiteral("0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    const QString right = rechtsb(text, perChar);
+    EXPECT_TRUE(right.startsWith(QStringLiteral(" ..")));
+    EXPECT_TRUE(text.endsWith(right.mid(3)));
+    EXPECT_LT(perChar(right), titleLimit);
+    EXPECT_GE(perChar(right), titleLimit - 10);
+
+    const QString left = linksb(text, perChar);
+    EXPECT_TRUE(left.endsWith(QStringLiteral("..")));
+    EXPECT_TRUE(text.startsWith(left.chopped(2)));
+    EXPECT_LT(perChar(left), titleLimit);
+}
+
+TEST(TitleFitTest, EndsEvenWhenNothingFits) {
+    const TextWidth huge = [](const QString& t) { return t.isEmpty() ? 0 : 10000; };
+    EXPECT_EQ(rechtsb(QStringLiteral("x"), huge), QStringLiteral(" .."));
+    EXPECT_EQ(linksb(QStringLiteral("x"), huge), QStringLiteral(".."));
+    EXPECT_EQ(rechtsb(QStringLiteral("a long title"), huge), QStringLiteral(" .."));
+}
+
+TEST(VolumeFormulaTest, TableAndTiesToEven) {
+    EXPECT_EQ(output_volume(30, 30), 1);
+    EXPECT_EQ(output_volume(20, 30), 1);
+    EXPECT_EQ(output_volume(60, 20), 60);
+    EXPECT_EQ(output_volume(80, 45), 52);
+    EXPECT_EQ(output_volume(97, 30), 100);
+    EXPECT_EQ(output_volume(100, 30), 100);
+    // 1.5 x 25 = 37.5 -> 38 and 1.5 x 27 = 40.5 -> 40.
+    EXPECT_EQ(output_volume(25, 0), 38);
+    EXPECT_EQ(output_volume(27, 0), 40);
+    EXPECT_EQ(output_volume(40, 21), 60 - 32);
+    EXPECT_EQ(output_volume(40, 23), 60 - 34);
+}
+
+} // namespace
