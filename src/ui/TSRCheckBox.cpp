@@ -12,6 +12,19 @@ namespace {
 
 const QColor grayedFill(0x80, 0x80, 0x80);
 
+// The caption as shown: "&" marks the accelerator and is not drawn, "&&" shows one "&".
+QString shownText(const QString& caption) {
+    QString out;
+    out.reserve(caption.size());
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == QLatin1Char('&')) {
+            if (++i == caption.size()) break;
+        }
+        out += caption[i];
+    }
+    return out;
+}
+
 } // namespace
 
 TSRCheckBox::TSRCheckBox(QWidget* parent) : QWidget(parent) {
@@ -94,7 +107,9 @@ void TSRCheckBox::setCheckSize(int size) {
     update();
 }
 
-QColor TSRCheckBox::Color() const { return color_.isValid() ? color_ : palette().color(QPalette::Button); }
+QColor TSRCheckBox::Color() const {
+    return color_.isValid() ? color_ : palette().color(QPalette::Button);
+}
 
 void TSRCheckBox::setColor(const QColor& c) {
     if (c == color_) return;
@@ -208,11 +223,11 @@ QSize TSRCheckBox::autoSizeHint() const {
     const QFontMetrics fm(font());
     // An empty caption still takes the room of one blank, so the box keeps a text line's height.
     const bool blank = caption_.isEmpty() || caption_ == QLatin1String("&");
-    const QSize text =
-        fm.size(Qt::TextShowMnemonic | Qt::TextExpandTabs, blank ? QStringLiteral(" ") : caption_);
-    const int w = text.width() + checkSize_ + spacing_ + 1;
-    int h = text.height() + 2;
-    if (style_ == TCheckStyle::csBitmap && glyph_.height() > text.height()) h = glyph_.height() + 1;
+    const int textWidth = fm.horizontalAdvance(blank ? QStringLiteral(" ") : shownText(caption_));
+    const int textHeight = fm.height();
+    const int w = textWidth + checkSize_ + spacing_ + 1;
+    int h = textHeight + 2;
+    if (style_ == TCheckStyle::csBitmap && glyph_.height() > textHeight) h = glyph_.height() + 1;
     return {w, h};
 }
 
@@ -282,7 +297,9 @@ void TSRCheckBox::press(QMouseEvent* event) {
     if (OnMouseDown) OnMouseDown(event->button(), event->modifiers(), pos.x(), pos.y());
 }
 
-void TSRCheckBox::mousePressEvent(QMouseEvent* event) { press(event); }
+void TSRCheckBox::mousePressEvent(QMouseEvent* event) {
+    press(event);
+}
 
 void TSRCheckBox::mouseDoubleClickEvent(QMouseEvent* event) {
     fire(OnDblClick);
@@ -425,8 +442,8 @@ void TSRCheckBox::paintMark(QPainter& p, const QRect& r) const {
             const QColor fill = on ? QColor(Qt::black) : grayedFill;
             p.setPen(fill);
             p.setBrush(fill);
-            p.drawPolygon(QPolygon({QPoint(l + half, t + 1), QPoint(rr - 1, t + half), QPoint(l + half, b - 1),
-                                    QPoint(l + 1, t + half)}));
+            p.drawPolygon(QPolygon({QPoint(l + half, t + 1), QPoint(rr - 1, t + half),
+                                    QPoint(l + half, b - 1), QPoint(l + 1, t + half)}));
         }
         // Raised while unchecked: lit from the top left; sunken otherwise.
         const bool sunken = on || grayed;

@@ -84,6 +84,7 @@ public:
     void setSpacing(int pixels);
     TCheckStyle Style() const { return style_; }
     void setStyle(TCheckStyle s);
+    using QWidget::setStyle; // the widget's QStyle stays reachable
     bool Transparent() const { return transparent_; }
     void setTransparent(bool on);
     bool UnderlineOnEnter() const { return underlineOnEnter_; }

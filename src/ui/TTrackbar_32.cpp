@@ -60,7 +60,9 @@ void shadeEdges(QPainter& p, const QPolygon& poly, const QColor& light, const QC
 
 } // namespace
 
-TTrackbar_32::TTrackbar_32(QWidget* parent) : QSlider(parent) { init(); }
+TTrackbar_32::TTrackbar_32(QWidget* parent) : QSlider(parent) {
+    init();
+}
 
 TTrackbar_32::TTrackbar_32(Qt::Orientation orientation, QWidget* parent) : QSlider(orientation, parent) {
     init();
@@ -117,20 +119,36 @@ QColor TTrackbar_32::color_light() const {
 QColor TTrackbar_32::color_shadow() const {
     return shadowColor_.isValid() ? shadowColor_ : palette().color(QPalette::Dark);
 }
-QColor TTrackbar_32::bordercolor() const { return borderColor_.isValid() ? borderColor_ : QColor(Qt::black); }
-QColor TTrackbar_32::Color() const { return color_.isValid() ? color_ : palette().color(QPalette::Button); }
+QColor TTrackbar_32::bordercolor() const {
+    return borderColor_.isValid() ? borderColor_ : QColor(Qt::black);
+}
+QColor TTrackbar_32::Color() const {
+    return color_.isValid() ? color_ : palette().color(QPalette::Button);
+}
 
 void TTrackbar_32::setColorSlot(QColor& slot, const QColor& c) {
     if (slot == c) return;
     slot = c;
     update();
 }
-void TTrackbar_32::setThumbcolor(const QColor& c) { setColorSlot(thumbColor_, c); }
-void TTrackbar_32::setTrackcolor(const QColor& c) { setColorSlot(trackColor_, c); }
-void TTrackbar_32::setColor_light(const QColor& c) { setColorSlot(lightColor_, c); }
-void TTrackbar_32::setColor_shadow(const QColor& c) { setColorSlot(shadowColor_, c); }
-void TTrackbar_32::setBordercolor(const QColor& c) { setColorSlot(borderColor_, c); }
-void TTrackbar_32::setColor(const QColor& c) { setColorSlot(color_, c); }
+void TTrackbar_32::setThumbcolor(const QColor& c) {
+    setColorSlot(thumbColor_, c);
+}
+void TTrackbar_32::setTrackcolor(const QColor& c) {
+    setColorSlot(trackColor_, c);
+}
+void TTrackbar_32::setColor_light(const QColor& c) {
+    setColorSlot(lightColor_, c);
+}
+void TTrackbar_32::setColor_shadow(const QColor& c) {
+    setColorSlot(shadowColor_, c);
+}
+void TTrackbar_32::setBordercolor(const QColor& c) {
+    setColorSlot(borderColor_, c);
+}
+void TTrackbar_32::setColor(const QColor& c) {
+    setColorSlot(color_, c);
+}
 
 void TTrackbar_32::setDrawstyle(TDrawstyle s) {
     if (s == drawstyle_) return;

@@ -19,7 +19,9 @@ TTrackbar_32* makeBar(QWidget* parent, const char* name, const QRect& geometry, 
 
 } // namespace
 
-TTrackbar_32* makePosTB(QWidget* parent) { return makeBar(parent, "posTB", QRect(0, 72, 150, 25), 0, 1000, 0); }
+TTrackbar_32* makePosTB(QWidget* parent) {
+    return makeBar(parent, "posTB", QRect(0, 72, 150, 25), 0, 1000, 0);
+}
 
 TTrackbar_32* makeVolumeTB(QWidget* parent) {
     return makeBar(parent, "volumeTB", QRect(0, 168, 150, 25), 20, 100, 30);
