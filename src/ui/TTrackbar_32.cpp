@@ -1,0 +1,313 @@
+#include "ui/TTrackbar_32.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
+#include <QStyleOptionSlider>
+#include <QToolTip>
+#include <algorithm>
+
+namespace {
+
+// An outline on the pixels l..r-1, t..b-1 (right and bottom exclusive), optionally filled: the channel
+// recipe is given in these terms, so keeping them makes the edges land on exactly the intended pixels.
+void frameRect(QPainter& p, int l, int t, int r, int b, const QColor& pen, const QColor* fill = nullptr) {
+    if (r <= l || b <= t) return;
+    if (fill) p.fillRect(QRect(l, t, r - l, b - t), *fill);
+    p.fillRect(QRect(l, t, r - l, 1), pen);
+    p.fillRect(QRect(l, b - 1, r - l, 1), pen);
+    p.fillRect(QRect(l, t, 1, b - t), pen);
+    p.fillRect(QRect(r - 1, t, 1, b - t), pen);
+}
+
+// The thumb: a rectangle, or with tick marks on one side a body with a point towards the ticks. The
+// points run clockwise on screen, which the edge shading below relies on.
+QPolygon thumbShape(const QRect& r, QSlider::TickPosition ticks, Qt::Orientation o) {
+    const int l = r.left(), t = r.top(), rr = r.right(), bb = r.bottom();
+    if (ticks == QSlider::NoTicks || ticks == QSlider::TicksBothSides)
+        return QPolygon({QPoint(l, t), QPoint(rr, t), QPoint(rr, bb), QPoint(l, bb)});
+    if (o == Qt::Horizontal) {
+        const int point = std::max(0, std::min((r.width() - 1) / 2, r.height() / 2));
+        const int mid = l + (r.width() - 1) / 2;
+        if (ticks == QSlider::TicksBelow)
+            return QPolygon({QPoint(l, t), QPoint(rr, t), QPoint(rr, bb - point), QPoint(mid, bb),
+                             QPoint(l, bb - point)});
+        return QPolygon(
+            {QPoint(l, bb), QPoint(l, t + point), QPoint(mid, t), QPoint(rr, t + point), QPoint(rr, bb)});
+    }
+    const int point = std::max(0, std::min((r.height() - 1) / 2, r.width() / 2));
+    const int mid = t + (r.height() - 1) / 2;
+    if (ticks == QSlider::TicksRight)
+        return QPolygon(
+            {QPoint(l, t), QPoint(rr - point, t), QPoint(rr, mid), QPoint(rr - point, bb), QPoint(l, bb)});
+    return QPolygon(
+        {QPoint(rr, t), QPoint(rr, bb), QPoint(l + point, bb), QPoint(l, mid), QPoint(l + point, t)});
+}
+
+// Edges facing up or left catch the light, the others lie in shadow, so the thumb looks raised.
+void shadeEdges(QPainter& p, const QPolygon& poly, const QColor& light, const QColor& shadow) {
+    for (int i = 0; i < poly.size(); ++i) {
+        const QPoint a = poly[i];
+        const QPoint b = poly[(i + 1) % poly.size()];
+        const int nx = (b.y() > a.y()) - (b.y() < a.y()); // outward normal of a clockwise polygon
+        const int ny = (a.x() > b.x()) - (a.x() < b.x());
+        const bool lit = nx + ny < 0 || (nx + ny == 0 && nx < 0);
+        p.setPen(lit ? light : shadow);
+        p.drawLine(a, b);
+    }
+}
+
+} // namespace
+
+TTrackbar_32::TTrackbar_32(QWidget* parent) : QSlider(parent) {
+    init();
+}
+
+TTrackbar_32::TTrackbar_32(Qt::Orientation orientation, QWidget* parent) : QSlider(orientation, parent) {
+    init();
+}
+
+TTrackbar_32::~TTrackbar_32() = default;
+
+void TTrackbar_32::init() {
+    connect(this, &QSlider::sliderMoved, this, [this] {
+        if (autohint_) showPositionTip();
+    });
+}
+
+void TTrackbar_32::setEnableselrange(bool on) {
+    if (on == enableSelRange_) return;
+    enableSelRange_ = on;
+    update();
+}
+
+void TTrackbar_32::setSelStart(int v) {
+    v = std::clamp(v, minimum(), maximum());
+    if (v == selStart_) return;
+    selStart_ = v;
+    update();
+}
+
+void TTrackbar_32::setSelEnd(int v) {
+    v = std::clamp(v, minimum(), maximum());
+    if (v == selEnd_) return;
+    selEnd_ = v;
+    update();
+}
+
+void TTrackbar_32::setDrawFocusRect(bool on) {
+    if (on == drawFocusRect_) return;
+    drawFocusRect_ = on;
+    update();
+}
+
+void TTrackbar_32::setAutohint(bool on) {
+    autohint_ = on;
+    if (!on) QToolTip::hideText();
+}
+
+QColor TTrackbar_32::thumbcolor() const {
+    return thumbColor_.isValid() ? thumbColor_ : palette().color(QPalette::Button);
+}
+QColor TTrackbar_32::trackcolor() const {
+    return trackColor_.isValid() ? trackColor_ : palette().color(QPalette::Button);
+}
+QColor TTrackbar_32::color_light() const {
+    return lightColor_.isValid() ? lightColor_ : palette().color(QPalette::Light);
+}
+QColor TTrackbar_32::color_shadow() const {
+    return shadowColor_.isValid() ? shadowColor_ : palette().color(QPalette::Dark);
+}
+QColor TTrackbar_32::bordercolor() const {
+    return borderColor_.isValid() ? borderColor_ : QColor(Qt::black);
+}
+QColor TTrackbar_32::Color() const {
+    return color_.isValid() ? color_ : palette().color(QPalette::Button);
+}
+
+void TTrackbar_32::setColorSlot(QColor& slot, const QColor& c) {
+    if (slot == c) return;
+    slot = c;
+    update();
+}
+void TTrackbar_32::setThumbcolor(const QColor& c) {
+    setColorSlot(thumbColor_, c);
+}
+void TTrackbar_32::setTrackcolor(const QColor& c) {
+    setColorSlot(trackColor_, c);
+}
+void TTrackbar_32::setColor_light(const QColor& c) {
+    setColorSlot(lightColor_, c);
+}
+void TTrackbar_32::setColor_shadow(const QColor& c) {
+    setColorSlot(shadowColor_, c);
+}
+void TTrackbar_32::setBordercolor(const QColor& c) {
+    setColorSlot(borderColor_, c);
+}
+void TTrackbar_32::setColor(const QColor& c) {
+    setColorSlot(color_, c);
+}
+
+void TTrackbar_32::setDrawstyle(TDrawstyle s) {
+    if (s == drawstyle_) return;
+    drawstyle_ = s;
+    update();
+}
+
+void TTrackbar_32::setGlyph(const QImage& glyph) {
+    glyph_ = glyph;
+    keyedGlyph_ = QImage();
+    if (!glyph.isNull()) {
+        keyedGlyph_ = glyph.convertToFormat(QImage::Format_ARGB32);
+        const QRgb key = keyedGlyph_.pixel(0, 0);
+        for (int y = 0; y < keyedGlyph_.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(keyedGlyph_.scanLine(y));
+            std::replace(line, line + keyedGlyph_.width(), key, QRgb(0));
+        }
+    }
+    update();
+}
+
+QRect TTrackbar_32::channelRect() const {
+    QStyleOptionSlider opt;
+    initStyleOption(&opt);
+    return style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
+}
+
+QRect TTrackbar_32::thumbRect() const {
+    QStyleOptionSlider opt;
+    initStyleOption(&opt);
+    return style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
+}
+
+void TTrackbar_32::showPositionTip() {
+    const QRect thumb = thumbRect();
+    const QPoint at = orientation() == Qt::Horizontal ? thumb.topLeft() - QPoint(0, thumb.height())
+                                                      : thumb.topLeft() - QPoint(thumb.width() * 2, 0);
+    QToolTip::showText(mapToGlobal(at), QString::number(value()), this);
+}
+
+void TTrackbar_32::fireMouse(const MouseHandler& handler, bool down, QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    // A handler that fails must not take the control's own mouse handling with it.
+    try {
+        if (handler) handler(event->button(), event->modifiers(), pos.x(), pos.y());
+    } catch (...) {
+    }
+    try {
+        if (down)
+            emit mouseDown(event->button(), event->modifiers(), pos.x(), pos.y());
+        else
+            emit mouseUp(event->button(), event->modifiers(), pos.x(), pos.y());
+    } catch (...) {
+    }
+}
+
+void TTrackbar_32::mousePressEvent(QMouseEvent* event) {
+    QSlider::mousePressEvent(event);
+    // Keep every button's press, so its release comes back here for OnMouseUp.
+    event->accept();
+    if (autohint_ && isSliderDown()) showPositionTip();
+    fireMouse(OnMouseDown, true, event);
+}
+
+void TTrackbar_32::mouseReleaseEvent(QMouseEvent* event) {
+    QSlider::mouseReleaseEvent(event);
+    event->accept();
+    if (autohint_) QToolTip::hideText();
+    fireMouse(OnMouseUp, false, event);
+}
+
+void TTrackbar_32::paintSelection(QPainter& p, const QStyleOptionSlider& opt) const {
+    if (selEnd_ <= selStart_) return;
+    const QRect groove = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
+    const QRect handle = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
+    const bool horizontal = opt.orientation == Qt::Horizontal;
+    const int len = horizontal ? handle.width() : handle.height();
+    const int span = (horizontal ? groove.width() : groove.height()) - len;
+    auto at = [&](int v) {
+        return (horizontal ? groove.left() : groove.top()) + len / 2 +
+               QStyle::sliderPositionFromValue(opt.minimum, opt.maximum, v, span, opt.upsideDown);
+    };
+    const int a = std::min(at(selStart_), at(selEnd_));
+    const int b = std::max(at(selStart_), at(selEnd_));
+    const QRect band = horizontal ? QRect(a, groove.top() + 2, b - a + 1, groove.height() - 4)
+                                  : QRect(groove.left() + 2, a, groove.width() - 4, b - a + 1);
+    p.fillRect(band, palette().color(QPalette::Highlight));
+}
+
+void TTrackbar_32::paintChannel(QPainter& p, const QRect& r) const {
+    const int l = r.left(), t = r.top(), rr = r.left() + r.width(), b = r.top() + r.height();
+    const QColor track = trackcolor();
+    if (drawstyle_ == TDrawstyle::Special) {
+        // Dark outline, then a shadow ring whose bottom-right is relit, so the groove looks sunken.
+        frameRect(p, l, t, rr, b, bordercolor());
+        frameRect(p, l + 1, t + 1, rr - 1, b - 1, color_shadow());
+        frameRect(p, l + 2, t + 2, rr - 1, b - 1, color_light());
+        frameRect(p, l + 2, t + 2, rr - 2, b - 2, track, &track);
+    } else {
+        frameRect(p, l, t, rr - 1, b, color_shadow());
+        frameRect(p, l + 1, t + 1, rr - 1, b, color_light());
+        frameRect(p, l + 1, t + 1, rr - 2, b - 1, track, &track);
+    }
+}
+
+void TTrackbar_32::paintThumb(QPainter& p, const QRect& r) const {
+    const QPolygon outer = thumbShape(r, tickPosition(), orientation());
+    p.setPen(thumbcolor());
+    p.setBrush(thumbcolor());
+    p.drawPolygon(outer);
+    if (drawstyle_ == TDrawstyle::Special) {
+        if (r.width() > 2 && r.height() > 2)
+            shadeEdges(p, thumbShape(r.adjusted(1, 1, -1, -1), tickPosition(), orientation()), color_light(),
+                       color_shadow());
+        p.setPen(bordercolor());
+        p.setBrush(Qt::NoBrush);
+        p.drawPolygon(outer);
+    } else {
+        shadeEdges(p, outer, color_light(), color_shadow());
+    }
+}
+
+void TTrackbar_32::paintEvent(QPaintEvent* event) {
+    if (drawstyle_ == TDrawstyle::Normal && !enableSelRange_) {
+        QSlider::paintEvent(event);
+        return;
+    }
+    QPainter p(this);
+    QStyleOptionSlider opt;
+    initStyleOption(&opt);
+    const bool ticks = tickPosition() != QSlider::NoTicks;
+
+    if (drawstyle_ == TDrawstyle::Normal) {
+        // The style's own slider, with the selection band between groove and handle.
+        opt.subControls = QStyle::SC_SliderGroove;
+        if (ticks) opt.subControls |= QStyle::SC_SliderTickmarks;
+        style()->drawComplexControl(QStyle::CC_Slider, &opt, &p, this);
+        paintSelection(p, opt);
+        opt.subControls = QStyle::SC_SliderHandle;
+        style()->drawComplexControl(QStyle::CC_Slider, &opt, &p, this);
+        return;
+    }
+
+    p.fillRect(rect(), Color());
+    if (ticks) {
+        // The tick marks stay visible over the own background; they tell where the thumb points.
+        opt.subControls = QStyle::SC_SliderTickmarks;
+        style()->drawComplexControl(QStyle::CC_Slider, &opt, &p, this);
+    }
+    paintChannel(p, style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this));
+    if (enableSelRange_) paintSelection(p, opt);
+    const QRect thumb = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
+    paintThumb(p, thumb);
+    if (drawstyle_ == TDrawstyle::Flat && drawFocusRect_ && hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = rect();
+        focus.backgroundColor = Color();
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
+    }
+    if (!keyedGlyph_.isNull()) p.drawImage(thumb, keyedGlyph_);
+}

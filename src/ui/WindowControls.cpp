@@ -1,0 +1,59 @@
+#include "ui/WindowControls.h"
+
+#include "ui/TSRCheckBox.h"
+#include "ui/TTrackbar_32.h"
+
+#include <QPainter>
+
+namespace {
+
+TTrackbar_32* makeBar(QWidget* parent, const char* name, const QRect& geometry, int min, int max, int value) {
+    auto* bar = new TTrackbar_32(Qt::Horizontal, parent);
+    bar->setObjectName(QString::fromLatin1(name));
+    bar->setRange(min, max);
+    bar->setValue(value);
+    bar->setTickPosition(QSlider::NoTicks);
+    bar->setGeometry(geometry);
+    return bar;
+}
+
+} // namespace
+
+TTrackbar_32* makePosTB(QWidget* parent) {
+    return makeBar(parent, "posTB", QRect(0, 72, 150, 25), 0, 1000, 0);
+}
+
+TTrackbar_32* makeVolumeTB(QWidget* parent) {
+    return makeBar(parent, "volumeTB", QRect(0, 168, 150, 25), 20, 100, 30);
+}
+
+TSRCheckBox* makeLautanpassenCB(QWidget* parent) {
+    auto* box = new TSRCheckBox(parent);
+    box->setObjectName(QStringLiteral("lautanpassenCB"));
+    box->setCaption(QStringLiteral("Lautstärle anpassen"));
+    box->setStyle(TSRCheckBox::TCheckStyle::csBitmap);
+    box->setGlyph(levellingCheckGlyph());
+    box->setNumGlyphs(2);
+    box->setCheckSize(16);
+    box->setLayout(TSRCheckBox::TCheckboxLayout::clCenter);
+    box->setSpacing(4);
+    box->setGeometry(8, 130, 116, 29);
+    return box;
+}
+
+QImage levellingCheckGlyph() {
+    constexpr int cell = 16;
+    QImage img(2 * cell, cell, QImage::Format_ARGB32);
+    img.fill(QColor(0xFF, 0x00, 0xFF));
+    QPainter p(&img);
+    for (int c = 0; c < 2; ++c) {
+        const int x = c * cell;
+        p.fillRect(x + 1, 1, cell - 2, cell - 2, QColor(0x40, 0x40, 0x40));
+        p.fillRect(x + 2, 2, cell - 4, cell - 4, Qt::white);
+    }
+    // The tick of the checked cell, drawn hard-edged so no pixel blends into the key colour.
+    QPen tick(QColor(0x10, 0x70, 0x20), 2);
+    p.setPen(tick);
+    p.drawPolyline(QPolygon({QPoint(cell + 4, 8), QPoint(cell + 7, 11), QPoint(cell + 12, 4)}));
+    return img;
+}
