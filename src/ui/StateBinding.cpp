@@ -1,6 +1,7 @@
 #include "ui/StateBinding.h"
 
 #include "library/RowListModel.h"
+#include "ui/TSRCheckBox.h"
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
@@ -51,13 +52,13 @@ void bindVisible(Shown<bool>& value, QWidget* widget) {
     });
 }
 
-void bindCheck(Shown<bool>& value, QAbstractButton* box) {
+void bindCheck(Shown<bool>& value, TSRCheckBox* box) {
     box->setChecked(value.get());
-    QPointer<QAbstractButton> guard(box);
+    QPointer<TSRCheckBox> guard(box);
     value.onChange([guard](bool checked) {
         if (guard) guard->setChecked(checked);
     });
-    QObject::connect(box, &QAbstractButton::toggled, box, [&value](bool checked) { value.set(checked); });
+    box->OnChange = [box, &value] { value.set(box->Checked()); };
 }
 
 void bindRange(RangeValue& value, QAbstractSlider* slider) {

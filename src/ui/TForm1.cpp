@@ -2,10 +2,13 @@
 
 #include "ui/Pictures.h"
 #include "ui/StateBinding.h"
+#include "ui/TSRCheckBox.h"
+#include "ui/TTrackbar_32.h"
+#include "ui/WindowControls.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
+#include <QMouseEvent>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QPlainTextEdit>
@@ -15,7 +18,6 @@
 #include <QListView>
 #include <QPainter>
 #include <QPushButton>
-#include <QSlider>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QTreeView>
@@ -66,6 +68,7 @@ TForm1::TForm1(PlatformServices services, InstanceChannel& channel, QWidget* par
     createControls();
     createPanels();
     bindState();
+    bindEvents();
 }
 
 TForm1::~TForm1() {
@@ -112,12 +115,11 @@ void TForm1::createControls() {
     vorB->setIcon(nextPicture());
     for (QPushButton* b : {rueckB, PlayB, vorB}) b->setIconSize(QSize(16, 16));
 
-    posTB = place(new QSlider(Qt::Horizontal, client), 0, 72, 150, 25);
-    posTB->setRange(0, 1000);
-    lautanpassenCB = place(new QCheckBox(QStringLiteral("Lautstärle anpassen"), client), 8, 130, 116, 29);
-    volumeTB = place(new QSlider(Qt::Horizontal, client), 0, 168, 150, 25);
-    volumeTB->setRange(20, 100);
-    volumeTB->setValue(30);
+    posTB = makePosTB(client);
+    lautanpassenCB = makeLautanpassenCB(client);
+    // The caption needs two lines at this font size.
+    lautanpassenCB->setWordWrap(true);
+    volumeTB = makeVolumeTB(client);
 
     ShellTreeView1 = place(new QTreeView(client), 160, 32, 220, 150);
     FileList1 = place(new QTreeView(client), 384, 32, 217, 150);
@@ -218,8 +220,64 @@ void TForm1::bindState() {
     bindRange(s.posTB, posTB);
     bindRange(s.volumeTB, volumeTB);
     bindCheck(s.lautanpassenCB, lautanpassenCB);
+}
 
+void TForm1::bindEvents() {
+    Player& p = *player_;
+    // Every handler runs guarded: an error ends the handler, is shown, and the program runs on.
+    const auto on = [&p](QAbstractButton* b, std::function<void()> handler) {
+        connect(b, &QAbstractButton::clicked, b, [&p, handler] { p.guarded(handler); });
+    };
     connect(exitB, &QPushButton::clicked, this, &QWidget::close);
+    on(PlayB, [&p] { p.seq.PlayBClick(); });
+    on(vorB, [&p] { p.seq.vorBClick(); });
+    on(rueckB, [&p] { p.seq.rueckBClick(); });
+    on(leerenB, [&p] { p.songList.leerenBClick(); });
+    on(dasRadioB, [&p] { p.radio.dasRadioBClick(); });
+    on(radiolistesaveB, [&p] { p.editor.radiolistesaveBClick(); });
+    on(radiolisteexitB, [&p] { p.editor.radiolisteexitBClick(); });
+
+    // The position bar pauses before the bar itself reacts to the press; it resumes after the release.
+    posTB->installEventFilter(this);
+    posTB->OnMouseUp = [&p](Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
+        p.guarded([&p] { p.seq.posTBMouseUp(); });
+    };
+
+    songLB->viewport()->setMouseTracking(true);
+    songLB->viewport()->installEventFilter(this);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    Player& p = *player_;
+    if (watched == posTB && event->type() == QEvent::MouseButtonPress) {
+        p.guarded([&p] { p.seq.posTBMouseDown(); });
+    } else if (watched == songLB->viewport()) {
+        switch (event->type()) {
+        case QEvent::MouseMove: {
+            const auto* e = static_cast<QMouseEvent*>(event);
+            const QPoint at = e->position().toPoint();
+            p.guarded([&] { p.songList.songLBMouseMove(e->buttons() & Qt::LeftButton, at.x(), at.y()); });
+            break;
+        }
+        case QEvent::MouseButtonPress: {
+            // The list selects the row under the pointer first, as a list box does.
+            songLB->viewport()->removeEventFilter(this);
+            QCoreApplication::sendEvent(songLB->viewport(), event);
+            songLB->viewport()->installEventFilter(this);
+            const int y = static_cast<QMouseEvent*>(event)->position().toPoint().y();
+            p.guarded([&] { p.songList.songLBMouseDown(y); });
+            return true;
+        }
+        case QEvent::MouseButtonRelease: {
+            const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+            p.guarded([&] { p.songList.songLBMouseUp(at.x(), at.y()); });
+            return true;
+        }
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -16,8 +16,8 @@ class QLineEdit;
 class QFrame;
 class QPlainTextEdit;
 class QRadioButton;
-class QSlider;
-class QCheckBox;
+class TTrackbar_32;
+class TSRCheckBox;
 class QTreeView;
 class InstanceChannel;
 
@@ -67,9 +67,9 @@ public:
     QPushButton* rueckB = nullptr;
     QPushButton* PlayB = nullptr;
     QPushButton* vorB = nullptr;
-    QSlider* posTB = nullptr;
-    QCheckBox* lautanpassenCB = nullptr;
-    QSlider* volumeTB = nullptr;
+    TTrackbar_32* posTB = nullptr;
+    TSRCheckBox* lautanpassenCB = nullptr;
+    TTrackbar_32* volumeTB = nullptr;
     QTreeView* ShellTreeView1 = nullptr;
     QTreeView* FileList1 = nullptr;
     QListView* songLB = nullptr;
@@ -103,12 +103,14 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
     void createControls();
     void createPanels();
     void bindState();
+    void bindEvents();
 
     std::unique_ptr<Player> player_;
     std::unique_ptr<Lifecycle> lifecycle_;
