@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <ostream>
 
 // Polls cond (letting the event loop run) until it holds or the time is up.
 bool waitUntil(const std::function<bool()>& cond, std::chrono::milliseconds timeout);
@@ -42,4 +43,9 @@ private:
 // The path of a tool, or an empty text when it is not installed.
 inline QString findTool(const QString& name) {
     return QStandardPaths::findExecutable(name);
+}
+
+// Readable texts in test failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
 }
