@@ -14,11 +14,15 @@ std::uint16_t GlobalAtoms::add(const QString& name) {
         ++slots_[*it - firstAtom].references;
         return *it;
     }
-    std::size_t index = 0;
-    while (index < slots_.size() && slots_[index].references > 0)
-        ++index;
-    if (index == tableSize) return 0;
-    if (index == slots_.size()) slots_.emplace_back();
+    std::size_t index = slots_.size();
+    if (!freeSlots_.empty()) {
+        index = *freeSlots_.begin();
+        freeSlots_.erase(freeSlots_.begin());
+    } else if (index == tableSize) {
+        return 0;
+    } else {
+        slots_.emplace_back();
+    }
     slots_[index] = Slot{name, 1};
     const auto atom = std::uint16_t(firstAtom + index);
     byName_.insert(key, atom);
@@ -32,6 +36,7 @@ bool GlobalAtoms::remove(std::uint16_t atom) {
     if (--s.references == 0) {
         byName_.remove(s.name.toCaseFolded());
         s.name.clear();
+        freeSlots_.insert(*index);
     }
     return true;
 }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <vector>
 
 class GlobalAtoms {
@@ -32,5 +33,6 @@ private:
     std::optional<std::size_t> indexOf(std::uint16_t atom) const;
 
     std::vector<Slot> slots_;              // index = atom - firstAtom; a slot with no references is free
+    std::set<std::size_t> freeSlots_;      // freed slots, lowest reused first
     QHash<QString, std::uint16_t> byName_; // case-folded name -> atom
 };

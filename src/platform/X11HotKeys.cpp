@@ -42,13 +42,17 @@ constexpr std::uint16_t lockMasks[] = {0, XCB_MOD_MASK_2, XCB_MOD_MASK_LOCK,
                                        XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK};
 constexpr std::uint16_t keyModifierBits = 0xff;
 
+// The keycodes whose unshifted symbol is the keysym. A key that has it only on a shifted level (Sys_Req
+// is Alt+Print) is left alone: grabbing that keycode without modifiers would take its plain meaning.
 std::vector<xcb_keycode_t> keycodesOf(xcb_connection_t* connection, xcb_keysym_t keysym) {
     std::vector<xcb_keycode_t> codes;
     xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(connection);
     if (!symbols) return codes;
     if (xcb_keycode_t* list = xcb_key_symbols_get_keycode(symbols, keysym)) {
         for (const xcb_keycode_t* code = list; *code != XCB_NO_SYMBOL; ++code)
-            if (std::find(codes.begin(), codes.end(), *code) == codes.end()) codes.push_back(*code);
+            if (xcb_key_symbols_get_keysym(symbols, *code, 0) == keysym &&
+                std::find(codes.begin(), codes.end(), *code) == codes.end())
+                codes.push_back(*code);
         std::free(list);
     }
     xcb_key_symbols_free(symbols);

@@ -158,6 +158,7 @@ public:
         QProcessEnvironment env = display;
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert(agentVariable, "1");
+        env.remove("GTEST_OUTPUT");
         started_ = peer_.start(QCoreApplication::applicationFilePath(),
                                {"--gtest_filter=X11HotKeysAgent.Run"}, env) &&
                    waitForLine("ready");
