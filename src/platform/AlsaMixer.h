@@ -11,8 +11,8 @@ public:
     // output when PulseAudio or PipeWire runs, otherwise the first card's.
     explicit AlsaMixer(std::string device = "default", std::string element = "Master");
 
-    // 0, or a positive error number: ALSA's own (ENOENT when the device does not exist), ENOENT when
-    // the device has no such element, ENOTSUP when the element has no playback switch.
+    // 0, or a positive error number: ALSA's own (ENOENT when there is no sound card and no sound
+    // server), ENOENT when the device has no such element, ENOTSUP when it has no playback switch.
     int findMasterSwitch() override;
     int setMasterMuted(bool muted) override;
 
