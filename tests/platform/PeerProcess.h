@@ -1,0 +1,51 @@
+#pragma once
+// Helpers for tests that start a real peer (a sound server, an X server) as a child process: every
+// wait is bounded, and every peer is stopped by its pid when the test ends.
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QString>
+#include <QStringList>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <ostream>
+
+// Polls cond (letting the event loop run) until it holds or the time is up.
+bool waitUntil(const std::function<bool()>& cond, std::chrono::milliseconds timeout);
+
+// Runs a tool to its end within the time-out; the exit code, or -1 when it did not start or finish.
+struct ToolResult {
+    int exitCode = -1;
+    QByteArray out;
+};
+ToolResult runTool(const QString& program, const QStringList& args, const QProcessEnvironment& env,
+                   std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+// A child process that is terminated, and killed if it does not end in time, when this goes away.
+class PeerProcess {
+public:
+    PeerProcess();
+    ~PeerProcess();
+    PeerProcess(const PeerProcess&) = delete;
+    PeerProcess& operator=(const PeerProcess&) = delete;
+
+    bool start(const QString& program, const QStringList& args, const QProcessEnvironment& env);
+    void stop();
+    QProcess& process() { return *process_; }
+    bool running() const { return process_->state() != QProcess::NotRunning; }
+
+private:
+    std::unique_ptr<QProcess> process_;
+};
+
+// The path of a tool, or an empty text when it is not installed.
+inline QString findTool(const QString& name) {
+    return QStandardPaths::findExecutable(name);
+}
+
+// Readable texts in test failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
