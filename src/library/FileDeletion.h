@@ -1,0 +1,27 @@
+#pragma once
+// Deleting a song's file from the disk after a confirmation in the window. The request names a song,
+// not a row: if rows move while the panel is open, "ja" still deletes the file the panel shows, and
+// nothing when that song has left the list.
+
+#include <QString>
+
+class Player;
+
+class FileDeletion {
+public:
+    explicit FileDeletion(Player& player) : p_(player) {}
+
+    // Offers the song at row index for deletion.
+    void loesche(int index);
+    void jaBClick();
+    void neinBClick();
+
+    int deleteCandidateIndex() const { return deleteCandidateIndex_; }
+
+private:
+    void closePanel();
+
+    Player& p_;
+    int deleteCandidateIndex_ = 0;
+    QString candidatePath_;
+};

@@ -1,0 +1,47 @@
+#include "playback/HotKeyHandler.h"
+
+#include "app/Player.h"
+#include "platform/HotKeys.h"
+
+void HotKeyHandler::registerHotKeys() {
+    PlayerState& s = p_.s;
+    IHotKeySource& keys = p_.hotKeys();
+    s.hotKeyPlay = atoms_.add(QStringLiteral("MyHotKey_play"));
+    s.hotKeyLeiser = atoms_.add(QStringLiteral("MyHotKey_leiser"));
+    s.hotKeyLauter = atoms_.add(QStringLiteral("MyHotKey_lauter"));
+    keys.setHandler([this](int id) { p_.guarded([this, id] { onHotKey(id); }); });
+    keys.registerHotKey(s.hotKeyPlay, 0, VK_PAUSE);
+    keys.registerHotKey(s.hotKeyLeiser, 0, VK_SNAPSHOT);
+    keys.registerHotKey(s.hotKeyLauter, 0, VK_SCROLL);
+}
+
+void HotKeyHandler::releaseHotKeys() {
+    PlayerState& s = p_.s;
+    for (int* id : {&s.hotKeyPlay, &s.hotKeyLeiser, &s.hotKeyLauter}) {
+        if (*id == 0) continue;
+        p_.hotKeys().unregisterHotKey(*id);
+        atoms_.remove(static_cast<std::uint16_t>(*id));
+        *id = 0;
+    }
+}
+
+void HotKeyHandler::onHotKey(int id) {
+    PlayerState& s = p_.s;
+    if (id == 0) return;
+    if (id == s.hotKeyPlay) {
+        // The order of the presses alone decides: a press while the timer runs is a double press.
+        if (p_.mute_timer.isActive()) {
+            s.hotKeyDoublePress = true;
+        } else {
+            p_.mute_timer.start();
+            s.hotKeyDoublePress = false;
+        }
+    }
+    if (id == s.hotKeyLeiser) p_.volume.leisermachen();
+    if (id == s.hotKeyLauter) p_.volume.lautermachen();
+}
+
+void HotKeyHandler::mute_timerTimer() {
+    p_.mute_timer.stop();
+    p_.seq.PlayBClick();
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The system-wide hot keys: Pause plays and pauses (a double press also mutes the master output),
+// Print Screen and Scroll Lock make the volume softer and louder.
+
+#include "platform/GlobalAtoms.h"
+
+class Player;
+
+class HotKeyHandler {
+public:
+    explicit HotKeyHandler(Player& player) : p_(player) {}
+
+    // Registers the three keys, without modifiers, under the values of their atom names. A key another
+    // program holds simply never arrives.
+    void registerHotKeys();
+    // Releases the keys and their atoms.
+    void releaseHotKeys();
+
+    // A hot key arrived.
+    void onHotKey(int id);
+    // 200 ms after the first press of the play key: the play button is clicked once.
+    void mute_timerTimer();
+
+private:
+    Player& p_;
+    GlobalAtoms atoms_;
+};
