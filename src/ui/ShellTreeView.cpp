@@ -195,6 +195,16 @@ void ShellTreeView::keyPressEvent(QKeyEvent* event) {
     emit keyDown(event);
     if (event->isAccepted()) return;
     event->accept();
+    const QModelIndex node = currentIndex();
+    if (event->key() == Qt::Key_Right && event->modifiers() == Qt::NoModifier && node.isValid()) {
+        // Right opens a folder and, once open, enters its first subfolder, whatever the style's
+        // habit.
+        if (!isExpanded(node))
+            expand(node);
+        else if (model_->rowCount(node) > 0)
+            selectNode(model_->index(0, 0, node));
+        return;
+    }
     QTreeView::keyPressEvent(event);
 }
 
