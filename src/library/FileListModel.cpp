@@ -53,7 +53,7 @@ struct SortKey {
 SortKey makeSortKey(const FileListEntry& e, int column, bool dateColumn, const QLocale& locale) {
     SortKey key;
     key.folder = e.subItems.isEmpty() || e.subItems.first().isEmpty();
-    key.name = locale.toUpper(e.caption);
+    key.name = e.upperCaption.isEmpty() ? locale.toUpper(e.caption) : e.upperCaption;
     key.caption = e.caption;
     if (column >= 1) {
         const QString text = column - 1 < e.subItems.size() ? locale.toUpper(e.subItems[column - 1]) : QString();
@@ -304,9 +304,10 @@ void FileListModel::list() {
             }
 
             const QString name = QFile::decodeName(rawName);
+            const QString upperName = locale.toUpper(name);
             if (folderEntry) {
                 if (!displayDirectory_ || (parentDir && !displayParentDir_)) continue;
-            } else if (!MatchesMaskList(locale.toUpper(name), masks_, true, false)) {
+            } else if (!MatchesMaskList(upperName, masks_, true, false)) {
                 continue;
             }
 
@@ -318,6 +319,7 @@ void FileListModel::list() {
             FileListEntry e;
             e.caption = name;
             e.folder = folder;
+            e.upperCaption = upperName;
             e.subItems.reserve(1 + extraFields.size());
             e.subItems.append(folderEntry ? QString()
                                           : QStringLiteral("%1").arg(static_cast<qulonglong>(st.stx_size), 10));

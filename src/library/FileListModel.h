@@ -76,6 +76,9 @@ struct FileListEntry {
     // the shown columns from Type on, in column order.
     QStringList subItems;
     QString folder; // the listed folder the entry was found in, with a final "/"
+    // The upper-cased caption the sort compares; worked out while listing, so the sort at the end
+    // (which cannot let the event loop run) has less to do. Empty: worked out when needed.
+    QString upperCaption;
 };
 
 // "dd.mm.yyyy  hh:mm" of a time stamp (seconds since the epoch) in local time.

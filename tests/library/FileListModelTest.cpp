@@ -122,11 +122,11 @@ TEST(FileDateKey, SortsByDateWhateverTheCentury) {
 }
 
 TEST(CompareFileEntries, FoldersFirstThenUpperCasedNamesOrColumnThenNames) {
-    const FileListEntry folder{"zeta", {""}, "/"};
-    const FileListEntry lowerA{"a.mp3", {"1", "01.01.2001  10:00"}, "/"};
-    const FileListEntry upperB{"B.mp3", {"2", "01.01.2001  10:00"}, "/"};
-    const FileListEntry old{"c.mp3", {"3", "31.12.1999  10:00"}, "/"};
-    const FileListEntry shortEntry{"d.mp3", {"4"}, "/"};
+    const FileListEntry folder{"zeta", {""}, "/", {}};
+    const FileListEntry lowerA{"a.mp3", {"1", "01.01.2001  10:00"}, "/", {}};
+    const FileListEntry upperB{"B.mp3", {"2", "01.01.2001  10:00"}, "/", {}};
+    const FileListEntry old{"c.mp3", {"3", "31.12.1999  10:00"}, "/", {}};
+    const FileListEntry shortEntry{"d.mp3", {"4"}, "/", {}};
 
     // Folders stay on top in both directions and for every column.
     for (bool reverse : {false, true}) {
