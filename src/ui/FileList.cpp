@@ -1,0 +1,105 @@
+#include "ui/FileList.h"
+
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+TFileList::TFileList(QWidget* parent) : QTreeView(parent), files_(new FileListModel(this)) {
+    setModel(files_);
+    QItemSelectionModel* own = selectionModel();
+    setSelectionModel(files_->selectionModel());
+    delete own;
+
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setHeaderHidden(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    header()->setStretchLastSection(false);
+    header()->setSectionsMovable(false);
+    applyColumns();
+
+    connect(files_, &FileListModel::columnsChanged, this, &TFileList::applyColumns);
+    connect(header(), &QHeaderView::sectionClicked, this, [this](int section) {
+        if (section >= 0 && section < files_->columns().size()) files_->setSortColumn(files_->columns()[section].field);
+    });
+    connect(files_, &FileListModel::listingStarted, this, [this] {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        ++waitCursors_;
+    });
+    connect(files_, &FileListModel::listingFinished, this, [this] {
+        if (waitCursors_ == 0) return;
+        --waitCursors_;
+        QGuiApplication::restoreOverrideCursor();
+    });
+    connect(files_, &QAbstractItemModel::layoutChanged, this, &TFileList::clearFrame);
+    connect(files_, &QAbstractItemModel::rowsRemoved, this, &TFileList::clearFrame);
+    connect(files_, &QAbstractItemModel::rowsInserted, this, &TFileList::clearFrame);
+    connect(files_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TFileList::clearFrame);
+}
+
+TFileList::~TFileList() {
+    // A listing cut short by the window's end leaves no wait cursor behind.
+    while (waitCursors_ > 0) {
+        --waitCursors_;
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
+
+void TFileList::applyColumns() {
+    const QList<TColumnInfo>& columns = files_->columns();
+    for (int c = 0; c < columns.size(); ++c) {
+        // A column of width 0 exists for the sort but takes no room.
+        setColumnHidden(c, columns[c].width == 0);
+        if (columns[c].width > 0) setColumnWidth(c, columns[c].width);
+    }
+}
+
+QRect TFileList::entryRect(int index) const {
+    if (index < 0 || index >= files_->count()) return {};
+    const QRect first = visualRect(files_->index(index, 0));
+    if (!first.isValid()) return {};
+    return QRect(first.left(), first.top(), header()->length() - header()->offset(), first.height());
+}
+
+void TFileList::drawFocusFrame(const QRect& rect, const QColor& color) { frame_.set(viewport(), rect, color); }
+
+void TFileList::clearFrame() { frame_.clear(viewport()); }
+
+void TFileList::paintEvent(QPaintEvent* event) {
+    QTreeView::paintEvent(event);
+    frame_.paint(viewport());
+}
+
+void TFileList::scrollContentsBy(int dx, int dy) {
+    clearFrame();
+    QTreeView::scrollContentsBy(dx, dy);
+}
+
+void TFileList::keyPressEvent(QKeyEvent* event) {
+    event->ignore();
+    emit keyDown(event);
+    if (event->isAccepted()) return;
+    event->accept();
+    QTreeView::keyPressEvent(event);
+}
+
+void TFileList::mouseReleaseEvent(QMouseEvent* event) {
+    QTreeView::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton) emit click();
+}
+
+void TFileList::focusInEvent(QFocusEvent* event) {
+    QTreeView::focusInEvent(event);
+    emit focusEntered();
+}
+
+void TFileList::focusOutEvent(QFocusEvent* event) {
+    QTreeView::focusOutEvent(event);
+    emit focusLeft();
+}
