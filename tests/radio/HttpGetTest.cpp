@@ -1,0 +1,159 @@
+// The download component over a scripted transport: the cases a real server cannot stage on cue
+// (a transport that waits until told, a file that cannot be made, events that re-enter).
+#include "radio/HttpGet.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <condition_variable>
+#include <gtest/gtest.h>
+#include <mutex>
+
+namespace {
+
+// One scripted response, shared by the transports the factory makes and the test.
+struct Script {
+    std::optional<QByteArray> contentLength;
+    QByteArray body;
+    bool holdUntilCancelled = false;
+    std::mutex mutex;
+    std::condition_variable changed;
+    int requests = 0;
+    bool bodyRead = false;
+};
+
+class ScriptedTransport : public IHttpTransport {
+public:
+    explicit ScriptedTransport(std::shared_ptr<Script> s) : s_(std::move(s)) {}
+    HttpResult perform(const HttpRequest&, HttpSink& sink) override {
+        {
+            std::unique_lock lock(s_->mutex);
+            ++s_->requests;
+            if (s_->holdUntilCancelled) {
+                s_->changed.wait(lock, [this] { return cancelled_; });
+                return HttpResult::Cancelled;
+            }
+        }
+        if (!sink.onHead(s_->contentLength)) return HttpResult::Aborted;
+        s_->bodyRead = true;
+        if (!sink.onBody(s_->body.constData(), static_cast<std::size_t>(s_->body.size())))
+            return HttpResult::Aborted;
+        return HttpResult::Completed;
+    }
+    void cancel() override {
+        std::lock_guard lock(s_->mutex);
+        cancelled_ = true;
+        s_->changed.notify_all();
+    }
+
+private:
+    std::shared_ptr<Script> s_;
+    bool cancelled_ = false;
+};
+
+class HttpGetTest : public ::testing::Test {
+protected:
+    HttpGetTest() {
+        get->setURL("http://radio.example/list.m3u");
+        get->setFileName(dir.filePath("temp.tmp"));
+        QObject::connect(get.get(), &THTTPGet::OnDoneFile, [this] { ++done; });
+        QObject::connect(get.get(), &THTTPGet::OnError, [this] { ++errors; });
+    }
+    int requests() {
+        std::lock_guard lock(script->mutex);
+        return script->requests;
+    }
+    bool waitIdle() {
+        return QTest::qWaitFor([this] { return !get->isDownloading(); }, 10000);
+    }
+
+    QTemporaryDir dir;
+    std::shared_ptr<Script> script = std::make_shared<Script>();
+    std::unique_ptr<THTTPGet> get =
+        std::make_unique<THTTPGet>([s = script] { return std::make_unique<ScriptedTransport>(s); });
+    int done = 0;
+    int errors = 0;
+};
+
+} // namespace
+
+TEST_F(HttpGetTest, LargePiecesAreHandedOnAt1025BytesEach) {
+    script->contentLength = "3000";
+    script->body = QByteArray(3000, 'x');
+    QList<qint64> readed;
+    QObject* sender = nullptr;
+    QObject::connect(get.get(), &THTTPGet::OnProgress, [&](QObject* s, qint64, qint64 r) {
+        sender = s;
+        readed << r;
+    });
+    get->DownloadFile();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(readed, (QList<qint64>{1025, 2050, 3000}));
+    EXPECT_NE(qobject_cast<THTTPGetThread*>(sender), nullptr); // the worker, as the events promise
+    EXPECT_EQ(done, 1);
+}
+
+TEST_F(HttpGetTest, FailsWithoutReadingWhenTheBodyCannotBeJudgedOrKept) {
+    get->setBinaryData(true);
+    script->body = "body";
+    get->DownloadFile();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(errors, 1);
+    EXPECT_FALSE(script->bodyRead);
+    EXPECT_FALSE(QFile::exists(dir.filePath("temp.tmp")));
+
+    get->setBinaryData(false);
+    get->setFileName(dir.filePath("no/such/folder/temp.tmp"));
+    script->contentLength = "4";
+    get->DownloadFile();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(errors, 2);
+    EXPECT_FALSE(script->bodyRead);
+    EXPECT_EQ(done, 0);
+}
+
+TEST_F(HttpGetTest, CancelEndsWithOneErrorAndTheNextStartRuns) {
+    script->holdUntilCancelled = true;
+    get->DownloadFile();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return requests() == 1; }));
+    get->CancelDownload();
+    ASSERT_TRUE(waitIdle());
+    QTest::qWait(50);
+    EXPECT_EQ(errors, 1);
+    EXPECT_FALSE(get->Success());
+
+    script->holdUntilCancelled = false;
+    script->contentLength = "0";
+    get->DownloadFile();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(done, 1);
+    EXPECT_TRUE(get->Success());
+}
+
+TEST_F(HttpGetTest, StartFromInsideTheEventIsDroppedAndWaitThreadReturnsAfterTheEvent) {
+    script->contentLength = "0";
+    QObject::connect(get.get(), &THTTPGet::OnDoneFile, [this] { get->DownloadFile(); });
+    get->setWaitThread(true);
+    get->DownloadFile();
+    EXPECT_EQ(done, 1);
+    EXPECT_FALSE(get->isDownloading());
+    QTest::qWait(50);
+    EXPECT_EQ(done, 1);
+    EXPECT_EQ(requests(), 1);
+}
+
+TEST_F(HttpGetTest, ComponentDestroyedFromItsOwnProgressEventEndsCleanly) {
+    script->contentLength = "5000";
+    script->body = QByteArray(5000, 'x');
+    int progress = 0;
+    QObject::connect(get.get(), &THTTPGet::OnProgress, [this, &progress] {
+        ++progress;
+        get.reset();
+    });
+    get->DownloadFile();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !get; }, 10000));
+    QTest::qWait(50);
+    EXPECT_EQ(progress, 1);
+    EXPECT_EQ(done + errors, 0);
+}

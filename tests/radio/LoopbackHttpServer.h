@@ -1,0 +1,71 @@
+#pragma once
+// A small HTTP server on 127.0.0.1 (ephemeral port) for the download tests. Each connection runs on a
+// thread of its own: the request head (and a POST body) is read and recorded, then the handler's
+// reply is sent byte for byte, so a test can send short bodies, bad headers or nothing at all.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class LoopbackHttpServer {
+public:
+    struct Request {
+        QByteArray method;
+        QByteArray target;
+        QByteArray version;
+        QList<QPair<QByteArray, QByteArray>> headers;
+        QByteArray body;
+        // The value of the first header of that name (any letter case); empty when there is none.
+        QByteArray header(const QByteArray& name) const;
+        bool hasHeader(const QByteArray& name) const;
+    };
+    struct Reply {
+        QByteArray bytes;         // sent at once
+        bool waitForGate = false; // then wait for openGate() and send afterGate
+        QByteArray afterGate;
+        bool holdOpen = false; // keep the connection until the client leaves or the server stops
+    };
+    using Handler = std::function<Reply(const Request&)>;
+
+    explicit LoopbackHttpServer(Handler handler);
+    ~LoopbackHttpServer();
+    LoopbackHttpServer(const LoopbackHttpServer&) = delete;
+    LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
+
+    // 0 when the server could not start.
+    quint16 port() const { return port_; }
+    QString url(const QString& path) const;
+    QList<Request> requests() const;
+    // Connections whose handling has ended (the reply sent and the socket closed).
+    int closedConnections() const { return closed_; }
+    void openGate();
+
+    // "HTTP/1.0 200 OK", the given header lines (each ending in CR LF), an empty line, then body.
+    static QByteArray response(const QByteArray& headerLines, const QByteArray& body = {});
+
+private:
+    void acceptLoop();
+    void serve(int fd);
+    bool readRequest(int fd, Request& request);
+    void sendAll(int fd, const QByteArray& bytes);
+    void holdUntilGone(int fd);
+
+    Handler handler_;
+    int listenFd_ = -1;
+    int wakeFd_ = -1;
+    quint16 port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> closed_{0};
+    mutable std::mutex mutex_;
+    std::condition_variable gateChanged_;
+    bool gateOpen_ = false;
+    QList<Request> requests_;
+    std::vector<std::thread> connections_;
+    std::thread acceptor_;
+};
