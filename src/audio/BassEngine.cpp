@@ -1,0 +1,229 @@
+#include "audio/BassEngine.h"
+
+#include "audio/Channel.h"
+#include "audio/EngineWorker.h"
+#include "audio/Output.h"
+
+#include <string_view>
+
+namespace audio {
+
+namespace {
+constexpr DWORD kVersion = BASSVERSION << 16;
+// Streams that ended with the auto-free flag are freed at least this often (and at once when the
+// audio callback reports an end).
+constexpr std::chrono::milliseconds kHousekeepingPeriod{200};
+
+bool isHttpUrl(std::string_view url) {
+    auto startsWith = [&](std::string_view prefix) {
+        if (url.size() < prefix.size()) return false;
+        for (std::size_t i = 0; i < prefix.size(); ++i) {
+            char c = url[i];
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+            if (c != prefix[i]) return false;
+        }
+        return true;
+    };
+    return startsWith("http://") || startsWith("https://");
+}
+} // namespace
+
+BassEngine::BassEngine() : BassEngine(Options{}) {}
+
+BassEngine::BassEngine(Options options)
+    : options_(std::move(options)),
+      worker_(std::make_unique<EngineWorker>([this] { freeFinishedChannels(); }, kHousekeepingPeriod)) {}
+
+BassEngine::~BassEngine() {
+    BASS_Free();
+    worker_.reset();
+}
+
+DWORD BassEngine::BASS_GetVersion() { return kVersion; }
+
+BOOL BassEngine::BASS_Init(int device, DWORD freq, DWORD, void*, const void*) {
+    std::lock_guard lock(mutex_);
+    if (output_) return 0;
+    auto output = Output::open(device, freq == 0 ? 44100 : static_cast<int>(freq));
+    if (!output) return 0;
+    output->setGain(static_cast<float>(volume_.load()) / 100.0f);
+    output_ = std::move(output);
+    ++generation_;
+    return 1;
+}
+
+BOOL BassEngine::BASS_Stop() {
+    std::lock_guard lock(mutex_);
+    if (!output_) return 0;
+    output_->stop();
+    return 1;
+}
+
+BOOL BassEngine::BASS_Free() {
+    std::shared_ptr<Output> output;
+    {
+        std::lock_guard lock(mutex_);
+        if (!output_) return 0;
+        output = std::move(output_);
+        ++generation_;
+    }
+    for (auto& [handle, channel] : channels_.removeAll()) channel->shutdown();
+    return 1; // the device closes with the last reference to output
+}
+
+DWORD BassEngine::BASS_GetVolume() {
+    std::lock_guard lock(mutex_);
+    return output_ ? volume_.load() : BASS_ERROR_DWORD;
+}
+
+BOOL BassEngine::BASS_SetVolume(DWORD volume) {
+    std::lock_guard lock(mutex_);
+    if (!output_ || volume > 100) return 0;
+    volume_.store(volume);
+    output_->setGain(static_cast<float>(volume) / 100.0f);
+    return 1;
+}
+
+HSTREAM BassEngine::BASS_StreamCreateFile(BOOL mem, const char* file, QWORD offset, QWORD length, DWORD flags) {
+    if (mem || !file) return 0;
+    ChannelContext context;
+    std::uint64_t generation = 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (!output_) return 0;
+        if (!(flags & BASS_STREAM_DECODE)) context.output = output_;
+        generation = generation_;
+    }
+    context.worker = worker_.get();
+    FileOptions options;
+    options.exactLengthWait = options_.exactLengthWait;
+    return adopt(Channel::openFile(file, offset, length, flags, options, std::move(context)), generation);
+}
+
+HSTREAM BassEngine::BASS_StreamCreateURL(const char* url, DWORD, DWORD flags, void*, void*) {
+    if (!url || !isHttpUrl(url)) return 0;
+    ChannelContext context;
+    std::uint64_t generation = 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (!output_) return 0;
+        context.output = output_;
+        generation = generation_;
+    }
+    context.worker = worker_.get();
+    UrlOptions options;
+    options.openTimeout = options_.openTimeout;
+    options.connectTimeout = options_.openTimeout;
+    options.stallTimeout = options_.stallTimeout;
+    options.networkBufferBytes = options_.networkBufferBytes;
+    options.prebuffer = options_.prebuffer;
+    options.userAgent = options_.userAgent;
+    return adopt(Channel::openUrl(url, flags, options, std::move(context)), generation);
+}
+
+HSTREAM BassEngine::adopt(std::shared_ptr<Channel> channel, std::uint64_t generation) {
+    if (!channel) return 0;
+    HSTREAM handle = channels_.add(channel);
+    if (handle == 0) {
+        channel->shutdown();
+        return 0;
+    }
+    channel->setHandle(handle);
+    std::lock_guard lock(mutex_);
+    if (generation != generation_) {
+        // BASS_Free ran while the stream was opening: it must not outlive the engine's output.
+        channels_.remove(handle);
+        channel->shutdown();
+        return 0;
+    }
+    return handle;
+}
+
+std::shared_ptr<Channel> BassEngine::channel(DWORD handle) const {
+    auto channel = channels_.find(handle);
+    return channel && !channel->finished() ? channel : nullptr;
+}
+
+void BassEngine::freeFinishedChannels() {
+    for (auto& [handle, channel] : channels_.snapshot()) {
+        if (channel->finished() && channels_.remove(handle)) channel->shutdown();
+    }
+}
+
+BOOL BassEngine::BASS_StreamFree(HSTREAM handle) {
+    auto channel = channels_.remove(handle);
+    if (!channel) return 0;
+    bool wasLive = !channel->finished();
+    channel->shutdown();
+    return wasLive ? 1 : 0;
+}
+
+QWORD BassEngine::BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode) {
+    auto c = channel(handle);
+    return c ? c->filePosition(mode) : BASS_ERROR_QWORD;
+}
+
+BOOL BassEngine::BASS_ChannelPlay(DWORD handle, BOOL restart) {
+    auto c = channel(handle);
+    return c && c->play(restart != 0) ? 1 : 0;
+}
+
+BOOL BassEngine::BASS_ChannelPause(DWORD handle) {
+    auto c = channel(handle);
+    return c && c->pause() ? 1 : 0;
+}
+
+BOOL BassEngine::BASS_ChannelStop(DWORD handle) {
+    auto c = channel(handle);
+    return c && c->stop() ? 1 : 0;
+}
+
+DWORD BassEngine::BASS_ChannelIsActive(DWORD handle) {
+    auto c = channel(handle);
+    return c ? c->activity() : BASS_ACTIVE_STOPPED;
+}
+
+QWORD BassEngine::BASS_ChannelGetLength(DWORD handle) {
+    auto c = channel(handle);
+    return c ? c->length() : BASS_ERROR_QWORD;
+}
+
+QWORD BassEngine::BASS_ChannelGetPosition(DWORD handle) {
+    auto c = channel(handle);
+    return c ? c->position() : BASS_ERROR_QWORD;
+}
+
+BOOL BassEngine::BASS_ChannelSetPosition(DWORD handle, QWORD pos) {
+    auto c = channel(handle);
+    return c && c->setPosition(pos) ? 1 : 0;
+}
+
+double BassEngine::BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) {
+    auto c = channel(handle);
+    return c ? c->bytesToSeconds(pos) : -1.0;
+}
+
+DWORD BassEngine::BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
+    auto c = channel(handle);
+    return c ? c->getData(buffer, length) : BASS_ERROR_DWORD;
+}
+
+DWORD BassEngine::BASS_ChannelGetLevel(DWORD handle) {
+    auto c = channel(handle);
+    return c ? c->level() : BASS_ERROR_DWORD;
+}
+
+const char* BassEngine::BASS_ChannelGetTags(DWORD handle, DWORD tags) {
+    auto c = channel(handle);
+    return c ? c->tags(tags) : nullptr;
+}
+
+HSYNC BassEngine::BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD, SYNCPROC proc, void* user) {
+    auto c = channel(handle);
+    if (!c) return 0;
+    HSYNC id = lastSync_.fetch_add(1) + 1;
+    if (id == 0) id = lastSync_.fetch_add(1) + 1;
+    return c->addSync(type, std::move(proc), user, id);
+}
+
+} // namespace audio

@@ -1,0 +1,84 @@
+#pragma once
+// The audio engine behind IBass: libmpg123 decodes, libcurl fetches network streams, SDL2 plays the
+// mix (stereo, 32-bit float). Every call is thread-safe; a call on a handle that is 0, ended (with
+// auto-free) or freed fails quietly with the call's error value.
+
+#include "audio/Bass.h"
+#include "audio/HandleTable.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace audio {
+
+class Channel;
+class EngineWorker;
+class Output;
+
+class BassEngine final : public IBass {
+public:
+    struct Options {
+        // A network stream must connect and decode its first audio within this time.
+        std::chrono::milliseconds openTimeout{5000};
+        // A connection that delivers nothing for this long is given up (the stream then ends once
+        // its buffer has played; it shows as stalled as soon as the buffer runs dry).
+        std::chrono::milliseconds stallTimeout{10000};
+        std::size_t networkBufferBytes = 64 * 1024;
+        std::chrono::milliseconds prebuffer{250};
+        // How long opening a played file waits for its exact length (see FileOptions).
+        std::chrono::milliseconds exactLengthWait{20};
+        std::string userAgent; // empty: a browser-like default
+    };
+
+    BassEngine();
+    explicit BassEngine(Options options);
+    ~BassEngine() override;
+    BassEngine(const BassEngine&) = delete;
+    BassEngine& operator=(const BassEngine&) = delete;
+
+    DWORD BASS_GetVersion() override;
+    BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* win, const void* clsid) override;
+    BOOL BASS_Stop() override;
+    BOOL BASS_Free() override;
+    DWORD BASS_GetVolume() override;
+    BOOL BASS_SetVolume(DWORD volume) override;
+
+    HSTREAM BASS_StreamCreateFile(BOOL mem, const char* file, QWORD offset, QWORD length, DWORD flags) override;
+    HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, void* proc, void* user) override;
+    BOOL BASS_StreamFree(HSTREAM handle) override;
+    QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode) override;
+
+    BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) override;
+    BOOL BASS_ChannelPause(DWORD handle) override;
+    BOOL BASS_ChannelStop(DWORD handle) override;
+    DWORD BASS_ChannelIsActive(DWORD handle) override;
+    QWORD BASS_ChannelGetLength(DWORD handle) override;
+    QWORD BASS_ChannelGetPosition(DWORD handle) override;
+    BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos) override;
+    double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) override;
+    DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) override;
+    DWORD BASS_ChannelGetLevel(DWORD handle) override;
+    const char* BASS_ChannelGetTags(DWORD handle, DWORD tags) override;
+    HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD param, SYNCPROC proc, void* user) override;
+
+private:
+    std::shared_ptr<Channel> channel(DWORD handle) const;
+    // Puts a new channel in the table; 0 (and the channel shut down) if the engine was freed meanwhile.
+    HSTREAM adopt(std::shared_ptr<Channel> channel, std::uint64_t generation);
+    void freeFinishedChannels();
+
+    const Options options_;
+    mutable std::mutex mutex_; // output_ and generation_
+    std::shared_ptr<Output> output_;
+    std::uint64_t generation_ = 0; // counts BASS_Init and BASS_Free
+    std::atomic<DWORD> volume_{100};
+    std::atomic<HSYNC> lastSync_{0};
+    HandleTable<Channel> channels_;
+    std::unique_ptr<EngineWorker> worker_; // last: its housekeeping uses the members above
+};
+
+} // namespace audio

@@ -1,0 +1,215 @@
+// The calls on a channel.
+
+#include "audio/Channel.h"
+
+#include "audio/ByteQueue.h"
+#include "audio/Converter.h"
+#include "audio/EngineWorker.h"
+#include "audio/FileDecoder.h"
+#include "audio/FrameIndexer.h"
+#include "audio/HttpStream.h"
+#include "audio/Output.h"
+#include "audio/Voice.h"
+
+#include <algorithm>
+
+namespace audio {
+
+bool Channel::play(bool restart) {
+    std::lock_guard lock(controlMutex_);
+    if (shutDown_.load() || decodeOnly_ || urlStopped_.load()) return false;
+    if (kind_ == Kind::File && (restart || voice_->state() == Voice::State::Ended)) {
+        if (!seekLocked(0)) return false;
+    }
+    {
+        Output::Lock outputLock(*context_.output);
+        voice_->setState(Voice::State::Playing);
+    }
+    if (!context_.output->running()) context_.output->start();
+    return true;
+}
+
+bool Channel::pause() {
+    std::lock_guard lock(controlMutex_);
+    if (shutDown_.load() || decodeOnly_) return false;
+    Output::Lock outputLock(*context_.output);
+    if (voice_->state() != Voice::State::Playing) return false;
+    voice_->setState(Voice::State::Paused);
+    return true;
+}
+
+bool Channel::stop() {
+    // A stopped channel never calls its syncs again, not even for metadata already on its way.
+    disableSyncs();
+    std::lock_guard lock(controlMutex_);
+    if (shutDown_.load()) return false;
+    if (decodeOnly_) return true;
+    {
+        Output::Lock outputLock(*context_.output);
+        if (voice_->state() != Voice::State::Ended) voice_->setState(Voice::State::Stopped);
+    }
+    if (kind_ == Kind::Url) {
+        // A live stream cannot continue where it stopped; drop the connection rather than keep it
+        // open (and buffering) until the channel is freed.
+        urlStopped_.store(true);
+        http_->abort();
+    }
+    return true;
+}
+
+DWORD Channel::activity() const {
+    if (shutDown_.load()) return BASS_ACTIVE_STOPPED;
+    if (decodeOnly_) return decodeEnded_.load() ? BASS_ACTIVE_STOPPED : BASS_ACTIVE_PLAYING;
+    switch (voice_->state()) {
+    case Voice::State::Playing:
+        if (!context_.output->running()) return BASS_ACTIVE_PAUSED;
+        return voice_->stalled() ? BASS_ACTIVE_STALLED : BASS_ACTIVE_PLAYING;
+    case Voice::State::Paused: return BASS_ACTIVE_PAUSED;
+    case Voice::State::Stopped:
+    case Voice::State::Ended: break;
+    }
+    return BASS_ACTIVE_STOPPED;
+}
+
+std::int64_t Channel::lengthFrames() const {
+    if (kind_ != Kind::File) return -1;
+    // A finished background scan knows the exact length before a seek installs its index.
+    if (!lengthExact_.load() && indexer_) {
+        if (auto index = indexer_->result()) return index->lengthFrames;
+    }
+    return lengthFrames_.load();
+}
+
+QWORD Channel::length() const {
+    if (shutDown_.load()) return BASS_ERROR_QWORD;
+    std::int64_t frames = lengthFrames();
+    if (frames < 0) return BASS_ERROR_QWORD;
+    return static_cast<QWORD>(frames) * static_cast<QWORD>(bytesPerFrame());
+}
+
+QWORD Channel::position() const {
+    if (shutDown_.load() || bytesPerFrame() == 0) return BASS_ERROR_QWORD;
+    std::int64_t frames = decodeOnly_ ? deliveredFrames_.load() : voice_->heardFrames();
+    // The resampler's tail can run a few frames past the decoded length.
+    if (std::int64_t length = lengthFrames(); length >= 0 && lengthExact_.load()) frames = std::min(frames, length);
+    return static_cast<QWORD>(std::max<std::int64_t>(frames, 0)) * static_cast<QWORD>(bytesPerFrame());
+}
+
+bool Channel::setPosition(QWORD bytes) {
+    if (kind_ != Kind::File) return false;
+    std::lock_guard lock(controlMutex_);
+    if (shutDown_.load()) return false;
+    auto frame = static_cast<std::int64_t>(bytes / static_cast<QWORD>(bytesPerFrame()));
+    if (std::int64_t length = lengthFrames(); length >= 0 && frame > length) return false;
+    return seekLocked(frame);
+}
+
+// With controlMutex_ held.
+bool Channel::seekLocked(std::int64_t frame) {
+    {
+        std::lock_guard lock(decodeMutex_);
+        installIndexLocked();
+        if (!file_->seek(frame)) return false;
+        if (converter_) converter_->clear();
+        sourceEnded_ = false;
+        converterFlushed_ = false;
+        producerDone_ = false;
+        if (voice_) {
+            Output::Lock outputLock(*context_.output);
+            voice_->restartAt(frame);
+        } else {
+            deliveredFrames_.store(frame);
+            decodeEnded_.store(false);
+        }
+    }
+    producerWakeup_.notify();
+    return true;
+}
+
+// With decodeMutex_ held (or before the decoding thread starts).
+void Channel::installIndexLocked() {
+    if (indexInstalled_ || !indexer_) return;
+    auto index = indexer_->result();
+    if (!index) return;
+    file_->installIndex(*index);
+    indexInstalled_ = true;
+    lengthFrames_.store(file_->lengthFrames());
+    lengthExact_.store(file_->lengthIsExact());
+}
+
+double Channel::bytesToSeconds(QWORD bytes) const {
+    const long rate = rate_.load();
+    if (shutDown_.load() || rate <= 0 || bytesPerFrame() == 0) return -1.0;
+    return static_cast<double>(bytes) / (static_cast<double>(rate) * bytesPerFrame());
+}
+
+QWORD Channel::filePosition(DWORD mode) const {
+    if (shutDown_.load() || mode != BASS_FILEPOS_END) return BASS_ERROR_QWORD;
+    if (kind_ == Kind::File) return rangeSize_;
+    std::int64_t length = http_ ? http_->contentLength() : -1;
+    return length >= 0 ? static_cast<QWORD>(length) : BASS_ERROR_QWORD;
+}
+
+DWORD Channel::getData(void* buffer, DWORD length) {
+    if (!buffer || !decodeOnly_) return BASS_ERROR_DWORD;
+    std::lock_guard lock(controlMutex_);
+    if (shutDown_.load()) return BASS_ERROR_DWORD;
+    std::lock_guard decodeLock(decodeMutex_);
+    return readDecoded(buffer, length);
+}
+
+DWORD Channel::level() const {
+    if (shutDown_.load() || decodeOnly_ || voice_->state() != Voice::State::Playing ||
+        !context_.output->running())
+        return BASS_ERROR_DWORD;
+    return voice_->levelWord();
+}
+
+const char* Channel::tags(DWORD type) {
+    if (type != BASS_TAG_META || shutDown_.load()) return nullptr;
+    std::lock_guard lock(metaMutex_);
+    if (!hasMeta_) return nullptr;
+    tagsReturned_ = meta_;
+    return tagsReturned_.c_str();
+}
+
+HSYNC Channel::addSync(DWORD type, SYNCPROC proc, void* user, HSYNC id) {
+    if (type != BASS_SYNC_META || !proc) return 0;
+    std::lock_guard lock(syncMutex_);
+    if (!syncsEnabled_) return 0;
+    syncs_.push_back({id, std::move(proc), user});
+    return id;
+}
+
+bool Channel::finished() const {
+    return autoFree_ && !decodeOnly_ && voice_ && voice_->state() == Voice::State::Ended;
+}
+
+void Channel::disableSyncs() {
+    // Waits for a sync call in progress on the engine thread (unless this is that call).
+    std::lock_guard lock(syncMutex_);
+    syncsEnabled_ = false;
+}
+
+void Channel::onMetadata(const std::string& text) {
+    {
+        std::lock_guard lock(metaMutex_);
+        // Servers repeat the current title in every block; only a change is news.
+        if (hasMeta_ && meta_ == text) return;
+        meta_ = text;
+        hasMeta_ = true;
+    }
+    context_.worker->post([weak = weak_from_this(), text] {
+        if (auto channel = weak.lock()) channel->dispatchMetadata(text);
+    });
+}
+
+void Channel::dispatchMetadata(const std::string& text) {
+    std::lock_guard lock(syncMutex_);
+    if (!syncsEnabled_) return;
+    auto syncs = syncs_; // a proc may add syncs while we call
+    const DWORD handle = handle_.load();
+    for (auto& sync : syncs) sync.proc(sync.id, handle, text.c_str(), sync.user);
+}
+
+} // namespace audio

@@ -1,0 +1,187 @@
+#pragma once
+// One stream of the engine: a file range or a network stream, either played through the output or
+// read by the caller (a decoding channel). Lengths and positions are counted in bytes of the
+// channel's decoded format: the source's rate, one channel with the mono flag, 32-bit float samples
+// with the float flag and 16-bit ones without.
+//
+// Threads: a played channel decodes on a thread of its own into its voice's ring; a network stream
+// also has the network thread of its HttpStream; a file stream builds its frame index on a third,
+// short-lived one. The public calls may come from any thread.
+//
+// Locks, always taken in this order: syncMutex_ is never held together with the others by a public
+// call; controlMutex_ serialises the public calls that change the channel; decodeMutex_ is held by
+// the decoding thread for one decoding round at a time; Output::Lock keeps the audio callback out
+// for a few instructions.
+
+#include "audio/Bass.h"
+#include "audio/PcmSource.h"
+#include "audio/Wakeup.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace audio {
+
+class ByteQueue;
+class Converter;
+class EngineWorker;
+class FileDecoder;
+class FrameIndexer;
+class HttpStream;
+class Output;
+class Voice;
+
+struct ChannelContext {
+    std::shared_ptr<Output> output; // nullptr for a decoding channel
+    EngineWorker* worker = nullptr;
+};
+
+struct FileOptions {
+    // How long opening a played file may wait for its background scan, so that most files report
+    // their exact length from the start while a very long one never holds the caller up.
+    std::chrono::milliseconds exactLengthWait{20};
+};
+
+struct UrlOptions {
+    std::chrono::milliseconds openTimeout{5000};
+    std::chrono::milliseconds connectTimeout{5000};
+    std::chrono::milliseconds stallTimeout{10000};
+    std::size_t networkBufferBytes = 64 * 1024;
+    // Decoded audio buffered before the stream counts as opened.
+    std::chrono::milliseconds prebuffer{250};
+    long maxRedirects = 5;
+    std::string userAgent;
+};
+
+class Channel : public std::enable_shared_from_this<Channel> {
+public:
+    // nullptr when the file cannot be opened or the range holds no MP3 frame.
+    static std::shared_ptr<Channel> openFile(const std::string& path, std::uint64_t offset, std::uint64_t length,
+                                             DWORD flags, const FileOptions& options, ChannelContext context);
+    // Blocks until the stream is connected and its first audio decoded; nullptr on failure or when
+    // options.openTimeout passes first.
+    static std::shared_ptr<Channel> openUrl(const std::string& url, DWORD flags, const UrlOptions& options,
+                                            ChannelContext context);
+    ~Channel();
+    Channel(const Channel&) = delete;
+    Channel& operator=(const Channel&) = delete;
+
+    void setHandle(DWORD handle) { handle_.store(handle); }
+
+    bool play(bool restart);
+    bool pause();
+    bool stop();
+    DWORD activity() const;
+    QWORD length() const;
+    QWORD position() const;
+    bool setPosition(QWORD bytes);
+    double bytesToSeconds(QWORD bytes) const;
+    QWORD filePosition(DWORD mode) const;
+    DWORD getData(void* buffer, DWORD length);
+    DWORD level() const;
+    const char* tags(DWORD type);
+    // 0 for a sync type the engine does not offer.
+    HSYNC addSync(DWORD type, SYNCPROC proc, void* user, HSYNC id);
+
+    // Ended with the auto-free flag: the engine frees it, and until then it counts as freed.
+    bool finished() const;
+    // Stops every thread, closes the file or connection and silences the channel for good.
+    // Idempotent; the destructor calls it too.
+    void shutdown();
+
+private:
+    enum class Kind { File, Url };
+    Channel(Kind kind, DWORD flags, ChannelContext context);
+
+    int bytesPerFrame() const { return channels_ * bytesPerSample_; }
+    std::int64_t lengthFrames() const;
+    void setByteFormat(PcmFormat format);
+    void disableSyncs();
+    bool seekLocked(std::int64_t frame);
+    void installIndexLocked();
+    void startPlayback();
+
+    // Decoding (ChannelDecoding.cpp).
+    void decodeLoop();
+    bool pumpOnce();
+    bool setUpConversion(PcmFormat format);
+    void checkReady();
+    void signalOpened(bool ok);
+    DWORD readDecoded(void* buffer, DWORD length);
+
+    // Metadata (network thread) and its syncs (engine thread).
+    void onMetadata(const std::string& text);
+    void dispatchMetadata(const std::string& text);
+
+    const Kind kind_;
+    const DWORD flags_;
+    const bool decodeOnly_;
+    const bool autoFree_;
+    ChannelContext context_;
+    std::atomic<DWORD> handle_{0};
+
+    // The caller's byte format; fixed once known (for a network stream, by its first frame).
+    std::atomic<long> rate_{0};
+    int channels_ = 0;
+    int bytesPerSample_ = 0;
+
+    std::mutex controlMutex_;
+    std::atomic<bool> shutDown_{false};
+    std::atomic<bool> urlStopped_{false};
+
+    // The decoding side, under decodeMutex_.
+    std::mutex decodeMutex_;
+    std::unique_ptr<PcmSource> source_;
+    FileDecoder* file_ = nullptr; // source_ of a file channel
+    std::unique_ptr<Converter> converter_;
+    std::vector<float> scratch_;
+    bool sourceEnded_ = false;
+    bool converterFlushed_ = false;
+    bool producerDone_ = false;
+    bool formatKnown_ = false;
+    bool indexInstalled_ = false;
+    std::uint64_t rangeSize_ = 0; // of a file channel
+    std::atomic<std::int64_t> lengthFrames_{-1};
+    std::atomic<bool> lengthExact_{false};
+    std::atomic<std::int64_t> deliveredFrames_{0}; // decoding channels: frames handed to the caller
+    std::atomic<bool> decodeEnded_{false};
+
+    std::unique_ptr<FrameIndexer> indexer_;
+    std::unique_ptr<ByteQueue> queue_;
+    std::unique_ptr<HttpStream> http_;
+    std::unique_ptr<Voice> voice_;
+    Wakeup producerWakeup_;
+    std::atomic<bool> quit_{false};
+    std::thread decodeThread_;
+
+    // Opening a network stream.
+    std::mutex openMutex_;
+    std::condition_variable openCv_;
+    bool opened_ = false;
+    bool openFailed_ = false;
+    std::size_t prebufferSamples_ = 0;
+
+    std::mutex metaMutex_;
+    bool hasMeta_ = false;
+    std::string meta_;
+    std::string tagsReturned_;
+
+    struct Sync {
+        HSYNC id;
+        SYNCPROC proc;
+        void* user;
+    };
+    // Recursive: a sync proc may stop or free its own channel from inside the call.
+    std::recursive_mutex syncMutex_;
+    std::vector<Sync> syncs_;
+    bool syncsEnabled_ = true;
+};
+
+} // namespace audio

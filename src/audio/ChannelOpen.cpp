@@ -1,0 +1,134 @@
+// Opening file and network channels.
+
+#include "audio/ByteQueue.h"
+#include "audio/Channel.h"
+#include "audio/Converter.h"
+#include "audio/EngineWorker.h"
+#include "audio/FileDecoder.h"
+#include "audio/FrameIndexer.h"
+#include "audio/HttpStream.h"
+#include "audio/Output.h"
+#include "audio/StreamDecoder.h"
+#include "audio/Voice.h"
+
+#include <algorithm>
+
+namespace audio {
+
+namespace {
+// How long the network stream's decoding thread waits for bytes in one round, so it notices a quit.
+constexpr std::chrono::milliseconds kNetworkReadWait{50};
+} // namespace
+
+std::shared_ptr<Channel> Channel::openFile(const std::string& path, std::uint64_t offset, std::uint64_t length,
+                                           DWORD flags, const FileOptions& options, ChannelContext context) {
+    auto decoder = FileDecoder::open(path, offset, length, (flags & BASS_SAMPLE_MONO) != 0);
+    if (!decoder) return nullptr;
+    const bool decodeOnly = (flags & BASS_STREAM_DECODE) != 0;
+    if (!decodeOnly && !context.output) return nullptr;
+    if (flags & BASS_STREAM_PRESCAN) decoder->scan();
+
+    std::shared_ptr<Channel> channel(new Channel(Kind::File, flags, std::move(context)));
+    channel->setByteFormat(decoder->format());
+    channel->file_ = decoder.get();
+    channel->rangeSize_ = decoder->rangeSize();
+    channel->source_ = std::move(decoder);
+    channel->formatKnown_ = true;
+
+    if (!decodeOnly) {
+        if (!channel->file_->lengthIsExact()) {
+            channel->indexer_ = std::make_unique<FrameIndexer>(path, offset, length);
+            if (channel->indexer_->waitFor(options.exactLengthWait)) channel->installIndexLocked();
+        }
+    }
+    channel->lengthFrames_.store(channel->file_->lengthFrames());
+    channel->lengthExact_.store(channel->file_->lengthIsExact());
+    if (!decodeOnly) {
+        if (!channel->setUpConversion(channel->file_->format())) return nullptr;
+        channel->startPlayback();
+    }
+    return channel;
+}
+
+std::shared_ptr<Channel> Channel::openUrl(const std::string& url, DWORD flags, const UrlOptions& options,
+                                          ChannelContext context) {
+    if (!context.output || (flags & BASS_STREAM_DECODE)) return nullptr;
+    const int outputRate = context.output->rate();
+    std::shared_ptr<Channel> channel(new Channel(Kind::Url, flags, std::move(context)));
+    channel->queue_ = std::make_unique<ByteQueue>(options.networkBufferBytes);
+    channel->source_ = StreamDecoder::create(*channel->queue_, (flags & BASS_SAMPLE_MONO) != 0, kNetworkReadWait);
+    if (!channel->source_) return nullptr;
+
+    auto prebuffer = static_cast<std::size_t>(options.prebuffer.count()) * static_cast<std::size_t>(outputRate) /
+                     1000 * 2;
+    channel->startPlayback();
+    channel->prebufferSamples_ = std::min(prebuffer, channel->voice_->ring().capacity() / 2);
+
+    HttpStream::Options http;
+    http.connectTimeout = options.connectTimeout;
+    http.stallTimeout = options.stallTimeout;
+    http.maxRedirects = options.maxRedirects;
+    if (!options.userAgent.empty()) http.userAgent = options.userAgent;
+    // The network thread ends before the channel goes (shutdown() joins it), so `this` is safe here.
+    Channel* self = channel.get();
+    channel->http_ = std::make_unique<HttpStream>(url, http, *channel->queue_,
+                                                  [self](const std::string& text) { self->onMetadata(text); });
+
+    bool ok = false;
+    {
+        std::unique_lock lock(channel->openMutex_);
+        ok = channel->openCv_.wait_for(lock, options.openTimeout,
+                                       [&] { return channel->opened_ || channel->openFailed_; }) &&
+             channel->opened_;
+    }
+    if (!ok) {
+        channel->shutdown();
+        return nullptr;
+    }
+    return channel;
+}
+
+Channel::Channel(Kind kind, DWORD flags, ChannelContext context)
+    : kind_(kind), flags_(flags), decodeOnly_((flags & BASS_STREAM_DECODE) != 0),
+      autoFree_((flags & BASS_STREAM_AUTOFREE) != 0), context_(std::move(context)) {}
+
+Channel::~Channel() { shutdown(); }
+
+void Channel::setByteFormat(PcmFormat format) {
+    channels_ = format.channels;
+    bytesPerSample_ = (flags_ & BASS_SAMPLE_FLOAT) ? 4 : 2;
+    rate_.store(format.rate);
+}
+
+void Channel::startPlayback() {
+    voice_ = std::make_unique<Voice>(context_.output->rate(), kind_ == Kind::Url, producerWakeup_,
+                                     context_.worker->wakeup());
+    if (formatKnown_) voice_->setSourceRate(rate_.load());
+    context_.output->addVoice(voice_.get());
+    decodeThread_ = std::thread([this] { decodeLoop(); });
+}
+
+void Channel::shutdown() {
+    disableSyncs();
+    {
+        std::lock_guard lock(controlMutex_);
+        if (shutDown_.exchange(true)) return;
+    }
+    quit_.store(true);
+    producerWakeup_.notify();
+    if (http_) http_->abort();
+    if (queue_) queue_->abort();
+    if (decodeThread_.joinable()) decodeThread_.join();
+    // The output itself stays referenced until the channel goes: calls that only read the state
+    // may still look at it.
+    if (voice_ && context_.output) context_.output->removeVoice(voice_.get());
+    // Stopped but kept: calls racing with this one may still ask them for what they know.
+    if (http_) http_->stop();
+    if (indexer_) indexer_->stop();
+    std::lock_guard lock(decodeMutex_);
+    converter_.reset();
+    file_ = nullptr;
+    source_.reset();
+}
+
+} // namespace audio

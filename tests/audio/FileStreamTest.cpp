@@ -1,0 +1,346 @@
+// File streams through the real engine: libmpg123 decoding files made with lame, SDL's dummy driver
+// playing in real time.
+
+#include "AudioTestSupport.h"
+#include "audio/BassEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+using namespace audiotest;
+using audio::BassEngine;
+using fixtures::LameOptions;
+using fixtures::Signal;
+using fixtures::Waveform;
+
+namespace {
+
+constexpr DWORD kDecodeExcerpt = BASS_STREAM_DECODE | BASS_STREAM_AUTOFREE | BASS_STREAM_PRESCAN |
+                                 BASS_SAMPLE_FLOAT | BASS_SAMPLE_MONO;
+
+Signal sine(double seconds, double amplitude = 0.5, int rate = 44100, int channels = 2) {
+    return {.waveform = Waveform::Sine, .frequency = 1000.0, .amplitude = amplitude, .seconds = seconds,
+            .sampleRate = rate, .channels = channels};
+}
+
+class FileStreamTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!fixtures::haveLame()) GTEST_SKIP() << fixtures::missingLameMessage();
+        ASSERT_TRUE(engine.BASS_Init(-1, 44100, 0, nullptr, nullptr)) << "SDL dummy output did not open";
+    }
+
+    BassEngine engine;
+};
+
+struct LengthCase {
+    const char* name;
+    std::string path;
+    DWORD flags;
+};
+
+} // namespace
+
+// Lengths must agree with libmpg123's exact scan to within one MPEG frame, in bytes and in seconds,
+// and the file position must be the file's size, for every kind of file the player meets.
+TEST_F(FileStreamTest, LengthAndSizeMatchTheExactScan) {
+    std::string tagged = sharedDir() + "/tagged.mp3";
+    {
+        std::string plain = sharedMp3("tagged-source.mp3", sine(3.0));
+        ASSERT_FALSE(plain.empty());
+        std::filesystem::copy_file(plain, tagged, std::filesystem::copy_options::overwrite_existing);
+        ASSERT_TRUE(fixtures::prependId3v2(tagged, 1 << 20));
+    }
+    std::string truncated = sharedDir() + "/truncated.mp3";
+    {
+        std::string whole = sharedMp3("whole.mp3", sine(4.0));
+        std::filesystem::copy_file(whole, truncated, std::filesystem::copy_options::overwrite_existing);
+        // Cut in the middle of a frame: the Xing header still announces the whole file.
+        ASSERT_TRUE(fixtures::truncateFile(truncated, fixtures::fileSize(whole) / 2 + 100));
+    }
+    std::vector<LengthCase> cases = {
+        {"CBR 128 with Info frame", sharedMp3("cbr.mp3", sine(3.0)), 0},
+        {"VBR with Xing header", sharedMp3("vbr.mp3", sine(3.0), {.vbrQuality = 2}), 0},
+        {"mono 22.05 kHz", sharedMp3("mono22.mp3", sine(2.5, 0.5, 22050, 1), {.bitrateKbps = 64, .mono = true}), 0},
+        {"1 MiB ID3v2 tag in front", tagged, 0},
+        {"CBR without Info frame, prescan", sharedMp3("noinfo.mp3", sine(3.0), {.infoTag = false}),
+         BASS_STREAM_PRESCAN},
+        {"truncated, prescan", truncated, BASS_STREAM_PRESCAN},
+        {"decoding, float, mono", sharedMp3("cbr.mp3", sine(3.0)), BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT | BASS_SAMPLE_MONO},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(c.path.empty());
+        Reference ref = referenceDecode(c.path, false);
+        ASSERT_GT(ref.frames, 0);
+        HSTREAM h = engine.BASS_StreamCreateFile(false, c.path.c_str(), 0, 0, c.flags);
+        ASSERT_NE(h, 0u);
+        const int channels = (c.flags & BASS_SAMPLE_MONO) ? 1 : ref.channels;
+        const int bytesPerFrame = channels * ((c.flags & BASS_SAMPLE_FLOAT) ? 4 : 2);
+        const std::int64_t mpegFrame = ref.rate >= 32000 ? 1152 : 576;
+
+        QWORD length = engine.BASS_ChannelGetLength(h);
+        ASSERT_NE(length, BASS_ERROR_QWORD);
+        EXPECT_EQ(length % static_cast<QWORD>(bytesPerFrame), 0u);
+        EXPECT_LE(std::llabs(static_cast<long long>(length / static_cast<QWORD>(bytesPerFrame)) - ref.frames),
+                  mpegFrame);
+        double seconds = engine.BASS_ChannelBytes2Seconds(h, length);
+        EXPECT_NEAR(seconds, static_cast<double>(ref.frames) / static_cast<double>(ref.rate),
+                    static_cast<double>(mpegFrame) / static_cast<double>(ref.rate));
+        EXPECT_EQ(engine.BASS_StreamGetFilePosition(h, BASS_FILEPOS_END), fixtures::fileSize(c.path));
+        EXPECT_TRUE(engine.BASS_StreamFree(h));
+    }
+}
+
+// Without an Info frame and without prescan the first answer is libmpg123's estimate; the background
+// scan makes it exact without anybody asking.
+TEST_F(FileStreamTest, LengthBecomesExactOnceTheBackgroundScanEnds) {
+    std::string path = sharedMp3("noinfo-long.mp3", sine(20.0), {.infoTag = false});
+    ASSERT_FALSE(path.empty());
+    Reference ref = referenceDecode(path, false);
+    HSTREAM h = engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, 0);
+    ASSERT_NE(h, 0u);
+    const QWORD exact = static_cast<QWORD>(ref.frames) * 4;
+    EXPECT_TRUE(waitUntil([&] { return engine.BASS_ChannelGetLength(h) == exact; }))
+        << engine.BASS_ChannelGetLength(h) << " != " << exact;
+}
+
+TEST_F(FileStreamTest, FilesWithoutAudioDoNotOpen) {
+    fixtures::TempDir dir;
+    std::string random = dir.file("random.mp3");
+    ASSERT_TRUE(fixtures::writeRandomFile(random, 300000, 7));
+    std::string empty = dir.file("empty.mp3");
+    ASSERT_TRUE(fixtures::writeRandomFile(empty, 0));
+    std::string cbr = sharedMp3("cbr.mp3", sine(3.0));
+
+    EXPECT_EQ(engine.BASS_StreamCreateFile(false, random.c_str(), 0, 0, 0), 0u);
+    EXPECT_EQ(engine.BASS_StreamCreateFile(false, random.c_str(), 0, 0, kDecodeExcerpt), 0u);
+    EXPECT_EQ(engine.BASS_StreamCreateFile(false, empty.c_str(), 0, 0, 0), 0u);
+    EXPECT_EQ(engine.BASS_StreamCreateFile(false, dir.file("missing.mp3").c_str(), 0, 0, 0), 0u);
+    EXPECT_EQ(engine.BASS_StreamCreateFile(false, dir.path().c_str(), 0, 0, 0), 0u) << "a folder";
+    EXPECT_EQ(engine.BASS_StreamCreateFile(false, cbr.c_str(), fixtures::fileSize(cbr), 0, 0), 0u)
+        << "range beyond the end";
+    EXPECT_EQ(engine.BASS_StreamCreateFile(true, cbr.c_str(), 0, 0, 0), 0u) << "memory streams";
+    EXPECT_EQ(engine.BASS_StreamCreateFile(false, nullptr, 0, 0, 0), 0u);
+}
+
+// The loudness measurement's excerpts: a decoding stream over 100000 bytes from a plain byte offset
+// delivers mono float samples from the first frame found in the range, as loud as the file is there.
+// (The first frames after an arbitrary offset lack their bit reservoir and come out silent.)
+TEST_F(FileStreamTest, DecodeExcerptDeliversMonoFloatFromTheMiddle) {
+    std::string path = sharedMp3("sine8.mp3", sine(8.0, 0.5));
+    ASSERT_FALSE(path.empty());
+    Reference ref = referenceDecode(path, true);
+    auto loudness = [](const float* samples, std::size_t count) {
+        double sum = 0.0;
+        std::size_t loud = 0;
+        for (std::size_t i = 0; i < count; ++i)
+            if (std::fabs(samples[i]) > 0.2f) sum += std::fabs(samples[i]), ++loud;
+        return loud == 0 ? 0.0 : sum / static_cast<double>(loud);
+    };
+    std::vector<float> middle;
+    for (std::size_t i = 100000; i < 112500; ++i) middle.push_back(ref.samples[2 * i]);
+    const double expected = loudness(middle.data(), middle.size());
+
+    const QWORD size = fixtures::fileSize(path);
+    std::vector<float> buffer(12500 + 16, 123.0f);
+    for (QWORD k = 1; k <= 4; ++k) {
+        SCOPED_TRACE(k);
+        HSTREAM h = engine.BASS_StreamCreateFile(false, path.c_str(), k * (size / 5), 100000, kDecodeExcerpt);
+        ASSERT_NE(h, 0u);
+        DWORD got = engine.BASS_ChannelGetData(h, buffer.data(), 50000);
+        EXPECT_EQ(got, 50000u);
+        EXPECT_NEAR(loudness(buffer.data(), got / 4), expected, 0.02 * expected);
+        EXPECT_EQ(buffer[12500], 123.0f) << "wrote past the requested length";
+        EXPECT_EQ(engine.BASS_ChannelGetPosition(h), 50000u);
+        engine.BASS_StreamFree(h);
+    }
+}
+
+// "Mono" means the mix (L+R)/2: with the right channel inverted the excerpt is silent, where the left
+// channel alone would be a full-scale sine.
+TEST_F(FileStreamTest, MonoFlagMixesBothChannels) {
+    Signal inverted = sine(3.0, 0.5);
+    inverted.rightGain = -1.0;
+    std::string path = sharedMp3("inverted.mp3", inverted, {.extraArguments = {"-m", "s"}});
+    ASSERT_FALSE(path.empty());
+    std::vector<float> buffer(12500);
+    HSTREAM h = engine.BASS_StreamCreateFile(false, path.c_str(), 20000, 100000, kDecodeExcerpt);
+    ASSERT_NE(h, 0u);
+    DWORD got = engine.BASS_ChannelGetData(h, buffer.data(), 50000);
+    ASSERT_EQ(got, 50000u);
+    EXPECT_LT(peak(buffer.data(), got / 4), 0.02f);
+
+    HSTREAM stereo = engine.BASS_StreamCreateFile(false, path.c_str(), 20000, 100000,
+                                                  BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+    std::vector<float> frames(12500 * 2);
+    ASSERT_EQ(engine.BASS_ChannelGetData(stereo, frames.data(), 100000), 100000u);
+    EXPECT_GT(peak(frames.data(), frames.size()), 0.4f);
+}
+
+// An excerpt that starts inside a large ID3 picture full of false sync words must decode the real
+// audio after the tag (libmpg123 needs a seekable, buffered reader for this), and one that lies
+// wholly inside the picture must not open.
+TEST_F(FileStreamTest, ExcerptsInsideALargeTag) {
+    std::string tagged = sharedDir() + "/tagged-excerpt.mp3";
+    std::string plain = sharedMp3("tagged-source.mp3", sine(3.0));
+    std::filesystem::copy_file(plain, tagged, std::filesystem::copy_options::overwrite_existing);
+    const std::size_t tagBytes = 2 << 20;
+    ASSERT_TRUE(fixtures::prependId3v2(tagged, tagBytes, 3));
+
+    std::vector<float> buffer(12500);
+    HSTREAM across = engine.BASS_StreamCreateFile(false, tagged.c_str(), tagBytes - 60000, 100000, kDecodeExcerpt);
+    ASSERT_NE(across, 0u);
+    DWORD got = engine.BASS_ChannelGetData(across, buffer.data(), 50000);
+    ASSERT_NE(got, BASS_ERROR_DWORD);
+    EXPECT_GT(got, 4000u);
+    EXPECT_NEAR(peak(buffer.data() + 4000, got / 4 - 4000), 0.48, 0.03) << "decoded something else than the sine";
+
+    HSTREAM inside = engine.BASS_StreamCreateFile(false, tagged.c_str(), tagBytes / 2, 100000, kDecodeExcerpt);
+    if (inside != 0) {
+        // A false frame that survives libmpg123's checks may open, but must not pass as loud audio.
+        got = engine.BASS_ChannelGetData(inside, buffer.data(), 50000);
+        if (got != BASS_ERROR_DWORD) {
+            EXPECT_LT(got, 50000u) << "decoded a whole excerpt out of picture data";
+        }
+    }
+}
+
+TEST_F(FileStreamTest, SixteenBitDecodingMatchesFloat) {
+    std::string path = sharedMp3("cbr.mp3", sine(3.0));
+    HSTREAM f = engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+    HSTREAM s = engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, BASS_STREAM_DECODE);
+    std::vector<float> floats(4096 * 2);
+    std::vector<std::int16_t> shorts(4096 * 2);
+    ASSERT_EQ(engine.BASS_ChannelGetData(f, floats.data(), 4096 * 8), 4096u * 8);
+    ASSERT_EQ(engine.BASS_ChannelGetData(s, shorts.data(), 4096 * 4), 4096u * 4);
+    for (std::size_t i = 0; i < floats.size(); ++i) ASSERT_NEAR(shorts[i] / 32768.0, floats[i], 2.0 / 32768) << i;
+    EXPECT_EQ(engine.BASS_ChannelGetLength(s) * 2, engine.BASS_ChannelGetLength(f));
+}
+
+// A seek lands on the exact sample: what follows a seek is what a straight decode has at that place.
+TEST_F(FileStreamTest, SeekIsSampleAccurate) {
+    std::string path = sharedMp3("noise.mp3", {.waveform = Waveform::Noise, .amplitude = 0.3, .seconds = 6.0});
+    ASSERT_FALSE(path.empty());
+    Reference ref = referenceDecode(path, true);
+    ASSERT_EQ(ref.channels, 2);
+    const DWORD flags = BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT;
+    HSTREAM h = engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, flags);
+    ASSERT_NE(h, 0u);
+    std::vector<float> got(2048 * 2);
+    for (std::int64_t frame : {200000, 3333, 0, 150001, 262000}) {
+        SCOPED_TRACE(frame);
+        ASSERT_TRUE(engine.BASS_ChannelSetPosition(h, static_cast<QWORD>(frame) * 8 + 5)) << "rounds down";
+        EXPECT_EQ(engine.BASS_ChannelGetPosition(h), static_cast<QWORD>(frame) * 8);
+        ASSERT_EQ(engine.BASS_ChannelGetData(h, got.data(), 2048 * 8), 2048u * 8);
+        float worst = 0.0f;
+        for (std::size_t i = 0; i < got.size(); ++i)
+            worst = std::max(worst, std::fabs(got[i] - ref.samples[static_cast<std::size_t>(frame) * 2 + i]));
+        EXPECT_LT(worst, 1e-4f);
+    }
+    EXPECT_FALSE(engine.BASS_ChannelSetPosition(h, engine.BASS_ChannelGetLength(h) + 8)) << "past the end";
+    // Reading to the end, then once more: the end is an error, not an empty success.
+    std::vector<float> rest(1 << 20);
+    ASSERT_TRUE(engine.BASS_ChannelSetPosition(h, engine.BASS_ChannelGetLength(h) - 800));
+    EXPECT_EQ(engine.BASS_ChannelGetData(h, rest.data(), 1 << 22), 800u);
+    EXPECT_EQ(engine.BASS_ChannelGetData(h, rest.data(), 1 << 22), BASS_ERROR_DWORD);
+    EXPECT_EQ(engine.BASS_ChannelIsActive(h), BASS_ACTIVE_STOPPED);
+}
+
+TEST_F(FileStreamTest, PlayPauseResumeKeepsThePosition) {
+    std::string path = sharedMp3("sine8.mp3", sine(8.0, 0.5));
+    HSTREAM h = engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
+    ASSERT_NE(h, 0u);
+    EXPECT_EQ(engine.BASS_ChannelIsActive(h), BASS_ACTIVE_STOPPED) << "not started yet";
+    EXPECT_EQ(engine.BASS_ChannelGetPosition(h), 0u);
+    ASSERT_TRUE(engine.BASS_ChannelPlay(h, false));
+    EXPECT_EQ(engine.BASS_ChannelIsActive(h), BASS_ACTIVE_PLAYING);
+    ASSERT_TRUE(waitUntil([&] { return engine.BASS_ChannelGetPosition(h) > 44100; })) << "position does not move";
+
+    ASSERT_TRUE(engine.BASS_ChannelPause(h));
+    EXPECT_EQ(engine.BASS_ChannelIsActive(h), BASS_ACTIVE_PAUSED);
+    QWORD paused = engine.BASS_ChannelGetPosition(h);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(engine.BASS_ChannelGetPosition(h), paused);
+    EXPECT_FALSE(engine.BASS_ChannelPause(h)) << "already paused";
+
+    ASSERT_TRUE(engine.BASS_ChannelPlay(h, false));
+    ASSERT_TRUE(waitUntil([&] { return engine.BASS_ChannelGetPosition(h) > paused; }));
+    // The heard position never runs ahead of real time by more than the output buffer.
+    EXPECT_LT(engine.BASS_ChannelGetPosition(h), paused + 44100 * 4 * 2);
+
+    // While paused, a seek moves the position and the stream stays paused.
+    ASSERT_TRUE(engine.BASS_ChannelPause(h));
+    ASSERT_TRUE(engine.BASS_ChannelSetPosition(h, 6 * 44100 * 4));
+    EXPECT_EQ(engine.BASS_ChannelGetPosition(h), 6u * 44100 * 4);
+    EXPECT_EQ(engine.BASS_ChannelIsActive(h), BASS_ACTIVE_PAUSED);
+    ASSERT_TRUE(engine.BASS_ChannelPlay(h, false));
+    ASSERT_TRUE(waitUntil([&] { return engine.BASS_ChannelGetPosition(h) > 6u * 44100 * 4; }));
+}
+
+// An auto-free stream that plays to its end reports "stopped" and is gone: every later call on its
+// handle fails quietly.
+TEST_F(FileStreamTest, AutoFreeStreamIsGoneAfterItsEnd) {
+    std::string path = sharedMp3("short.mp3", sine(0.6));
+    ASSERT_FALSE(path.empty());
+    HSTREAM h = engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
+    ASSERT_NE(h, 0u);
+    ASSERT_TRUE(engine.BASS_ChannelPlay(h, false));
+    ASSERT_TRUE(waitUntil([&] { return engine.BASS_ChannelIsActive(h) == BASS_ACTIVE_STOPPED; }));
+    EXPECT_EQ(engine.BASS_ChannelGetLength(h), BASS_ERROR_QWORD);
+    EXPECT_FALSE(engine.BASS_ChannelPlay(h, false)) << "the ended stream is gone";
+    EXPECT_FALSE(engine.BASS_ChannelPause(h));
+    EXPECT_FALSE(engine.BASS_StreamFree(h));
+
+    // Without auto-free the stream stays, and playing it again starts it over.
+    HSTREAM kept = engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, 0);
+    ASSERT_TRUE(engine.BASS_ChannelPlay(kept, false));
+    ASSERT_TRUE(waitUntil([&] { return engine.BASS_ChannelIsActive(kept) == BASS_ACTIVE_STOPPED; }));
+    EXPECT_NE(engine.BASS_ChannelGetLength(kept), BASS_ERROR_QWORD);
+    ASSERT_TRUE(engine.BASS_ChannelPlay(kept, false));
+    EXPECT_EQ(engine.BASS_ChannelIsActive(kept), BASS_ACTIVE_PLAYING);
+    EXPECT_TRUE(engine.BASS_StreamFree(kept));
+}
+
+// A paused song and a second stream at another rate play side by side; stopping one leaves the other.
+TEST_F(FileStreamTest, SeveralChannelsPlayAtOnce) {
+    std::string a = sharedMp3("sine8.mp3", sine(8.0, 0.5));
+    std::string b = sharedMp3("mono22.mp3", sine(2.5, 0.5, 22050, 1), {.bitrateKbps = 64, .mono = true});
+    HSTREAM first = engine.BASS_StreamCreateFile(false, a.c_str(), 0, 0, 0);
+    HSTREAM second = engine.BASS_StreamCreateFile(false, b.c_str(), 0, 0, 0);
+    ASSERT_TRUE(engine.BASS_ChannelPlay(first, false));
+    ASSERT_TRUE(engine.BASS_ChannelPlay(second, false));
+    ASSERT_TRUE(waitUntil([&] {
+        return engine.BASS_ChannelGetPosition(first) > 22050 * 4 && engine.BASS_ChannelGetPosition(second) > 11025 * 2;
+    }));
+    // The 22.05 kHz stream is resampled, so its heard position advances at its own rate.
+    double secondsA = engine.BASS_ChannelBytes2Seconds(first, engine.BASS_ChannelGetPosition(first));
+    double secondsB = engine.BASS_ChannelBytes2Seconds(second, engine.BASS_ChannelGetPosition(second));
+    EXPECT_NEAR(secondsA, secondsB, 0.3);
+    ASSERT_TRUE(engine.BASS_ChannelStop(second));
+    EXPECT_EQ(engine.BASS_ChannelIsActive(second), BASS_ACTIVE_STOPPED);
+    EXPECT_EQ(engine.BASS_ChannelIsActive(first), BASS_ACTIVE_PLAYING);
+}
+
+// The level meter reads the channel's own peak (before the output gain), left low and right high.
+TEST_F(FileStreamTest, LevelIsThePeakOfWhatPlays) {
+    Signal quietRight = sine(8.0, 0.5);
+    quietRight.rightGain = 0.25;
+    std::string path = sharedMp3("quiet-right.mp3", quietRight, {.extraArguments = {"-m", "s"}});
+    ASSERT_FALSE(path.empty());
+    ASSERT_TRUE(engine.BASS_SetVolume(30));
+    HSTREAM h = engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, 0);
+    EXPECT_EQ(engine.BASS_ChannelGetLevel(h), BASS_ERROR_DWORD) << "not playing";
+    ASSERT_TRUE(engine.BASS_ChannelPlay(h, false));
+    ASSERT_TRUE(waitUntil([&] { return engine.BASS_ChannelGetPosition(h) > 44100; }));
+    DWORD level = engine.BASS_ChannelGetLevel(h);
+    ASSERT_NE(level, BASS_ERROR_DWORD);
+    EXPECT_NEAR(static_cast<double>(level & 0xffff), 0.5 * 32768, 0.05 * 32768);
+    EXPECT_NEAR(static_cast<double>(level >> 16), 0.125 * 32768, 0.05 * 32768);
+    engine.BASS_ChannelPause(h);
+    EXPECT_EQ(engine.BASS_ChannelGetLevel(h), BASS_ERROR_DWORD) << "paused";
+}
