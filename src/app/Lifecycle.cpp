@@ -112,6 +112,6 @@ void Lifecycle::FormDestroy() {
     if (p_.s.endingEarly) return;
 }
 
-void Lifecycle::registerHotKeys() {}
+void Lifecycle::registerHotKeys() { p_.hotKeyHandler.registerHotKeys(); }
 
-void Lifecycle::releaseHotKeys() {}
+void Lifecycle::releaseHotKeys() { p_.hotKeyHandler.releaseHotKeys(); }

@@ -13,12 +13,26 @@ Player::Player(Services services, QObject* parent)
     connect(&trackTimer, &QTimer::timeout, this, [this] { guarded([this] { seq.trackTimerTimer(); }); });
     connect(&lauttimer, &QTimer::timeout, this, [this] { guarded([this] { volume.lauttimerTimer(); }); });
     connect(&radioT, &QTimer::timeout, this, [this] { guarded([this] { radio.radioTTimer(); }); });
+    connect(&mute_timer, &QTimer::timeout, this, [this] { guarded([this] { hotKeyHandler.mute_timerTimer(); }); });
     connect(&radioLautT, &QTimer::timeout, this, [this] { guarded([this] { levelFollower.radioLautTTimer(); }); });
+    // The program's file list shows MP3 files only, without folders.
+    s.FileList1.setDisplayDirectory(false);
+    s.FileList1.setFileTypes({ftArchive, ftReadonly});
+    s.FileList1.setViewColumns({fiName, fiModified});
+    s.FileList1.setMask(QStringLiteral("*.mp3"));
+    connect(&HTTPGet1, &THTTPGet::OnDoneFile, this, [this] { guarded([this] { radio.HTTPGet1DoneFile(); }); });
+    connect(&HTTPGet1, &THTTPGet::OnError, this, [this] { guarded([this] { radio.HTTPGet1Error(); }); });
+    connect(&HTTPGet2, &THTTPGet::OnDoneFile, this, [this] { guarded([this] { update.HTTPGet2DoneFile(); }); });
+    connect(&HTTPGet2, &THTTPGet::OnError, this, [this] { guarded([this] { update.HTTPGet2Error(); }); });
     s.posTB.onChange([this](int) { guarded([this] { seq.posTBChange(); }); });
     s.volumeTB.onChange([this](int) { guarded([this] { volume.volumeTBChange(); }); });
 }
 
-void Player::fetchStationPlaylist(const QString&) {}
+void Player::fetchStationPlaylist(const QString& url) {
+    HTTPGet1.setFileName(QStringLiteral("temp.tmp"));
+    HTTPGet1.setURL(url);
+    HTTPGet1.DownloadFile();
+}
 
 Player::~Player() = default;
 
@@ -33,4 +47,5 @@ void Player::guarded(const std::function<void()>& handler) {
 void Player::setEingabefeldE(const QString& text) {
     if (text == eingabefeldE_) return;
     eingabefeldE_ = text;
+    intake.eingabefeldEChange();
 }

@@ -3,16 +3,25 @@
 // subsystem. The main window owns one Player and forwards its events to the operations; tests build a
 // Player over fakes of the services.
 
+#include "app/Intake.h"
 #include "app/PlayerState.h"
+#include "app/PlaylistArgumentReader.h"
+#include "app/Settings.h"
+#include "library/FileBrowser.h"
+#include "library/FileDeletion.h"
 #include "library/SongListEditor.h"
 #include "playback/ChannelControl.h"
+#include "playback/HotKeyHandler.h"
 #include "playback/LoudnessMeter.h"
 #include "playback/MasterMute.h"
 #include "playback/PlaySequencer.h"
 #include "playback/VolumeControl.h"
+#include "playback/WindowKeys.h"
 #include "radio/LevelFollower.h"
 #include "radio/RadioPlayback.h"
+#include "radio/HttpGet.h"
 #include "radio/StationEditor.h"
+#include "radio/StationUpdate.h"
 
 #include <QObject>
 #include <QTimer>
@@ -67,9 +76,22 @@ public:
     VolumeControl volume{*this};
     LoudnessMeter loudness{*this};
     SongListEditor songList{*this};
+    FileBrowser browser{*this};
+    FileDeletion deletion{*this};
+    HotKeyHandler hotKeyHandler{*this};
+    WindowKeys keys{*this};
     RadioPlayback radio{*this};
     LevelFollower levelFollower{*this};
     StationEditor editor{*this};
+    StationUpdate update{*this};
+    Settings settings{*this};
+    Intake intake{*this};
+    PlaylistArgumentReader playlistReader{*this};
+
+    // The two download components: a station's playlist, and the station list update.
+    THTTPGet HTTPGet1;
+    THTTPGet HTTPGet2;
+    QString updateUrl = stationUpdateUrl;
 
     // Fetches a station's playlist into "temp.tmp"; its end runs radio.HTTPGet1DoneFile or HTTPGet1Error.
     void fetchStationPlaylist(const QString& url);

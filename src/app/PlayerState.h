@@ -6,6 +6,7 @@
 #include "app/RangeValue.h"
 #include "app/Shown.h"
 #include "audio/Bass.h"
+#include "library/FileListModel.h"
 #include "library/SongList.h"
 #include "radio/PlaylistEntries.h"
 #include "radio/StationList.h"
@@ -54,6 +55,10 @@ struct DisplayState {
     // The station list editor's text, one station line per entry.
     Shown<QStringList> radioRE;
     Shown<QString> windowTitle;
+    // The file list is sorted by date (the "Datum" label is the dark one), else by name.
+    Shown<bool> sortByDate{false};
+    // The editor's merge choice for the update from the server: append, else overwrite.
+    Shown<bool> anhaengenRB{true};
 };
 
 struct PlayerState {
@@ -116,6 +121,7 @@ struct PlayerState {
     SongList songs;            // songLB, dateinamenLB, LautLB
     StationList stations;      // radiosenderLB, radioLB
     PlaylistEntries entries;   // sendertitelLB, senderfileLB
+    FileListModel FileList1;   // the file list's folders, entries and selection
 
     // The two track bars and the levelling check box.
     RangeValue posTB{0, 1000, 0};

@@ -5,7 +5,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-TFileList::TFileList(QWidget* parent) : QTreeView(parent), files_(new FileListModel(this)) {
+TFileList::TFileList(QWidget* parent, FileListModel* files)
+    : QTreeView(parent), files_(files ? files : new FileListModel(this)) {
     setModel(files_);
     QItemSelectionModel* own = selectionModel();
     setSelectionModel(files_->selectionModel());

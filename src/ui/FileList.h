@@ -13,7 +13,8 @@
 class TFileList : public QTreeView {
     Q_OBJECT
 public:
-    explicit TFileList(QWidget* parent = nullptr);
+    // Shows files, or a model of its own when none is given.
+    explicit TFileList(QWidget* parent = nullptr, FileListModel* files = nullptr);
     ~TFileList() override;
 
     // The properties, entries and selection; the player's operations work on this.

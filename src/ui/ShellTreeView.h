@@ -6,7 +6,7 @@
 // the folder is first shown or expanded. Walks over the tree (the following node, the number of
 // children) see only what has been read: call waitForLoad first.
 
-#include "library/FolderTreeMemory.h"
+#include "library/FolderTree.h"
 #include "ui/FocusFrame.h"
 
 #include <QPersistentModelIndex>
@@ -16,7 +16,7 @@
 
 class QFileSystemModel;
 
-class ShellTreeView : public QTreeView, public FolderTreeAccess {
+class ShellTreeView : public QTreeView, public FolderTree {
     Q_OBJECT
 public:
     explicit ShellTreeView(QWidget* parent = nullptr);
@@ -24,41 +24,41 @@ public:
     QFileSystemModel* fileSystemModel() const { return model_; }
 
     // The folder of the selected node; empty when nothing is selected.
-    QString path() const;
+    QString path() const override;
     // Selects the node of folder (an absolute path), opening its parents and scrolling it into
     // view, also again once the parents' other subfolders have been read. False when folder is
     // no folder; the selection then stays.
-    bool setPath(const QString& folder);
+    bool setPath(const QString& folder) override;
 
     QModelIndex selectedNode() const override;
     void selectNode(const QModelIndex& node) override;
 
     QString nodePath(const QModelIndex& node) const;
     // The text the tree shows for node.
-    QString nodeText(const QModelIndex& node) const;
+    QString nodeText(const QModelIndex& node) const override;
     // Whether node's folder holds a folder; asks the file system, so it is right also before the
     // model has read the folder.
-    bool hasSubfolders(const QModelIndex& node) const;
+    bool hasSubfolders(const QModelIndex& node) const override;
     // The rectangle of node's text in viewport coordinates; empty when it is not laid out.
     QRect nodeTextRect(const QModelIndex& node) const;
     // The number of subfolders of node the model has read.
-    int childCount(const QModelIndex& node) const;
+    int childCount(const QModelIndex& node) const override;
 
     // The first node visible at the top of the tree, and scrolling so that node is at the top (as
     // far as the tree can scroll).
-    QModelIndex topNode() const;
-    void setTopNode(const QModelIndex& node);
+    QModelIndex topNode() const override;
+    void setTopNode(const QModelIndex& node) override;
     // The node below node in the tree's order: its first child when it is open and has children,
     // else its next sibling, else the next sibling of its nearest ancestor that has one; invalid
     // after the last node.
-    QModelIndex nextNode(const QModelIndex& node) const;
+    QModelIndex nextNode(const QModelIndex& node) const override;
 
     // Whether the subfolders of node's folder have been read.
     bool isLoaded(const QModelIndex& node) const;
     // Starts reading the subfolders of node and of all its ancestors where needed and lets the
     // event loop run until they are all read (then they are also sorted), or timeoutMs passes.
     // Returns whether all were read.
-    bool waitForLoad(const QModelIndex& node, int timeoutMs = 10000);
+    bool waitForLoad(const QModelIndex& node, int timeoutMs = 10000) override;
 
     // Draws a one-pixel frame around rect (viewport coordinates) until the tree scrolls, its
     // selection changes or it is called again; an empty rect removes it.

@@ -1,6 +1,8 @@
 #include "ui/TForm1.h"
 
 #include "ui/Pictures.h"
+#include "ui/FileList.h"
+#include "ui/ShellTreeView.h"
 #include "ui/StateBinding.h"
 #include "ui/TSRCheckBox.h"
 #include "ui/TTrackbar_32.h"
@@ -20,7 +22,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionFrame>
-#include <QTreeView>
+#include <QKeyEvent>
 
 namespace {
 
@@ -69,6 +71,9 @@ TForm1::TForm1(PlatformServices services, InstanceChannel& channel, QWidget* par
     createPanels();
     bindState();
     bindEvents();
+    bindBrowser();
+    // The window previews all keys of its controls.
+    qApp->installEventFilter(this);
 }
 
 TForm1::~TForm1() {
@@ -121,8 +126,8 @@ void TForm1::createControls() {
     lautanpassenCB->setWordWrap(true);
     volumeTB = makeVolumeTB(client);
 
-    ShellTreeView1 = place(new QTreeView(client), 160, 32, 220, 150);
-    FileList1 = place(new QTreeView(client), 384, 32, 217, 150);
+    ShellTreeView1 = place(new ShellTreeView(client), 160, 32, 220, 150);
+    FileList1 = place(new TFileList(client, &player_->s.FileList1), 384, 32, 217, 150);
     songLB = place(new QListView(client), 608, 32, 225, 150);
     radiosenderLB = place(new QListView(client), 608, 32, 225, 150);
     radiosenderLB->hide();
@@ -205,6 +210,16 @@ void TForm1::bindState() {
     d.PlayB.onChange([this](PlayPicture picture) {
         PlayB->setIcon(picture == PlayPicture::START ? startPicture() : stopPicture());
     });
+    d.sortByDate.onChange([this](bool byDate) {
+        // The darker label shows the active sort.
+        const QColor gray(0x80, 0x80, 0x80);
+        const QColor medGray(0xA0, 0xA0, 0xA4);
+        for (auto [label, active] : {std::pair{sortNameL, !byDate}, {sortDateL, byDate}}) {
+            QPalette p = label->palette();
+            p.setColor(QPalette::WindowText, active ? gray : medGray);
+            label->setPalette(p);
+        }
+    });
     d.windowTitle.onChange([this](const QString& title) { setWindowTitle(title); });
     d.Hilfsanzeige.onChange([this](const HintBox& hint) {
         Hilfsanzeige->setText(hint.text);
@@ -247,8 +262,71 @@ void TForm1::bindEvents() {
     songLB->viewport()->installEventFilter(this);
 }
 
+void TForm1::bindBrowser() {
+    Player& p = *player_;
+    p.browser.attachTree(*ShellTreeView1);
+    connect(ShellTreeView1, &ShellTreeView::change, this, [&p] { p.guarded([&p] { p.browser.ShellTreeView1Change(); }); });
+    connect(ShellTreeView1, &ShellTreeView::click, this, [&p] { p.guarded([&p] { p.browser.ShellTreeView1Click(); }); });
+    connect(ShellTreeView1, &ShellTreeView::keyDown, this,
+            [&p](QKeyEvent* e) { p.guarded([&] { p.browser.ShellTreeView1KeyDown(e->key()); }); });
+    connect(FileList1, &TFileList::click, this, [&p] { p.guarded([&p] { p.browser.FileList1Click(); }); });
+    connect(FileList1, &TFileList::keyDown, this, [&p](QKeyEvent* e) {
+        p.guarded([&] {
+            if (p.browser.FileList1KeyDown(e->key())) e->accept();
+        });
+    });
+    connect(FileList1, &TFileList::focusEntered, this, &TForm1::FileList1Enter);
+    connect(FileList1, &TFileList::focusLeft, this, &TForm1::FileList1Exit);
+    for (QLabel* l : {sortNameL, sortDateL}) l->installEventFilter(this);
+    player_->s.display.sortByDate.set(true);
+    player_->s.display.sortByDate.set(false);
+}
+
+// Focus marks: a blue frame around the tree's selected folder while the file list has the focus, and
+// around the selected file when it leaves.
+void TForm1::FileList1Enter() {
+    FileList1->viewport()->update();
+    QCoreApplication::processEvents();
+    ShellTreeView1->drawFocusFrame(ShellTreeView1->nodeTextRect(ShellTreeView1->selectedNode()), Qt::blue);
+}
+
+void TForm1::FileList1Exit() {
+    const int selected = player_->s.FileList1.selectedIndex();
+    if (selected < 0) return;
+    FileList1->drawFocusFrame(FileList1->entryRect(selected).adjusted(0, -1, 0, 1), Qt::blue);
+}
+
+bool TForm1::previewKey(QKeyEvent* event) {
+    Player& p = *player_;
+    if (event->type() == QEvent::KeyRelease) {
+        // Auto-repeat sends releases too; only a real release ends the ending preview.
+        if (!event->isAutoRepeat()) p.guarded([&p] { p.keys.FormKeyUp(); });
+        return false;
+    }
+    bool used = false;
+    p.guarded([&] { used = p.keys.FormKeyDown(event->key(), event->modifiers()); });
+    // The play button is the window's cancel button: Escape without Shift, Ctrl or Alt clicks it.
+    if (!used && event->key() == Qt::Key_Escape &&
+        !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier))) {
+        PlayB->click();
+        used = true;
+    }
+    return used;
+}
+
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     Player& p = *player_;
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this && static_cast<QWidget*>(watched)->hasFocus()) {
+        if (previewKey(static_cast<QKeyEvent*>(event))) return true;
+    }
+    if (event->type() == QEvent::MouseButtonRelease && (watched == sortNameL || watched == sortDateL)) {
+        p.guarded([&] {
+            if (watched == sortNameL) p.browser.sortNameLClick();
+            else p.browser.sortDateLClick();
+        });
+        return true;
+    }
     if (watched == posTB && event->type() == QEvent::MouseButtonPress) {
         p.guarded([&p] { p.seq.posTBMouseDown(); });
     } else if (watched == songLB->viewport()) {

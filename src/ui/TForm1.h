@@ -18,7 +18,8 @@ class QPlainTextEdit;
 class QRadioButton;
 class TTrackbar_32;
 class TSRCheckBox;
-class QTreeView;
+class ShellTreeView;
+class TFileList;
 class InstanceChannel;
 
 // The platform services the window hands to its Player (the window itself is the fifth).
@@ -70,8 +71,8 @@ public:
     TTrackbar_32* posTB = nullptr;
     TSRCheckBox* lautanpassenCB = nullptr;
     TTrackbar_32* volumeTB = nullptr;
-    QTreeView* ShellTreeView1 = nullptr;
-    QTreeView* FileList1 = nullptr;
+    ShellTreeView* ShellTreeView1 = nullptr;
+    TFileList* FileList1 = nullptr;
     QListView* songLB = nullptr;
     QListView* radiosenderLB = nullptr;
     QPushButton* playlisteB = nullptr;
@@ -111,6 +112,11 @@ private:
     void createPanels();
     void bindState();
     void bindEvents();
+    void bindBrowser();
+    // The window sees every key before the focused control.
+    bool previewKey(QKeyEvent* event);
+    void FileList1Enter();
+    void FileList1Exit();
 
     std::unique_ptr<Player> player_;
     std::unique_ptr<Lifecycle> lifecycle_;

@@ -1,0 +1,36 @@
+#include "app/Intake.h"
+
+#include "app/Lifecycle.h"
+#include "app/Player.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+QString temporaryFolder() {
+    for (const char* variable : {"TEMP", "TMPDIR"}) {
+        const QString value = qEnvironmentVariable(variable);
+        if (!value.isEmpty()) return value;
+    }
+    return QStringLiteral("/tmp");
+}
+
+QString short_upper_path(const QString& path) {
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return (canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical).toUpper();
+}
+
+void Intake::eingabefeldEChange() {
+    const QString path = p_.eingabefeldE();
+    const QString ext = upperExtension(path);
+    if (ext == QStringLiteral(".MP3")) {
+        // The tree moves to the song's folder, unless the song comes from the temporary folder.
+        const QString folder = QFileInfo(path).absolutePath();
+        if (QDir(folder).exists() && short_upper_path(folder) != short_upper_path(temporaryFolder()))
+            p_.browser.tree().setPath(QFileInfo(folder).canonicalFilePath());
+        p_.songList.neuen_song_eintragen(path);
+        return;
+    }
+    if (ext.contains(QStringLiteral(".PLS"))) p_.playlistReader.read(path, PlaylistKind::Pls);
+    else if (ext.contains(QStringLiteral(".M3U"))) p_.playlistReader.read(path, PlaylistKind::M3u);
+}

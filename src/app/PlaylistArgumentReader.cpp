@@ -1,0 +1,76 @@
+#include "app/PlaylistArgumentReader.h"
+
+#include "app/Player.h"
+#include "app/Window.h"
+#include "platform/TextFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+QString value_after_equals(const QString& line) {
+    const qsizetype equals = line.indexOf(u'=');
+    return equals < 0 ? line : line.mid(equals + 1);
+}
+
+QString playlistBaseName(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    if (name.startsWith(u'.')) return leftChars(name, 10);
+    return name.left(name.indexOf(u'.'));
+}
+
+namespace {
+
+bool startsWithUrlScheme(const QString& line) {
+    return line.startsWith(QStringLiteral("http://"), Qt::CaseInsensitive) ||
+           line.startsWith(QStringLiteral("https://"), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+void PlaylistArgumentReader::entryAdded(bool& first) {
+    if (!first) return;
+    first = false;
+    p_.update.sendertitelLBClick();
+    if (!p_.s.radioMode) p_.radio.MP3_Radio_umschalten(false);
+}
+
+void PlaylistArgumentReader::read(const QString& path, PlaylistKind kind) {
+    PlayerState& s = p_.s;
+    s.display.senderPVisible = true;
+    const QStringList lines = readTextLines(path);
+    s.entries.clear();
+    const QString base = playlistBaseName(path);
+    const QDir playlistFolder = QFileInfo(path).absoluteDir();
+    int counter = -1;
+    QString suffix;
+    bool first = true;
+    for (const QString& line : lines) {
+        const QString upper = line.toUpper();
+        if (kind == PlaylistKind::Pls) {
+            if (upper.contains(QStringLiteral("FILE"))) {
+                s.entries.append({line, value_after_equals(line)});
+                ++counter;
+                if (first) s.entries.setSelected(0);
+                entryAdded(first);
+            }
+            if (upper.contains(QStringLiteral("TITLE")) && s.entries.isRow(counter))
+                s.entries.setTitle(counter, value_after_equals(line));
+        } else if (line.startsWith(u'#')) {
+            // #EXTM3U and #EXTINF lines are comments, whatever their text holds.
+        } else if (upper.contains(QStringLiteral("HTTP"))) {
+            // A URL whose query holds "=" stays whole.
+            const QString url = startsWithUrlScheme(line) ? line : value_after_equals(line);
+            s.entries.append({base + suffix, url});
+            ++counter;
+            suffix = u'_' + QString::number(counter);
+            s.entries.setSelected(0);
+            entryAdded(first);
+        } else if (upper.contains(QStringLiteral(".MP3"))) {
+            // A relative path names a file beside the playlist.
+            const QString song = QFileInfo(line).isRelative() ? playlistFolder.filePath(line) : line;
+            p_.songList.neuen_song_eintragen(song);
+        }
+        s.entries.setSelected(0);
+    }
+    p_.window().raiseAndActivate();
+}

@@ -1,0 +1,98 @@
+#include "app/Settings.h"
+
+#include "app/Player.h"
+#include "app/Window.h"
+#include "platform/Dialogs.h"
+#include "platform/RuntimeError.h"
+#include "platform/TextFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+QString Settings::path() const { return p_.s.programFolder + QStringLiteral("mp3.ini"); }
+
+bool Settings::read_settings_line() {
+    line_ = next_ < lines_.size() ? lines_[next_] : QString();
+    ++next_;
+    return !line_.isEmpty();
+}
+
+bool Settings::numberLine(int& value) {
+    if (!read_settings_line()) return false;
+    try {
+        value = strToInt(line_);
+        return true;
+    } catch (const ConvertError& e) {
+        p_.dialogs().showError(e.message());
+        return false;
+    }
+}
+
+void Settings::leseini() {
+    PlayerState& s = p_.s;
+    try {
+        lines_ = readTextLines(path());
+    } catch (const InOutError&) {
+        // No settings yet: an empty file now, its nine lines at the end of the run.
+        const QByteArray name = QFile::encodeName(path());
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0) throw InOutError(errno);
+        ::close(fd);
+        return;
+    }
+    next_ = 0;
+
+    if (read_settings_line()) s.currentFolder = line_;
+    if (!s.currentFolder.isEmpty() && QDir(s.currentFolder).exists()) {
+        p_.browser.tree().setPath(s.currentFolder);
+        p_.browser.ShellTreeView1Click();
+    }
+    if (read_settings_line()) restoreTreeTop(line_);
+    int value = 0;
+    if (numberLine(value)) s.volumeTB.setPosition(value);
+    if (numberLine(value)) {
+        if (value == 1) s.lautanpassenCB = true;
+        if (value == 0) s.lautanpassenCB = false;
+    }
+    if (numberLine(value)) s.windowLeft = value;
+    if (numberLine(value)) s.windowTop = value;
+    if (numberLine(value)) s.stations.setSelected(value);
+    if (numberLine(value) && value == 1) s.startInRadio = true;
+    if (read_settings_line()) s.playlistFolder = line_;
+}
+
+void Settings::restoreTreeTop(const QString& text) {
+    // Walks down from the top visible node, at most as many steps as it has children, to the node
+    // with the saved text.
+    FolderTree& tree = p_.browser.tree();
+    QModelIndex top = tree.topNode();
+    tree.waitForLoad(top, 2000);
+    const int steps = tree.childCount(top);
+    for (int i = 0; i < steps && tree.nodeText(top) != text; ++i) {
+        const QModelIndex next = tree.nextNode(top);
+        if (!next.isValid()) break;
+        tree.waitForLoad(next, 2000);
+        top = next;
+    }
+    tree.setTopNode(top);
+}
+
+void Settings::schreibeini() {
+    PlayerState& s = p_.s;
+    FolderTree& tree = p_.browser.tree();
+    const QPoint position = p_.window().position();
+    writeTextLinesAtomic(path(), {
+                                     s.currentFolder,
+                                     tree.nodeText(tree.topNode()),
+                                     QString::number(s.volumeTB.position()),
+                                     s.lautanpassenCB ? QStringLiteral("1") : QStringLiteral("0"),
+                                     QString::number(position.x()),
+                                     QString::number(position.y()),
+                                     QString::number(s.stations.selected()),
+                                     s.radioMode ? QStringLiteral("1") : QStringLiteral("0"),
+                                     s.playlistFolder,
+                                 });
+}

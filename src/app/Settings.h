@@ -1,0 +1,34 @@
+#pragma once
+// The settings file mp3.ini beside the program: nine lines, identified by their number only: the
+// folder, the tree's top node, the volume, levelling, the window's left and top, the station, the mode
+// and the playlist folder. An empty or missing line keeps the default.
+
+#include <QString>
+#include <QStringList>
+
+class Player;
+
+class Settings {
+public:
+    explicit Settings(Player& player) : p_(player) {}
+
+    // Reads and applies the file (creating an empty one when there is none). A line that is no number
+    // where one belongs is reported and keeps its default; the lines after it still apply.
+    void leseini();
+    // Writes the file through a temporary file, so a failure leaves the old one whole.
+    void schreibeini();
+
+    QString path() const;
+
+private:
+    // The next line into line_; true when it is not empty. Past the end every line is empty.
+    bool read_settings_line();
+    // The current line as a number; a bad number is reported and gives nothing.
+    bool numberLine(int& value);
+    void restoreTreeTop(const QString& text);
+
+    Player& p_;
+    QStringList lines_;
+    int next_ = 0;
+    QString line_;
+};

@@ -1,0 +1,110 @@
+#include "library/FileBrowser.h"
+
+#include "app/Player.h"
+#include "app/Window.h"
+
+namespace {
+
+// Stands in for the window's tree in tests that have none: no folders, nothing selected.
+class NoFolderTree : public FolderTree {
+public:
+    QModelIndex selectedNode() const override { return {}; }
+    void selectNode(const QModelIndex&) override {}
+    QString path() const override { return {}; }
+    bool setPath(const QString&) override { return false; }
+    QString nodeText(const QModelIndex&) const override { return {}; }
+    bool hasSubfolders(const QModelIndex&) const override { return false; }
+    int childCount(const QModelIndex&) const override { return 0; }
+    QModelIndex topNode() const override { return {}; }
+    void setTopNode(const QModelIndex&) override {}
+    QModelIndex nextNode(const QModelIndex&) const override { return {}; }
+    bool waitForLoad(const QModelIndex&, int) override { return true; }
+};
+
+NoFolderTree noFolderTree;
+
+} // namespace
+
+FileBrowser::FileBrowser(Player& player) : p_(player), tree_(&noFolderTree) {}
+
+void FileBrowser::ShellTreeView1Change() {
+    p_.s.currentFolder = tree_->path();
+    memory.selectionChanged(*tree_);
+    p_.s.FileList1.setDirectory(tree_->path());
+}
+
+void FileBrowser::ShellTreeView1Click() { p_.s.FileList1.setDirectory(tree_->path()); }
+
+void FileBrowser::ShellTreeView1KeyDown(int key) {
+    memory.keyDown(key);
+    FileListModel& files = p_.s.FileList1;
+    if (files.count() == 0) return;
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        p_.window().focus(FocusTarget::FileList);
+        files.select(0);
+    } else if (key == Qt::Key_Right && !tree_->hasSubfolders(tree_->selectedNode())) {
+        p_.window().focus(FocusTarget::FileList);
+        if (files.selectedIndex() < 0) files.select(0);
+    }
+}
+
+void FileBrowser::FileList1Click() {
+    const int index = p_.s.FileList1.selectedIndex();
+    if (index >= 0) aus_file_list_uebernehmen(index);
+}
+
+bool FileBrowser::FileList1KeyDown(int key) {
+    FileListModel& files = p_.s.FileList1;
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (files.selCount() < 2) {
+            FileList1Click();
+        } else {
+            // The paths are taken first: each add lets the event loop run, which may list again.
+            QStringList paths;
+            for (int index : files.selectedRows()) paths << tree_->path() + u'/' + files.caption(index);
+            for (const QString& path : paths) p_.songList.neuen_song_eintragen(path);
+        }
+        return false;
+    case Qt::Key_Left:
+        p_.window().focus(FocusTarget::FolderTree);
+        return false;
+    case Qt::Key_Right:
+        p_.window().focus(FocusTarget::SongList);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void FileBrowser::sortNameLClick() {
+    p_.s.FileList1.setSortColumn(fiName);
+    p_.s.display.sortByDate = false;
+}
+
+void FileBrowser::sortDateLClick() {
+    p_.s.FileList1.setSortColumn(fiModified);
+    p_.s.display.sortByDate = true;
+}
+
+void FileBrowser::aus_file_list_uebernehmen(int index) {
+    FileListModel& files = p_.s.FileList1;
+    if (index < 0 || index >= files.count()) return;
+    p_.songList.neuen_song_eintragen(tree_->path() + u'/' + files.caption(index));
+}
+
+void FileBrowser::alle_eintragen(bool focusTree) {
+    FileListModel& files = p_.s.FileList1;
+    const int n = files.count();
+    // An add lets the event loop run; a folder listed meanwhile may have fewer entries.
+    for (int i = 0; i < n && i < files.count(); ++i) aus_file_list_uebernehmen(i);
+    if (focusTree) p_.window().focus(FocusTarget::FolderTree);
+    if (files.count() > 0) files.select(0);
+}
+
+void FileBrowser::removeFileListEntry(const QString& text) {
+    FileListModel& files = p_.s.FileList1;
+    const int index = files.findCaption(text);
+    if (index >= 0) files.removeEntry(index);
+}

@@ -1,0 +1,31 @@
+#pragma once
+// Bringing stations into the station list editor: the station list fetched from the download server
+// (appended after a separator line, or replacing the text), and the entries of a playlist handed to
+// the player, which can be played or added as stations.
+
+#include <QString>
+
+class Player;
+
+// Where the station list update is fetched from.
+inline const QString stationUpdateUrl = QStringLiteral("http://mp3zx.example.net/download/mp3.snd");
+
+class StationUpdate {
+public:
+    explicit StationUpdate(Player& player) : p_(player) {}
+
+    // "update vom Server ": fetches the station list into "mp3snd.tmp".
+    void radiolisteladenBClick();
+    void HTTPGet2DoneFile();
+    void HTTPGet2Error();
+
+    // Plays the selected playlist entry as radio, its URL standing for the station name.
+    void sendertitelLBClick();
+    // "Sender hinzufügen": opens the editor and adds the selected entry as a station line.
+    void senderspeichernBClick();
+    // "exit": hides the playlist entries panel.
+    void senderlisteexitBClick();
+
+private:
+    Player& p_;
+};
