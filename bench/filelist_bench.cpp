@@ -104,8 +104,8 @@ int main(int argc, char** argv) {
         folder = made->path();
         for (int i = 0; i < 20000; ++i)
             QFile(folder + QString("/song %1.mp3").arg(i, 5, 10, QChar('0'))).open(QIODevice::WriteOnly);
+        std::printf("folder: %s\n", qPrintable(folder));
     }
-    std::printf("folder: %s\n", qPrintable(folder));
 
     benchmark::Initialize(&argc, argv);
     RecordingReporter reporter;
