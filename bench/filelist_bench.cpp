@@ -31,8 +31,7 @@ void setUpAsPlayer(TFileList& list) {
 
 // Measures the longest time between two turns of the event loop while work() runs, counting the
 // time from its start to the first turn and from the last turn to its end.
-template <class Work>
-double longestStallMs(Work work) {
+template <class Work> double longestStallMs(Work work) {
     QElapsedTimer clock;
     qint64 last = 0;
     qint64 longest = 0;
@@ -67,7 +66,8 @@ void BM_SortByDate(benchmark::State& state) {
     TFileList list;
     setUpAsPlayer(list);
     list.files().setDirectory(folder);
-    for (auto _ : state) list.files().setSortColumn(fiModified); // alternates the direction
+    for (auto _ : state)
+        list.files().setSortColumn(fiModified); // alternates the direction
     state.counters["files"] = list.files().count();
 }
 BENCHMARK(BM_SortByDate)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
@@ -102,9 +102,10 @@ int main(int argc, char** argv) {
     if (folder.isEmpty()) {
         made = std::make_unique<QTemporaryDir>();
         folder = made->path();
-        for (int i = 0; i < 20000; ++i) QFile(folder + QString("/song %1.mp3").arg(i, 5, 10, QChar('0'))).open(QIODevice::WriteOnly);
+        for (int i = 0; i < 20000; ++i)
+            QFile(folder + QString("/song %1.mp3").arg(i, 5, 10, QChar('0'))).open(QIODevice::WriteOnly);
+        std::printf("folder: %s\n", qPrintable(folder));
     }
-    std::printf("folder: %s\n", qPrintable(folder));
 
     benchmark::Initialize(&argc, argv);
     RecordingReporter reporter;

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QMimeDatabase>
 #include <algorithm>
@@ -40,7 +41,9 @@ const std::array<ColumnTemplate, fiAll> columnTable{{
     {"Path", 200, Qt::AlignLeft},
 }};
 
-bool isDateField(TFileInfo f) { return f == fiModified || f == fiCreated || f == fiLastAccess; }
+bool isDateField(TFileInfo f) {
+    return f == fiModified || f == fiCreated || f == fiLastAccess;
+}
 
 // What the comparison looks at, computed once per entry and sort instead of once per comparison.
 struct SortKey {
@@ -56,7 +59,8 @@ SortKey makeSortKey(const FileListEntry& e, int column, bool dateColumn, const Q
     key.name = e.upperCaption.isEmpty() ? locale.toUpper(e.caption) : e.upperCaption;
     key.caption = e.caption;
     if (column >= 1) {
-        const QString text = column - 1 < e.subItems.size() ? locale.toUpper(e.subItems[column - 1]) : QString();
+        const QString text =
+            column - 1 < e.subItems.size() ? locale.toUpper(e.subItems[column - 1]) : QString();
         key.column = dateColumn ? fileDateKey(text) : text;
     }
     return key;
@@ -110,8 +114,8 @@ QString fileDateKey(const QString& dateText) {
 int compareFileEntries(const FileListEntry& a, const FileListEntry& b, int column, bool dateColumn,
                        bool reverse) {
     const QLocale locale = QLocale::system();
-    return compareSortKeys(makeSortKey(a, column, dateColumn, locale), makeSortKey(b, column, dateColumn, locale),
-                           column, dateColumn, reverse);
+    return compareSortKeys(makeSortKey(a, column, dateColumn, locale),
+                           makeSortKey(b, column, dateColumn, locale), column, dateColumn, reverse);
 }
 
 FileListModel::FileListModel(QObject* parent)
@@ -120,13 +124,20 @@ FileListModel::FileListModel(QObject* parent)
     buildColumns();
 }
 
-FileListModel::~FileListModel() { *alive_ = false; }
+FileListModel::~FileListModel() {
+    *alive_ = false;
+}
 
-QString FileListModel::Directory() const { return folders_.join(u';'); }
+QString FileListModel::Directory() const {
+    return folders_.join(u';');
+}
 
 void FileListModel::setDirectory(const QString& folders) {
     folders_.clear();
-    if (!folders.isEmpty()) {
+    if (folders.contains(u';') && QFileInfo(folders).isDir()) {
+        // ";" is an ordinary character in a Linux folder name: an existing folder is taken whole.
+        folders_ << (folders.endsWith(u'/') ? folders : folders + u'/');
+    } else if (!folders.isEmpty()) {
         for (QString folder : folders.split(u';')) {
             // An empty piece between separators names no folder (it would otherwise become "/").
             if (folder.isEmpty()) continue;
@@ -139,7 +150,9 @@ void FileListModel::setDirectory(const QString& folders) {
     list();
 }
 
-QString FileListModel::Mask() const { return masks_.join(u';'); }
+QString FileListModel::Mask() const {
+    return masks_.join(u';');
+}
 
 void FileListModel::setMask(const QString& masks) {
     ParseMaskList(masks, masks_, true, false);
@@ -219,7 +232,8 @@ void FileListModel::setSortColumn(TFileInfo column) {
     const QModelIndexList from = persistentIndexList();
     QModelIndexList to;
     to.reserve(from.size());
-    for (const QModelIndex& i : from) to.append(index(newRow[i.row()], i.column()));
+    for (const QModelIndex& i : from)
+        to.append(index(newRow[i.row()], i.column()));
     changePersistentIndexList(from, to);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
@@ -230,7 +244,8 @@ std::vector<int> FileListModel::sortOrder(const QList<FileListEntry>& entries) c
     const QLocale locale = QLocale::system();
     std::vector<SortKey> keys;
     keys.reserve(static_cast<size_t>(entries.size()));
-    for (const FileListEntry& e : entries) keys.push_back(makeSortKey(e, position, date, locale));
+    for (const FileListEntry& e : entries)
+        keys.push_back(makeSortKey(e, position, date, locale));
     std::vector<int> order(keys.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
@@ -258,7 +273,8 @@ void FileListModel::list() {
     // filters or is shown.
     const bool needWritable = !readOnlyAllowed || allColumns || viewColumns_.contains(fiAttributes);
     QList<TFileInfo> extraFields;
-    for (int p = 2; p < columns_.size(); ++p) extraFields.append(columns_[p].field);
+    for (int p = 2; p < columns_.size(); ++p)
+        extraFields.append(columns_[p].field);
     QMimeDatabase mimeDb;
     const QLocale locale = QLocale::system();
 
@@ -321,22 +337,22 @@ void FileListModel::list() {
             e.folder = folder;
             e.upperCaption = upperName;
             e.subItems.reserve(1 + extraFields.size());
-            e.subItems.append(folderEntry ? QString()
-                                          : QStringLiteral("%1").arg(static_cast<qulonglong>(st.stx_size), 10));
+            e.subItems.append(
+                folderEntry ? QString() : QStringLiteral("%1").arg(static_cast<qulonglong>(st.stx_size), 10));
             for (TFileInfo field : std::as_const(extraFields)) {
                 switch (field) {
                 case fiType:
-                    e.subItems.append(folderEntry
-                                          ? mimeDb.mimeTypeForName(QStringLiteral("inode/directory")).comment()
-                                          : mimeDb.mimeTypeForFile(name, QMimeDatabase::MatchExtension).comment());
+                    e.subItems.append(
+                        folderEntry ? mimeDb.mimeTypeForName(QStringLiteral("inode/directory")).comment()
+                                    : mimeDb.mimeTypeForFile(name, QMimeDatabase::MatchExtension).comment());
                     break;
                 case fiModified:
                     e.subItems.append(fileDateText(st.stx_mtime.tv_sec));
                     break;
                 case fiCreated:
                     // Not every file system keeps a birth time; the last change is the next best.
-                    e.subItems.append(
-                        fileDateText((st.stx_mask & STATX_BTIME) ? st.stx_btime.tv_sec : st.stx_mtime.tv_sec));
+                    e.subItems.append(fileDateText((st.stx_mask & STATX_BTIME) ? st.stx_btime.tv_sec
+                                                                               : st.stx_mtime.tv_sec));
                     break;
                 case fiLastAccess:
                     e.subItems.append(fileDateText(st.stx_atime.tv_sec));
@@ -373,7 +389,8 @@ void FileListModel::list() {
         const std::vector<int> order = sortOrder(found);
         QList<FileListEntry> sorted;
         sorted.reserve(found.size());
-        for (int i : order) sorted.append(std::move(found[i]));
+        for (int i : order)
+            sorted.append(std::move(found[i]));
         beginInsertRows(QModelIndex(), 0, static_cast<int>(sorted.size()) - 1);
         entries_ = std::move(sorted);
         endInsertRows();
@@ -399,7 +416,8 @@ QList<int> FileListModel::selectedRows() const {
     QList<int> rows;
     for (const QItemSelectionRange& range : selection_->selection()) {
         if (range.left() > 0) continue;
-        for (int r = range.top(); r <= range.bottom(); ++r) rows.append(r);
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            rows.append(r);
     }
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
@@ -415,7 +433,9 @@ int FileListModel::selectedIndex() const {
     return first;
 }
 
-int FileListModel::selCount() const { return static_cast<int>(selectedRows().size()); }
+int FileListModel::selCount() const {
+    return static_cast<int>(selectedRows().size());
+}
 
 bool FileListModel::isSelected(int index) const {
     return index >= 0 && index < count() && selection_->isSelected(this->index(index, 0));
@@ -430,7 +450,9 @@ void FileListModel::select(int index) {
     selection_->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
-int FileListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : count(); }
+int FileListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : count();
+}
 
 int FileListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(columns_.size());

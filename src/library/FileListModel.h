@@ -19,12 +19,12 @@
 #include <vector>
 
 // A small set over one of the enums below.
-template <class E>
-class EnumSet {
+template <class E> class EnumSet {
 public:
     constexpr EnumSet() = default;
     constexpr EnumSet(std::initializer_list<E> values) {
-        for (E v : values) bits_ |= bit(v);
+        for (E v : values)
+            bits_ |= bit(v);
     }
     constexpr bool contains(E v) const { return (bits_ & bit(v)) != 0; }
     constexpr EnumSet& insert(E v) {
@@ -104,8 +104,8 @@ public:
     // --- Properties. Setting Directory or Mask always lists again; the others list again when
     // their value changes (DisplayParentDir only while DisplayDirectory is on).
 
-    // Folders separated by ";", held sorted without duplicates, each with a final "/". Reading
-    // joins them with ";".
+    // Folders separated by ";", held sorted without duplicates, each with a final "/"; a text
+    // that names an existing folder as a whole is that one folder. Reading joins them with ";".
     QString Directory() const;
     void setDirectory(const QString& folders);
     // Masks separated by ";" or ","; a bare word w means "*w*". Matching ignores case.

@@ -2,7 +2,8 @@
 
 int nodeLevel(const QModelIndex& node) {
     int level = 0;
-    for (QModelIndex p = node.parent(); p.isValid(); p = p.parent()) ++level;
+    for (QModelIndex p = node.parent(); p.isValid(); p = p.parent())
+        ++level;
     return level;
 }
 
@@ -32,4 +33,6 @@ void FolderTreeMemory::selectionChanged(FolderTreeAccess& tree) {
     setLevelNodes(level, tree.selectedNode());
 }
 
-void FolderTreeMemory::keyDown(int key) { treeKeyFlag = key == Qt::Key_Up || key == Qt::Key_Down; }
+void FolderTreeMemory::keyDown(int key) {
+    treeKeyFlag = key == Qt::Key_Up || key == Qt::Key_Down;
+}

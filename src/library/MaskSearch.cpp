@@ -5,14 +5,18 @@
 
 namespace {
 
-bool isWildcard(QChar c) { return c == u'*' || c == u'?'; }
+bool isWildcard(QChar c) {
+    return c == u'*' || c == u'?';
+}
 
 // Blanks and control characters at both ends go; anything above the blank is kept.
 QString trimControls(const QString& s) {
     qsizetype begin = 0;
     qsizetype end = s.size();
-    while (begin < end && s[begin].unicode() <= u' ') ++begin;
-    while (end > begin && s[end - 1].unicode() <= u' ') --end;
+    while (begin < end && s[begin].unicode() <= u' ')
+        ++begin;
+    while (end > begin && s[end - 1].unicode() <= u' ')
+        --end;
     return s.mid(begin, end - begin);
 }
 
@@ -68,7 +72,8 @@ bool MatchMask(const QString& name, const QString& mask, bool exact) {
             ++i;
         } else {
             qsizetype end = i;
-            while (end < mask.size() && !isWildcard(mask[end])) ++end;
+            while (end < mask.size() && !isWildcard(mask[end]))
+                ++end;
             const QStringView literal = QStringView(mask).mid(i, end - i);
             if (star) {
                 const qsizetype at = QStringView(name).indexOf(literal, p);

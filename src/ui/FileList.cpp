@@ -27,7 +27,8 @@ TFileList::TFileList(QWidget* parent, FileListModel* files)
 
     connect(files_, &FileListModel::columnsChanged, this, &TFileList::applyColumns);
     connect(header(), &QHeaderView::sectionClicked, this, [this](int section) {
-        if (section >= 0 && section < files_->columns().size()) files_->setSortColumn(files_->columns()[section].field);
+        if (section >= 0 && section < files_->columns().size())
+            files_->setSortColumn(files_->columns()[section].field);
     });
     connect(files_, &FileListModel::listingStarted, this, [this] {
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
@@ -68,9 +69,13 @@ QRect TFileList::entryRect(int index) const {
     return QRect(first.left(), first.top(), header()->length() - header()->offset(), first.height());
 }
 
-void TFileList::drawFocusFrame(const QRect& rect, const QColor& color) { frame_.set(viewport(), rect, color); }
+void TFileList::drawFocusFrame(const QRect& rect, const QColor& color) {
+    frame_.set(viewport(), rect, color);
+}
 
-void TFileList::clearFrame() { frame_.clear(viewport()); }
+void TFileList::clearFrame() {
+    frame_.clear(viewport());
+}
 
 void TFileList::paintEvent(QPaintEvent* event) {
     QTreeView::paintEvent(event);

@@ -71,7 +71,8 @@ ShellTreeView::ShellTreeView(QWidget* parent) : QTreeView(parent), model_(new Fo
     model_->setRootPath(QStringLiteral("/"));
 
     setModel(model_);
-    for (int c = 1; c < model_->columnCount(); ++c) setColumnHidden(c, true);
+    for (int c = 1; c < model_->columnCount(); ++c)
+        setColumnHidden(c, true);
     setHeaderHidden(true);
     setIndentation(19);
     setRootIsDecorated(false);
@@ -85,13 +86,17 @@ ShellTreeView::ShellTreeView(QWidget* parent) : QTreeView(parent), model_(new Fo
     });
 }
 
-QString ShellTreeView::path() const { return nodePath(currentIndex()); }
+QString ShellTreeView::path() const {
+    return nodePath(currentIndex());
+}
 
 QString ShellTreeView::nodePath(const QModelIndex& node) const {
     return node.isValid() ? model_->filePath(node) : QString();
 }
 
-QString ShellTreeView::nodeText(const QModelIndex& node) const { return node.data(Qt::DisplayRole).toString(); }
+QString ShellTreeView::nodeText(const QModelIndex& node) const {
+    return node.data(Qt::DisplayRole).toString();
+}
 
 bool ShellTreeView::setPath(const QString& folder) {
     const QFileInfo info(folder);
@@ -103,7 +108,9 @@ bool ShellTreeView::setPath(const QString& folder) {
     return true;
 }
 
-QModelIndex ShellTreeView::selectedNode() const { return currentIndex(); }
+QModelIndex ShellTreeView::selectedNode() const {
+    return currentIndex();
+}
 
 void ShellTreeView::selectNode(const QModelIndex& node) {
     if (!node.isValid()) return;
@@ -117,11 +124,17 @@ bool ShellTreeView::hasSubfolders(const QModelIndex& node) const {
     return node.isValid() && folderHasSubfolders(nodePath(node));
 }
 
-QRect ShellTreeView::nodeTextRect(const QModelIndex& node) const { return node.isValid() ? visualRect(node) : QRect(); }
+QRect ShellTreeView::nodeTextRect(const QModelIndex& node) const {
+    return node.isValid() ? visualRect(node) : QRect();
+}
 
-int ShellTreeView::childCount(const QModelIndex& node) const { return node.isValid() ? model_->rowCount(node) : 0; }
+int ShellTreeView::childCount(const QModelIndex& node) const {
+    return node.isValid() ? model_->rowCount(node) : 0;
+}
 
-QModelIndex ShellTreeView::topNode() const { return indexAt(QPoint(0, 0)); }
+QModelIndex ShellTreeView::topNode() const {
+    return indexAt(QPoint(0, 0));
+}
 
 void ShellTreeView::setTopNode(const QModelIndex& node) {
     if (node.isValid()) scrollTo(node, QAbstractItemView::PositionAtTop);
@@ -143,7 +156,8 @@ bool ShellTreeView::isLoaded(const QModelIndex& node) const {
 
 bool ShellTreeView::waitForLoad(const QModelIndex& node, int timeoutMs) {
     QList<QPersistentModelIndex> chain;
-    for (QModelIndex n = node; n.isValid(); n = n.parent()) chain.prepend(n);
+    for (QModelIndex n = node; n.isValid(); n = n.parent())
+        chain.prepend(n);
     for (const QPersistentModelIndex& n : std::as_const(chain))
         if (!isLoaded(n) && model_->canFetchMore(n)) model_->fetchMore(n);
     auto allLoaded = [&] {
@@ -183,11 +197,14 @@ void ShellTreeView::revealPending() {
     }
     scrollTo(reveal_);
     bool allLoaded = true;
-    for (QModelIndex p = reveal_.parent(); p.isValid(); p = p.parent()) allLoaded = allLoaded && isLoaded(p);
+    for (QModelIndex p = reveal_.parent(); p.isValid(); p = p.parent())
+        allLoaded = allLoaded && isLoaded(p);
     if (allLoaded) reveal_ = QPersistentModelIndex();
 }
 
-void ShellTreeView::drawFocusFrame(const QRect& rect, const QColor& color) { frame_.set(viewport(), rect, color); }
+void ShellTreeView::drawFocusFrame(const QRect& rect, const QColor& color) {
+    frame_.set(viewport(), rect, color);
+}
 
 void ShellTreeView::keyPressEvent(QKeyEvent* event) {
     reveal_ = QPersistentModelIndex();
