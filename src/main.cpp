@@ -1,6 +1,64 @@
+// The player's entry: the application object, the real platform services, the main window, and the
+// message loop until the window closes.
+
+#include "audio/BassEngine.h"
+#include "platform/AlsaMixer.h"
+#include "platform/InstanceChannel.h"
+#include "platform/X11HotKeys.h"
+#include "ui/QtDialogs.h"
+#include "ui/TForm1.h"
+
 #include <QApplication>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+}
+
+// SIGINT and SIGTERM close the window through its normal shutdown, so settings are written and the
+// output volume is restored.
+void closeOnSignals(QWidget& window) {
+    if (::pipe(signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
+        window.close();
+    });
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("mp3zx"));
+    QApplication::setDesktopFileName(QStringLiteral("mp3zx"));
+
+    audio::BassEngine bass;
+    AlsaMixer mixer;
+    X11HotKeys hotKeys;
+    QtDialogs dialogs;
+    InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
+
+    TForm1 window(PlatformServices{bass, mixer, hotKeys, dialogs}, channel);
+    dialogs.setOwner(&window);
+    const QString executableFolder = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+    if (window.start(app.arguments(), executableFolder) == Lifecycle::Start::EndProcess) return 0;
+    closeOnSignals(window);
+    window.show();
+    return app.exec();
 }

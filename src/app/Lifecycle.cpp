@@ -8,6 +8,7 @@
 #include "platform/Dialogs.h"
 #include "platform/InstanceChannel.h"
 #include "platform/TextFile.h"
+#include "radio/StationFile.h"
 
 #include <QFileInfo>
 #include <cfenv>
@@ -20,6 +21,13 @@ QString upperExtension(const QString& path) {
 
 bool handsOverToRunningInstance(const QString& extension) {
     return !extension.isEmpty() && QStringLiteral(".MP3.M3U.PLS.XPL").contains(extension);
+}
+
+QString absoluteArgument(const QString& argument) {
+    // A second start may run in another folder than the first: a relative path is made absolute here.
+    if (argument.isEmpty() || argument.contains(QStringLiteral("://"))) return argument;
+    const QFileInfo info(argument);
+    return info.isRelative() && info.exists() ? info.absoluteFilePath() : argument;
 }
 
 bool takesArgumentIn(const QString& extension) {
@@ -39,7 +47,7 @@ Lifecycle::Start Lifecycle::FormCreate(const QStringList& arguments, const QStri
     s.windowLeft = 50;
     s.windowTop = 50;
 
-    s.commandArgument = arguments.value(1);
+    s.commandArgument = absoluteArgument(arguments.value(1));
     s.argumentExtension = upperExtension(s.commandArgument);
 
     if (instanztest()) aktivieren();
@@ -49,6 +57,8 @@ Lifecycle::Start Lifecycle::FormCreate(const QStringList& arguments, const QStri
     p_.mute.SetMasterMuteValue(false);
     s.playMode = PLAYMODE_IDLE;
     s.radioMode = false;
+    FolderTree& tree = p_.browser.tree();
+    p_.browser.memory.reset(tree.topNode());
 
     IBass& bass = p_.bass();
     if ((bass.BASS_GetVersion() >> 16) != BASSVERSION) {
@@ -68,6 +78,7 @@ Lifecycle::Start Lifecycle::FormCreate(const QStringList& arguments, const QStri
     s.display.verL = QStringLiteral("MP3  ZX V") + version_string();
     s.programFolder = findProgramFolder(executableFolder);
     s.playlistFolder = s.programFolder;
+    tree.setPath(QStringLiteral("/"));
     s.display.windowTitle = QStringLiteral("RI3-VEZEZI");
     // From now on a second start finds this instance. What it hands over goes through the intake once
     // the window is in front.
@@ -79,9 +90,17 @@ Lifecycle::Start Lifecycle::FormCreate(const QStringList& arguments, const QStri
 
     // From here on a failing step is shown and start-up goes on with the next one, so a bad settings
     // file cannot cost the command-line file, the drop target or the window position.
+    lesesender(stationFilePath(s.programFolder), s.stations);
+    p_.guarded([&] { p_.settings.leseini(); });
     p_.guarded([&] { p_.window().moveTo(s.windowLeft, s.windowTop); });
+    p_.browser.memory.lastTreeLevel = nodeLevel(tree.topNode());
     p_.guarded([&] {
         if (takesArgumentIn(s.argumentExtension)) p_.setEingabefeldE(s.commandArgument);
+        else if (s.startInRadio) p_.radio.dasRadioBClick();
+    });
+    p_.guarded([&] {
+        p_.browser.sortDateLClick();
+        p_.browser.sortNameLClick();
     });
     return Start::Run;
 }
@@ -110,6 +129,7 @@ void Lifecycle::FormCloseQuery() {
 
 void Lifecycle::FormDestroy() {
     if (p_.s.endingEarly) return;
+    p_.guarded([this] { p_.settings.schreibeini(); });
 }
 
 void Lifecycle::registerHotKeys() { p_.hotKeyHandler.registerHotKeys(); }

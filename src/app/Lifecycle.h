@@ -11,6 +11,8 @@ class InstanceChannel;
 QString upperExtension(const QString& path);
 // Whether a second start hands its argument over (".MP3.M3U.PLS.XPL"; empty never matches).
 bool handsOverToRunningInstance(const QString& extension);
+// A relative path that exists is made absolute; anything else stays as given.
+QString absoluteArgument(const QString& argument);
 // Whether the first instance takes its argument in (".MP3.PLS.M3U"; empty never matches).
 bool takesArgumentIn(const QString& extension);
 

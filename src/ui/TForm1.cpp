@@ -128,6 +128,7 @@ void TForm1::createControls() {
 
     ShellTreeView1 = place(new ShellTreeView(client), 160, 32, 220, 150);
     FileList1 = place(new TFileList(client, &player_->s.FileList1), 384, 32, 217, 150);
+    FileList1->setColumnWidth(0, 300);
     songLB = place(new QListView(client), 608, 32, 225, 150);
     radiosenderLB = place(new QListView(client), 608, 32, 225, 150);
     radiosenderLB->hide();
