@@ -11,6 +11,7 @@
 
 class QLabel;
 class QListView;
+class SongListView;
 class QPushButton;
 class QLineEdit;
 class QFrame;
@@ -73,7 +74,7 @@ public:
     TTrackbar_32* volumeTB = nullptr;
     ShellTreeView* ShellTreeView1 = nullptr;
     TFileList* FileList1 = nullptr;
-    QListView* songLB = nullptr;
+    SongListView* songLB = nullptr;
     QListView* radiosenderLB = nullptr;
     QPushButton* playlisteB = nullptr;
     QPushButton* alleB = nullptr;
