@@ -18,9 +18,16 @@ namespace audio {
 bool Channel::play(bool restart) {
     std::lock_guard lock(controlMutex_);
     if (shutDown_.load() || decodeOnly_ || urlStopped_.load()) return false;
-    if (kind_ == Kind::File && (restart || voice_->state() == Voice::State::Ended)) {
+    if (voice_->state() == Voice::State::Ended || restart) {
+        // A file starts over; a live stream that ended has nothing left to play.
+        if (kind_ != Kind::File) return voice_->state() != Voice::State::Ended && resume();
         if (!seekLocked(0)) return false;
     }
+    return resume();
+}
+
+// With controlMutex_ held.
+bool Channel::resume() {
     {
         Output::Lock outputLock(*context_.output);
         voice_->setState(Voice::State::Playing);

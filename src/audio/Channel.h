@@ -105,6 +105,7 @@ private:
     void setByteFormat(PcmFormat format);
     void disableSyncs();
     bool seekLocked(std::int64_t frame);
+    bool resume();
     void installIndexLocked();
     void startPlayback();
 

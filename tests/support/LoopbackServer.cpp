@@ -82,7 +82,10 @@ void LoopbackServer::acceptLoop() {
         std::lock_guard lock(mutex_);
         auto connection = std::unique_ptr<Connection>(new Connection(fd, stopping_));
         Connection* raw = connection.get();
-        connections_.emplace_back(std::move(connection), std::thread([this, raw] { handler_(*raw); }));
+        connections_.emplace_back(std::move(connection), std::thread([this, raw] {
+            handler_(*raw);
+            raw->close(); // a handler that returns has said everything
+        }));
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // A tiny threaded TCP server on 127.0.0.1 with an ephemeral port, for tests that need a real peer
-// (HTTP downloads, radio streams). Each accepted connection runs the handler on a thread of its own;
+// (HTTP downloads, radio streams). Each accepted connection runs the handler on a thread of its own
+// and is closed when the handler returns (so clients never wait on a kept-alive connection);
 // stop() (or the destructor) closes the listening socket and every connection and joins all threads,
 // so a handler that waits or streams forever still ends with the test.
 //
