@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,6 +24,28 @@ bool waitUntil(Pred pred, std::chrono::milliseconds timeout = std::chrono::secon
     }
     return true;
 }
+
+// Sets an environment variable for a scope and puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            setenv(name_, old_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
 
 struct Reference {
     long rate = 0;
