@@ -18,8 +18,9 @@ namespace audio {
 namespace {
 // Frames decoded per round: four MPEG frames, about 0.1 s, so the decoding lock is held only briefly.
 constexpr std::size_t kChunkFrames = 4608;
-// Longest sleep of an idle decoding thread; the audio callback wakes it earlier when it needs data.
-constexpr std::chrono::milliseconds kIdleWait{50};
+// Longest sleep of an idle decoding thread. The audio callback wakes it as soon as its ring has room,
+// so this only bounds the damage of a lost wake-up; long, because every wake-up costs CPU.
+constexpr std::chrono::milliseconds kIdleWait{250};
 } // namespace
 
 void Channel::decodeLoop() {
