@@ -24,7 +24,7 @@
 namespace {
 
 struct Files {
-    std::string music; // about a minute
+    std::string music;    // about a minute
     std::string longFile; // about an hour
 };
 
@@ -45,7 +45,9 @@ const Files& files() {
         auto bytes = fixtures::readFile(chunk);
         made.longFile = temp.file("long.mp3");
         std::ofstream out(made.longFile, std::ios::binary);
-        for (int i = 0; i < 60; ++i) out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        for (int i = 0; i < 60; ++i)
+            out.write(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<std::streamsize>(bytes.size()));
         return made;
     }();
     return f;
@@ -87,8 +89,10 @@ std::size_t decodeBare(const std::string& path, std::vector<unsigned char>& buff
 }
 
 // The same file as a decoding stream of the engine, read with BASS_ChannelGetData.
-std::size_t decodeEngine(audio::BassEngine& engine, const std::string& path, std::vector<unsigned char>& buffer) {
-    HSTREAM h = engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+std::size_t decodeEngine(audio::BassEngine& engine, const std::string& path,
+                         std::vector<unsigned char>& buffer) {
+    HSTREAM h =
+        engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
     std::size_t total = 0;
     for (;;) {
         DWORD got = engine.BASS_ChannelGetData(h, buffer.data(), static_cast<DWORD>(buffer.size()));
@@ -198,7 +202,8 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     if (const char* path = std::getenv("ENGINE_BENCH_FIGURES")) {
         std::ofstream out(path);
-        for (const auto& [name, value] : figures) out << name << ' ' << value << '\n';
+        for (const auto& [name, value] : figures)
+            out << name << ' ' << value << '\n';
     }
     return 0;
 }

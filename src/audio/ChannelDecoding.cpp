@@ -71,16 +71,20 @@ bool Channel::pumpOnce() {
     } else {
         scratch_.resize(kChunkFrames * 2);
         result = source_->read(scratch_.data(), kChunkFrames);
-        if (result.status == PcmSource::Status::Frames && converter_) converter_->put(scratch_.data(), result.frames);
+        if (result.status == PcmSource::Status::Frames && converter_)
+            converter_->put(scratch_.data(), result.frames);
     }
 
     switch (result.status) {
     case PcmSource::Status::Frames:
-    case PcmSource::Status::Wait: return true;
+    case PcmSource::Status::Wait:
+        return true;
     case PcmSource::Status::FormatChanged:
         if (!setUpConversion(source_->format())) sourceEnded_ = true;
         return true;
-    case PcmSource::Status::End: sourceEnded_ = true; return true;
+    case PcmSource::Status::End:
+        sourceEnded_ = true;
+        return true;
     }
     return true;
 }
@@ -119,7 +123,8 @@ DWORD Channel::readDecoded(void* buffer, DWORD length) {
     const auto frameBytes = static_cast<std::size_t>(bytesPerFrame());
     const std::size_t wanted = length / frameBytes;
     const auto sourceChannels = static_cast<std::size_t>(channels_);
-    const bool direct = bytesPerSample_ == 4 && reinterpret_cast<std::uintptr_t>(buffer) % alignof(float) == 0;
+    const bool direct =
+        bytesPerSample_ == 4 && reinterpret_cast<std::uintptr_t>(buffer) % alignof(float) == 0;
     std::size_t done = 0;
     while (done < wanted && !sourceEnded_) {
         std::size_t frames = std::min(wanted - done, kChunkFrames);

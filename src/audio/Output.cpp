@@ -77,10 +77,12 @@ void SDLCALL Output::callback(void* self, Uint8* stream, int bytes) {
     auto* mix = reinterpret_cast<float*>(stream);
     const std::size_t samples = static_cast<std::size_t>(bytes) / sizeof(float);
     std::fill(mix, mix + samples, 0.0f);
-    for (Voice* voice : output->voices_) voice->mixInto(mix, samples / 2);
+    for (Voice* voice : output->voices_)
+        voice->mixInto(mix, samples / 2);
     const float gain = output->gain_.load(std::memory_order_relaxed);
     if (gain != 1.0f)
-        for (std::size_t i = 0; i < samples; ++i) mix[i] *= gain;
+        for (std::size_t i = 0; i < samples; ++i)
+            mix[i] *= gain;
 }
 
 } // namespace audio

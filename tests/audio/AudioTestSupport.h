@@ -50,7 +50,7 @@ private:
 struct Reference {
     long rate = 0;
     int channels = 0;
-    std::int64_t frames = -1; // exact decoded length, by libmpg123's full scan
+    std::int64_t frames = -1;   // exact decoded length, by libmpg123's full scan
     std::vector<float> samples; // the whole file decoded (interleaved), when asked for
 };
 // Decodes a file with a bare libmpg123 handle (its own reader, float output, gapless as the engine).
@@ -65,7 +65,7 @@ const std::string& sharedDir();
 
 } // namespace audiotest
 
-#define REQUIRE_LAME()                                                                                        \
-    do {                                                                                                      \
-        if (!fixtures::haveLame()) GTEST_SKIP() << fixtures::missingLameMessage();                            \
+#define REQUIRE_LAME()                                                                                       \
+    do {                                                                                                     \
+        if (!fixtures::haveLame()) GTEST_SKIP() << fixtures::missingLameMessage();                           \
     } while (0)

@@ -16,12 +16,14 @@ namespace {
 
 std::size_t openFileCount() {
     std::size_t n = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++n;
     return n;
 }
 
 std::string someMp3() {
-    return sharedMp3("lifecycle.mp3", {.waveform = fixtures::Waveform::Sine, .frequency = 500, .seconds = 2.0});
+    return sharedMp3("lifecycle.mp3",
+                     {.waveform = fixtures::Waveform::Sine, .frequency = 500, .seconds = 2.0});
 }
 
 // Every call with the given handle must fail with its documented error value and change nothing.
@@ -39,7 +41,8 @@ void expectEveryCallFailsQuietly(BassEngine& engine, DWORD handle) {
     EXPECT_EQ(engine.BASS_ChannelGetData(handle, buffer, sizeof buffer), BASS_ERROR_DWORD);
     EXPECT_EQ(engine.BASS_ChannelGetLevel(handle), BASS_ERROR_DWORD);
     EXPECT_EQ(engine.BASS_ChannelGetTags(handle, BASS_TAG_META), nullptr);
-    EXPECT_EQ(engine.BASS_ChannelSetSync(handle, BASS_SYNC_META, 0, [](HSYNC, DWORD, const char*, void*) {}, nullptr),
+    EXPECT_EQ(engine.BASS_ChannelSetSync(
+                  handle, BASS_SYNC_META, 0, [](HSYNC, DWORD, const char*, void*) {}, nullptr),
               0u);
     EXPECT_EQ(engine.BASS_StreamGetFilePosition(handle, BASS_FILEPOS_END), BASS_ERROR_QWORD);
     EXPECT_EQ(engine.BASS_StreamFree(handle), 0);
@@ -77,7 +80,8 @@ TEST(EngineLifecycle, NoOutputDevice) {
     EXPECT_EQ(engine.BASS_Init(7, 44100, 0, nullptr, nullptr), 0);
     EXPECT_EQ(engine.BASS_StreamCreateFile(false, mp3.c_str(), 0, 0, BASS_STREAM_AUTOFREE), 0u);
     EXPECT_EQ(engine.BASS_StreamCreateFile(false, mp3.c_str(), 0, 0, BASS_STREAM_DECODE), 0u);
-    EXPECT_EQ(engine.BASS_StreamCreateURL("http://127.0.0.1:9/", 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
+    EXPECT_EQ(engine.BASS_StreamCreateURL("http://127.0.0.1:9/", 0, BASS_STREAM_STATUS, nullptr, nullptr),
+              0u);
     EXPECT_EQ(engine.BASS_GetVolume(), BASS_ERROR_DWORD);
     EXPECT_FALSE(engine.BASS_SetVolume(50));
     EXPECT_FALSE(engine.BASS_Stop());
@@ -151,9 +155,11 @@ TEST(EngineLifecycle, EngineCallsFromInsideASyncDoNotDeadlock) {
     // Metadata needs a network stream; a tiny server sends one title.
     std::string mp3 = sharedMp3("sync-radio.mp3", {.seconds = 2.0}, {.infoTag = false});
     std::string audio;
-    for (auto byte : fixtures::readFile(mp3)) audio.push_back(static_cast<char>(byte));
+    for (auto byte : fixtures::readFile(mp3))
+        audio.push_back(static_cast<char>(byte));
     ASSERT_FALSE(audio.empty());
-    while (audio.size() < 16000) audio += audio;
+    while (audio.size() < 16000)
+        audio += audio;
     audio.resize(16000);
     LoopbackServer server([&](LoopbackServer::Connection& c) {
         if (!c.readRequestHead()) return;
@@ -170,7 +176,8 @@ TEST(EngineLifecycle, EngineCallsFromInsideASyncDoNotDeadlock) {
     std::atomic<int> calls{0};
     for (int variant = 0; variant < 3; ++variant) {
         SCOPED_TRACE(variant);
-        HSTREAM h = engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+        HSTREAM h =
+            engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
         ASSERT_NE(h, 0u);
         int before = calls.load();
         engine.BASS_ChannelSetSync(

@@ -55,7 +55,8 @@ TEST(HandleTable, ConcurrentUse) {
             }
         });
     }
-    for (auto& t : threads) t.join();
+    for (auto& t : threads)
+        t.join();
     EXPECT_EQ(mismatches.load(), 0);
     EXPECT_EQ(table.size(), 0u);
 }
@@ -71,7 +72,8 @@ TEST(PcmRing, OneWriterOneReaderKeepOrder) {
         std::vector<float> piece(333);
         while (next < total) {
             std::size_t n = std::min(piece.size(), total - next);
-            for (std::size_t i = 0; i < n; ++i) piece[i] = static_cast<float>(next + i);
+            for (std::size_t i = 0; i < n; ++i)
+                piece[i] = static_cast<float>(next + i);
             std::size_t written = 0;
             while (written < n) {
                 std::size_t w = ring.write(piece.data() + written, n - written);
@@ -102,7 +104,8 @@ TEST(PcmRing, OneWriterOneReaderKeepOrder) {
 TEST(FrameIndexer, IndexedSeeksLandOnTheRightSample) {
     REQUIRE_LAME();
     std::string path = audiotest::sharedMp3(
-        "indexed.mp3", {.waveform = fixtures::Waveform::Noise, .amplitude = 0.3, .seconds = 12.0}, {.infoTag = false});
+        "indexed.mp3", {.waveform = fixtures::Waveform::Noise, .amplitude = 0.3, .seconds = 12.0},
+        {.infoTag = false});
     ASSERT_FALSE(path.empty());
     auto ref = audiotest::referenceDecode(path, true);
     audio::FrameIndexer indexer(path, 0, 0);
@@ -119,7 +122,8 @@ TEST(FrameIndexer, IndexedSeeksLandOnTheRightSample) {
     EXPECT_TRUE(decoder->lengthIsExact());
     EXPECT_EQ(decoder->lengthFrames(), ref.frames);
     std::vector<float> got(1024 * 2);
-    for (std::int64_t frame : {std::int64_t{500000}, std::int64_t{12345}, ref.frames - 1024, std::int64_t{0}}) {
+    for (std::int64_t frame :
+         {std::int64_t{500000}, std::int64_t{12345}, ref.frames - 1024, std::int64_t{0}}) {
         SCOPED_TRACE(frame);
         ASSERT_TRUE(decoder->seek(frame));
         auto result = decoder->read(got.data(), 1024);

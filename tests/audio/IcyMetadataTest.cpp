@@ -23,7 +23,8 @@ std::string block(std::string_view text) {
 
 std::string audioBytes(std::size_t n, char seed) {
     std::string s(n, '\0');
-    for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>(seed + i * 7);
+    for (std::size_t i = 0; i < n; ++i)
+        s[i] = static_cast<char>(seed + i * 7);
     return s;
 }
 
@@ -47,7 +48,8 @@ Stream makeStream(std::size_t interval, const std::vector<std::string>& blocks) 
     return s;
 }
 
-IcyStripper::Parts feedInPieces(IcyStripper& stripper, std::string_view wire, const std::vector<std::size_t>& cuts) {
+IcyStripper::Parts feedInPieces(IcyStripper& stripper, std::string_view wire,
+                                const std::vector<std::size_t>& cuts) {
     IcyStripper::Parts all;
     std::size_t at = 0;
     for (std::size_t cut : cuts) {
@@ -79,7 +81,8 @@ TEST(IcyStripper, SeparatesAudioAndMetadataAcrossAnyReadBoundary) {
     }
     IcyStripper bytewise(100);
     std::vector<std::size_t> everyByte;
-    for (std::size_t i = 1; i < s.wire.size(); ++i) everyByte.push_back(i);
+    for (std::size_t i = 1; i < s.wire.size(); ++i)
+        everyByte.push_back(i);
     auto parts = feedInPieces(bytewise, s.wire, everyByte);
     EXPECT_EQ(parts.audio, s.audio);
     EXPECT_EQ(parts.metadata, expected);
@@ -121,7 +124,8 @@ TEST(IcyStripper, LargestBlockWithoutTerminator) {
 TEST(IcyStripper, DropsBinaryBlocksButKeepsTheFraming) {
     std::mt19937 random(11);
     std::string junk(1, static_cast<char>(250));
-    for (int i = 0; i < 250 * 16; ++i) junk.push_back(static_cast<char>(random() % 31 + 1));
+    for (int i = 0; i < 250 * 16; ++i)
+        junk.push_back(static_cast<char>(random() % 31 + 1));
     Stream s = makeStream(500, {junk, std::string(1, '\0'), block("StreamTitle='ok';")});
     IcyStripper stripper(500);
     auto parts = feedInPieces(stripper, s.wire, {501, 502, 1200});
@@ -132,7 +136,8 @@ TEST(IcyStripper, DropsBinaryBlocksButKeepsTheFraming) {
     EXPECT_FALSE(audio::icyMetadataText("StreamTitle='a\x1b[31m';").has_value()) << "escape sequence";
     EXPECT_EQ(audio::icyMetadataText("StreamTitle='tab\tand\r\nnewline';"),
               std::optional<std::string>("StreamTitle='tab\tand\r\nnewline';"));
-    EXPECT_EQ(audio::icyMetadataText("StreamTitle='Caf\xe9 \xc3\xa9';"), std::optional<std::string>("StreamTitle='Caf\xe9 \xc3\xa9';"))
+    EXPECT_EQ(audio::icyMetadataText("StreamTitle='Caf\xe9 \xc3\xa9';"),
+              std::optional<std::string>("StreamTitle='Caf\xe9 \xc3\xa9';"))
         << "Latin-1 and UTF-8 bytes are text";
 }
 
@@ -145,7 +150,8 @@ TEST(HttpHeaders, EachResponseStartsAfresh) {
     EXPECT_EQ(h.status(), 302);
     EXPECT_EQ(h.metaInterval(), 8192u);
     EXPECT_EQ(h.contentLength(), 0);
-    for (const char* line : {"ICY 200 OK\r\n", "content-type:Audio/MPEG; charset=x\r\n", "icy-br:128\r\n", "\r\n"})
+    for (const char* line :
+         {"ICY 200 OK\r\n", "content-type:Audio/MPEG; charset=x\r\n", "icy-br:128\r\n", "\r\n"})
         h.addLine(line);
     EXPECT_EQ(h.status(), 200);
     EXPECT_EQ(h.contentType(), "audio/mpeg");
@@ -165,11 +171,12 @@ TEST(HttpHeaders, EachResponseStartsAfresh) {
 }
 
 TEST(HttpHeaders, OnlyMpegAudioPassesToTheDecoder) {
-    for (const char* type : {"audio/mpeg", "AUDIO/MPEG", "audio/mpeg; charset=utf-8", "audio/mp3", "audio/x-mpeg",
-                             "audio/mpg", "application/octet-stream", ""})
+    for (const char* type : {"audio/mpeg", "AUDIO/MPEG", "audio/mpeg; charset=utf-8", "audio/mp3",
+                             "audio/x-mpeg", "audio/mpg", "application/octet-stream", ""})
         EXPECT_TRUE(isMpegAudioType(type)) << type;
-    for (const char* type : {"audio/aac", "audio/aacp", "audio/x-aac", "audio/ogg", "application/ogg",
-                             "application/vnd.apple.mpegurl", "application/x-mpegurl", "audio/x-mpegurl",
-                             "audio/mpegurl", "audio/x-scpls", "text/html", "text/plain", "video/mp4", "audio/flac"})
+    for (const char* type :
+         {"audio/aac", "audio/aacp", "audio/x-aac", "audio/ogg", "application/ogg",
+          "application/vnd.apple.mpegurl", "application/x-mpegurl", "audio/x-mpegurl", "audio/mpegurl",
+          "audio/x-scpls", "text/html", "text/plain", "video/mp4", "audio/flac"})
         EXPECT_FALSE(isMpegAudioType(type)) << type;
 }

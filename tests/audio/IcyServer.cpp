@@ -23,7 +23,8 @@ std::string readAll(const std::string& path) {
 } // namespace
 
 IcyServer::IcyServer(const std::string& mp3, IcyPlan plan)
-    : audio_(readAll(mp3)), plan_(std::move(plan)), server_([this](LoopbackServer::Connection& c) { serve(c); }) {}
+    : audio_(readAll(mp3)), plan_(std::move(plan)),
+      server_([this](LoopbackServer::Connection& c) { serve(c); }) {}
 
 void IcyServer::serve(LoopbackServer::Connection& connection) {
     auto head = connection.readRequestHead();
@@ -36,8 +37,9 @@ void IcyServer::serve(LoopbackServer::Connection& connection) {
     std::vector<std::pair<std::string, std::string>> headers = {{"Content-Type", plan_.contentType},
                                                                 {"icy-name", "Test Radio"}};
     if (withMetadata) {
-        headers.emplace_back("icy-metaint", plan_.metaIntervalHeader.empty() ? std::to_string(plan_.metaInterval)
-                                                                             : plan_.metaIntervalHeader);
+        headers.emplace_back("icy-metaint", plan_.metaIntervalHeader.empty()
+                                                ? std::to_string(plan_.metaInterval)
+                                                : plan_.metaIntervalHeader);
     }
     if (!connection.send(responseHead(plan_.statusLine, headers))) return;
     if (audio_.empty()) return;

@@ -32,7 +32,8 @@ Recording record(const std::string& mp3, DWORD gain) {
         engine.BASS_SetVolume(gain);
         HSTREAM h = engine.BASS_StreamCreateFile(false, mp3.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
         if (!engine.BASS_ChannelPlay(h, false)) return result;
-        waitUntil([&] { return engine.BASS_ChannelIsActive(h) == BASS_ACTIVE_STOPPED; }, std::chrono::seconds(20));
+        waitUntil([&] { return engine.BASS_ChannelIsActive(h) == BASS_ACTIVE_STOPPED; },
+                  std::chrono::seconds(20));
     } // the device closes and the file is complete
     auto bytes = fixtures::readFile(raw);
     result.samples.resize(bytes.size() / sizeof(float));
@@ -44,7 +45,8 @@ Recording record(const std::string& mp3, DWORD gain) {
         if (std::fabs(result.samples[i]) > 0.01f) first = std::min(first, i), last = i;
         if (i >= 2 && (result.samples[i - 2] < 0) != (result.samples[i] < 0)) ++crossings;
     }
-    if (last > first) result.crossingsPerSecond = static_cast<double>(crossings) / ((last - first) / 2.0 / 44100.0);
+    if (last > first)
+        result.crossingsPerSecond = static_cast<double>(crossings) / ((last - first) / 2.0 / 44100.0);
     return result;
 }
 
@@ -72,9 +74,10 @@ TEST(OutputTest, GainScalesTheAmplitudeThatReachesTheDevice) {
 // A mono 22.05 kHz file is resampled to the output rate (same pitch) and sounds on both channels.
 TEST(OutputTest, MonoLowRateFileKeepsItsPitch) {
     REQUIRE_LAME();
-    std::string mp3 = sharedMp3("output-mono22.mp3",
-                                {.frequency = 1000, .amplitude = 0.5, .seconds = 1.0, .sampleRate = 22050, .channels = 1},
-                                {.bitrateKbps = 64, .mono = true});
+    std::string mp3 =
+        sharedMp3("output-mono22.mp3",
+                  {.frequency = 1000, .amplitude = 0.5, .seconds = 1.0, .sampleRate = 22050, .channels = 1},
+                  {.bitrateKbps = 64, .mono = true});
     ASSERT_FALSE(mp3.empty());
     Recording out = record(mp3, 100);
     ASSERT_GT(out.samples.size(), 44100u * 2);

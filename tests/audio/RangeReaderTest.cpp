@@ -16,12 +16,14 @@ protected:
     void SetUp() override {
         path = dir.file("bytes.bin");
         std::ofstream out(path, std::ios::binary);
-        for (std::size_t i = 0; i < kSize; ++i) out.put(byteAt(i));
+        for (std::size_t i = 0; i < kSize; ++i)
+            out.put(byteAt(i));
     }
     static char byteAt(std::size_t i) { return static_cast<char>((i * 31 + i / 251) & 0xff); }
     std::string expected(std::size_t from, std::size_t count) {
         std::string s;
-        for (std::size_t i = from; i < from + count; ++i) s.push_back(byteAt(i));
+        for (std::size_t i = from; i < from + count; ++i)
+            s.push_back(byteAt(i));
         return s;
     }
     std::string readAll(RangeReader& r, std::size_t chunk) {

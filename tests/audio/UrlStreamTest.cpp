@@ -7,9 +7,18 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fcntl.h>
 #include <mutex>
+#include <netinet/in.h>
 #include <random>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
+
+extern char** environ;
 
 using namespace audiotest;
 using namespace std::chrono_literals;
@@ -47,6 +56,67 @@ std::string tags(BassEngine& engine, HSTREAM h) {
     return text ? text : "<null>";
 }
 
+// A child process of the test, ended by its pid when the test ends.
+class Child {
+public:
+    explicit Child(std::vector<std::string> argv) {
+        std::vector<char*> args;
+        for (auto& a : argv)
+            args.push_back(a.data());
+        args.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        // Its input stays open and silent: openssl s_server ends a connection when its input ends.
+        if (::pipe(input_) != 0) input_[0] = input_[1] = -1;
+        posix_spawn_file_actions_adddup2(&actions, input_[0], STDIN_FILENO);
+        posix_spawn_file_actions_addclose(&actions, input_[1]);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(input_[0]);
+    }
+    ~Child() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        ::close(input_[1]);
+    }
+    bool started() const { return pid_ > 0; }
+
+private:
+    pid_t pid_ = -1;
+    int input_[2] = {-1, -1};
+};
+
+int runQuietly(std::vector<std::string> argv) {
+    std::vector<char*> args;
+    for (auto& a : argv)
+        args.push_back(a.data());
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    int status = -1;
+    if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) == 0) ::waitpid(pid, &status, 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return status;
+}
+
+bool portAccepts(std::uint16_t port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return ok;
+}
+
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -56,9 +126,10 @@ protected:
     void SetUp() override {
         if (!fixtures::haveLame()) GTEST_SKIP() << fixtures::missingLameMessage();
         // Frames without an Info frame, so the looped file is one continuous stream.
-        mp3 = sharedMp3("radio.mp3",
-                        {.waveform = fixtures::Waveform::Sine, .frequency = 440, .amplitude = 0.5, .seconds = 3.0},
-                        {.infoTag = false});
+        mp3 = sharedMp3(
+            "radio.mp3",
+            {.waveform = fixtures::Waveform::Sine, .frequency = 440, .amplitude = 0.5, .seconds = 3.0},
+            {.infoTag = false});
         ASSERT_FALSE(mp3.empty());
         ASSERT_TRUE(engine.BASS_Init(-1, 44100, 0, nullptr, nullptr));
     }
@@ -150,7 +221,8 @@ TEST_F(UrlStreamTest, ServerThatStopsSendingStalls) {
     ASSERT_TRUE(waitUntil([&] { return engine.BASS_ChannelIsActive(h) != BASS_ACTIVE_PLAYING; }, 15s));
     EXPECT_EQ(engine.BASS_ChannelIsActive(h), BASS_ACTIVE_STALLED);
     RecordProperty("SecondsUntilStalled", std::to_string(secondsSince(start)));
-    EXPECT_TRUE(waitUntil([&] { return engine.BASS_ChannelGetLevel(h) == 0; }, 2s)) << "silence while stalled";
+    EXPECT_TRUE(waitUntil([&] { return engine.BASS_ChannelGetLevel(h) == 0; }, 2s))
+        << "silence while stalled";
 }
 
 // Creation never hangs: a server that accepts but never answers fails within the open time-out
@@ -162,7 +234,8 @@ TEST_F(UrlStreamTest, ServerThatNeverAnswersFailsWithinTheTimeOut) {
         }
     });
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(engine.BASS_StreamCreateURL(silent.url("/").c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
+    EXPECT_EQ(engine.BASS_StreamCreateURL(silent.url("/").c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr),
+              0u);
     double waited = secondsSince(start);
     EXPECT_GT(waited, 3.0) << "gave up long before its time-out";
     EXPECT_LT(waited, 9.0);
@@ -185,17 +258,20 @@ TEST_F(UrlStreamTest, NonMpegResponsesAreRefusedQuickly) {
     };
     for (const Case& c : {Case{"HTTP/1.0 200 OK", "audio/aacp"}, Case{"ICY 200 OK", "audio/aac"},
                           Case{"HTTP/1.1 200 OK", "application/vnd.apple.mpegurl"},
-                          Case{"HTTP/1.1 200 OK", "text/html; charset=utf-8"}, Case{"HTTP/1.1 404 Not Found", "audio/mpeg"}}) {
+                          Case{"HTTP/1.1 200 OK", "text/html; charset=utf-8"},
+                          Case{"HTTP/1.1 404 Not Found", "audio/mpeg"}}) {
         SCOPED_TRACE(c.statusLine + " " + c.contentType);
         IcyPlan plan;
         plan.statusLine = c.statusLine;
         plan.contentType = c.contentType;
         IcyServer server(mp3, plan);
         auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
+        EXPECT_EQ(engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr),
+                  0u);
         EXPECT_LT(secondsSince(start), 3.0);
     }
-    EXPECT_EQ(engine.BASS_StreamCreateURL("ftp://127.0.0.1/stream", 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
+    EXPECT_EQ(engine.BASS_StreamCreateURL("ftp://127.0.0.1/stream", 0, BASS_STREAM_STATUS, nullptr, nullptr),
+              0u);
     EXPECT_EQ(engine.BASS_StreamCreateURL("not a url", 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
 }
 
@@ -214,7 +290,8 @@ TEST_F(UrlStreamTest, RedirectsToAnotherPort) {
         };
     };
     LoopbackServer hop(redirector(target.url()));
-    HSTREAM h = engine.BASS_StreamCreateURL(hop.url("/listen").c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+    HSTREAM h =
+        engine.BASS_StreamCreateURL(hop.url("/listen").c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
     ASSERT_NE(h, 0u);
     ASSERT_TRUE(engine.BASS_ChannelPlay(h, false));
     EXPECT_TRUE(waitUntil([&] { return tags(engine, h) == "StreamTitle='Behind a redirect';"; }, 10s))
@@ -241,7 +318,8 @@ TEST_F(UrlStreamTest, SplitAndLongestMetadataBlocks) {
         plan.splitMetadata = true;
         plan.metadataBlock = [](int) { return icyBlock("StreamTitle='Split in two';StreamUrl='';"); };
         IcyServer server(mp3, plan);
-        HSTREAM h = engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+        HSTREAM h =
+            engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
         ASSERT_NE(h, 0u);
         EXPECT_TRUE(waitUntil([&] { return tags(engine, h) != "<null>"; }, 10s));
         EXPECT_EQ(tags(engine, h), "StreamTitle='Split in two';StreamUrl='';");
@@ -253,12 +331,14 @@ TEST_F(UrlStreamTest, SplitAndLongestMetadataBlocks) {
         IcyPlan plan;
         plan.metadataBlock = [&](int) { return icyBlock(longest); };
         IcyServer server(mp3, plan);
-        HSTREAM h = engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+        HSTREAM h =
+            engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
         ASSERT_NE(h, 0u);
         ASSERT_TRUE(engine.BASS_ChannelPlay(h, false));
         EXPECT_TRUE(waitUntil([&] { return tags(engine, h) != "<null>"; }, 10s));
         EXPECT_EQ(tags(engine, h), longest);
-        EXPECT_EQ(engine.BASS_ChannelIsActive(h), BASS_ACTIVE_PLAYING) << "the audio after the block is intact";
+        EXPECT_EQ(engine.BASS_ChannelIsActive(h), BASS_ACTIVE_PLAYING)
+            << "the audio after the block is intact";
     }
 }
 
@@ -267,7 +347,8 @@ TEST_F(UrlStreamTest, SplitAndLongestMetadataBlocks) {
 TEST_F(UrlStreamTest, GarbageMetadataIsDropped) {
     std::mt19937 random(5);
     std::string junk(1, static_cast<char>(200));
-    for (int i = 0; i < 200 * 16; ++i) junk.push_back(static_cast<char>(random() & 0xff));
+    for (int i = 0; i < 200 * 16; ++i)
+        junk.push_back(static_cast<char>(random() & 0xff));
     junk[5] = '\x01'; // surely binary
     IcyPlan plan;
     plan.metadataBlock = [&](int block) {
@@ -302,11 +383,14 @@ TEST_F(UrlStreamTest, StoppedOrFreedChannelsCallNoSync) {
     IcyPlan plan;
     plan.burstBlocks = 1;
     plan.metaInterval = 4096;
-    plan.metadataBlock = [&](int) { return icyBlock("StreamTitle='Title " + std::to_string(counter++) + "';"); };
+    plan.metadataBlock = [&](int) {
+        return icyBlock("StreamTitle='Title " + std::to_string(counter++) + "';");
+    };
     IcyServer server(mp3, plan);
     for (bool freeIt : {false, true}) {
         SCOPED_TRACE(freeIt ? "freed" : "stopped");
-        HSTREAM h = engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+        HSTREAM h =
+            engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
         ASSERT_NE(h, 0u);
         SyncLog log;
         engine.BASS_ChannelSetSync(h, BASS_SYNC_META, 0, log.proc(), nullptr);
@@ -318,4 +402,31 @@ TEST_F(UrlStreamTest, StoppedOrFreedChannelsCallNoSync) {
         EXPECT_EQ(log.count(), seen);
         EXPECT_EQ(engine.BASS_ChannelIsActive(h), BASS_ACTIVE_STOPPED);
     }
+}
+
+// TLS verification stays on: a server whose certificate nobody signed is refused during the handshake
+// (at once), instead of being talked to until the open time-out.
+TEST_F(UrlStreamTest, HttpsWithAnUntrustedCertificateIsRefused) {
+    const char* openssl = "/usr/bin/openssl";
+    if (::access(openssl, X_OK) != 0)
+        GTEST_SKIP() << "SKIPPED LOUDLY: openssl is not installed, no TLS server to test with";
+    fixtures::TempDir dir;
+    std::string key = dir.file("key.pem"), cert = dir.file("cert.pem");
+    ASSERT_EQ(
+        runQuietly({openssl, "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                    "-nodes", "-keyout", key, "-out", cert, "-days", "1", "-subj", "/CN=127.0.0.1"}),
+        0);
+    std::uint16_t port = 0;
+    {
+        LoopbackServer probe([](LoopbackServer::Connection&) {});
+        port = probe.port();
+    }
+    Child server({openssl, "s_server", "-quiet", "-accept", "127.0.0.1:" + std::to_string(port), "-cert",
+                  cert, "-key", key});
+    ASSERT_TRUE(server.started());
+    ASSERT_TRUE(waitUntil([&] { return portAccepts(port); }, 10s)) << "openssl s_server did not come up";
+    auto start = std::chrono::steady_clock::now();
+    std::string url = "https://127.0.0.1:" + std::to_string(port) + "/stream";
+    EXPECT_EQ(engine.BASS_StreamCreateURL(url.c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
+    EXPECT_LT(secondsSince(start), 2.5) << "the handshake went through: certificate not verified";
 }

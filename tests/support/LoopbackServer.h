@@ -7,7 +7,8 @@
 //
 //     LoopbackServer server([](LoopbackServer::Connection& c) {
 //         if (!c.readRequestHead()) return;
-//         c.send(httpResponseHead(200, "OK", {{"Content-Type", "text/plain"}, {"Content-Length", "2"}}) + "hi");
+//         c.send(httpResponseHead(200, "OK", {{"Content-Type", "text/plain"}, {"Content-Length", "2"}}) +
+//         "hi");
 //     });
 //     download(server.url("/file.txt"));
 
@@ -32,7 +33,8 @@ public:
     public:
         // The request head up to and including the blank line (at most 64 KiB); nullopt when the peer
         // closes, the time-out passes or the server stops first. Bytes after the head stay readable.
-        std::optional<std::string> readRequestHead(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+        std::optional<std::string>
+        readRequestHead(std::chrono::milliseconds timeout = std::chrono::seconds(5));
         // Whatever arrives next (at most maxBytes); nullopt on close, time-out or stop.
         std::optional<std::string> readSome(std::size_t maxBytes, std::chrono::milliseconds timeout);
         // Sends everything (each call goes out as its own TCP segment: Nagle is off). False when the
