@@ -133,14 +133,15 @@ HSTREAM BassEngine::adopt(std::shared_ptr<Channel> channel, std::uint64_t genera
         return 0;
     }
     channel->setHandle(handle);
-    std::lock_guard lock(mutex_);
-    if (generation != generation_) {
+    bool stale = false;
+    {
+        std::lock_guard lock(mutex_);
         // BASS_Free ran while the stream was opening: it must not outlive the engine's output.
-        channels_.remove(handle);
-        channel->shutdown();
-        return 0;
+        stale = generation != generation_;
     }
-    return handle;
+    if (!stale) return handle;
+    if (channels_.remove(handle)) channel->shutdown();
+    return 0;
 }
 
 std::shared_ptr<Channel> BassEngine::channel(DWORD handle) const {

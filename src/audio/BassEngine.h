@@ -2,6 +2,10 @@
 // The audio engine behind IBass: libmpg123 decodes, libcurl fetches network streams, SDL2 plays the
 // mix (stereo, 32-bit float). Every call is thread-safe; a call on a handle that is 0, ended (with
 // auto-free) or freed fails quietly with the call's error value.
+//
+// Sync procs run on the engine's own thread, one at a time. They may call the engine (even free
+// their own stream or the whole engine) but must return promptly and must not wait for a thread that
+// is itself calling the engine: stopping or freeing a stream waits for its sync call in progress.
 
 #include "audio/Bass.h"
 #include "audio/HandleTable.h"
