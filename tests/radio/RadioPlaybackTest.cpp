@@ -78,6 +78,37 @@ TEST_F(RadioPlaybackTest, EnteringRadioModePlaysTheSelectedStation) {
     EXPECT_EQ(s.display.tip.get(), QStringLiteral("Band - Lied  > Zwei"));
 }
 
+// An engine whose station sends a new title just as the player reads the current one.
+class TitleChangingBass : public FakeBass {
+public:
+    const char* BASS_ChannelGetTags(DWORD handle, DWORD tags) override {
+        const char* current = FakeBass::BASS_ChannelGetTags(handle, tags);
+        if (!changed_) {
+            changed_ = true;
+            sendMeta(handle, "StreamTitle='Neu';");
+        }
+        return current;
+    }
+
+private:
+    bool changed_ = false;
+};
+
+TEST(RadioTitle, ATitleArrivingWhileTheStationStartsIsNotLost) {
+    TitleChangingBass bass;
+    FakeMixer mixer;
+    FakeHotKeys hotKeys;
+    FakeDialogs dialogs;
+    FakeWindow window;
+    Player player{Services{bass, mixer, hotKeys, dialogs, window}};
+    player.s.stations.append({QStringLiteral("Eins"), QString::fromLatin1(oneUrl)});
+    player.s.stations.setSelected(0);
+    player.radio.radiosenderLBClick();
+    EXPECT_EQ(player.s.display.SongL.get(), QStringLiteral("  > Eins"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(player.s.display.SongL.get(), QStringLiteral("Neu  > Eins"));
+}
+
 TEST_F(RadioPlaybackTest, EnteringRadioModeWithoutAStationShowsTheListOnly) {
     h.player.radio.dasRadioBClick();
     EXPECT_TRUE(s.radioMode);
