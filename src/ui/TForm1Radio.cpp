@@ -19,14 +19,15 @@ namespace {
 class StationListEvents : public QObject {
 public:
     StationListEvents(QListView* list, std::function<void()> action)
-        : QObject(list), list_(list), action_(std::move(action)) {
+        : QObject(list), list_(list), viewport_(list->viewport()), action_(std::move(action)) {
         list->installEventFilter(this);
-        list->viewport()->installEventFilter(this);
+        viewport_->installEventFilter(this);
     }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == list_->viewport() && event->type() == QEvent::MouseButtonPress) {
+        // Only pointers are compared: events also come while the list is being destroyed.
+        if (watched == viewport_ && event->type() == QEvent::MouseButtonPress) {
             // Any button: the list moves its selection first, then the station starts.
             watched->removeEventFilter(this);
             QCoreApplication::sendEvent(watched, event);
@@ -46,6 +47,7 @@ protected:
 
 private:
     QListView* list_;
+    QWidget* viewport_;
     std::function<void()> action_;
 };
 
