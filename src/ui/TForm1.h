@@ -114,6 +114,8 @@ private:
     void bindState();
     void bindEvents();
     void bindBrowser();
+    // The station list, the station list editor and the playlist entries panel (TForm1Radio.cpp).
+    void bindRadio();
     // The window sees every key before the focused control.
     bool previewKey(QKeyEvent* event);
     void FileList1Enter();
