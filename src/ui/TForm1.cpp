@@ -254,16 +254,6 @@ void TForm1::bindEvents() {
     on(dasRadioB, [&p] { p.radio.dasRadioBClick(); });
     on(radiolistesaveB, [&p] { p.editor.radiolistesaveBClick(); });
     on(radiolisteexitB, [&p] { p.editor.radiolisteexitBClick(); });
-    on(radiolisteladenB, [&p] { p.update.radiolisteladenBClick(); });
-    on(senderspeichernB, [&p] { p.update.senderspeichernBClick(); });
-    on(senderlisteexitB, [&p] { p.update.senderlisteexitBClick(); });
-    bindCheck(p.s.display.anhaengenRB, anhaengenRB);
-    connect(ueberschrRB, &QRadioButton::toggled, ueberschrRB, [&p](bool on) { p.s.display.anhaengenRB = !on; });
-    // A press anywhere in the station list starts the station it selected.
-    connect(radiosenderLB, &QAbstractItemView::pressed, this,
-            [&p] { p.guarded([&p] { p.radio.radiosenderLBClick(); }); });
-    connect(sendertitelLB, &QAbstractItemView::clicked, this,
-            [&p] { p.guarded([&p] { p.update.sendertitelLBClick(); }); });
 
     // The position bar pauses before the bar itself reacts to the press; it resumes after the release.
     posTB->installEventFilter(this);
