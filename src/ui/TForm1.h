@@ -113,13 +113,18 @@ private:
     void bindState();
     void bindEvents();
     void bindBrowser();
-    // The window sees every key before the focused control.
-    bool previewKey(QKeyEvent* event);
+    // Keys (TForm1Keys.cpp): the window sees every key before the focused control; the song list and
+    // the station list then handle keys of their own.
+    void bindKeys();
+    bool previewKey(QWidget* receiver, QKeyEvent* event);
+    bool controlKeyDown(QObject* watched, QKeyEvent* event);
     void FileList1Enter();
     void FileList1Exit();
 
     std::unique_ptr<Player> player_;
     std::unique_ptr<Lifecycle> lifecycle_;
+    // The application-wide filter that previews keys; gone before the player is.
+    QObject* keyPreview_ = nullptr;
     bool started_ = false;
     bool closed_ = false;
 };
