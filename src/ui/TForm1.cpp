@@ -299,7 +299,8 @@ void TForm1::FileList1Exit() {
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     Player& p = *player_;
-    if (event->type() == QEvent::KeyPress && controlKeyDown(watched, static_cast<QKeyEvent*>(event))) return true;
+    if (event->type() == QEvent::KeyPress && controlKeyDown(watched, static_cast<QKeyEvent*>(event)))
+        return true;
     if (event->type() == QEvent::MouseButtonRelease && (watched == sortNameL || watched == sortDateL)) {
         p.guarded([&] {
             if (watched == sortNameL) p.browser.sortNameLClick();
