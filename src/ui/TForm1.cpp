@@ -80,6 +80,10 @@ TForm1::~TForm1() {
     // Closing may not have run (a process that ends during start-up); the settings are written only
     // after a start that got that far.
     if (started_) lifecycle_->FormDestroy();
+    // The controls outlive this body and the player; one that loses the focus while it is deleted still
+    // signals (the file list's focus mark), and nothing of the window may answer then.
+    for (QObject* child : findChildren<QObject*>())
+        disconnect(child, nullptr, this, nullptr);
 }
 
 Lifecycle::Start TForm1::start(const QStringList& arguments, const QString& executableFolder) {
