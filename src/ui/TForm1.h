@@ -116,13 +116,18 @@ private:
     void bindBrowser();
     // The station list, the station list editor and the playlist entries panel (TForm1Radio.cpp).
     void bindRadio();
-    // The window sees every key before the focused control.
-    bool previewKey(QKeyEvent* event);
+    // Keys (TForm1Keys.cpp): the window sees every key before the focused control; the song list and
+    // the station list then handle keys of their own.
+    void bindKeys();
+    bool previewKey(QWidget* receiver, QKeyEvent* event);
+    bool controlKeyDown(QObject* watched, QKeyEvent* event);
     void FileList1Enter();
     void FileList1Exit();
 
     std::unique_ptr<Player> player_;
     std::unique_ptr<Lifecycle> lifecycle_;
+    // The application-wide filter that previews keys; gone before the player is.
+    QObject* keyPreview_ = nullptr;
     bool started_ = false;
     bool closed_ = false;
 };
