@@ -16,6 +16,7 @@
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <string>
@@ -126,6 +127,46 @@ void BM_BareMeasure(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_BareMeasure)->Unit(benchmark::kMicrosecond)->UseRealTime()->MinTime(3.0);
+
+double threadCpuUs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
+}
+
+// lauttest and the bare measurement of the same song, one after the other in every iteration, so a
+// load that comes and goes on a shared machine weighs on both alike. The ratio of their thread CPU
+// times is the figure to compare with the target.
+void BM_LauttestVsBare(benchmark::State& state) {
+    Rig rig;
+    if (!rig.ready) {
+        state.SkipWithError("the engine's output did not open");
+        return;
+    }
+    SongList& list = rig.player.s.songs;
+    for (const std::string& path : songs)
+        list.append({QStringLiteral("t"), QString::fromStdString(path), QStringLiteral("x")});
+    bare::ExcerptDecoder decoder;
+    std::vector<float> samples;
+    double lauttestUs = 0, bareUs = 0;
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const std::size_t song = i++ % songs.size();
+        const double start = threadCpuUs();
+        list.setLautLB(static_cast<int>(song), QStringLiteral("x"));
+        rig.player.loudness.lauttest(static_cast<int>(song));
+        const double middle = threadCpuUs();
+        benchmark::DoNotOptimize(bare::measure(decoder, songs[song], samples));
+        const double end = threadCpuUs();
+        lauttestUs += middle - start;
+        bareUs += end - middle;
+    }
+    const auto n = static_cast<double>(state.iterations());
+    state.counters["lauttest_cpu_us"] = lauttestUs / n;
+    state.counters["bare_cpu_us"] = bareUs / n;
+    state.counters["ratio"] = bareUs > 0 ? lauttestUs / bareUs : 0;
+}
+BENCHMARK(BM_LauttestVsBare)->Unit(benchmark::kMicrosecond)->UseRealTime()->MinTime(5.0);
 
 void BM_Enter1000Songs(benchmark::State& state) {
     Rig rig;
@@ -255,6 +296,13 @@ int main(int argc, char** argv) {
                 kind, lauttest / 1000, engine / 1000, bareTime / 1000, lauttest / bareTime,
                 engine / bareTime);
     }
+    if (reporter.counters.count("BM_LauttestVsBare/ratio"))
+        std::printf("interleaved, thread CPU: lauttest %.3f ms per song, bare libmpg123 %.3f ms: ratio %.2f "
+                    "(target <= "
+                    "1.2)\n",
+                    reporter.counters["BM_LauttestVsBare/lauttest_cpu_us"] / 1000,
+                    reporter.counters["BM_LauttestVsBare/bare_cpu_us"] / 1000,
+                    reporter.counters["BM_LauttestVsBare/ratio"]);
     const double enter = reporter.realTime["BM_Enter1000Songs"];
     if (enter > 0)
         std::printf("entering %d songs with levelling on: %.0f ms (%.2f ms per song, CPU %.2f ms), longest "
