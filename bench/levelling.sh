@@ -8,4 +8,4 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 cmake --build "$build" --target levelling_bench >/dev/null
 
-QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy "$build/bench/levelling_bench" --benchmark_color=false
+QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy "$build/bench/levelling_bench"

@@ -202,6 +202,8 @@ BENCHMARK(BM_Enter1000Songs)->Unit(benchmark::kMillisecond)->UseRealTime()->Iter
 // Prints as usual and keeps the times and counters, for the summary at the end.
 class RecordingReporter : public benchmark::ConsoleReporter {
 public:
+    // Colours only on a terminal, so the script's output reads cleanly in a log.
+    RecordingReporter() : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs) {
             if (r.error_occurred) continue;
