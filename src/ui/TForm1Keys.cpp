@@ -1,6 +1,7 @@
 // The window's keys: a preview of every key before the focused control gets it, Escape on the play
 // button, and the keys the song list and the station list handle after the preview.
 
+#include "ui/SongListView.h"
 #include "ui/TForm1.h"
 
 #include <QApplication>
