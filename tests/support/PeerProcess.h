@@ -2,6 +2,8 @@
 // Helpers for tests that start a real peer (a sound server, an X server) as a child process: every
 // wait is bounded, and every peer is stopped by its pid when the test ends.
 
+#include "support/QtPrinters.h"
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
@@ -43,9 +45,4 @@ private:
 // The path of a tool, or an empty text when it is not installed.
 inline QString findTool(const QString& name) {
     return QStandardPaths::findExecutable(name);
-}
-
-// Readable texts in test failure messages.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
 }

@@ -1,4 +1,4 @@
-#include "PeerProcess.h"
+#include "support/PeerProcess.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
