@@ -72,6 +72,7 @@ TForm1::TForm1(PlatformServices services, InstanceChannel& channel, QWidget* par
     bindState();
     bindEvents();
     bindBrowser();
+    bindShell();
     // The window previews all keys of its controls.
     qApp->installEventFilter(this);
 }
@@ -363,6 +364,9 @@ void TForm1::closeEvent(QCloseEvent* event) {
     if (!closed_ && started_) lifecycle_->FormCloseQuery();
     closed_ = true;
     event->accept();
+    // Qt ends the program when the last visible window closes; a window closed while hidden in the
+    // notification area has to end it itself.
+    if (!isVisible()) QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 void TForm1::paintEvent(QPaintEvent*) {
@@ -386,6 +390,8 @@ bool TForm1::isShown() const { return isVisible(); }
 void TForm1::showWindow() { show(); }
 
 void TForm1::hideWindow() { hide(); }
+
+void TForm1::minimizeWindow() { showMinimized(); }
 
 void TForm1::raiseAndActivate() {
     if (isMinimized()) showNormal();

@@ -5,6 +5,7 @@
 #include "app/Lifecycle.h"
 #include "app/Player.h"
 #include "app/Window.h"
+#include "app/WindowShell.h"
 
 #include <QWidget>
 #include <memory>
@@ -21,6 +22,8 @@ class TSRCheckBox;
 class ShellTreeView;
 class TFileList;
 class InstanceChannel;
+class TTaskBarIcon;
+class TDropFileTarget;
 
 // The platform services the window hands to its Player (the window itself is the fifth).
 struct PlatformServices {
@@ -48,6 +51,7 @@ public:
     bool isShown() const override;
     void showWindow() override;
     void hideWindow() override;
+    void minimizeWindow() override;
     void raiseAndActivate() override;
     void closeWindow() override;
     void focus(FocusTarget target) override;
@@ -102,6 +106,10 @@ public:
     QPushButton* jaB = nullptr;
     QPushButton* neinB = nullptr;
 
+    // The notification-area icon and the song list's drop target (wired in TForm1Shell.cpp).
+    TTaskBarIcon* TaskBarIcon1 = nullptr;
+    TDropFileTarget* DropFileTarget1 = nullptr;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -113,6 +121,7 @@ private:
     void bindState();
     void bindEvents();
     void bindBrowser();
+    void bindShell();
     // The window sees every key before the focused control.
     bool previewKey(QKeyEvent* event);
     void FileList1Enter();
@@ -120,6 +129,7 @@ private:
 
     std::unique_ptr<Player> player_;
     std::unique_ptr<Lifecycle> lifecycle_;
+    std::unique_ptr<WindowShell> shell_;
     bool started_ = false;
     bool closed_ = false;
 };
