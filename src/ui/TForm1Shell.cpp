@@ -52,7 +52,7 @@ void TForm1::bindShell() {
         return false;
     });
     new EventHook(SongL, [this, &p](QEvent* event) {
-        if (event->type() == QEvent::MouseButtonPress) {
+        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
             const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
             p.guarded([&] { shell_->SongLMouseDown(at.x(), at.y()); });
         } else if (event->type() == QEvent::MouseMove) {

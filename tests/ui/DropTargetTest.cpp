@@ -149,25 +149,4 @@ TEST_F(DropTargetTest, ThePointerNearTheTopOrBottomScrollsOneLineEveryTick) {
     EXPECT_FALSE(target.holdsData());
 }
 
-TEST_F(DropTargetTest, AListWithoutScrollBarDoesNotScroll) {
-    model.setStringList({"a", "b"});
-    QApplication::processEvents();
-    std::unique_ptr<QMimeData> data(filesData({"/m/a.mp3"}));
-    enter(data.get());
-    EXPECT_FALSE(target.area().verticalBar);
-    over(data.get(), {60, 2});
-    EXPECT_FALSE(target.autoScrollTimer().isActive());
-}
-
-TEST_F(DropTargetTest, DetachedTheListTakesNoDrops) {
-    target.detach();
-    EXPECT_FALSE(list.viewport()->acceptDrops());
-    std::unique_ptr<QMimeData> data(filesData({"/m/a.mp3"}));
-    enter(data.get());
-    drop(data.get());
-    EXPECT_TRUE(dropped.isEmpty());
-    target.attach(&list);
-    EXPECT_TRUE(list.viewport()->acceptDrops());
-}
-
 } // namespace
