@@ -5,13 +5,14 @@
 #include "app/Lifecycle.h"
 #include "app/Player.h"
 #include "app/Window.h"
+#include "ui/SongListView.h"
+#include "app/WindowShell.h"
 
 #include <QWidget>
 #include <memory>
 
 class QLabel;
 class QListView;
-class SongListView;
 class QPushButton;
 class QLineEdit;
 class QFrame;
@@ -22,6 +23,8 @@ class TSRCheckBox;
 class ShellTreeView;
 class TFileList;
 class InstanceChannel;
+class TTaskBarIcon;
+class TDropFileTarget;
 
 // The platform services the window hands to its Player (the window itself is the fifth).
 struct PlatformServices {
@@ -49,6 +52,7 @@ public:
     bool isShown() const override;
     void showWindow() override;
     void hideWindow() override;
+    void minimizeWindow() override;
     void raiseAndActivate() override;
     void closeWindow() override;
     void focus(FocusTarget target) override;
@@ -103,6 +107,10 @@ public:
     QPushButton* jaB = nullptr;
     QPushButton* neinB = nullptr;
 
+    // The notification-area icon and the song list's drop target (wired in TForm1Shell.cpp).
+    TTaskBarIcon* TaskBarIcon1 = nullptr;
+    TDropFileTarget* DropFileTarget1 = nullptr;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -121,6 +129,7 @@ private:
     void bindKeys();
     bool previewKey(QWidget* receiver, QKeyEvent* event);
     bool controlKeyDown(QObject* watched, QKeyEvent* event);
+    void bindShell();
     void FileList1Enter();
     void FileList1Exit();
 
@@ -128,6 +137,7 @@ private:
     std::unique_ptr<Lifecycle> lifecycle_;
     // The application-wide filter that previews keys; gone before the player is.
     QObject* keyPreview_ = nullptr;
+    std::unique_ptr<WindowShell> shell_;
     bool started_ = false;
     bool closed_ = false;
 };
