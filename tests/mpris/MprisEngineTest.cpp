@@ -92,21 +92,4 @@ TEST(MprisEngineTest, TheProgramOffersItselfAndQuitsThroughItsShutdown) {
     EXPECT_TRUE(QFileInfo::exists(program.iniPath()));
 }
 
-TEST(MprisEngineTest, TheProgramRunsOnWithoutASessionBus) {
-    QTemporaryDir dir;
-    for (const QString& address :
-         {QString(), QStringLiteral("unix:path=") + dir.filePath(QStringLiteral("none"))}) {
-        ProgramRun program;
-        ASSERT_TRUE(program.ready());
-        if (!address.isEmpty())
-            program.environment().insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
-        ASSERT_TRUE(program.start());
-        ASSERT_TRUE(
-            waitUntil([&] { return QFileInfo::exists(program.iniPath()) || !program.running(); }, 20s));
-        EXPECT_TRUE(program.running()) << "bus address '" << address.toStdString() << "'";
-        ASSERT_TRUE(program.terminate());
-        EXPECT_EQ(program.process().exitCode(), 0);
-    }
-}
-
 } // namespace
