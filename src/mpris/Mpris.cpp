@@ -11,8 +11,8 @@
 #include <QPointer>
 #include <QUrl>
 #include <algorithm>
-#include <initializer_list>
 #include <cmath>
+#include <initializer_list>
 
 namespace {
 
