@@ -15,7 +15,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick trayer
   icecast2 ezstream
   pulseaudio pulseaudio-utils libasound2-plugins
-  dbus dbus-x11 playerctl
+  dbus dbus-x11 playerctl libglib2.0-bin
   clang libclang-rt-14-dev
   # benchmarks
   libbenchmark-dev mpv

@@ -2,6 +2,7 @@
 // message loop until the window closes.
 
 #include "audio/BassEngine.h"
+#include "mpris/Mpris.h"
 #include "platform/AlsaMixer.h"
 #include "platform/InstanceChannel.h"
 #include "platform/X11HotKeys.h"
@@ -59,6 +60,8 @@ int main(int argc, char** argv) {
     const QString executableFolder = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
     if (window.start(app.arguments(), executableFolder) == Lifecycle::Start::EndProcess) return 0;
     closeOnSignals(window);
+    // Only the instance that runs offers itself to the desktop's media controls.
+    Mpris mpris(window.player(), Mpris::sessionBus());
     window.show();
     return app.exec();
 }

@@ -40,6 +40,8 @@ struct HintBox {
 struct DisplayState {
     Shown<QString> verL;
     Shown<QString> SongL;
+    // The radio's current title in full, without the station name (the desktop's media controls show it).
+    Shown<QString> streamTitle;
     Shown<QString> bitrateL{QStringLiteral(" - ")};
     // The notification-area icon's tip, as handed over (the icon keeps at most 63 characters).
     Shown<QString> tip;

@@ -69,7 +69,9 @@ void ChannelControl::on_meta_sync(HSYNC, DWORD, const char* data, void*) {
 }
 
 void ChannelControl::showStreamTitle(const QString& meta) {
-    const QString text = stream_title_from_meta(meta) + QStringLiteral("> ") + p_.s.stationName;
+    const QString title = stream_title_from_meta(meta);
+    p_.s.display.streamTitle = title.trimmed();
+    const QString text = title + QStringLiteral("> ") + p_.s.stationName;
     showTitle(linksb(text, [this](const QString& t) { return p_.window().textWidth(t); }), text);
 }
 

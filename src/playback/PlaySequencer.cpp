@@ -85,10 +85,7 @@ void PlaySequencer::PlayBClick() {
     }
     if (bass.BASS_ChannelIsActive(s.radioChannel) == BASS_ACTIVE_PLAYING) {
         if (s.hotKeyDoublePress) p_.mute.SetMasterMuteValue(true);
-        p_.radioT.stop();
-        bass.BASS_ChannelStop(s.radioChannel);
-        s.display.PlayB = PlayPicture::START;
-        p_.radioLautT.stop();
+        stopStation();
     } else {
         p_.mute.SetMasterMuteValue(false);
         p_.radioT.start();
@@ -96,6 +93,13 @@ void PlaySequencer::PlayBClick() {
         if (s.lautanpassenCB) p_.radioLautT.start();
         else p_.radioLautT.stop();
     }
+}
+
+void PlaySequencer::stopStation() {
+    p_.radioT.stop();
+    p_.bass().BASS_ChannelStop(p_.s.radioChannel);
+    p_.s.display.PlayB = PlayPicture::START;
+    p_.radioLautT.stop();
 }
 
 void PlaySequencer::vorBClick() {

@@ -13,6 +13,8 @@ public:
     void nextsong();
     void lastsong();
     void PlayBClick();
+    // Stops the playing station as the play button does in radio mode; playMode stays 2.
+    void stopStation();
     void vorBClick();
     void rueckBClick();
     // Every 200 ms: the end of a song, the next song, the position bar.

@@ -11,6 +11,8 @@ ProgramRun::ProgramRun(const QString& runtimeDir, const XServer* x)
     if (!x) env_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env_.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir_);
     env_.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
+    // The program offers itself on the session bus: it stays off the desktop's bus unless a test gives it one.
+    env_.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     env_.insert(QStringLiteral("HOME"), folder_.path());
     env_.insert(QStringLiteral("XDG_CONFIG_HOME"), folder_.path() + QStringLiteral("/config"));
     process_->setProcessEnvironment(env_);

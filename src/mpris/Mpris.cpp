@@ -1,0 +1,356 @@
+#include "mpris/Mpris.h"
+
+#include "app/Player.h"
+#include "app/Window.h"
+#include "mpris/MprisAdaptors.h"
+
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QFileInfo>
+#include <QPointer>
+#include <QUrl>
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
+
+namespace {
+
+const QString playerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
+const QString playing = QStringLiteral("Playing");
+const QString paused = QStringLiteral("Paused");
+const QString stopped = QStringLiteral("Stopped");
+
+qint64 microseconds(double seconds) {
+    return std::llround(seconds * 1e6);
+}
+
+} // namespace
+
+QVariantMap MprisTrack::metadata() const {
+    QVariantMap map;
+    map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(trackId)));
+    if (trackId == Mpris::noTrack) return map;
+    map.insert(QStringLiteral("xesam:title"), title);
+    if (!url.isEmpty()) map.insert(QStringLiteral("xesam:url"), url);
+    if (!artist.isEmpty()) map.insert(QStringLiteral("xesam:artist"), QStringList{artist});
+    if (lengthUs > 0) map.insert(QStringLiteral("mpris:length"), lengthUs);
+    return map;
+}
+
+QDBusConnection Mpris::sessionBus() {
+    // Without an address in the environment and without the per-user bus socket, libdbus would launch a
+    // bus of its own for the X display, where no media control listens.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") &&
+        (runtime.isEmpty() || !QFileInfo::exists(runtime + QStringLiteral("/bus"))))
+        return QDBusConnection(QStringLiteral("mp3zx-no-session-bus"));
+    return QDBusConnection::sessionBus();
+}
+
+Mpris::Mpris(Player& player, const QDBusConnection& bus, QObject* parent)
+    : QObject(parent), p_(player), bus_(bus) {
+    if (!bus_.isConnected()) return;
+    new MprisRootAdaptor(this);
+    playerAdaptor_ = new MprisPlayerAdaptor(this);
+    if (!bus_.registerObject(objectPath, this, QDBusConnection::ExportAdaptors)) return;
+    if (!bus_.registerService(serviceName)) {
+        bus_.unregisterObject(objectPath);
+        return;
+    }
+    registered_ = true;
+    announced_ = view();
+    watchState();
+}
+
+Mpris::~Mpris() {
+    if (!registered_) return;
+    bus_.unregisterService(serviceName);
+    bus_.unregisterObject(objectPath);
+}
+
+void Mpris::watchState() {
+    PlayerState& s = p_.s;
+    // The state's listeners cannot be removed: they outlive this object and must notice that it is gone.
+    QPointer<Mpris> self(this);
+    const auto changed = [self] {
+        if (self) self->scheduleRefresh();
+    };
+    s.display.SongL.onChange([changed](const QString&) { changed(); });
+    s.display.streamTitle.onChange([changed](const QString&) { changed(); });
+    s.display.PlayB.onChange([changed](PlayPicture) { changed(); });
+    // The radio button's caption turns with the mode.
+    s.display.dasRadioB.onChange([changed](const QString&) { changed(); });
+    s.volumeTB.onChange([changed](int) { changed(); });
+    // The bar moves while it is held only when the song is moved with it (the window, Seek, the preview).
+    s.posTB.onChange([self, &s](int) {
+        if (!self || !s.positionDragging) return;
+        self->seekedPending_ = true;
+        self->scheduleRefresh();
+    });
+    for (RowListModelBase* model : std::initializer_list<RowListModelBase*>{&s.songs, &s.stations}) {
+        connect(model, &QAbstractItemModel::rowsInserted, this, [this] { scheduleRefresh(); });
+        connect(model, &QAbstractItemModel::rowsRemoved, this, [this] { scheduleRefresh(); });
+        connect(model, &QAbstractItemModel::rowsMoved, this, [this] { scheduleRefresh(); });
+        connect(model, &QAbstractItemModel::modelReset, this, [this] { scheduleRefresh(); });
+        connect(model, &QAbstractItemModel::dataChanged, this, [this] { scheduleRefresh(); });
+        connect(model, &RowListModelBase::selectedChanged, this, [this] { scheduleRefresh(); });
+    }
+    refreshSoon_.setSingleShot(true);
+    refreshSoon_.setInterval(0);
+    connect(&refreshSoon_, &QTimer::timeout, this, &Mpris::refresh);
+    poll_.setInterval(1000);
+    connect(&poll_, &QTimer::timeout, this, &Mpris::refresh);
+    poll_.start();
+}
+
+void Mpris::scheduleRefresh() {
+    if (!refreshSoon_.isActive()) refreshSoon_.start();
+}
+
+void Mpris::refresh() {
+    refreshSoon_.stop();
+    const MprisView now = view();
+    const MprisView& was = announced_;
+    QVariantMap changed;
+    if (now.status != was.status) changed.insert(QStringLiteral("PlaybackStatus"), now.status);
+    if (now.track != was.track) changed.insert(QStringLiteral("Metadata"), now.track.metadata());
+    if (now.volume != was.volume) changed.insert(QStringLiteral("Volume"), now.volume);
+    if (now.canGoNext != was.canGoNext) changed.insert(QStringLiteral("CanGoNext"), now.canGoNext);
+    if (now.canGoPrevious != was.canGoPrevious)
+        changed.insert(QStringLiteral("CanGoPrevious"), now.canGoPrevious);
+    if (now.canPlay != was.canPlay) changed.insert(QStringLiteral("CanPlay"), now.canPlay);
+    if (now.canPause != was.canPause) changed.insert(QStringLiteral("CanPause"), now.canPause);
+    if (now.canSeek != was.canSeek) changed.insert(QStringLiteral("CanSeek"), now.canSeek);
+    // The ending preview jumps within the song without the position bar being held.
+    const bool previewJump = (now.playMode == PLAYMODE_PREVIEW) != (was.playMode == PLAYMODE_PREVIEW);
+    announced_ = now;
+    if (!changed.isEmpty()) announce(playerInterface, changed);
+    if (seekedPending_ || (previewJump && songIsCurrent())) {
+        seekedPending_ = false;
+        emit playerAdaptor_->Seeked(position());
+    }
+}
+
+void Mpris::announce(const QString& interface, const QVariantMap& changed) {
+    QDBusMessage signal = QDBusMessage::createSignal(
+        objectPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"));
+    signal << interface << changed << QStringList();
+    bus_.send(signal);
+}
+
+MprisView Mpris::view() {
+    MprisView v;
+    v.status = playbackStatus();
+    v.track = track();
+    v.volume = volume();
+    v.canGoNext = canGoNext();
+    v.canGoPrevious = canGoPrevious();
+    v.canPlay = canPlay();
+    v.canPause = v.canPlay;
+    v.canSeek = canSeek();
+    v.playMode = p_.s.playMode;
+    return v;
+}
+
+void Mpris::raise() {
+    p_.guarded([this] { p_.window().raiseAndActivate(); });
+}
+
+void Mpris::quit() {
+    // Closing ends the message loop: the reply goes out first.
+    QMetaObject::invokeMethod(
+        this, [this] { p_.guarded([this] { p_.window().closeWindow(); }); }, Qt::QueuedConnection);
+}
+
+void Mpris::playPause() {
+    p_.guarded([this] { p_.seq.PlayBClick(); });
+}
+
+void Mpris::play() {
+    p_.guarded([this] {
+        if (playbackStatus() != playing) p_.seq.PlayBClick();
+    });
+}
+
+void Mpris::pause() {
+    p_.guarded([this] {
+        if (playbackStatus() == playing) p_.seq.PlayBClick();
+    });
+}
+
+void Mpris::stop() {
+    p_.guarded([this] {
+        if (radioPlays())
+            p_.seq.stopStation();
+        else if (p_.bass().BASS_ChannelIsActive(p_.s.fileStream) == BASS_ACTIVE_PLAYING)
+            p_.channel.mp3machpause();
+    });
+}
+
+void Mpris::next() {
+    p_.guarded([this] { p_.seq.vorBClick(); });
+}
+
+void Mpris::previous() {
+    p_.guarded([this] { p_.seq.rueckBClick(); });
+}
+
+void Mpris::seek(qint64 offsetUs) {
+    p_.guarded([&] {
+        if (!canSeek()) return;
+        const qint64 target = position() + offsetUs;
+        // Past the end means the next song.
+        if (target >= track().lengthUs)
+            p_.seq.vorBClick();
+        else
+            seekTo(std::max<qint64>(target, 0));
+    });
+}
+
+void Mpris::setPosition(const QString& trackId, qint64 positionUs) {
+    p_.guarded([&] {
+        if (!canSeek() || trackId != track().trackId || positionUs < 0 || positionUs > track().lengthUs)
+            return;
+        seekTo(positionUs);
+    });
+}
+
+void Mpris::seekTo(qint64 positionUs) {
+    PlayerState& s = p_.s;
+    const qint64 length = track().lengthUs;
+    // The user holds the bar: the hand on it wins.
+    if (length <= 0 || s.positionDragging) return;
+    const int value =
+        static_cast<int>(std::clamp<qint64>(std::llround(1000.0 * positionUs / length), 0, 1000));
+    // The position bar's own path: hold it, move it, let go.
+    p_.seq.posTBMouseDown();
+    if (s.posTB.position() == value)
+        p_.seq.posTBChange();
+    else
+        s.posTB.setPosition(value);
+    p_.seq.posTBMouseUp();
+    seekedPending_ = true;
+    scheduleRefresh();
+}
+
+bool Mpris::openUri(const QString& uri) {
+    const QUrl url(uri);
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QStringLiteral("file")) {
+        // The intake, as for a path handed over by a second start.
+        p_.guarded([&] { p_.setEingabefeldE(url.toLocalFile()); });
+        return true;
+    }
+    if (scheme == QStringLiteral("http") || scheme == QStringLiteral("https")) {
+        // Played as a playlist entry is: the URL stands for the station's name.
+        p_.guarded([&] {
+            p_.s.streamURL = uri;
+            p_.s.stationName = uri;
+            p_.radio.radio_play();
+        });
+        return true;
+    }
+    if (calledFromDBus())
+        sendErrorReply(QDBusError::NotSupported,
+                       QStringLiteral("Only file, http and https URIs can be opened"));
+    return false;
+}
+
+bool Mpris::songIsCurrent() const {
+    return p_.s.playMode != PLAYMODE_RADIO && p_.s.fileStream != 0;
+}
+
+bool Mpris::radioPlays() const {
+    return p_.s.playMode == PLAYMODE_RADIO &&
+           p_.bass().BASS_ChannelIsActive(p_.s.radioChannel) == BASS_ACTIVE_PLAYING;
+}
+
+QString Mpris::playbackStatus() const {
+    switch (p_.s.playMode) {
+    case PLAYMODE_SONG:
+    case PLAYMODE_PREVIEW:
+        return playing;
+    case PLAYMODE_RADIO:
+        return radioPlays() ? playing : stopped;
+    default:
+        return p_.bass().BASS_ChannelIsActive(p_.s.fileStream) == BASS_ACTIVE_PAUSED ? paused : stopped;
+    }
+}
+
+MprisTrack Mpris::track() {
+    const PlayerState& s = p_.s;
+    if (s.playMode == PLAYMODE_RADIO) {
+        MprisTrack radio;
+        radio.trackId = QStringLiteral("/org/mp3zx/radio/%1").arg(s.radioChannel);
+        const QString& title = s.display.streamTitle.get();
+        radio.title = title.isEmpty() ? s.stationName : title;
+        radio.url = s.streamURL;
+        radio.artist = s.stationName;
+        return radio;
+    }
+    if (s.fileStream == 0) {
+        MprisTrack none;
+        none.trackId = noTrack;
+        return none;
+    }
+    if (s.fileStream != songStream_) {
+        IBass& bass = p_.bass();
+        songStream_ = s.fileStream;
+        song_ = MprisTrack();
+        song_.trackId = QStringLiteral("/org/mp3zx/song/%1").arg(s.fileStream);
+        if (s.songs.isRow(s.currentIndex)) {
+            song_.title = s.songs.songLB(s.currentIndex);
+            song_.url =
+                QString::fromUtf8(QUrl::fromLocalFile(s.songs.dateinamenLB(s.currentIndex)).toEncoded());
+        }
+        const double seconds = bass.BASS_ChannelBytes2Seconds(s.fileStream, s.songLengthBytes);
+        song_.lengthUs =
+            std::isfinite(seconds) && seconds > 0 ? microseconds(seconds) : s.songSeconds * 1000000LL;
+    }
+    return song_;
+}
+
+qint64 Mpris::position() {
+    const PlayerState& s = p_.s;
+    if (!songIsCurrent()) return 0;
+    IBass& bass = p_.bass();
+    const QWORD bytes = bass.BASS_ChannelGetPosition(s.fileStream);
+    if (bytes == BASS_ERROR_QWORD) return 0;
+    const double seconds = bass.BASS_ChannelBytes2Seconds(s.fileStream, bytes);
+    return std::isfinite(seconds) && seconds > 0 ? microseconds(seconds) : 0;
+}
+
+// The volume bar's 20..100 as 0.2..1.0.
+double Mpris::volume() const {
+    return p_.s.volumeTB.position() / 100.0;
+}
+
+void Mpris::setVolume(double volume) {
+    if (!std::isfinite(volume)) return;
+    // The bar keeps its range and runs the volume formula.
+    p_.s.volumeTB.setPosition(static_cast<int>(std::llround(std::clamp(volume, 0.0, 1.0) * 100)));
+}
+
+bool Mpris::canGoNext() const {
+    const SongList& songs = p_.s.songs;
+    return p_.s.playMode == PLAYMODE_SONG && songs.selected() >= 0 && songs.selected() < songs.count() - 1;
+}
+
+bool Mpris::canGoPrevious() const {
+    return p_.s.playMode == PLAYMODE_SONG && p_.s.songs.selected() > 0;
+}
+
+bool Mpris::canPlay() const {
+    const PlayerState& s = p_.s;
+    if (playbackStatus() == playing) return true;
+    // What the play button would start: the selected station, or the paused song.
+    if (s.radioMode) return s.stations.isRow(s.stations.selected());
+    return p_.bass().BASS_ChannelIsActive(s.fileStream) == BASS_ACTIVE_PAUSED;
+}
+
+bool Mpris::canSeek() const {
+    const PlayerState& s = p_.s;
+    return songIsCurrent() && s.playMode != PLAYMODE_PREVIEW && s.songLengthBytes > 0 &&
+           p_.bass().BASS_ChannelIsActive(s.fileStream) != BASS_ACTIVE_STOPPED;
+}

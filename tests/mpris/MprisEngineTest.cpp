@@ -1,0 +1,95 @@
+// Media control of real playback: a real song through the real engine (SDL's dummy driver), paused and
+// resumed by playerctl on a private session bus; and the real program offering itself on that bus.
+
+#include "SessionBus.h"
+#include "audio/BassEngine.h"
+#include "mpris/Mpris.h"
+#include "support/Fakes.h"
+#include "support/Mp3Fixtures.h"
+#include "support/ProgramRun.h"
+
+#include "app/Player.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+bool haveClients() {
+    return !findTool(QStringLiteral("dbus-daemon")).isEmpty() &&
+           !findTool(QStringLiteral("playerctl")).isEmpty() && !findTool(QStringLiteral("gdbus")).isEmpty();
+}
+
+TEST(MprisEngineTest, PlayPauseTogglesARealSong) {
+    if (!haveClients()) GTEST_SKIP() << SessionBus::missing("dbus-daemon, playerctl or gdbus").toStdString();
+    if (!fixtures::haveLame()) GTEST_SKIP() << fixtures::missingLameMessage();
+    QTemporaryDir dir;
+    const QString song = dir.filePath(QStringLiteral("Echtes Lied.mp3"));
+    ASSERT_TRUE(fixtures::makeMp3(song.toStdString(), {.seconds = 4}));
+
+    SessionBus bus;
+    ASSERT_FALSE(bus.address().isEmpty());
+    audio::BassEngine bass;
+    ASSERT_TRUE(bass.BASS_Init(-1, 44100, 0, nullptr, nullptr)) << "no SDL output (SDL_AUDIODRIVER=dummy?)";
+    FakeMixer mixer;
+    FakeHotKeys hotKeys;
+    FakeDialogs dialogs;
+    FakeWindow window;
+    Player player{Services{bass, mixer, hotKeys, dialogs, window}};
+    PlayerState& s = player.s;
+    {
+        Mpris mpris(player, bus.connect());
+        ASSERT_TRUE(mpris.registered());
+        player.songList.neuen_song_eintragen(song);
+        ASSERT_EQ(bass.BASS_ChannelIsActive(s.fileStream), BASS_ACTIVE_PLAYING);
+        EXPECT_EQ(bus.playerctl({"metadata", "xesam:title"}).out, QStringLiteral("Echtes Lied"));
+        // lame pads the song by a few frames.
+        const qlonglong length = bus.playerctl({"metadata", "mpris:length"}).out.toLongLong();
+        EXPECT_GE(length, 4000000);
+        EXPECT_LE(length, 4100000);
+        ASSERT_TRUE(waitUntil([&] { return bass.BASS_ChannelGetPosition(s.fileStream) > 0; }, 5s));
+
+        ASSERT_EQ(bus.playerctl({"play-pause"}).exitCode, 0);
+        EXPECT_EQ(bass.BASS_ChannelIsActive(s.fileStream), BASS_ACTIVE_PAUSED);
+        EXPECT_EQ(bus.playerctl({"status"}).out, QStringLiteral("Paused"));
+        const QWORD held = bass.BASS_ChannelGetPosition(s.fileStream);
+        waitUntil([] { return false; }, 300ms);
+        EXPECT_EQ(bass.BASS_ChannelGetPosition(s.fileStream), held);
+
+        ASSERT_EQ(bus.playerctl({"play-pause"}).exitCode, 0);
+        EXPECT_EQ(bass.BASS_ChannelIsActive(s.fileStream), BASS_ACTIVE_PLAYING);
+        EXPECT_TRUE(waitUntil([&] { return bass.BASS_ChannelGetPosition(s.fileStream) > held; }, 3s));
+        EXPECT_EQ(bus.playerctl({"status"}).out, QStringLiteral("Playing"));
+
+        // The song plays to its end: clients see it stopped.
+        EXPECT_TRUE(
+            waitUntil([&] { return bus.playerctl({"status"}).out == QStringLiteral("Stopped"); }, 15s));
+    }
+    player.trackTimer.stop();
+    bass.BASS_Free();
+}
+
+TEST(MprisEngineTest, TheProgramOffersItselfAndQuitsThroughItsShutdown) {
+    if (!haveClients()) GTEST_SKIP() << SessionBus::missing("dbus-daemon, playerctl or gdbus").toStdString();
+    SessionBus bus;
+    ASSERT_FALSE(bus.address().isEmpty());
+    ProgramRun program;
+    ASSERT_TRUE(program.ready());
+    program.environment().insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+    ASSERT_TRUE(program.start());
+    ASSERT_TRUE(waitUntil([&] { return bus.get("org.mpris.MediaPlayer2", "Identity").exitCode == 0; }, 20s))
+        << "the program did not appear on the bus";
+    EXPECT_EQ(bus.playerctl({"status"}).out, QStringLiteral("Stopped"));
+    EXPECT_EQ(bus.playerctl({"volume"}).exitCode, 0);
+
+    EXPECT_EQ(bus.call(QStringLiteral("org.mpris.MediaPlayer2.Quit")).exitCode, 0);
+    ASSERT_TRUE(waitUntil([&] { return !program.running(); }, 20s)) << "Quit did not end the program";
+    EXPECT_EQ(program.process().exitCode(), 0);
+    // The normal shutdown wrote the settings.
+    EXPECT_TRUE(QFileInfo::exists(program.iniPath()));
+}
+
+} // namespace
