@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QThread>
 
 bool waitUntil(const std::function<bool()>& cond, std::chrono::milliseconds timeout) {
@@ -57,14 +58,23 @@ void PeerProcess::stop() {
 XServer::XServer() {
     const QString xvfb = findTool(QStringLiteral("Xvfb"));
     if (xvfb.isEmpty()) return;
-    // -displayfd picks a free display and writes its number once the server accepts clients.
-    if (!server_.start(xvfb, {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
-                       QProcessEnvironment::systemEnvironment()))
-        return;
-    if (!waitUntil([&] { return server_.process().canReadLine() || !server_.running(); }, std::chrono::seconds(20)))
-        return;
-    const QByteArray number = server_.process().readLine().trimmed();
-    if (!number.isEmpty()) display_ = QStringLiteral(":") + QString::fromLatin1(number);
+    // A random high display rather than the first free one: parallel tests and servers of other
+    // sessions that share the abstract socket namespace but not /tmp would otherwise all race for :0.
+    // -displayfd writes the number once the server accepts clients; a taken display ends the server.
+    for (int attempt = 0; attempt < 10 && display_.isEmpty(); ++attempt) {
+        const QString number = QString::number(QRandomGenerator::global()->bounded(100, 30000));
+        server_.stop();
+        if (!server_.start(xvfb,
+                           {QStringLiteral(":") + number, "-displayfd", "1", "-screen", "0", "1280x1024x24",
+                            "-nolisten", "tcp"},
+                           QProcessEnvironment::systemEnvironment()))
+            return;
+        if (!waitUntil([&] { return server_.process().canReadLine() || !server_.running(); },
+                       std::chrono::seconds(20)))
+            return;
+        if (server_.running() && server_.process().readLine().trimmed() == number.toLatin1())
+            display_ = QStringLiteral(":") + number;
+    }
 }
 
 QProcessEnvironment XServer::environment() const {
