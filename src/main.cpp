@@ -1,6 +1,7 @@
 // The player's entry: the application object, the real platform services, the main window, and the
 // message loop until the window closes.
 
+#include "app/TestProbe.h"
 #include "audio/BassEngine.h"
 #include "platform/AlsaMixer.h"
 #include "platform/InstanceChannel.h"
@@ -59,6 +60,8 @@ int main(int argc, char** argv) {
     const QString executableFolder = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
     if (window.start(app.arguments(), executableFolder) == Lifecycle::Start::EndProcess) return 0;
     closeOnSignals(window);
+    // Only system tests ask for it.
+    const std::unique_ptr<TestProbe> probe = TestProbe::fromEnvironment(window.player());
     window.show();
     return app.exec();
 }

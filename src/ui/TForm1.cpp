@@ -72,6 +72,7 @@ TForm1::TForm1(PlatformServices services, InstanceChannel& channel, QWidget* par
     bindState();
     bindEvents();
     bindBrowser();
+    bindPlaylist();
     // The window previews all keys of its controls.
     qApp->installEventFilter(this);
 }

@@ -9,7 +9,9 @@
 #include <QWidget>
 #include <memory>
 
+class QAction;
 class QLabel;
+class QMenu;
 class QListView;
 class QPushButton;
 class QLineEdit;
@@ -95,6 +97,10 @@ public:
     QPushButton* senderlisteexitB = nullptr;
     QPushButton* senderspeichernB = nullptr;
 
+    QMenu* PlaylisteMenu = nullptr;
+    QAction* SLladen = nullptr;
+    QAction* SLspeichern = nullptr;
+
     QFrame* loeschP = nullptr;
     QLabel* loeschL1 = nullptr;
     QLabel* loeschL = nullptr;
@@ -113,6 +119,8 @@ private:
     void bindState();
     void bindEvents();
     void bindBrowser();
+    void bindPlaylist();
+    void playlisteBClick();
     // The window sees every key before the focused control.
     bool previewKey(QKeyEvent* event);
     void FileList1Enter();
