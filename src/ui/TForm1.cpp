@@ -3,6 +3,7 @@
 #include "ui/Pictures.h"
 #include "ui/FileList.h"
 #include "ui/ShellTreeView.h"
+#include "ui/SongListView.h"
 #include "ui/StateBinding.h"
 #include "ui/TSRCheckBox.h"
 #include "ui/TTrackbar_32.h"
@@ -130,7 +131,7 @@ void TForm1::createControls() {
     ShellTreeView1 = place(new ShellTreeView(client), 160, 32, 220, 150);
     FileList1 = place(new TFileList(client, &player_->s.FileList1), 384, 32, 217, 150);
     FileList1->setColumnWidth(0, 300);
-    songLB = place(new QListView(client), 608, 32, 225, 150);
+    songLB = place(new SongListView(client), 608, 32, 225, 150);
     radiosenderLB = place(new QListView(client), 608, 32, 225, 150);
     radiosenderLB->hide();
 
@@ -253,6 +254,16 @@ void TForm1::bindEvents() {
     on(dasRadioB, [&p] { p.radio.dasRadioBClick(); });
     on(radiolistesaveB, [&p] { p.editor.radiolistesaveBClick(); });
     on(radiolisteexitB, [&p] { p.editor.radiolisteexitBClick(); });
+    on(radiolisteladenB, [&p] { p.update.radiolisteladenBClick(); });
+    on(senderspeichernB, [&p] { p.update.senderspeichernBClick(); });
+    on(senderlisteexitB, [&p] { p.update.senderlisteexitBClick(); });
+    bindCheck(p.s.display.anhaengenRB, anhaengenRB);
+    connect(ueberschrRB, &QRadioButton::toggled, ueberschrRB, [&p](bool on) { p.s.display.anhaengenRB = !on; });
+    // A press anywhere in the station list starts the station it selected.
+    connect(radiosenderLB, &QAbstractItemView::pressed, this,
+            [&p] { p.guarded([&p] { p.radio.radiosenderLBClick(); }); });
+    connect(sendertitelLB, &QAbstractItemView::clicked, this,
+            [&p] { p.guarded([&p] { p.update.sendertitelLBClick(); }); });
 
     // The position bar pauses before the bar itself reacts to the press; it resumes after the release.
     posTB->installEventFilter(this);
@@ -260,8 +271,12 @@ void TForm1::bindEvents() {
         p.guarded([&p] { p.seq.posTBMouseUp(); });
     };
 
-    songLB->viewport()->setMouseTracking(true);
-    songLB->viewport()->installEventFilter(this);
+    connect(songLB, &SongListView::mouseDown, this,
+            [&p](int, int y) { p.guarded([&] { p.songList.songLBMouseDown(y); }); });
+    connect(songLB, &SongListView::mouseMove, this,
+            [&p](bool held, int x, int y) { p.guarded([&] { p.songList.songLBMouseMove(held, x, y); }); });
+    connect(songLB, &SongListView::mouseUp, this,
+            [&p](int x, int y) { p.guarded([&] { p.songList.songLBMouseUp(x, y); }); });
 }
 
 void TForm1::bindBrowser() {
@@ -331,31 +346,6 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     }
     if (watched == posTB && event->type() == QEvent::MouseButtonPress) {
         p.guarded([&p] { p.seq.posTBMouseDown(); });
-    } else if (watched == songLB->viewport()) {
-        switch (event->type()) {
-        case QEvent::MouseMove: {
-            const auto* e = static_cast<QMouseEvent*>(event);
-            const QPoint at = e->position().toPoint();
-            p.guarded([&] { p.songList.songLBMouseMove(e->buttons() & Qt::LeftButton, at.x(), at.y()); });
-            break;
-        }
-        case QEvent::MouseButtonPress: {
-            // The list selects the row under the pointer first, as a list box does.
-            songLB->viewport()->removeEventFilter(this);
-            QCoreApplication::sendEvent(songLB->viewport(), event);
-            songLB->viewport()->installEventFilter(this);
-            const int y = static_cast<QMouseEvent*>(event)->position().toPoint().y();
-            p.guarded([&] { p.songList.songLBMouseDown(y); });
-            return true;
-        }
-        case QEvent::MouseButtonRelease: {
-            const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
-            p.guarded([&] { p.songList.songLBMouseUp(at.x(), at.y()); });
-            return true;
-        }
-        default:
-            break;
-        }
     }
     return QWidget::eventFilter(watched, event);
 }

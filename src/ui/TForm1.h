@@ -13,6 +13,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QListView;
+class SongListView;
 class QPushButton;
 class QLineEdit;
 class QFrame;
@@ -75,7 +76,7 @@ public:
     TTrackbar_32* volumeTB = nullptr;
     ShellTreeView* ShellTreeView1 = nullptr;
     TFileList* FileList1 = nullptr;
-    QListView* songLB = nullptr;
+    SongListView* songLB = nullptr;
     QListView* radiosenderLB = nullptr;
     QPushButton* playlisteB = nullptr;
     QPushButton* alleB = nullptr;

@@ -1,7 +1,7 @@
 // The ALSA master mute against a real mixer: a PulseAudio server with a null sink, reached through
 // ALSA's pulse plugin as the "default" mixer.
 #include "platform/AlsaMixer.h"
-#include "PeerProcess.h"
+#include "support/PeerProcess.h"
 
 #include <QDir>
 #include <QFile>

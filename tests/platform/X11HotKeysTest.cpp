@@ -2,7 +2,7 @@
 // a child: this test executable started again on the xcb platform as a small agent that takes commands
 // on standard input and reports on standard output. Xvfb, the agents and xdotool are stopped by pid.
 #include "platform/X11HotKeys.h"
-#include "PeerProcess.h"
+#include "support/PeerProcess.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -7,10 +7,10 @@
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
+#include "support/QtPrinters.h"
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <ostream>
 
 // Polls cond (letting the event loop run) until it holds or the time is up.
 bool waitUntil(const std::function<bool()>& cond, std::chrono::milliseconds timeout);
@@ -45,7 +45,17 @@ inline QString findTool(const QString& name) {
     return QStandardPaths::findExecutable(name);
 }
 
-// Readable texts in test failure messages.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
+// An X server of the test's own (Xvfb on a free display). Skips nothing itself: check available().
+class XServer {
+public:
+    XServer();
+    bool available() const { return !display_.isEmpty(); }
+    // ":N"
+    QString display() const { return display_; }
+    // The system environment with DISPLAY set to this server.
+    QProcessEnvironment environment() const;
+
+private:
+    PeerProcess server_;
+    QString display_;
+};

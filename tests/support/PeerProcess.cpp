@@ -1,4 +1,4 @@
-#include "PeerProcess.h"
+#include "support/PeerProcess.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -52,4 +52,25 @@ void PeerProcess::stop() {
         process_->kill();
         process_->waitForFinished(5000);
     }
+}
+
+XServer::XServer() {
+    const QString xvfb = findTool(QStringLiteral("Xvfb"));
+    if (xvfb.isEmpty()) return;
+    // -displayfd picks a free display and writes its number once the server accepts clients.
+    if (!server_.start(xvfb, {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
+                       QProcessEnvironment::systemEnvironment()))
+        return;
+    if (!waitUntil([&] { return server_.process().canReadLine() || !server_.running(); }, std::chrono::seconds(20)))
+        return;
+    const QByteArray number = server_.process().readLine().trimmed();
+    if (!number.isEmpty()) display_ = QStringLiteral(":") + QString::fromLatin1(number);
+}
+
+QProcessEnvironment XServer::environment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display_);
+    env.remove(QStringLiteral("XAUTHORITY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    return env;
 }

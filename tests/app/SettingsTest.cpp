@@ -1,0 +1,117 @@
+// The settings file mp3.ini: what is written, what is read back, and what bad or short files do.
+
+#include "platform/RuntimeError.h"
+#include "support/FakeFolderTree.h"
+#include "support/PlayerHarness.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+protected:
+    SettingsTest() {
+        h.s.programFolder = folder.path() + u'/';
+        h.player.browser.attachTree(tree);
+        for (const char* name : {"Eins", "Zwei", "Drei", "Vier", "Fünf"}) h.s.stations.append({name, "http://x"});
+    }
+    void writeIni(const QByteArray& bytes) {
+        QFile file(h.player.settings.path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    QByteArray readIni() {
+        QFile file(h.player.settings.path());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    QTemporaryDir folder;
+    QTemporaryDir music;
+    FakeFolderTree tree{{"bin", "home", "usr"}};
+    PlayerHarness h;
+};
+
+TEST_F(SettingsTest, MissingFileIsCreatedEmptyAndDefaultsStay) {
+    h.player.settings.leseini();
+    EXPECT_EQ(readIni(), QByteArray());
+    EXPECT_EQ(h.s.windowLeft, 50);
+    EXPECT_EQ(h.s.volumeTB.position(), 30);
+    EXPECT_FALSE(h.s.startInRadio);
+    EXPECT_TRUE(h.dialogs.errors.isEmpty());
+}
+
+TEST_F(SettingsTest, WritesNineCrLfLinesAndReadsThemBack) {
+    h.s.currentFolder = music.path();
+    tree.setTopNode(tree.nextNode(tree.nextNode(tree.topNode())));
+    h.s.volumeTB.setPosition(64);
+    h.s.lautanpassenCB = true;
+    h.window.pos = {120, -7};
+    h.s.stations.setSelected(3);
+    h.s.radioMode = true;
+    h.s.playlistFolder = QStringLiteral("/listen/");
+    h.player.settings.schreibeini();
+    const QByteArray expected = music.path().toUtf8() + "\r\nhome\r\n64\r\n1\r\n120\r\n-7\r\n3\r\n1\r\n/listen/\r\n";
+    EXPECT_EQ(readIni(), expected);
+
+    PlayerHarness next;
+    FakeFolderTree nextTree{{"bin", "home", "usr"}};
+    next.player.browser.attachTree(nextTree);
+    next.s.programFolder = h.s.programFolder;
+    for (const Station& st : h.s.stations.rows()) next.s.stations.append(st);
+    next.player.settings.leseini();
+    EXPECT_EQ(next.s.currentFolder, music.path());
+    EXPECT_EQ(nextTree.pathsSet, QStringList{music.path()});
+    EXPECT_EQ(nextTree.nodeText(nextTree.topNode()), QStringLiteral("home"));
+    EXPECT_EQ(next.s.volumeTB.position(), 64);
+    EXPECT_EQ(next.s.volumeSetting, 64);
+    EXPECT_TRUE(next.s.lautanpassenCB.get());
+    EXPECT_EQ(next.s.windowLeft, 120);
+    EXPECT_EQ(next.s.windowTop, -7);
+    EXPECT_EQ(next.s.stations.selected(), 3);
+    EXPECT_TRUE(next.s.startInRadio);
+    EXPECT_EQ(next.s.playlistFolder, QStringLiteral("/listen/"));
+}
+
+TEST_F(SettingsTest, LfOnlyAndShortFilesAndOutOfRangeValues) {
+    writeIni("/gibt/es/nicht\n\n5\n0\n10\n20\n12\n2\n");
+    h.player.settings.leseini();
+    // A folder that no longer exists is kept for writing back but the tree stays where it is.
+    EXPECT_EQ(h.s.currentFolder, QStringLiteral("/gibt/es/nicht"));
+    EXPECT_TRUE(tree.pathsSet.isEmpty());
+    EXPECT_EQ(h.s.volumeTB.position(), 20);
+    EXPECT_EQ(h.s.volumeSetting, 20);
+    EXPECT_FALSE(h.s.lautanpassenCB.get());
+    EXPECT_EQ(h.s.windowLeft, 10);
+    EXPECT_EQ(h.s.windowTop, 20);
+    EXPECT_EQ(h.s.stations.selected(), -1);
+    EXPECT_FALSE(h.s.startInRadio);
+    EXPECT_EQ(h.s.playlistFolder, QString());
+    EXPECT_TRUE(h.dialogs.errors.isEmpty());
+}
+
+TEST_F(SettingsTest, ABadNumberIsReportedAndTheLaterLinesStillApply) {
+    writeIni("\r\n\r\nlaut\r\n1\r\n33\r\n44\r\n2\r\n1\r\n/pl/\r\n");
+    h.player.settings.leseini();
+    EXPECT_EQ(h.dialogs.errors, QStringList{QStringLiteral("'laut' ist kein gültiger Integerwert")});
+    EXPECT_EQ(h.s.volumeTB.position(), 30);
+    EXPECT_TRUE(h.s.lautanpassenCB.get());
+    EXPECT_EQ(h.s.windowLeft, 33);
+    EXPECT_EQ(h.s.windowTop, 44);
+    EXPECT_EQ(h.s.stations.selected(), 2);
+    EXPECT_TRUE(h.s.startInRadio);
+    EXPECT_EQ(h.s.playlistFolder, QStringLiteral("/pl/"));
+    // The file written at the end holds valid values again.
+    h.player.settings.schreibeini();
+    EXPECT_TRUE(readIni().split('\n').value(2).startsWith("30\r"));
+}
+
+TEST_F(SettingsTest, AFolderThatCannotBeWrittenGivesTheErrorAndNoCrash) {
+    h.s.programFolder = QStringLiteral("/proc/self/");
+    EXPECT_THROW(h.player.settings.leseini(), InOutError);
+    EXPECT_THROW(h.player.settings.schreibeini(), InOutError);
+}
+
+} // namespace

@@ -1,0 +1,81 @@
+// The song list in the real window (offscreen, fake engine): a click plays the row, a drag reorders,
+// the title strip and the bitrate show what plays.
+
+#include "platform/InstanceChannel.h"
+#include "support/Fakes.h"
+#include "support/QtPrinters.h"
+#include "support/SongFiles.h"
+#include "ui/SongListView.h"
+#include "ui/TForm1.h"
+
+#include <QLabel>
+#include <QListView>
+#include <QMouseEvent>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+class WindowSongListTest : public ::testing::Test {
+protected:
+    WindowSongListTest() {
+        form.show();
+        PlayerState& s = form.player().s;
+        s.playMode = PLAYMODE_SONG;
+        for (const QString& path : songs) form.player().songList.neuen_song_eintragen(path);
+        s.playMode = PLAYMODE_IDLE;
+    }
+    QPoint rowCentre(int row) { return form.songLB->visualRect(form.player().s.songs.index(row)).center(); }
+    void mouse(QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+        QWidget* viewport = form.songLB->viewport();
+        QMouseEvent event(type, at, viewport->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &event);
+    }
+    QString playingPath() {
+        const FakeBass::Stream* st = bass.stream(form.player().s.fileStream);
+        return st ? QString::fromStdString(st->path) : QString();
+    }
+
+    FakeBass bass;
+    FakeMixer mixer;
+    FakeHotKeys hotKeys;
+    FakeDialogs dialogs;
+    InstanceChannel channel{QStringLiteral("WindowSongListTest")};
+    TForm1 form{PlatformServices{bass, mixer, hotKeys, dialogs}, channel};
+    SongFiles files;
+    QStringList songs = files.make({"eins.mp3", "zwei.mp3", "drei.mp3", "vier.mp3"});
+};
+
+TEST_F(WindowSongListTest, ClickingARowPlaysItAndTheStripShowsIt) {
+    QTest::mouseClick(form.songLB->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(1));
+    EXPECT_EQ(playingPath(), songs[1]);
+    EXPECT_EQ(form.SongL->text(), QStringLiteral("zwei [03:00]"));
+    EXPECT_EQ(form.bitrateL->text(), QStringLiteral("128"));
+    EXPECT_EQ(form.songLB->currentIndex().row(), 1);
+}
+
+TEST_F(WindowSongListTest, ADragMovesTheRowAndTheSelectionStaysOnThePlayingRowNumber) {
+    QTest::mouseClick(form.songLB->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(0));
+    ASSERT_EQ(playingPath(), songs[0]);
+    mouse(QEvent::MouseButtonPress, rowCentre(0), Qt::LeftButton);
+    mouse(QEvent::MouseMove, rowCentre(1), Qt::LeftButton);
+    mouse(QEvent::MouseMove, rowCentre(2), Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, rowCentre(2), Qt::NoButton);
+    const SongList& list = form.player().s.songs;
+    QStringList titles;
+    for (int i = 0; i < list.count(); ++i) titles << list.songLB(i);
+    EXPECT_EQ(titles, QStringList({"zwei", "drei", "eins", "vier"}));
+    EXPECT_EQ(playingPath(), songs[0]);
+    EXPECT_EQ(list.selected(), 0);
+    EXPECT_EQ(form.songLB->currentIndex().row(), 0);
+}
+
+TEST_F(WindowSongListTest, TitlesShowAsPlainText) {
+    const QString path = files.make({"<b>fett<b>.mp3"})[0];
+    form.player().songList.neuen_song_eintragen(path);
+    QTest::mouseClick(form.songLB->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(4));
+    EXPECT_EQ(form.SongL->text(), QStringLiteral("<b>fett<b> [03:00]"));
+    EXPECT_EQ(form.SongL->textFormat(), Qt::PlainText);
+}
+
+} // namespace
