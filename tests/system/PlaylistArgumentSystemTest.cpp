@@ -3,11 +3,12 @@
 
 #include "support/LoopbackServer.h"
 #include "support/Mp3Fixtures.h"
+#include "support/ProgramState.h"
 #include "support/QtPrinters.h"
-#include "system/RunningProgram.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 namespace {
@@ -61,10 +62,6 @@ bool writeFile(const QString& path, const QByteArray& contents) {
     return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
 }
 
-QString dump(const ProbeState& st) {
-    return st.lines.join(u'\n');
-}
-
 TEST(PlaylistArgumentSystemTest, PlsPlaysItsStationAndAnM3uFromASecondStartQueuesItsSongs) {
     if (!fixtures::haveLame()) GTEST_SKIP() << fixtures::missingLameMessage();
     fixtures::TempDir media;
@@ -82,23 +79,24 @@ TEST(PlaylistArgumentSystemTest, PlsPlaysItsStationAndAnM3uFromASecondStartQueue
     const QString pls = folder + QStringLiteral("/sender.pls");
     ASSERT_TRUE(writeFile(pls, "[playlist]\r\nNumberOfEntries=1\r\nFile1=" + url.toUtf8() +
                                    "\r\nTitle1=Testfunk\r\nLength1=-1\r\nVersion=2\r\n"));
-    RunningProgram program;
-    ASSERT_TRUE(program.ready());
-    ASSERT_TRUE(program.start({pls})) << program.errorOutput().toStdString();
+    ProgramRun first;
+    ASSERT_TRUE(first.ready());
+    ProgramState state(first);
+    ASSERT_TRUE(first.start({pls}));
 
     // Radio mode, the entry listed, and the stream decoding with the station's title shown.
     qint64 position = 0;
-    EXPECT_TRUE(program.waitFor([&](const ProbeState& st) {
+    EXPECT_TRUE(state.waitFor([&](const ProbeState& st) {
         position = st.number(QStringLiteral("radioPosition"));
         return st.value(QStringLiteral("radioMode")) == u"1" &&
                st.value(QStringLiteral("playMode")) == u"2" &&
                st.value(QStringLiteral("radioActive")) == u"1" && position > 0 &&
                st.value(QStringLiteral("SongL")).startsWith(QStringLiteral("Testfunk - Sinus"));
-    })) << dump(program.state()).toStdString();
-    EXPECT_TRUE(program.waitFor([&](const ProbeState& st) {
+    })) << state.read().dump();
+    EXPECT_TRUE(state.waitFor([&](const ProbeState& st) {
         return st.number(QStringLiteral("radioPosition")) > position;
     })) << "the stream does not move on";
-    const ProbeState radio = program.state();
+    const ProbeState radio = state.read();
     EXPECT_EQ(radio.values(QStringLiteral("entry")), QStringList{"Testfunk\t" + url});
     EXPECT_EQ(radio.value(QStringLiteral("streamURL")), url);
     EXPECT_GE(station.connections(), 1);
@@ -108,16 +106,19 @@ TEST(PlaylistArgumentSystemTest, PlsPlaysItsStationAndAnM3uFromASecondStartQueue
     const QString zwei = folder + QStringLiteral("/songs/zwei.mp3");
     ASSERT_TRUE(writeFile(m3u, "#EXTM3U\r\n#EXTINF:20,Eins\r\n../songs/eins.mp3\r\n#EXTINF:20,Zwei\r\n" +
                                    zwei.toUtf8() + "\r\n"));
-    EXPECT_EQ(program.runSecond({m3u}), 0);
+    ProgramRun second(first.runtimeDir());
+    EXPECT_EQ(second.run({m3u}, 20000), 0);
     const QStringList songs{folder + QStringLiteral("/songs/eins.mp3"), zwei};
-    EXPECT_TRUE(program.waitFor([&](const ProbeState& st) {
+    EXPECT_TRUE(state.waitFor([&](const ProbeState& st) {
         return st.values(QStringLiteral("song")) == songs && st.value(QStringLiteral("radioMode")) == u"0" &&
                st.value(QStringLiteral("playMode")) == u"0" &&
                st.value(QStringLiteral("fileActive")) == u"1" &&
                st.value(QStringLiteral("currentIndex")) == u"0";
-    })) << dump(program.state()).toStdString();
+    })) << state.read().dump();
 
-    EXPECT_EQ(program.close(), 0) << program.errorOutput().toStdString();
+    ASSERT_TRUE(first.terminate());
+    EXPECT_EQ(first.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.process().exitCode(), 0);
 }
 
 } // namespace

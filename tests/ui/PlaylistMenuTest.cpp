@@ -6,13 +6,13 @@
 #include "ui/QtDialogs.h"
 #include "ui/TForm1.h"
 
-#include <QAbstractButton>
 #include <QApplication>
-#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -70,13 +70,17 @@ TEST(QtDialogsTest, PlaylistDialogKeepsItsTextsAndLeavesTheCurrentFolderAtTheCho
         seen << d->labelText(QFileDialog::Accept) << d->labelText(QFileDialog::Reject)
              << d->labelText(QFileDialog::LookIn) << d->labelText(QFileDialog::FileName)
              << d->labelText(QFileDialog::FileType);
-        // A folder name in the name field makes Qt put its own text on the accept button.
+        // Once the folder is listed, choosing a folder in the list makes Qt put its own "&Open" on
+        // the accept button.
+        auto* model = d->findChild<QFileSystemModel*>();
+        (void)QTest::qWaitFor([&] { return model->rowCount(model->index(dir.path())) > 0; }, 5000);
+        d->findChild<QListView*>(QStringLiteral("listView"))
+            ->setCurrentIndex(model->index(dir.filePath("unter")));
+        QTest::qWait(100);
+        seen << d->labelText(QFileDialog::Accept);
         auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        name->setText(QStringLiteral("unter"));
-        QTest::qWait(50);
-        seen << d->findChild<QDialogButtonBox*>()->buttons().constFirst()->text();
         name->setText(QStringLiteral("neu"));
-        QTest::qWait(50);
+        QTest::qWait(100);
         static_cast<QDialog*>(d)->accept();
     });
     QtDialogs dialogs;
