@@ -11,7 +11,7 @@ packages=(
   libxcb1-dev libxcb-keysyms1-dev
   # tests
   googletest libgtest-dev libgmock-dev
-  lame mpg123 sox
+  lame mpg123 sox openssl
   xvfb xauth xdotool x11-utils imagemagick trayer
   icecast2 ezstream
   pulseaudio pulseaudio-utils libasound2-plugins

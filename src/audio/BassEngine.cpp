@@ -39,7 +39,9 @@ BassEngine::~BassEngine() {
     worker_.reset();
 }
 
-DWORD BassEngine::BASS_GetVersion() { return kVersion; }
+DWORD BassEngine::BASS_GetVersion() {
+    return kVersion;
+}
 
 BOOL BassEngine::BASS_Init(int device, DWORD freq, DWORD, void*, const void*) {
     std::lock_guard lock(mutex_);
@@ -67,7 +69,8 @@ BOOL BassEngine::BASS_Free() {
         output = std::move(output_);
         ++generation_;
     }
-    for (auto& [handle, channel] : channels_.removeAll()) channel->shutdown();
+    for (auto& [handle, channel] : channels_.removeAll())
+        channel->shutdown();
     return 1; // the device closes with the last reference to output
 }
 
@@ -84,7 +87,8 @@ BOOL BassEngine::BASS_SetVolume(DWORD volume) {
     return 1;
 }
 
-HSTREAM BassEngine::BASS_StreamCreateFile(BOOL mem, const char* file, QWORD offset, QWORD length, DWORD flags) {
+HSTREAM BassEngine::BASS_StreamCreateFile(BOOL mem, const char* file, QWORD offset, QWORD length,
+                                          DWORD flags) {
     if (mem || !file) return 0;
     ChannelContext context;
     std::uint64_t generation = 0;
@@ -129,14 +133,15 @@ HSTREAM BassEngine::adopt(std::shared_ptr<Channel> channel, std::uint64_t genera
         return 0;
     }
     channel->setHandle(handle);
-    std::lock_guard lock(mutex_);
-    if (generation != generation_) {
+    bool stale = false;
+    {
+        std::lock_guard lock(mutex_);
         // BASS_Free ran while the stream was opening: it must not outlive the engine's output.
-        channels_.remove(handle);
-        channel->shutdown();
-        return 0;
+        stale = generation != generation_;
     }
-    return handle;
+    if (!stale) return handle;
+    if (channels_.remove(handle)) channel->shutdown();
+    return 0;
 }
 
 std::shared_ptr<Channel> BassEngine::channel(DWORD handle) const {

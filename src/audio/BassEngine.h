@@ -2,6 +2,10 @@
 // The audio engine behind IBass: libmpg123 decodes, libcurl fetches network streams, SDL2 plays the
 // mix (stereo, 32-bit float). Every call is thread-safe; a call on a handle that is 0, ended (with
 // auto-free) or freed fails quietly with the call's error value.
+//
+// Sync procs run on the engine's own thread, one at a time. They may call the engine (even free
+// their own stream or the whole engine) but must return promptly and must not wait for a thread that
+// is itself calling the engine: stopping or freeing a stream waits for its sync call in progress.
 
 #include "audio/Bass.h"
 #include "audio/HandleTable.h"
@@ -47,7 +51,8 @@ public:
     DWORD BASS_GetVolume() override;
     BOOL BASS_SetVolume(DWORD volume) override;
 
-    HSTREAM BASS_StreamCreateFile(BOOL mem, const char* file, QWORD offset, QWORD length, DWORD flags) override;
+    HSTREAM BASS_StreamCreateFile(BOOL mem, const char* file, QWORD offset, QWORD length,
+                                  DWORD flags) override;
     HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, void* proc, void* user) override;
     BOOL BASS_StreamFree(HSTREAM handle) override;
     QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode) override;

@@ -18,9 +18,16 @@ namespace audio {
 bool Channel::play(bool restart) {
     std::lock_guard lock(controlMutex_);
     if (shutDown_.load() || decodeOnly_ || urlStopped_.load()) return false;
-    if (kind_ == Kind::File && (restart || voice_->state() == Voice::State::Ended)) {
+    if (voice_->state() == Voice::State::Ended || restart) {
+        // A file starts over; a live stream that ended has nothing left to play.
+        if (kind_ != Kind::File) return voice_->state() != Voice::State::Ended && resume();
         if (!seekLocked(0)) return false;
     }
+    return resume();
+}
+
+// With controlMutex_ held.
+bool Channel::resume() {
     {
         Output::Lock outputLock(*context_.output);
         voice_->setState(Voice::State::Playing);
@@ -64,9 +71,11 @@ DWORD Channel::activity() const {
     case Voice::State::Playing:
         if (!context_.output->running()) return BASS_ACTIVE_PAUSED;
         return voice_->stalled() ? BASS_ACTIVE_STALLED : BASS_ACTIVE_PLAYING;
-    case Voice::State::Paused: return BASS_ACTIVE_PAUSED;
+    case Voice::State::Paused:
+        return BASS_ACTIVE_PAUSED;
     case Voice::State::Stopped:
-    case Voice::State::Ended: break;
+    case Voice::State::Ended:
+        break;
     }
     return BASS_ACTIVE_STOPPED;
 }
@@ -91,7 +100,8 @@ QWORD Channel::position() const {
     if (shutDown_.load() || bytesPerFrame() == 0) return BASS_ERROR_QWORD;
     std::int64_t frames = decodeOnly_ ? deliveredFrames_.load() : voice_->heardFrames();
     // The resampler's tail can run a few frames past the decoded length.
-    if (std::int64_t length = lengthFrames(); length >= 0 && lengthExact_.load()) frames = std::min(frames, length);
+    if (std::int64_t length = lengthFrames(); length >= 0 && lengthExact_.load())
+        frames = std::min(frames, length);
     return static_cast<QWORD>(std::max<std::int64_t>(frames, 0)) * static_cast<QWORD>(bytesPerFrame());
 }
 
@@ -209,7 +219,8 @@ void Channel::dispatchMetadata(const std::string& text) {
     if (!syncsEnabled_) return;
     auto syncs = syncs_; // a proc may add syncs while we call
     const DWORD handle = handle_.load();
-    for (auto& sync : syncs) sync.proc(sync.id, handle, text.c_str(), sync.user);
+    for (auto& sync : syncs)
+        sync.proc(sync.id, handle, text.c_str(), sync.user);
 }
 
 } // namespace audio

@@ -63,8 +63,9 @@ struct UrlOptions {
 class Channel : public std::enable_shared_from_this<Channel> {
 public:
     // nullptr when the file cannot be opened or the range holds no MP3 frame.
-    static std::shared_ptr<Channel> openFile(const std::string& path, std::uint64_t offset, std::uint64_t length,
-                                             DWORD flags, const FileOptions& options, ChannelContext context);
+    static std::shared_ptr<Channel> openFile(const std::string& path, std::uint64_t offset,
+                                             std::uint64_t length, DWORD flags, const FileOptions& options,
+                                             ChannelContext context);
     // Blocks until the stream is connected and its first audio decoded; nullptr on failure or when
     // options.openTimeout passes first.
     static std::shared_ptr<Channel> openUrl(const std::string& url, DWORD flags, const UrlOptions& options,
@@ -105,8 +106,11 @@ private:
     void setByteFormat(PcmFormat format);
     void disableSyncs();
     bool seekLocked(std::int64_t frame);
+    bool resume();
     void installIndexLocked();
-    void startPlayback();
+    // Creates the voice and starts the decoding thread; prebufferSamples > 0 makes it report the
+    // stream opened once that much is buffered.
+    void startPlayback(std::size_t prebufferSamples = 0);
 
     // Decoding (ChannelDecoding.cpp).
     void decodeLoop();

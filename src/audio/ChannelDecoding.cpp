@@ -18,8 +18,9 @@ namespace audio {
 namespace {
 // Frames decoded per round: four MPEG frames, about 0.1 s, so the decoding lock is held only briefly.
 constexpr std::size_t kChunkFrames = 4608;
-// Longest sleep of an idle decoding thread; the audio callback wakes it earlier when it needs data.
-constexpr std::chrono::milliseconds kIdleWait{50};
+// Longest sleep of an idle decoding thread. The audio callback wakes it as soon as its ring has room,
+// so this only bounds the damage of a lost wake-up; long, because every wake-up costs CPU.
+constexpr std::chrono::milliseconds kIdleWait{250};
 } // namespace
 
 void Channel::decodeLoop() {
@@ -70,16 +71,20 @@ bool Channel::pumpOnce() {
     } else {
         scratch_.resize(kChunkFrames * 2);
         result = source_->read(scratch_.data(), kChunkFrames);
-        if (result.status == PcmSource::Status::Frames && converter_) converter_->put(scratch_.data(), result.frames);
+        if (result.status == PcmSource::Status::Frames && converter_)
+            converter_->put(scratch_.data(), result.frames);
     }
 
     switch (result.status) {
     case PcmSource::Status::Frames:
-    case PcmSource::Status::Wait: return true;
+    case PcmSource::Status::Wait:
+        return true;
     case PcmSource::Status::FormatChanged:
         if (!setUpConversion(source_->format())) sourceEnded_ = true;
         return true;
-    case PcmSource::Status::End: sourceEnded_ = true; return true;
+    case PcmSource::Status::End:
+        sourceEnded_ = true;
+        return true;
     }
     return true;
 }
@@ -118,7 +123,8 @@ DWORD Channel::readDecoded(void* buffer, DWORD length) {
     const auto frameBytes = static_cast<std::size_t>(bytesPerFrame());
     const std::size_t wanted = length / frameBytes;
     const auto sourceChannels = static_cast<std::size_t>(channels_);
-    const bool direct = bytesPerSample_ == 4 && reinterpret_cast<std::uintptr_t>(buffer) % alignof(float) == 0;
+    const bool direct =
+        bytesPerSample_ == 4 && reinterpret_cast<std::uintptr_t>(buffer) % alignof(float) == 0;
     std::size_t done = 0;
     while (done < wanted && !sourceEnded_) {
         std::size_t frames = std::min(wanted - done, kChunkFrames);

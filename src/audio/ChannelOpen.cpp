@@ -20,8 +20,9 @@ namespace {
 constexpr std::chrono::milliseconds kNetworkReadWait{50};
 } // namespace
 
-std::shared_ptr<Channel> Channel::openFile(const std::string& path, std::uint64_t offset, std::uint64_t length,
-                                           DWORD flags, const FileOptions& options, ChannelContext context) {
+std::shared_ptr<Channel> Channel::openFile(const std::string& path, std::uint64_t offset,
+                                           std::uint64_t length, DWORD flags, const FileOptions& options,
+                                           ChannelContext context) {
     auto decoder = FileDecoder::open(path, offset, length, (flags & BASS_SAMPLE_MONO) != 0);
     if (!decoder) return nullptr;
     const bool decodeOnly = (flags & BASS_STREAM_DECODE) != 0;
@@ -56,13 +57,12 @@ std::shared_ptr<Channel> Channel::openUrl(const std::string& url, DWORD flags, c
     const int outputRate = context.output->rate();
     std::shared_ptr<Channel> channel(new Channel(Kind::Url, flags, std::move(context)));
     channel->queue_ = std::make_unique<ByteQueue>(options.networkBufferBytes);
-    channel->source_ = StreamDecoder::create(*channel->queue_, (flags & BASS_SAMPLE_MONO) != 0, kNetworkReadWait);
+    channel->source_ =
+        StreamDecoder::create(*channel->queue_, (flags & BASS_SAMPLE_MONO) != 0, kNetworkReadWait);
     if (!channel->source_) return nullptr;
 
-    auto prebuffer = static_cast<std::size_t>(options.prebuffer.count()) * static_cast<std::size_t>(outputRate) /
-                     1000 * 2;
-    channel->startPlayback();
-    channel->prebufferSamples_ = std::min(prebuffer, channel->voice_->ring().capacity() / 2);
+    channel->startPlayback(static_cast<std::size_t>(options.prebuffer.count()) *
+                           static_cast<std::size_t>(outputRate) / 1000 * 2);
 
     HttpStream::Options http;
     http.connectTimeout = options.connectTimeout;
@@ -71,15 +71,15 @@ std::shared_ptr<Channel> Channel::openUrl(const std::string& url, DWORD flags, c
     if (!options.userAgent.empty()) http.userAgent = options.userAgent;
     // The network thread ends before the channel goes (shutdown() joins it), so `this` is safe here.
     Channel* self = channel.get();
-    channel->http_ = std::make_unique<HttpStream>(url, http, *channel->queue_,
-                                                  [self](const std::string& text) { self->onMetadata(text); });
+    channel->http_ = std::make_unique<HttpStream>(
+        url, http, *channel->queue_, [self](const std::string& text) { self->onMetadata(text); });
 
     bool ok = false;
     {
         std::unique_lock lock(channel->openMutex_);
-        ok = channel->openCv_.wait_for(lock, options.openTimeout,
-                                       [&] { return channel->opened_ || channel->openFailed_; }) &&
-             channel->opened_;
+        ok = channel->openCv_.wait_for(lock, options.openTimeout, [&] {
+            return channel->opened_ || channel->openFailed_;
+        }) && channel->opened_;
     }
     if (!ok) {
         channel->shutdown();
@@ -92,7 +92,9 @@ Channel::Channel(Kind kind, DWORD flags, ChannelContext context)
     : kind_(kind), flags_(flags), decodeOnly_((flags & BASS_STREAM_DECODE) != 0),
       autoFree_((flags & BASS_STREAM_AUTOFREE) != 0), context_(std::move(context)) {}
 
-Channel::~Channel() { shutdown(); }
+Channel::~Channel() {
+    shutdown();
+}
 
 void Channel::setByteFormat(PcmFormat format) {
     channels_ = format.channels;
@@ -100,9 +102,10 @@ void Channel::setByteFormat(PcmFormat format) {
     rate_.store(format.rate);
 }
 
-void Channel::startPlayback() {
+void Channel::startPlayback(std::size_t prebufferSamples) {
     voice_ = std::make_unique<Voice>(context_.output->rate(), kind_ == Kind::Url, producerWakeup_,
                                      context_.worker->wakeup());
+    prebufferSamples_ = std::min(prebufferSamples, voice_->ring().capacity() / 2);
     if (formatKnown_) voice_->setSourceRate(rate_.load());
     context_.output->addVoice(voice_.get());
     decodeThread_ = std::thread([this] { decodeLoop(); });

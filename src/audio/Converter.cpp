@@ -33,8 +33,12 @@ std::size_t Converter::get(float* out, std::size_t maxFrames) {
     return bytes > 0 ? static_cast<std::size_t>(bytes) / kOutFrameBytes : 0;
 }
 
-void Converter::flush() { SDL_AudioStreamFlush(stream_); }
+void Converter::flush() {
+    SDL_AudioStreamFlush(stream_);
+}
 
-void Converter::clear() { SDL_AudioStreamClear(stream_); }
+void Converter::clear() {
+    SDL_AudioStreamClear(stream_);
+}
 
 } // namespace audio

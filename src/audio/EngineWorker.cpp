@@ -33,7 +33,8 @@ void EngineWorker::run() {
             batch.swap(tasks_);
             quit = quit_;
         }
-        for (auto& task : batch) task();
+        for (auto& task : batch)
+            task();
         batch.clear(); // drop what the tasks captured before the next wait
         if (quit) return;
         if (housekeeping_) housekeeping_();

@@ -9,9 +9,13 @@ constexpr long kIndexEntries = 1 << 16;
 } // namespace
 
 FrameIndexer::FrameIndexer(std::string path, std::uint64_t offset, std::uint64_t length)
-    : thread_([this, path = std::move(path), offset, length]() mutable { run(std::move(path), offset, length); }) {}
+    : thread_([this, path = std::move(path), offset, length]() mutable {
+          run(std::move(path), offset, length);
+      }) {}
 
-FrameIndexer::~FrameIndexer() { stop(); }
+FrameIndexer::~FrameIndexer() {
+    stop();
+}
 
 void FrameIndexer::stop() {
     std::call_once(stopOnce_, [this] {

@@ -12,8 +12,7 @@
 
 namespace audio {
 
-template <typename T>
-class HandleTable {
+template <typename T> class HandleTable {
 public:
     // Returns the new handle, or 0 when every handle is taken.
     std::uint32_t add(std::shared_ptr<T> object) {

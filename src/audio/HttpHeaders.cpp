@@ -9,7 +9,8 @@ namespace audio {
 namespace {
 
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
         s.remove_suffix(1);
     return s;
@@ -26,8 +27,7 @@ bool startsWithNoCase(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && lower(s.substr(0, prefix.size())) == prefix;
 }
 
-template <typename T>
-bool parseNumber(std::string_view s, T& out) {
+template <typename T> bool parseNumber(std::string_view s, T& out) {
     auto result = std::from_chars(s.data(), s.data() + s.size(), out);
     return result.ec == std::errc() && result.ptr == s.data() + s.size();
 }
@@ -64,11 +64,20 @@ void HttpHeaders::addLine(std::string_view line) {
 }
 
 bool isMpegAudioType(std::string_view contentType) {
-    static constexpr std::array<std::string_view, 12> accepted = {
-        "",           "audio/mpeg",  "audio/mp3",    "audio/mpeg3", "audio/x-mpeg", "audio/x-mp3",
-        "audio/mpg",  "audio/x-mpg", "audio/x-mpeg3", "audio/mpa",  "audio/mpa-robust",
-        "application/octet-stream"};
-    std::string type = lower(trim(contentType.substr(0, std::min(contentType.find(';'), contentType.size()))));
+    static constexpr std::array<std::string_view, 12> accepted = {"",
+                                                                  "audio/mpeg",
+                                                                  "audio/mp3",
+                                                                  "audio/mpeg3",
+                                                                  "audio/x-mpeg",
+                                                                  "audio/x-mp3",
+                                                                  "audio/mpg",
+                                                                  "audio/x-mpg",
+                                                                  "audio/x-mpeg3",
+                                                                  "audio/mpa",
+                                                                  "audio/mpa-robust",
+                                                                  "application/octet-stream"};
+    std::string type =
+        lower(trim(contentType.substr(0, std::min(contentType.find(';'), contentType.size()))));
     return std::find(accepted.begin(), accepted.end(), type) != accepted.end();
 }
 

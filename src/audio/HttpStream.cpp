@@ -16,7 +16,9 @@ struct SlistDeleter {
 };
 using SlistPtr = std::unique_ptr<curl_slist, SlistDeleter>;
 
-std::int64_t nowTicks() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
+std::int64_t nowTicks() {
+    return std::chrono::steady_clock::now().time_since_epoch().count();
+}
 
 void initCurlOnce() {
     static std::once_flag once;

@@ -20,7 +20,8 @@ Mpg123Ptr makeMpg123Decoder(bool monoMix) {
     std::size_t count = 0;
     mpg123_rates(&rates, &count);
     int channels = monoMix ? MPG123_MONO : MPG123_MONO | MPG123_STEREO;
-    for (std::size_t i = 0; i < count; ++i) mpg123_format(mh, rates[i], channels, MPG123_ENC_FLOAT_32);
+    for (std::size_t i = 0; i < count; ++i)
+        mpg123_format(mh, rates[i], channels, MPG123_ENC_FLOAT_32);
     return handle;
 }
 

@@ -15,8 +15,8 @@ class Voice;
 
 class Output {
 public:
-    // device -1 (or 1) is SDL's default output, n > 1 SDL's output device n - 1. nullptr when SDL
-    // cannot open it (no sound server, no card, an unknown driver).
+    // device -1 (or 1) is SDL's default output; n > 1 the (n-1)th output device SDL lists after it.
+    // nullptr when SDL cannot open it (no sound server, no card, an unknown driver).
     static std::unique_ptr<Output> open(int device, int rate);
     ~Output();
     Output(const Output&) = delete;

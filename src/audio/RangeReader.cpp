@@ -31,7 +31,9 @@ std::unique_ptr<RangeReader> RangeReader::open(const std::string& path, std::uin
 RangeReader::RangeReader(int fd, std::uint64_t fileSize, std::uint64_t offset, std::uint64_t size)
     : fd_(fd), fileSize_(fileSize), offset_(offset), size_(size), buffer_(kBufferSize) {}
 
-RangeReader::~RangeReader() { ::close(fd_); }
+RangeReader::~RangeReader() {
+    ::close(fd_);
+}
 
 ssize_t RangeReader::read(void* out, std::size_t count) {
     if (abort_ && abort_->load(std::memory_order_relaxed)) return -1;
@@ -50,9 +52,9 @@ ssize_t RangeReader::read(void* out, std::size_t count) {
         std::size_t wanted = count - done;
         bool direct = wanted >= buffer_.size();
         unsigned char* target = direct ? dest + done : buffer_.data();
-        std::size_t span = direct ? wanted
-                                  : static_cast<std::size_t>(
-                                        std::min<std::uint64_t>(buffer_.size(), size_ - position_));
+        std::size_t span =
+            direct ? wanted
+                   : static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size(), size_ - position_));
         ssize_t got = ::pread(fd_, target, span, static_cast<off_t>(offset_ + position_));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return done > 0 ? static_cast<ssize_t>(done) : -1;
@@ -71,10 +73,17 @@ ssize_t RangeReader::read(void* out, std::size_t count) {
 std::int64_t RangeReader::seek(std::int64_t offset, int whence) {
     std::int64_t base = 0;
     switch (whence) {
-    case SEEK_SET: base = 0; break;
-    case SEEK_CUR: base = static_cast<std::int64_t>(position_); break;
-    case SEEK_END: base = static_cast<std::int64_t>(size_); break;
-    default: return -1;
+    case SEEK_SET:
+        base = 0;
+        break;
+    case SEEK_CUR:
+        base = static_cast<std::int64_t>(position_);
+        break;
+    case SEEK_END:
+        base = static_cast<std::int64_t>(size_);
+        break;
+    default:
+        return -1;
     }
     std::int64_t target = base + offset;
     if (target < 0 || target > static_cast<std::int64_t>(size_)) return -1;

@@ -38,7 +38,9 @@ void Voice::mixInto(float* mix, std::size_t frames) noexcept {
 
     const std::size_t wanted = frames * 2;
     const std::size_t take = std::min(wanted, available) & ~std::size_t{1};
-    const std::size_t levelFrom = take / 2 > levelWindowFrames_ ? take - levelWindowFrames_ * 2 : 0;
+    // The level covers the last ~20 ms of this block as it will be heard, silence after a short take
+    // included.
+    const std::size_t levelFrom = frames > levelWindowFrames_ ? (frames - levelWindowFrames_) * 2 : 0;
     float peakLeft = 0.0f, peakRight = 0.0f;
     auto pieces = ring_.readRegions(take);
     std::size_t at = 0;

@@ -32,7 +32,8 @@ int portNumber(QStringView text) {
     return port <= 65535 ? port : 0;
 }
 
-// A Content-Length the download can be measured against: decimal digits only.
+} // namespace
+
 std::optional<qint64> parseContentLength(const QByteArray& value) {
     if (value.isEmpty() || value.size() > 18) return std::nullopt;
     qint64 n = 0;
@@ -43,7 +44,6 @@ std::optional<qint64> parseContentLength(const QByteArray& value) {
     return n;
 }
 
-} // namespace
 
 UrlParts SplitUrl(const QString& url) {
     UrlParts parts;

@@ -6,6 +6,7 @@
 #include "platform/HttpTransport.h"
 
 #include <QObject>
+#include <optional>
 #include <QString>
 #include <QThread>
 #include <functional>
@@ -22,6 +23,10 @@ struct UrlParts {
     QString path;
     bool operator==(const UrlParts&) const = default;
 };
+
+// A Content-Length the download can be measured against: decimal digits only, else nothing.
+std::optional<qint64> parseContentLength(const QByteArray& value);
+
 UrlParts SplitUrl(const QString& url);
 
 using HttpTransportFactory = std::function<std::unique_ptr<IHttpTransport>()>;

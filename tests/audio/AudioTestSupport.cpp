@@ -22,7 +22,8 @@ Reference referenceDecode(const std::string& path, bool withSamples, bool monoMi
         mpg123_format(mh, rates[i], monoMix ? MPG123_MONO : MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
     int encoding = 0;
     if (mpg123_open(mh, path.c_str()) == MPG123_OK &&
-        mpg123_getformat(mh, &ref.rate, &ref.channels, &encoding) == MPG123_OK && mpg123_scan(mh) == MPG123_OK) {
+        mpg123_getformat(mh, &ref.rate, &ref.channels, &encoding) == MPG123_OK &&
+        mpg123_scan(mh) == MPG123_OK) {
         ref.frames = mpg123_length(mh);
         if (withSamples) {
             std::vector<float> buffer(8192);
@@ -40,7 +41,8 @@ Reference referenceDecode(const std::string& path, bool withSamples, bool monoMi
 
 float peak(const float* samples, std::size_t count) {
     float p = 0.0f;
-    for (std::size_t i = 0; i < count; ++i) p = std::max(p, std::fabs(samples[i]));
+    for (std::size_t i = 0; i < count; ++i)
+        p = std::max(p, std::fabs(samples[i]));
     return p;
 }
 
@@ -49,7 +51,8 @@ const std::string& sharedDir() {
     return dir.path();
 }
 
-std::string sharedMp3(const std::string& name, const fixtures::Signal& signal, const fixtures::LameOptions& options) {
+std::string sharedMp3(const std::string& name, const fixtures::Signal& signal,
+                      const fixtures::LameOptions& options) {
     static std::mutex mutex;
     static std::map<std::string, std::string> made;
     std::lock_guard lock(mutex);

@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,10 +25,32 @@ bool waitUntil(Pred pred, std::chrono::milliseconds timeout = std::chrono::secon
     return true;
 }
 
+// Sets an environment variable for a scope and puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            setenv(name_, old_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
 struct Reference {
     long rate = 0;
     int channels = 0;
-    std::int64_t frames = -1; // exact decoded length, by libmpg123's full scan
+    std::int64_t frames = -1;   // exact decoded length, by libmpg123's full scan
     std::vector<float> samples; // the whole file decoded (interleaved), when asked for
 };
 // Decodes a file with a bare libmpg123 handle (its own reader, float output, gapless as the engine).
@@ -41,7 +65,7 @@ const std::string& sharedDir();
 
 } // namespace audiotest
 
-#define REQUIRE_LAME()                                                                                        \
-    do {                                                                                                      \
-        if (!fixtures::haveLame()) GTEST_SKIP() << fixtures::missingLameMessage();                            \
+#define REQUIRE_LAME()                                                                                       \
+    do {                                                                                                     \
+        if (!fixtures::haveLame()) GTEST_SKIP() << fixtures::missingLameMessage();                           \
     } while (0)

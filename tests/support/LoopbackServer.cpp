@@ -21,8 +21,10 @@ std::string lower(std::string_view s) {
 }
 
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
     return s;
 }
 } // namespace
@@ -45,7 +47,9 @@ LoopbackServer::LoopbackServer(Handler handler) : handler_(std::move(handler)) {
     acceptThread_ = std::thread([this] { acceptLoop(); });
 }
 
-LoopbackServer::~LoopbackServer() { stop(); }
+LoopbackServer::~LoopbackServer() {
+    stop();
+}
 
 std::string LoopbackServer::url(std::string_view path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
@@ -82,11 +86,16 @@ void LoopbackServer::acceptLoop() {
         std::lock_guard lock(mutex_);
         auto connection = std::unique_ptr<Connection>(new Connection(fd, stopping_));
         Connection* raw = connection.get();
-        connections_.emplace_back(std::move(connection), std::thread([this, raw] { handler_(*raw); }));
+        connections_.emplace_back(std::move(connection), std::thread([this, raw] {
+                                      handler_(*raw);
+                                      raw->close(); // a handler that returns has said everything
+                                  }));
     }
 }
 
-bool LoopbackServer::Connection::stopping() const { return stopping_.load(); }
+bool LoopbackServer::Connection::stopping() const {
+    return stopping_.load();
+}
 
 bool LoopbackServer::Connection::waitFor(short events, std::chrono::milliseconds timeout) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -127,7 +136,8 @@ std::optional<std::string> LoopbackServer::Connection::readRequestHead(std::chro
             return head;
         }
         if (head.size() > kMaxHead) return std::nullopt;
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                          std::chrono::steady_clock::now());
         if (left.count() <= 0) return std::nullopt;
         auto more = readSome(4096, left);
         if (!more) return std::nullopt;
@@ -153,7 +163,8 @@ bool LoopbackServer::Connection::sleepFor(std::chrono::milliseconds duration) {
     while (!stopping_.load()) {
         auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return true;
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(deadline - now, kPollSlice));
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(deadline - now, kPollSlice));
     }
     return false;
 }
@@ -190,7 +201,8 @@ std::string responseHead(std::string_view statusLine,
                          const std::vector<std::pair<std::string, std::string>>& headers) {
     std::string out(statusLine);
     out += "\r\n";
-    for (const auto& [name, value] : headers) out += name + ": " + value + "\r\n";
+    for (const auto& [name, value] : headers)
+        out += name + ": " + value + "\r\n";
     out += "\r\n";
     return out;
 }

@@ -1,12 +1,14 @@
 #pragma once
 // A tiny threaded TCP server on 127.0.0.1 with an ephemeral port, for tests that need a real peer
-// (HTTP downloads, radio streams). Each accepted connection runs the handler on a thread of its own;
+// (HTTP downloads, radio streams). Each accepted connection runs the handler on a thread of its own
+// and is closed when the handler returns (so clients never wait on a kept-alive connection);
 // stop() (or the destructor) closes the listening socket and every connection and joins all threads,
 // so a handler that waits or streams forever still ends with the test.
 //
 //     LoopbackServer server([](LoopbackServer::Connection& c) {
 //         if (!c.readRequestHead()) return;
-//         c.send(httpResponseHead(200, "OK", {{"Content-Type", "text/plain"}, {"Content-Length", "2"}}) + "hi");
+//         c.send(httpResponseHead(200, "OK", {{"Content-Type", "text/plain"}, {"Content-Length", "2"}}) +
+//         "hi");
 //     });
 //     download(server.url("/file.txt"));
 
@@ -31,7 +33,8 @@ public:
     public:
         // The request head up to and including the blank line (at most 64 KiB); nullopt when the peer
         // closes, the time-out passes or the server stops first. Bytes after the head stay readable.
-        std::optional<std::string> readRequestHead(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+        std::optional<std::string>
+        readRequestHead(std::chrono::milliseconds timeout = std::chrono::seconds(5));
         // Whatever arrives next (at most maxBytes); nullopt on close, time-out or stop.
         std::optional<std::string> readSome(std::size_t maxBytes, std::chrono::milliseconds timeout);
         // Sends everything (each call goes out as its own TCP segment: Nagle is off). False when the

@@ -21,15 +21,18 @@ namespace fixtures {
 namespace {
 
 void putLe(std::string& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
 }
 
 void putBe(std::string& out, std::uint32_t value, int bytes) {
-    for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+    for (int i = bytes - 1; i >= 0; --i)
+        out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
 }
 
 void putSyncsafe(std::string& out, std::uint32_t value) {
-    for (int i = 3; i >= 0; --i) out.push_back(static_cast<char>((value >> (7 * i)) & 0x7f));
+    for (int i = 3; i >= 0; --i)
+        out.push_back(static_cast<char>((value >> (7 * i)) & 0x7f));
 }
 
 // Runs a program without a shell; its output goes to `output`. The exit status, or -1.
@@ -38,10 +41,12 @@ int run(const std::vector<std::string>& argv, std::string* output) {
     std::string log = dir.file("output.txt");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
     std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     pid_t pid = 0;
     int spawned = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
@@ -70,14 +75,23 @@ std::vector<float> render(const Signal& signal) {
         double phase = std::fmod(signal.frequency * static_cast<double>(i) / signal.sampleRate, 1.0);
         double value = 0.0;
         switch (signal.waveform) {
-        case Waveform::Sine: value = std::sin(2.0 * std::numbers::pi * phase); break;
-        case Waveform::Square: value = phase < 0.5 ? 1.0 : -1.0; break;
-        case Waveform::Silence: value = 0.0; break;
-        case Waveform::Noise: value = noise(random); break;
+        case Waveform::Sine:
+            value = std::sin(2.0 * std::numbers::pi * phase);
+            break;
+        case Waveform::Square:
+            value = phase < 0.5 ? 1.0 : -1.0;
+            break;
+        case Waveform::Silence:
+            value = 0.0;
+            break;
+        case Waveform::Noise:
+            value = noise(random);
+            break;
         }
         value *= signal.amplitude;
         samples[i * channels] = static_cast<float>(value);
-        for (std::size_t c = 1; c < channels; ++c) samples[i * channels + c] = static_cast<float>(value * signal.rightGain);
+        for (std::size_t c = 1; c < channels; ++c)
+            samples[i * channels + c] = static_cast<float>(value * signal.rightGain);
     }
     return samples;
 }
@@ -115,7 +129,9 @@ std::string lamePath() {
     return {};
 }
 
-bool haveLame() { return !lamePath().empty(); }
+bool haveLame() {
+    return !lamePath().empty();
+}
 
 std::string missingLameMessage() {
     return "SKIPPED LOUDLY: the lame encoder is not installed (scripts/install-deps.sh installs it); "
@@ -166,14 +182,15 @@ bool prependId3v2(const std::string& path, std::size_t bytes, std::uint32_t seed
     auto original = readFile(path);
     // Header (10) + frame header (10) + picture preamble; the rest is the "picture".
     std::string frame;
-    frame.push_back('\0');        // text encoding
+    frame.push_back('\0'); // text encoding
     frame += "image/jpeg";
     frame.push_back('\0');
-    frame.push_back('\3');        // front cover
-    frame.push_back('\0');        // empty description
+    frame.push_back('\3'); // front cover
+    frame.push_back('\0'); // empty description
     const std::size_t pictureBytes = bytes - 20 - frame.size();
     std::mt19937 random(seed);
-    for (std::size_t i = 0; i < pictureBytes; ++i) frame.push_back(static_cast<char>(random() & 0xff));
+    for (std::size_t i = 0; i < pictureBytes; ++i)
+        frame.push_back(static_cast<char>(random() & 0xff));
     std::string tag = "ID3";
     tag.push_back('\3');
     tag.push_back('\0');
@@ -193,7 +210,8 @@ bool prependId3v2(const std::string& path, std::size_t bytes, std::uint32_t seed
 bool writeRandomFile(const std::string& path, std::size_t bytes, std::uint32_t seed) {
     std::mt19937 random(seed);
     std::string data(bytes, '\0');
-    for (auto& c : data) c = static_cast<char>(random() & 0xff);
+    for (auto& c : data)
+        c = static_cast<char>(random() & 0xff);
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(data.data(), static_cast<std::streamsize>(data.size()));
     return static_cast<bool>(file);
@@ -226,6 +244,8 @@ TempDir::~TempDir() {
     if (!path_.empty()) std::filesystem::remove_all(path_, error);
 }
 
-std::string TempDir::file(const std::string& name) const { return path_ + "/" + name; }
+std::string TempDir::file(const std::string& name) const {
+    return path_ + "/" + name;
+}
 
 } // namespace fixtures

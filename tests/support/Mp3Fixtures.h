@@ -35,11 +35,11 @@ std::vector<float> render(const Signal& signal);
 bool writeWav(const std::string& path, const Signal& signal);
 
 struct LameOptions {
-    int bitrateKbps = 128;  // constant bitrate, unless vbrQuality is set
-    int vbrQuality = -1;    // 0 (best) .. 9: variable bitrate (-V), with a Xing header
-    bool infoTag = true;    // false: no Xing/Info frame at all (-t)
-    bool mono = false;      // encode one channel (-m m); use with Signal::channels = 1
-    int resampleHz = 0;     // output sample rate (--resample), 0 = the signal's
+    int bitrateKbps = 128;                        // constant bitrate, unless vbrQuality is set
+    int vbrQuality = -1;                          // 0 (best) .. 9: variable bitrate (-V), with a Xing header
+    bool infoTag = true;                          // false: no Xing/Info frame at all (-t)
+    bool mono = false;                            // encode one channel (-m m); use with Signal::channels = 1
+    int resampleHz = 0;                           // output sample rate (--resample), 0 = the signal's
     std::vector<std::string> extraArguments = {}; // passed to lame before the file names
 };
 

@@ -1,0 +1,20 @@
+// Small readers of outside text: the date key, SplitUrl, the Content-Length value and the radio title
+// rule. None may crash or read out of bounds.
+#include "library/FileListModel.h"
+#include "playback/StreamTitle.h"
+#include "radio/HttpGet.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const QString text = QString::fromUtf8(bytes);
+    fileDateKey(text);
+    SplitUrl(text);
+    parseContentLength(bytes);
+    stream_title_from_meta(text);
+    stream_title_from_meta(QString::fromLatin1(bytes));
+    return 0;
+}
