@@ -43,13 +43,15 @@ QStringList readPlaylistLines(const QString& path) {
 }
 
 bool canOpenSong(const QString& path) {
-    // Non-blocking, so a line naming a pipe cannot hang the window.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
+    // Only a regular file counts: opening a device or a pipe that a playlist line names could block or
+    // have effects of its own.
+    const QByteArray name = QFile::encodeName(path);
     struct stat st {};
-    const bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+    if (::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
     ::close(fd);
-    return ok;
+    return true;
 }
 
 QString notFoundMessage(const QStringList& missing) {

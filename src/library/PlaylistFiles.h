@@ -22,7 +22,7 @@ FileDialogSpec playlistSaveDialog(const QString& folder, const QString& fileName
 // Throws InOutError when the file cannot be read.
 QStringList readPlaylistLines(const QString& path);
 
-// Whether a playlist line names a file that can be opened for reading (a folder cannot).
+// Whether a playlist line names a regular file that can be opened for reading.
 bool canOpenSong(const QString& path);
 
 // The message that lists the lines naming no file, each followed by a CR.
