@@ -12,7 +12,7 @@ std::unique_ptr<TestProbe> TestProbe::fromEnvironment(Player& player) {
 
 TestProbe::TestProbe(Player& player, const QString& file) : p_(player), file_(file) {
     timer_.setInterval(100);
-    QObject::connect(&timer_, &QTimer::timeout, [this] { writeIfChanged(); });
+    QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { writeIfChanged(); });
     timer_.start();
     writeIfChanged();
 }
