@@ -48,7 +48,7 @@ void PlaylistArgumentReader::read(const QString& path, PlaylistKind kind) {
     const QStringList lines = readTextLines(path);
     s.entries.clear();
     const QString base = playlistBaseName(path);
-    const QDir playlistFolder = QFileInfo(path).absoluteDir();
+    const QDir listFolder = QFileInfo(path).absoluteDir();
     int counter = -1;
     QString suffix;
     bool first = true;
@@ -77,7 +77,7 @@ void PlaylistArgumentReader::read(const QString& path, PlaylistKind kind) {
         } else if (upper.contains(QStringLiteral(".MP3"))) {
             // A relative path names a file beside the playlist.
             const QString song =
-                QFileInfo(line).isRelative() ? QDir::cleanPath(playlistFolder.filePath(line)) : line;
+                QFileInfo(line).isRelative() ? QDir::cleanPath(listFolder.filePath(line)) : line;
             p_.songList.neuen_song_eintragen(song);
         }
         s.entries.setSelected(0);
