@@ -12,7 +12,7 @@ status=0
 export SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 for target in build-fuzz/tests/fuzz/fuzz_*; do
-    [ -x "$target" ] || continue
+    [ -f "$target" ] && [ -x "$target" ] || continue
     name=$(basename "$target")
     corpus=tests/fuzz/corpus/$name
     mkdir -p "$corpus"

@@ -21,6 +21,8 @@ run_config() {
 
 run_config build -DCMAKE_BUILD_TYPE=RelWithDebInfo || status=1
 run_config build-asan -DCMAKE_BUILD_TYPE=Debug -DMP3ZX_SANITIZE=ON -DMP3ZX_BENCH=OFF || status=1
+echo "=== fuzz targets, a few seconds each"
+scripts/fuzz.sh 5 || status=1
 
 if [ $status -eq 0 ]; then echo "=== all tests passed"; else echo "=== FAILED"; fi
 exit $status

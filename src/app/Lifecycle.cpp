@@ -118,6 +118,8 @@ void Lifecycle::FormCloseQuery() {
     p_.guarded([&] { p_.mute.stumm_schalten(false); });
     p_.trackTimer.stop();
     p_.radioT.stop();
+    // A play-key press still waiting for its tick would otherwise start playback again while closing.
+    p_.mute_timer.stop();
     IBass& bass = p_.bass();
     bass.BASS_ChannelStop(s.fileStream);
     bass.BASS_ChannelStop(s.radioChannel);

@@ -28,7 +28,8 @@ void SongListEditor::neuen_song_eintragen(const QString& path) {
         s.songs.append({titleOfPath(folded), folded, levelling ? QStringLiteral("x") : QStringLiteral("30")});
         // The new title is drawn before a measurement starts; handlers that run here see whole rows.
         p_.window().processEvents();
-        if (levelling) p_.loudness.lauttest(s.songs.count() - 1);
+        // Those handlers may have added, moved or removed rows: measure the row that holds this path.
+        if (levelling) p_.loudness.lauttest(rowOfPath(folded));
     }
     neuen_song_starten();
 }
@@ -56,9 +57,18 @@ void SongListEditor::song_aus_listen_entfernen() {
     if (s.currentIndex == s.songs.count() - 1 && r > s.currentIndex) p_.seq.playsong();
 }
 
+int SongListEditor::rowOfPath(const QString& path) const {
+    const QList<Song>& rows = p_.s.songs.rows();
+    for (int i = 0; i < rows.size(); ++i)
+        if (rows[i].path == path) return i;
+    return -1;
+}
+
 void SongListEditor::removeUnplayable(int row) {
     PlayerState& s = p_.s;
     if (!s.songs.isRow(row)) return;
+    // A start that waits for this song's measurement has nothing left to wait for.
+    if (row == s.currentIndex) p_.lauttimer.stop();
     s.songs.remove(row);
     if (row < s.currentIndex) --s.currentIndex;
 }

@@ -37,6 +37,8 @@ public:
 
 private:
     void updateHint(int x, int y);
+    // The row whose stored path is path, or -1; stored paths are unique.
+    int rowOfPath(const QString& path) const;
 
     Player& p_;
 };

@@ -15,12 +15,14 @@ void ChannelControl::bass_kanal_play(HSTREAM handle, int newMode) {
     s.playMode = static_cast<std::uint8_t>(newMode);
     p_.volume.lautsetzen();
     if (newMode == PLAYMODE_RADIO) {
-        const char* tags = p_.bass().BASS_ChannelGetTags(s.radioChannel, BASS_TAG_META);
-        showStreamTitle(tags ? decodeText(QByteArray(tags)) : QString());
+        // The notification is in place before the current title is read, so a title that arrives in
+        // between is not lost until the station's next change.
         p_.bass().BASS_ChannelSetSync(
             s.radioChannel, BASS_SYNC_META, 0,
             [this](HSYNC sync, DWORD channel, const char* data, void* user) { on_meta_sync(sync, channel, data, user); },
             nullptr);
+        const char* tags = p_.bass().BASS_ChannelGetTags(s.radioChannel, BASS_TAG_META);
+        showStreamTitle(tags ? decodeText(QByteArray(tags)) : QString());
     } else {
         showTitle(s.songDisplay, s.songDisplay);
     }

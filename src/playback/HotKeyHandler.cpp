@@ -3,9 +3,14 @@
 #include "app/Player.h"
 #include "platform/HotKeys.h"
 
+HotKeyHandler::~HotKeyHandler() {
+    if (source_) source_->setHandler({});
+}
+
 void HotKeyHandler::registerHotKeys() {
     PlayerState& s = p_.s;
     IHotKeySource& keys = p_.hotKeys();
+    source_ = &keys;
     s.hotKeyPlay = atoms_.add(QStringLiteral("MyHotKey_play"));
     s.hotKeyLeiser = atoms_.add(QStringLiteral("MyHotKey_leiser"));
     s.hotKeyLauter = atoms_.add(QStringLiteral("MyHotKey_lauter"));
@@ -23,6 +28,8 @@ void HotKeyHandler::releaseHotKeys() {
         atoms_.remove(static_cast<std::uint16_t>(*id));
         *id = 0;
     }
+    if (source_) source_->setHandler({});
+    source_ = nullptr;
 }
 
 void HotKeyHandler::onHotKey(int id) {

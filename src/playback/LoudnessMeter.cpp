@@ -16,13 +16,15 @@ constexpr DWORD excerptFlags =
 constexpr QWORD excerptBytes = 100000;
 constexpr DWORD fetchBytes = 50000;
 
-// The file's size, taken by opening it for reading.
+// The file's size, taken by opening it for reading. Only a regular file counts as opened: a folder
+// has no song in it, and opening a named pipe would block the window until a writer came along
+// (O_NONBLOCK keeps even that open from waiting).
 std::optional<QWORD> fileSize(const QString& path) {
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
     struct stat st {};
-    const bool ok = ::fstat(fd, &st) == 0;
+    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     ::close(fd);
     if (!ok) return std::nullopt;
     return static_cast<QWORD>(st.st_size);
@@ -51,7 +53,8 @@ std::optional<int> measureLoudness(IBass& bass, const QString& path, std::vector
     const QByteArray name = QFile::encodeName(path);
     std::int64_t total = 0;
     for (QWORD k = 1; k <= 4; ++k) {
-        const HSTREAM excerpt = bass.BASS_StreamCreateFile(0, name.constData(), k * step, excerptBytes, excerptFlags);
+        const HSTREAM excerpt =
+            bass.BASS_StreamCreateFile(0, name.constData(), k * step, excerptBytes, excerptFlags);
         if (excerpt == 0) continue;
         const DWORD got = bass.BASS_ChannelGetData(excerpt, buffer.data(), fetchBytes);
         bass.BASS_StreamFree(excerpt);

@@ -1,12 +1,20 @@
 #include "playback/WindowKeys.h"
 
 #include "app/Player.h"
+#include "app/Window.h"
 
-bool WindowKeys::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
+namespace {
+bool isEnter(int key) {
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+} // namespace
+
+bool WindowKeys::FormKeyDown(int key, Qt::KeyboardModifiers modifiers, bool inTextEditor) {
     PlayerState& s = p_.s;
     bool discard = false;
     const bool keypad = modifiers & Qt::KeypadModifier;
-    switch (key) {
+    // In a text editor no key of the table applies.
+    switch (inTextEditor ? 0 : key) {
     case Qt::Key_Space:
         p_.seq.PlayBClick();
         discard = true;
@@ -14,8 +22,10 @@ bool WindowKeys::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
     case Qt::Key_Delete:
         if (s.playMode == PLAYMODE_SONG) {
             s.rowUnderCursor = s.songs.selected();
-            if ((modifiers & Qt::ShiftModifier) && s.rowUnderCursor >= 0) p_.deletion.loesche(s.rowUnderCursor);
-            else p_.songList.song_aus_listen_entfernen();
+            if ((modifiers & Qt::ShiftModifier) && s.rowUnderCursor >= 0)
+                p_.deletion.loesche(s.rowUnderCursor);
+            else
+                p_.songList.song_aus_listen_entfernen();
         }
         break;
     case Qt::Key_A:
@@ -40,7 +50,31 @@ void WindowKeys::FormKeyUp() {
     if (s.playMode != PLAYMODE_PREVIEW) return;
     s.playMode = PLAYMODE_SONG;
     s.positionDragging = true;
-    // A change of the bar seeks back to where the song was.
-    s.posTB.setPosition(s.previewReturnPosition);
+    // A change of the bar seeks back to where the song was. A preview too short to move the bar leaves
+    // it at that value already: the seek is made here then, or the song would go on near its end.
+    if (s.posTB.position() == s.previewReturnPosition)
+        p_.seq.posTBChange();
+    else
+        s.posTB.setPosition(s.previewReturnPosition);
     p_.channel.einfach_weiter_spielen();
+}
+
+bool WindowKeys::songLBKeyDown(int key) {
+    if (isEnter(key)) {
+        p_.seq.playsong();
+        return false;
+    }
+    if (key == Qt::Key_Left) {
+        p_.window().focus(FocusTarget::FileList);
+        return true;
+    }
+    if (key == Qt::Key_Right) {
+        p_.seq.nextsong();
+        return true;
+    }
+    return false;
+}
+
+void WindowKeys::radiosenderLBKeyDown(int key) {
+    if (isEnter(key)) p_.radio.radiosenderLBClick();
 }

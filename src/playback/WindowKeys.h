@@ -1,7 +1,8 @@
 #pragma once
 // The keys the window handles before the focused control: Space plays and pauses, Delete removes the
 // selected song (Shift+Delete offers its file for deletion), Ctrl+A takes all files in, keypad + and -
-// step the volume, and Alt held while a song plays previews its end.
+// step the volume, and Alt held while a song plays previews its end. Also the keys the song list and the
+// station list handle themselves, after the window has seen them.
 
 #include <Qt>
 
@@ -11,10 +12,17 @@ class WindowKeys {
 public:
     explicit WindowKeys(Player& player) : p_(player) {}
 
-    // Returns true when the key is used up, so no control receives it.
-    bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
+    // Returns true when the key is used up, so no control receives it. In a text editor the keys of
+    // the table are the editor's text (a station name has blanks in it); only the Alt rule applies.
+    bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers, bool inTextEditor = false);
     // Releasing any key ends the ending preview.
     void FormKeyUp();
+
+    // Enter plays the selected song, Left goes to the file list, Right plays the next song. Returns
+    // true when the key is used up.
+    bool songLBKeyDown(int key);
+    // Enter starts the selected station; other keys only move the selection.
+    void radiosenderLBKeyDown(int key);
 
 private:
     Player& p_;

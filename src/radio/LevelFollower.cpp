@@ -8,7 +8,9 @@
 namespace {
 
 // Rounds half to even in extended precision.
-unsigned roundEven(long double x) { return static_cast<unsigned>(std::llrint(x)); }
+unsigned roundEven(long double x) {
+    return static_cast<unsigned>(std::llrint(x));
+}
 
 } // namespace
 

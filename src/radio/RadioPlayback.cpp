@@ -29,7 +29,9 @@ void RadioPlayback::MP3_Radio_umschalten(bool start) {
     s.display.leerenB = QStringLiteral("Senderliste");
 }
 
-void RadioPlayback::dasRadioBClick() { MP3_Radio_umschalten(true); }
+void RadioPlayback::dasRadioBClick() {
+    MP3_Radio_umschalten(true);
+}
 
 void RadioPlayback::radiosenderLBClick() {
     PlayerState& s = p_.s;
@@ -42,27 +44,29 @@ void RadioPlayback::radiosenderLBClick() {
     s.display.SongL = QStringLiteral("verbinde..");
     s.stationName = s.stations.radiosenderLB(index);
     s.streamURL = s.stations.radioLB(index);
-    if (s.streamURL.toUpper().endsWith(QStringLiteral(".M3U"))) p_.fetchStationPlaylist(s.streamURL);
-    else radio_play();
+    if (s.streamURL.toUpper().endsWith(QStringLiteral(".M3U")))
+        p_.fetchStationPlaylist(s.streamURL);
+    else
+        radio_play();
 }
 
 void RadioPlayback::radio_play() {
     PlayerState& s = p_.s;
     IBass& bass = p_.bass();
-    // Watched before connecting, so a failed start is noticed too.
-    p_.radioT.start();
+    // Watched before connecting, so a failed start is noticed too. A running watchdog keeps its beat.
+    if (!p_.radioT.isActive()) p_.radioT.start();
     const QByteArray url = s.streamURL.toUtf8();
-    const HSTREAM stream = bass.BASS_StreamCreateURL(url.constData(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+    const HSTREAM stream =
+        bass.BASS_StreamCreateURL(url.constData(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
     if (stream == 0) return;
     s.display.bitrateL = QStringLiteral("- ");
     s.reconnectCount = 0;
     p_.radioT.setInterval(3000);
     p_.window().processEvents();
-    // While reconnecting the engine was restarted and the old stream is gone already.
-    if (!s.connectionProblem) {
-        bass.BASS_ChannelStop(s.radioChannel);
-        bass.BASS_StreamFree(s.radioChannel);
-    }
+    // The old stream is stopped even while reconnecting: one that only stalled could otherwise come
+    // back and play beside the new one, out of reach. After an engine restart the calls do nothing.
+    bass.BASS_ChannelStop(s.radioChannel);
+    bass.BASS_StreamFree(s.radioChannel);
     s.radioChannel = stream;
     p_.channel.mp3machpause();
     s.currentLoudness = 20;
@@ -112,5 +116,6 @@ void RadioPlayback::HTTPGet1DoneFile() {
 }
 
 void RadioPlayback::HTTPGet1Error() {
-    p_.s.display.SongL = QStringLiteral("Radio: ") + selectedStationName() + QStringLiteral(": nicht gefunden");
+    p_.s.display.SongL =
+        QStringLiteral("Radio: ") + selectedStationName() + QStringLiteral(": nicht gefunden");
 }

@@ -9,7 +9,8 @@ void StationEditor::radioCBDblClick() {
     s.display.radioPanelVisible = true;
     s.display.radiosenderLBVisible = false;
     QStringList lines;
-    for (const Station& station : s.stations.rows()) lines << stationLine(station.name, station.url);
+    for (const Station& station : s.stations.rows())
+        lines << stationLine(station.name, station.url);
     s.display.radioRE = lines;
 }
 

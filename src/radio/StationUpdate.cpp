@@ -26,12 +26,15 @@ void StationUpdate::HTTPGet2DoneFile() {
         editor.clear();
         s.display.SongL = QStringLiteral("Update: Liste vom Server wurde übernommen");
     }
-    for (qsizetype i = 0; i < lines.size(); i += 2) editor << stationLine(lines[i], lines.value(i + 1));
+    for (qsizetype i = 0; i < lines.size(); i += 2)
+        editor << stationLine(lines[i], lines.value(i + 1));
     s.display.radioRE = editor;
     QFile::remove(QStringLiteral("mp3snd.tmp"));
 }
 
-void StationUpdate::HTTPGet2Error() { p_.s.display.SongL = QStringLiteral("Problem beim Update der Senderliste"); }
+void StationUpdate::HTTPGet2Error() {
+    p_.s.display.SongL = QStringLiteral("Problem beim Update der Senderliste");
+}
 
 void StationUpdate::sendertitelLBClick() {
     PlayerState& s = p_.s;
@@ -52,4 +55,6 @@ void StationUpdate::senderspeichernBClick() {
     s.display.radioRE = editor;
 }
 
-void StationUpdate::senderlisteexitBClick() { p_.s.display.senderPVisible = false; }
+void StationUpdate::senderlisteexitBClick() {
+    p_.s.display.senderPVisible = false;
+}

@@ -61,15 +61,6 @@ void bindCheck(Shown<bool>& value, TSRCheckBox* box) {
     box->OnChange = [box, &value] { value.set(box->Checked()); };
 }
 
-void bindCheck(Shown<bool>& value, QAbstractButton* button) {
-    button->setChecked(value.get());
-    QPointer<QAbstractButton> guard(button);
-    value.onChange([guard](bool checked) {
-        if (guard) guard->setChecked(checked);
-    });
-    QObject::connect(button, &QAbstractButton::toggled, button, [&value](bool checked) { value.set(checked); });
-}
-
 void bindRange(RangeValue& value, QAbstractSlider* slider) {
     slider->setRange(value.min(), value.max());
     slider->setValue(value.position());

@@ -21,7 +21,6 @@ void bindText(Shown<QString>& value, QLabel* label);
 void bindText(Shown<QString>& value, QAbstractButton* button);
 void bindVisible(Shown<bool>& value, QWidget* widget);
 void bindCheck(Shown<bool>& value, TSRCheckBox* box);
-void bindCheck(Shown<bool>& value, QAbstractButton* button);
 void bindRange(RangeValue& value, QAbstractSlider* slider);
 // Shows the model in the list view with rows 13 pixels high and keeps the selection in step.
 void bindList(RowListModelBase& model, QListView* view);

@@ -74,14 +74,19 @@ TForm1::TForm1(PlatformServices services, InstanceChannel& channel, QWidget* par
     bindEvents();
     bindBrowser();
     bindPlaylist();
-    // The window previews all keys of its controls.
-    qApp->installEventFilter(this);
+    bindRadio();
+    bindKeys();
 }
 
 TForm1::~TForm1() {
+    delete keyPreview_;
     // Closing may not have run (a process that ends during start-up); the settings are written only
     // after a start that got that far.
     if (started_) lifecycle_->FormDestroy();
+    // The controls outlive this body and the player; one that loses the focus while it is deleted still
+    // signals (the file list's focus mark), and nothing of the window may answer then.
+    for (QObject* child : findChildren<QObject*>())
+        disconnect(child, nullptr, this, nullptr);
 }
 
 Lifecycle::Start TForm1::start(const QStringList& arguments, const QString& executableFolder) {
@@ -254,16 +259,6 @@ void TForm1::bindEvents() {
     on(dasRadioB, [&p] { p.radio.dasRadioBClick(); });
     on(radiolistesaveB, [&p] { p.editor.radiolistesaveBClick(); });
     on(radiolisteexitB, [&p] { p.editor.radiolisteexitBClick(); });
-    on(radiolisteladenB, [&p] { p.update.radiolisteladenBClick(); });
-    on(senderspeichernB, [&p] { p.update.senderspeichernBClick(); });
-    on(senderlisteexitB, [&p] { p.update.senderlisteexitBClick(); });
-    bindCheck(p.s.display.anhaengenRB, anhaengenRB);
-    connect(ueberschrRB, &QRadioButton::toggled, ueberschrRB, [&p](bool on) { p.s.display.anhaengenRB = !on; });
-    // A press anywhere in the station list starts the station it selected.
-    connect(radiosenderLB, &QAbstractItemView::pressed, this,
-            [&p] { p.guarded([&p] { p.radio.radiosenderLBClick(); }); });
-    connect(sendertitelLB, &QAbstractItemView::clicked, this,
-            [&p] { p.guarded([&p] { p.update.sendertitelLBClick(); }); });
 
     // The position bar pauses before the bar itself reacts to the press; it resumes after the release.
     posTB->installEventFilter(this);
@@ -313,30 +308,10 @@ void TForm1::FileList1Exit() {
     FileList1->drawFocusFrame(FileList1->entryRect(selected).adjusted(0, -1, 0, 1), Qt::blue);
 }
 
-bool TForm1::previewKey(QKeyEvent* event) {
-    Player& p = *player_;
-    if (event->type() == QEvent::KeyRelease) {
-        // Auto-repeat sends releases too; only a real release ends the ending preview.
-        if (!event->isAutoRepeat()) p.guarded([&p] { p.keys.FormKeyUp(); });
-        return false;
-    }
-    bool used = false;
-    p.guarded([&] { used = p.keys.FormKeyDown(event->key(), event->modifiers()); });
-    // The play button is the window's cancel button: Escape without Shift, Ctrl or Alt clicks it.
-    if (!used && event->key() == Qt::Key_Escape &&
-        !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier))) {
-        PlayB->click();
-        used = true;
-    }
-    return used;
-}
-
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     Player& p = *player_;
-    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->window() == this && static_cast<QWidget*>(watched)->hasFocus()) {
-        if (previewKey(static_cast<QKeyEvent*>(event))) return true;
-    }
+    if (event->type() == QEvent::KeyPress && controlKeyDown(watched, static_cast<QKeyEvent*>(event)))
+        return true;
     if (event->type() == QEvent::MouseButtonRelease && (watched == sortNameL || watched == sortDateL)) {
         p.guarded([&] {
             if (watched == sortNameL) p.browser.sortNameLClick();

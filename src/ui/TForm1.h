@@ -120,15 +120,23 @@ private:
     void bindState();
     void bindEvents();
     void bindBrowser();
+    // The "Playliste" button and its menu (TForm1Playlist.cpp).
     void bindPlaylist();
     void playlisteBClick();
-    // The window sees every key before the focused control.
-    bool previewKey(QKeyEvent* event);
+    // The station list, the station list editor and the playlist entries panel (TForm1Radio.cpp).
+    void bindRadio();
+    // Keys (TForm1Keys.cpp): the window sees every key before the focused control; the song list and
+    // the station list then handle keys of their own.
+    void bindKeys();
+    bool previewKey(QWidget* receiver, QKeyEvent* event);
+    bool controlKeyDown(QObject* watched, QKeyEvent* event);
     void FileList1Enter();
     void FileList1Exit();
 
     std::unique_ptr<Player> player_;
     std::unique_ptr<Lifecycle> lifecycle_;
+    // The application-wide filter that previews keys; gone before the player is.
+    QObject* keyPreview_ = nullptr;
     bool started_ = false;
     bool closed_ = false;
 };

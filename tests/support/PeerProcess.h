@@ -2,6 +2,8 @@
 // Helpers for tests that start a real peer (a sound server, an X server) as a child process: every
 // wait is bounded, and every peer is stopped by its pid when the test ends.
 
+#include "support/QtPrinters.h"
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>

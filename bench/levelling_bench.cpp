@@ -1,0 +1,317 @@
+// The loudness measurement of one song (lauttest through the audio engine) against a bare libmpg123
+// measurement of the same four excerpts (one decoder handle, a buffered range reader), and entering
+// 1000 songs with levelling on: the total time and the longest time the event loop had to wait,
+// seen by a 1 ms timer on the GUI thread. The songs are made with lame at start (bench/levelling.sh).
+
+#include "app/Player.h"
+#include "audio/BassEngine.h"
+#include "support/BareLoudness.h"
+#include "support/Fakes.h"
+#include "support/Mp3Fixtures.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <map>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int songCount = 1000;
+std::vector<std::string> songs; // distinct MP3 files
+std::vector<QString> manySongs; // songCount names, hard links to those files
+
+// A window whose event-loop pass is the real one, as in the program.
+class LiveWindow : public FakeWindow {
+public:
+    void processEvents() override { QCoreApplication::processEvents(); }
+};
+
+// A player over the real engine (the SDL output of SDL_AUDIODRIVER, dummy by default).
+struct Rig {
+    audio::BassEngine bass;
+    FakeMixer mixer;
+    FakeHotKeys hotKeys;
+    FakeDialogs dialogs;
+    LiveWindow window;
+    Player player{Services{bass, mixer, hotKeys, dialogs, window}};
+    bool ready = bass.BASS_Init(-1, 44100, 0, nullptr, nullptr) != 0;
+};
+
+// The gaps between two ticks of a 1 ms timer while work() runs, counting from its start to the first
+// tick and from the last tick to its end: the longest one, and the one that 99 % stay below.
+struct Stalls {
+    double longestMs = 0;
+    double p99Ms = 0;
+};
+template <class Work> Stalls eventLoopStalls(Work work) {
+    QElapsedTimer clock;
+    qint64 last = 0;
+    std::vector<qint64> gaps;
+    gaps.reserve(1 << 16);
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.setInterval(1);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        gaps.push_back(now - last);
+        last = now;
+    });
+    tick.start();
+    clock.start();
+    work();
+    gaps.push_back(clock.nsecsElapsed() - last);
+    std::sort(gaps.begin(), gaps.end());
+    return {static_cast<double>(gaps.back()) / 1e6, static_cast<double>(gaps[gaps.size() * 99 / 100]) / 1e6};
+}
+
+void BM_Lauttest(benchmark::State& state) {
+    Rig rig;
+    if (!rig.ready) {
+        state.SkipWithError("the engine's output did not open");
+        return;
+    }
+    SongList& list = rig.player.s.songs;
+    for (const std::string& path : songs)
+        list.append({QStringLiteral("t"), QString::fromStdString(path), QStringLiteral("x")});
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const int row = static_cast<int>(i++ % songs.size());
+        list.setLautLB(row, QStringLiteral("x"));
+        rig.player.loudness.lauttest(row);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_Lauttest)->Unit(benchmark::kMicrosecond)->UseRealTime()->MinTime(3.0);
+
+void BM_BareMeasure(benchmark::State& state) {
+    bare::ExcerptDecoder decoder;
+    std::vector<float> samples;
+    std::size_t i = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(bare::measure(decoder, songs[i++ % songs.size()], samples));
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_BareMeasure)->Unit(benchmark::kMicrosecond)->UseRealTime()->MinTime(3.0);
+
+double threadCpuUs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
+}
+
+// lauttest, the engine's calls alone and the bare measurement of the same song, one after the other
+// in every iteration, so a load that comes and goes on a shared machine weighs on all alike. The ratio of
+// their thread CPU times is the figure to compare with the target.
+void BM_LauttestVsBare(benchmark::State& state) {
+    Rig rig;
+    if (!rig.ready) {
+        state.SkipWithError("the engine's output did not open");
+        return;
+    }
+    SongList& list = rig.player.s.songs;
+    for (const std::string& path : songs)
+        list.append({QStringLiteral("t"), QString::fromStdString(path), QStringLiteral("x")});
+    bare::ExcerptDecoder decoder;
+    std::vector<float> samples(12'500);
+    std::vector<QWORD> steps;
+    for (const std::string& path : songs)
+        steps.push_back(fixtures::fileSize(path) / 5);
+    double lauttestUs = 0, engineUs = 0, bareUs = 0;
+    auto timed = [](double& total, auto work) {
+        const double start = threadCpuUs();
+        work();
+        total += threadCpuUs() - start;
+    };
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const std::size_t song = i % songs.size();
+        auto runLauttest = [&] {
+            list.setLautLB(static_cast<int>(song), QStringLiteral("x"));
+            rig.player.loudness.lauttest(static_cast<int>(song));
+        };
+        // The engine's calls alone, as lauttest makes them.
+        auto runEngine = [&] {
+            for (QWORD k = 1; k <= 4; ++k) {
+                const HSTREAM h = rig.bass.BASS_StreamCreateFile(0, songs[song].c_str(), k * steps[song],
+                                                                 100'000, 0x260102);
+                benchmark::DoNotOptimize(rig.bass.BASS_ChannelGetData(h, samples.data(), 50'000));
+                rig.bass.BASS_StreamFree(h);
+            }
+        };
+        auto runBare = [&] { benchmark::DoNotOptimize(bare::measure(decoder, songs[song], samples)); };
+        // The order turns, so no one of them always finds the caches as another one left them.
+        switch (i++ % 3) {
+        case 0:
+            timed(lauttestUs, runLauttest), timed(engineUs, runEngine), timed(bareUs, runBare);
+            break;
+        case 1:
+            timed(engineUs, runEngine), timed(bareUs, runBare), timed(lauttestUs, runLauttest);
+            break;
+        default:
+            timed(bareUs, runBare), timed(lauttestUs, runLauttest), timed(engineUs, runEngine);
+            break;
+        }
+    }
+    const auto n = static_cast<double>(state.iterations());
+    state.counters["lauttest_cpu_us"] = lauttestUs / n;
+    state.counters["engine_cpu_us"] = engineUs / n;
+    state.counters["bare_cpu_us"] = bareUs / n;
+    state.counters["ratio"] = bareUs > 0 ? lauttestUs / bareUs : 0;
+}
+BENCHMARK(BM_LauttestVsBare)->Unit(benchmark::kMicrosecond)->UseRealTime()->MinTime(5.0);
+
+void BM_Enter1000Songs(benchmark::State& state) {
+    Rig rig;
+    if (!rig.ready) {
+        state.SkipWithError("the engine's output did not open");
+        return;
+    }
+    PlayerState& s = rig.player.s;
+    Stalls worst;
+    for (auto _ : state) {
+        state.PauseTiming();
+        rig.bass.BASS_StreamFree(s.fileStream);
+        s.fileStream = 0;
+        s.playMode = PLAYMODE_IDLE;
+        s.songs.clear();
+        s.lautanpassenCB = true;
+        state.ResumeTiming();
+        const Stalls stalls = eventLoopStalls([&] {
+            for (const QString& path : manySongs)
+                rig.player.songList.neuen_song_eintragen(path);
+        });
+        worst.longestMs = std::max(worst.longestMs, stalls.longestMs);
+        worst.p99Ms = std::max(worst.p99Ms, stalls.p99Ms);
+    }
+    if (s.songs.count() != songCount || s.songs.LautLB(songCount - 1) == QStringLiteral("x"))
+        state.SkipWithError("the songs were not all entered and measured");
+    state.counters["max_stall_ms"] = worst.longestMs;
+    state.counters["p99_gap_ms"] = worst.p99Ms;
+}
+BENCHMARK(BM_Enter1000Songs)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// Prints as usual and keeps the times and counters, for the summary at the end.
+class RecordingReporter : public benchmark::ConsoleReporter {
+public:
+    // Colours only on a terminal, so the script's output reads cleanly in a log.
+    RecordingReporter() : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs) {
+            if (r.error_occurred) continue;
+            realTime[r.run_name.function_name] = r.GetAdjustedRealTime();
+            cpuTime[r.run_name.function_name] = r.GetAdjustedCPUTime();
+            for (const auto& [name, counter] : r.counters)
+                counters[r.run_name.function_name + "/" + name] = counter.value;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> realTime;
+    std::map<std::string, double> cpuTime;
+    std::map<std::string, double> counters;
+};
+
+// Distinct songs of 40 seconds: sines, a square and noise at several levels, constant and variable
+// bitrate, so the excerpts meet different frames.
+bool makeSongs(const fixtures::TempDir& dir) {
+    using fixtures::Signal;
+    using fixtures::Waveform;
+    const std::vector<std::pair<Signal, fixtures::LameOptions>> kinds = {
+        {{.frequency = 440, .amplitude = 0.5, .seconds = 40}, {}},
+        {{.frequency = 1000, .amplitude = 0.9, .seconds = 40}, {.bitrateKbps = 192}},
+        {{.waveform = Waveform::Square, .frequency = 110, .amplitude = 0.7, .seconds = 40}, {}},
+        {{.waveform = Waveform::Noise, .amplitude = 0.6, .seconds = 40}, {.vbrQuality = 2}},
+        {{.frequency = 220, .amplitude = 0.3, .seconds = 40}, {.bitrateKbps = 320}},
+        {{.waveform = Waveform::Noise, .amplitude = 0.3, .seconds = 40, .seed = 7}, {}},
+    };
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        const std::string path = dir.file("song" + std::to_string(i) + ".mp3");
+        std::string error;
+        if (!fixtures::makeMp3(path, kinds[i].first, kinds[i].second, &error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return false;
+        }
+        songs.push_back(path);
+    }
+    for (int i = 0; i < songCount; ++i) {
+        const std::string name = dir.file("many/" + std::to_string(i) + ".mp3");
+        if (i == 0 && ::mkdir(dir.file("many").c_str(), 0700) != 0) return false;
+        if (::link(songs[static_cast<std::size_t>(i) % songs.size()].c_str(), name.c_str()) != 0)
+            return false;
+        manySongs.push_back(QString::fromStdString(name));
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!std::getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
+    QApplication app(argc, argv);
+    if (!fixtures::haveLame()) {
+        std::fprintf(stderr, "%s\n", fixtures::missingLameMessage().c_str());
+        return 1;
+    }
+    fixtures::TempDir dir;
+    if (!makeSongs(dir)) return 1;
+
+    // Both measurements must give the same values before their speeds are compared.
+    {
+        Rig rig;
+        bare::ExcerptDecoder decoder;
+        std::vector<float> samples;
+        for (const std::string& path : songs) {
+            rig.player.s.songs.append(
+                {QStringLiteral("t"), QString::fromStdString(path), QStringLiteral("x")});
+            const int row = rig.player.s.songs.count() - 1;
+            rig.player.loudness.lauttest(row);
+            const int bareValue = bare::measure(decoder, path, samples);
+            std::printf("%s: lauttest %s, bare %d\n", path.c_str(),
+                        qPrintable(rig.player.s.songs.LautLB(row)), bareValue);
+            if (rig.player.s.songs.LautLB(row) != QString::number(bareValue))
+                std::printf("  VALUES DIFFER\n");
+        }
+    }
+
+    benchmark::Initialize(&argc, argv);
+    RecordingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    // CPU times as well: on a loaded machine the wall-clock times mostly measure the waiting.
+    for (const auto* times : {&reporter.realTime, &reporter.cpuTime}) {
+        const double lauttest = times->count("BM_Lauttest") ? times->at("BM_Lauttest") : 0;
+        const double bareTime = times->count("BM_BareMeasure") ? times->at("BM_BareMeasure") : 0;
+        if (lauttest > 0 && bareTime > 0)
+            std::printf("%s: lauttest %.3f ms per song, bare libmpg123 %.3f ms: ratio %.2f (target <= 1.2)\n",
+                        times == &reporter.realTime ? "wall clock" : "CPU", lauttest / 1000, bareTime / 1000,
+                        lauttest / bareTime);
+    }
+    if (reporter.counters.count("BM_LauttestVsBare/ratio"))
+        std::printf(
+            "interleaved, thread CPU: lauttest %.3f ms per song, the engine's calls alone %.3f ms, bare "
+            "libmpg123 %.3f ms: lauttest / bare %.2f (target <= 1.2), engine / bare %.2f\n",
+            reporter.counters["BM_LauttestVsBare/lauttest_cpu_us"] / 1000,
+            reporter.counters["BM_LauttestVsBare/engine_cpu_us"] / 1000,
+            reporter.counters["BM_LauttestVsBare/bare_cpu_us"] / 1000,
+            reporter.counters["BM_LauttestVsBare/ratio"],
+            reporter.counters["BM_LauttestVsBare/engine_cpu_us"] /
+                reporter.counters["BM_LauttestVsBare/bare_cpu_us"]);
+    const double enter = reporter.realTime["BM_Enter1000Songs"];
+    if (enter > 0)
+        std::printf("entering %d songs with levelling on: %.0f ms (%.2f ms per song, CPU %.2f ms), longest "
+                    "event-loop "
+                    "stall %.2f ms, 99 %% of the gaps below %.2f ms\n",
+                    songCount, enter, enter / songCount, reporter.cpuTime["BM_Enter1000Songs"] / songCount,
+                    reporter.counters["BM_Enter1000Songs/max_stall_ms"],
+                    reporter.counters["BM_Enter1000Songs/p99_gap_ms"]);
+    return 0;
+}

@@ -1,0 +1,74 @@
+// The window's radio controls: the station list, the station list editor with its update from the
+// server, and the playlist entries panel.
+
+#include "ui/TForm1.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QListView>
+#include <QPushButton>
+#include <QRadioButton>
+#include <functional>
+
+namespace {
+
+// Runs an action after a list has handled a mouse press, so the action sees the row the press
+// selected; and on Enter, which does not move the selection.
+class StationListEvents : public QObject {
+public:
+    StationListEvents(QListView* list, std::function<void()> action)
+        : QObject(list), list_(list), viewport_(list->viewport()), action_(std::move(action)) {
+        list->installEventFilter(this);
+        viewport_->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // Only pointers are compared: events also come while the list is being destroyed.
+        if (watched == viewport_ && event->type() == QEvent::MouseButtonPress) {
+            // Any button: the list moves its selection first, then the station starts.
+            watched->removeEventFilter(this);
+            QCoreApplication::sendEvent(watched, event);
+            watched->installEventFilter(this);
+            action_();
+            return true;
+        }
+        if (watched == list_ && event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                action_();
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    QListView* list_;
+    QWidget* viewport_;
+    std::function<void()> action_;
+};
+
+} // namespace
+
+void TForm1::bindRadio() {
+    Player& p = *player_;
+    const auto on = [&p](QAbstractButton* b, std::function<void()> handler) {
+        connect(b, &QAbstractButton::clicked, b, [&p, handler] { p.guarded(handler); });
+    };
+    new StationListEvents(radiosenderLB, [&p] { p.guarded([&p] { p.radio.radiosenderLBClick(); }); });
+
+    on(radiolisteladenB, [&p] { p.update.radiolisteladenBClick(); });
+    on(senderspeichernB, [&p] { p.update.senderspeichernBClick(); });
+    on(senderlisteexitB, [&p] { p.update.senderlisteexitBClick(); });
+    connect(sendertitelLB, &QListView::clicked, this,
+            [&p] { p.guarded([&p] { p.update.sendertitelLBClick(); }); });
+
+    // The merge choice lives in the state; the two radio buttons show it.
+    Shown<bool>& append = p.s.display.anhaengenRB;
+    (append.get() ? anhaengenRB : ueberschrRB)->setChecked(true);
+    append.onChange([this](bool a) { (a ? anhaengenRB : ueberschrRB)->setChecked(true); });
+    connect(anhaengenRB, &QRadioButton::toggled, this, [&append](bool checked) { append = checked; });
+}

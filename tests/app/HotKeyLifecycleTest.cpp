@@ -1,0 +1,104 @@
+// The hot keys and the master mute across start-up and shutdown, with the fake mixer and hot-key source.
+
+#include "app/Lifecycle.h"
+#include "platform/InstanceChannel.h"
+#include "support/PlayerHarness.h"
+#include "support/SongFiles.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+class HotKeyLifecycleTest : public ::testing::Test {
+protected:
+    Lifecycle::Start start() { return lifecycle.FormCreate({QStringLiteral("mp3zx")}, programFolder.path()); }
+
+    // Plays a song, then gives the play key one or two presses and its tick.
+    void playThenPress(int presses) {
+        const QStringList songs = files.make({"eins.mp3"});
+        h.player.songList.neuen_song_eintragen(songs[0]);
+        ASSERT_EQ(h.bass.BASS_ChannelIsActive(h.s.fileStream), DWORD(BASS_ACTIVE_PLAYING));
+        for (int i = 0; i < presses; ++i)
+            h.hotKeys.press(h.s.hotKeyPlay);
+        h.player.hotKeyHandler.mute_timerTimer();
+    }
+
+    // Each test gets its own runtime folder, so its instance channel meets no other test's; it must be
+    // set before the channel is made.
+    QTemporaryDir runtime;
+    bool runtimeSet = qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    QTemporaryDir programFolder;
+    SongFiles files;
+    PlayerHarness h;
+    InstanceChannel channel{QStringLiteral("RI3-VEZEZI")};
+    Lifecycle lifecycle{h.player, channel};
+};
+
+TEST_F(HotKeyLifecycleTest, StartRegistersTheThreeKeysAndUnmutes) {
+    h.mixer.muted = true;
+    ASSERT_EQ(start(), Lifecycle::Start::Run);
+    const std::map<int, unsigned> expected{
+        {h.s.hotKeyPlay, VK_PAUSE}, {h.s.hotKeyLeiser, VK_SNAPSHOT}, {h.s.hotKeyLauter, VK_SCROLL}};
+    EXPECT_EQ(h.hotKeys.registered, expected);
+    EXPECT_EQ(h.mixer.muted, std::optional<bool>(false));
+}
+
+TEST_F(HotKeyLifecycleTest, AKeyHeldElsewhereIsSkippedAndTheOthersWork) {
+    h.hotKeys.refused = {VK_PAUSE};
+    ASSERT_EQ(start(), Lifecycle::Start::Run);
+    EXPECT_EQ(h.hotKeys.registered.size(), 2u);
+    EXPECT_TRUE(h.dialogs.messages.empty());
+    EXPECT_TRUE(h.dialogs.errors.isEmpty());
+    const int before = h.s.volumeTB.position();
+    h.hotKeys.press(h.s.hotKeyLeiser);
+    EXPECT_EQ(h.s.volumeTB.position(), before - 2);
+}
+
+TEST_F(HotKeyLifecycleTest, ClosingUnmutesAfterASinglePressAndReleasesTheKeys) {
+    ASSERT_EQ(start(), Lifecycle::Start::Run);
+    playThenPress(1);
+    h.mixer.muted = true; // muted by someone else meanwhile
+    lifecycle.FormCloseQuery();
+    EXPECT_EQ(h.mixer.muted, std::optional<bool>(false));
+    EXPECT_TRUE(h.hotKeys.registered.empty());
+    EXPECT_EQ(h.s.hotKeyPlay, 0);
+}
+
+TEST_F(HotKeyLifecycleTest, AMuteByDoublePressSurvivesTheClose) {
+    ASSERT_EQ(start(), Lifecycle::Start::Run);
+    playThenPress(2);
+    ASSERT_EQ(h.mixer.muted, std::optional<bool>(true));
+    const int setsBefore = h.mixer.sets;
+    lifecycle.FormCloseQuery();
+    EXPECT_EQ(h.mixer.muted, std::optional<bool>(true));
+    EXPECT_EQ(h.mixer.sets, setsBefore);
+    EXPECT_TRUE(h.hotKeys.registered.empty());
+}
+
+TEST_F(HotKeyLifecycleTest, APressWaitingForItsTickDoesNothingAfterTheClose) {
+    ASSERT_EQ(start(), Lifecycle::Start::Run);
+    const QStringList songs = files.make({"eins.mp3"});
+    h.player.songList.neuen_song_eintragen(songs[0]);
+    h.hotKeys.press(h.s.hotKeyPlay);
+    lifecycle.FormCloseQuery();
+    EXPECT_FALSE(h.player.mute_timer.isActive());
+}
+
+TEST_F(HotKeyLifecycleTest, WithoutAMixerStartAndCloseGoOnAndSayItOnce) {
+    h.mixer.findResult = ENOENT;
+    ::testing::internal::CaptureStderr();
+    const Lifecycle::Start started = start();
+    playThenPress(1);
+    lifecycle.FormCloseQuery();
+    const QString errors = QString::fromStdString(::testing::internal::GetCapturedStderr());
+    ASSERT_EQ(started, Lifecycle::Start::Run);
+    EXPECT_EQ(h.s.display.windowTitle.get(), QStringLiteral("RI3-VEZEZI"));
+    EXPECT_EQ(h.bass.BASS_ChannelIsActive(h.s.fileStream), DWORD(BASS_ACTIVE_STOPPED));
+    EXPECT_TRUE(h.bass.called("BASS_Free"));
+    EXPECT_EQ(errors.count(QStringLiteral("SetMasterMuteValue failure")), 1) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QStringLiteral("SetMasterMuteValue failure, multimedia system error #2\n")));
+    EXPECT_TRUE(h.dialogs.errors.isEmpty());
+}
+
+} // namespace

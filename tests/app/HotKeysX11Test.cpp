@@ -1,0 +1,313 @@
+// The real program's hot keys on a real X server: mp3zx plays a song under Xvfb while another X client
+// has the focus; the Pause key pauses and resumes it, Scroll Lock makes it louder, and once mp3zx has
+// closed the keys are free for other clients. What the program plays is observed through SDL's disk
+// driver (the raw output it writes), the volume bar through mp3.ini, which the program writes at exit.
+// The other client is this test executable started again on the xcb platform as a small agent.
+
+#include "support/Mp3Fixtures.h"
+#include "support/PeerProcess.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QGuiApplication>
+#include <QSocketNotifier>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <optional>
+#include <unistd.h>
+#include <vector>
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr char agentVariable[] = "MP3ZX_FOCUS_AGENT";
+constexpr char agentTitle[] = "focus holder";
+
+// ---- the agent: another X client that holds the focus and tries to grab keys ------------------------
+
+void reply(const QString& line) {
+    std::printf("%s\n", line.toLocal8Bit().constData());
+    std::fflush(stdout);
+}
+
+// Grabs the keysym on every keycode it has, without modifiers and with the lock variants, as any X
+// client may; answers "held/tried". Grabs that succeed are kept until the agent ends.
+QString grabAll(xcb_keysym_t keysym) {
+    xcb_connection_t* c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c);
+    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
+    int held = 0, tried = 0;
+    for (const xcb_keycode_t* code = codes; code && *code != XCB_NO_SYMBOL; ++code) {
+        for (const int mods :
+             {0, int(XCB_MOD_MASK_2), int(XCB_MOD_MASK_LOCK), int(XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK)}) {
+            ++tried;
+            const xcb_void_cookie_t cookie = xcb_grab_key_checked(c, 0, root, std::uint16_t(mods), *code,
+                                                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+            if (xcb_generic_error_t* error = xcb_request_check(c, cookie))
+                std::free(error);
+            else
+                ++held;
+        }
+    }
+    std::free(codes);
+    xcb_key_symbols_free(symbols);
+    return QString("%1/%2").arg(held).arg(tried);
+}
+
+class FocusAgentRun : public ::testing::Test {
+    void TestBody() override {
+        ASSERT_NE(qGuiApp->nativeInterface<QNativeInterface::QX11Application>(), nullptr)
+            << "the agent needs QT_QPA_PLATFORM=xcb";
+        QWidget window;
+        window.setWindowTitle(agentTitle);
+        window.resize(200, 100);
+        window.show();
+        window.activateWindow();
+        reply("ready");
+
+        QEventLoop loop;
+        QByteArray pending;
+        QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+        QObject::connect(&input, &QSocketNotifier::activated, [&] {
+            char buffer[256];
+            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n <= 0) return loop.quit();
+            pending.append(buffer, n);
+            qsizetype end;
+            while ((end = pending.indexOf('\n')) >= 0) {
+                const QStringList words =
+                    QString::fromLocal8Bit(pending.left(end)).split(' ', Qt::SkipEmptyParts);
+                pending.remove(0, end + 1);
+                if (words.value(0) == "quit") return loop.quit();
+                if (words.value(0) == "focus") {
+                    window.activateWindow();
+                    reply("focus");
+                } else if (words.value(0) == "grab") {
+                    const xcb_keysym_t keysym = words.value(1) == "Pause"   ? 0xff13
+                                                : words.value(1) == "Print" ? 0xff61
+                                                                            : 0xff14;
+                    reply("grab " + words.value(1) + " " + grabAll(keysym));
+                }
+            }
+        });
+        QTimer::singleShot(120s, &loop, &QEventLoop::quit); // never outlive a lost test
+        loop.exec();
+    }
+};
+
+// The agent exists only in a process started as the agent, so ordinary runs do not list it.
+const bool agentRegistered = [] {
+    if (std::getenv(agentVariable))
+        ::testing::RegisterTest("FocusAgent", "Run", nullptr, nullptr, __FILE__, __LINE__,
+                                []() -> ::testing::Test* { return new FocusAgentRun; });
+    return true;
+}();
+
+// ---- the test side ----------------------------------------------------------------------------------
+
+class Agent {
+public:
+    explicit Agent(const QProcessEnvironment& display) {
+        QProcessEnvironment env = display;
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert(agentVariable, "1");
+        env.remove("GTEST_OUTPUT");
+        started_ =
+            peer_.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=FocusAgent.Run"}, env) &&
+            next("ready") == "ready";
+    }
+    bool started() const { return started_; }
+
+    QString ask(const QString& command, const QString& answerPrefix) {
+        peer_.process().write((command + "\n").toLocal8Bit());
+        return next(answerPrefix);
+    }
+
+private:
+    // The next line of the agent that starts with prefix, or an empty text after the time-out.
+    QString next(const QString& prefix) {
+        QString found;
+        waitUntil(
+            [&] {
+                while (peer_.process().canReadLine()) {
+                    const QString line = QString::fromLocal8Bit(peer_.process().readLine()).trimmed();
+                    if (line.startsWith(prefix)) {
+                        found = line;
+                        return true;
+                    }
+                }
+                return !peer_.running();
+            },
+            20s);
+        return found;
+    }
+
+    PeerProcess peer_;
+    bool started_ = false;
+};
+
+// What the last quarter second of the program's sound output holds: the largest sample, 0 for silence.
+// The disk driver writes stereo 32-bit float frames in real time.
+std::optional<float> recentPeak(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    constexpr qint64 frameBytes = 8;
+    constexpr qint64 window = 44100 / 4 * frameBytes;
+    const qint64 end = file.size() / frameBytes * frameBytes;
+    if (end < window) return std::nullopt;
+    file.seek(end - window);
+    const QByteArray bytes = file.read(window);
+    std::vector<float> samples(static_cast<std::size_t>(bytes.size()) / sizeof(float));
+    std::memcpy(samples.data(), bytes.constData(), samples.size() * sizeof(float));
+    float peak = 0;
+    for (float v : samples)
+        peak = std::max(peak, std::fabs(v));
+    return peak;
+}
+
+class HotKeysX11Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const QString xvfb = findTool("Xvfb");
+        xdotool_ = findTool("xdotool");
+        if (xvfb.isEmpty() || xdotool_.isEmpty() || !fixtures::haveLame())
+            GTEST_SKIP()
+                << "*** SKIPPED: Xvfb / xdotool / lame not installed (packages xvfb, xdotool, lame) ***";
+        ASSERT_TRUE(folder_.isValid() && runtime_.isValid());
+        ASSERT_TRUE(server_.start(xvfb,
+                                  {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+                                  QProcessEnvironment::systemEnvironment()));
+        ASSERT_TRUE(waitUntil([&] { return server_.process().canReadLine() || !server_.running(); }, 20s));
+        const QByteArray number = server_.process().readLine().trimmed();
+        ASSERT_FALSE(number.isEmpty()) << server_.process().readAllStandardError().toStdString();
+        display_ = QProcessEnvironment::systemEnvironment();
+        display_.insert("DISPLAY", ":" + QString::fromLatin1(number));
+        display_.remove("XAUTHORITY");
+    }
+    void TearDown() override {
+        program_.stop();
+        server_.stop();
+    }
+
+    // The program in a folder of its own, since mp3.ini lives beside it: a hard link where the file
+    // system allows one, else a copy.
+    void installProgram() {
+        const QString target = folder_.filePath("mp3zx");
+        if (::link(MP3ZX_EXECUTABLE, QFile::encodeName(target).constData()) != 0) {
+            ASSERT_TRUE(QFile::copy(MP3ZX_EXECUTABLE, target));
+        }
+    }
+
+    void writeSettings(int volume) {
+        QFile ini(folder_.filePath("mp3.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        // Folder, tree top, volume, levelling, left, top, station, radio mode, playlist folder.
+        ini.write(QString("\r\n\r\n%1\r\n0\r\n0\r\n0\r\n-1\r\n0\r\n%2\r\n")
+                      .arg(volume)
+                      .arg(folder_.path())
+                      .toUtf8());
+    }
+
+    QStringList settingsLines() {
+        QFile ini(folder_.filePath("mp3.ini"));
+        if (!ini.open(QIODevice::ReadOnly)) return {};
+        return QString::fromUtf8(ini.readAll()).split(QStringLiteral("\r\n"));
+    }
+
+    void key(const QString& name) {
+        ASSERT_EQ(runTool(xdotool_, {"key", name}, display_).exitCode, 0)
+            << "xdotool key " << name.toStdString();
+    }
+
+    QString focusedWindowName() {
+        return QString::fromLocal8Bit(runTool(xdotool_, {"getwindowfocus", "getwindowname"}, display_).out)
+            .trimmed();
+    }
+
+    float peak() { return recentPeak(output_).value_or(-1); }
+    bool sounds() { return peak() > 0.05f; }
+    bool silent() { return peak() == 0.0f; }
+
+    QString xdotool_;
+    QProcessEnvironment display_;
+    PeerProcess server_;
+    PeerProcess program_;
+    QTemporaryDir folder_;
+    QTemporaryDir runtime_;
+    QString output_ = folder_.filePath("output.raw");
+};
+
+} // namespace
+
+TEST_F(HotKeysX11Test, PauseAndScrollLockReachThePlayerWhileAnotherClientHasTheFocus) {
+    installProgram();
+    writeSettings(50);
+    const std::string song = folder_.filePath("ton.mp3").toStdString();
+    std::string error;
+    ASSERT_TRUE(fixtures::makeMp3(song,
+                                  {.waveform = fixtures::Waveform::Sine,
+                                   .frequency = 1000,
+                                   .amplitude = 0.5,
+                                   .seconds = 120,
+                                   .channels = 1},
+                                  {.mono = true}, &error))
+        << error;
+
+    QProcessEnvironment env = display_;
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("XDG_RUNTIME_DIR", runtime_.path());
+    env.insert("SDL_AUDIODRIVER", "disk");
+    env.insert("SDL_DISKAUDIOFILE", output_);
+    env.remove("PULSE_SERVER");
+    program_.process().setWorkingDirectory(folder_.path());
+    program_.process().setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    ASSERT_TRUE(program_.start(folder_.filePath("mp3zx"), {QString::fromStdString(song)}, env));
+    // The song given as argument plays once start-up is through, hot keys included.
+    ASSERT_TRUE(waitUntil([&] { return sounds() || !program_.running(); }, 60s)) << "no sound from mp3zx";
+    ASSERT_TRUE(program_.running());
+
+    Agent other(display_);
+    ASSERT_TRUE(other.started());
+    ASSERT_TRUE(waitUntil([&] { return focusedWindowName() == agentTitle; }, 20s))
+        << "focus is on " << focusedWindowName().toStdString();
+    // The player holds the three keys in every lock combination.
+    EXPECT_EQ(other.ask("grab Pause", "grab Pause"), "grab Pause 0/4");
+    EXPECT_EQ(other.ask("grab Print", "grab Print"), "grab Print 0/8");
+    EXPECT_EQ(other.ask("grab Scroll_Lock", "grab Scroll_Lock"), "grab Scroll_Lock 0/4");
+
+    key("Pause");
+    EXPECT_TRUE(waitUntil([&] { return silent(); }, 20s)) << "still playing, peak " << peak();
+    key("Pause");
+    EXPECT_TRUE(waitUntil([&] { return sounds(); }, 20s)) << "still paused, peak " << peak();
+
+    // The volume bar at 50 with the song's loudness 30 plays at 30 % of full scale, at 52 at 33 %.
+    const float before = peak();
+    EXPECT_GT(before, 0.12f);
+    EXPECT_LT(before, 0.16f);
+    key("Scroll_Lock");
+    EXPECT_TRUE(waitUntil([&] { return peak() > before * 1.06f; }, 20s)) << before << " -> " << peak();
+    EXPECT_EQ(focusedWindowName(), QLatin1String(agentTitle));
+
+    // SIGTERM closes the window through the normal shutdown, which writes the settings.
+    program_.process().terminate();
+    ASSERT_TRUE(program_.process().waitForFinished(30000));
+    EXPECT_EQ(program_.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program_.process().exitCode(), 0);
+    EXPECT_EQ(settingsLines().value(2), QStringLiteral("52"));
+
+    // The keys are free again.
+    EXPECT_EQ(other.ask("grab Pause", "grab Pause"), "grab Pause 4/4");
+    EXPECT_EQ(other.ask("grab Print", "grab Print"), "grab Print 8/8");
+    EXPECT_EQ(other.ask("grab Scroll_Lock", "grab Scroll_Lock"), "grab Scroll_Lock 4/4");
+}

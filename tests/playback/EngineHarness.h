@@ -1,0 +1,19 @@
+#pragma once
+// A Player over the real audio engine (and fakes of the other services), for tests that measure and
+// play real MP3 files. The engine's output is whatever SDL_AUDIODRIVER names (the dummy driver in
+// test runs).
+
+#include "audio/BassEngine.h"
+#include "support/PlayerHarness.h"
+
+struct EngineHarness {
+    audio::BassEngine bass;
+    FakeMixer mixer;
+    FakeHotKeys hotKeys;
+    FakeDialogs dialogs;
+    FakeWindow window;
+    Player player{Services{bass, mixer, hotKeys, dialogs, window}};
+    PlayerState& s = player.s;
+
+    bool init() { return bass.BASS_Init(-1, 44100, 0, nullptr, nullptr) != 0; }
+};

@@ -1,0 +1,309 @@
+// The play hot key's single and double press, the volume hot keys and the master mute, with a fake mixer
+// and a fake hot-key source. The 200 ms tick is called directly, except where the real timer is the point.
+
+#include "support/PlayerHarness.h"
+#include "support/SongFiles.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+enum class Before { FilePlaying, FilePaused, StationPlaying, NoStationPlaying };
+
+std::string describe(Before b, int presses) {
+    const char* names[] = {"file playing", "file paused", "station playing", "no station playing"};
+    return std::string(names[static_cast<int>(b)]) + ", " + std::to_string(presses) + " press(es)";
+}
+
+// A player with two songs, one station and its hot keys registered.
+struct Rig {
+    Rig() {
+        s.playMode = PLAYMODE_SONG; // entering a song then does not start it
+        for (const QString& path : songs)
+            h.player.songList.neuen_song_eintragen(path);
+        s.playMode = PLAYMODE_IDLE;
+        s.stations.append({QStringLiteral("Radio X"), QStringLiteral("http://127.0.0.1:9/x")});
+        s.stations.setSelected(0);
+        h.player.hotKeyHandler.registerHotKeys();
+    }
+
+    void playSong(int row) {
+        s.songs.setSelected(row);
+        h.player.seq.playsong();
+    }
+
+    void arrange(Before before) {
+        playSong(0);
+        if (before == Before::FilePaused) h.player.seq.PlayBClick();
+        if (before == Before::StationPlaying || before == Before::NoStationPlaying)
+            h.player.radio.dasRadioBClick();
+        if (before == Before::NoStationPlaying) h.player.seq.PlayBClick();
+        // From here on the mixer records only what the hot key does.
+        h.mixer.muted.reset();
+        h.mixer.sets = 0;
+    }
+
+    // Presses the play key n times inside one 200 ms window: nothing may happen before the tick.
+    void pressPlay(int n) {
+        const DWORD fileBefore = fileActive();
+        const DWORD radioBefore = radioActive();
+        const std::size_t callsBefore = h.bass.calls.size();
+        const int setsBefore = h.mixer.sets;
+        for (int i = 0; i < n; ++i)
+            h.hotKeys.press(s.hotKeyPlay);
+        EXPECT_TRUE(h.player.mute_timer.isActive());
+        EXPECT_EQ(fileActive(), fileBefore);
+        EXPECT_EQ(radioActive(), radioBefore);
+        EXPECT_EQ(h.bass.calls.size(), callsBefore);
+        EXPECT_EQ(h.mixer.sets, setsBefore);
+    }
+
+    void tick() {
+        h.player.hotKeyHandler.mute_timerTimer();
+        EXPECT_FALSE(h.player.mute_timer.isActive());
+    }
+
+    void press(int presses) {
+        pressPlay(presses);
+        tick();
+    }
+
+    DWORD fileActive() { return h.bass.BASS_ChannelIsActive(s.fileStream); }
+    DWORD radioActive() { return h.bass.BASS_ChannelIsActive(s.radioChannel); }
+
+    PlayerHarness h;
+    PlayerState& s = h.s;
+    SongFiles files;
+    QStringList songs = files.make({"eins.mp3", "zwei.mp3"});
+};
+
+// Standard error holds the mixer failure once, with its number.
+void expectReportedOnce(const std::string& captured, int code) {
+    const QString text = QString::fromStdString(captured);
+    EXPECT_EQ(text.count(QStringLiteral("SetMasterMuteValue failure")), 1) << captured;
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("SetMasterMuteValue failure, multimedia system error #%1\n").arg(code)))
+        << captured;
+}
+
+TEST(HotKeyTest, OutcomeOfSingleAndDoublePressInEverySituation) {
+    struct Case {
+        Before before;
+        int presses;
+        std::optional<bool> muted; // the master switch afterwards; nullopt: not touched
+        DWORD file;                // the song's channel afterwards
+        DWORD radio;               // the station's channel afterwards
+        std::uint8_t playMode;
+    };
+    const Case cases[] = {
+        {Before::FilePlaying, 1, false, BASS_ACTIVE_PAUSED, BASS_ACTIVE_STOPPED, PLAYMODE_IDLE},
+        {Before::FilePlaying, 2, true, BASS_ACTIVE_PAUSED, BASS_ACTIVE_STOPPED, PLAYMODE_IDLE},
+        {Before::FilePaused, 1, false, BASS_ACTIVE_PLAYING, BASS_ACTIVE_STOPPED, PLAYMODE_SONG},
+        {Before::FilePaused, 2, true, BASS_ACTIVE_PLAYING, BASS_ACTIVE_STOPPED, PLAYMODE_SONG},
+        {Before::StationPlaying, 1, std::nullopt, BASS_ACTIVE_PAUSED, BASS_ACTIVE_STOPPED, PLAYMODE_RADIO},
+        {Before::StationPlaying, 2, true, BASS_ACTIVE_PAUSED, BASS_ACTIVE_STOPPED, PLAYMODE_RADIO},
+        {Before::NoStationPlaying, 1, false, BASS_ACTIVE_PAUSED, BASS_ACTIVE_PLAYING, PLAYMODE_RADIO},
+        {Before::NoStationPlaying, 2, false, BASS_ACTIVE_PAUSED, BASS_ACTIVE_PLAYING, PLAYMODE_RADIO},
+        // Any further press inside the window is the same double press.
+        {Before::FilePlaying, 3, true, BASS_ACTIVE_PAUSED, BASS_ACTIVE_STOPPED, PLAYMODE_IDLE},
+        {Before::FilePaused, 4, true, BASS_ACTIVE_PLAYING, BASS_ACTIVE_STOPPED, PLAYMODE_SONG},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(describe(c.before, c.presses));
+        Rig r;
+        r.arrange(c.before);
+        const HSTREAM stationBefore = r.s.radioChannel;
+        const int pausesBefore = r.h.bass.count("BASS_ChannelPause");
+        const int playsBefore = r.h.bass.count("BASS_ChannelPlay");
+        r.press(c.presses);
+        EXPECT_EQ(r.h.mixer.muted, c.muted);
+        EXPECT_EQ(r.fileActive(), c.file);
+        EXPECT_EQ(r.radioActive(), c.radio);
+        EXPECT_EQ(r.s.playMode, c.playMode);
+        EXPECT_EQ(r.s.hotKeyDoublePress, c.presses > 1);
+        // The play action happens once per window, however many presses it held.
+        if (c.before == Before::FilePlaying) {
+            EXPECT_EQ(r.h.bass.count("BASS_ChannelPause"), pausesBefore + 1);
+        } else if (c.before == Before::FilePaused) {
+            EXPECT_EQ(r.h.bass.count("BASS_ChannelPlay"), playsBefore + 1);
+        } else if (c.before == Before::NoStationPlaying) {
+            EXPECT_NE(r.s.radioChannel, stationBefore) << "a new stream";
+        }
+    }
+}
+
+TEST(HotKeyTest, ARealTickClicksThePlayButtonOnce) {
+    Rig r;
+    r.playSong(0);
+    r.h.hotKeys.press(r.s.hotKeyPlay);
+    r.h.hotKeys.press(r.s.hotKeyPlay);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !r.h.player.mute_timer.isActive(); }, 5000));
+    EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PAUSED));
+    EXPECT_EQ(r.h.mixer.muted, std::optional<bool>(true));
+    // The timer does not fire again by itself.
+    QTest::qWait(300);
+    EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PAUSED));
+}
+
+TEST(HotKeyTest, DoublePressMuteSurvivesThePlayButtonUntilASinglePress) {
+    Rig r;
+    r.playSong(0);
+    r.press(2);
+    EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PAUSED));
+    EXPECT_EQ(r.h.mixer.muted, std::optional<bool>(true));
+
+    // The play button (and Space, Escape) resume and pause with the master output muted again each time.
+    for (DWORD expected : {BASS_ACTIVE_PLAYING, BASS_ACTIVE_PAUSED, BASS_ACTIVE_PLAYING}) {
+        r.h.mixer.muted = false; // as if the user had unmuted elsewhere
+        r.h.player.seq.PlayBClick();
+        EXPECT_EQ(r.fileActive(), expected);
+        EXPECT_EQ(r.h.mixer.muted, std::optional<bool>(true));
+    }
+
+    r.press(1);
+    EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PAUSED));
+    EXPECT_EQ(r.h.mixer.muted, std::optional<bool>(false));
+    r.h.player.seq.PlayBClick();
+    EXPECT_EQ(r.h.mixer.muted, std::optional<bool>(false));
+}
+
+TEST(HotKeyTest, StartingASongUnmutesEvenAfterADoublePress) {
+    Rig r;
+    r.playSong(0);
+    r.press(2);
+    ASSERT_EQ(r.h.mixer.muted, std::optional<bool>(true));
+    r.playSong(1);
+    EXPECT_EQ(r.h.mixer.muted, std::optional<bool>(false));
+    EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PLAYING));
+    // The flag itself stays until the play key is pressed again: the button mutes once more.
+    EXPECT_TRUE(r.s.hotKeyDoublePress);
+    r.h.player.seq.PlayBClick();
+    EXPECT_EQ(r.h.mixer.muted, std::optional<bool>(true));
+}
+
+TEST(HotKeyTest, VolumeKeysStepTheBarTwoPerPressWithinItsRange) {
+    Rig r;
+    r.s.volumeTB.setPosition(50);
+    r.h.hotKeys.press(r.s.hotKeyLauter);
+    EXPECT_EQ(r.s.volumeTB.position(), 52);
+    r.h.hotKeys.press(r.s.hotKeyLeiser);
+    r.h.hotKeys.press(r.s.hotKeyLeiser);
+    EXPECT_EQ(r.s.volumeTB.position(), 48);
+    EXPECT_FALSE(r.h.player.mute_timer.isActive());
+
+    r.s.volumeTB.setPosition(22);
+    for (int i = 0; i < 3; ++i)
+        r.h.hotKeys.press(r.s.hotKeyLeiser);
+    EXPECT_EQ(r.s.volumeTB.position(), 20);
+    r.s.volumeTB.setPosition(98);
+    for (int i = 0; i < 3; ++i)
+        r.h.hotKeys.press(r.s.hotKeyLauter);
+    EXPECT_EQ(r.s.volumeTB.position(), 100);
+
+    // While a song plays, the step reaches the output at once.
+    r.playSong(0);
+    r.h.bass.volumesSet.clear();
+    r.h.hotKeys.press(r.s.hotKeyLeiser);
+    EXPECT_EQ(r.h.bass.volumesSet.size(), 1u);
+}
+
+TEST(HotKeyTest, UnknownIdentifiersAreIgnored) {
+    Rig r;
+    r.playSong(0);
+    r.s.volumeTB.setPosition(50);
+    const std::size_t callsBefore = r.h.bass.calls.size();
+    const int setsBefore = r.h.mixer.sets;
+    for (int id : {0, 1, 19, r.s.hotKeyLauter + 1, -1})
+        r.h.hotKeys.press(id);
+    EXPECT_FALSE(r.h.player.mute_timer.isActive());
+    EXPECT_EQ(r.s.volumeTB.position(), 50);
+    EXPECT_EQ(r.h.bass.calls.size(), callsBefore);
+    EXPECT_EQ(r.h.mixer.sets, setsBefore);
+    EXPECT_FALSE(r.s.hotKeyDoublePress);
+}
+
+TEST(HotKeyTest, RegisteredUnderTheirAtomsAndReleasedForGood) {
+    Rig r;
+    const std::map<int, unsigned> expected{
+        {r.s.hotKeyPlay, VK_PAUSE}, {r.s.hotKeyLeiser, VK_SNAPSHOT}, {r.s.hotKeyLauter, VK_SCROLL}};
+    EXPECT_EQ(r.h.hotKeys.registered, expected);
+    // Atom values: distinct, from the atom range.
+    for (int id : {r.s.hotKeyPlay, r.s.hotKeyLeiser, r.s.hotKeyLauter})
+        EXPECT_GE(id, 0xC000);
+
+    const int play = r.s.hotKeyPlay;
+    r.h.player.hotKeyHandler.releaseHotKeys();
+    EXPECT_TRUE(r.h.hotKeys.registered.empty());
+    // A press still on its way after the release does nothing.
+    r.h.hotKeys.press(play);
+    EXPECT_FALSE(r.h.player.mute_timer.isActive());
+
+    // Registering again gives the same keys back.
+    r.h.player.hotKeyHandler.registerHotKeys();
+    EXPECT_EQ(r.h.hotKeys.registered.size(), 3u);
+}
+
+TEST(HotKeyTest, HotKeySourceForgetsAPlayerThatIsGone) {
+    FakeHotKeys keys;
+    {
+        FakeBass bass;
+        FakeMixer mixer;
+        FakeDialogs dialogs;
+        FakeWindow window;
+        Player player(Services{bass, mixer, keys, dialogs, window});
+        player.hotKeyHandler.registerHotKeys();
+    }
+    // Would reach a destroyed player if the handler were still set.
+    keys.press(0xC000);
+    keys.press(0xC002);
+}
+
+TEST(MasterMuteTest, StummSchaltenUnmutesUnlessTheLastUseWasADoublePress) {
+    struct Case {
+        bool doublePress;
+        bool wish;
+        std::optional<bool> muted;
+    };
+    for (const Case& c : {Case{false, false, false}, Case{false, true, false},
+                          Case{true, false, std::nullopt}, Case{true, true, true}}) {
+        FakeMixer mixer;
+        MasterMute mute(mixer, c.doublePress);
+        mute.stumm_schalten(c.wish);
+        EXPECT_EQ(mixer.muted, c.muted) << c.doublePress << c.wish;
+    }
+}
+
+TEST(MasterMuteTest, AMissingMixerIsReportedOnceAndPlaybackGoesOn) {
+    Rig r;
+    r.h.mixer.findResult = ENOENT;
+    ::testing::internal::CaptureStderr();
+    r.playSong(0);
+    EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PLAYING));
+    r.press(2);
+    EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PAUSED));
+    r.h.player.seq.PlayBClick();
+    EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PLAYING));
+    r.h.player.radio.dasRadioBClick();
+    EXPECT_EQ(r.radioActive(), DWORD(BASS_ACTIVE_PLAYING));
+    r.h.player.seq.PlayBClick();
+    EXPECT_EQ(r.radioActive(), DWORD(BASS_ACTIVE_STOPPED));
+    r.h.player.radio.dasRadioBClick();
+    expectReportedOnce(::testing::internal::GetCapturedStderr(), 2);
+    EXPECT_EQ(r.h.mixer.sets, 0);
+    EXPECT_TRUE(r.h.dialogs.errors.isEmpty());
+    EXPECT_TRUE(r.h.player.mute.failureReported());
+}
+
+TEST(MasterMuteTest, ARefusedChangeIsReportedWithItsNumber) {
+    Rig r;
+    r.h.mixer.setResult = EIO;
+    ::testing::internal::CaptureStderr();
+    r.playSong(0);
+    r.playSong(1);
+    EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PLAYING));
+    expectReportedOnce(::testing::internal::GetCapturedStderr(), 5);
+    EXPECT_EQ(r.h.mixer.sets, 2);
+}
+
+} // namespace

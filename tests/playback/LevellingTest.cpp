@@ -1,0 +1,283 @@
+// Volume and levelling with a fake engine: the steps of the volume bar, when the bar reaches the
+// output, the wait for a pending measurement, what the check box decides, and how the measurement
+// reads the file.
+
+#include "playback/LoudnessMeter.h"
+#include "support/PeerProcess.h"
+#include "support/PlayerHarness.h"
+#include "support/SongFiles.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr DWORD excerptFlags = 0x260102;
+
+// A file of the given size, filled with zero bytes.
+QString fileOfSize(SongFiles& files, const QString& name, qint64 bytes) {
+    const QString path = files.make({name}).front();
+    QFile file(path);
+    file.open(QIODevice::ReadWrite);
+    file.resize(bytes);
+    return path;
+}
+
+class LevellingTest : public ::testing::Test {
+protected:
+    // The decode streams the measurement opened, in order.
+    std::vector<FakeBass::Stream> excerptStreams() const {
+        std::vector<FakeBass::Stream> result;
+        for (const auto& [handle, stream] : h.bass.streams)
+            if (stream.flags & BASS_STREAM_DECODE) result.push_back(stream);
+        return result;
+    }
+    // Each of the next four excerpts of path delivers one of these blocks.
+    void excerptsOf(const QString& path, std::vector<std::vector<float>> blocks) {
+        auto& queue = h.bass.decodeBlocks[path.toStdString()];
+        for (auto& block : blocks)
+            queue.push_back(std::move(block));
+    }
+    QString playingPath() {
+        const FakeBass::Stream* st = h.bass.stream(s.fileStream);
+        return st && st->active == BASS_ACTIVE_PLAYING ? QString::fromStdString(st->path) : QString();
+    }
+
+    PlayerHarness h;
+    PlayerState& s = h.s;
+    SongFiles files;
+};
+
+TEST(ExcerptLoudnessTest, AveragesTheLoudSamplesOverTheirCountPlusOne) {
+    const std::vector<float> quiet = {0.19f, -0.19f, 0.1f, 0.0f};
+    EXPECT_EQ(excerptLoudness(quiet.data(), quiet.size()), 0);
+    EXPECT_EQ(excerptLoudness(nullptr, 0), 0);
+    // The float nearest 0.2 lies just above it and counts: round(20.0000003) div 2.
+    const std::vector<float> edge = {0.2f};
+    EXPECT_EQ(excerptLoudness(edge.data(), edge.size()), 10);
+    // One loud sample of 0.5: round(50) div 2.
+    const std::vector<float> one = {0.1f, -0.5f, 0.15f};
+    EXPECT_EQ(excerptLoudness(one.data(), one.size()), 25);
+    // 100 x 0.625 = 62.5 rounds to the even 62, and 62 div 3 = 20 (63 would give 21).
+    const std::vector<float> tie = {0.3125f, -0.3125f};
+    EXPECT_EQ(excerptLoudness(tie.data(), tie.size()), 20);
+    // Full scale: 100 x 3 div 4.
+    const std::vector<float> full = {1.0f, -1.0f, 1.0f};
+    EXPECT_EQ(excerptLoudness(full.data(), full.size()), 75);
+}
+
+TEST_F(LevellingTest, StepsMoveTheBarByTwoWithinItsRangeAndChangeOnlyOnARealMove) {
+    int changes = 0;
+    s.volumeTB.onChange([&](int) { ++changes; });
+    struct Case {
+        int from;
+        bool up;
+        int to;
+    };
+    for (const Case c :
+         {Case{99, true, 99}, Case{98, true, 100}, Case{100, true, 100}, Case{50, true, 52},
+          Case{50, false, 48}, Case{21, false, 20}, Case{20, false, 20}, Case{22, false, 20}}) {
+        SCOPED_TRACE(testing::Message() << c.from << (c.up ? " up" : " down"));
+        s.volumeTB.setPosition(c.from);
+        changes = 0;
+        c.up ? h.player.volume.lautermachen() : h.player.volume.leisermachen();
+        EXPECT_EQ(s.volumeTB.position(), c.to);
+        EXPECT_EQ(s.volumeSetting, c.to);
+        EXPECT_EQ(changes, c.from == c.to ? 0 : 1);
+    }
+    // Nothing plays: none of these moves reached the output.
+    EXPECT_TRUE(h.bass.volumesSet.empty());
+}
+
+TEST_F(LevellingTest, TheBarReachesTheOutputOnlyWhileSomethingPlays) {
+    const QString song = files.make({"lied.mp3"}).front();
+    s.volumeTB.setPosition(60);
+    h.player.songList.neuen_song_eintragen(song); // levelling off: loudness 30
+    ASSERT_EQ(playingPath(), song);
+    EXPECT_EQ(h.bass.volumesSet, std::vector<DWORD>{DWORD(output_volume(60, 30))});
+
+    h.player.volume.lautermachen();
+    EXPECT_EQ(h.bass.volumesSet.back(), DWORD(output_volume(62, 30)));
+
+    // Paused: the bar moves, the output keeps its volume until playback resumes.
+    h.player.seq.PlayBClick();
+    ASSERT_EQ(s.playMode, PLAYMODE_IDLE);
+    const std::size_t before = h.bass.volumesSet.size();
+    s.volumeTB.setPosition(80);
+    h.player.volume.leisermachen();
+    EXPECT_EQ(h.bass.volumesSet.size(), before);
+    EXPECT_EQ(s.volumeSetting, 78);
+    h.player.seq.PlayBClick();
+    EXPECT_EQ(playingPath(), song);
+    EXPECT_EQ(h.bass.volumesSet.back(), DWORD(output_volume(78, 30)));
+
+    // The radio plays: the bar acts at once with the radio's loudness.
+    s.playMode = PLAYMODE_RADIO;
+    s.currentLoudness = 20;
+    s.volumeTB.setPosition(40);
+    EXPECT_EQ(h.bass.volumesSet.back(), DWORD(output_volume(40, 20)));
+}
+
+TEST_F(LevellingTest, APendingEntryHoldsTheStartUntilItIsMeasured) {
+    const QStringList songs = files.make({"a.mp3", "b.mp3"});
+    s.songs.append({"a", songs[0], "x"});
+    s.songs.append({"b", songs[1], "55"});
+    s.songs.setSelected(0);
+    h.player.seq.playsong();
+    EXPECT_TRUE(h.player.lauttimer.isActive());
+    EXPECT_EQ(h.player.lauttimer.interval(), 100);
+    EXPECT_FALSE(h.bass.called("BASS_StreamCreateFile"));
+    EXPECT_EQ(s.playMode, PLAYMODE_IDLE);
+
+    // A tick while the entry is still "x" waits again; the tick itself never disables the timer.
+    h.player.lauttimer.stop();
+    h.player.volume.lauttimerTimer();
+    EXPECT_TRUE(h.player.lauttimer.isActive());
+    EXPECT_FALSE(h.bass.called("BASS_StreamCreateFile"));
+
+    // Measured: the running timer's next tick starts the song and ends the wait.
+    s.songs.setLautLB(0, QStringLiteral("42"));
+    ASSERT_TRUE(waitUntil([&] { return !playingPath().isEmpty(); }, std::chrono::seconds(10)));
+    EXPECT_EQ(playingPath(), songs[0]);
+    EXPECT_FALSE(h.player.lauttimer.isActive());
+    EXPECT_EQ(s.currentLoudness, 42);
+    EXPECT_EQ(h.bass.volumesSet.back(), DWORD(output_volume(30, 42)));
+}
+
+TEST_F(LevellingTest, StartingAnotherSongEndsTheWait) {
+    const QStringList songs = files.make({"a.mp3", "b.mp3"});
+    s.songs.append({"a", songs[0], "x"});
+    s.songs.append({"b", songs[1], "55"});
+    s.songs.setSelected(0);
+    h.player.seq.playsong();
+    ASSERT_TRUE(h.player.lauttimer.isActive());
+    s.songs.setSelected(1);
+    h.player.seq.playsong();
+    EXPECT_EQ(playingPath(), songs[1]);
+    EXPECT_FALSE(h.player.lauttimer.isActive());
+}
+
+TEST_F(LevellingTest, SongsEnteredWithTheBoxClearKeepThirtyWhenItIsTickedLater) {
+    const QStringList songs = files.make({"a.mp3", "b.mp3", "c.mp3"});
+    s.playMode = PLAYMODE_SONG; // something plays: the new songs wait in the list
+    h.player.songList.neuen_song_eintragen(songs[0]);
+    h.player.songList.neuen_song_eintragen(songs[1]);
+    s.lautanpassenCB = true;
+    excerptsOf(songs[2], {{0.5f}, {0.5f}, {0.5f}, {0.5f}});
+    h.player.songList.neuen_song_eintragen(songs[2]);
+    ASSERT_EQ(s.songs.count(), 3);
+    EXPECT_EQ(s.songs.LautLB(0), QStringLiteral("30"));
+    EXPECT_EQ(s.songs.LautLB(1), QStringLiteral("30"));
+    EXPECT_EQ(s.songs.LautLB(2), QStringLiteral("25"));
+    EXPECT_EQ(excerptStreams().size(), 4u);
+
+    // Only an "x" is measured.
+    h.player.loudness.lauttest(0);
+    EXPECT_EQ(s.songs.LautLB(0), QStringLiteral("30"));
+    EXPECT_EQ(excerptStreams().size(), 4u);
+
+    s.volumeTB.setPosition(50);
+    s.songs.setSelected(0);
+    h.player.seq.playsong();
+    EXPECT_EQ(s.currentLoudness, 30);
+    EXPECT_EQ(h.bass.volumesSet.back(), DWORD(output_volume(50, 30)));
+}
+
+TEST_F(LevellingTest, MeasuresFourExcerptsAtFifthsOfTheFile) {
+    struct Case {
+        const char* name;
+        qint64 size;
+        std::vector<QWORD> offsets;
+    };
+    for (const Case& c : {Case{"a million bytes and three", 1'000'003, {200'000, 400'000, 600'000, 800'000}},
+                          Case{"four bytes", 4, {0, 0, 0, 0}}, Case{"empty", 0, {0, 0, 0, 0}}}) {
+        SCOPED_TRACE(c.name);
+        h.bass.streams.clear();
+        const QString path = fileOfSize(files, QString::fromLatin1(c.name) + ".mp3", c.size);
+        s.songs.append({"t", path, "x"});
+        h.player.loudness.lauttest(s.songs.count() - 1);
+        const auto streams = excerptStreams();
+        ASSERT_EQ(streams.size(), 4u);
+        for (std::size_t k = 0; k < 4; ++k) {
+            EXPECT_EQ(streams[k].path, path.toStdString());
+            EXPECT_EQ(streams[k].offset, c.offsets[k]);
+            EXPECT_EQ(streams[k].length, 100'000u);
+            EXPECT_EQ(streams[k].flags, excerptFlags);
+            EXPECT_TRUE(streams[k].freed);
+        }
+        EXPECT_EQ(s.songs.LautLB(s.songs.count() - 1), QStringLiteral("0"));
+    }
+}
+
+TEST_F(LevellingTest, AveragesTheExcerptsAndReadsOnly50000BytesOfEach) {
+    const QString path = fileOfSize(files, "song.mp3", 500'000);
+    // Beyond the first 12500 samples of a block nothing may count.
+    std::vector<float> lateNoise(20'000, 0.0f);
+    std::fill(lateNoise.begin() + 12'500, lateNoise.end(), 1.0f);
+    excerptsOf(path, {{0.5f}, {0.19f, -0.19f, 0.21f}, {-1.0f, 1.0f, 0.6f}, lateNoise});
+    s.songs.append({"t", path, "x"});
+    h.player.loudness.lauttest(0);
+    // (25 + 10 + 65 + 0) div 4
+    EXPECT_EQ(s.songs.LautLB(0), QStringLiteral("25"));
+
+    // Excerpts that cannot be opened contribute 0; the entry still ends as a number.
+    h.bass.unopenable.push_back(path.toStdString());
+    s.songs.setLautLB(0, QStringLiteral("x"));
+    h.player.loudness.lauttest(0);
+    EXPECT_EQ(s.songs.LautLB(0), QStringLiteral("0"));
+}
+
+TEST_F(LevellingTest, ASongWhoseFileCannotBeOpenedLeavesTheList) {
+    const QStringList songs = files.make({"a.mp3", "b.mp3"});
+    h.player.songList.neuen_song_eintragen(songs[0]);
+    ASSERT_EQ(playingPath(), songs[0]);
+    s.lautanpassenCB = true;
+    h.player.songList.neuen_song_eintragen(files.path("fehlt.mp3"));
+    QDir(files.dir.path()).mkdir("ordner.mp3");
+    h.player.songList.neuen_song_eintragen(files.path("ordner.mp3"));
+    // A named pipe without a writer: taking its size must not wait for one.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(files.path("rohr.mp3")).constData(), 0600), 0);
+    h.player.songList.neuen_song_eintragen(files.path("rohr.mp3"));
+    excerptsOf(songs[1], {{0.5f}, {0.5f}, {0.5f}, {0.5f}});
+    h.player.songList.neuen_song_eintragen(songs[1]);
+    ASSERT_EQ(s.songs.count(), 2);
+    EXPECT_EQ(s.songs.dateinamenLB(0), songs[0]);
+    EXPECT_EQ(s.songs.songLB(1), QStringLiteral("b"));
+    EXPECT_EQ(s.songs.LautLB(1), QStringLiteral("25"));
+    EXPECT_EQ(playingPath(), songs[0]);
+    EXPECT_EQ(s.currentIndex, 0);
+}
+
+TEST_F(LevellingTest, AWaitForASongThatLeavesTheListEnds) {
+    const QString song = files.make({"weg.mp3"}).front();
+    s.lautanpassenCB = true;
+    // While the new row waits for its measurement, the user starts it and its file goes away.
+    h.window.duringEvents = [&] {
+        s.songs.setSelected(0);
+        h.player.seq.playsong();
+        QFile::remove(song);
+    };
+    h.player.songList.neuen_song_eintragen(song);
+    EXPECT_EQ(s.songs.count(), 0);
+    EXPECT_FALSE(h.player.lauttimer.isActive());
+}
+
+TEST_F(LevellingTest, ASongAddedWhileAnotherWaitsForItsMeasurementLeavesBothMeasured) {
+    const QStringList songs = files.make({"a.mp3", "b.mp3"});
+    s.playMode = PLAYMODE_SONG;
+    s.lautanpassenCB = true;
+    excerptsOf(songs[0], {{0.5f}, {0.5f}, {0.5f}, {0.5f}});
+    excerptsOf(songs[1], {{1.0f}, {1.0f}, {1.0f}, {1.0f}});
+    // A song dropped while the first one's title is being drawn.
+    h.window.duringEvents = [&] {
+        h.window.duringEvents = nullptr;
+        h.player.songList.neuen_song_eintragen(songs[1]);
+    };
+    h.player.songList.neuen_song_eintragen(songs[0]);
+    ASSERT_EQ(s.songs.count(), 2);
+    EXPECT_EQ(s.songs.LautLB(0), QStringLiteral("25"));
+    EXPECT_EQ(s.songs.LautLB(1), QStringLiteral("50"));
+}
+
+} // namespace

@@ -1,0 +1,196 @@
+// The radio against a real station: icecast2 on 127.0.0.1 fed by ezstream, played by the real engine
+// (SDL's dummy output) in a real Player; only the window, dialogs, mixer and hot keys are fakes. The
+// station's titles come as ICY metadata in ISO-8859-1 on the engine's thread; the watchdog runs on its
+// real timer while the server goes away and comes back.
+
+#include "audio/BassEngine.h"
+#include "radio/IcecastStation.h"
+#include "radio/LoopbackHttpServer.h"
+#include "radio/RadioTestSupport.h"
+#include "support/Fakes.h"
+#include "support/Mp3Fixtures.h"
+#include "support/QtPrinters.h"
+
+#include "app/Player.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <cstdio>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString firstTitle = QStringLiteral("Bänd - Grüße aus Köln");
+const QString secondTitle = QStringLiteral("Bänd - Zweites Stück");
+
+class RadioStationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const QString missing = IcecastStation::missingTools();
+        if (!missing.isEmpty())
+            GTEST_SKIP() << "\n*** SKIPPED: " << missing.toStdString()
+                         << " not installed (scripts/install-deps.sh installs it); the real radio station"
+                            " test did not run ***\n";
+        if (!fixtures::haveLame())
+            GTEST_SKIP() << "\n*** SKIPPED: " << fixtures::missingLameMessage() << " ***\n";
+
+        // Two tracks of a few seconds each, so the title changes soon; ezstream plays them in a loop.
+        QStringList files;
+        const std::pair<const char*, double> tracks[] = {{"Grüße aus Köln", 440.0}, {"Zweites Stück", 660.0}};
+        int n = 0;
+        for (const auto& [title, frequency] : tracks) {
+            const std::string path = dir.file("track" + std::to_string(++n) + ".mp3");
+            std::string error;
+            fixtures::Signal tone{.frequency = frequency, .amplitude = 0.5, .seconds = 4.0};
+            ASSERT_TRUE(fixtures::makeMp3(
+                path, tone, {.extraArguments = {"--tt", title, "--ta", "Bänd", "--add-id3v2"}}, &error))
+                << error;
+            files << QString::fromStdString(path);
+        }
+        station = std::make_unique<IcecastStation>(QString::fromStdString(dir.path()), files);
+        QString error;
+        ASSERT_TRUE(station->startServer(&error)) << error.toStdString();
+        ASSERT_TRUE(station->startSource(&error)) << error.toStdString();
+
+        ASSERT_EQ(engine.BASS_Init(-1, 44100, 0, nullptr, nullptr), 1)
+            << "no output (SDL_AUDIODRIVER=dummy?)";
+        player = std::make_unique<Player>(Services{engine, mixer, hotKeys, dialogs, window});
+        s = &player->s;
+        s->volumeSetting = 60;
+    }
+
+    void TearDown() override {
+        // The engine's threads call into the player: they end before the player goes.
+        if (player) {
+            player->radioT.stop();
+            player->radioLautT.stop();
+        }
+        engine.BASS_Free();
+        player.reset();
+        station.reset();
+    }
+
+    bool waitFor(const std::function<bool()>& condition, int ms) { return QTest::qWaitFor(condition, ms); }
+    QString shown(const QString& title, const QString& name) const {
+        return title + QStringLiteral("  > ") + name;
+    }
+    bool showsATitle(const QString& name) const {
+        const QString songL = s->display.SongL;
+        return songL == shown(firstTitle, name) || songL == shown(secondTitle, name);
+    }
+    DWORD radioActive() { return engine.BASS_ChannelIsActive(s->radioChannel); }
+    std::string context() const {
+        return "SongL \"" + s->display.SongL.get().toStdString() + "\", bitrateL \"" +
+               s->display.bitrateL.get().toStdString() + "\"\n" + station->diagnostics().toStdString();
+    }
+
+    fixtures::TempDir dir;
+    audio::BassEngine engine;
+    FakeMixer mixer;
+    FakeHotKeys hotKeys;
+    FakeDialogs dialogs;
+    FakeWindow window;
+    std::unique_ptr<IcecastStation> station;
+    std::unique_ptr<Player> player;
+    PlayerState* s = nullptr;
+};
+
+TEST_F(RadioStationTest, StationPlaysFollowsItsTitlesAndSurvivesTheServerGoingAwayAndComingBack) {
+    const QString name = QStringLiteral("Teststation");
+    s->stations.append({name, station->mountUrl()});
+    s->stations.setSelected(0);
+    s->lautanpassenCB = true;
+    player->radio.dasRadioBClick();
+
+    ASSERT_NE(s->radioChannel, 0u) << context();
+    EXPECT_EQ(s->playMode, PLAYMODE_RADIO);
+    EXPECT_EQ(s->display.bitrateL.get(), QStringLiteral("- "));
+    ASSERT_TRUE(waitFor([&] { return radioActive() == BASS_ACTIVE_PLAYING; }, 10000)) << context();
+
+    // The title arrives on the engine's thread and is shown through the event loop.
+    ASSERT_TRUE(waitFor([&] { return showsATitle(name); }, 20000)) << context();
+    const QString before = s->display.SongL;
+    EXPECT_EQ(s->display.tip.get(), before);
+    ASSERT_TRUE(waitFor([&] { return showsATitle(name) && s->display.SongL.get() != before; }, 30000))
+        << context();
+
+    // The level follower hears the stream: its average moved off 0 and set the loudness.
+    EXPECT_GT(s->levelAverage, 0u);
+    EXPECT_GT(s->currentLoudness, 0);
+
+    // The server goes away. The engine plays what it has buffered, then the watchdog's next tick
+    // (every 3 s) announces the problem.
+    int ticks = 0;
+    QObject::connect(&player->radioT, &QTimer::timeout, [&] { ++ticks; });
+    QElapsedTimer clock;
+    clock.start();
+    station->stopServer();
+    int ticksWhenStopped = -1;
+    qint64 stoppedAt = -1;
+    const auto announced = [&] {
+        return s->display.SongL.get().startsWith(QStringLiteral("Verbindungsproblem: "));
+    };
+    ASSERT_TRUE(waitFor(
+        [&] {
+            if (ticksWhenStopped < 0 && radioActive() != BASS_ACTIVE_PLAYING) {
+                ticksWhenStopped = ticks;
+                stoppedAt = clock.elapsed();
+            }
+            return announced();
+        },
+        30000))
+        << context();
+    EXPECT_EQ(s->display.SongL.get(), QStringLiteral("Verbindungsproblem: ") + name);
+    ASSERT_GE(ticksWhenStopped, 0);
+    EXPECT_LE(ticks, ticksWhenStopped + 1) << "noticed at the first tick after the stream stopped";
+    EXPECT_EQ(player->radioT.interval(), 6000);
+    std::printf("[ measured ] stream stopped %lld ms after the server, announced %lld ms later\n",
+                static_cast<long long>(stoppedAt), static_cast<long long>(clock.elapsed() - stoppedAt));
+
+    // Reconnect attempts every 6 s, counted in bitrateL, while nothing answers.
+    ASSERT_TRUE(waitFor([&] { return s->display.bitrateL.get() == QStringLiteral("1"); }, 15000))
+        << context();
+    ASSERT_TRUE(waitFor([&] { return s->display.bitrateL.get() == QStringLiteral("2"); }, 15000))
+        << context();
+    EXPECT_TRUE(s->connectionProblem);
+    EXPECT_EQ(s->display.SongL.get(), QStringLiteral("Verbindungsproblem: ") + name);
+
+    // The server comes back; its source has to be started again too.
+    station->stopSource();
+    QString error;
+    ASSERT_TRUE(station->startServer(&error)) << error.toStdString();
+    ASSERT_TRUE(station->startSource(&error)) << error.toStdString();
+    ASSERT_TRUE(waitFor([&] { return !s->connectionProblem; }, 20000)) << context();
+    EXPECT_EQ(s->display.bitrateL.get(), QStringLiteral("- "));
+    EXPECT_EQ(s->reconnectCount, 0);
+    EXPECT_EQ(player->radioT.interval(), 3000);
+    EXPECT_TRUE(waitFor([&] { return radioActive() == BASS_ACTIVE_PLAYING; }, 10000)) << context();
+    EXPECT_TRUE(waitFor([&] { return showsATitle(name); }, 20000)) << context();
+}
+
+TEST_F(RadioStationTest, PlaylistStationFromAWebServerResolvesToTheMount) {
+    ScopedCurrentFolder folder;
+    const QByteArray playlist = "#EXTM3U\r\n" + station->mountUrl().toUtf8() + "\r\n";
+    LoopbackHttpServer web([&](const LoopbackHttpServer::Request&) {
+        LoopbackHttpServer::Reply reply;
+        reply.bytes = LoopbackHttpServer::response("Content-Type: audio/x-mpegurl\r\nContent-Length: " +
+                                                       QByteArray::number(playlist.size()) + "\r\n",
+                                                   playlist);
+        return reply;
+    });
+    ASSERT_NE(web.port(), 0) << "the test's web server could not listen on 127.0.0.1";
+
+    const QString name = QStringLiteral("Liste");
+    s->stations.append({name, web.url(QStringLiteral("/sender/liste.m3u"))});
+    s->stations.setSelected(0);
+    player->radio.dasRadioBClick();
+    EXPECT_EQ(s->display.SongL.get(), QStringLiteral("verbinde.."));
+
+    ASSERT_TRUE(waitFor([&] { return s->radioChannel != 0; }, 20000)) << context();
+    EXPECT_EQ(s->streamURL, station->mountUrl());
+    EXPECT_FALSE(folder.exists(QStringLiteral("temp.tmp")));
+    EXPECT_TRUE(waitFor([&] { return radioActive() == BASS_ACTIVE_PLAYING; }, 10000)) << context();
+    EXPECT_TRUE(waitFor([&] { return showsATitle(name); }, 20000)) << context();
+}
+
+} // namespace

@@ -1,0 +1,277 @@
+// The station list editor and what brings stations into it: the text round trip, saving to mp3.snd,
+// the update fetched from a server on 127.0.0.1 (appended or replacing), and the playlist panel.
+
+#include "radio/LoopbackHttpServer.h"
+#include "radio/RadioTestSupport.h"
+#include "support/PlayerHarness.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <cerrno>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+namespace {
+
+// Limits the size of files this process writes; a write beyond it fails with EFBIG instead of
+// raising SIGXFSZ. Works whatever rights the test runs with.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = old_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+class StationEditorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        s.programFolder = folder.path() + u'/';
+        s.stations.append({QStringLiteral("A"), QStringLiteral("http://a/")});
+        s.stations.append({QStringLiteral("B"), QStringLiteral("http://b/")});
+    }
+    QString sndPath() const { return folder.filePath(QStringLiteral("mp3.snd")); }
+    QStringList editorLines() const { return s.display.radioRE.get(); }
+    QList<Station> stations() const { return s.stations.rows(); }
+    void save() {
+        h.player.guarded([this] { h.player.editor.radiolistesaveBClick(); });
+    }
+
+    ScopedCurrentFolder folder;
+    PlayerHarness h;
+    PlayerState& s = h.s;
+};
+
+TEST_F(StationEditorTest, OpeningShowsOneLinePerStationAndSavingParsesThemBack) {
+    s.stations.append({QStringLiteral("  C;D  "), QStringLiteral(" http://c/?x=1;y=2 ")});
+    s.stations.setSelected(1);
+    s.display.senderPVisible = true;
+    s.display.radiosenderLBVisible = true;
+    h.player.editor.radioCBDblClick();
+    EXPECT_TRUE(s.display.radioPanelVisible.get());
+    EXPECT_FALSE(s.display.radiosenderLBVisible.get());
+    EXPECT_EQ(editorLines(),
+              (QStringList{"A ; http://a/", "B ; http://b/", "  C;D   ;  http://c/?x=1;y=2 "}));
+
+    save();
+    // Blanks go; a ";" in the name splits it there.
+    EXPECT_EQ(stations(),
+              (QList<Station>{{"A", "http://a/"}, {"B", "http://b/"}, {"C", "D   ;  http://c/?x=1;y=2"}}));
+    EXPECT_EQ(s.stations.selected(), -1);
+    EXPECT_EQ(readBytes(sndPath()), "A\r\nhttp://a/\r\nB\r\nhttp://b/\r\nC\r\nD   ;  http://c/?x=1;y=2\r\n");
+    EXPECT_FALSE(s.display.radioPanelVisible.get());
+    EXPECT_FALSE(s.display.senderPVisible.get());
+    EXPECT_TRUE(s.display.radiosenderLBVisible.get());
+    EXPECT_TRUE(h.dialogs.errors.isEmpty());
+}
+
+TEST_F(StationEditorTest, SavingDropsEmptyLinesAndKeepsEverythingElseAsStations) {
+    h.player.editor.radioCBDblClick();
+    s.display.radioRE = QStringList{"", "   ", "---------------", "\tTab ; x\t", ""};
+    save();
+    EXPECT_EQ(stations(),
+              (QList<Station>{{"", ""}, {"---------------", "---------------"}, {"\tTab", "x\t"}}));
+
+    h.player.editor.radioCBDblClick();
+    s.display.radioRE = QStringList{};
+    save();
+    EXPECT_TRUE(stations().isEmpty());
+    EXPECT_EQ(readBytes(sndPath()), "");
+}
+
+TEST_F(StationEditorTest, ExitDiscardsTheTextAndReopeningRebuildsIt) {
+    QFile(sndPath()).open(QIODevice::WriteOnly);
+    h.player.editor.radioCBDblClick();
+    s.display.radioRE = QStringList{"X ; http://x/"};
+    h.player.editor.radiolisteexitBClick();
+    EXPECT_FALSE(s.display.radioPanelVisible.get());
+    EXPECT_TRUE(s.display.radiosenderLBVisible.get());
+    EXPECT_EQ(stations().size(), 2);
+    EXPECT_EQ(readBytes(sndPath()), "");
+
+    h.player.editor.radioCBDblClick();
+    s.display.radioRE = QStringList{"X ; http://x/"};
+    h.player.editor.radioCBDblClick();
+    EXPECT_EQ(editorLines(), (QStringList{"A ; http://a/", "B ; http://b/"}));
+}
+
+TEST_F(StationEditorTest, AFailedSaveShowsTheErrorKeepsTheEditorOpenAndTheOldFileWhole) {
+    s.programFolder = folder.filePath(QStringLiteral("gone")) + u'/';
+    h.player.editor.radioCBDblClick();
+    s.display.radioRE = QStringList{"X ; http://x/"};
+    save();
+    EXPECT_EQ(h.dialogs.errors, QStringList{QStringLiteral("Datei nicht gefunden")});
+    EXPECT_EQ(stations(), (QList<Station>{{"X", "http://x/"}}));
+    EXPECT_TRUE(s.display.radioPanelVisible.get());
+
+    // Over an existing file: the write goes to a temporary file first, so a write that fails (here:
+    // the file size limit) leaves the old file as it was.
+    s.programFolder = folder.path() + u'/';
+    QFile old(sndPath());
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("Alt\r\nhttp://alt/\r\n");
+    old.close();
+    s.display.radioRE = QStringList{"Neuer langer Sendername ; http://neu.example/ein/langer/pfad"};
+    {
+        FileSizeLimit limit(16);
+        save();
+    }
+    ASSERT_EQ(h.dialogs.errors.size(), 2);
+    EXPECT_EQ(h.dialogs.errors[1], QStringLiteral("E/A-Fehler %1").arg(EFBIG));
+    EXPECT_EQ(readBytes(sndPath()), "Alt\r\nhttp://alt/\r\n");
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"mp3.snd"}));
+    EXPECT_TRUE(s.display.radioPanelVisible.get());
+}
+
+// The update from the server and the playlist panel.
+class StationUpdateTest : public StationEditorTest {
+protected:
+    void SetUp() override {
+        StationEditorTest::SetUp();
+        server = std::make_unique<LoopbackHttpServer>([this](const LoopbackHttpServer::Request&) {
+            LoopbackHttpServer::Reply reply;
+            reply.bytes =
+                serverFails
+                    ? LoopbackHttpServer::response("", "no length")
+                    : LoopbackHttpServer::response(
+                          "Content-Length: " + QByteArray::number(serverFile.size()) + "\r\n", serverFile);
+            return reply;
+        });
+        ASSERT_NE(server->port(), 0) << "the test server could not listen on 127.0.0.1";
+        h.player.updateUrl = server->url(QStringLiteral("/download/mp3.snd"));
+    }
+    void update() {
+        h.player.update.radiolisteladenBClick();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !h.player.HTTPGet2.isDownloading(); }, 20000));
+    }
+
+    QByteArray serverFile;
+    bool serverFails = false;
+    std::unique_ptr<LoopbackHttpServer> server;
+};
+
+TEST_F(StationUpdateTest, ServerListIsAppendedAfterASeparatorOrReplacesTheText) {
+    struct Case {
+        const char* name;
+        bool append;
+        QByteArray file;
+        QStringList lines;
+        QString message;
+    };
+    const QString appended = QStringLiteral("Update: Liste vom Server wurde angefügt");
+    const QString replaced = QStringLiteral("Update: Liste vom Server wurde übernommen");
+    const QStringList editor{"A ; http://a/", "B ; http://b/"};
+    const Case cases[] = {
+        {"append", true, "C\r\nhttp://c/\r\n", editor + QStringList{"---------------", "C ; http://c/"},
+         appended},
+        {"overwrite", false, "C\r\nhttp://c/\r\n", {"C ; http://c/"}, replaced},
+        {"empty file", true, "", editor + QStringList{"---------------"}, appended},
+        {"odd lines", false, "C\nhttp://c/\nD\n", {"C ; http://c/", "D ; "}, replaced},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        h.player.editor.radioCBDblClick();
+        s.display.anhaengenRB = c.append;
+        s.display.SongL = QString();
+        serverFile = c.file;
+        update();
+        EXPECT_EQ(editorLines(), c.lines);
+        EXPECT_EQ(s.display.SongL.get(), c.message);
+        EXPECT_FALSE(folder.exists(QStringLiteral("mp3snd.tmp")));
+    }
+    ASSERT_EQ(server->requests().size(), 4);
+    EXPECT_EQ(server->requests()[0].target, "/download/mp3.snd");
+    // Only saving changes the station list.
+    EXPECT_EQ(stations().size(), 2);
+}
+
+TEST_F(StationUpdateTest, AppendKeepsUnsavedEditsAndTheSavedSeparatorBecomesAStation) {
+    h.player.editor.radioCBDblClick();
+    s.display.radioRE = QStringList{"Eigener ; http://eigen/"};
+    serverFile = "C\r\nhttp://c/\r\n";
+    update();
+    save();
+    EXPECT_EQ(stations(),
+              (QList<Station>{
+                  {"Eigener", "http://eigen/"}, {"---------------", "---------------"}, {"C", "http://c/"}}));
+}
+
+TEST_F(StationUpdateTest, UpdateEndingAfterTheEditorClosedIsLostAtTheNextOpening) {
+    h.player.editor.radioCBDblClick();
+    serverFile = "C\r\nhttp://c/\r\n";
+    h.player.update.radiolisteladenBClick();
+    h.player.editor.radiolisteexitBClick();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !h.player.HTTPGet2.isDownloading(); }, 20000));
+    EXPECT_FALSE(s.display.radioPanelVisible.get());
+    EXPECT_EQ(editorLines().last(), QStringLiteral("C ; http://c/"));
+    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("Update: Liste vom Server wurde angefügt"));
+
+    h.player.editor.radioCBDblClick();
+    EXPECT_EQ(editorLines(), (QStringList{"A ; http://a/", "B ; http://b/"}));
+}
+
+TEST_F(StationUpdateTest, FailedUpdateSaysSoAndLeavesTheText) {
+    h.player.editor.radioCBDblClick();
+    serverFails = true;
+    update();
+    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("Problem beim Update der Senderliste"));
+    EXPECT_EQ(editorLines(), (QStringList{"A ; http://a/", "B ; http://b/"}));
+}
+
+TEST_F(StationUpdateTest, AddingPlaylistEntriesKeepsOnlyTheLastUnsavedOne) {
+    s.entries.append({QStringLiteral("Erster"), QStringLiteral("http://erster/")});
+    s.entries.append({QStringLiteral("Zweiter"), QStringLiteral("http://zweiter/live.m3u")});
+    s.display.senderPVisible = true;
+    s.entries.setSelected(0);
+    h.player.update.senderspeichernBClick();
+    s.entries.setSelected(1);
+    h.player.update.senderspeichernBClick();
+    EXPECT_EQ(editorLines(),
+              (QStringList{"A ; http://a/", "B ; http://b/", "Zweiter ; http://zweiter/live.m3u"}));
+    EXPECT_TRUE(s.display.senderPVisible.get());
+    EXPECT_TRUE(s.display.radioPanelVisible.get());
+
+    // Nothing selected: the editor opens without an addition.
+    s.entries.setSelected(-1);
+    h.player.update.senderspeichernBClick();
+    EXPECT_EQ(editorLines().size(), 2);
+
+    h.player.update.senderlisteexitBClick();
+    EXPECT_FALSE(s.display.senderPVisible.get());
+}
+
+TEST_F(StationUpdateTest, PlayingAPlaylistEntryShowsItsUrlAsTheStation) {
+    s.entries.append({QStringLiteral("Liste"), QStringLiteral("http://zweiter/live.m3u")});
+    h.player.update.sendertitelLBClick();
+    EXPECT_FALSE(h.bass.called("BASS_StreamCreateURL"));
+
+    s.entries.setSelected(0);
+    h.player.update.sendertitelLBClick();
+    // No playlist fetch on this path: the URL goes to the engine as it is.
+    EXPECT_EQ(h.bass.count("BASS_StreamCreateURL(http://zweiter/live.m3u)"), 1);
+    EXPECT_FALSE(h.player.HTTPGet1.isDownloading());
+    EXPECT_EQ(s.stationName, QStringLiteral("http://zweiter/live.m3u"));
+    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("  > http://zweiter/live.m3u"));
+}
+
+} // namespace

@@ -1,0 +1,87 @@
+// The window's radio controls reach the player: the station list by mouse and Enter, the editor's
+// update button and merge choice, the playlist entries panel.
+
+#include "platform/InstanceChannel.h"
+#include "support/Fakes.h"
+#include "support/QtPrinters.h"
+#include "ui/TForm1.h"
+
+#include <QListView>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+class RadioControlsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        s.stations.append({QStringLiteral("Eins"), QStringLiteral("http://one.example/")});
+        s.stations.append({QStringLiteral("Zwei"), QStringLiteral("http://two.example/")});
+        s.display.radiosenderLBVisible = true;
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    }
+    QPoint rowCentre(QListView* list, int row) {
+        return list->visualRect(list->model()->index(row, 0)).center();
+    }
+    int opened(const char* url) { return bass.count(std::string("BASS_StreamCreateURL(") + url + ")"); }
+
+    FakeBass bass;
+    FakeMixer mixer;
+    FakeHotKeys hotKeys;
+    FakeDialogs dialogs;
+    InstanceChannel channel{QStringLiteral("RadioControlsTest")};
+    TForm1 form{PlatformServices{bass, mixer, hotKeys, dialogs}, channel};
+    PlayerState& s = form.player().s;
+};
+
+TEST_F(RadioControlsTest, PressOnAStationSelectsAndStartsItAndEnterStartsItAgain) {
+    QTest::mousePress(form.radiosenderLB->viewport(), Qt::LeftButton, {}, rowCentre(form.radiosenderLB, 1));
+    EXPECT_EQ(s.stations.selected(), 1);
+    EXPECT_EQ(opened("http://two.example/"), 1);
+    EXPECT_EQ(s.stationName, QStringLiteral("Zwei"));
+
+    // Any button starts the station under the pointer.
+    QTest::mousePress(form.radiosenderLB->viewport(), Qt::RightButton, {}, rowCentre(form.radiosenderLB, 0));
+    EXPECT_EQ(opened("http://one.example/"), 1);
+
+    form.radiosenderLB->setFocus();
+    QTest::keyClick(form.radiosenderLB, Qt::Key_Return);
+    EXPECT_EQ(opened("http://one.example/"), 2);
+    QTest::keyClick(form.radiosenderLB, Qt::Key_Down);
+    EXPECT_EQ(s.stations.selected(), 1);
+    EXPECT_EQ(opened("http://two.example/"), 1) << "moving the selection alone starts nothing";
+}
+
+TEST_F(RadioControlsTest, EditorButtonsAndMergeChoice) {
+    s.display.radioPanelVisible = true;
+    ASSERT_TRUE(form.anhaengenRB->isChecked());
+    QTest::mouseClick(form.ueberschrRB, Qt::LeftButton);
+    EXPECT_FALSE(s.display.anhaengenRB.get());
+    s.display.anhaengenRB = true;
+    EXPECT_TRUE(form.anhaengenRB->isChecked());
+    EXPECT_FALSE(form.ueberschrRB->isChecked());
+
+    // Nothing listens on port 1 of 127.0.0.1: the update fails at once.
+    form.player().updateUrl = QStringLiteral("http://127.0.0.1:1/download/mp3.snd");
+    form.radiolisteladenB->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.player().HTTPGet2.isDownloading(); }, 20000));
+    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("Problem beim Update der Senderliste"));
+}
+
+TEST_F(RadioControlsTest, PlaylistEntriesPanelPlaysAddsAndCloses) {
+    s.entries.append({QStringLiteral("Eintrag"), QStringLiteral("http://entry.example/")});
+    s.display.senderPVisible = true;
+    QTest::mouseClick(form.sendertitelLB->viewport(), Qt::LeftButton, {}, rowCentre(form.sendertitelLB, 0));
+    EXPECT_EQ(opened("http://entry.example/"), 1);
+
+    form.senderspeichernB->click();
+    EXPECT_TRUE(s.display.radioPanelVisible.get());
+    EXPECT_EQ(s.display.radioRE.get().last(), QStringLiteral("Eintrag ; http://entry.example/"));
+    form.senderlisteexitB->click();
+    EXPECT_FALSE(s.display.senderPVisible.get());
+}
+
+} // namespace
