@@ -7,6 +7,7 @@
 #include "support/SongFiles.h"
 #include "ui/FileList.h"
 #include "ui/ShellTreeView.h"
+#include "ui/SongListView.h"
 #include "ui/TForm1.h"
 #include "ui/TTrackbar_32.h"
 
