@@ -16,6 +16,8 @@ public:
     virtual bool isShown() const = 0;
     virtual void showWindow() = 0;
     virtual void hideWindow() = 0;
+    // Minimises the window to the desktop's task bar.
+    virtual void minimizeWindow() = 0;
     // Brings the window to the front and activates it.
     virtual void raiseAndActivate() = 0;
     virtual void closeWindow() = 0;

@@ -3,6 +3,9 @@
 #include "app/Player.h"
 #include "app/Window.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace {
 
 // Stands in for the window's tree in tests that have none: no folders, nothing selected.
@@ -103,8 +106,17 @@ void FileBrowser::alle_eintragen(bool focusTree) {
     if (files.count() > 0) files.select(0);
 }
 
-void FileBrowser::removeFileListEntry(const QString& text) {
+void FileBrowser::removeFileListEntry(const QString& text, const QString& folder) {
     FileListModel& files = p_.s.FileList1;
-    const int index = files.findCaption(text);
-    if (index >= 0) files.removeEntry(index);
+    const auto sameFolder = [](const QString& a, const QString& b) {
+        if (QDir::cleanPath(a) == QDir::cleanPath(b)) return true;
+        const QString canonical = QFileInfo(a).canonicalFilePath();
+        return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
+    };
+    for (int i = 0; i < files.count(); ++i) {
+        if (!files.caption(i).startsWith(text, Qt::CaseInsensitive)) continue;
+        if (!sameFolder(files.entry(i).folder, folder)) continue;
+        files.removeEntry(i);
+        return;
+    }
 }

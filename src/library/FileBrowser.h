@@ -31,8 +31,9 @@ public:
     void aus_file_list_uebernehmen(int index);
     // Takes every entry of the file list into the song list.
     void alle_eintragen(bool focusTree);
-    // Takes the first entry whose caption begins with text (ignoring case) off the file list.
-    void removeFileListEntry(const QString& text);
+    // Takes the first entry listed from folder whose caption begins with text (ignoring case) off
+    // the file list. Entries of other folders stay: a file of the same name there still exists.
+    void removeFileListEntry(const QString& text, const QString& folder);
 
 private:
     Player& p_;

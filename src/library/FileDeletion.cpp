@@ -37,7 +37,7 @@ void FileDeletion::jaBClick() {
         QFile::remove(path);
         bass.BASS_Init(-1, 44100, 0, nullptr, nullptr);
     }
-    p_.browser.removeFileListEntry(searchText);
+    p_.browser.removeFileListEntry(searchText, path.left(path.lastIndexOf(u'/') + 1));
     closePanel();
 }
 

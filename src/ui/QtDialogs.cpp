@@ -14,6 +14,9 @@ void prepare(QMessageBox& box, const QString& text) {
     box.setWindowTitle(QApplication::applicationName());
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
+    // While the window is hidden in the notification area a box is the last window; closing it must
+    // not end the program.
+    box.setAttribute(Qt::WA_QuitOnClose, false);
 }
 
 } // namespace

@@ -76,6 +76,7 @@ TForm1::TForm1(PlatformServices services, InstanceChannel& channel, QWidget* par
     bindPlaylist();
     bindRadio();
     bindKeys();
+    bindShell();
 }
 
 TForm1::~TForm1() {
@@ -329,6 +330,9 @@ void TForm1::closeEvent(QCloseEvent* event) {
     if (!closed_ && started_) lifecycle_->FormCloseQuery();
     closed_ = true;
     event->accept();
+    // Qt ends the program when the last visible window closes; a window closed while hidden in the
+    // notification area has to end it itself.
+    if (!isVisible()) QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 void TForm1::paintEvent(QPaintEvent*) {
@@ -352,6 +356,8 @@ bool TForm1::isShown() const { return isVisible(); }
 void TForm1::showWindow() { show(); }
 
 void TForm1::hideWindow() { hide(); }
+
+void TForm1::minimizeWindow() { showMinimized(); }
 
 void TForm1::raiseAndActivate() {
     if (isMinimized()) showNormal();

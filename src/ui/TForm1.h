@@ -5,6 +5,8 @@
 #include "app/Lifecycle.h"
 #include "app/Player.h"
 #include "app/Window.h"
+#include "ui/SongListView.h"
+#include "app/WindowShell.h"
 
 #include <QWidget>
 #include <memory>
@@ -13,7 +15,6 @@ class QAction;
 class QLabel;
 class QMenu;
 class QListView;
-class SongListView;
 class QPushButton;
 class QLineEdit;
 class QFrame;
@@ -24,6 +25,8 @@ class TSRCheckBox;
 class ShellTreeView;
 class TFileList;
 class InstanceChannel;
+class TTaskBarIcon;
+class TDropFileTarget;
 
 // The platform services the window hands to its Player (the window itself is the fifth).
 struct PlatformServices {
@@ -51,6 +54,7 @@ public:
     bool isShown() const override;
     void showWindow() override;
     void hideWindow() override;
+    void minimizeWindow() override;
     void raiseAndActivate() override;
     void closeWindow() override;
     void focus(FocusTarget target) override;
@@ -109,6 +113,10 @@ public:
     QPushButton* jaB = nullptr;
     QPushButton* neinB = nullptr;
 
+    // The notification-area icon and the song list's drop target (wired in TForm1Shell.cpp).
+    TTaskBarIcon* TaskBarIcon1 = nullptr;
+    TDropFileTarget* DropFileTarget1 = nullptr;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -130,6 +138,7 @@ private:
     void bindKeys();
     bool previewKey(QWidget* receiver, QKeyEvent* event);
     bool controlKeyDown(QObject* watched, QKeyEvent* event);
+    void bindShell();
     void FileList1Enter();
     void FileList1Exit();
 
@@ -137,6 +146,7 @@ private:
     std::unique_ptr<Lifecycle> lifecycle_;
     // The application-wide filter that previews keys; gone before the player is.
     QObject* keyPreview_ = nullptr;
+    std::unique_ptr<WindowShell> shell_;
     bool started_ = false;
     bool closed_ = false;
 };

@@ -148,6 +148,7 @@ public:
     int windowWidth = 840;
     bool shown = true;
     int raised = 0;
+    int minimized = 0;
     int closed = 0;
     std::vector<FocusTarget> focused;
     std::vector<bool> busy;
@@ -164,6 +165,7 @@ public:
     bool isShown() const override { return shown; }
     void showWindow() override { shown = true; }
     void hideWindow() override { shown = false; }
+    void minimizeWindow() override { ++minimized; }
     void raiseAndActivate() override { ++raised; }
     void closeWindow() override { ++closed; }
     void focus(FocusTarget target) override { focused.push_back(target); }

@@ -1,0 +1,41 @@
+#include "app/WindowShell.h"
+
+#include "app/Player.h"
+#include "app/Window.h"
+#include "platform/Dialogs.h"
+
+void WindowShell::SongLMouseDown(int x, int y) {
+    dragOffsetX = x;
+    dragOffsetY = y;
+}
+
+void WindowShell::SongLMouseMove(bool leftButtonHeld, QPoint cursor) {
+    if (!leftButtonHeld) return;
+    // The label's top is the window's top; the frame around the client area is not counted.
+    p_.window().moveTo(cursor.x() - dragOffsetX - songLLeft, cursor.y() - dragOffsetY);
+}
+
+void WindowShell::TaskbarLClick() {
+    icon_.setVisible(true);
+    // Hidden without an icon to bring it back, the window could never be reached again: without a
+    // notification area it is minimised instead.
+    if (icon_.Visible() && icon_.areaAvailable())
+        p_.window().hideWindow();
+    else
+        p_.window().minimizeWindow();
+}
+
+void WindowShell::TaskBarIcon1Down(Qt::MouseButton button, int x, int y) {
+    IWindow& window = p_.window();
+    if (button == Qt::LeftButton) {
+        if (window.isShown()) {
+            window.hideWindow();
+        } else {
+            window.showWindow();
+            window.raiseAndActivate();
+        }
+        return;
+    }
+    if (button != Qt::RightButton && button != Qt::MiddleButton) return;
+    if (p_.dialogs().askYesCancel(quitQuestion, QPoint(x, y) - quitQuestionOffset)) window.closeWindow();
+}

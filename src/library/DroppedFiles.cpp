@@ -1,0 +1,40 @@
+#include "library/DroppedFiles.h"
+
+#include "app/Player.h"
+
+DropEffect standardDropEffect(Qt::KeyboardModifiers keys, DropEffect allowed) {
+    const bool shift = keys & Qt::ShiftModifier;
+    const bool ctrl = keys & Qt::ControlModifier;
+    if (shift && ctrl && (allowed & DROPEFFECT_LINK)) return DROPEFFECT_LINK;
+    if (shift && !ctrl && (allowed & DROPEFFECT_MOVE)) return DROPEFFECT_MOVE;
+    for (const DropEffect effect : {DROPEFFECT_COPY, DROPEFFECT_MOVE, DROPEFFECT_LINK})
+        if (allowed & effect) return effect;
+    return DROPEFFECT_NONE;
+}
+
+DropEffect scrollMark(const DropArea& area, QPoint pointer) {
+    return autoScrollStep(area, pointer).isNull() ? DROPEFFECT_NONE : DROPEFFECT_SCROLL;
+}
+
+QPoint autoScrollStep(const DropArea& area, QPoint pointer) {
+    const auto step = [&](bool bar, int at, int size) {
+        if (!bar) return 0;
+        if (at < area.margin) return -1;
+        if (at > size - area.margin) return 1;
+        return 0;
+    };
+    return {step(area.horizontalBar, pointer.x(), area.client.width()),
+            step(area.verticalBar, pointer.y(), area.client.height())};
+}
+
+QStringList songNamesOfDrop(const QStringList& names) {
+    QStringList songs;
+    for (const QString& name : names)
+        if (name.toUpper().contains(QStringLiteral(".MP3"))) songs << name;
+    return songs;
+}
+
+void DropFileTarget1Drop(Player& player, const QStringList& names) {
+    for (const QString& name : songNamesOfDrop(names))
+        player.songList.neuen_song_eintragen(name);
+}

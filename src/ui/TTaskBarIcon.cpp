@@ -1,0 +1,77 @@
+#include "ui/TTaskBarIcon.h"
+
+#include <QCursor>
+
+namespace {
+
+constexpr int tipCharacters = 63;
+
+} // namespace
+
+QString taskBarTip(const QString& text) {
+    qsizetype end = 0;
+    for (int characters = 0; end < text.size() && characters < tipCharacters; ++characters) {
+        if (text[end].isNull()) break;
+        const bool pair =
+            text[end].isHighSurrogate() && end + 1 < text.size() && text[end + 1].isLowSurrogate();
+        end += pair ? 2 : 1;
+    }
+    return text.left(end);
+}
+
+TTaskBarIcon::TTaskBarIcon(QObject* owner) : QObject(owner) {
+    connect(&tray_, &QSystemTrayIcon::activated, this, &TTaskBarIcon::activated);
+}
+
+TTaskBarIcon::~TTaskBarIcon() {
+    setVisible(false);
+}
+
+bool TTaskBarIcon::areaAvailable() const {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TTaskBarIcon::setVisible(bool visible) {
+    if (visible == visible_) return;
+    if (!visible) {
+        tray_.hide();
+        visible_ = false;
+        return;
+    }
+    // Qt would show nothing without an image or a notification area; the icon stays invisible then.
+    if (icon_.isNull() || !areaAvailable()) return;
+    tray_.show();
+    visible_ = true;
+}
+
+void TTaskBarIcon::setIcon(const QIcon& icon) {
+    icon_ = icon;
+    tray_.setIcon(icon);
+}
+
+void TTaskBarIcon::setTip(const QString& text) {
+    tip_ = taskBarTip(text);
+    // The tip is shown as a tool tip, which would take a title that looks like markup for rich text.
+    tray_.setToolTip(tip_.isEmpty() ? QString() : QStringLiteral("<qt>%1</qt>").arg(tip_.toHtmlEscaped()));
+}
+
+void TTaskBarIcon::activated(QSystemTrayIcon::ActivationReason reason) {
+    const QPoint at = QCursor::pos();
+    const Qt::KeyboardModifiers none;
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+        if (OnDown) OnDown(Qt::LeftButton, none, at.x(), at.y());
+        break;
+    case QSystemTrayIcon::Context:
+        if (OnDown) OnDown(Qt::RightButton, none, at.x(), at.y());
+        break;
+    case QSystemTrayIcon::MiddleClick:
+        if (OnDown) OnDown(Qt::MiddleButton, none, at.x(), at.y());
+        break;
+    case QSystemTrayIcon::DoubleClick:
+        if (OnDblClick) OnDblClick(Qt::LeftButton, none, at.x(), at.y());
+        break;
+    case QSystemTrayIcon::Unknown:
+        break;
+    }
+}

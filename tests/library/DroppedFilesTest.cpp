@@ -1,0 +1,91 @@
+// Dropped files: which names enter the song list and in which order, the effect a drop answers, and
+// where the pointer makes the list scroll.
+
+#include "library/DroppedFiles.h"
+#include "support/PlayerHarness.h"
+#include "support/SongFiles.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(DroppedFilesTest, EveryNameContainingMp3GoesInInTheSourcesOrder) {
+    PlayerHarness h;
+    SongFiles files;
+    const QStringList dropped = files.make({"a.mp3", "b.MP3", "c.wav", "track.mp3.txt", "x.Mp3"});
+    DropFileTarget1Drop(h.player, dropped);
+    ASSERT_EQ(h.s.songs.count(), 4);
+    EXPECT_EQ(h.s.songs.dateinamenLB(0), dropped[0]);
+    EXPECT_EQ(h.s.songs.dateinamenLB(1), dropped[1]);
+    EXPECT_EQ(h.s.songs.dateinamenLB(2), dropped[3]);
+    EXPECT_EQ(h.s.songs.dateinamenLB(3), dropped[4]);
+    EXPECT_EQ(h.s.songs.songLB(2), QStringLiteral("track.mp3"));
+    // Nothing played: the first song that entered plays, the others wait behind it.
+    EXPECT_EQ(h.s.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(h.s.currentIndex, 0);
+    EXPECT_EQ(h.bass.stream(h.s.fileStream)->path, dropped[0].toStdString());
+
+    // Folders and other names without ".mp3" are skipped.
+    EXPECT_EQ(songNamesOfDrop({"/m/Musik", "/m/.mp3s", "/m/mp3", "/m/a.mp", ""}), QStringList({"/m/.mp3s"}));
+}
+
+TEST(DroppedFilesTest, ADuplicateDropStillRunsTheStartRule) {
+    PlayerHarness h;
+    SongFiles files;
+    const QStringList songs = files.make({"a.mp3", "b.mp3"});
+    DropFileTarget1Drop(h.player, songs);
+    h.player.channel.mp3machpause();
+    ASSERT_EQ(h.s.playMode, PLAYMODE_IDLE);
+    // Dropping a song already listed adds no row, but the last row starts.
+    DropFileTarget1Drop(h.player, {songs[0]});
+    EXPECT_EQ(h.s.songs.count(), 2);
+    EXPECT_EQ(h.s.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(h.s.currentIndex, 1);
+    EXPECT_EQ(h.bass.stream(h.s.fileStream)->path, songs[1].toStdString());
+}
+
+TEST(DropEffectTest, KeysChooseAmongTheAllowedEffects) {
+    const Qt::KeyboardModifiers none, shift = Qt::ShiftModifier, ctrl = Qt::ControlModifier;
+    const Qt::KeyboardModifiers both = shift | ctrl;
+    const DropEffect all = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+    struct Case {
+        Qt::KeyboardModifiers keys;
+        DropEffect allowed;
+        DropEffect effect;
+    };
+    const Case cases[] = {
+        {none, all, DROPEFFECT_COPY},
+        {shift, all, DROPEFFECT_MOVE},
+        {both, all, DROPEFFECT_LINK},
+        {ctrl, all, DROPEFFECT_COPY},
+        {both, DROPEFFECT_COPY | DROPEFFECT_MOVE, DROPEFFECT_COPY},
+        {none, DROPEFFECT_MOVE | DROPEFFECT_LINK, DROPEFFECT_MOVE},
+        {none, DROPEFFECT_LINK, DROPEFFECT_LINK},
+        // The song list allows copy only: Shift still copies, a source that cannot copy is refused.
+        {shift, DROPEFFECT_COPY, DROPEFFECT_COPY},
+        {both, DROPEFFECT_COPY, DROPEFFECT_COPY},
+        {shift, DROPEFFECT_NONE, DROPEFFECT_NONE},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(standardDropEffect(c.keys, c.allowed), c.effect)
+            << "keys " << c.keys.toInt() << " allowed " << c.allowed;
+}
+
+TEST(DropEffectTest, TheMarginAlongAScrollableEdgeScrolls) {
+    DropArea list{QSize(221, 146), 11, false, true};
+    EXPECT_EQ(autoScrollStep(list, {100, 10}), QPoint(0, -1));
+    EXPECT_EQ(autoScrollStep(list, {100, 11}), QPoint(0, 0));
+    EXPECT_EQ(autoScrollStep(list, {100, 135}), QPoint(0, 0));
+    EXPECT_EQ(autoScrollStep(list, {100, 136}), QPoint(0, 1));
+    EXPECT_EQ(autoScrollStep(list, {3, 73}), QPoint(0, 0)); // no horizontal bar
+    EXPECT_EQ(scrollMark(list, {100, 0}), DROPEFFECT_SCROLL);
+    EXPECT_EQ(scrollMark(list, {100, 73}), DROPEFFECT_NONE);
+
+    list.horizontalBar = true;
+    EXPECT_EQ(autoScrollStep(list, {3, 140}), QPoint(-1, 1));
+    EXPECT_EQ(autoScrollStep(list, {215, 73}), QPoint(1, 0));
+    list.verticalBar = list.horizontalBar = false;
+    EXPECT_EQ(scrollMark(list, {0, 0}), DROPEFFECT_NONE);
+}
+
+} // namespace

@@ -1,0 +1,191 @@
+// Deleting a song's file after the confirmation: which song leaves the list, which file leaves the
+// disk, what plays afterwards, and the file list's entry.
+
+#include "support/PlayerHarness.h"
+#include "support/SongFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+class FileDeletionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Entered while something plays, so the start rule leaves them queued.
+        s.playMode = PLAYMODE_SONG;
+        for (const QString& path : songs)
+            h.player.songList.neuen_song_eintragen(path);
+    }
+    void play(int row) {
+        s.songs.setSelected(row);
+        h.player.seq.playsong();
+    }
+    QStringList titles() const {
+        QStringList t;
+        for (const Song& song : s.songs.rows())
+            t << song.title;
+        return t;
+    }
+    // The songs whose files are still on the disk.
+    QStringList onDisk() const {
+        QStringList names;
+        for (const QString& path : songs)
+            if (QFile::exists(path)) names << QFileInfo(path).fileName();
+        return names;
+    }
+    QString playingPath() {
+        const FakeBass::Stream* st = h.bass.stream(s.fileStream);
+        return st ? QString::fromStdString(st->path) : QString();
+    }
+    void expectPanelClosed() {
+        EXPECT_FALSE(s.display.loeschPVisible.get());
+        ASSERT_FALSE(h.window.focused.empty());
+        EXPECT_EQ(h.window.focused.back(), FocusTarget::SongList);
+    }
+
+    PlayerHarness h;
+    PlayerState& s = h.s;
+    FileDeletion& deletion = h.player.deletion;
+    SongFiles files;
+    QStringList songs = files.make({"a.mp3", "b.mp3", "c.mp3", "D.MP3"});
+};
+
+TEST_F(FileDeletionTest, OfferingShowsTheTitleAndLeavesEnterOnNein) {
+    play(0);
+    deletion.loesche(2);
+    EXPECT_TRUE(s.display.loeschPVisible.get());
+    EXPECT_EQ(s.display.loeschL.get(), QStringLiteral("c"));
+    EXPECT_EQ(h.window.focused, std::vector<FocusTarget>{FocusTarget::NeinButton});
+    // A second request replaces the first.
+    deletion.loesche(1);
+    EXPECT_EQ(s.display.loeschL.get(), QStringLiteral("b"));
+    EXPECT_EQ(deletion.deleteCandidateIndex(), 1);
+
+    deletion.neinBClick();
+    expectPanelClosed();
+    EXPECT_EQ(deletion.deleteCandidateIndex(), 1);
+    EXPECT_EQ(titles(), QStringList({"a", "b", "c", "D"}));
+    EXPECT_EQ(onDisk().size(), 4);
+}
+
+TEST_F(FileDeletionTest, DeletingThePlayingSongPlaysTheNextOneOrTheOneBefore) {
+    play(1);
+    deletion.loesche(1);
+    deletion.jaBClick();
+    EXPECT_EQ(titles(), QStringList({"a", "c", "D"}));
+    EXPECT_EQ(onDisk(), QStringList({"a.mp3", "c.mp3", "D.MP3"}));
+    EXPECT_EQ(playingPath(), songs[2]);
+    EXPECT_EQ(s.currentIndex, 1);
+    expectPanelClosed();
+
+    // The playing song is the last one: the song before it plays.
+    play(2);
+    deletion.loesche(2);
+    deletion.jaBClick();
+    EXPECT_EQ(titles(), QStringList({"a", "c"}));
+    EXPECT_EQ(onDisk(), QStringList({"a.mp3", "c.mp3"}));
+    EXPECT_EQ(playingPath(), songs[2]);
+    EXPECT_EQ(s.currentIndex, 1);
+    // The files went away without the engine being restarted.
+    EXPECT_FALSE(h.bass.called("BASS_Free"));
+    EXPECT_TRUE(h.dialogs.errors.isEmpty());
+}
+
+TEST_F(FileDeletionTest, DeletingASongThatDoesNotPlayLeavesPlaybackAlone) {
+    play(0);
+    const HSTREAM playing = s.fileStream;
+    deletion.loesche(2);
+    deletion.jaBClick();
+    EXPECT_EQ(titles(), QStringList({"a", "b", "D"}));
+    EXPECT_EQ(onDisk(), QStringList({"a.mp3", "b.mp3", "D.MP3"}));
+    EXPECT_EQ(s.fileStream, playing);
+    EXPECT_EQ(h.bass.BASS_ChannelIsActive(playing), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(s.currentIndex, 0);
+}
+
+TEST_F(FileDeletionTest, TheFileListLosesTheEntryOfTheDeletedFileOnly) {
+    FileListModel& list = s.FileList1;
+    list.setDisplayDirectory(false);
+    list.setMask(QStringLiteral("*.mp3"));
+    const auto captions = [&] {
+        QStringList c;
+        for (int i = 0; i < list.count(); ++i)
+            c << list.caption(i);
+        return c;
+    };
+    play(0);
+
+    // Another folder is shown, with a file of the same name: that file still exists, so its entry stays.
+    SongFiles other;
+    other.make({"D.MP3"});
+    list.setDirectory(other.dir.path());
+    deletion.loesche(3);
+    deletion.jaBClick();
+    EXPECT_FALSE(QFile::exists(songs[3]));
+    EXPECT_EQ(captions(), QStringList({"D.MP3"}));
+
+    // The song's own folder is shown. The extension in capitals: the search text ends in ".mp3" and
+    // still finds the entry.
+    files.make({"E.MP3"});
+    h.player.songList.neuen_song_eintragen(files.path("E.MP3"));
+    list.setDirectory(files.dir.path());
+    ASSERT_EQ(captions(), QStringList({"a.mp3", "b.mp3", "c.mp3", "E.MP3"}));
+    deletion.loesche(3);
+    deletion.jaBClick();
+    EXPECT_EQ(captions(), QStringList({"a.mp3", "b.mp3", "c.mp3"}));
+    // The first entry goes like any other.
+    deletion.loesche(0);
+    deletion.jaBClick();
+    EXPECT_EQ(captions(), QStringList({"b.mp3", "c.mp3"}));
+}
+
+TEST_F(FileDeletionTest, ChangesWhileThePanelIsOpenNeverDeleteAnotherFile) {
+    play(0);
+    // Rows before the candidate removed: "ja" still deletes the song the panel names.
+    deletion.loesche(2);
+    s.rowUnderCursor = 1;
+    h.player.songList.song_aus_listen_entfernen();
+    EXPECT_EQ(s.display.loeschL.get(), QStringLiteral("c"));
+    deletion.jaBClick();
+    EXPECT_EQ(titles(), QStringList({"a", "D"}));
+    EXPECT_EQ(onDisk(), QStringList({"a.mp3", "b.mp3", "D.MP3"}));
+
+    // The candidate moved to another row.
+    deletion.loesche(1);
+    s.songs.move(1, 0);
+    deletion.jaBClick();
+    EXPECT_EQ(titles(), QStringList({"a"}));
+    EXPECT_EQ(onDisk(), QStringList({"a.mp3", "b.mp3"}));
+
+    // The candidate left the list: nothing is deleted, the panel closes.
+    h.player.songList.neuen_song_eintragen(songs[1]);
+    deletion.loesche(1);
+    h.player.songList.leerenBClick();
+    h.player.songList.neuen_song_eintragen(songs[0]);
+    deletion.jaBClick();
+    EXPECT_EQ(onDisk(), QStringList({"a.mp3", "b.mp3"}));
+    EXPECT_EQ(titles(), QStringList({"a"}));
+    expectPanelClosed();
+    EXPECT_FALSE(h.bass.called("BASS_Free"));
+}
+
+TEST_F(FileDeletionTest, AFailedDeleteRestartsTheEngineAndTheSongStillLeaves) {
+    play(0);
+    deletion.loesche(1);
+    // The file went away behind the player's back, so deleting it fails.
+    ASSERT_TRUE(QFile::remove(songs[1]));
+    const auto before = h.bass.calls.size();
+    deletion.jaBClick();
+    EXPECT_EQ(titles(), QStringList({"a", "c", "D"}));
+    const std::vector<std::string> restart(h.bass.calls.begin() + static_cast<long>(before),
+                                           h.bass.calls.end());
+    EXPECT_EQ(std::count(restart.begin(), restart.end(), "BASS_Free"), 1);
+    ASSERT_FALSE(restart.empty());
+    EXPECT_EQ(restart.back(), "BASS_Init(-1,44100)");
+    EXPECT_TRUE(h.dialogs.errors.isEmpty());
+    expectPanelClosed();
+}
+
+} // namespace
