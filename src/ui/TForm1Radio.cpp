@@ -6,7 +6,6 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QEvent>
-#include <QKeyEvent>
 #include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
@@ -15,12 +14,11 @@
 namespace {
 
 // Runs an action after a list has handled a mouse press, so the action sees the row the press
-// selected; and on Enter, which does not move the selection.
+// selected. Enter reaches the same action through the window's keys (TForm1Keys.cpp).
 class StationListEvents : public QObject {
 public:
     StationListEvents(QListView* list, std::function<void()> action)
-        : QObject(list), list_(list), viewport_(list->viewport()), action_(std::move(action)) {
-        list->installEventFilter(this);
+        : QObject(list), viewport_(list->viewport()), action_(std::move(action)) {
         viewport_->installEventFilter(this);
     }
 
@@ -35,18 +33,10 @@ protected:
             action_();
             return true;
         }
-        if (watched == list_ && event->type() == QEvent::KeyPress) {
-            const int key = static_cast<QKeyEvent*>(event)->key();
-            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                action_();
-                return true;
-            }
-        }
         return false;
     }
 
 private:
-    QListView* list_;
     QWidget* viewport_;
     std::function<void()> action_;
 };
