@@ -1,6 +1,7 @@
 // The player's entry: the application object, the real platform services, the main window, and the
 // message loop until the window closes.
 
+#include "app/TestProbe.h"
 #include "audio/BassEngine.h"
 #include "mpris/Mpris.h"
 #include "platform/AlsaMixer.h"
@@ -62,6 +63,8 @@ int main(int argc, char** argv) {
     closeOnSignals(window);
     // Only the instance that runs offers itself to the desktop's media controls.
     Mpris mpris(window.player(), Mpris::sessionBus());
+    // Only system tests ask for it.
+    const std::unique_ptr<TestProbe> probe = TestProbe::fromEnvironment(window.player());
     window.show();
     return app.exec();
 }

@@ -9,6 +9,7 @@
 #include "app/Settings.h"
 #include "library/FileBrowser.h"
 #include "library/FileDeletion.h"
+#include "library/PlaylistFiles.h"
 #include "library/SongListEditor.h"
 #include "playback/ChannelControl.h"
 #include "playback/HotKeyHandler.h"
@@ -87,6 +88,7 @@ public:
     Settings settings{*this};
     Intake intake{*this};
     PlaylistArgumentReader playlistReader{*this};
+    PlaylistFiles playlists{*this};
 
     // The two download components: a station's playlist, and the station list update.
     THTTPGet HTTPGet1;

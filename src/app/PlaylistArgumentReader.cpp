@@ -20,6 +20,14 @@ QString playlistBaseName(const QString& path) {
 
 namespace {
 
+// A PLS line's key, the text before its first "=" (the whole line without one), upper-cased. File and
+// title lines are told apart by their keys alone, so a title or URL that holds "file" or "title" is
+// still only a title or a URL.
+QString plsKey(const QString& line) {
+    const qsizetype equals = line.indexOf(u'=');
+    return (equals < 0 ? line : line.left(equals)).toUpper();
+}
+
 bool startsWithUrlScheme(const QString& line) {
     return line.startsWith(QStringLiteral("http://"), Qt::CaseInsensitive) ||
            line.startsWith(QStringLiteral("https://"), Qt::CaseInsensitive);
@@ -40,20 +48,21 @@ void PlaylistArgumentReader::read(const QString& path, PlaylistKind kind) {
     const QStringList lines = readTextLines(path);
     s.entries.clear();
     const QString base = playlistBaseName(path);
-    const QDir playlistFolder = QFileInfo(path).absoluteDir();
+    const QDir listFolder = QFileInfo(path).absoluteDir();
     int counter = -1;
     QString suffix;
     bool first = true;
     for (const QString& line : lines) {
         const QString upper = line.toUpper();
         if (kind == PlaylistKind::Pls) {
-            if (upper.contains(QStringLiteral("FILE"))) {
+            const QString key = plsKey(line);
+            if (key.contains(QStringLiteral("FILE"))) {
                 s.entries.append({line, value_after_equals(line)});
                 ++counter;
                 if (first) s.entries.setSelected(0);
                 entryAdded(first);
             }
-            if (upper.contains(QStringLiteral("TITLE")) && s.entries.isRow(counter))
+            if (key.contains(QStringLiteral("TITLE")) && s.entries.isRow(counter))
                 s.entries.setTitle(counter, value_after_equals(line));
         } else if (line.startsWith(u'#')) {
             // #EXTM3U and #EXTINF lines are comments, whatever their text holds.
@@ -67,7 +76,8 @@ void PlaylistArgumentReader::read(const QString& path, PlaylistKind kind) {
             entryAdded(first);
         } else if (upper.contains(QStringLiteral(".MP3"))) {
             // A relative path names a file beside the playlist.
-            const QString song = QFileInfo(line).isRelative() ? playlistFolder.filePath(line) : line;
+            const QString song =
+                QFileInfo(line).isRelative() ? QDir::cleanPath(listFolder.filePath(line)) : line;
             p_.songList.neuen_song_eintragen(song);
         }
         s.entries.setSelected(0);

@@ -24,7 +24,10 @@ void prepare(QMessageBox& box, const QString& text) {
 void QtDialogs::message(const QString& text, MessageIcon icon) {
     QMessageBox box(icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::NoIcon, QString(), QString(),
                     QMessageBox::Ok);
-    prepare(box, text);
+    // The player's messages end their lines with CR, which Qt does not break at.
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    prepare(box, lines);
     box.exec();
 }
 

@@ -73,6 +73,7 @@ TForm1::TForm1(PlatformServices services, InstanceChannel& channel, QWidget* par
     bindState();
     bindEvents();
     bindBrowser();
+    bindPlaylist();
     bindRadio();
     bindKeys();
     bindShell();

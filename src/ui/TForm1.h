@@ -11,7 +11,9 @@
 #include <QWidget>
 #include <memory>
 
+class QAction;
 class QLabel;
+class QMenu;
 class QListView;
 class QPushButton;
 class QLineEdit;
@@ -100,6 +102,10 @@ public:
     QPushButton* senderlisteexitB = nullptr;
     QPushButton* senderspeichernB = nullptr;
 
+    QMenu* PlaylisteMenu = nullptr;
+    QAction* SLladen = nullptr;
+    QAction* SLspeichern = nullptr;
+
     QFrame* loeschP = nullptr;
     QLabel* loeschL1 = nullptr;
     QLabel* loeschL = nullptr;
@@ -122,6 +128,9 @@ private:
     void bindState();
     void bindEvents();
     void bindBrowser();
+    // The "Playliste" button and its menu (TForm1Playlist.cpp).
+    void bindPlaylist();
+    void playlisteBClick();
     // The station list, the station list editor and the playlist entries panel (TForm1Radio.cpp).
     void bindRadio();
     // Keys (TForm1Keys.cpp): the window sees every key before the focused control; the song list and

@@ -14,7 +14,7 @@
 namespace {
 
 // Runs an action after a list has handled a mouse press, so the action sees the row the press
-// selected. Enter on the list belongs to the window's key handling.
+// selected. Enter reaches the same action through the window's keys (TForm1Keys.cpp).
 class StationListEvents : public QObject {
 public:
     StationListEvents(QListView* list, std::function<void()> action)

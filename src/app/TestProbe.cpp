@@ -1,0 +1,56 @@
+#include "app/TestProbe.h"
+
+#include "app/Player.h"
+#include "platform/RuntimeError.h"
+#include "platform/TextFile.h"
+
+std::unique_ptr<TestProbe> TestProbe::fromEnvironment(Player& player) {
+    const QString file = qEnvironmentVariable("MP3ZX_TEST_STATE");
+    if (file.isEmpty()) return nullptr;
+    return std::make_unique<TestProbe>(player, file);
+}
+
+TestProbe::TestProbe(Player& player, const QString& file) : p_(player), file_(file) {
+    timer_.setInterval(100);
+    QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { writeIfChanged(); });
+    timer_.start();
+    writeIfChanged();
+}
+
+QStringList TestProbe::stateLines() const {
+    const PlayerState& s = p_.s;
+    IBass& bass = p_.bass();
+    QStringList lines;
+    const auto add = [&lines](const char* key, const QString& value) {
+        lines << QString::fromLatin1(key) + u'=' + value;
+    };
+    // Positions as signed numbers, so "no stream" reads -1.
+    const auto position = [&bass](HSTREAM h) {
+        return QString::number(static_cast<qint64>(bass.BASS_ChannelGetPosition(h)));
+    };
+    add("playMode", QString::number(s.playMode));
+    add("radioMode", QString::number(int(s.radioMode)));
+    add("SongL", s.display.SongL.get());
+    add("streamURL", s.streamURL);
+    add("currentIndex", QString::number(s.currentIndex));
+    add("fileActive", QString::number(bass.BASS_ChannelIsActive(s.fileStream)));
+    add("filePosition", position(s.fileStream));
+    add("radioActive", QString::number(bass.BASS_ChannelIsActive(s.radioChannel)));
+    add("radioPosition", position(s.radioChannel));
+    for (const Song& song : s.songs.rows())
+        add("song", song.path);
+    for (const PlaylistEntry& entry : s.entries.rows())
+        add("entry", entry.title + u'\t' + entry.url);
+    return lines;
+}
+
+void TestProbe::writeIfChanged() {
+    const QStringList lines = stateLines();
+    if (lines == written_) return;
+    try {
+        writeTextLinesAtomic(file_, lines);
+        written_ = lines;
+    } catch (const RuntimeError&) {
+        // A probe never disturbs the program; the next tick tries again.
+    }
+}

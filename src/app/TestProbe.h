@@ -1,0 +1,46 @@
+#pragma once
+// A window into the running program for system tests, inert unless asked for.
+//
+// When the environment variable MP3ZX_TEST_STATE names a file, the program checks its state every
+// 100 ms and, when anything changed, rewrites that file whole (a temporary file renamed over it, so a
+// reader never sees half a file). Without the variable no timer and no file exist. The file holds
+// "key=value" lines, CR LF, in this order:
+//
+//     playMode=<0 song, 1 idle, 2 radio, 3 ending preview>
+//     radioMode=<0|1>
+//     SongL=<the title label's text>
+//     streamURL=<the stream the radio plays or last played>
+//     currentIndex=<the song-list row last started>
+//     fileActive=<the engine's activity of the song stream: 0 stopped, 1 playing, 2 stalled, 3 paused>
+//     filePosition=<its position in bytes; -1 without a stream>
+//     radioActive=<the same for the radio stream>
+//     radioPosition=<its position in bytes>
+//     song=<path>            one line per song-list row, in list order
+//     entry=<title>\t<url>   one line per playlist entry
+//
+// Tests poll the file and wait, with a time-out, for the lines they expect.
+
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <memory>
+
+class Player;
+
+class TestProbe {
+public:
+    // The probe MP3ZX_TEST_STATE asks for, or none.
+    static std::unique_ptr<TestProbe> fromEnvironment(Player& player);
+
+    TestProbe(Player& player, const QString& file);
+
+    QStringList stateLines() const;
+    // Rewrites the file when the state differs from what it holds.
+    void writeIfChanged();
+
+private:
+    Player& p_;
+    QString file_;
+    QStringList written_;
+    QTimer timer_;
+};

@@ -1,0 +1,101 @@
+#include "library/PlaylistFiles.h"
+
+#include "app/Player.h"
+#include "platform/TextFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+QPoint playlisteMenuPoint(QPoint windowTopLeft, QPoint buttonTopLeft) {
+    return {windowTopLeft.x() + buttonTopLeft.x() - 40, windowTopLeft.y() + buttonTopLeft.y() + 20};
+}
+
+FileDialogSpec playlistOpenDialog(const QString& folder, const QString& fileName) {
+    return {false,
+            folder,
+            fileName,
+            QStringLiteral("&laden"),
+            QStringLiteral("nix"),
+            QStringLiteral("&suchen in..."),
+            QStringLiteral("Datei &Name"),
+            QStringLiteral("Datei Type")};
+}
+
+FileDialogSpec playlistSaveDialog(const QString& folder, const QString& fileName) {
+    return {true,
+            folder,
+            fileName,
+            QStringLiteral("&speichern"),
+            QStringLiteral("nix"),
+            QStringLiteral("&suchen in.."),
+            QStringLiteral("Datei &Name"),
+            QStringLiteral("Datei Typ")};
+}
+
+QStringList readPlaylistLines(const QString& path) {
+    QStringList lines = readTextLines(path, true);
+    lines.removeAll(QString());
+    return lines;
+}
+
+bool canOpenSong(const QString& path) {
+    // Only a regular file counts: opening a device or a pipe that a playlist line names could block or
+    // have effects of its own.
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+QString notFoundMessage(const QStringList& missing) {
+    QString text = QStringLiteral("nicht (mehr) gefunden:\r\r");
+    for (const QString& line : missing)
+        text += line + u'\r';
+    return text;
+}
+
+void PlaylistFiles::remember(const QString& chosen) {
+    PlayerState& s = p_.s;
+    s.playlistFile = chosen;
+    s.playlistFolder = QFileInfo(chosen).absolutePath();
+    if (!s.playlistFolder.endsWith(u'/')) s.playlistFolder += u'/';
+}
+
+void PlaylistFiles::playfileladen() {
+    PlayerState& s = p_.s;
+    const std::optional<QString> chosen =
+        p_.dialogs().chooseFile(playlistOpenDialog(s.playlistFolder, s.playlistFile));
+    if (!chosen) return;
+    remember(*chosen);
+    // A relative line names a file beside the playlist (the dialog has made its folder the current
+    // one). The song list keeps the absolute form, which stays valid when the current folder changes.
+    const QDir folder = QFileInfo(*chosen).absoluteDir();
+    QStringList missing;
+    for (const QString& line : readPlaylistLines(*chosen)) {
+        const QString path = QFileInfo(line).isRelative() ? QDir::cleanPath(folder.filePath(line)) : line;
+        if (canOpenSong(path))
+            p_.songList.neuen_song_eintragen(path);
+        else
+            missing << line;
+    }
+    if (!missing.isEmpty()) p_.dialogs().message(notFoundMessage(missing), MessageIcon::None);
+}
+
+void PlaylistFiles::playfileschreiben() {
+    PlayerState& s = p_.s;
+    const std::optional<QString> chosen =
+        p_.dialogs().chooseFile(playlistSaveDialog(s.playlistFolder, s.playlistFile));
+    if (!chosen) return;
+    remember(*chosen);
+    QStringList paths;
+    for (const Song& song : s.songs.rows())
+        paths << song.path;
+    writeTextLinesAtomic(*chosen, paths);
+}

@@ -1,0 +1,147 @@
+// Loading a playlist into the song list and saving the song list, from the "Playliste" menu.
+
+#include "library/PlaylistFiles.h"
+#include "support/PlayerHarness.h"
+#include "support/SongFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+namespace {
+
+class PlaylistFilesTest : public ::testing::Test {
+protected:
+    QString write(const QString& name, const QByteArray& contents) {
+        const QString path = files.path(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+        return path;
+    }
+    static QByteArray read(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+    void load(const std::optional<QString>& answer) {
+        h.dialogs.fileAnswers.push_back(answer);
+        h.player.guarded([&] { h.player.playlists.playfileladen(); });
+    }
+    void save(const std::optional<QString>& answer) {
+        h.dialogs.fileAnswers.push_back(answer);
+        h.player.guarded([&] { h.player.playlists.playfileschreiben(); });
+    }
+    QStringList songPaths() const {
+        QStringList p;
+        for (const Song& song : s.songs.rows())
+            p << song.path;
+        return p;
+    }
+
+    PlayerHarness h;
+    PlayerState& s = h.s;
+    SongFiles files;
+    QStringList songs = files.make({"a.mp3", "b.mp3", "c.mp3"});
+};
+
+TEST(PlaylistMenuRulesTest, MenuPointAndDialogTexts) {
+    EXPECT_EQ(playlisteMenuPoint({100, 50}, {176, 192}), QPoint(236, 262));
+
+    const FileDialogSpec open = playlistOpenDialog(QStringLiteral("/p/"), QStringLiteral("/p/l.m3u"));
+    EXPECT_FALSE(open.save);
+    EXPECT_EQ(open.folder, QStringLiteral("/p/"));
+    EXPECT_EQ(open.fileName, QStringLiteral("/p/l.m3u"));
+    EXPECT_EQ(
+        (QStringList{open.okText, open.cancelText, open.lookInText, open.fileNameText, open.fileTypeText}),
+        (QStringList{"&laden", "nix", "&suchen in...", "Datei &Name", "Datei Type"}));
+    const FileDialogSpec save = playlistSaveDialog(QString(), QString());
+    EXPECT_TRUE(save.save);
+    EXPECT_EQ(
+        (QStringList{save.okText, save.cancelText, save.lookInText, save.fileNameText, save.fileTypeText}),
+        (QStringList{"&speichern", "nix", "&suchen in..", "Datei &Name", "Datei Typ"}));
+}
+
+TEST_F(PlaylistFilesTest, MissingLinesAreReportedTogetherTheOthersAddedAndTheFirstPlays) {
+    const QString list =
+        write("liste.m3u", songs[0].toUtf8() + "\r\n" + files.path("weg.mp3").toUtf8() + "\r\n\r\n#EXTM3U\n" +
+                               files.dir.path().toUtf8() + "\n/dev/null\n" + songs[2].toUtf8());
+    load(list);
+    EXPECT_EQ(songPaths(), (QStringList{songs[0], songs[2]}));
+    // Nothing played: the first song added started.
+    EXPECT_EQ(s.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(s.currentIndex, 0);
+    ASSERT_EQ(h.dialogs.messages.size(), 1u);
+    EXPECT_EQ(h.dialogs.messages[0].text, "nicht (mehr) gefunden:\r\r" + files.path("weg.mp3") +
+                                              "\r#EXTM3U\r" + files.dir.path() + "\r/dev/null\r");
+    EXPECT_EQ(h.dialogs.messages[0].icon, MessageIcon::None);
+    // The dialogs start from the chosen file from now on.
+    EXPECT_EQ(s.playlistFile, list);
+    EXPECT_EQ(s.playlistFolder, files.dir.path() + "/");
+}
+
+TEST_F(PlaylistFilesTest, SongsAlreadyListedAreNeitherAddedNorReported) {
+    h.player.songList.neuen_song_eintragen(songs[1]);
+    load(write("l.m3u", songs[1].toUtf8() + "\n" + songs[0].toUtf8() + "\n"));
+    EXPECT_EQ(songPaths(), (QStringList{songs[1], songs[0]}));
+    EXPECT_TRUE(h.dialogs.messages.empty());
+}
+
+TEST_F(PlaylistFilesTest, RelativeLinesNameFilesBesideThePlaylistAndCtrlZEndsTheText) {
+    files.make({"sub/d.mp3"});
+    load(write("sub/l.m3u", "d.mp3\n../a.mp3\n\x1a" + songs[2].toUtf8() + "\n"));
+    EXPECT_EQ(songPaths(), (QStringList{files.path("sub/d.mp3"), songs[0]}));
+    EXPECT_TRUE(h.dialogs.messages.empty());
+}
+
+TEST_F(PlaylistFilesTest, SavedListLoadsBackWithItsPathsAndOrder) {
+    const QString list = files.path("gespeichert.m3u");
+    save(list);
+    EXPECT_EQ(read(list), QByteArray());
+
+    s.playMode = PLAYMODE_SONG;
+    for (const QString& song : {songs[2], songs[0], songs[1]})
+        h.player.songList.neuen_song_eintragen(song);
+    save(list);
+    EXPECT_EQ(read(list), (QStringList{songs[2], songs[0], songs[1], ""}.join("\r\n")).toUtf8());
+
+    h.player.songList.leerenBClick();
+    load(list);
+    EXPECT_EQ(songPaths(), (QStringList{songs[2], songs[0], songs[1]}));
+    EXPECT_EQ(s.songs.songLB(0), QStringLiteral("c"));
+    EXPECT_EQ(s.songs.LautLB(0), QStringLiteral("30"));
+    EXPECT_TRUE(h.dialogs.errors.isEmpty());
+    // Both dialogs started where the previous one ended.
+    ASSERT_EQ(h.dialogs.fileDialogs.size(), 3u);
+    EXPECT_EQ(h.dialogs.fileDialogs[2].fileName, list);
+    EXPECT_FALSE(h.dialogs.fileDialogs[2].save);
+}
+
+TEST_F(PlaylistFilesTest, CancelLeavesFilesListAndDialogStartUntouched) {
+    const QString list = write("alt.m3u", "alt\r\n");
+    s.playlistFolder = files.dir.path() + "/";
+    s.playlistFile = list;
+    s.playMode = PLAYMODE_SONG;
+    h.player.songList.neuen_song_eintragen(songs[0]);
+
+    save(std::nullopt);
+    load(std::nullopt);
+    EXPECT_EQ(read(list), QByteArray("alt\r\n"));
+    EXPECT_EQ(QDir(files.dir.path()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{"a.mp3", "alt.m3u", "b.mp3", "c.mp3"}));
+    EXPECT_EQ(songPaths(), QStringList{songs[0]});
+    EXPECT_EQ(s.playlistFile, list);
+    ASSERT_EQ(h.dialogs.fileDialogs.size(), 2u);
+    EXPECT_EQ(h.dialogs.fileDialogs[0].folder, files.dir.path() + "/");
+    EXPECT_EQ(h.dialogs.fileDialogs[0].fileName, list);
+    EXPECT_TRUE(h.dialogs.messages.empty());
+}
+
+TEST_F(PlaylistFilesTest, UnreadablePlaylistAndUnwritableTargetAreShownAsErrors) {
+    load(files.path("fehlt.m3u"));
+    save(files.path("kein/ordner.m3u"));
+    EXPECT_EQ(h.dialogs.errors, (QStringList{"Datei nicht gefunden", "Datei nicht gefunden"}));
+    EXPECT_TRUE(s.songs.rows().isEmpty());
+}
+
+} // namespace
