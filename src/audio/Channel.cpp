@@ -89,8 +89,9 @@ std::int64_t Channel::lengthFrames() const {
     return lengthFrames_.load();
 }
 
-QWORD Channel::length() const {
+QWORD Channel::length() {
     if (shutDown_.load()) return BASS_ERROR_QWORD;
+    scanIfPending();
     std::int64_t frames = lengthFrames();
     if (frames < 0) return BASS_ERROR_QWORD;
     return static_cast<QWORD>(frames) * static_cast<QWORD>(bytesPerFrame());
@@ -109,6 +110,7 @@ bool Channel::setPosition(QWORD bytes) {
     if (kind_ != Kind::File) return false;
     std::lock_guard lock(controlMutex_);
     if (shutDown_.load()) return false;
+    scanIfPending();
     auto frame = static_cast<std::int64_t>(bytes / static_cast<QWORD>(bytesPerFrame()));
     if (std::int64_t length = lengthFrames(); length >= 0 && frame > length) return false;
     return seekLocked(frame);
@@ -143,6 +145,16 @@ void Channel::installIndexLocked() {
     if (!index) return;
     file_->installIndex(*index);
     indexInstalled_ = true;
+    lengthFrames_.store(file_->lengthFrames());
+    lengthExact_.store(file_->lengthIsExact());
+}
+
+void Channel::scanIfPending() {
+    std::lock_guard lock(decodeMutex_);
+    if (!scanPending_) return;
+    scanPending_ = false;
+    // libmpg123's scan returns to the position it started from.
+    file_->scan();
     lengthFrames_.store(file_->lengthFrames());
     lengthExact_.store(file_->lengthIsExact());
 }

@@ -80,7 +80,7 @@ public:
     bool pause();
     bool stop();
     DWORD activity() const;
-    QWORD length() const;
+    QWORD length();
     QWORD position() const;
     bool setPosition(QWORD bytes);
     double bytesToSeconds(QWORD bytes) const;
@@ -108,6 +108,7 @@ private:
     bool seekLocked(std::int64_t frame);
     bool resume();
     void installIndexLocked();
+    void scanIfPending();
     // Creates the voice and starts the decoding thread; prebufferSamples > 0 makes it report the
     // stream opened once that much is buffered.
     void startPlayback(std::size_t prebufferSamples = 0);
@@ -151,6 +152,7 @@ private:
     bool producerDone_ = false;
     bool formatKnown_ = false;
     bool indexInstalled_ = false;
+    bool scanPending_ = false; // a decoding channel's deferred prescan
     std::uint64_t rangeSize_ = 0; // of a file channel
     std::atomic<std::int64_t> lengthFrames_{-1};
     std::atomic<bool> lengthExact_{false};

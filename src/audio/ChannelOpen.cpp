@@ -27,7 +27,10 @@ std::shared_ptr<Channel> Channel::openFile(const std::string& path, std::uint64_
     if (!decoder) return nullptr;
     const bool decodeOnly = (flags & BASS_STREAM_DECODE) != 0;
     if (!decodeOnly && !context.output) return nullptr;
-    if (flags & BASS_STREAM_PRESCAN) decoder->scan();
+    // A decoding channel is often read only briefly (the loudness excerpts); its scan waits until its
+    // length or a seek is asked for, which gives the same answers without reading the whole range.
+    const bool prescan = (flags & BASS_STREAM_PRESCAN) != 0;
+    if (prescan && !decodeOnly) decoder->scan();
 
     std::shared_ptr<Channel> channel(new Channel(Kind::File, flags, std::move(context)));
     channel->setByteFormat(decoder->format());
@@ -35,6 +38,7 @@ std::shared_ptr<Channel> Channel::openFile(const std::string& path, std::uint64_
     channel->rangeSize_ = decoder->rangeSize();
     channel->source_ = std::move(decoder);
     channel->formatKnown_ = true;
+    channel->scanPending_ = prescan && decodeOnly;
 
     if (!decodeOnly) {
         if (!channel->file_->lengthIsExact()) {

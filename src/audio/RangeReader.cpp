@@ -29,7 +29,7 @@ std::unique_ptr<RangeReader> RangeReader::open(const std::string& path, std::uin
 }
 
 RangeReader::RangeReader(int fd, std::uint64_t fileSize, std::uint64_t offset, std::uint64_t size)
-    : fd_(fd), fileSize_(fileSize), offset_(offset), size_(size), buffer_(kBufferSize) {}
+    : fd_(fd), fileSize_(fileSize), offset_(offset), size_(size), buffer_(new unsigned char[kBufferSize]) {}
 
 RangeReader::~RangeReader() {
     ::close(fd_);
@@ -44,17 +44,16 @@ ssize_t RangeReader::read(void* out, std::size_t count) {
         if (position_ >= bufferStart_ && position_ < bufferStart_ + bufferFill_) {
             auto at = static_cast<std::size_t>(position_ - bufferStart_);
             std::size_t n = std::min(count - done, bufferFill_ - at);
-            std::memcpy(dest + done, buffer_.data() + at, n);
+            std::memcpy(dest + done, buffer_.get() + at, n);
             done += n;
             position_ += n;
             continue;
         }
         std::size_t wanted = count - done;
-        bool direct = wanted >= buffer_.size();
-        unsigned char* target = direct ? dest + done : buffer_.data();
+        bool direct = wanted >= kBufferSize;
+        unsigned char* target = direct ? dest + done : buffer_.get();
         std::size_t span =
-            direct ? wanted
-                   : static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size(), size_ - position_));
+            direct ? wanted : static_cast<std::size_t>(std::min<std::uint64_t>(fillSize_, size_ - position_));
         ssize_t got = ::pread(fd_, target, span, static_cast<off_t>(offset_ + position_));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return done > 0 ? static_cast<ssize_t>(done) : -1;
@@ -65,6 +64,7 @@ ssize_t RangeReader::read(void* out, std::size_t count) {
         } else {
             bufferStart_ = position_;
             bufferFill_ = static_cast<std::size_t>(got);
+            fillSize_ = std::min(fillSize_ * 2, kBufferSize);
         }
     }
     return static_cast<ssize_t>(done);

@@ -51,9 +51,12 @@ private:
     std::uint64_t offset_; // of the range in the file
     std::uint64_t size_;   // of the range
     std::uint64_t position_ = 0;
-    std::vector<unsigned char> buffer_;
+    // Left uninitialised: only bytes read into it are ever used, and a short excerpt reads little of it.
+    std::unique_ptr<unsigned char[]> buffer_;
     std::uint64_t bufferStart_ = 0; // range position of buffer_[0]
     std::size_t bufferFill_ = 0;
+    // The first fills are small, as a short excerpt needs only a few frames; longer reads grow them.
+    std::size_t fillSize_ = 16 * 1024;
     const std::atomic<bool>* abort_ = nullptr;
 };
 

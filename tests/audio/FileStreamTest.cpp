@@ -168,6 +168,28 @@ TEST_F(FileStreamTest, DecodeExcerptDeliversMonoFloatFromTheMiddle) {
     }
 }
 
+// A decoding channel with prescan gives its exact length when asked, also after part of it was read,
+// and the reading goes on where it stood: the same samples, to the exact end.
+TEST_F(FileStreamTest, DecodingPrescanIsExactWhenAskedAndLeavesTheReadingWhereItWas) {
+    const std::string path = sharedMp3("noinfo.mp3", sine(3.0), {.infoTag = false});
+    ASSERT_FALSE(path.empty());
+    const Reference ref = referenceDecode(path, true, true);
+    HSTREAM h = engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, kDecodeExcerpt);
+    ASSERT_NE(h, 0u);
+    std::vector<float> head(10000);
+    ASSERT_EQ(engine.BASS_ChannelGetData(h, head.data(), 40000), 40000u);
+    EXPECT_EQ(engine.BASS_ChannelGetLength(h), static_cast<QWORD>(ref.frames) * sizeof(float));
+    EXPECT_EQ(engine.BASS_ChannelGetPosition(h), 40000u);
+
+    std::vector<float> rest(static_cast<std::size_t>(ref.frames));
+    const DWORD got =
+        engine.BASS_ChannelGetData(h, rest.data(), static_cast<DWORD>(rest.size() * sizeof(float)));
+    ASSERT_EQ(got, static_cast<DWORD>((ref.frames - 10000) * 4));
+    for (std::size_t i = 0; i < got / 4; i += 997)
+        ASSERT_NEAR(rest[i], ref.samples[10000 + i], 1e-6) << "at sample " << 10000 + i;
+    engine.BASS_StreamFree(h);
+}
+
 // "Mono" means the mix (L+R)/2: with the right channel inverted the excerpt is silent, where the left
 // channel alone would be a full-scale sine.
 TEST_F(FileStreamTest, MonoFlagMixesBothChannels) {
