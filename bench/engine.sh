@@ -4,7 +4,8 @@
 #   - CPU time per minute of audio while playing (SDL's dummy driver) against mpv with its null output;
 #   - a seek to 90 % of a 60-minute file that has been open for a second.
 # Builds nothing: build first with `ninja -C build engine_bench`; BUILD_DIR names another build tree.
-# Takes about three minutes (two minutes of it real-time playback).
+# Takes about three minutes (two minutes of it real-time playback). With BENCH_OUT_DIR set, the figures
+# are also written to $BENCH_OUT_DIR/engine.txt as "name value" lines.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -45,6 +46,9 @@ cpu_of() {
 read -r mpv_cpu mpv_wall < <(cpu_of mpv --no-config --no-video --ao=null --ao-null-untimed=no --really-quiet "$work/music.mp3")
 read -r mpg_cpu mpg_wall < <(cpu_of mpg123 -q -t "$work/music.mp3")
 
+if [ -n "${BENCH_OUT_DIR:-}" ]; then
+    { cat "$work/figures.txt"; echo "mpv_cpu_s $mpv_cpu"; echo "mpg123_wall_s $mpg_wall"; } >"$BENCH_OUT_DIR/engine.txt"
+fi
 fig() { awk -v k="$1" '$1 == k { print $2 }' "$work/figures.txt"; }
 audio_s=$(fig audio_s)
 awk -v bare="$(fig decode_bare_s)" -v eng="$(fig decode_engine_s)" -v ratio="$(fig decode_ratio)" \

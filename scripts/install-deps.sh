@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake ninja-build pkg-config clang-format fonts-dejavu-core
+  fonts-liberation2  # Arial metrics for the window's Arial labels
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-qpa-plugins
   libmpg123-dev libsdl2-dev libcurl4-openssl-dev libasound2-dev
   libxcb1-dev libxcb-keysyms1-dev
