@@ -65,7 +65,9 @@ TEST(PlaylistMenuRulesTest, MenuPointAndDialogTexts) {
 TEST_F(PlaylistFilesTest, MissingLinesAreReportedTogetherTheOthersAddedAndTheFirstPlays) {
     const QString list =
         write("liste.m3u", songs[0].toUtf8() + "\r\n" + files.path("weg.mp3").toUtf8() + "\r\n\r\n#EXTM3U\n" +
-                               files.dir.path().toUtf8() + "\n/dev/null\n" + songs[2].toUtf8());
+                               files.dir.path().toUtf8() + "\n/dev/null\n" + songs[2].toUtf8() + "\n" +
+                               // The system would open this name only up to its zero byte: another file.
+                               songs[1].toUtf8() + QByteArray("\0.txt", 5));
     load(list);
     EXPECT_EQ(songPaths(), (QStringList{songs[0], songs[2]}));
     // Nothing played: the first song added started.
@@ -73,7 +75,8 @@ TEST_F(PlaylistFilesTest, MissingLinesAreReportedTogetherTheOthersAddedAndTheFir
     EXPECT_EQ(s.currentIndex, 0);
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
     EXPECT_EQ(h.dialogs.messages[0].text, "nicht (mehr) gefunden:\r\r" + files.path("weg.mp3") +
-                                              "\r#EXTM3U\r" + files.dir.path() + "\r/dev/null\r");
+                                              "\r#EXTM3U\r" + files.dir.path() + "\r/dev/null\r" + songs[1] +
+                                              QChar(0) + ".txt\r");
     EXPECT_EQ(h.dialogs.messages[0].icon, MessageIcon::None);
     // The dialogs start from the chosen file from now on.
     EXPECT_EQ(s.playlistFile, list);
