@@ -74,8 +74,9 @@ void PlaylistArgumentReader::read(const QString& path, PlaylistKind kind) {
             suffix = u'_' + QString::number(counter);
             s.entries.setSelected(0);
             entryAdded(first);
-        } else if (upper.contains(QStringLiteral(".MP3"))) {
-            // A relative path names a file beside the playlist.
+        } else if (upper.contains(QStringLiteral(".MP3")) && !line.contains(QChar(0))) {
+            // A relative path names a file beside the playlist. A name with a zero byte names no file:
+            // the system would read it only up to that byte.
             const QString song =
                 QFileInfo(line).isRelative() ? QDir::cleanPath(listFolder.filePath(line)) : line;
             p_.songList.neuen_song_eintragen(song);
