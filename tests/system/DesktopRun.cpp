@@ -1,7 +1,6 @@
 #include "DesktopRun.h"
 
 #include <QFile>
-#include <QRegularExpression>
 
 using namespace std::chrono_literals;
 
@@ -20,13 +19,19 @@ bool writeLines(const QString& path, const QStringList& lines) {
 } // namespace
 
 DesktopRun::DesktopRun(const QString& runtimeDir) : xdotool_(findTool(QStringLiteral("xdotool"))) {
-    run_ = std::make_unique<ProgramRun>(runtimeDir, &x_);
+    // A server that came up is not always one a client can reach (a display number another session
+    // holds in the shared abstract socket namespace); ask it something before the program goes there.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        x_ = std::make_unique<XServer>();
+        if (!x_->available() || xdotool_.isEmpty() || xdotool({"getmouselocation"}).exitCode == 0) break;
+    }
+    run_ = std::make_unique<ProgramRun>(runtimeDir, x_.get());
     state_ = std::make_unique<ProgramState>(*run_);
 }
 
 QString DesktopRun::missing() const {
     QStringList gone;
-    if (!x_.available()) gone << QStringLiteral("Xvfb");
+    if (!x_->available()) gone << QStringLiteral("Xvfb");
     if (xdotool_.isEmpty()) gone << QStringLiteral("xdotool");
     if (!run_->ready()) return QStringLiteral("\n*** the program could not be copied into a folder of its own ***\n");
     if (gone.isEmpty()) return QString();
@@ -50,7 +55,7 @@ void DesktopRun::recordSoundTo(const QString& rawFile) {
 }
 
 ToolResult DesktopRun::xdotool(const QStringList& args) const {
-    return runTool(xdotool_, args, x_.environment(), 10s);
+    return runTool(xdotool_, args, x_->environment(), 10s);
 }
 
 bool DesktopRun::start(const QStringList& arguments) {
@@ -107,7 +112,7 @@ bool DesktopRun::type(const QString& text) {
 bool DesktopRun::waitForWindowNamed(const QString& title, std::chrono::milliseconds timeout) {
     return waitUntil(
         [&] {
-            return xdotool({"search", "--onlyvisible", "--name", "^" + QRegularExpression::escape(title) + "$"})
+            return xdotool({"search", "--onlyvisible", "--name", "^" + title})
                        .exitCode == 0 ||
                    !run_->running();
         },
@@ -118,7 +123,7 @@ bool DesktopRun::waitForWindowNamed(const QString& title, std::chrono::milliseco
 QImage DesktopRun::screenshot() const {
     const QString tool = findTool(QStringLiteral("import"));
     if (tool.isEmpty()) return QImage();
-    const ToolResult shot = runTool(tool, {"-window", "root", "png:-"}, x_.environment(), 20s);
+    const ToolResult shot = runTool(tool, {"-window", "root", "png:-"}, x_->environment(), 20s);
     if (shot.exitCode != 0) return QImage();
     return QImage::fromData(shot.out, "PNG");
 }

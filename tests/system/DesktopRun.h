@@ -32,7 +32,7 @@ public:
     static constexpr QPoint leerenB{677, 204};
     static constexpr QPoint dasRadioB{797, 204};
     // The song list and the station list share their place; rows are 13 pixels high.
-    static QPoint listRow(int row) { return {700, 32 + 6 + 13 * row}; }
+    static QPoint listRow(int row) { return {700, 32 + 1 + 13 * row + 8}; }
     // The title strip SongL, in client coordinates.
     static constexpr QRect songStrip{152, 0, 641, 20};
 
@@ -44,7 +44,7 @@ public:
 
     ProgramRun& run() { return *run_; }
     ProgramState& state() { return *state_; }
-    const XServer& x() const { return x_; }
+    const XServer& x() const { return *x_; }
 
     // Writes mp3.ini (CR LF after every line) or mp3.snd before the start.
     bool writeIni(const QStringList& lines);
@@ -63,7 +63,7 @@ public:
     bool click(QPoint client, int button = 1);
     bool key(const QStringList& keys);
     bool type(const QString& text);
-    // Waits until a visible top-level window with this exact title exists.
+    // Waits until a visible top-level window whose title begins with this text (a plain word) exists.
     bool waitForWindowNamed(const QString& title, std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
     // The number of the program's windows on the screen (main window, menus, dialogs).
@@ -82,7 +82,7 @@ public:
 private:
     ToolResult xdotool(const QStringList& args) const;
 
-    XServer x_;
+    std::unique_ptr<XServer> x_;
     QString xdotool_;
     std::unique_ptr<ProgramRun> run_;
     std::unique_ptr<ProgramState> state_;
