@@ -42,6 +42,7 @@ QStringList TestProbe::stateLines() const {
     add("stationSelected", QString::number(s.stations.selected()));
     add("currentLoudness", QString::number(s.currentLoudness));
     add("volume", QString::number(bass.BASS_GetVolume()));
+    add("volumeTB", QString::number(s.volumeTB.position()));
     add("lautanpassenCB", QString::number(int(s.lautanpassenCB.get())));
     add("currentFolder", s.currentFolder);
     for (int i = 0; i < s.FileList1.count(); ++i)

@@ -20,6 +20,7 @@
 //     stationSelected=<the station list's selected row, -1 for none>
 //     currentLoudness=<the loudness value the output volume is computed with>
 //     volume=<the output volume the engine was last given, 0..100>
+//     volumeTB=<the volume bar's position, 20..100>
 //     lautanpassenCB=<0|1: the levelling check box>
 //     currentFolder=<the folder chosen in the folder tree>
 //     file=<caption>         one line per file-list entry, in list order

@@ -96,7 +96,9 @@ int DesktopRun::visibleWindows() const {
 
 bool DesktopRun::click(QPoint client, int button) {
     const QPoint at = window_ + QPoint(frameWidth, frameWidth) + client;
-    return xdotool({"mousemove", "--sync", QString::number(at.x()), QString::number(at.y()), "click",
+    // Pointer motion and button go through XTEST in this order; no "--sync", which waits forever when
+    // the pointer already is where it is sent.
+    return xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "click",
                     QString::number(button)})
                .exitCode == 0;
 }

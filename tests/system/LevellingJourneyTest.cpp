@@ -151,6 +151,19 @@ TEST(LevellingJourneyTest, AQuietAndALoudSongReachTheOutputAtTheLevelledVolume) 
     EXPECT_NEAR(heardLoud, expectedLoud, 0.1 * expectedLoud);
     // The point of it all: the loud song no longer sounds much louder than the quiet one.
     EXPECT_LT(heardLoud / heardQuiet, 0.5 * (0.8 / 0.3));
+
+    // The next start finds the box ticked, the bar where it was and the folder listed again; a song
+    // taken now is measured too.
+    desk.recordSoundTo(dir.path() + S("/zweiter-lauf.raw"));
+    ASSERT_TRUE(desk.restart());
+    ASSERT_TRUE(desk.waitFor([&](const ProbeState& st) {
+        return st.value(S("lautanpassenCB")) == u"1" && st.value(S("volumeTB")) == QString::number(volumeBar) &&
+               st.value(S("currentFolder")) == music && st.values(S("file")).size() == 2;
+    })) << desk.now().dump();
+    ASSERT_TRUE(desk.click(DesktopRun::alleB));
+    EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(S("loudness")) == loudness; }))
+        << desk.now().dump();
+    EXPECT_TRUE(desk.run().terminate());
 }
 
 } // namespace
