@@ -33,6 +33,8 @@ public:
     static constexpr QPoint dasRadioB{797, 204};
     // The song list and the station list share their place; rows are 13 pixels high.
     static QPoint listRow(int row) { return {700, 32 + 1 + 13 * row + 8}; }
+    // The folder tree, in client coordinates.
+    static constexpr QRect folderTree{160, 32, 220, 150};
     // The title strip SongL, in client coordinates.
     static constexpr QRect songStrip{152, 0, 641, 20};
 

@@ -86,18 +86,56 @@ TEST(JourneyTest, AFirstStartOpensAnEmptyWindowAtItsPlaceAndXLeavesNineSettings)
     EXPECT_EQ(lines[8], QFileInfo(desk.run().folder()).canonicalFilePath() + u'/');
 }
 
+// The middle of the folder tree's selected row on the screen (found by its highlight), in client
+// coordinates; null when no row is highlighted.
+QPoint selectedTreeRow(const QImage& screen, QPoint window) {
+    const QRect tree = DesktopRun::folderTree.translated(window + QPoint(2, 2));
+    QList<int> rows;
+    for (int y = tree.top(); y <= tree.bottom(); ++y) {
+        int highlighted = 0;
+        for (int x = tree.left(); x <= tree.right(); ++x) {
+            const QColor c = screen.pixelColor(x, y);
+            if (c.blue() > 150 && c.red() < 110 && c.blue() - c.red() > 80) ++highlighted;
+        }
+        if (highlighted > tree.width() / 2) rows << y;
+    }
+    if (rows.isEmpty()) return QPoint();
+    return QPoint(DesktopRun::folderTree.left() + 80, (rows.constFirst() + rows.constLast()) / 2 - window.y() - 2);
+}
+
 TEST(JourneyTest, AllSongsOfAFolderPlayInOrderAndTheLastStaysSelected) {
     DesktopRun desk;
     SKIP_UNLESS_DESKTOP(desk);
     SongFolder music;
     const QStringList songs{music.add(S("1 Anfang.mp3"), 2.0, 440), music.add(S("2 Mitte.mp3"), 2.0, 550),
                             music.add(S("3 Ende.mp3"), 2.0, 660)};
-    ASSERT_TRUE(desk.writeIni({music.path()}));
+    // The last run left the tree on the folder above the music.
+    const QString above = QFileInfo(music.path()).path();
+    ASSERT_TRUE(desk.writeIni({above}));
     ASSERT_TRUE(desk.start());
+    ASSERT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.value(S("currentFolder")) == above; }))
+        << desk.now().dump();
+
+    // Into the tree with a click on its selected folder, then Right: open it, and into its one subfolder.
+    QPoint row;
+    ASSERT_TRUE(waitUntil([&] { return !(row = selectedTreeRow(desk.screenshot(), desk.windowPosition())).isNull(); },
+                          20s))
+        << "no folder is shown selected in the tree";
+    ASSERT_TRUE(desk.click(row));
+    ASSERT_TRUE(desk.key({S("Right")}));
+    // The tree learns a folder's subfolders in the background: Right again until it has moved in.
+    bool inside = false;
+    for (int attempt = 0; attempt < 10 && !inside; ++attempt) {
+        ASSERT_TRUE(desk.key({S("Right")}));
+        inside = desk.waitFor([&](const ProbeState& st) { return st.value(S("currentFolder")) == music.path(); },
+                              3s);
+    }
+    ASSERT_TRUE(inside) << desk.now().dump();
     ASSERT_TRUE(desk.waitFor([](const ProbeState& st) {
         return st.values(S("file")) == QStringList{"1 Anfang.mp3", "2 Mitte.mp3", "3 Ende.mp3"};
-    })) << "the file list does not show the folder of the settings\n"
+    })) << "the file list does not show the folder chosen in the tree\n"
         << desk.now().dump();
+    EXPECT_TRUE(desk.now().values(S("song")).isEmpty()) << "browsing took songs";
 
     ASSERT_TRUE(desk.click(DesktopRun::alleB));
     // Follow the play: which row sounds, and what the title strip says meanwhile.
