@@ -37,7 +37,8 @@ QStringList TestProbe::stateLines() const {
     add("filePosition", position(s.fileStream));
     add("radioActive", QString::number(bass.BASS_ChannelIsActive(s.radioChannel)));
     add("radioPosition", position(s.radioChannel));
-    add("PlayB", s.display.PlayB.get() == PlayPicture::STOP ? QStringLiteral("STOP") : QStringLiteral("START"));
+    add("PlayB",
+        s.display.PlayB.get() == PlayPicture::STOP ? QStringLiteral("STOP") : QStringLiteral("START"));
     add("songSelected", QString::number(s.songs.selected()));
     add("stationSelected", QString::number(s.stations.selected()));
     add("currentLoudness", QString::number(s.currentLoudness));

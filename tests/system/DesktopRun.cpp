@@ -1,5 +1,7 @@
 #include "DesktopRun.h"
 
+#include "support/Mp3Fixtures.h"
+
 #include <QFile>
 
 using namespace std::chrono_literals;
@@ -11,7 +13,8 @@ const QString windowTitle = QStringLiteral("RI3-VEZEZI");
 
 bool writeLines(const QString& path, const QStringList& lines) {
     QByteArray bytes;
-    for (const QString& line : lines) bytes += line.toUtf8() + "\r\n";
+    for (const QString& line : lines)
+        bytes += line.toUtf8() + "\r\n";
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
@@ -33,10 +36,14 @@ QString DesktopRun::missing() const {
     QStringList gone;
     if (!x_->available()) gone << QStringLiteral("Xvfb");
     if (xdotool_.isEmpty()) gone << QStringLiteral("xdotool");
-    if (!run_->ready()) return QStringLiteral("\n*** the program could not be copied into a folder of its own ***\n");
+    if (!fixtures::haveLame()) gone << QStringLiteral("lame");
+    if (findTool(QStringLiteral("import")).isEmpty()) gone << QStringLiteral("import (imagemagick)");
+    if (!run_->ready())
+        return QStringLiteral("\n*** the program could not be copied into a folder of its own ***\n");
     if (gone.isEmpty()) return QString();
     return QStringLiteral("\n*** SKIPPED: ") + gone.join(QStringLiteral(", ")) +
-           QStringLiteral(" not installed (scripts/install-deps.sh installs it); the user journey did not run ***\n");
+           QStringLiteral(
+               " not installed (scripts/install-deps.sh installs it); the user journey did not run ***\n");
 }
 
 bool DesktopRun::writeIni(const QStringList& lines) {
@@ -45,7 +52,8 @@ bool DesktopRun::writeIni(const QStringList& lines) {
 
 bool DesktopRun::writeStations(const QList<std::pair<QString, QString>>& nameAndUrl) {
     QStringList lines;
-    for (const auto& [name, url] : nameAndUrl) lines << name << url;
+    for (const auto& [name, url] : nameAndUrl)
+        lines << name << url;
     return writeLines(run_->folder() + QStringLiteral("mp3.snd"), lines);
 }
 
@@ -94,6 +102,10 @@ int DesktopRun::visibleWindows() const {
     return int(found.out.trimmed().split('\n').size());
 }
 
+bool DesktopRun::closeWithX() {
+    return click(exitB) && run_->process().waitForFinished(20000);
+}
+
 bool DesktopRun::click(QPoint client, int button) {
     const QPoint at = window_ + QPoint(frameWidth, frameWidth) + client;
     // Pointer motion and button go through XTEST in this order; no "--sync", which waits forever when
@@ -113,12 +125,11 @@ bool DesktopRun::type(const QString& text) {
 
 bool DesktopRun::waitForWindowNamed(const QString& title, std::chrono::milliseconds timeout) {
     return waitUntil(
-        [&] {
-            return xdotool({"search", "--onlyvisible", "--name", "^" + title})
-                       .exitCode == 0 ||
-                   !run_->running();
-        },
-        timeout) &&
+               [&] {
+                   return xdotool({"search", "--onlyvisible", "--name", "^" + title}).exitCode == 0 ||
+                          !run_->running();
+               },
+               timeout) &&
            run_->running();
 }
 

@@ -41,7 +41,8 @@ public:
     // runtimeDir: shared with another run that is to find this one; empty for a folder of its own.
     explicit DesktopRun(const QString& runtimeDir = QString());
 
-    // What is not installed, as a loud skip message; empty when Xvfb and xdotool are there.
+    // What is not installed, as a loud skip message; empty when Xvfb, xdotool, lame and
+    // import (for screenshots) are there.
     QString missing() const;
 
     ProgramRun& run() { return *run_; }
@@ -61,12 +62,16 @@ public:
     // The window's top-left corner on the screen, as X reports it.
     QPoint windowPosition() const { return window_; }
 
+    // Closes the window with its "X" button and waits for the program's end.
+    bool closeWithX();
+
     // Pointer and keyboard. Client coordinates are relative to the window's client area.
     bool click(QPoint client, int button = 1);
     bool key(const QStringList& keys);
     bool type(const QString& text);
     // Waits until a visible top-level window whose title begins with this text (a plain word) exists.
-    bool waitForWindowNamed(const QString& title, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    bool waitForWindowNamed(const QString& title,
+                            std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
     // The number of the program's windows on the screen (main window, menus, dialogs).
     int visibleWindows() const;
@@ -90,6 +95,11 @@ private:
     std::unique_ptr<ProgramState> state_;
     QPoint window_;
 };
+
+// A state key or an ASCII text.
+inline QString S(const char* text) {
+    return QString::fromLatin1(text);
+}
 
 // mp3.ini's lines without their CR LF.
 QStringList iniLines(const ProgramRun& run);

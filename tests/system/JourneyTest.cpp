@@ -15,10 +15,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QString S(const char* key) {
-    return QString::fromLatin1(key);
-}
-
 // A folder of songs made with lame: each a sine of its own pitch, so a listener (or the sound output)
 // tells them apart.
 class SongFolder {
@@ -33,7 +29,8 @@ public:
         const QString file = path_ + u'/' + fileName;
         std::string error;
         if (!fixtures::makeMp3(file.toStdString(),
-                               {.frequency = frequency, .amplitude = amplitude, .seconds = seconds}, {}, &error)) {
+                               {.frequency = frequency, .amplitude = amplitude, .seconds = seconds}, {},
+                               &error)) {
             ADD_FAILURE() << error;
             return QString();
         }
@@ -45,19 +42,9 @@ private:
     QString path_;
 };
 
-#define SKIP_UNLESS_DESKTOP(desk)                                                                            \
-    do {                                                                                                     \
-        if (!(desk).missing().isEmpty()) GTEST_SKIP() << (desk).missing().toStdString();                     \
-        if (!fixtures::haveLame()) GTEST_SKIP() << "\n*** SKIPPED: " << fixtures::missingLameMessage() << " ***\n"; \
-    } while (false)
-
-bool closeWithX(DesktopRun& desk) {
-    return desk.click(DesktopRun::exitB) && desk.run().process().waitForFinished(20000);
-}
-
 TEST(JourneyTest, AFirstStartOpensAnEmptyWindowAtItsPlaceAndXLeavesNineSettings) {
     DesktopRun desk;
-    SKIP_UNLESS_DESKTOP(desk);
+    if (!desk.missing().isEmpty()) GTEST_SKIP() << desk.missing().toStdString();
     ASSERT_FALSE(QFileInfo::exists(desk.run().iniPath()));
     ASSERT_TRUE(desk.start());
 
@@ -72,7 +59,7 @@ TEST(JourneyTest, AFirstStartOpensAnEmptyWindowAtItsPlaceAndXLeavesNineSettings)
     EXPECT_TRUE(QFileInfo::exists(desk.run().iniPath()));
     EXPECT_TRUE(desk.run().iniBytes().isEmpty());
 
-    ASSERT_TRUE(closeWithX(desk)) << "the X button did not close the window";
+    ASSERT_TRUE(desk.closeWithX()) << "the X button did not close the window";
     const QByteArray bytes = desk.run().iniBytes();
     EXPECT_EQ(bytes.count("\r\n"), 9);
     const QStringList lines = iniLines(desk.run());
@@ -100,12 +87,13 @@ QPoint selectedTreeRow(const QImage& screen, QPoint window) {
         if (highlighted > tree.width() / 2) rows << y;
     }
     if (rows.isEmpty()) return QPoint();
-    return QPoint(DesktopRun::folderTree.left() + 80, (rows.constFirst() + rows.constLast()) / 2 - window.y() - 2);
+    return QPoint(DesktopRun::folderTree.left() + 80,
+                  (rows.constFirst() + rows.constLast()) / 2 - window.y() - 2);
 }
 
 TEST(JourneyTest, AllSongsOfAFolderPlayInOrderAndTheLastStaysSelected) {
     DesktopRun desk;
-    SKIP_UNLESS_DESKTOP(desk);
+    if (!desk.missing().isEmpty()) GTEST_SKIP() << desk.missing().toStdString();
     SongFolder music;
     const QStringList songs{music.add(S("1 Anfang.mp3"), 2.0, 440), music.add(S("2 Mitte.mp3"), 2.0, 550),
                             music.add(S("3 Ende.mp3"), 2.0, 660)};
@@ -118,8 +106,8 @@ TEST(JourneyTest, AllSongsOfAFolderPlayInOrderAndTheLastStaysSelected) {
 
     // Into the tree with a click on its selected folder, then Right: open it, and into its one subfolder.
     QPoint row;
-    ASSERT_TRUE(waitUntil([&] { return !(row = selectedTreeRow(desk.screenshot(), desk.windowPosition())).isNull(); },
-                          20s))
+    ASSERT_TRUE(waitUntil(
+        [&] { return !(row = selectedTreeRow(desk.screenshot(), desk.windowPosition())).isNull(); }, 20s))
         << "no folder is shown selected in the tree";
     ASSERT_TRUE(desk.click(row));
     ASSERT_TRUE(desk.key({S("Right")}));
@@ -127,8 +115,8 @@ TEST(JourneyTest, AllSongsOfAFolderPlayInOrderAndTheLastStaysSelected) {
     bool inside = false;
     for (int attempt = 0; attempt < 10 && !inside; ++attempt) {
         ASSERT_TRUE(desk.key({S("Right")}));
-        inside = desk.waitFor([&](const ProbeState& st) { return st.value(S("currentFolder")) == music.path(); },
-                              3s);
+        inside = desk.waitFor(
+            [&](const ProbeState& st) { return st.value(S("currentFolder")) == music.path(); }, 3s);
     }
     ASSERT_TRUE(inside) << desk.now().dump();
     ASSERT_TRUE(desk.waitFor([](const ProbeState& st) {
@@ -175,7 +163,7 @@ TEST(JourneyTest, AllSongsOfAFolderPlayInOrderAndTheLastStaysSelected) {
                st.value(S("SongL")) == u"4 Zugabe [00:02]" && st.value(S("PlayB")) == u"STOP";
     })) << desk.now().dump();
 
-    ASSERT_TRUE(closeWithX(desk));
+    ASSERT_TRUE(desk.closeWithX());
     // The folder tree followed the handed-over song.
     const QStringList lines = iniLines(desk.run());
     ASSERT_EQ(lines.size(), 9);
@@ -199,9 +187,7 @@ int inkWidthOfTitleStrip(const QImage& screen, QPoint window) {
 
 TEST(JourneyTest, AFileNamedLikeMarkupShowsItsAngleBracketsInTheTitleStrip) {
     DesktopRun desk;
-    SKIP_UNLESS_DESKTOP(desk);
-    if (findTool(S("import")).isEmpty())
-        GTEST_SKIP() << "\n*** SKIPPED: import (imagemagick) not installed; no screenshot of the title strip ***\n";
+    if (!desk.missing().isEmpty()) GTEST_SKIP() << desk.missing().toStdString();
     SongFolder music;
     // Sorted by name, "<" comes before "f": the markup-like name plays first, then the plain one.
     const QString markup = music.add(S("<b>fett<b>.mp3"), 6.0);
@@ -230,7 +216,8 @@ TEST(JourneyTest, AFileNamedLikeMarkupShowsItsAngleBracketsInTheTitleStrip) {
     ASSERT_GT(markupWidth, 0) << desk.now().dump();
     ASSERT_GT(plainWidth, 0) << desk.now().dump();
     // Read as markup, the first title would draw as the second one does ("fett" in bold).
-    EXPECT_GT(markupWidth, plainWidth + 15) << "markup " << markupWidth << " px, plain " << plainWidth << " px";
+    EXPECT_GT(markupWidth, plainWidth + 15)
+        << "markup " << markupWidth << " px, plain " << plainWidth << " px";
     EXPECT_TRUE(desk.run().terminate());
 }
 
@@ -241,7 +228,8 @@ bool usePlaylistDialog(DesktopRun& desk, int item, const QString& dialogTitle, c
     if (!desk.click(DesktopRun::playlisteB)) return false;
     if (!waitUntil([&] { return desk.visibleWindows() > before; }, 20s)) return false;
     QStringList keys;
-    for (int i = 0; i <= item; ++i) keys << S("Down");
+    for (int i = 0; i <= item; ++i)
+        keys << S("Down");
     keys << S("Return");
     if (!desk.key(keys)) return false;
     if (!desk.waitForWindowNamed(dialogTitle)) return false;
@@ -251,7 +239,7 @@ bool usePlaylistDialog(DesktopRun& desk, int item, const QString& dialogTitle, c
 
 TEST(JourneyTest, ASavedPlaylistBringsBackTheSameSongsAfterLeeren) {
     DesktopRun desk;
-    SKIP_UNLESS_DESKTOP(desk);
+    if (!desk.missing().isEmpty()) GTEST_SKIP() << desk.missing().toStdString();
     SongFolder music;
     const QStringList songs{music.add(S("Alpha.mp3"), 30.0, 440), music.add(S("Beta.mp3"), 1.0, 550),
                             music.add(S("Gamma.mp3"), 1.0, 660)};
@@ -282,7 +270,7 @@ TEST(JourneyTest, ASavedPlaylistBringsBackTheSameSongsAfterLeeren) {
     EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(S("song")) == songs; }))
         << desk.now().dump();
 
-    ASSERT_TRUE(closeWithX(desk));
+    ASSERT_TRUE(desk.closeWithX());
     const QStringList lines = iniLines(desk.run());
     ASSERT_EQ(lines.size(), 9);
     EXPECT_EQ(lines[8], listFolder + u'/') << "the playlist folder is kept for the next run";
