@@ -3,6 +3,7 @@
 #include "support/Mp3Fixtures.h"
 
 #include <QFile>
+#include <cstdio>
 
 using namespace std::chrono_literals;
 
@@ -68,6 +69,14 @@ ToolResult DesktopRun::xdotool(const QStringList& args) const {
 
 bool DesktopRun::start(const QStringList& arguments) {
     if (!run_->start(arguments)) return false;
+    // Now and then, on a loaded machine, the program's first connection to a fresh Xvfb is refused
+    // ("could not connect to display") although the server answers other clients: start it once more.
+    if (run_->process().waitForFinished(1500) && run_->process().exitCode() != 0 &&
+        xdotool({"getmouselocation"}).exitCode == 0) {
+        std::fprintf(stderr, "*** the program could not open the X display %s; starting it once more ***\n",
+                     qPrintable(x_->display()));
+        if (!run_->start(arguments)) return false;
+    }
     // Without a window manager the window lands exactly where the program put it; ask X where that is.
     QByteArray shell;
     const bool shown = waitUntil(
