@@ -237,7 +237,7 @@ bool usePlaylistDialog(DesktopRun& desk, int item, const QString& dialogTitle, c
     return desk.key({S("ctrl+a")}) && desk.type(file) && desk.key({S("Return")});
 }
 
-TEST(JourneyTest, ASavedPlaylistBringsBackTheSameSongsAfterLeeren) {
+TEST(JourneyTest, ASavedPlaylistBringsBackTheSameSongsAfterLeerenAndNamesASongGoneMissing) {
     DesktopRun desk;
     if (!desk.missing().isEmpty()) GTEST_SKIP() << desk.missing().toStdString();
     SongFolder music;
@@ -269,6 +269,18 @@ TEST(JourneyTest, ASavedPlaylistBringsBackTheSameSongsAfterLeeren) {
     ASSERT_TRUE(usePlaylistDialog(desk, 0, S("Open"), playlist)) << "the open dialog could not be used";
     EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(S("song")) == songs; }))
         << desk.now().dump();
+
+    // A song gone from the disk: loading again takes the others and says which one is missing, in a
+    // message the user confirms.
+    ASSERT_TRUE(QFile::remove(songs[2]));
+    ASSERT_TRUE(desk.click(DesktopRun::leerenB));
+    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.values(S("song")).isEmpty(); }));
+    ASSERT_TRUE(usePlaylistDialog(desk, 0, S("Open"), playlist));
+    ASSERT_TRUE(desk.waitForWindowNamed(S("mp3zx"))) << "no message about the missing song";
+    EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(S("song")) == songs.mid(0, 2); }))
+        << desk.now().dump();
+    ASSERT_TRUE(desk.key({S("Return")}));
+    EXPECT_TRUE(waitUntil([&] { return desk.visibleWindows() == 1; }, 20s)) << "the message stays open";
 
     ASSERT_TRUE(desk.closeWithX());
     const QStringList lines = iniLines(desk.run());
