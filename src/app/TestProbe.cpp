@@ -37,8 +37,21 @@ QStringList TestProbe::stateLines() const {
     add("filePosition", position(s.fileStream));
     add("radioActive", QString::number(bass.BASS_ChannelIsActive(s.radioChannel)));
     add("radioPosition", position(s.radioChannel));
+    add("PlayB",
+        s.display.PlayB.get() == PlayPicture::STOP ? QStringLiteral("STOP") : QStringLiteral("START"));
+    add("songSelected", QString::number(s.songs.selected()));
+    add("stationSelected", QString::number(s.stations.selected()));
+    add("currentLoudness", QString::number(s.currentLoudness));
+    add("volume", QString::number(bass.BASS_GetVolume()));
+    add("volumeTB", QString::number(s.volumeTB.position()));
+    add("lautanpassenCB", QString::number(int(s.lautanpassenCB.get())));
+    add("currentFolder", s.currentFolder);
+    for (int i = 0; i < s.FileList1.count(); ++i)
+        add("file", s.FileList1.caption(i));
     for (const Song& song : s.songs.rows())
         add("song", song.path);
+    for (const Song& song : s.songs.rows())
+        add("loudness", song.loudness);
     for (const PlaylistEntry& entry : s.entries.rows())
         add("entry", entry.title + u'\t' + entry.url);
     return lines;

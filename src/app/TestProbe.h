@@ -15,7 +15,17 @@
 //     filePosition=<its position in bytes; -1 without a stream>
 //     radioActive=<the same for the radio stream>
 //     radioPosition=<its position in bytes>
+//     PlayB=<START|STOP: the play button's picture>
+//     songSelected=<the song list's selected row, -1 for none>
+//     stationSelected=<the station list's selected row, -1 for none>
+//     currentLoudness=<the loudness value the output volume is computed with>
+//     volume=<the output volume the engine was last given, 0..100>
+//     volumeTB=<the volume bar's position, 20..100>
+//     lautanpassenCB=<0|1: the levelling check box>
+//     currentFolder=<the folder chosen in the folder tree>
+//     file=<caption>         one line per file-list entry, in list order
 //     song=<path>            one line per song-list row, in list order
+//     loudness=<x|30|value>  one line per song-list row: its loudness entry
 //     entry=<title>\t<url>   one line per playlist entry
 //
 // Tests poll the file and wait, with a time-out, for the lines they expect.

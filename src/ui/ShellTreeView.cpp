@@ -195,6 +195,9 @@ void ShellTreeView::revealPending() {
         reveal_ = QPersistentModelIndex();
         return;
     }
+    // The model sorts the rows it just read through a queued call that may still be pending; scrolled
+    // before that sort, the node would move out of sight once it runs. Sorting now makes it a no-op.
+    model_->sort(0, Qt::AscendingOrder);
     scrollTo(reveal_);
     bool allLoaded = true;
     for (QModelIndex p = reveal_.parent(); p.isValid(); p = p.parent())

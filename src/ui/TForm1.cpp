@@ -256,6 +256,7 @@ void TForm1::bindEvents() {
     on(PlayB, [&p] { p.seq.PlayBClick(); });
     on(vorB, [&p] { p.seq.vorBClick(); });
     on(rueckB, [&p] { p.seq.rueckBClick(); });
+    on(alleB, [&p] { p.browser.alle_eintragen(true); });
     on(leerenB, [&p] { p.songList.leerenBClick(); });
     on(dasRadioB, [&p] { p.radio.dasRadioBClick(); });
     on(radiolistesaveB, [&p] { p.editor.radiolistesaveBClick(); });

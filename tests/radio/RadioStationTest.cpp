@@ -4,7 +4,7 @@
 // real timer while the server goes away and comes back.
 
 #include "audio/BassEngine.h"
-#include "radio/IcecastStation.h"
+#include "support/IcecastStation.h"
 #include "radio/LoopbackHttpServer.h"
 #include "radio/RadioTestSupport.h"
 #include "support/Fakes.h"

@@ -1,4 +1,4 @@
-#include "radio/IcecastStation.h"
+#include "support/IcecastStation.h"
 
 #include <QDir>
 #include <QElapsedTimer>

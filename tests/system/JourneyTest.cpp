@@ -1,0 +1,291 @@
+// The real program, used the way its user uses it: a window on an X server, clicks and keys from
+// xdotool, MP3 files made with lame. Each test is one walk through the program; the checks are what
+// the user would see (the title strip, the lists, the play button) and what is left on disk.
+
+#include "DesktopRun.h"
+#include "support/Mp3Fixtures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// A folder of songs made with lame: each a sine of its own pitch, so a listener (or the sound output)
+// tells them apart.
+class SongFolder {
+public:
+    explicit SongFolder(const QString& name = QStringLiteral("Musik")) {
+        path_ = QFileInfo(dir_.path()).canonicalFilePath() + u'/' + name;
+        QDir().mkpath(path_);
+    }
+    QString path() const { return path_; }
+    // Adds a song of the given length; its full path, empty on failure.
+    QString add(const QString& fileName, double seconds, double frequency = 440.0, double amplitude = 0.5) {
+        const QString file = path_ + u'/' + fileName;
+        std::string error;
+        if (!fixtures::makeMp3(file.toStdString(),
+                               {.frequency = frequency, .amplitude = amplitude, .seconds = seconds}, {},
+                               &error)) {
+            ADD_FAILURE() << error;
+            return QString();
+        }
+        return file;
+    }
+
+private:
+    QTemporaryDir dir_;
+    QString path_;
+};
+
+TEST(JourneyTest, AFirstStartOpensAnEmptyWindowAtItsPlaceAndXLeavesNineSettings) {
+    DesktopRun desk;
+    if (!desk.missing().isEmpty()) GTEST_SKIP() << desk.missing().toStdString();
+    ASSERT_FALSE(QFileInfo::exists(desk.run().iniPath()));
+    ASSERT_TRUE(desk.start());
+
+    EXPECT_EQ(desk.windowPosition(), QPoint(50, 50));
+    const ProbeState st = desk.now();
+    EXPECT_TRUE(st.values(S("song")).isEmpty()) << st.dump();
+    EXPECT_TRUE(st.values(S("entry")).isEmpty()) << st.dump();
+    EXPECT_EQ(st.value(S("playMode")), u"1");
+    EXPECT_EQ(st.value(S("radioMode")), u"0");
+    EXPECT_EQ(st.value(S("PlayB")), u"START");
+    // The start found no settings and left an empty file for the end of the run.
+    EXPECT_TRUE(QFileInfo::exists(desk.run().iniPath()));
+    EXPECT_TRUE(desk.run().iniBytes().isEmpty());
+
+    ASSERT_TRUE(desk.closeWithX()) << "the X button did not close the window";
+    const QByteArray bytes = desk.run().iniBytes();
+    EXPECT_EQ(bytes.count("\r\n"), 9);
+    const QStringList lines = iniLines(desk.run());
+    ASSERT_EQ(lines.size(), 9) << bytes.toStdString();
+    EXPECT_EQ(lines[3], u"0");  // levelling off
+    EXPECT_EQ(lines[4], u"50"); // window left
+    EXPECT_EQ(lines[5], u"50"); // window top
+    EXPECT_EQ(lines[6], u"-1"); // no station
+    EXPECT_EQ(lines[7], u"0");  // MP3 mode
+    // The playlist folder starts as the program's own.
+    EXPECT_EQ(lines[8], QFileInfo(desk.run().folder()).canonicalFilePath() + u'/');
+}
+
+// The middle of the folder tree's selected row on the screen (found by its highlight), in client
+// coordinates; null when no row is highlighted.
+QPoint selectedTreeRow(const QImage& screen, QPoint window) {
+    const QRect tree = DesktopRun::folderTree.translated(window + QPoint(2, 2));
+    QList<int> rows;
+    for (int y = tree.top(); y <= tree.bottom(); ++y) {
+        int highlighted = 0;
+        for (int x = tree.left(); x <= tree.right(); ++x) {
+            const QColor c = screen.pixelColor(x, y);
+            if (c.blue() > 150 && c.red() < 110 && c.blue() - c.red() > 80) ++highlighted;
+        }
+        if (highlighted > tree.width() / 2) rows << y;
+    }
+    if (rows.isEmpty()) return QPoint();
+    return QPoint(DesktopRun::folderTree.left() + 80,
+                  (rows.constFirst() + rows.constLast()) / 2 - window.y() - 2);
+}
+
+TEST(JourneyTest, AllSongsOfAFolderPlayInOrderAndTheLastStaysSelected) {
+    DesktopRun desk;
+    if (!desk.missing().isEmpty()) GTEST_SKIP() << desk.missing().toStdString();
+    SongFolder music;
+    const QStringList songs{music.add(S("1 Anfang.mp3"), 2.0, 440), music.add(S("2 Mitte.mp3"), 2.0, 550),
+                            music.add(S("3 Ende.mp3"), 2.0, 660)};
+    // The last run left the tree on the folder above the music.
+    const QString above = QFileInfo(music.path()).path();
+    ASSERT_TRUE(desk.writeIni({above}));
+    ASSERT_TRUE(desk.start());
+    ASSERT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.value(S("currentFolder")) == above; }))
+        << desk.now().dump();
+
+    // Into the tree with a click on its selected folder, then Right: open it, and into its one subfolder.
+    QPoint row;
+    ASSERT_TRUE(waitUntil(
+        [&] { return !(row = selectedTreeRow(desk.screenshot(), desk.windowPosition())).isNull(); }, 20s))
+        << "no folder is shown selected in the tree";
+    ASSERT_TRUE(desk.click(row));
+    ASSERT_TRUE(desk.key({S("Right")}));
+    // The tree learns a folder's subfolders in the background: Right again until it has moved in.
+    bool inside = false;
+    for (int attempt = 0; attempt < 10 && !inside; ++attempt) {
+        ASSERT_TRUE(desk.key({S("Right")}));
+        inside = desk.waitFor(
+            [&](const ProbeState& st) { return st.value(S("currentFolder")) == music.path(); }, 3s);
+    }
+    ASSERT_TRUE(inside) << desk.now().dump();
+    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) {
+        return st.values(S("file")) == QStringList{"1 Anfang.mp3", "2 Mitte.mp3", "3 Ende.mp3"};
+    })) << "the file list does not show the folder chosen in the tree\n"
+        << desk.now().dump();
+    EXPECT_TRUE(desk.now().values(S("song")).isEmpty()) << "browsing took songs";
+
+    ASSERT_TRUE(desk.click(DesktopRun::alleB));
+    // Follow the play: which row sounds, and what the title strip says meanwhile.
+    QList<int> played;
+    QStringList titles;
+    const bool ended = desk.waitFor(
+        [&](const ProbeState& st) {
+            if (st.value(S("fileActive")) == u"1" && st.value(S("playMode")) == u"0") {
+                const int row = int(st.number(S("currentIndex")));
+                if (played.isEmpty() || played.constLast() != row) {
+                    played << row;
+                    titles << st.value(S("SongL"));
+                }
+            }
+            return played.size() == 3 && st.value(S("playMode")) == u"1" && st.value(S("fileActive")) == u"0";
+        },
+        60s);
+    ASSERT_TRUE(ended) << desk.now().dump();
+    EXPECT_EQ(played, (QList<int>{0, 1, 2}));
+    EXPECT_EQ(titles, (QStringList{"1 Anfang [00:02]", "2 Mitte [00:02]", "3 Ende [00:02]"}));
+
+    // After the last song: the list is as it was, its last row selected, the button back at START.
+    const ProbeState after = desk.now();
+    EXPECT_EQ(after.values(S("song")), songs);
+    EXPECT_EQ(after.value(S("songSelected")), u"2");
+    EXPECT_EQ(after.value(S("PlayB")), u"START");
+    EXPECT_EQ(after.value(S("currentIndex")), u"2");
+
+    // A song handed over by a second start, while nothing plays, joins the list and plays.
+    SongFolder more(S("Nachschub"));
+    const QString extra = more.add(S("4 Zugabe.mp3"), 2.0, 770);
+    ProgramRun second(desk.run().runtimeDir(), &desk.x());
+    EXPECT_EQ(second.run({extra}, 20000), 0);
+    EXPECT_FALSE(QFileInfo::exists(second.iniPath())) << "a second start wrote settings";
+    EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) {
+        return st.values(S("song")) == songs + QStringList{extra} && st.value(S("currentIndex")) == u"3" &&
+               st.value(S("SongL")) == u"4 Zugabe [00:02]" && st.value(S("PlayB")) == u"STOP";
+    })) << desk.now().dump();
+
+    ASSERT_TRUE(desk.closeWithX());
+    // The folder tree followed the handed-over song.
+    const QStringList lines = iniLines(desk.run());
+    ASSERT_EQ(lines.size(), 9);
+    EXPECT_EQ(lines[0], more.path());
+}
+
+// The rightmost minus the leftmost column of dark pixels in the title strip: how wide its text is drawn.
+int inkWidthOfTitleStrip(const QImage& screen, QPoint window) {
+    const QRect strip = DesktopRun::songStrip.translated(window + QPoint(2, 2));
+    int left = -1;
+    int right = -1;
+    for (int x = strip.left(); x <= strip.right(); ++x)
+        for (int y = strip.top(); y <= strip.bottom(); ++y)
+            if (qGray(screen.pixel(x, y)) < 96) {
+                if (left < 0) left = x;
+                right = x;
+                break;
+            }
+    return left < 0 ? 0 : right - left + 1;
+}
+
+TEST(JourneyTest, AFileNamedLikeMarkupShowsItsAngleBracketsInTheTitleStrip) {
+    DesktopRun desk;
+    if (!desk.missing().isEmpty()) GTEST_SKIP() << desk.missing().toStdString();
+    SongFolder music;
+    // Sorted by name, "<" comes before "f": the markup-like name plays first, then the plain one.
+    const QString markup = music.add(S("<b>fett<b>.mp3"), 6.0);
+    const QString plain = music.add(S("fett.mp3"), 6.0);
+    ASSERT_TRUE(desk.writeIni({music.path()}));
+    ASSERT_TRUE(desk.start());
+    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.values(S("file")).size() == 2; }));
+    ASSERT_TRUE(desk.click(DesktopRun::alleB));
+
+    // The strip's drawn width while a title shows; two screenshots that agree, the title still on.
+    const auto drawnWidth = [&](const QString& title) {
+        int width = 0;
+        waitUntil(
+            [&] {
+                if (desk.now().value(S("SongL")) != title) return false;
+                const int first = inkWidthOfTitleStrip(desk.screenshot(), desk.windowPosition());
+                const int second = inkWidthOfTitleStrip(desk.screenshot(), desk.windowPosition());
+                width = first;
+                return first > 0 && first == second && desk.now().value(S("SongL")) == title;
+            },
+            30s);
+        return width;
+    };
+    const int markupWidth = drawnWidth(S("<b>fett<b> [00:06]"));
+    const int plainWidth = drawnWidth(S("fett [00:06]"));
+    ASSERT_GT(markupWidth, 0) << desk.now().dump();
+    ASSERT_GT(plainWidth, 0) << desk.now().dump();
+    // Read as markup, the first title would draw as the second one does ("fett" in bold).
+    EXPECT_GT(markupWidth, plainWidth + 15)
+        << "markup " << markupWidth << " px, plain " << plainWidth << " px";
+    EXPECT_TRUE(desk.run().terminate());
+}
+
+// Opens the playlist menu and picks an item by the keyboard (0 "laden", 1 "speichern"), then waits for
+// the file dialog and types the path into it.
+bool usePlaylistDialog(DesktopRun& desk, int item, const QString& dialogTitle, const QString& file) {
+    const int before = desk.visibleWindows();
+    if (!desk.click(DesktopRun::playlisteB)) return false;
+    if (!waitUntil([&] { return desk.visibleWindows() > before; }, 20s)) return false;
+    QStringList keys;
+    for (int i = 0; i <= item; ++i)
+        keys << S("Down");
+    keys << S("Return");
+    if (!desk.key(keys)) return false;
+    if (!desk.waitForWindowNamed(dialogTitle)) return false;
+    // The file name field has the focus; what it holds is replaced.
+    return desk.key({S("ctrl+a")}) && desk.type(file) && desk.key({S("Return")});
+}
+
+TEST(JourneyTest, ASavedPlaylistBringsBackTheSameSongsAfterLeerenAndNamesASongGoneMissing) {
+    DesktopRun desk;
+    if (!desk.missing().isEmpty()) GTEST_SKIP() << desk.missing().toStdString();
+    SongFolder music;
+    const QStringList songs{music.add(S("Alpha.mp3"), 30.0, 440), music.add(S("Beta.mp3"), 1.0, 550),
+                            music.add(S("Gamma.mp3"), 1.0, 660)};
+    QTemporaryDir lists;
+    const QString listFolder = QFileInfo(lists.path()).canonicalFilePath();
+    const QString playlist = listFolder + S("/abend.m3u");
+    ASSERT_TRUE(desk.writeIni({music.path()}));
+    ASSERT_TRUE(desk.start());
+    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.values(S("file")).size() == 3; }));
+    ASSERT_TRUE(desk.click(DesktopRun::alleB));
+    ASSERT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(S("song")) == songs; }));
+
+    // Save: one path per line, CR LF, in list order.
+    ASSERT_TRUE(usePlaylistDialog(desk, 1, S("Save As"), playlist)) << "the save dialog could not be used";
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo(playlist).size() > 0; }, 20s)) << "no playlist written";
+    QFile saved(playlist);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), (songs.join(S("\r\n")) + S("\r\n")).toUtf8());
+
+    // "leeren" empties the list; the playing song goes on.
+    ASSERT_TRUE(desk.click(DesktopRun::leerenB));
+    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.values(S("song")).isEmpty(); }))
+        << desk.now().dump();
+    EXPECT_EQ(desk.now().value(S("fileActive")), u"1");
+
+    // Load: the same paths in the same order.
+    ASSERT_TRUE(usePlaylistDialog(desk, 0, S("Open"), playlist)) << "the open dialog could not be used";
+    EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(S("song")) == songs; }))
+        << desk.now().dump();
+
+    // A song gone from the disk: loading again takes the others and says which one is missing, in a
+    // message the user confirms.
+    ASSERT_TRUE(QFile::remove(songs[2]));
+    ASSERT_TRUE(desk.click(DesktopRun::leerenB));
+    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.values(S("song")).isEmpty(); }));
+    ASSERT_TRUE(usePlaylistDialog(desk, 0, S("Open"), playlist));
+    ASSERT_TRUE(desk.waitForWindowNamed(S("mp3zx"))) << "no message about the missing song";
+    EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(S("song")) == songs.mid(0, 2); }))
+        << desk.now().dump();
+    ASSERT_TRUE(desk.key({S("Return")}));
+    EXPECT_TRUE(waitUntil([&] { return desk.visibleWindows() == 1; }, 20s)) << "the message stays open";
+
+    ASSERT_TRUE(desk.closeWithX());
+    const QStringList lines = iniLines(desk.run());
+    ASSERT_EQ(lines.size(), 9);
+    EXPECT_EQ(lines[8], listFolder + u'/') << "the playlist folder is kept for the next run";
+}
+
+} // namespace
