@@ -28,7 +28,7 @@ protected:
         const QString folder = root.filePath(name);
         QDir().mkpath(folder);
         for (int i = 0; i < files; ++i) {
-            QFile f(folder + QStringLiteral("/Lied %1.mp3").arg(i, 4, 10, u'0'));
+            QFile f(folder + QStringLiteral("/Lied %1.mp3").arg(i, 4, 10, QChar(u'0')));
             f.open(QIODevice::WriteOnly);
         }
         return folder;

@@ -74,12 +74,14 @@ TEST_F(StationUpdateFaultTest, MisbehavingServersEndInOneFailureAndLeaveTheEdito
     struct Case {
         const char* name;
         Reply reply;
+        bool slow = false; // the server keeps the update waiting until the stall time-out
     };
     const QByteArray longLine = "X-Filler: " + QByteArray(300 * 1024, 'x') + "\r\n";
     const Case cases[] = {
-        {"silent", {{}, false, {}, true}},
+        {"silent", {{}, false, {}, true}, true},
         {"stalls in the body",
-         {LoopbackHttpServer::response("Content-Length: 100\r\n", "Sender\r\n"), false, {}, true}},
+         {LoopbackHttpServer::response("Content-Length: 100\r\n", "Sender\r\n"), false, {}, true},
+         true},
         {"closes before answering", {{}, false, {}, false}},
         {"closes in the body",
          sendBytes(LoopbackHttpServer::response("Content-Length: 100\r\n", "Sender\r\nhttp://x/\r\n"))},
@@ -102,7 +104,10 @@ TEST_F(StationUpdateFaultTest, MisbehavingServersEndInOneFailureAndLeaveTheEdito
         EXPECT_EQ(done.size(), 0);
         EXPECT_EQ(s.display.SongL.get(), QStringLiteral("Problem beim Update der Senderliste"));
         EXPECT_EQ(s.display.radioRE.get(), editor);
-        EXPECT_GT(beats, 0) << "the event loop stood still during the update";
+        // The servers that keep the update waiting must not keep the window waiting.
+        if (c.slow) {
+            EXPECT_GT(beats, 0) << "the event loop stood still";
+        }
         server.reset();
     }
     // No second event arrives later.

@@ -6,6 +6,7 @@
 #include "platform/InstanceChannel.h"
 #include "support/PeerProcess.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>

@@ -24,7 +24,7 @@ QStringList version(const char* name, int lines) {
     out.reserve(lines);
     const QString filler(60, u'x');
     for (int i = 0; i < lines; ++i)
-        out << QStringLiteral("%1 %2 %3").arg(QLatin1String(name)).arg(i, 7, 10, u'0').arg(filler);
+        out << QStringLiteral("%1 %2 %3").arg(QLatin1String(name)).arg(i, 7, 10, QChar(u'0')).arg(filler);
     return out;
 }
 
@@ -59,6 +59,12 @@ TEST(KilledWriterTest, EveryKillLeavesOneWholeVersionAndNoPileOfTemporaries) {
     writeTextLinesAtomic(path, older);
     ASSERT_EQ(readAll(path), olderBytes);
 
+    // Kills come anywhere within three writes' time, so some cut a write and some come after one.
+    const auto begun = std::chrono::steady_clock::now();
+    writeTextLinesAtomic(path, older);
+    const auto oneWrite =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - begun);
+    std::uniform_int_distribution<long> delay(0, 3 * std::max<long>(oneWrite.count(), 1000));
     std::mt19937 random(20261208);
     constexpr int kills = 50;
     int cutWrites = 0; // kills that left a temporary behind: the kill came during a write
@@ -98,7 +104,8 @@ TEST(KilledWriterTest, EveryKillLeavesOneWholeVersionAndNoPileOfTemporaries) {
             EXPECT_TRUE(left.first().startsWith(u'.' + name + u'.')) << left.first().toStdString();
         }
     }
-    std::cout << "killed writer: " << kills << " kills, " << cutWrites << " during a write, " << changes
+    std::cout << "killed writer: one write of " << olderBytes.size() << " bytes took " << oneWrite.count()
+              << " us; " << kills << " kills, " << cutWrites << " during a write, " << changes
               << " after a new version\n";
 
     // The next ordinary write leaves the file alone in its folder.
