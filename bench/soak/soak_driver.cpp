@@ -207,7 +207,7 @@ int songPhase(Harness& h, const Options& o, const QString& song) {
     QDir().mkpath(folder);
     QStringList paths;
     for (int i = 0; i < o.songs; ++i) {
-        const QString path = folder + QStringLiteral("/Lied %1.mp3").arg(i, 5, 10, u'0');
+        const QString path = folder + QStringLiteral("/Lied %1.mp3").arg(i, 5, 10, QChar(u'0'));
         const QByteArray from = QFile::encodeName(song);
         const QByteArray to = QFile::encodeName(path);
         if (::link(from.constData(), to.constData()) != 0 && !QFile::copy(song, path)) {

@@ -4,6 +4,7 @@
 // temporaries of cut writes must not pile up.
 
 #include "platform/TextFile.h"
+#include "support/PeerProcess.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -45,6 +47,11 @@ QStringList others(const QString& folder, const QString& name) {
     QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
     names.removeAll(name);
     return names;
+}
+
+ino_t inodeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
 }
 
 TEST(KilledWriterTest, EveryKillLeavesOneWholeVersionAndNoPileOfTemporaries) {
@@ -83,8 +90,13 @@ TEST(KilledWriterTest, EveryKillLeavesOneWholeVersionAndNoPileOfTemporaries) {
                 }
             }
         }
-        std::this_thread::sleep_for(
-            std::chrono::microseconds(std::uniform_int_distribution<int>(0, 60000)(random)));
+        if (k % 5 == 4) {
+            // Every fifth kill comes only after the writer has renamed a new version into place.
+            const ino_t before = inodeOf(path);
+            ASSERT_TRUE(waitUntil([&] { return inodeOf(path) != before; }, std::chrono::seconds(30)))
+                << "the writer wrote nothing";
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
         ::kill(child, SIGKILL);
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);

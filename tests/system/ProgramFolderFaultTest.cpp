@@ -20,13 +20,19 @@ public:
     explicit Desktop(const XServer& x) : x_(x), xdotool_(findTool(QStringLiteral("xdotool"))) {}
     bool available() const { return x_.available() && !xdotool_.isEmpty(); }
     bool windowNamed(const QString& pattern) const {
-        return runTool(xdotool_, {"search", "--name", pattern}, x_.environment(), 5s).exitCode == 0;
+        return runTool(xdotool_, {"search", "--onlyvisible", "--name", pattern}, x_.environment(), 5s)
+                   .exitCode == 0;
     }
     // Answers the message box: gives it the keyboard and presses Enter.
     bool answerBox() const {
-        return runTool(xdotool_, {"search", "--name", box, "windowfocus", "--sync", "key", "Return"},
-                       x_.environment(), 10s)
-                   .exitCode == 0;
+        const QProcessEnvironment env = x_.environment();
+        if (runTool(xdotool_, {"search", "--onlyvisible", "--name", box, "windowfocus", "--sync", "%1"}, env,
+                    10s)
+                .exitCode != 0)
+            return false;
+        // The key goes to the focused window, through XTEST, as a user's would.
+        runTool(xdotool_, {"key", "Return"}, env, 10s);
+        return true;
     }
     // The program's message boxes carry its name; its window is "RI3-VEZEZI".
     static inline const QString box = QStringLiteral("^mp3zx$");
