@@ -85,7 +85,7 @@ TEST_F(StationUpdateFaultTest, MisbehavingServersEndInOneFailureAndLeaveTheEdito
         {"closes before answering", {{}, false, {}, false}},
         {"closes in the body",
          sendBytes(LoopbackHttpServer::response("Content-Length: 100\r\n", "Sender\r\nhttp://x/\r\n"))},
-        {"binary head", sendBytes(QByteArray("\x01\x02\xff\xfe garbage\r\n\r\nSender\r\n", 27))},
+        {"binary head", sendBytes(QByteArrayLiteral("\x01\x02\xff\xfe garbage\r\n\r\nSender\r\n"))},
         {"not http", sendBytes("SSH-2.0-OpenSSH_9.2\r\n")},
         {"negative length", sendBytes(LoopbackHttpServer::response("Content-Length: -5\r\n", "Sender\r\n"))},
         {"length beyond any number",
