@@ -20,6 +20,10 @@ Player::Player(Services services, QObject* parent)
     s.FileList1.setFileTypes({ftArchive, ftReadonly});
     s.FileList1.setViewColumns({fiName, fiModified});
     s.FileList1.setMask(QStringLiteral("*.mp3"));
+    // Both downloads are read into memory whole when they end: a station's playlist names a stream or
+    // a few, the station list some ten thousand stations at most.
+    HTTPGet1.setMaxBytes(1 << 20);
+    HTTPGet2.setMaxBytes(4 << 20);
     connect(&HTTPGet1, &THTTPGet::OnDoneFile, this, [this] { guarded([this] { radio.HTTPGet1DoneFile(); }); });
     connect(&HTTPGet1, &THTTPGet::OnError, this, [this] { guarded([this] { radio.HTTPGet1Error(); }); });
     connect(&HTTPGet2, &THTTPGet::OnDoneFile, this, [this] { guarded([this] { update.HTTPGet2DoneFile(); }); });

@@ -2,20 +2,49 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
+#include <cerrno>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
+// A folder only this user may enter: a directory (not a link) of this user's without access for
+// group or others. Created when missing.
+bool privateFolder(const QString& folder) {
+    const QByteArray name = QFile::encodeName(folder);
+    if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST) return false;
+    struct stat st {};
+    return ::lstat(name.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+           (st.st_mode & 077) == 0;
+}
+
 QString channelPath(const QString& name) {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir(runtime).exists()) return runtime + u'/' + name;
-    return QDir::tempPath() + u'/' + name + u'.' + QString::number(::getuid());
+    // The shared temporary folder: the socket goes into a folder of this user's own, so nobody else
+    // can put a socket of theirs under the name first.
+    const QString uid = QString::number(::getuid());
+    const QString folder = QDir::tempPath() + QStringLiteral("/mp3zx-") + uid;
+    if (privateFolder(folder)) return folder + u'/' + name;
+    return QDir::tempPath() + u'/' + name + u'.' + uid;
 }
 
 } // namespace
+
+bool sameUserAtOtherEnd(const QLocalSocket& socket) {
+    const qintptr fd = socket.socketDescriptor();
+    if (fd < 0) return false;
+    struct ucred peer {};
+    socklen_t size = sizeof peer;
+    if (::getsockopt(static_cast<int>(fd), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || size != sizeof peer)
+        return false;
+    return peer.uid == ::getuid();
+}
 
 InstanceChannel::InstanceChannel(const QString& name, QObject* parent)
     : QObject(parent), path_(channelPath(name)) {}
@@ -25,7 +54,8 @@ InstanceChannel::~InstanceChannel() = default;
 bool InstanceChannel::findRunning(int timeoutMs) const {
     QLocalSocket socket;
     socket.connectToServer(path_);
-    const bool found = socket.waitForConnected(timeoutMs);
+    // A server of another user's under the name is no instance of ours: its path is taken, nothing more.
+    const bool found = socket.waitForConnected(timeoutMs) && sameUserAtOtherEnd(socket);
     socket.abort();
     return found;
 }
@@ -35,6 +65,8 @@ bool InstanceChannel::send(const QByteArray& text, int timeoutMs) const {
     QLocalSocket socket;
     socket.connectToServer(path_);
     if (!socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) return false;
+    // The argument goes to no other user's program.
+    if (!sameUserAtOtherEnd(socket)) return false;
     QByteArray message = text;
     message.append('\0');
     socket.write(message);
@@ -59,6 +91,13 @@ bool InstanceChannel::listen() {
 
 void InstanceChannel::accept() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
+        // The socket file admits only this user, but root and a socket path made reachable by mistake
+        // would let others in: only this user's own processes may hand a path over.
+        if (!sameUserAtOtherEnd(*socket)) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         if (socket->bytesAvailable() > 0) readFrom(socket);
@@ -71,8 +110,10 @@ void InstanceChannel::readFrom(QLocalSocket* socket) {
     const qsizetype end = buffered.indexOf('\0');
     if (end < 0) {
         constexpr qsizetype maxText = 64 * 1024;
-        if (buffered.size() > maxText) socket->abort();
-        else socket->setProperty("buffered", buffered);
+        if (buffered.size() > maxText)
+            socket->abort();
+        else
+            socket->setProperty("buffered", buffered);
         return;
     }
     socket->setProperty("buffered", QByteArray());

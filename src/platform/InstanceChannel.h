@@ -11,6 +11,9 @@
 class QLocalServer;
 class QLocalSocket;
 
+// Whether the process at the other end of a connected local socket runs as this user.
+bool sameUserAtOtherEnd(const QLocalSocket& socket);
+
 class InstanceChannel : public QObject {
     Q_OBJECT
 public:
@@ -18,8 +21,8 @@ public:
     explicit InstanceChannel(const QString& name, QObject* parent = nullptr);
     ~InstanceChannel() override;
 
-    // The socket's path: in $XDG_RUNTIME_DIR when set (private to the user), else in the temporary
-    // folder with the user id in its name.
+    // The socket's path: in $XDG_RUNTIME_DIR when set (private to the user), else in a folder of the
+    // user's own (mode 0700) in the temporary folder. Only the same user is served and served by.
     QString socketPath() const { return path_; }
 
     // True when a running instance answers.

@@ -7,6 +7,8 @@
 #include <QStringDecoder>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -73,6 +75,27 @@ void writeAll(int fd, const QByteArray& data) {
     }
 }
 
+// The temporary files of earlier writes of the same file that were cut short (the process killed
+// between creating and renaming them): they hold no data that was ever the file's, so they go.
+void removeLeftovers(const QByteArray& folder, const QByteArray& prefix) {
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::size_t length = std::strlen(entry->d_name);
+        if (length != static_cast<std::size_t>(prefix.size()) + 6 ||
+            std::memcmp(entry->d_name, prefix.constData(), static_cast<std::size_t>(prefix.size())) != 0)
+            continue;
+        bool temporaryName = true;
+        for (std::size_t i = static_cast<std::size_t>(prefix.size()); i < length; ++i) {
+            const char c = entry->d_name[i];
+            temporaryName =
+                temporaryName && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'));
+        }
+        if (temporaryName) ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
 } // namespace
 
 void writeTextLinesAtomic(const QString& path, const QStringList& lines) {
@@ -83,7 +106,10 @@ void writeTextLinesAtomic(const QString& path, const QStringList& lines) {
     }
     const QByteArray target = QFile::encodeName(path);
     const QFileInfo info(path);
-    QByteArray temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
+    const QByteArray folder = QFile::encodeName(info.absolutePath());
+    const QByteArray prefix = QFile::encodeName(QStringLiteral(".") + info.fileName() + QStringLiteral("."));
+    removeLeftovers(folder, prefix);
+    QByteArray temp = folder + '/' + prefix + "XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0) throw InOutError(errno);
     try {

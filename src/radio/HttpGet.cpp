@@ -44,7 +44,6 @@ std::optional<qint64> parseContentLength(const QByteArray& value) {
     return n;
 }
 
-
 UrlParts SplitUrl(const QString& url) {
     UrlParts parts;
     QString rest = url;
@@ -101,6 +100,7 @@ public:
         if (contentLength) {
             const std::optional<qint64> length = parseContentLength(*contentLength);
             if (!length) return false; // not a number to measure the body against: failed unread
+            if (w_.maxBytes_ > 0 && *length > w_.maxBytes_) return false;
             w_.ContentLength = *length;
         } else if (w_.BinaryData) {
             return false;
@@ -117,6 +117,8 @@ public:
         while (size > 0) {
             if (w_.isCancelled()) return false;
             const std::size_t piece = std::min(size, chunkBytes);
+            if (w_.maxBytes_ > 0 && w_.ReceivedTotal + static_cast<qint64>(piece) > w_.maxBytes_)
+                return false;
             if (file_.write(data, static_cast<qint64>(piece)) != static_cast<qint64>(piece)) {
                 writeFailed_ = true;
                 return false;
@@ -283,6 +285,7 @@ void THTTPGet::DownloadFile() {
     worker->progressWanted_ = isSignalConnected(QMetaMethod::fromSignal(&THTTPGet::OnProgress));
     worker->connectTimeoutMs_ = connectTimeoutMs_;
     worker->stallTimeoutMs_ = stallTimeoutMs_;
+    worker->maxBytes_ = maxBytes_;
     THTTPGetThread* w = worker.get();
     connect(
         w, &QThread::finished, this, [this, w] { reap(w); }, Qt::QueuedConnection);

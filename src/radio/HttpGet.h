@@ -6,11 +6,11 @@
 #include "platform/HttpTransport.h"
 
 #include <QObject>
-#include <optional>
 #include <QString>
 #include <QThread>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // Scheme, host, port and object path of a URL. "http://" and "https://" are taken off in any letter
 // case; a URL without a scheme is read the same way from its start. The object path begins at the
@@ -48,6 +48,7 @@ class THTTPGet : public QObject {
     Q_PROPERTY(bool WaitThread READ WaitThread WRITE setWaitThread)
     Q_PROPERTY(int connectTimeoutMs READ connectTimeoutMs WRITE setConnectTimeoutMs)
     Q_PROPERTY(int stallTimeoutMs READ stallTimeoutMs WRITE setStallTimeoutMs)
+    Q_PROPERTY(qint64 maxBytes READ maxBytes WRITE setMaxBytes)
 
 public:
     // Downloads through libcurl.
@@ -84,6 +85,10 @@ public:
     void setConnectTimeoutMs(int v) { connectTimeoutMs_ = v; }
     int stallTimeoutMs() const { return stallTimeoutMs_; }
     void setStallTimeoutMs(int v) { stallTimeoutMs_ = v; }
+    // The largest body taken, in bytes (0: any); a longer one, announced or received, fails the
+    // download once the limit is passed, so a wrong or hostile server cannot fill the disk.
+    qint64 maxBytes() const { return maxBytes_; }
+    void setMaxBytes(qint64 v) { maxBytes_ = v; }
 
     // Starts downloading URL into FileName. Does nothing while a download runs. Returns at once, or
     // with WaitThread after the download's event has run (the event loop runs meanwhile).
@@ -126,6 +131,7 @@ private:
     bool waitThread_ = false;
     int connectTimeoutMs_ = 10000;
     int stallTimeoutMs_ = 20000;
+    qint64 maxBytes_ = 0;
 
     std::unique_ptr<THTTPGetThread> worker_; // the running or last worker
     bool busy_ = false;
@@ -175,4 +181,5 @@ private:
     bool progressWanted_ = false; // OnProgress was connected at the start
     int connectTimeoutMs_ = 0;
     int stallTimeoutMs_ = 0;
+    qint64 maxBytes_ = 0;
 };

@@ -82,8 +82,8 @@ TForm1::TForm1(PlatformServices services, InstanceChannel& channel, QWidget* par
 TForm1::~TForm1() {
     delete keyPreview_;
     // Closing may not have run (a process that ends during start-up); the settings are written only
-    // after a start that got that far.
-    if (started_) lifecycle_->FormDestroy();
+    // after a start that got that far, and only once.
+    if (started_ && !settingsWritten_) lifecycle_->FormDestroy();
     // The controls outlive this body and the player; one that loses the focus while it is deleted still
     // signals (the file list's focus mark), and nothing of the window may answer then.
     for (QObject* child : findChildren<QObject*>())
@@ -328,7 +328,13 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (!closed_ && started_) lifecycle_->FormCloseQuery();
+    if (!closed_ && started_) {
+        lifecycle_->FormCloseQuery();
+        // The settings are written while the event loop still runs: once it has ended, a message box
+        // returns at once, unseen, and a failed write would go unreported.
+        lifecycle_->FormDestroy();
+        settingsWritten_ = true;
+    }
     closed_ = true;
     event->accept();
     // Qt ends the program when the last visible window closes; a window closed while hidden in the

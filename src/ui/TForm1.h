@@ -149,4 +149,5 @@ private:
     std::unique_ptr<WindowShell> shell_;
     bool started_ = false;
     bool closed_ = false;
+    bool settingsWritten_ = false;
 };

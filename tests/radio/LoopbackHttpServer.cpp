@@ -1,6 +1,7 @@
 #include "radio/LoopbackHttpServer.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -100,6 +101,7 @@ void LoopbackHttpServer::serve(int fd) {
         }
         const Reply reply = handler_(request);
         sendAll(fd, reply.bytes);
+        if (generatedBody_ > 0) sendGenerated(fd, generatedBody_);
         if (reply.waitForGate) {
             std::unique_lock lock(mutex_);
             gateChanged_.wait(lock, [this] { return gateOpen_ || stopping_; });
@@ -159,5 +161,26 @@ void LoopbackHttpServer::holdUntilGone(int fd) {
         if (::poll(fds, 2, pollMs) <= 0 || !(fds[0].revents & (POLLIN | POLLHUP | POLLERR))) continue;
         char buffer[256];
         if (::recv(fd, buffer, sizeof buffer, 0) <= 0) return;
+    }
+}
+
+void LoopbackHttpServer::sendGenerated(int fd, qint64 total) {
+    QByteArray block;
+    for (int i = 0; block.size() < 64 * 1024; ++i)
+        block += "Sender " + QByteArray::number(i % 1000) + "\r\nhttp://127.0.0.1:1/stream\r\n";
+    qint64 sent = 0;
+    qsizetype at = 0;
+    while (sent < total && !stopping_) {
+        pollfd fds[2] = {{fd, POLLOUT, 0}, {wakeFd_, POLLIN, 0}};
+        if (::poll(fds, 2, pollMs) <= 0) continue;
+        if (fds[0].revents & (POLLERR | POLLHUP)) return;
+        if (!(fds[0].revents & POLLOUT)) continue;
+        const std::size_t want = static_cast<std::size_t>(std::min<qint64>(block.size() - at, total - sent));
+        const ssize_t n = ::send(fd, block.constData() + at, want, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+        if (n <= 0) return; // the client has gone
+        sent += n;
+        generatedSent_ += n;
+        at = (at + n) % block.size();
     }
 }

@@ -45,6 +45,11 @@ public:
     // Connections whose handling has ended (the reply sent and the socket closed).
     int closedConnections() const { return closed_; }
     void openGate();
+    // Every reply's bytes are followed by this many body bytes (station lines), made up on the fly
+    // and never held whole, sent as fast as the client reads them until it leaves or the server stops.
+    void setGeneratedBody(qint64 bytes) { generatedBody_ = bytes; }
+    // Bytes of generated bodies the clients have taken so far.
+    qint64 generatedSent() const { return generatedSent_; }
 
     // "HTTP/1.0 200 OK", the given header lines (each ending in CR LF), an empty line, then body.
     static QByteArray response(const QByteArray& headerLines, const QByteArray& body = {});
@@ -55,6 +60,7 @@ private:
     bool readRequest(int fd, Request& request);
     void sendAll(int fd, const QByteArray& bytes);
     void holdUntilGone(int fd);
+    void sendGenerated(int fd, qint64 total);
 
     Handler handler_;
     int listenFd_ = -1;
@@ -62,6 +68,8 @@ private:
     quint16 port_ = 0;
     std::atomic<bool> stopping_{false};
     std::atomic<int> closed_{0};
+    std::atomic<qint64> generatedBody_{0};
+    std::atomic<qint64> generatedSent_{0};
     mutable std::mutex mutex_;
     std::condition_variable gateChanged_;
     bool gateOpen_ = false;

@@ -1,0 +1,125 @@
+// A music folder that disappears under the player: while its listing runs, after it was listed and
+// its entries are then taken, and while its songs wait in the song list behind the one playing. The
+// real engine plays real MP3 files; whatever is gone is skipped, nothing crashes, and the player
+// goes on with the next song that exists.
+
+#include "playback/EngineHarness.h"
+#include "support/FakeFolderTree.h"
+#include "support/Mp3Fixtures.h"
+#include "support/PeerProcess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+class DeletedFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        h.player.browser.attachTree(tree);
+        ASSERT_TRUE(h.init()) << "the engine could not start (SDL_AUDIODRIVER=dummy?)";
+    }
+    QString makeFolder(const QString& name, int files) {
+        const QString folder = root.filePath(name);
+        QDir().mkpath(folder);
+        for (int i = 0; i < files; ++i) {
+            QFile f(folder + QStringLiteral("/Lied %1.mp3").arg(i, 4, 10, QChar(u'0')));
+            f.open(QIODevice::WriteOnly);
+        }
+        return folder;
+    }
+    // Runs the song timer's ticks until nothing plays; false when that did not come.
+    bool playToTheEnd() {
+        return waitUntil([this] { return s.playMode == PLAYMODE_IDLE; }, 60s);
+    }
+
+    QTemporaryDir root;
+    FakeFolderTree tree;
+    EngineHarness h;
+    PlayerState& s = h.s;
+};
+
+TEST_F(DeletedFolderTest, AFolderDeletedWhileItIsListedEndsTheListingQuietly) {
+    const QString folder = makeFolder(QStringLiteral("Viele"), 2000);
+    tree.selectedPath = folder;
+    s.FileList1.setYieldInterval(0);
+    int yields = 0;
+    QTimer remover;
+    remover.setInterval(0);
+    QObject::connect(&remover, &QTimer::timeout, [&] {
+        // A few names in, the folder goes.
+        if (++yields == 20) QDir(folder).removeRecursively();
+    });
+    remover.start();
+    h.player.browser.ShellTreeView1Click();
+    EXPECT_TRUE(waitUntil([&] { return !s.FileList1.isListing(); }, 60s));
+    remover.stop();
+    ASSERT_FALSE(QDir(folder).exists());
+    EXPECT_LT(s.FileList1.count(), 2000) << "names of deleted files were listed";
+    // Listing it again gives an empty list, without a message.
+    h.player.browser.ShellTreeView1Click();
+    EXPECT_EQ(s.FileList1.count(), 0);
+    EXPECT_TRUE(h.dialogs.errors.isEmpty());
+}
+
+TEST_F(DeletedFolderTest, EntriesOfAFolderDeletedAfterItsListingAreSkipped) {
+    const QString folder = makeFolder(QStringLiteral("Weg"), 30);
+    tree.selectedPath = folder;
+    h.player.browser.ShellTreeView1Click();
+    ASSERT_EQ(s.FileList1.count(), 30);
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+
+    // One click, then all entries; with levelling on, each is measured when it enters.
+    s.lautanpassenCB = true;
+    s.FileList1.select(3);
+    h.player.browser.FileList1Click();
+    h.player.browser.alle_eintragen(false);
+    EXPECT_TRUE(playToTheEnd());
+    EXPECT_EQ(s.playMode, PLAYMODE_IDLE);
+    EXPECT_EQ(h.bass.BASS_ChannelIsActive(s.fileStream), BASS_ACTIVE_STOPPED);
+    EXPECT_TRUE(h.dialogs.errors.isEmpty()) << h.dialogs.errors.value(0).toStdString();
+
+    // The player goes on: a song that exists plays.
+    if (!fixtures::haveLame()) GTEST_SKIP() << fixtures::missingLameMessage();
+    const QString song = root.filePath(QStringLiteral("da.mp3"));
+    ASSERT_TRUE(fixtures::makeMp3(song.toStdString(), {.seconds = 2}));
+    h.player.songList.neuen_song_eintragen(song);
+    EXPECT_TRUE(
+        waitUntil([&] { return h.bass.BASS_ChannelIsActive(s.fileStream) == BASS_ACTIVE_PLAYING; }, 20s));
+    EXPECT_EQ(s.songs.dateinamenLB(s.currentIndex), song);
+}
+
+TEST_F(DeletedFolderTest, QueuedSongsOfADeletedFolderAreSkippedAndTheNextExistingOnePlays) {
+    if (!fixtures::haveLame()) GTEST_SKIP() << fixtures::missingLameMessage();
+    const QString gone = root.filePath(QStringLiteral("Geht"));
+    const QString stays = root.filePath(QStringLiteral("Bleibt"));
+    QDir().mkpath(gone);
+    QDir().mkpath(stays);
+    QStringList songs;
+    for (const QString& path : {gone + QStringLiteral("/eins.mp3"), gone + QStringLiteral("/zwei.mp3"),
+                                gone + QStringLiteral("/drei.mp3"), stays + QStringLiteral("/vier.mp3")}) {
+        ASSERT_TRUE(fixtures::makeMp3(path.toStdString(), {.seconds = 2}));
+        songs << path;
+    }
+    for (const QString& path : songs)
+        h.player.songList.neuen_song_eintragen(path);
+    ASSERT_TRUE(
+        waitUntil([&] { return h.bass.BASS_ChannelIsActive(s.fileStream) == BASS_ACTIVE_PLAYING; }, 20s));
+    ASSERT_EQ(s.currentIndex, 0);
+
+    // The first song's file goes while it plays: it was opened, so it plays to its end.
+    ASSERT_TRUE(QDir(gone).removeRecursively());
+    EXPECT_TRUE(waitUntil([&] { return s.currentIndex == 3; }, 60s)) << "current row " << s.currentIndex;
+    EXPECT_EQ(s.songs.dateinamenLB(s.currentIndex), songs[3]);
+    EXPECT_TRUE(
+        waitUntil([&] { return h.bass.BASS_ChannelIsActive(s.fileStream) == BASS_ACTIVE_PLAYING; }, 20s));
+    EXPECT_TRUE(playToTheEnd());
+    EXPECT_TRUE(h.dialogs.errors.isEmpty()) << h.dialogs.errors.value(0).toStdString();
+}
+
+} // namespace
