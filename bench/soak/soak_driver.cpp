@@ -8,7 +8,7 @@
 //               [--max-growth-mib 200] [--end-growth-mib 64] [--max-stall-ms 2000]
 
 #include "audio/BassEngine.h"
-#include "radio/IcecastStation.h"
+#include "support/IcecastStation.h"
 #include "support/Fakes.h"
 #include "support/Mp3Fixtures.h"
 
