@@ -8,8 +8,8 @@
 //               [--max-growth-mib 200] [--end-growth-mib 64] [--max-stall-ms 2000]
 
 #include "audio/BassEngine.h"
-#include "support/IcecastStation.h"
 #include "support/Fakes.h"
+#include "support/IcecastStation.h"
 #include "support/Mp3Fixtures.h"
 
 #include "app/Player.h"

@@ -31,6 +31,8 @@ void Intake::eingabefeldEChange() {
         p_.songList.neuen_song_eintragen(path);
         return;
     }
-    if (ext.contains(QStringLiteral(".PLS"))) p_.playlistReader.read(path, PlaylistKind::Pls);
-    else if (ext.contains(QStringLiteral(".M3U"))) p_.playlistReader.read(path, PlaylistKind::M3u);
+    if (ext.contains(QStringLiteral(".PLS")))
+        p_.playlistReader.read(path, PlaylistKind::Pls);
+    else if (ext.contains(QStringLiteral(".M3U")))
+        p_.playlistReader.read(path, PlaylistKind::M3u);
 }

@@ -62,7 +62,8 @@ Lifecycle::Start Lifecycle::FormCreate(const QStringList& arguments, const QStri
 
     IBass& bass = p_.bass();
     if ((bass.BASS_GetVersion() >> 16) != BASSVERSION) {
-        p_.dialogs().message(QStringLiteral("An incorrect version of BASS.DLL was loaded"), MessageIcon::Error);
+        p_.dialogs().message(QStringLiteral("An incorrect version of BASS.DLL was loaded"),
+                             MessageIcon::Error);
         s.endingEarly = true;
         releaseHotKeys();
         return Start::EndProcess;
@@ -95,8 +96,10 @@ Lifecycle::Start Lifecycle::FormCreate(const QStringList& arguments, const QStri
     p_.guarded([&] { p_.window().moveTo(s.windowLeft, s.windowTop); });
     p_.browser.memory.lastTreeLevel = nodeLevel(tree.topNode());
     p_.guarded([&] {
-        if (takesArgumentIn(s.argumentExtension)) p_.setEingabefeldE(s.commandArgument);
-        else if (s.startInRadio) p_.radio.dasRadioBClick();
+        if (takesArgumentIn(s.argumentExtension))
+            p_.setEingabefeldE(s.commandArgument);
+        else if (s.startInRadio)
+            p_.radio.dasRadioBClick();
     });
     p_.guarded([&] {
         p_.browser.sortDateLClick();
@@ -111,7 +114,9 @@ bool Lifecycle::instanztest() {
     return handsOverToRunningInstance(p_.s.argumentExtension);
 }
 
-void Lifecycle::aktivieren() { channel_.send(p_.s.commandArgument.toUtf8()); }
+void Lifecycle::aktivieren() {
+    channel_.send(p_.s.commandArgument.toUtf8());
+}
 
 void Lifecycle::FormCloseQuery() {
     PlayerState& s = p_.s;
@@ -134,6 +139,10 @@ void Lifecycle::FormDestroy() {
     p_.guarded([this] { p_.settings.schreibeini(); });
 }
 
-void Lifecycle::registerHotKeys() { p_.hotKeyHandler.registerHotKeys(); }
+void Lifecycle::registerHotKeys() {
+    p_.hotKeyHandler.registerHotKeys();
+}
 
-void Lifecycle::releaseHotKeys() { p_.hotKeyHandler.releaseHotKeys(); }
+void Lifecycle::releaseHotKeys() {
+    p_.hotKeyHandler.releaseHotKeys();
+}

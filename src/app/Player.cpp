@@ -13,8 +13,10 @@ Player::Player(Services services, QObject* parent)
     connect(&trackTimer, &QTimer::timeout, this, [this] { guarded([this] { seq.trackTimerTimer(); }); });
     connect(&lauttimer, &QTimer::timeout, this, [this] { guarded([this] { volume.lauttimerTimer(); }); });
     connect(&radioT, &QTimer::timeout, this, [this] { guarded([this] { radio.radioTTimer(); }); });
-    connect(&mute_timer, &QTimer::timeout, this, [this] { guarded([this] { hotKeyHandler.mute_timerTimer(); }); });
-    connect(&radioLautT, &QTimer::timeout, this, [this] { guarded([this] { levelFollower.radioLautTTimer(); }); });
+    connect(&mute_timer, &QTimer::timeout, this,
+            [this] { guarded([this] { hotKeyHandler.mute_timerTimer(); }); });
+    connect(&radioLautT, &QTimer::timeout, this,
+            [this] { guarded([this] { levelFollower.radioLautTTimer(); }); });
     // The program's file list shows MP3 files only, without folders.
     s.FileList1.setDisplayDirectory(false);
     s.FileList1.setFileTypes({ftArchive, ftReadonly});
@@ -24,9 +26,11 @@ Player::Player(Services services, QObject* parent)
     // a few, the station list some ten thousand stations at most.
     HTTPGet1.setMaxBytes(1 << 20);
     HTTPGet2.setMaxBytes(4 << 20);
-    connect(&HTTPGet1, &THTTPGet::OnDoneFile, this, [this] { guarded([this] { radio.HTTPGet1DoneFile(); }); });
+    connect(&HTTPGet1, &THTTPGet::OnDoneFile, this,
+            [this] { guarded([this] { radio.HTTPGet1DoneFile(); }); });
     connect(&HTTPGet1, &THTTPGet::OnError, this, [this] { guarded([this] { radio.HTTPGet1Error(); }); });
-    connect(&HTTPGet2, &THTTPGet::OnDoneFile, this, [this] { guarded([this] { update.HTTPGet2DoneFile(); }); });
+    connect(&HTTPGet2, &THTTPGet::OnDoneFile, this,
+            [this] { guarded([this] { update.HTTPGet2DoneFile(); }); });
     connect(&HTTPGet2, &THTTPGet::OnError, this, [this] { guarded([this] { update.HTTPGet2Error(); }); });
     s.posTB.onChange([this](int) { guarded([this] { seq.posTBChange(); }); });
     s.volumeTB.onChange([this](int) { guarded([this] { volume.volumeTBChange(); }); });

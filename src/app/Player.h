@@ -18,9 +18,9 @@
 #include "playback/PlaySequencer.h"
 #include "playback/VolumeControl.h"
 #include "playback/WindowKeys.h"
+#include "radio/HttpGet.h"
 #include "radio/LevelFollower.h"
 #include "radio/RadioPlayback.h"
-#include "radio/HttpGet.h"
 #include "radio/StationEditor.h"
 #include "radio/StationUpdate.h"
 

@@ -120,10 +120,10 @@ struct PlayerState {
     bool startInRadio = false;
 
     // The lists behind the list boxes.
-    SongList songs;            // songLB, dateinamenLB, LautLB
-    StationList stations;      // radiosenderLB, radioLB
-    PlaylistEntries entries;   // sendertitelLB, senderfileLB
-    FileListModel FileList1;   // the file list's folders, entries and selection
+    SongList songs;          // songLB, dateinamenLB, LautLB
+    StationList stations;    // radiosenderLB, radioLB
+    PlaylistEntries entries; // sendertitelLB, senderfileLB
+    FileListModel FileList1; // the file list's folders, entries and selection
 
     // The two track bars and the levelling check box.
     RangeValue posTB{0, 1000, 0};

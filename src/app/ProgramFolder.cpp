@@ -16,9 +16,10 @@ QString withSlash(QString folder) {
 
 QString findProgramFolder(const QString& executableFolder) {
     const QByteArray name = QFile::encodeName(executableFolder);
-    if (!executableFolder.isEmpty() && ::access(name.constData(), W_OK) == 0) return withSlash(executableFolder);
-    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                           QStringLiteral("/mp3zx");
+    if (!executableFolder.isEmpty() && ::access(name.constData(), W_OK) == 0)
+        return withSlash(executableFolder);
+    const QString config =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/mp3zx");
     QDir().mkpath(config);
     return withSlash(config);
 }

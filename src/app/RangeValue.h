@@ -7,7 +7,8 @@
 
 class RangeValue {
 public:
-    RangeValue(int min, int max, int position) : min_(min), max_(max), position_(std::clamp(position, min, max)) {}
+    RangeValue(int min, int max, int position)
+        : min_(min), max_(max), position_(std::clamp(position, min, max)) {}
     RangeValue(const RangeValue&) = delete;
     RangeValue& operator=(const RangeValue&) = delete;
 
@@ -20,7 +21,8 @@ public:
         value = std::clamp(value, min_, max_);
         if (value == position_) return;
         position_ = value;
-        for (const auto& listener : listeners_) listener(position_);
+        for (const auto& listener : listeners_)
+            listener(position_);
     }
 
     void onChange(std::function<void(int)> listener) { listeners_.push_back(std::move(listener)); }

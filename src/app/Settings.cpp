@@ -12,7 +12,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-QString Settings::path() const { return p_.s.programFolder + QStringLiteral("mp3.ini"); }
+QString Settings::path() const {
+    return p_.s.programFolder + QStringLiteral("mp3.ini");
+}
 
 bool Settings::read_settings_line() {
     line_ = next_ < lines_.size() ? lines_[next_] : QString();

@@ -6,8 +6,7 @@
 #include <utility>
 #include <vector>
 
-template <class T>
-class Shown {
+template <class T> class Shown {
 public:
     Shown() = default;
     explicit Shown(T initial) : value_(std::move(initial)) {}
@@ -20,7 +19,8 @@ public:
     void set(const T& value) {
         if (value == value_) return;
         value_ = value;
-        for (const auto& listener : listeners_) listener(value_);
+        for (const auto& listener : listeners_)
+            listener(value_);
     }
     Shown& operator=(const T& value) {
         set(value);

@@ -55,9 +55,11 @@ public:
 
     // A stream over the byte range [offset, offset + length) of the file; length 0 reads to the end.
     // 0 when the file cannot be opened or holds no MP3 frame in the range. mem must be false.
-    virtual HSTREAM BASS_StreamCreateFile(BOOL mem, const char* file, QWORD offset, QWORD length, DWORD flags) = 0;
+    virtual HSTREAM BASS_StreamCreateFile(BOOL mem, const char* file, QWORD offset, QWORD length,
+                                          DWORD flags) = 0;
     // Returns after the connection is made and audio decodes, or 0 on failure (bounded time-out).
-    virtual HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, void* proc, void* user) = 0;
+    virtual HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, void* proc,
+                                         void* user) = 0;
     virtual BOOL BASS_StreamFree(HSTREAM handle) = 0;
     virtual QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode) = 0;
 

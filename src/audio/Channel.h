@@ -152,7 +152,7 @@ private:
     bool producerDone_ = false;
     bool formatKnown_ = false;
     bool indexInstalled_ = false;
-    bool scanPending_ = false; // a decoding channel's deferred prescan
+    bool scanPending_ = false;    // a decoding channel's deferred prescan
     std::uint64_t rangeSize_ = 0; // of a file channel
     std::atomic<std::int64_t> lengthFrames_{-1};
     std::atomic<bool> lengthExact_{false};

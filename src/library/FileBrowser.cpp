@@ -36,7 +36,9 @@ void FileBrowser::ShellTreeView1Change() {
     p_.s.FileList1.setDirectory(tree_->path());
 }
 
-void FileBrowser::ShellTreeView1Click() { p_.s.FileList1.setDirectory(tree_->path()); }
+void FileBrowser::ShellTreeView1Click() {
+    p_.s.FileList1.setDirectory(tree_->path());
+}
 
 void FileBrowser::ShellTreeView1KeyDown(int key) {
     memory.keyDown(key);
@@ -66,8 +68,10 @@ bool FileBrowser::FileList1KeyDown(int key) {
         } else {
             // The paths are taken first: each add lets the event loop run, which may list again.
             QStringList paths;
-            for (int index : files.selectedRows()) paths << tree_->path() + u'/' + files.caption(index);
-            for (const QString& path : paths) p_.songList.neuen_song_eintragen(path);
+            for (int index : files.selectedRows())
+                paths << tree_->path() + u'/' + files.caption(index);
+            for (const QString& path : paths)
+                p_.songList.neuen_song_eintragen(path);
         }
         return false;
     case Qt::Key_Left:
@@ -101,7 +105,8 @@ void FileBrowser::alle_eintragen(bool focusTree) {
     FileListModel& files = p_.s.FileList1;
     const int n = files.count();
     // An add lets the event loop run; a folder listed meanwhile may have fewer entries.
-    for (int i = 0; i < n && i < files.count(); ++i) aus_file_list_uebernehmen(i);
+    for (int i = 0; i < n && i < files.count(); ++i)
+        aus_file_list_uebernehmen(i);
     if (focusTree) p_.window().focus(FocusTarget::FolderTree);
     if (files.count() > 0) files.select(0);
 }

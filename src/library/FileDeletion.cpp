@@ -41,7 +41,9 @@ void FileDeletion::jaBClick() {
     closePanel();
 }
 
-void FileDeletion::neinBClick() { closePanel(); }
+void FileDeletion::neinBClick() {
+    closePanel();
+}
 
 void FileDeletion::closePanel() {
     p_.s.display.loeschPVisible = false;

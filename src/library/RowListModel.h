@@ -26,8 +26,7 @@ protected:
     int selected_ = -1;
 };
 
-template <class Row>
-class RowListModel : public RowListModelBase {
+template <class Row> class RowListModel : public RowListModelBase {
 public:
     using RowListModelBase::RowListModelBase;
 

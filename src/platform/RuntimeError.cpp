@@ -24,7 +24,8 @@ QString inOutErrorMessage(int errnum) {
 
 int strToInt(const QString& text) {
     qsizetype i = 0;
-    while (i < text.size() && text[i] == u' ') ++i;
+    while (i < text.size() && text[i] == u' ')
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
     if (i == text.size()) throw ConvertError(text);

@@ -19,7 +19,9 @@ void ChannelControl::bass_kanal_play(HSTREAM handle, int newMode) {
         // between is not lost until the station's next change.
         p_.bass().BASS_ChannelSetSync(
             s.radioChannel, BASS_SYNC_META, 0,
-            [this](HSYNC sync, DWORD channel, const char* data, void* user) { on_meta_sync(sync, channel, data, user); },
+            [this](HSYNC sync, DWORD channel, const char* data, void* user) {
+                on_meta_sync(sync, channel, data, user);
+            },
             nullptr);
         const char* tags = p_.bass().BASS_ChannelGetTags(s.radioChannel, BASS_TAG_META);
         showStreamTitle(tags ? decodeText(QByteArray(tags)) : QString());

@@ -3,7 +3,8 @@
 #include <cmath>
 
 QString two_digits(QString text) {
-    while (text.size() < 2) text.prepend(u'0');
+    while (text.size() < 2)
+        text.prepend(u'0');
     return text;
 }
 

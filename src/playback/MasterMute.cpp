@@ -4,7 +4,9 @@
 
 #include <cstdio>
 
-int MasterMute::GetMasterMute() { return mixer_.findMasterSwitch(); }
+int MasterMute::GetMasterMute() {
+    return mixer_.findMasterSwitch();
+}
 
 void MasterMute::SetMasterMuteValue(bool muted) {
     int code = GetMasterMute();
@@ -17,6 +19,8 @@ void MasterMute::SetMasterMuteValue(bool muted) {
 }
 
 void MasterMute::stumm_schalten(bool mute) {
-    if (!hotKeyDoublePress_) SetMasterMuteValue(false);
-    else if (mute) SetMasterMuteValue(true);
+    if (!hotKeyDoublePress_)
+        SetMasterMuteValue(false);
+    else if (mute)
+        SetMasterMuteValue(true);
 }

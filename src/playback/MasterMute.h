@@ -6,7 +6,8 @@ class IMixer;
 
 class MasterMute {
 public:
-    MasterMute(IMixer& mixer, const bool& hotKeyDoublePress) : mixer_(mixer), hotKeyDoublePress_(hotKeyDoublePress) {}
+    MasterMute(IMixer& mixer, const bool& hotKeyDoublePress)
+        : mixer_(mixer), hotKeyDoublePress_(hotKeyDoublePress) {}
 
     // Looks up the master switch; 0 on success, else the mixer's error number.
     int GetMasterMute();

@@ -90,8 +90,10 @@ void PlaySequencer::PlayBClick() {
         p_.mute.SetMasterMuteValue(false);
         p_.radioT.start();
         p_.radio.radiosenderLBClick();
-        if (s.lautanpassenCB) p_.radioLautT.start();
-        else p_.radioLautT.stop();
+        if (s.lautanpassenCB)
+            p_.radioLautT.start();
+        else
+            p_.radioLautT.stop();
     }
 }
 
@@ -127,7 +129,8 @@ void PlaySequencer::trackTimerTimer() {
     if (s.playMode == PLAYMODE_SONG) {
         if (s.songLengthBytes > 0) value = pos * 1000 / static_cast<long long>(s.songLengthBytes);
     } else if (s.previewRangeBytes > 0) {
-        value = (pos - static_cast<long long>(s.previewStartBytes)) * 1000 / static_cast<long long>(s.previewRangeBytes);
+        value = (pos - static_cast<long long>(s.previewStartBytes)) * 1000 /
+                static_cast<long long>(s.previewRangeBytes);
     }
     s.posTB.setPosition(static_cast<int>(std::clamp<long long>(value, s.posTB.min(), s.posTB.max())));
 }
@@ -143,7 +146,8 @@ void PlaySequencer::posTBChange() {
     const auto value = static_cast<long long>(s.posTB.position());
     long long target = 0;
     if (s.playMode == PLAYMODE_PREVIEW)
-        target = static_cast<long long>(s.previewStartBytes) + value * static_cast<long long>(s.previewRangeBytes) / 1000;
+        target = static_cast<long long>(s.previewStartBytes) +
+                 value * static_cast<long long>(s.previewRangeBytes) / 1000;
     else
         target = value * static_cast<long long>(s.songLengthBytes) / 1000;
     p_.bass().BASS_ChannelSetPosition(s.fileStream, static_cast<QWORD>(target));

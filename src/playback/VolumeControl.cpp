@@ -32,4 +32,6 @@ void VolumeControl::lautermachen() {
     p_.s.volumeTB.setPosition(position);
 }
 
-void VolumeControl::lauttimerTimer() { p_.seq.playsong(); }
+void VolumeControl::lauttimerTimer() {
+    p_.seq.playsong();
+}

@@ -40,7 +40,9 @@ QPixmap triangles(bool forward, int count) {
 
 } // namespace
 
-QPixmap startPicture() { return triangles(true, 1); }
+QPixmap startPicture() {
+    return triangles(true, 1);
+}
 
 QPixmap stopPicture() {
     QPixmap pixmap = blank(16);
@@ -52,9 +54,13 @@ QPixmap stopPicture() {
     return pixmap;
 }
 
-QPixmap previousPicture() { return triangles(false, 2); }
+QPixmap previousPicture() {
+    return triangles(false, 2);
+}
 
-QPixmap nextPicture() { return triangles(true, 2); }
+QPixmap nextPicture() {
+    return triangles(true, 2);
+}
 
 QIcon programIcon() {
     QIcon icon;

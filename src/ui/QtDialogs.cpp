@@ -22,8 +22,8 @@ void prepare(QMessageBox& box, const QString& text) {
 } // namespace
 
 void QtDialogs::message(const QString& text, MessageIcon icon) {
-    QMessageBox box(icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::NoIcon, QString(), QString(),
-                    QMessageBox::Ok);
+    QMessageBox box(icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::NoIcon, QString(),
+                    QString(), QMessageBox::Ok);
     // The player's messages end their lines with CR, which Qt does not break at.
     QString lines = text;
     lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');

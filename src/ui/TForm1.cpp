@@ -1,7 +1,7 @@
 #include "ui/TForm1.h"
 
-#include "ui/Pictures.h"
 #include "ui/FileList.h"
+#include "ui/Pictures.h"
 #include "ui/ShellTreeView.h"
 #include "ui/SongListView.h"
 #include "ui/StateBinding.h"
@@ -11,19 +11,19 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QMouseEvent>
 #include <QFontMetrics>
 #include <QFrame>
-#include <QPlainTextEdit>
-#include <QRadioButton>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionFrame>
-#include <QKeyEvent>
 
 namespace {
 
@@ -31,8 +31,7 @@ namespace {
 constexpr int frameWidth = 2;
 const QColor skyBlue(0xA6, 0xCA, 0xF0);
 
-template <class W>
-W* place(W* widget, int left, int top, int width, int height) {
+template <class W> W* place(W* widget, int left, int top, int width, int height) {
     widget->setGeometry(left, top, width, height);
     return widget;
 }
@@ -43,7 +42,8 @@ QLabel* label(QWidget* parent, const QString& text) {
     return l;
 }
 
-QPushButton* button(QWidget* parent, const QString& text, int left, int top, int width = 75, int height = 25) {
+QPushButton* button(QWidget* parent, const QString& text, int left, int top, int width = 75,
+                    int height = 25) {
     return place(new QPushButton(text, parent), left, top, width, height);
 }
 
@@ -126,7 +126,8 @@ void TForm1::createControls() {
     PlayB->setIcon(startPicture());
     vorB = button(client, QString(), 104, 40, 40, 25);
     vorB->setIcon(nextPicture());
-    for (QPushButton* b : {rueckB, PlayB, vorB}) b->setIconSize(QSize(16, 16));
+    for (QPushButton* b : {rueckB, PlayB, vorB})
+        b->setIconSize(QSize(16, 16));
 
     posTB = makePosTB(client);
     lautanpassenCB = makeLautanpassenCB(client);
@@ -279,8 +280,10 @@ void TForm1::bindEvents() {
 void TForm1::bindBrowser() {
     Player& p = *player_;
     p.browser.attachTree(*ShellTreeView1);
-    connect(ShellTreeView1, &ShellTreeView::change, this, [&p] { p.guarded([&p] { p.browser.ShellTreeView1Change(); }); });
-    connect(ShellTreeView1, &ShellTreeView::click, this, [&p] { p.guarded([&p] { p.browser.ShellTreeView1Click(); }); });
+    connect(ShellTreeView1, &ShellTreeView::change, this,
+            [&p] { p.guarded([&p] { p.browser.ShellTreeView1Change(); }); });
+    connect(ShellTreeView1, &ShellTreeView::click, this,
+            [&p] { p.guarded([&p] { p.browser.ShellTreeView1Click(); }); });
     connect(ShellTreeView1, &ShellTreeView::keyDown, this,
             [&p](QKeyEvent* e) { p.guarded([&] { p.browser.ShellTreeView1KeyDown(e->key()); }); });
     connect(FileList1, &TFileList::click, this, [&p] { p.guarded([&p] { p.browser.FileList1Click(); }); });
@@ -291,7 +294,8 @@ void TForm1::bindBrowser() {
     });
     connect(FileList1, &TFileList::focusEntered, this, &TForm1::FileList1Enter);
     connect(FileList1, &TFileList::focusLeft, this, &TForm1::FileList1Exit);
-    for (QLabel* l : {sortNameL, sortDateL}) l->installEventFilter(this);
+    for (QLabel* l : {sortNameL, sortDateL})
+        l->installEventFilter(this);
     player_->s.display.sortByDate.set(true);
     player_->s.display.sortByDate.set(false);
 }
@@ -316,8 +320,10 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         return true;
     if (event->type() == QEvent::MouseButtonRelease && (watched == sortNameL || watched == sortDateL)) {
         p.guarded([&] {
-            if (watched == sortNameL) p.browser.sortNameLClick();
-            else p.browser.sortDateLClick();
+            if (watched == sortNameL)
+                p.browser.sortNameLClick();
+            else
+                p.browser.sortDateLClick();
         });
         return true;
     }
@@ -352,19 +358,33 @@ void TForm1::paintEvent(QPaintEvent*) {
     style()->drawPrimitive(QStyle::PE_Frame, &frame, &painter, this);
 }
 
-void TForm1::moveTo(int left, int top) { move(left, top); }
+void TForm1::moveTo(int left, int top) {
+    move(left, top);
+}
 
-QPoint TForm1::position() const { return pos(); }
+QPoint TForm1::position() const {
+    return pos();
+}
 
-int TForm1::width() const { return client->width(); }
+int TForm1::width() const {
+    return client->width();
+}
 
-bool TForm1::isShown() const { return isVisible(); }
+bool TForm1::isShown() const {
+    return isVisible();
+}
 
-void TForm1::showWindow() { show(); }
+void TForm1::showWindow() {
+    show();
+}
 
-void TForm1::hideWindow() { hide(); }
+void TForm1::hideWindow() {
+    hide();
+}
 
-void TForm1::minimizeWindow() { showMinimized(); }
+void TForm1::minimizeWindow() {
+    showMinimized();
+}
 
 void TForm1::raiseAndActivate() {
     if (isMinimized()) showNormal();
@@ -373,7 +393,9 @@ void TForm1::raiseAndActivate() {
     activateWindow();
 }
 
-void TForm1::closeWindow() { close(); }
+void TForm1::closeWindow() {
+    close();
+}
 
 void TForm1::focus(FocusTarget target) {
     switch (target) {
@@ -393,15 +415,21 @@ void TForm1::focus(FocusTarget target) {
 }
 
 void TForm1::setBusy(bool busy) {
-    if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
-    else QApplication::restoreOverrideCursor();
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
-int TForm1::textWidth(const QString& text) const { return QFontMetrics(font()).horizontalAdvance(text); }
+int TForm1::textWidth(const QString& text) const {
+    return QFontMetrics(font()).horizontalAdvance(text);
+}
 
 int TForm1::songListTopIndex() const {
     const QModelIndex top = songLB->indexAt(QPoint(1, 1));
     return top.isValid() ? top.row() : 0;
 }
 
-void TForm1::processEvents() { QCoreApplication::processEvents(); }
+void TForm1::processEvents() {
+    QCoreApplication::processEvents();
+}

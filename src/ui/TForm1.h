@@ -5,8 +5,8 @@
 #include "app/Lifecycle.h"
 #include "app/Player.h"
 #include "app/Window.h"
-#include "ui/SongListView.h"
 #include "app/WindowShell.h"
+#include "ui/SongListView.h"
 
 #include <QWidget>
 #include <memory>

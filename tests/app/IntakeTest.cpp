@@ -24,7 +24,8 @@ TEST(ShortUpperPathTest, TwoSpellingsOfOneFolderCompareEqual) {
     QDir(dir.path()).mkdir(QStringLiteral("Musik"));
     EXPECT_EQ(short_upper_path(dir.path() + QStringLiteral("/Musik/../Musik/")),
               short_upper_path(dir.path() + QStringLiteral("/Musik")));
-    EXPECT_EQ(short_upper_path(dir.path() + QStringLiteral("/Musik")), (dir.path() + QStringLiteral("/MUSIK")).toUpper());
+    EXPECT_EQ(short_upper_path(dir.path() + QStringLiteral("/Musik")),
+              (dir.path() + QStringLiteral("/MUSIK")).toUpper());
 }
 
 TEST_F(IntakeTest, AnMp3EntersAndPlaysAndTheTreeMovesToItsFolder) {

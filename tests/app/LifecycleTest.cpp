@@ -117,7 +117,8 @@ TEST_F(LifecycleTest, SecondStartHandsItsMp3OverAndEndsEarly) {
         InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
         sent = channel.send(QByteArray("/musik/Titel.mp3"));
     });
-    (void)QTest::qWaitFor([&] { return first.player.eingabefeldE() == QStringLiteral("/musik/Titel.mp3"); }, 5000);
+    (void)QTest::qWaitFor([&] { return first.player.eingabefeldE() == QStringLiteral("/musik/Titel.mp3"); },
+                          5000);
     sender.join();
     EXPECT_TRUE(sent);
     EXPECT_EQ(first.player.eingabefeldE(), QStringLiteral("/musik/Titel.mp3"));
@@ -171,8 +172,8 @@ TEST_F(LifecycleTest, ShutdownStopsStreamsRestoresVolumeAndFreesTheEngine) {
     lifecycle.FormCloseQuery();
     EXPECT_FALSE(h.player.trackTimer.isActive());
     EXPECT_FALSE(h.player.radioT.isActive());
-    const std::vector<std::string> expected{"BASS_ChannelStop(7)", "BASS_ChannelStop(9)", "BASS_SetVolume(64)",
-                                            "BASS_Stop", "BASS_Free"};
+    const std::vector<std::string> expected{"BASS_ChannelStop(7)", "BASS_ChannelStop(9)",
+                                            "BASS_SetVolume(64)", "BASS_Stop", "BASS_Free"};
     EXPECT_EQ(h.bass.calls, expected);
 }
 

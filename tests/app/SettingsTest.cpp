@@ -16,7 +16,8 @@ protected:
     SettingsTest() {
         h.s.programFolder = folder.path() + u'/';
         h.player.browser.attachTree(tree);
-        for (const char* name : {"Eins", "Zwei", "Drei", "Vier", "Fünf"}) h.s.stations.append({name, "http://x"});
+        for (const char* name : {"Eins", "Zwei", "Drei", "Vier", "Fünf"})
+            h.s.stations.append({name, "http://x"});
     }
     void writeIni(const QByteArray& bytes) {
         QFile file(h.player.settings.path());
@@ -53,14 +54,16 @@ TEST_F(SettingsTest, WritesNineCrLfLinesAndReadsThemBack) {
     h.s.radioMode = true;
     h.s.playlistFolder = QStringLiteral("/listen/");
     h.player.settings.schreibeini();
-    const QByteArray expected = music.path().toUtf8() + "\r\nhome\r\n64\r\n1\r\n120\r\n-7\r\n3\r\n1\r\n/listen/\r\n";
+    const QByteArray expected =
+        music.path().toUtf8() + "\r\nhome\r\n64\r\n1\r\n120\r\n-7\r\n3\r\n1\r\n/listen/\r\n";
     EXPECT_EQ(readIni(), expected);
 
     PlayerHarness next;
     FakeFolderTree nextTree{{"bin", "home", "usr"}};
     next.player.browser.attachTree(nextTree);
     next.s.programFolder = h.s.programFolder;
-    for (const Station& st : h.s.stations.rows()) next.s.stations.append(st);
+    for (const Station& st : h.s.stations.rows())
+        next.s.stations.append(st);
     next.player.settings.leseini();
     EXPECT_EQ(next.s.currentFolder, music.path());
     EXPECT_EQ(nextTree.pathsSet, QStringList{music.path()});

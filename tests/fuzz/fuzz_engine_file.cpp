@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const HSTREAM whole = engine.BASS_StreamCreateFile(0, path.constData(), 0, 0, BASS_STREAM_DECODE);
     if (whole) {
         std::vector<float> buffer(4096);
-        for (int i = 0; i < 64 && engine.BASS_ChannelGetData(whole, buffer.data(), 16384) != BASS_ERROR_DWORD; ++i) {
+        for (int i = 0; i < 64 && engine.BASS_ChannelGetData(whole, buffer.data(), 16384) != BASS_ERROR_DWORD;
+             ++i) {
         }
         engine.BASS_ChannelSetPosition(whole, engine.BASS_ChannelGetLength(whole) / 2);
         engine.BASS_StreamFree(whole);

@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QStringList list;
     ParseMaskList(masks, list, true, false);
     MatchesMaskList(name, list, true, false);
-    for (const QString& mask : list) MatchMask(name, mask, false);
+    for (const QString& mask : list)
+        MatchMask(name, mask, false);
     if (!MatchMask(name, QStringLiteral("*"), true)) std::abort();
     return 0;
 }

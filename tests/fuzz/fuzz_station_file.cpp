@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QString path = fuzzFile(QStringLiteral("mp3.snd"), data, size);
     StationList stations;
     lesesender(path, stations);
-    for (const Station& station : stations.rows()) parseStationLine(stationLine(station.name, station.url));
+    for (const Station& station : stations.rows())
+        parseStationLine(stationLine(station.name, station.url));
     // Names and URLs without line breaks survive a write and a read unchanged.
     StationList clean;
     for (const Station& station : stations.rows())

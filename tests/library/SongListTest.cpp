@@ -13,7 +13,8 @@ protected:
     void enterQueued(const QStringList& paths) {
         const auto mode = s.playMode;
         s.playMode = PLAYMODE_SONG;
-        for (const QString& path : paths) h.player.songList.neuen_song_eintragen(path);
+        for (const QString& path : paths)
+            h.player.songList.neuen_song_eintragen(path);
         s.playMode = mode;
     }
     // Plays row i as a click would.
@@ -23,7 +24,8 @@ protected:
     }
     QStringList titles() const {
         QStringList t;
-        for (const Song& song : s.songs.rows()) t << song.title;
+        for (const Song& song : s.songs.rows())
+            t << song.title;
         return t;
     }
     QString playingPath() {

@@ -19,7 +19,8 @@ class EnginePlaybackTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!fixtures::haveLame()) GTEST_SKIP() << fixtures::missingLameMessage();
-        ASSERT_TRUE(bass.BASS_Init(-1, 44100, 0, nullptr, nullptr)) << "no SDL output (SDL_AUDIODRIVER=dummy?)";
+        ASSERT_TRUE(bass.BASS_Init(-1, 44100, 0, nullptr, nullptr))
+            << "no SDL output (SDL_AUDIODRIVER=dummy?)";
         s.playMode = PLAYMODE_SONG; // queue the songs without starting them
     }
     void TearDown() override {
@@ -29,7 +30,8 @@ protected:
     QString makeSong(const QString& name, double seconds, double frequency = 440) {
         const QString path = dir.filePath(name);
         std::string error;
-        EXPECT_TRUE(fixtures::makeMp3(path.toStdString(), {.frequency = frequency, .seconds = seconds}, {}, &error))
+        EXPECT_TRUE(
+            fixtures::makeMp3(path.toStdString(), {.frequency = frequency, .seconds = seconds}, {}, &error))
             << error;
         return path;
     }
@@ -46,7 +48,8 @@ protected:
 };
 
 TEST_F(EnginePlaybackTest, ThreeSongsPlayThroughInOrderToTheEnd) {
-    for (const char* name : {"eins.mp3", "zwei.mp3", "drei.mp3"}) player.songList.neuen_song_eintragen(makeSong(name, 0.8));
+    for (const char* name : {"eins.mp3", "zwei.mp3", "drei.mp3"})
+        player.songList.neuen_song_eintragen(makeSong(name, 0.8));
     s.playMode = PLAYMODE_IDLE;
     s.songs.setSelected(0);
     player.seq.playsong();

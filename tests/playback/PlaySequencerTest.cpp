@@ -12,7 +12,8 @@ class PlaySequencerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         s.playMode = PLAYMODE_SONG;
-        for (const QString& path : songs) h.player.songList.neuen_song_eintragen(path);
+        for (const QString& path : songs)
+            h.player.songList.neuen_song_eintragen(path);
         s.playMode = PLAYMODE_IDLE;
     }
     void play(int i) {
@@ -157,7 +158,8 @@ TEST_F(PlaySequencerTest, PositionBarFollowsAndSeeksWith64BitTruncation) {
     h.player.seq.trackTimerTimer();
     EXPECT_EQ(s.posTB.position(), 499);
 
-    for (const auto& [value, expected] : {std::pair{0, 0ull}, {500, 1'500'000'000ull}, {1000, 3'000'000'001ull}}) {
+    for (const auto& [value, expected] :
+         {std::pair{0, 0ull}, {500, 1'500'000'000ull}, {1000, 3'000'000'001ull}}) {
         h.player.seq.posTBMouseDown();
         EXPECT_EQ(active(), BASS_ACTIVE_PAUSED);
         s.posTB.setPosition(value == 0 ? 1 : 0);
@@ -200,7 +202,8 @@ TEST_F(PlaySequencerTest, EndingPreviewJumpsToTheLast15SecondsAndScalesTheBar) {
     h.player.seq.trackTimerTimer();
     EXPECT_EQ(s.posTB.position(), 500);
 
-    for (const auto& [value, expected] : {std::pair{0, 1'650'000ull}, {500, 1'725'000ull}, {1000, 1'800'000ull}}) {
+    for (const auto& [value, expected] :
+         {std::pair{0, 1'650'000ull}, {500, 1'725'000ull}, {1000, 1'800'000ull}}) {
         h.player.seq.posTBMouseDown();
         s.posTB.setPosition(value == 0 ? 1 : 0);
         s.posTB.setPosition(value);

@@ -38,7 +38,8 @@ TEST(StreamTitleTest, TakesTheTitleOutOfTheMetadata) {
     EXPECT_EQ(stream_title_from_meta(QStringLiteral("abc;def")), QStringLiteral("ab  "));
     EXPECT_EQ(stream_title_from_meta(QStringLiteral(";abc")), QStringLiteral(";abc  "));
     // Only the first line feed and the first carriage return go.
-    EXPECT_EQ(stream_title_from_meta(QStringLiteral("StreamTitle='a\nb\nc\r\rd';")), QStringLiteral("ab\nc\rd  "));
+    EXPECT_EQ(stream_title_from_meta(QStringLiteral("StreamTitle='a\nb\nc\r\rd';")),
+              QStringLiteral("ab\nc\rd  "));
 }
 
 TEST(StreamTitleTest, ASemicolonInsideTheTitleKeepsTheWholeTitle) {

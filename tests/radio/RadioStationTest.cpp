@@ -4,10 +4,10 @@
 // real timer while the server goes away and comes back.
 
 #include "audio/BassEngine.h"
-#include "support/IcecastStation.h"
 #include "radio/LoopbackHttpServer.h"
 #include "radio/RadioTestSupport.h"
 #include "support/Fakes.h"
+#include "support/IcecastStation.h"
 #include "support/Mp3Fixtures.h"
 #include "support/QtPrinters.h"
 

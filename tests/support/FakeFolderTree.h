@@ -12,7 +12,8 @@ public:
     explicit FakeFolderTree(const QStringList& nodes = {}) {
         auto* top = new QStandardItem(QStringLiteral("/"));
         model.appendRow(top);
-        for (const QString& text : nodes) top->appendRow(new QStandardItem(text));
+        for (const QString& text : nodes)
+            top->appendRow(new QStandardItem(text));
         top_ = model.index(0, 0);
     }
 

@@ -28,7 +28,9 @@ void FakeBass::sendMeta(DWORD h, const std::string& meta) {
     }
 }
 
-bool FakeBass::called(const std::string& call) const { return count(call) > 0; }
+bool FakeBass::called(const std::string& call) const {
+    return count(call) > 0;
+}
 
 int FakeBass::count(const std::string& call) const {
     return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](const std::string& c) {
@@ -53,7 +55,8 @@ BOOL FakeBass::BASS_Stop() {
 
 BOOL FakeBass::BASS_Free() {
     log("BASS_Free");
-    for (auto& [h, st] : streams) st.freed = true;
+    for (auto& [h, st] : streams)
+        st.freed = true;
     return 1;
 }
 
@@ -176,7 +179,9 @@ DWORD FakeBass::BASS_ChannelGetData(DWORD h, void* buffer, DWORD length) {
     return bytes;
 }
 
-DWORD FakeBass::BASS_ChannelGetLevel(DWORD h) { return live(h) ? level : BASS_ERROR_DWORD; }
+DWORD FakeBass::BASS_ChannelGetLevel(DWORD h) {
+    return live(h) ? level : BASS_ERROR_DWORD;
+}
 
 const char* FakeBass::BASS_ChannelGetTags(DWORD h, DWORD) {
     Stream* st = live(h);

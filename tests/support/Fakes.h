@@ -74,7 +74,8 @@ public:
     BOOL BASS_Free() override;
     DWORD BASS_GetVolume() override;
     BOOL BASS_SetVolume(DWORD volume) override;
-    HSTREAM BASS_StreamCreateFile(BOOL mem, const char* file, QWORD offset, QWORD length, DWORD flags) override;
+    HSTREAM BASS_StreamCreateFile(BOOL mem, const char* file, QWORD offset, QWORD length,
+                                  DWORD flags) override;
     HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, void* proc, void* user) override;
     BOOL BASS_StreamFree(HSTREAM handle) override;
     QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode) override;

@@ -4,12 +4,12 @@
 
 #include "support/QtPrinters.h"
 
+#include "support/QtPrinters.h"
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
-#include "support/QtPrinters.h"
 #include <chrono>
 #include <functional>
 #include <memory>

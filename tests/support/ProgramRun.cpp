@@ -4,14 +4,17 @@
 #include <QFile>
 
 ProgramRun::ProgramRun(const QString& runtimeDir, const XServer* x)
-    : runtimeDir_(runtimeDir.isEmpty() ? ownRuntime_.path() : runtimeDir), process_(std::make_unique<QProcess>()) {
+    : runtimeDir_(runtimeDir.isEmpty() ? ownRuntime_.path() : runtimeDir),
+      process_(std::make_unique<QProcess>()) {
     QFile::setPermissions(runtimeDir_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    ready_ = folder_.isValid() && QFile::copy(QStringLiteral(MP3ZX_EXECUTABLE), folder() + QStringLiteral("mp3zx"));
+    ready_ = folder_.isValid() &&
+             QFile::copy(QStringLiteral(MP3ZX_EXECUTABLE), folder() + QStringLiteral("mp3zx"));
     env_ = x ? x->environment() : QProcessEnvironment::systemEnvironment();
     if (!x) env_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env_.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir_);
     env_.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
-    // The program offers itself on the session bus: it stays off the desktop's bus unless a test gives it one.
+    // The program offers itself on the session bus: it stays off the desktop's bus unless a test gives it
+    // one.
     env_.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     env_.insert(QStringLiteral("HOME"), folder_.path());
     env_.insert(QStringLiteral("XDG_CONFIG_HOME"), folder_.path() + QStringLiteral("/config"));

@@ -3,9 +3,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 class SongFiles {

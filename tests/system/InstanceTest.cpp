@@ -23,7 +23,8 @@ QList<QByteArray> iniLines(const QByteArray& bytes) {
 // The first instance is up once it has created its settings file (start-up reads it after it has
 // become findable by a second start).
 bool waitForStart(ProgramRun& run) {
-    return waitUntil([&] { return QFileInfo::exists(run.iniPath()) || !run.running(); }, 20s) && run.running();
+    return waitUntil([&] { return QFileInfo::exists(run.iniPath()) || !run.running(); }, 20s) &&
+           run.running();
 }
 
 TEST(InstanceTest, SecondStartHandsItsSongOverAndEndsWithoutSettings) {
@@ -47,7 +48,8 @@ TEST(InstanceTest, SecondStartHandsItsSongOverAndEndsWithoutSettings) {
     EXPECT_FALSE(QFileInfo::exists(second.iniPath()));
 
     // Starts without an argument, or with another extension, end at once and hand nothing over.
-    for (const QStringList& args : {QStringList{}, QStringList{music.path() + QStringLiteral("/notiz.txt")}}) {
+    for (const QStringList& args :
+         {QStringList{}, QStringList{music.path() + QStringLiteral("/notiz.txt")}}) {
         ProgramRun another(first.runtimeDir());
         EXPECT_EQ(another.run(args, 10000), 0);
         EXPECT_FALSE(QFileInfo::exists(another.iniPath()));
@@ -98,7 +100,8 @@ TEST(InstanceTest, SettingsSurviveARestartClosedWithTheXButton) {
 
     const QList<QByteArray> lines = iniLines(run.iniBytes());
     ASSERT_EQ(lines.size(), 9);
-    for (const QByteArray& line : lines) EXPECT_TRUE(line.endsWith('\r'));
+    for (const QByteArray& line : lines)
+        EXPECT_TRUE(line.endsWith('\r'));
     EXPECT_EQ(lines[0], music.path().toUtf8() + "\r");
     EXPECT_EQ(lines[2], "64\r");
     EXPECT_EQ(lines[3], "1\r");

@@ -22,7 +22,8 @@ protected:
         form.show();
         PlayerState& s = form.player().s;
         s.playMode = PLAYMODE_SONG;
-        for (const QString& path : songs) form.player().songList.neuen_song_eintragen(path);
+        for (const QString& path : songs)
+            form.player().songList.neuen_song_eintragen(path);
         s.playMode = PLAYMODE_IDLE;
     }
     QPoint rowCentre(int row) { return form.songLB->visualRect(form.player().s.songs.index(row)).center(); }
@@ -63,7 +64,8 @@ TEST_F(WindowSongListTest, ADragMovesTheRowAndTheSelectionStaysOnThePlayingRowNu
     mouse(QEvent::MouseButtonRelease, rowCentre(2), Qt::NoButton);
     const SongList& list = form.player().s.songs;
     QStringList titles;
-    for (int i = 0; i < list.count(); ++i) titles << list.songLB(i);
+    for (int i = 0; i < list.count(); ++i)
+        titles << list.songLB(i);
     EXPECT_EQ(titles, QStringList({"zwei", "drei", "eins", "vier"}));
     EXPECT_EQ(playingPath(), songs[0]);
     EXPECT_EQ(list.selected(), 0);
