@@ -39,7 +39,7 @@ rm -f "$work/music.wav"
 display=
 for _ in 1 2 3 4 5; do
     number=$((100 + RANDOM % 20000))
-    exec 3< <(Xvfb ":$number" -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null & echo "pid $!")
+    exec 3< <(Xvfb ":$number" -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp -noreset 2>/dev/null & echo "pid $!")
     read -r _ xvfb_pid <&3
     if read -r -t 20 display <&3 && [ "$display" = "$number" ]; then break; fi
     display=

@@ -186,7 +186,7 @@ protected:
                 << "*** SKIPPED: Xvfb / xdotool / lame not installed (packages xvfb, xdotool, lame) ***";
         ASSERT_TRUE(folder_.isValid() && runtime_.isValid());
         ASSERT_TRUE(server_.start(xvfb,
-                                  {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+                                  {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"},
                                   QProcessEnvironment::systemEnvironment()));
         ASSERT_TRUE(waitUntil([&] { return server_.process().canReadLine() || !server_.running(); }, 20s));
         const QByteArray number = server_.process().readLine().trimmed();

@@ -61,12 +61,14 @@ XServer::XServer() {
     // A random high display rather than the first free one: parallel tests and servers of other
     // sessions that share the abstract socket namespace but not /tmp would otherwise all race for :0.
     // -displayfd writes the number once the server accepts clients; a taken display ends the server.
+    // -noreset: by default the server resets when its last client leaves, and refuses connections
+    // meanwhile; a program starting while a test's xdotool call ends would find no display.
     for (int attempt = 0; attempt < 10 && display_.isEmpty(); ++attempt) {
         const QString number = QString::number(QRandomGenerator::global()->bounded(100, 30000));
         server_.stop();
         if (!server_.start(xvfb,
                            {QStringLiteral(":") + number, "-displayfd", "1", "-screen", "0", "1280x1024x24",
-                            "-nolisten", "tcp"},
+                            "-nolisten", "tcp", "-noreset"},
                            QProcessEnvironment::systemEnvironment()))
             return;
         if (!waitUntil([&] { return server_.process().canReadLine() || !server_.running(); },

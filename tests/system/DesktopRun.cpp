@@ -69,8 +69,9 @@ ToolResult DesktopRun::xdotool(const QStringList& args) const {
 
 bool DesktopRun::start(const QStringList& arguments) {
     if (!run_->start(arguments)) return false;
-    // Now and then, on a loaded machine, the program's first connection to a fresh Xvfb is refused
-    // ("could not connect to display") although the server answers other clients: start it once more.
+    // Should the program's first connection still be refused ("could not connect to display") while
+    // the server answers other clients, as seen on a loaded machine before the servers ran with
+    // -noreset, it is started once more, loudly.
     if (run_->process().waitForFinished(1500) && run_->process().exitCode() != 0 &&
         xdotool({"getmouselocation"}).exitCode == 0) {
         std::fprintf(stderr, "*** the program could not open the X display %s; starting it once more ***\n",

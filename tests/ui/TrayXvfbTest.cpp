@@ -151,7 +151,7 @@ protected:
         if (xvfb.isEmpty() || findTool(QStringLiteral("xdotool")).isEmpty())
             GTEST_SKIP() << "*** SKIPPED: Xvfb / xdotool not installed (packages xvfb, xdotool) ***";
         // -displayfd picks a free display and writes its number once the server accepts clients.
-        ASSERT_TRUE(server_.start(xvfb, {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"},
+        ASSERT_TRUE(server_.start(xvfb, {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp", "-noreset"},
                                   QProcessEnvironment::systemEnvironment()));
         ASSERT_TRUE(waitUntil([&] { return server_.process().canReadLine() || !server_.running(); }, 20s));
         const QByteArray number = server_.process().readLine().trimmed();
