@@ -8,6 +8,7 @@
 //               [--max-growth-mib 200] [--end-growth-mib 64] [--max-stall-ms 2000]
 
 #include "audio/BassEngine.h"
+#include "support/EngineHarness.h"
 #include "support/Fakes.h"
 #include "support/IcecastStation.h"
 #include "support/Mp3Fixtures.h"
@@ -106,16 +107,6 @@ void say(const QString& text) {
     std::cout << text.toStdString() << std::endl;
 }
 
-struct Harness {
-    audio::BassEngine bass;
-    FakeMixer mixer;
-    FakeHotKeys hotKeys;
-    FakeDialogs dialogs;
-    FakeWindow window;
-    Player player{Services{bass, mixer, hotKeys, dialogs, window}};
-    PlayerState& s = player.s;
-};
-
 // The station's server and source, started, restarted every so often and stopped on a thread of
 // their own (their processes belong to it), so the player's event loop is measured and not the
 // waits for icecast2.
@@ -159,7 +150,7 @@ struct RestartLoop {
     }
 };
 
-int radioPhase(Harness& h, const Options& o, const QStringList& stationFiles) {
+int radioPhase(EngineHarness& h, const Options& o, const QStringList& stationFiles) {
     const QString folder = o.work + QStringLiteral("/station");
     QDir().mkpath(folder);
     IcecastStation station(folder, stationFiles);
@@ -212,7 +203,7 @@ int radioPhase(Harness& h, const Options& o, const QStringList& stationFiles) {
     return recovered ? 0 : 1;
 }
 
-int songPhase(Harness& h, const Options& o, const QString& song) {
+int songPhase(EngineHarness& h, const Options& o, const QString& song) {
     PlayerState& s = h.s;
     const QString folder = o.work + QStringLiteral("/songs");
     QDir().mkpath(folder);
@@ -340,7 +331,7 @@ int main(int argc, char** argv) {
     const QString song = o.work + QStringLiteral("/song.mp3");
     if (!fixtures::makeMp3(song.toStdString(), {.frequency = 550, .seconds = 0.6})) return 2;
 
-    Harness h;
+    EngineHarness h;
     h.window.duringEvents = [] { QCoreApplication::processEvents(); };
     if (!h.bass.BASS_Init(-1, 44100, 0, nullptr, nullptr)) {
         std::cerr << "soak: the engine did not start (SDL_AUDIODRIVER=dummy?)" << std::endl;

@@ -185,19 +185,13 @@ protected:
             GTEST_SKIP()
                 << "*** SKIPPED: Xvfb / xdotool / lame not installed (packages xvfb, xdotool, lame) ***";
         ASSERT_TRUE(folder_.isValid() && runtime_.isValid());
-        ASSERT_TRUE(server_.start(xvfb,
-                                  {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"},
-                                  QProcessEnvironment::systemEnvironment()));
-        ASSERT_TRUE(waitUntil([&] { return server_.process().canReadLine() || !server_.running(); }, 20s));
-        const QByteArray number = server_.process().readLine().trimmed();
-        ASSERT_FALSE(number.isEmpty()) << server_.process().readAllStandardError().toStdString();
-        display_ = QProcessEnvironment::systemEnvironment();
-        display_.insert("DISPLAY", ":" + QString::fromLatin1(number));
-        display_.remove("XAUTHORITY");
+        x_ = std::make_unique<XServer>(QStringLiteral("1024x768x24"));
+        ASSERT_TRUE(x_->available()) << "Xvfb did not start";
+        display_ = x_->environment();
     }
     void TearDown() override {
         program_.stop();
-        server_.stop();
+        x_.reset();
     }
 
     // The program in a folder of its own, since mp3.ini lives beside it: a hard link where the file
@@ -241,7 +235,7 @@ protected:
 
     QString xdotool_;
     QProcessEnvironment display_;
-    PeerProcess server_;
+    std::unique_ptr<XServer> x_;
     PeerProcess program_;
     QTemporaryDir folder_;
     QTemporaryDir runtime_;

@@ -3,7 +3,7 @@
 // real engine plays real MP3 files; whatever is gone is skipped, nothing crashes, and the player
 // goes on with the next song that exists.
 
-#include "playback/EngineHarness.h"
+#include "support/EngineHarness.h"
 #include "support/FakeFolderTree.h"
 #include "support/Mp3Fixtures.h"
 #include "support/PeerProcess.h"

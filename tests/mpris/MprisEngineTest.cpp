@@ -2,13 +2,10 @@
 // resumed by playerctl on a private session bus; and the real program offering itself on that bus.
 
 #include "SessionBus.h"
-#include "audio/BassEngine.h"
 #include "mpris/Mpris.h"
-#include "support/Fakes.h"
+#include "support/EngineHarness.h"
 #include "support/Mp3Fixtures.h"
 #include "support/ProgramRun.h"
-
-#include "app/Player.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -32,14 +29,11 @@ TEST(MprisEngineTest, PlayPauseTogglesARealSong) {
 
     SessionBus bus;
     ASSERT_FALSE(bus.address().isEmpty());
-    audio::BassEngine bass;
-    ASSERT_TRUE(bass.BASS_Init(-1, 44100, 0, nullptr, nullptr)) << "no SDL output (SDL_AUDIODRIVER=dummy?)";
-    FakeMixer mixer;
-    FakeHotKeys hotKeys;
-    FakeDialogs dialogs;
-    FakeWindow window;
-    Player player{Services{bass, mixer, hotKeys, dialogs, window}};
-    PlayerState& s = player.s;
+    EngineHarness h;
+    ASSERT_TRUE(h.init()) << "no SDL output (SDL_AUDIODRIVER=dummy?)";
+    audio::BassEngine& bass = h.bass;
+    Player& player = h.player;
+    PlayerState& s = h.s;
     {
         Mpris mpris(player, bus.connect());
         ASSERT_TRUE(mpris.registered());

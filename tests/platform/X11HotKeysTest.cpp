@@ -229,17 +229,11 @@ protected:
         xdotool_ = findTool("xdotool");
         if (xvfb.isEmpty() || xdotool_.isEmpty())
             GTEST_SKIP() << "*** SKIPPED: Xvfb / xdotool not installed (packages xvfb, xdotool) ***";
-        // -displayfd picks a free display and writes its number once the server accepts clients.
-        ASSERT_TRUE(server_.start(xvfb, {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp", "-noreset"},
-                                  QProcessEnvironment::systemEnvironment()));
-        ASSERT_TRUE(waitUntil([&] { return server_.process().canReadLine() || !server_.running(); }, 20s));
-        const QByteArray number = server_.process().readLine().trimmed();
-        ASSERT_FALSE(number.isEmpty()) << server_.process().readAllStandardError().toStdString();
-        env_ = QProcessEnvironment::systemEnvironment();
-        env_.insert("DISPLAY", ":" + QString::fromLatin1(number));
-        env_.remove("XAUTHORITY");
+        x_ = std::make_unique<XServer>(QStringLiteral("640x480x24"));
+        ASSERT_TRUE(x_->available()) << "Xvfb did not start";
+        env_ = x_->environment();
     }
-    void TearDown() override { server_.stop(); }
+    void TearDown() override { x_.reset(); }
 
     void key(const QString& name) {
         ASSERT_EQ(runTool(xdotool_, {"key", name}, env_).exitCode, 0) << "xdotool key " << name.toStdString();
@@ -251,7 +245,7 @@ protected:
 
     QString xdotool_;
     QProcessEnvironment env_;
-    PeerProcess server_;
+    std::unique_ptr<XServer> x_;
 };
 
 } // namespace

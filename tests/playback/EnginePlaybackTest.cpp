@@ -1,12 +1,9 @@
 // Playing real MP3 files through the real engine (SDL's dummy driver paces in real time): the song
 // list plays through in order, pause holds the position, the position bar follows and seeks.
 
-#include "audio/BassEngine.h"
-#include "support/Fakes.h"
+#include "support/EngineHarness.h"
 #include "support/Mp3Fixtures.h"
 #include "support/PeerProcess.h"
-
-#include "app/Player.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -38,13 +35,10 @@ protected:
     QWORD position() { return bass.BASS_ChannelGetPosition(s.fileStream); }
 
     QTemporaryDir dir;
-    audio::BassEngine bass;
-    FakeMixer mixer;
-    FakeHotKeys hotKeys;
-    FakeDialogs dialogs;
-    FakeWindow window;
-    Player player{Services{bass, mixer, hotKeys, dialogs, window}};
-    PlayerState& s = player.s;
+    EngineHarness h;
+    audio::BassEngine& bass = h.bass;
+    Player& player = h.player;
+    PlayerState& s = h.s;
 };
 
 TEST_F(EnginePlaybackTest, ThreeSongsPlayThroughInOrderToTheEnd) {

@@ -4,9 +4,9 @@
 // the engine opens its device, so the playing runs in a child process of this test executable with
 // its own environment.
 
-#include "EngineHarness.h"
 #include "playback/VolumeControl.h"
 #include "support/BareLoudness.h"
+#include "support/EngineHarness.h"
 #include "support/Mp3Fixtures.h"
 #include "support/PeerProcess.h"
 

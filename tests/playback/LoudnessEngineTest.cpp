@@ -1,9 +1,9 @@
 // The loudness measurement through the real engine, on MP3 files made with lame from signals whose
 // value is known, checked against the same four excerpts decoded directly with libmpg123.
 
-#include "EngineHarness.h"
 #include "playback/LoudnessMeter.h"
 #include "support/BareLoudness.h"
+#include "support/EngineHarness.h"
 #include "support/Mp3Fixtures.h"
 
 #include <QDir>

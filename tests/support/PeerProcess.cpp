@@ -55,7 +55,7 @@ void PeerProcess::stop() {
     }
 }
 
-XServer::XServer() {
+XServer::XServer(const QString& screen) {
     const QString xvfb = findTool(QStringLiteral("Xvfb"));
     if (xvfb.isEmpty()) return;
     // A random high display rather than the first free one: parallel tests and servers of other
@@ -67,7 +67,7 @@ XServer::XServer() {
         const QString number = QString::number(QRandomGenerator::global()->bounded(100, 30000));
         server_.stop();
         if (!server_.start(xvfb,
-                           {QStringLiteral(":") + number, "-displayfd", "1", "-screen", "0", "1280x1024x24",
+                           {QStringLiteral(":") + number, "-displayfd", "1", "-screen", "0", screen,
                             "-nolisten", "tcp", "-noreset"},
                            QProcessEnvironment::systemEnvironment()))
             return;

@@ -50,7 +50,7 @@ inline QString findTool(const QString& name) {
 // An X server of the test's own (Xvfb on a free display). Skips nothing itself: check available().
 class XServer {
 public:
-    XServer();
+    explicit XServer(const QString& screen = QStringLiteral("1280x1024x24"));
     bool available() const { return !display_.isEmpty(); }
     // ":N"
     QString display() const { return display_; }

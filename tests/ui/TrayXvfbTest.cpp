@@ -150,21 +150,15 @@ protected:
         const QString xvfb = findTool(QStringLiteral("Xvfb"));
         if (xvfb.isEmpty() || findTool(QStringLiteral("xdotool")).isEmpty())
             GTEST_SKIP() << "*** SKIPPED: Xvfb / xdotool not installed (packages xvfb, xdotool) ***";
-        // -displayfd picks a free display and writes its number once the server accepts clients.
-        ASSERT_TRUE(server_.start(xvfb, {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp", "-noreset"},
-                                  QProcessEnvironment::systemEnvironment()));
-        ASSERT_TRUE(waitUntil([&] { return server_.process().canReadLine() || !server_.running(); }, 20s));
-        const QByteArray number = server_.process().readLine().trimmed();
-        ASSERT_FALSE(number.isEmpty()) << server_.process().readAllStandardError().toStdString();
-        env_ = QProcessEnvironment::systemEnvironment();
-        env_.insert("DISPLAY", ":" + QString::fromLatin1(number));
-        env_.remove("XAUTHORITY");
+        x_ = std::make_unique<XServer>(QStringLiteral("640x480x24"));
+        ASSERT_TRUE(x_->available()) << "Xvfb did not start";
+        env_ = x_->environment();
         // No session bus: Qt shows the icon through the X11 notification area, and starts no bus.
         env_.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/mp3zx-test-bus");
     }
     void TearDown() override {
         trayer_.stop();
-        server_.stop();
+        x_.reset();
     }
 
     // Runs one agent test in a child on the xcb platform; its output is shown when it fails.
@@ -180,7 +174,7 @@ protected:
     }
 
     QProcessEnvironment env_;
-    PeerProcess server_;
+    std::unique_ptr<XServer> x_;
     PeerProcess trayer_;
 };
 
