@@ -4,6 +4,7 @@
 #include "app/ProgramFolder.h"
 #include "app/Version.h"
 #include "app/Window.h"
+#include "app/WindowPlacement.h"
 #include "audio/Bass.h"
 #include "platform/Dialogs.h"
 #include "platform/InstanceChannel.h"
@@ -93,7 +94,12 @@ Lifecycle::Start Lifecycle::FormCreate(const QStringList& arguments, const QStri
     // file cannot cost the command-line file, the drop target or the window position.
     lesesender(stationFilePath(s.programFolder), s.stations);
     p_.guarded([&] { p_.settings.leseini(); });
-    p_.guarded([&] { p_.window().moveTo(s.windowLeft, s.windowTop); });
+    p_.guarded([&] {
+        IWindow& window = p_.window();
+        const QPoint place =
+            reachablePosition({s.windowLeft, s.windowTop}, windowOuterSize, window.screenAreas());
+        window.moveTo(place.x(), place.y());
+    });
     p_.browser.memory.lastTreeLevel = nodeLevel(tree.topNode());
     p_.guarded([&] {
         if (takesArgumentIn(s.argumentExtension))

@@ -8,6 +8,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -38,7 +40,11 @@ void Settings::leseini() {
     try {
         lines_ = readTextLines(path());
     } catch (const InOutError&) {
-        // No settings yet: an empty file now, its nine lines at the end of the run.
+        // No settings yet: an empty file now, its nine lines at the end of the run. The tree shows
+        // where the user's songs most likely are, opened, rather than the bare root.
+        const QString first = firstStartFolder();
+        openFolder(first);
+        p_.browser.tree().openNode(p_.browser.tree().selectedNode());
         const QByteArray name = QFile::encodeName(path());
         const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
         if (fd < 0) throw InOutError(errno);
@@ -48,10 +54,7 @@ void Settings::leseini() {
     next_ = 0;
 
     if (read_settings_line()) s.currentFolder = line_;
-    if (!s.currentFolder.isEmpty() && QDir(s.currentFolder).exists()) {
-        p_.browser.tree().setPath(s.currentFolder);
-        p_.browser.ShellTreeView1Click();
-    }
+    if (!s.currentFolder.isEmpty() && QDir(s.currentFolder).exists()) openFolder(s.currentFolder);
     if (read_settings_line()) restoreTreeTop(line_);
     int value = 0;
     if (numberLine(value)) s.volumeTB.setPosition(value);
@@ -64,6 +67,17 @@ void Settings::leseini() {
     if (numberLine(value)) s.stations.setSelected(value);
     if (numberLine(value) && value == 1) s.startInRadio = true;
     if (read_settings_line()) s.playlistFolder = line_;
+}
+
+QString firstStartFolder() {
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    if (!music.isEmpty() && QFileInfo(music).isDir()) return music;
+    return QDir::homePath();
+}
+
+void Settings::openFolder(const QString& folder) {
+    p_.browser.tree().setPath(folder);
+    p_.browser.ShellTreeView1Click();
 }
 
 void Settings::restoreTreeTop(const QString& text) {

@@ -8,6 +8,10 @@
 
 class Player;
 
+// The folder a first start shows: the user's music folder (XDG_MUSIC_DIR) when it exists, else the
+// home folder.
+QString firstStartFolder();
+
 class Settings {
 public:
     explicit Settings(Player& player) : p_(player) {}
@@ -26,6 +30,8 @@ private:
     // The current line as a number; a bad number is reported and gives nothing.
     bool numberLine(int& value);
     void restoreTreeTop(const QString& text);
+    // Selects folder in the tree and lists its files.
+    void openFolder(const QString& folder);
 
     Player& p_;
     QStringList lines_;

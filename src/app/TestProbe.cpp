@@ -13,6 +13,7 @@ std::unique_ptr<TestProbe> TestProbe::fromEnvironment(Player& player) {
 TestProbe::TestProbe(Player& player, const QString& file) : p_(player), file_(file) {
     timer_.setInterval(100);
     QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { writeIfChanged(); });
+    QObject::connect(&p_.s.FileList1, &FileListModel::listingFinished, &timer_, [this] { ++fileListings_; });
     timer_.start();
     writeIfChanged();
 }
@@ -46,6 +47,7 @@ QStringList TestProbe::stateLines() const {
     add("volumeTB", QString::number(s.volumeTB.position()));
     add("lautanpassenCB", QString::number(int(s.lautanpassenCB.get())));
     add("currentFolder", s.currentFolder);
+    add("fileListings", QString::number(fileListings_));
     for (int i = 0; i < s.FileList1.count(); ++i)
         add("file", s.FileList1.caption(i));
     for (const Song& song : s.songs.rows())

@@ -23,6 +23,7 @@
 //     volumeTB=<the volume bar's position, 20..100>
 //     lautanpassenCB=<0|1: the levelling check box>
 //     currentFolder=<the folder chosen in the folder tree>
+//     fileListings=<how many listings of the file list have ended>
 //     file=<caption>         one line per file-list entry, in list order
 //     song=<path>            one line per song-list row, in list order
 //     loudness=<x|30|value>  one line per song-list row: its loudness entry
@@ -52,5 +53,6 @@ private:
     Player& p_;
     QString file_;
     QStringList written_;
+    int fileListings_ = 0;
     QTimer timer_;
 };

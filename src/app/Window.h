@@ -2,7 +2,9 @@
 // What the player's operations ask of the main window and its controls beyond the shared state.
 // The real window implements it; tests use a recording fake.
 
+#include <QList>
 #include <QPoint>
+#include <QRect>
 #include <QString>
 
 enum class FocusTarget { SongList, FileList, FolderTree, NeinButton };
@@ -30,4 +32,6 @@ public:
     virtual int songListTopIndex() const = 0;
     // Lets the event loop process pending events.
     virtual void processEvents() = 0;
+    // The areas of the screens a window may take (without panels), the primary screen's first.
+    virtual QList<QRect> screenAreas() const = 0;
 };

@@ -23,6 +23,8 @@ public:
     virtual void setTopNode(const QModelIndex& node) = 0;
     // The node below node in the tree's order; invalid after the last.
     virtual QModelIndex nextNode(const QModelIndex& node) const = 0;
+    // Shows the subfolders of node.
+    virtual void openNode(const QModelIndex& node) { (void)node; }
     // Lets the event loop run until the subfolders of node (and its ancestors) have been read.
     virtual bool waitForLoad(const QModelIndex& node, int timeoutMs) = 0;
 };

@@ -90,20 +90,25 @@ void SongListEditor::songLBMouseMove(bool leftButtonHeld, int x, int y) {
 
 void SongListEditor::updateHint(int x, int y) {
     PlayerState& s = p_.s;
-    HintBox hint = s.display.Hilfsanzeige.get();
     if (!s.songs.isRow(s.rowUnderCursor)) {
-        hint.visible = false;
-        s.display.Hilfsanzeige = hint;
+        hideHint();
         return;
     }
     const QString title = s.songs.songLB(s.rowUnderCursor);
-    const int w = static_cast<int>(title.size()) * 11 / 2;
+    // Measured in the window's font, so the box holds the whole text; a title that fits the list needs
+    // no hint.
+    const int w = p_.window().textWidth(title) + hintPadding;
     if (y >= songListHeight - 9 || x < 10 || x > songListWidth - 10 || y < 4 || w < songListWidth) {
-        hint.visible = false;
-    } else {
-        hint = {true, title, p_.window().width() - w, y + 39, w};
+        hideHint();
+        return;
     }
-    s.display.Hilfsanzeige = hint;
+    s.display.Hilfsanzeige = HintBox{true, title, p_.window().width() - w, y + 39, w};
+}
+
+void SongListEditor::hideHint() {
+    HintBox hint = p_.s.display.Hilfsanzeige.get();
+    hint.visible = false;
+    p_.s.display.Hilfsanzeige = hint;
 }
 
 void SongListEditor::songLBMouseDown(int y) {

@@ -14,6 +14,8 @@ QString titleOfPath(const QString& path);
 constexpr int songListWidth = 225;
 constexpr int songListHeight = 150;
 constexpr int songRowHeight = 13;
+// The hint box is this much wider than its text: its frame and margins.
+constexpr int hintPadding = 8;
 
 class SongListEditor {
 public:
@@ -34,6 +36,8 @@ public:
     void songLBMouseMove(bool leftButtonHeld, int x, int y);
     void songLBMouseDown(int y);
     void songLBMouseUp(int x, int y);
+    // The pointer left the song list, or the list or the window went out of sight.
+    void hideHint();
 
 private:
     void updateHint(int x, int y);

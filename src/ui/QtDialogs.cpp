@@ -1,9 +1,13 @@
 #include "ui/QtDialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QCursor>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
@@ -17,6 +21,21 @@ void prepare(QMessageBox& box, const QString& text) {
     // While the window is hidden in the notification area a box is the last window; closing it must
     // not end the program.
     box.setAttribute(Qt::WA_QuitOnClose, false);
+    // The window speaks German; Qt's own button texts are English.
+    const std::pair<QMessageBox::StandardButton, const char*> captions[] = {
+        {QMessageBox::Ok, "OK"},
+        {QMessageBox::Yes, "Ja"},
+        {QMessageBox::No, "Nein"},
+        {QMessageBox::Cancel, "Abbrechen"}};
+    for (const auto& [which, caption] : captions)
+        if (QAbstractButton* button = box.button(which)) button->setText(QString::fromUtf8(caption));
+}
+
+// The screen that holds point, else the one under the pointer, else the primary one.
+QScreen* screenFor(QPoint point) {
+    if (QScreen* at = QGuiApplication::screenAt(point)) return at;
+    if (QScreen* under = QGuiApplication::screenAt(QCursor::pos())) return under;
+    return QGuiApplication::primaryScreen();
 }
 
 } // namespace
@@ -41,12 +60,20 @@ bool QtDialogs::askYesCancel(const QString& text, QPoint topLeft) {
     QMessageBox box(QMessageBox::NoIcon, QString(), QString(), QMessageBox::Yes | QMessageBox::Cancel);
     prepare(box, text);
     box.adjustSize();
+    QScreen* screen = screenFor(topLeft);
+    const QRect area = screen ? screen->availableGeometry() : QRect();
     // A coordinate that comes out negative keeps the centred default.
-    const QRect screen = QApplication::primaryScreen() ? QApplication::primaryScreen()->geometry() : QRect();
-    const QSize size = box.sizeHint();
-    const int x = topLeft.x() >= 0 ? topLeft.x() : screen.center().x() - size.width() / 2;
-    const int y = topLeft.y() >= 0 ? topLeft.y() : screen.center().y() - size.height() / 2;
-    box.move(x, y);
+    QRect place(topLeft, box.sizeHint());
+    if (topLeft.x() < 0) place.moveLeft(area.center().x() - place.width() / 2);
+    if (topLeft.y() < 0) place.moveTop(area.center().y() - place.height() / 2);
+    // Near the screen's right or bottom edge the box would be cut off: it stays wholly on the screen.
+    if (!area.isEmpty()) {
+        place.moveRight(std::min(place.right(), area.right()));
+        place.moveBottom(std::min(place.bottom(), area.bottom()));
+        place.moveLeft(std::max(place.left(), area.left()));
+        place.moveTop(std::max(place.top(), area.top()));
+    }
+    box.move(place.topLeft());
     return box.exec() == QMessageBox::Yes;
 }
 
@@ -61,6 +88,11 @@ std::optional<QString> QtDialogs::chooseFile(const FileDialogSpec& spec) {
     dialog.setDirectory(spec.folder);
     if (!spec.fileName.isEmpty()) dialog.selectFile(spec.fileName);
     dialog.setLabelText(QFileDialog::LookIn, spec.lookInText);
+    // Qt's look-in label has no buddy, so it would show the "&" of its text; with one the "&" marks
+    // its accelerator, as on the other labels.
+    auto* lookInLabel = dialog.findChild<QLabel*>(QStringLiteral("lookInLabel"));
+    auto* lookInCombo = dialog.findChild<QComboBox*>(QStringLiteral("lookInCombo"));
+    if (lookInLabel && lookInCombo) lookInLabel->setBuddy(lookInCombo);
     dialog.setLabelText(QFileDialog::FileName, spec.fileNameText);
     dialog.setLabelText(QFileDialog::FileType, spec.fileTypeText);
     dialog.setLabelText(QFileDialog::Reject, spec.cancelText);

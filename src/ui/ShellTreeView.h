@@ -31,6 +31,7 @@ public:
     bool setPath(const QString& folder) override;
 
     QModelIndex selectedNode() const override;
+    void openNode(const QModelIndex& node) override { expand(node); }
     void selectNode(const QModelIndex& node) override;
 
     QString nodePath(const QModelIndex& node) const;

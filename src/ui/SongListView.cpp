@@ -10,6 +10,8 @@ SongListView::SongListView(QWidget* parent) : QListView(parent) {
 }
 
 void SongListView::mousePressEvent(QMouseEvent* event) {
+    // Only the left button selects, plays, moves or removes a row.
+    if (event->button() != Qt::LeftButton) return;
     QListView::mousePressEvent(event);
     const QPoint at = event->position().toPoint();
     emit mouseDown(at.x(), at.y());
@@ -22,6 +24,7 @@ void SongListView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void SongListView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
     QListView::mouseReleaseEvent(event);
     const QPoint at = event->position().toPoint();
     emit mouseUp(at.x(), at.y());

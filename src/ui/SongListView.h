@@ -1,7 +1,8 @@
 #pragma once
 // The song list box: a list view that reports the pointer's presses, moves and releases in its
 // viewport after the list has handled them (a press first selects the row under the pointer, as a list
-// box does), so the window can run the song list's gestures.
+// box does), so the window can run the song list's gestures. Only the left button counts; the others
+// neither select nor play.
 
 #include <QListView>
 

@@ -1,5 +1,6 @@
 #include "ui/TForm1.h"
 
+#include "ui/EventHook.h"
 #include "ui/FileList.h"
 #include "ui/Pictures.h"
 #include "ui/ShellTreeView.h"
@@ -15,21 +16,25 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListView>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <algorithm>
 
 namespace {
 
 // The raised frame around the client area.
 constexpr int frameWidth = 2;
 const QColor skyBlue(0xA6, 0xCA, 0xF0);
+// The system grey of the window's grey texts.
+const QColor gray(0x80, 0x80, 0x80);
+constexpr int titleBitrateGap = 6;
 
 template <class W> W* place(W* widget, int left, int top, int width, int height) {
     widget->setGeometry(left, top, width, height);
@@ -77,6 +82,7 @@ TForm1::TForm1(PlatformServices services, InstanceChannel& channel, QWidget* par
     bindRadio();
     bindKeys();
     bindShell();
+    bindHint();
 }
 
 TForm1::~TForm1() {
@@ -103,6 +109,8 @@ void TForm1::createControls() {
     verL = place(label(client, QString()), 48, 0, 105, 20);
     SongL = place(label(client, QString()), 152, 0, 641, 20);
     SongL->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // Room between the title's end and the bitrate beside it, however long the title.
+    SongL->setIndent(titleBitrateGap);
     for (QLabel* strip : {verL, SongL}) {
         strip->setFont(bold);
         strip->setAutoFillBackground(true);
@@ -149,17 +157,23 @@ void TForm1::createControls() {
     arial.setPixelSize(27);
     TaskbarL->setFont(arial);
     QPalette grey = TaskbarL->palette();
-    grey.setColor(QPalette::WindowText, Qt::gray);
+    grey.setColor(QPalette::WindowText, gray);
     TaskbarL->setPalette(grey);
     leerenB = button(client, QStringLiteral("leeren"), 640, 192);
     dasRadioB = button(client, QStringLiteral("Radio"), 760, 192);
 
-    Hilfsanzeige = new QLineEdit(client);
-    Hilfsanzeige->setReadOnly(true);
-    Hilfsanzeige->setFocusPolicy(Qt::NoFocus);
-    Hilfsanzeige->setFixedHeight(21);
+    Hilfsanzeige = label(this, QString());
+    Hilfsanzeige->setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput);
+    Hilfsanzeige->setFont(font());
+    // A one-pixel frame and three pixels of margin on either side: hintPadding in all.
+    Hilfsanzeige->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Hilfsanzeige->setLineWidth(1);
+    Hilfsanzeige->setContentsMargins(3, 0, 3, 0);
+    Hilfsanzeige->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    Hilfsanzeige->setAutoFillBackground(true);
     QPalette yellow = Hilfsanzeige->palette();
-    yellow.setColor(QPalette::Base, Qt::yellow);
+    yellow.setColor(QPalette::Window, Qt::yellow);
+    yellow.setColor(QPalette::WindowText, Qt::black);
     Hilfsanzeige->setPalette(yellow);
     Hilfsanzeige->hide();
 }
@@ -178,6 +192,17 @@ void TForm1::createPanels() {
     anhaengenRB = place(new QRadioButton(QStringLiteral("anhängen"), radioPanel), 348, 100, 96, 20);
     ueberschrRB = place(new QRadioButton(QStringLiteral("überschreiben"), radioPanel), 348, 122, 96, 20);
     anhaengenRB->setChecked(true);
+    // The column of buttons is as wide as its widest caption needs in the window's font; the text
+    // takes the rest of the panel.
+    int column = 96;
+    const QList<QWidget*> controls{radiolistesaveB, radiolisteexitB, radiolisteladenB, anhaengenRB,
+                                   ueberschrRB};
+    for (QWidget* control : controls)
+        column = std::max(column, control->sizeHint().width());
+    const int columnLeft = radioPanel->width() - 5 - column;
+    radioRE->resize(columnLeft - 8, radioRE->height());
+    for (QWidget* control : controls)
+        control->setGeometry(columnLeft, control->y(), column, control->height());
     radioPanel->hide();
 
     // The playlist entries panel lies over the folder tree.
@@ -222,7 +247,6 @@ void TForm1::bindState() {
     });
     d.sortByDate.onChange([this](bool byDate) {
         // The darker label shows the active sort.
-        const QColor gray(0x80, 0x80, 0x80);
         const QColor medGray(0xA0, 0xA0, 0xA4);
         for (auto [label, active] : {std::pair{sortNameL, !byDate}, {sortDateL, byDate}}) {
             QPalette p = label->palette();
@@ -231,12 +255,7 @@ void TForm1::bindState() {
         }
     });
     d.windowTitle.onChange([this](const QString& title) { setWindowTitle(title); });
-    d.Hilfsanzeige.onChange([this](const HintBox& hint) {
-        Hilfsanzeige->setText(hint.text);
-        Hilfsanzeige->setGeometry(hint.left, hint.top, hint.width, 21);
-        Hilfsanzeige->setVisible(hint.visible);
-        Hilfsanzeige->raise();
-    });
+    d.Hilfsanzeige.onChange([this](const HintBox& hint) { showHint(hint); });
     bindLines(d.radioRE, radioRE);
 
     bindList(s.songs, songLB);
@@ -277,6 +296,42 @@ void TForm1::bindEvents() {
             [&p](int x, int y) { p.guarded([&] { p.songList.songLBMouseUp(x, y); }); });
 }
 
+void TForm1::showHint(const HintBox& hint) {
+    if (!hint.visible) {
+        Hilfsanzeige->hide();
+        return;
+    }
+    Hilfsanzeige->setText(hint.text);
+    // Right-aligned with the window as asked, but never off the screen the window is on: a title wider
+    // than the window reaches out to the left of it.
+    const QRect area = screen()->availableGeometry();
+    QRect box(client->mapToGlobal(QPoint(hint.left, hint.top)),
+              QSize(std::min(hint.width, area.width()), 21));
+    box.moveRight(std::min(box.right(), area.right()));
+    box.moveLeft(std::max(box.left(), area.left()));
+    box.moveBottom(std::min(box.bottom(), area.bottom()));
+    Hilfsanzeige->setGeometry(box);
+    Hilfsanzeige->show();
+    Hilfsanzeige->raise();
+}
+
+// The hint belongs to the pointer over the song list: it goes when the pointer leaves the list, when
+// the list is hidden or covered, and when the window is hidden.
+void TForm1::bindHint() {
+    Player& p = *player_;
+    const auto hideOn = [&p](QWidget* widget, QEvent::Type type) {
+        new EventHook(widget, [&p, type](QEvent* event) {
+            if (event->type() == type) p.guarded([&p] { p.songList.hideHint(); });
+            return false;
+        });
+    };
+    hideOn(songLB->viewport(), QEvent::Leave);
+    hideOn(songLB, QEvent::Hide);
+    hideOn(radiosenderLB, QEvent::Show);
+    hideOn(radioPanel, QEvent::Show);
+    hideOn(this, QEvent::Hide);
+}
+
 void TForm1::bindBrowser() {
     Player& p = *player_;
     p.browser.attachTree(*ShellTreeView1);
@@ -303,8 +358,8 @@ void TForm1::bindBrowser() {
 // Focus marks: a blue frame around the tree's selected folder while the file list has the focus, and
 // around the selected file when it leaves.
 void TForm1::FileList1Enter() {
-    FileList1->viewport()->update();
-    QCoreApplication::processEvents();
+    // The frame is painted with the tree, so nothing needs the event loop here: running it inside the
+    // focus change would deliver a fast click's release before its press had selected the row.
     ShellTreeView1->drawFocusFrame(ShellTreeView1->nodeTextRect(ShellTreeView1->selectedNode()), Qt::blue);
 }
 
@@ -432,4 +487,13 @@ int TForm1::songListTopIndex() const {
 
 void TForm1::processEvents() {
     QCoreApplication::processEvents();
+}
+
+QList<QRect> TForm1::screenAreas() const {
+    QList<QRect> areas;
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary) areas << primary->availableGeometry();
+    for (const QScreen* other : QGuiApplication::screens())
+        if (other != primary) areas << other->availableGeometry();
+    return areas;
 }

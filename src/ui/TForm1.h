@@ -16,7 +16,6 @@ class QLabel;
 class QMenu;
 class QListView;
 class QPushButton;
-class QLineEdit;
 class QFrame;
 class QPlainTextEdit;
 class QRadioButton;
@@ -62,6 +61,7 @@ public:
     int textWidth(const QString& text) const override;
     int songListTopIndex() const override;
     void processEvents() override;
+    QList<QRect> screenAreas() const override;
 
     // The controls, under the names the rest of the program uses for them.
     QWidget* client = nullptr;
@@ -87,7 +87,8 @@ public:
     QLabel* TaskbarL = nullptr;
     QPushButton* leerenB = nullptr;
     QPushButton* dasRadioB = nullptr;
-    QLineEdit* Hilfsanzeige = nullptr;
+    // The hint for a long song title: a window of its own, so it can reach past the window's edge.
+    QLabel* Hilfsanzeige = nullptr;
 
     QFrame* radioPanel = nullptr;
     QPlainTextEdit* radioRE = nullptr;
@@ -139,6 +140,8 @@ private:
     bool previewKey(QWidget* receiver, QKeyEvent* event);
     bool controlKeyDown(QObject* watched, QKeyEvent* event);
     void bindShell();
+    void bindHint();
+    void showHint(const HintBox& hint);
     void FileList1Enter();
     void FileList1Exit();
 

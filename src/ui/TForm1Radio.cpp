@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QListView>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <functional>
@@ -26,7 +27,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         // Only pointers are compared: events also come while the list is being destroyed.
         if (watched == viewport_ && event->type() == QEvent::MouseButtonPress) {
-            // Any button: the list moves its selection first, then the station starts.
+            // Only the left button starts a station, as for the song list; the others do nothing.
+            if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) return true;
+            // The list moves its selection first, then the station starts.
             watched->removeEventFilter(this);
             QCoreApplication::sendEvent(watched, event);
             watched->installEventFilter(this);

@@ -4,6 +4,7 @@
 #include "ui/TForm1.h"
 
 #include "library/DroppedFiles.h"
+#include "ui/EventHook.h"
 #include "ui/Pictures.h"
 #include "ui/TDropTarget.h"
 #include "ui/TTaskBarIcon.h"
@@ -16,19 +17,6 @@
 #include <QPushButton>
 
 namespace {
-
-// Hands a widget's events to a function before the widget sees them; true consumes the event.
-class EventHook : public QObject {
-public:
-    EventHook(QWidget* widget, std::function<bool(QEvent*)> handler)
-        : QObject(widget), handler_(std::move(handler)) {
-        widget->installEventFilter(this);
-    }
-    bool eventFilter(QObject*, QEvent* event) override { return handler_(event); }
-
-private:
-    std::function<bool(QEvent*)> handler_;
-};
 
 constexpr QPoint iconPlace{3, 3};
 constexpr int iconSize = 32;

@@ -1,6 +1,7 @@
 #include "ui/TTaskBarIcon.h"
 
 #include <QCursor>
+#include <QTextDocument>
 
 namespace {
 
@@ -17,6 +18,13 @@ QString taskBarTip(const QString& text) {
         end += pair ? 2 : 1;
     }
     return text.left(end);
+}
+
+QString toolTipText(const QString& tip) {
+    // Qt shows plain text on one line. A text it would take for markup is escaped instead, and kept
+    // on one line: Qt wraps rich tool tips into a narrow box.
+    if (!Qt::mightBeRichText(tip)) return tip;
+    return QStringLiteral("<p style='white-space:pre'>%1</p>").arg(tip.toHtmlEscaped());
 }
 
 TTaskBarIcon::TTaskBarIcon(QObject* owner) : QObject(owner) {
@@ -51,8 +59,7 @@ void TTaskBarIcon::setIcon(const QIcon& icon) {
 
 void TTaskBarIcon::setTip(const QString& text) {
     tip_ = taskBarTip(text);
-    // The tip is shown as a tool tip, which would take a title that looks like markup for rich text.
-    tray_.setToolTip(tip_.isEmpty() ? QString() : QStringLiteral("<qt>%1</qt>").arg(tip_.toHtmlEscaped()));
+    tray_.setToolTip(toolTipText(tip_));
 }
 
 void TTaskBarIcon::activated(QSystemTrayIcon::ActivationReason reason) {

@@ -15,6 +15,8 @@
 
 // The tip the icon keeps of a text: its first 63 characters, and nothing from a zero character on.
 QString taskBarTip(const QString& text);
+// What the icon hands to the desktop as its tool tip for a tip: the tip as plain text, one line.
+QString toolTipText(const QString& tip);
 
 class TTaskBarIcon : public QObject, public INotificationIcon {
     Q_OBJECT
@@ -42,6 +44,8 @@ public:
 
     // Qt's report of a click on the icon, turned into the events; the pointer is read here.
     void activated(QSystemTrayIcon::ActivationReason reason);
+    // The tool tip as handed to the desktop.
+    QString toolTip() const { return tray_.toolTip(); }
     // Where the icon is on the screen (empty while it is not shown).
     QRect geometry() const { return tray_.geometry(); }
 

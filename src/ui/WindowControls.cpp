@@ -30,7 +30,7 @@ TTrackbar_32* makeVolumeTB(QWidget* parent) {
 TSRCheckBox* makeLautanpassenCB(QWidget* parent) {
     auto* box = new TSRCheckBox(parent);
     box->setObjectName(QStringLiteral("lautanpassenCB"));
-    box->setCaption(QStringLiteral("Lautstärle anpassen"));
+    box->setCaption(QStringLiteral("Lautstärke anpassen"));
     box->setStyle(TSRCheckBox::TCheckStyle::csBitmap);
     box->setGlyph(levellingCheckGlyph());
     box->setNumGlyphs(2);

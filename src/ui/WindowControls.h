@@ -12,7 +12,7 @@ class TTrackbar_32;
 TTrackbar_32* makePosTB(QWidget* parent);
 // Volume bar: 20..100 at 30; at (0, 168), 150 x 25.
 TTrackbar_32* makeVolumeTB(QWidget* parent);
-// Levelling check box "Lautstärle anpassen", unchecked, with a two-cell picture; at (8, 130), 116 x 29.
+// Levelling check box "Lautstärke anpassen", unchecked, with a two-cell picture; at (8, 130), 116 x 29.
 TSRCheckBox* makeLautanpassenCB(QWidget* parent);
 
 // The levelling box's picture: two 16 x 16 cells, an empty box and a ticked box, on a magenta key

@@ -44,6 +44,33 @@ TEST_F(SettingsTest, MissingFileIsCreatedEmptyAndDefaultsStay) {
     EXPECT_TRUE(h.dialogs.errors.isEmpty());
 }
 
+// The first start opens the user's music folder (from the user's folders file), else the home folder,
+// and lists it.
+TEST_F(SettingsTest, TheFirstStartOpensTheMusicFolderElseHome) {
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
+    EXPECT_EQ(firstStartFolder(), home.path());
+    ASSERT_TRUE(QDir(home.path()).mkpath("config"));
+    ASSERT_TRUE(QDir(home.path()).mkpath("Klänge"));
+    QFile dirs(home.path() + "/config/user-dirs.dirs");
+    ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+    dirs.write("XDG_MUSIC_DIR=\"$HOME/Kl\xc3\xa4nge\"\n");
+    dirs.close();
+    const QString music = home.path() + QStringLiteral("/Klänge");
+    EXPECT_EQ(firstStartFolder(), music);
+    QFile(music + "/lied.mp3").open(QIODevice::WriteOnly);
+
+    h.player.settings.leseini();
+    qputenv("HOME", oldHome);
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+    EXPECT_EQ(tree.pathsSet, QStringList{music});
+    ASSERT_EQ(h.s.FileList1.count(), 1);
+    EXPECT_EQ(h.s.FileList1.caption(0), QStringLiteral("lied.mp3"));
+}
+
 TEST_F(SettingsTest, WritesNineCrLfLinesAndReadsThemBack) {
     h.s.currentFolder = music.path();
     tree.setTopNode(tree.nextNode(tree.nextNode(tree.topNode())));

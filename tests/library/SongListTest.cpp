@@ -190,18 +190,19 @@ TEST_F(SongListTest, ClearingKeepsTheSongPlaying) {
     EXPECT_EQ(s.currentIndex, 3);
 }
 
-TEST_F(SongListTest, TooltipOnlyForTitlesWiderThanTheList) {
-    const QString forty(40, u'x');
-    const QString fortyOne(41, u'y');
-    enterQueued({files.path(forty + ".mp3"), files.path(fortyOne + ".mp3")});
+TEST_F(SongListTest, TooltipOnlyForTitlesWiderThanTheListSizedToTheText) {
+    // The fake window's font is 6 pixels a character: 36 characters and the padding fit 225 pixels.
+    const QString fits(36, u'x');
+    const QString wider(37, u'y');
+    enterQueued({files.path(fits + ".mp3"), files.path(wider + ".mp3")});
     h.player.songList.songLBMouseMove(false, 50, 5);
     EXPECT_FALSE(s.display.Hilfsanzeige.get().visible);
     h.player.songList.songLBMouseMove(false, 50, 13 + 5);
     const HintBox hint = s.display.Hilfsanzeige.get();
     EXPECT_TRUE(hint.visible);
-    EXPECT_EQ(hint.text, fortyOne);
-    EXPECT_EQ(hint.width, 41 * 11 / 2);
-    EXPECT_EQ(hint.left, 840 - 41 * 11 / 2);
+    EXPECT_EQ(hint.text, wider);
+    EXPECT_EQ(hint.width, 37 * 6 + hintPadding);
+    EXPECT_EQ(hint.left, 840 - hint.width);
     EXPECT_EQ(hint.top, 13 + 5 + 39);
     // Near the edges, and over no row, it hides.
     h.player.songList.songLBMouseMove(false, 5, 13 + 5);
@@ -213,6 +214,8 @@ TEST_F(SongListTest, TooltipOnlyForTitlesWiderThanTheList) {
     h.player.songList.songLBMouseMove(true, 50, 5);
     EXPECT_TRUE(s.display.Hilfsanzeige.get().visible);
     EXPECT_EQ(s.rowUnderCursor, 0);
+    h.player.songList.hideHint();
+    EXPECT_FALSE(s.display.Hilfsanzeige.get().visible);
 }
 
 } // namespace

@@ -157,6 +157,7 @@ public:
     // Width of a text: characters times this many pixels.
     int charWidth = 6;
     int eventPasses = 0;
+    QList<QRect> screens{QRect(0, 0, 1280, 1024)};
     // Runs inside each pass of the event loop, as a pending event would.
     std::function<void()> duringEvents;
 
@@ -173,6 +174,7 @@ public:
     void setBusy(bool b) override { busy.push_back(b); }
     int textWidth(const QString& text) const override { return static_cast<int>(text.size()) * charWidth; }
     int songListTopIndex() const override { return topIndex; }
+    QList<QRect> screenAreas() const override { return screens; }
     void processEvents() override {
         ++eventPasses;
         if (duringEvents) duringEvents();

@@ -2,6 +2,7 @@
 
 #include "support/Mp3Fixtures.h"
 
+#include <QColor>
 #include <QFile>
 #include <cstdio>
 
@@ -149,6 +150,32 @@ QImage DesktopRun::screenshot() const {
     const ToolResult shot = runTool(tool, {"-window", "root", "png:-"}, x_->environment(), 20s);
     if (shot.exitCode != 0) return QImage();
     return QImage::fromData(shot.out, "PNG");
+}
+
+QRect DesktopRun::highlightedRows(QRect area) const {
+    const QImage screen = screenshot();
+    if (screen.isNull()) return QRect();
+    const QPoint origin = window_ + QPoint(frameWidth, frameWidth);
+    const QRect onScreen = area.translated(origin);
+    int top = -1;
+    int bottom = -1;
+    for (int y = onScreen.top(); y <= onScreen.bottom(); ++y) {
+        int highlighted = 0;
+        for (int x = onScreen.left(); x <= onScreen.right(); ++x) {
+            const QColor c = screen.pixelColor(x, y);
+            if (c.blue() > 150 && c.red() < 110 && c.blue() - c.red() > 80) ++highlighted;
+        }
+        if (highlighted <= onScreen.width() / 2) continue;
+        if (top < 0) top = y;
+        bottom = y;
+    }
+    if (top < 0) return QRect();
+    return QRect(area.left(), top, area.width(), bottom - top + 1).translated(0, -origin.y());
+}
+
+QPoint DesktopRun::selectedTreeRow() const {
+    const QRect rows = highlightedRows(folderTree);
+    return rows.isNull() ? QPoint() : QPoint(folderTree.left() + 80, rows.center().y());
 }
 
 QStringList iniLines(const ProgramRun& run) {

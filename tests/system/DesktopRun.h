@@ -31,10 +31,15 @@ public:
     static constexpr QPoint alleB{421, 204};
     static constexpr QPoint leerenB{677, 204};
     static constexpr QPoint dasRadioB{797, 204};
+    // The station editor's text (below its lines) and its "speichern" button, near its column's right
+    // edge.
+    static constexpr QPoint stationEditor{436, 134};
+    static constexpr QPoint stationEditorSave{808, 48};
     // The song list and the station list share their place; rows are 13 pixels high.
     static QPoint listRow(int row) { return {700, 32 + 1 + 13 * row + 8}; }
-    // The folder tree, in client coordinates.
+    // The folder tree and the file list, in client coordinates.
     static constexpr QRect folderTree{160, 32, 220, 150};
+    static constexpr QRect fileList{384, 32, 217, 150};
     // The title strip SongL, in client coordinates.
     static constexpr QRect songStrip{152, 0, 641, 20};
 
@@ -78,6 +83,11 @@ public:
 
     // The screen's pixels, null when no screenshot could be taken.
     QImage screenshot() const;
+    // The rows drawn highlighted (selected) in an area of the window, found on a screenshot, in client
+    // coordinates; null when none is.
+    QRect highlightedRows(QRect area) const;
+    // The middle of the folder tree's selected row, in client coordinates; null when none is shown.
+    QPoint selectedTreeRow() const;
 
     // Waits for the state probe (30 s unless given).
     bool waitFor(const std::function<bool(const ProbeState&)>& cond,

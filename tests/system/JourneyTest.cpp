@@ -3,6 +3,7 @@
 // the user would see (the title strip, the lists, the play button) and what is left on disk.
 
 #include "DesktopRun.h"
+#include "SongFolder.h"
 #include "support/Mp3Fixtures.h"
 
 #include <QDir>
@@ -14,33 +15,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-// A folder of songs made with lame: each a sine of its own pitch, so a listener (or the sound output)
-// tells them apart.
-class SongFolder {
-public:
-    explicit SongFolder(const QString& name = QStringLiteral("Musik")) {
-        path_ = QFileInfo(dir_.path()).canonicalFilePath() + u'/' + name;
-        QDir().mkpath(path_);
-    }
-    QString path() const { return path_; }
-    // Adds a song of the given length; its full path, empty on failure.
-    QString add(const QString& fileName, double seconds, double frequency = 440.0, double amplitude = 0.5) {
-        const QString file = path_ + u'/' + fileName;
-        std::string error;
-        if (!fixtures::makeMp3(file.toStdString(),
-                               {.frequency = frequency, .amplitude = amplitude, .seconds = seconds}, {},
-                               &error)) {
-            ADD_FAILURE() << error;
-            return QString();
-        }
-        return file;
-    }
-
-private:
-    QTemporaryDir dir_;
-    QString path_;
-};
 
 TEST(JourneyTest, AFirstStartOpensAnEmptyWindowAtItsPlaceAndXLeavesNineSettings) {
     DesktopRun desk;
@@ -73,24 +47,6 @@ TEST(JourneyTest, AFirstStartOpensAnEmptyWindowAtItsPlaceAndXLeavesNineSettings)
     EXPECT_EQ(lines[8], QFileInfo(desk.run().folder()).canonicalFilePath() + u'/');
 }
 
-// The middle of the folder tree's selected row on the screen (found by its highlight), in client
-// coordinates; null when no row is highlighted.
-QPoint selectedTreeRow(const QImage& screen, QPoint window) {
-    const QRect tree = DesktopRun::folderTree.translated(window + QPoint(2, 2));
-    QList<int> rows;
-    for (int y = tree.top(); y <= tree.bottom(); ++y) {
-        int highlighted = 0;
-        for (int x = tree.left(); x <= tree.right(); ++x) {
-            const QColor c = screen.pixelColor(x, y);
-            if (c.blue() > 150 && c.red() < 110 && c.blue() - c.red() > 80) ++highlighted;
-        }
-        if (highlighted > tree.width() / 2) rows << y;
-    }
-    if (rows.isEmpty()) return QPoint();
-    return QPoint(DesktopRun::folderTree.left() + 80,
-                  (rows.constFirst() + rows.constLast()) / 2 - window.y() - 2);
-}
-
 TEST(JourneyTest, AllSongsOfAFolderPlayInOrderAndTheLastStaysSelected) {
     DesktopRun desk;
     if (!desk.missing().isEmpty()) GTEST_SKIP() << desk.missing().toStdString();
@@ -106,8 +62,7 @@ TEST(JourneyTest, AllSongsOfAFolderPlayInOrderAndTheLastStaysSelected) {
 
     // Into the tree with a click on its selected folder, then Right: open it, and into its one subfolder.
     QPoint row;
-    ASSERT_TRUE(waitUntil(
-        [&] { return !(row = selectedTreeRow(desk.screenshot(), desk.windowPosition())).isNull(); }, 20s))
+    ASSERT_TRUE(waitUntil([&] { return !(row = desk.selectedTreeRow()).isNull(); }, 20s))
         << "no folder is shown selected in the tree";
     ASSERT_TRUE(desk.click(row));
     ASSERT_TRUE(desk.key({S("Right")}));

@@ -1,4 +1,4 @@
-// The real program with "Lautstärle anpassen" ticked: a quiet and a loud song taken from a folder are
+// The real program with "Lautstärke anpassen" ticked: a quiet and a loud song taken from a folder are
 // measured as they enter the song list and reach the sound output at the volume the levelling formula
 // gives. SDL's disk driver writes the output (float32 LE, stereo, 44100 Hz) to a file, which the test
 // reads after the program has ended.

@@ -1,5 +1,6 @@
 // The "Playliste" button's menu in the window, and the playlist dialogs and messages shown with Qt.
 
+#include "library/PlaylistFiles.h"
 #include "platform/InstanceChannel.h"
 #include "support/Fakes.h"
 #include "support/QtPrinters.h"
@@ -92,6 +93,24 @@ TEST(QtDialogsTest, PlaylistDialogKeepsItsTextsAndLeavesTheCurrentFolderAtTheCho
     // The default suffix completes a name typed without one.
     EXPECT_EQ(chosen, std::optional<QString>(dir.filePath(QStringLiteral("neu.m3u"))));
     EXPECT_EQ(after, dir.path());
+}
+
+// An "&" in a label's text marks its accelerator; a label without a partner would show it.
+TEST(QtDialogsTest, PlaylistDialogsShowNoStrayAmpersand) {
+    QTemporaryDir dir;
+    for (bool save : {false, true}) {
+        QStringList stray;
+        onModal<QFileDialog>([&](QFileDialog* d) {
+            for (QLabel* label : d->findChildren<QLabel*>())
+                if (label->isVisible() && label->text().contains(u'&') && !label->buddy())
+                    stray << label->text();
+            d->reject();
+        });
+        QtDialogs dialogs;
+        (void)dialogs.chooseFile(save ? playlistSaveDialog(dir.path(), QString())
+                                      : playlistOpenDialog(dir.path(), QString()));
+        EXPECT_TRUE(stray.isEmpty()) << stray.join(u' ').toStdString();
+    }
 }
 
 TEST(QtDialogsTest, MessageShowsEachCrLineOnALineOfItsOwn) {

@@ -43,8 +43,12 @@ TEST_F(RadioControlsTest, PressOnAStationSelectsAndStartsItAndEnterStartsItAgain
     EXPECT_EQ(opened("http://two.example/"), 1);
     EXPECT_EQ(s.stationName, QStringLiteral("Zwei"));
 
-    // Any button starts the station under the pointer.
-    QTest::mousePress(form.radiosenderLB->viewport(), Qt::RightButton, {}, rowCentre(form.radiosenderLB, 0));
+    // Only the left button starts a station; the others leave the selection too.
+    for (Qt::MouseButton other : {Qt::RightButton, Qt::MiddleButton})
+        QTest::mousePress(form.radiosenderLB->viewport(), other, {}, rowCentre(form.radiosenderLB, 0));
+    EXPECT_EQ(opened("http://one.example/"), 0);
+    EXPECT_EQ(s.stations.selected(), 1);
+    QTest::mousePress(form.radiosenderLB->viewport(), Qt::LeftButton, {}, rowCentre(form.radiosenderLB, 0));
     EXPECT_EQ(opened("http://one.example/"), 1);
 
     form.radiosenderLB->setFocus();

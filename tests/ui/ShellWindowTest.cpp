@@ -134,6 +134,29 @@ TEST_F(ShellWindowTest, TheQuitQuestionIsPlacedAndItsCancelKeepsTheProgram) {
     EXPECT_LE((places[1] - centre).manhattanLength(), (QPoint(0, 0) - centre).manhattanLength() / 2);
 }
 
+// The tray sits in a corner: the question opens above and left of the pointer and must not be cut off
+// by the screen's edge. Its buttons speak German.
+TEST_F(ShellWindowTest, TheQuitQuestionSpeaksGermanAndStaysWhollyOnTheScreen) {
+    QtDialogs dialogs(&form);
+    const QRect screen = QApplication::primaryScreen()->availableGeometry();
+    QStringList captions;
+    QRect place;
+    QTimer::singleShot(50, qApp, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        for (QAbstractButton* button : box->buttons())
+            captions << button->text();
+        place = box->frameGeometry();
+        box->button(QMessageBox::Cancel)->click();
+    });
+    const QPoint corner = screen.bottomRight() - QPoint(20, 10);
+    EXPECT_FALSE(dialogs.askYesCancel(QStringLiteral("MP3 verlassen?"), corner - QPoint(120, 150)));
+    captions.sort();
+    EXPECT_EQ(captions, QStringList({"Abbrechen", "Ja"}));
+    EXPECT_TRUE(screen.contains(place))
+        << place.x() << "," << place.y() << " " << place.width() << "x" << place.height();
+}
+
 TEST_F(ShellWindowTest, EnterAnswersNeinAndJaDeletesTheFile) {
     const QStringList songs = files.make({"a.mp3", "b.mp3"});
     for (const QString& song : songs)

@@ -193,7 +193,7 @@ TEST_F(CheckBoxTest, AcceleratorKeyCyclesTheState) {
 TEST_F(CheckBoxTest, LevellingBoxShowsItsTwoCellsEnabledOrNot) {
     TSRCheckBox* cb = makeLautanpassenCB(&window);
     EXPECT_EQ(cb->geometry(), QRect(8, 130, 116, 29));
-    EXPECT_EQ(cb->Caption(), QStringLiteral("Lautstärle anpassen"));
+    EXPECT_EQ(cb->Caption(), QStringLiteral("Lautstärke anpassen"));
     EXPECT_EQ(cb->CheckSize(), 16);
     EXPECT_EQ(cb->NumGlyphs(), 2);
     EXPECT_FALSE(cb->Checked());

@@ -55,6 +55,17 @@ TEST_F(WindowSongListTest, ClickingARowPlaysItAndTheStripShowsIt) {
     EXPECT_EQ(form.songLB->currentIndex().row(), 1);
 }
 
+TEST_F(WindowSongListTest, OnlyTheLeftButtonSelectsOrPlays) {
+    QTest::mouseClick(form.songLB->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(0));
+    ASSERT_EQ(playingPath(), songs[0]);
+    for (Qt::MouseButton other : {Qt::RightButton, Qt::MiddleButton}) {
+        QTest::mouseClick(form.songLB->viewport(), other, Qt::NoModifier, rowCentre(2));
+        EXPECT_EQ(playingPath(), songs[0]);
+        EXPECT_EQ(form.player().s.songs.selected(), 0);
+        EXPECT_EQ(bass.count("BASS_StreamCreateFile(" + songs[0].toStdString() + ")"), 1);
+    }
+}
+
 TEST_F(WindowSongListTest, ADragMovesTheRowAndTheSelectionStaysOnThePlayingRowNumber) {
     QTest::mouseClick(form.songLB->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(0));
     ASSERT_EQ(playingPath(), songs[0]);
