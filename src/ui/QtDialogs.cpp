@@ -1,5 +1,7 @@
 #include "ui/QtDialogs.h"
 
+#include "ui/EventHook.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -11,6 +13,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -29,6 +33,17 @@ void prepare(QMessageBox& box, const QString& text) {
         {QMessageBox::Cancel, "Abbrechen"}};
     for (const auto& [which, caption] : captions)
         if (QAbstractButton* button = box.button(which)) button->setText(QString::fromUtf8(caption));
+}
+
+// Moves a window, frame and all, as far into area as it fits.
+void keepInside(QWidget& window, const QRect& area) {
+    const QRect frame = window.frameGeometry();
+    QRect inside = frame;
+    inside.moveRight(std::min(inside.right(), area.right()));
+    inside.moveBottom(std::min(inside.bottom(), area.bottom()));
+    inside.moveLeft(std::max(inside.left(), area.left()));
+    inside.moveTop(std::max(inside.top(), area.top()));
+    if (inside != frame) window.move(window.pos() + inside.topLeft() - frame.topLeft());
 }
 
 // The screen that holds point, else the one under the pointer, else the primary one.
@@ -60,20 +75,20 @@ bool QtDialogs::askYesCancel(const QString& text, QPoint topLeft) {
     QMessageBox box(QMessageBox::NoIcon, QString(), QString(), QMessageBox::Yes | QMessageBox::Cancel);
     prepare(box, text);
     box.adjustSize();
-    QScreen* screen = screenFor(topLeft);
+    const QScreen* screen = screenFor(topLeft);
     const QRect area = screen ? screen->availableGeometry() : QRect();
     // A coordinate that comes out negative keeps the centred default.
-    QRect place(topLeft, box.sizeHint());
-    if (topLeft.x() < 0) place.moveLeft(area.center().x() - place.width() / 2);
-    if (topLeft.y() < 0) place.moveTop(area.center().y() - place.height() / 2);
-    // Near the screen's right or bottom edge the box would be cut off: it stays wholly on the screen.
-    if (!area.isEmpty()) {
-        place.moveRight(std::min(place.right(), area.right()));
-        place.moveBottom(std::min(place.bottom(), area.bottom()));
-        place.moveLeft(std::max(place.left(), area.left()));
-        place.moveTop(std::max(place.top(), area.top()));
-    }
-    box.move(place.topLeft());
+    const QSize size = box.sizeHint();
+    box.move(topLeft.x() >= 0 ? topLeft.x() : area.center().x() - size.width() / 2,
+             topLeft.y() >= 0 ? topLeft.y() : area.center().y() - size.height() / 2);
+    // Near the screen's right or bottom edge the box would be cut off: once shown, with its final size
+    // and again once its frame is known, it is moved wholly onto the screen.
+    new EventHook(&box, [&box, area](QEvent* event) {
+        if (event->type() != QEvent::Show || area.isEmpty()) return false;
+        keepInside(box, area);
+        QTimer::singleShot(0, &box, [&box, area] { keepInside(box, area); });
+        return false;
+    });
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -124,7 +124,7 @@ TEST(WindowUseTest, TheFirstStartShowsTheMusicFolder) {
     if (!desk.missing().isEmpty()) GTEST_SKIP() << desk.missing().toStdString();
     // The program's home is its folder; the user's folders file names the music folder in it.
     const QString home = desk.run().folder();
-    SongFolder music(S("Klänge"), home);
+    SongFolder music(QStringLiteral("Klänge"), home);
     ASSERT_FALSE(music.add(S("Erstes.mp3"), 1.0).isEmpty());
     ASSERT_TRUE(QDir().mkpath(music.path() + S("/Alben")));
     ASSERT_TRUE(QDir().mkpath(home + S("config")));
