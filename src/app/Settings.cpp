@@ -42,8 +42,7 @@ void Settings::leseini() {
     } catch (const InOutError&) {
         // No settings yet: an empty file now, its nine lines at the end of the run. The tree shows
         // where the user's songs most likely are, opened, rather than the bare root.
-        const QString first = firstStartFolder();
-        openFolder(first);
+        openFolder(firstStartFolder());
         p_.browser.tree().openNode(p_.browser.tree().selectedNode());
         const QByteArray name = QFile::encodeName(path());
         const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);

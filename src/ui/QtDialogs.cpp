@@ -1,6 +1,7 @@
 #include "ui/QtDialogs.h"
 
 #include "ui/EventHook.h"
+#include "ui/ScreenPlace.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -14,7 +15,6 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
-#include <algorithm>
 
 namespace {
 
@@ -38,11 +38,7 @@ void prepare(QMessageBox& box, const QString& text) {
 // Moves a window, frame and all, as far into area as it fits.
 void keepInside(QWidget& window, const QRect& area) {
     const QRect frame = window.frameGeometry();
-    QRect inside = frame;
-    inside.moveRight(std::min(inside.right(), area.right()));
-    inside.moveBottom(std::min(inside.bottom(), area.bottom()));
-    inside.moveLeft(std::max(inside.left(), area.left()));
-    inside.moveTop(std::max(inside.top(), area.top()));
+    const QRect inside = movedInside(frame, area);
     if (inside != frame) window.move(window.pos() + inside.topLeft() - frame.topLeft());
 }
 

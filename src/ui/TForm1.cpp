@@ -3,6 +3,7 @@
 #include "ui/EventHook.h"
 #include "ui/FileList.h"
 #include "ui/Pictures.h"
+#include "ui/ScreenPlace.h"
 #include "ui/ShellTreeView.h"
 #include "ui/SongListView.h"
 #include "ui/StateBinding.h"
@@ -305,12 +306,9 @@ void TForm1::showHint(const HintBox& hint) {
     // Right-aligned with the window as asked, but never off the screen the window is on: a title wider
     // than the window reaches out to the left of it.
     const QRect area = screen()->availableGeometry();
-    QRect box(client->mapToGlobal(QPoint(hint.left, hint.top)),
-              QSize(std::min(hint.width, area.width()), 21));
-    box.moveRight(std::min(box.right(), area.right()));
-    box.moveLeft(std::max(box.left(), area.left()));
-    box.moveBottom(std::min(box.bottom(), area.bottom()));
-    Hilfsanzeige->setGeometry(box);
+    const QRect box(client->mapToGlobal(QPoint(hint.left, hint.top)),
+                    QSize(std::min(hint.width, area.width()), 21));
+    Hilfsanzeige->setGeometry(movedInside(box, area));
     Hilfsanzeige->show();
     Hilfsanzeige->raise();
 }
