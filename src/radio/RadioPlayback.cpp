@@ -65,7 +65,8 @@ void RadioPlayback::streamOpened(const Station& station, HSTREAM stream) {
     PlayerState& s = p_.s;
     IBass& bass = p_.bass();
     if (stream == 0) {
-        // With nothing playing the watchdog announces the problem and tries the new station again.
+        // The station that still plays takes the strip back. With none, the watchdog announces the
+        // problem and tries the new station again.
         if (backToPlayingStation()) p_.channel.showCurrentStreamTitle();
         return;
     }
