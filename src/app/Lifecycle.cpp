@@ -129,6 +129,8 @@ void Lifecycle::FormCloseQuery() {
     p_.guarded([&] { p_.mute.stumm_schalten(false); });
     p_.trackTimer.stop();
     p_.radioT.stop();
+    // A station still connecting is dropped; BASS_Free below ends its open.
+    p_.radio.cancelStart();
     // A play-key press still waiting for its tick would otherwise start playback again while closing.
     p_.mute_timer.stop();
     IBass& bass = p_.bass();

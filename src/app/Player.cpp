@@ -4,7 +4,8 @@
 #include "platform/RuntimeError.h"
 
 Player::Player(Services services, QObject* parent)
-    : QObject(parent), mute(services.mixer, s.hotKeyDoublePress), services_(services) {
+    : QObject(parent), mute(services.mixer, s.hotKeyDoublePress), stationOpener(services.bass),
+      services_(services) {
     trackTimer.setInterval(200);
     lauttimer.setInterval(100);
     radioT.setInterval(3000);
@@ -26,20 +27,20 @@ Player::Player(Services services, QObject* parent)
     // a few, the station list some ten thousand stations at most.
     HTTPGet1.setMaxBytes(1 << 20);
     HTTPGet2.setMaxBytes(4 << 20);
-    connect(&HTTPGet1, &THTTPGet::OnDoneFile, this,
-            [this] { guarded([this] { radio.HTTPGet1DoneFile(); }); });
+    connect(&HTTPGet1, &THTTPGet::OnDoneString, this, [this](QObject*, const QByteArray& playlist) {
+        guarded([&] { radio.HTTPGet1DoneString(playlist); });
+    });
     connect(&HTTPGet1, &THTTPGet::OnError, this, [this] { guarded([this] { radio.HTTPGet1Error(); }); });
-    connect(&HTTPGet2, &THTTPGet::OnDoneFile, this,
-            [this] { guarded([this] { update.HTTPGet2DoneFile(); }); });
+    connect(&HTTPGet2, &THTTPGet::OnDoneString, this,
+            [this](QObject*, const QByteArray& list) { guarded([&] { update.HTTPGet2DoneString(list); }); });
     connect(&HTTPGet2, &THTTPGet::OnError, this, [this] { guarded([this] { update.HTTPGet2Error(); }); });
     s.posTB.onChange([this](int) { guarded([this] { seq.posTBChange(); }); });
     s.volumeTB.onChange([this](int) { guarded([this] { volume.volumeTBChange(); }); });
 }
 
 void Player::fetchStationPlaylist(const QString& url) {
-    HTTPGet1.setFileName(QStringLiteral("temp.tmp"));
     HTTPGet1.setURL(url);
-    HTTPGet1.DownloadFile();
+    HTTPGet1.DownloadString();
 }
 
 Player::~Player() = default;

@@ -23,6 +23,7 @@
 #include "radio/RadioPlayback.h"
 #include "radio/StationEditor.h"
 #include "radio/StationUpdate.h"
+#include "radio/StreamOpener.h"
 
 #include <QObject>
 #include <QTimer>
@@ -90,12 +91,15 @@ public:
     PlaylistArgumentReader playlistReader{*this};
     PlaylistFiles playlists{*this};
 
-    // The two download components: a station's playlist, and the station list update.
+    // The two download components: a station's playlist, and the station list update. Both keep what
+    // they fetch in memory.
     THTTPGet HTTPGet1;
     THTTPGet HTTPGet2;
     QString updateUrl = stationUpdateUrl;
+    // Opens the radio streams, off the window's thread.
+    StreamOpener stationOpener;
 
-    // Fetches a station's playlist into "temp.tmp"; its end runs radio.HTTPGet1DoneFile or HTTPGet1Error.
+    // Fetches a station's playlist; its end runs radio.HTTPGet1DoneString or HTTPGet1Error.
     void fetchStationPlaylist(const QString& url);
 
 private:

@@ -11,6 +11,7 @@
 #include "radio/PlaylistEntries.h"
 #include "radio/StationList.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -67,6 +68,8 @@ struct PlayerState {
     // Play state.
     std::uint8_t playMode = PLAYMODE_IDLE;
     HSTREAM fileStream = 0;
+    // The file the song stream was opened from, as the engine was given it.
+    QByteArray fileStreamFile;
     HSTREAM radioChannel = 0;
 
     // The song that plays.

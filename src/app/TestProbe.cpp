@@ -7,11 +7,12 @@
 std::unique_ptr<TestProbe> TestProbe::fromEnvironment(Player& player) {
     const QString file = qEnvironmentVariable("MP3ZX_TEST_STATE");
     if (file.isEmpty()) return nullptr;
-    return std::make_unique<TestProbe>(player, file);
+    const int intervalMs = qEnvironmentVariableIntValue("MP3ZX_TEST_STATE_MS");
+    return std::make_unique<TestProbe>(player, file, intervalMs > 0 ? intervalMs : 100);
 }
 
-TestProbe::TestProbe(Player& player, const QString& file) : p_(player), file_(file) {
-    timer_.setInterval(100);
+TestProbe::TestProbe(Player& player, const QString& file, int intervalMs) : p_(player), file_(file) {
+    timer_.setInterval(intervalMs);
     QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { writeIfChanged(); });
     QObject::connect(&p_.s.FileList1, &FileListModel::listingFinished, &timer_, [this] { ++fileListings_; });
     timer_.start();

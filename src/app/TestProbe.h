@@ -2,8 +2,9 @@
 // A window into the running program for system tests, inert unless asked for.
 //
 // When the environment variable MP3ZX_TEST_STATE names a file, the program checks its state every
-// 100 ms and, when anything changed, rewrites that file whole (a temporary file renamed over it, so a
-// reader never sees half a file). Without the variable no timer and no file exist. The file holds
+// 100 ms (or as many milliseconds as MP3ZX_TEST_STATE_MS says, for tests that time the window's
+// answers) and, when anything changed, rewrites that file whole (a temporary file renamed over it, so
+// a reader never sees half a file). Without the variable no timer and no file exist. The file holds
 // "key=value" lines, CR LF, in this order:
 //
 //     playMode=<0 song, 1 idle, 2 radio, 3 ending preview>
@@ -43,7 +44,7 @@ public:
     // The probe MP3ZX_TEST_STATE asks for, or none.
     static std::unique_ptr<TestProbe> fromEnvironment(Player& player);
 
-    TestProbe(Player& player, const QString& file);
+    TestProbe(Player& player, const QString& file, int intervalMs = 100);
 
     QStringList stateLines() const;
     // Rewrites the file when the state differs from what it holds.

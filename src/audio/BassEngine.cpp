@@ -68,6 +68,9 @@ BOOL BassEngine::BASS_Free() {
         if (!output_) return 0;
         output = std::move(output_);
         ++generation_;
+        // A server that never answers would otherwise hold its opener for the whole time-out.
+        for (const auto& channel : opening_)
+            channel->abandonOpen();
     }
     for (auto& [handle, channel] : channels_.removeAll())
         channel->shutdown();
@@ -122,7 +125,25 @@ HSTREAM BassEngine::BASS_StreamCreateURL(const char* url, DWORD, DWORD flags, vo
     options.networkBufferBytes = options_.networkBufferBytes;
     options.prebuffer = options_.prebuffer;
     options.userAgent = options_.userAgent;
-    return adopt(Channel::openUrl(url, flags, options, std::move(context)), generation);
+    std::shared_ptr<Channel> channel = Channel::connectUrl(url, flags, options, std::move(context));
+    if (!channel) return 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (generation == generation_)
+            opening_.push_back(channel);
+        else
+            channel->abandonOpen();
+    }
+    const bool opened = channel->waitOpened(options.openTimeout);
+    {
+        std::lock_guard lock(mutex_);
+        std::erase(opening_, channel);
+    }
+    if (!opened) {
+        channel->shutdown();
+        return 0;
+    }
+    return adopt(std::move(channel), generation);
 }
 
 HSTREAM BassEngine::adopt(std::shared_ptr<Channel> channel, std::uint64_t generation) {

@@ -1,7 +1,8 @@
 #pragma once
 // The audio engine behind IBass: libmpg123 decodes, libcurl fetches network streams, SDL2 plays the
 // mix (stereo, 32-bit float). Every call is thread-safe; a call on a handle that is 0, ended (with
-// auto-free) or freed fails quietly with the call's error value.
+// auto-free) or freed fails quietly with the call's error value. BASS_Free also ends the network
+// opens in progress on other threads: they return 0 at once.
 //
 // Sync procs run on the engine's own thread, one at a time. They may call the engine (even free
 // their own stream or the whole engine) but must return promptly and must not wait for a thread that
@@ -16,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace audio {
 
@@ -77,9 +79,11 @@ private:
     void freeFinishedChannels();
 
     const Options options_;
-    mutable std::mutex mutex_; // output_ and generation_
+    mutable std::mutex mutex_; // output_, generation_ and opening_
     std::shared_ptr<Output> output_;
     std::uint64_t generation_ = 0; // counts BASS_Init and BASS_Free
+    // Network streams whose open waits for the server; BASS_Free ends those waits.
+    std::vector<std::shared_ptr<Channel>> opening_;
     std::atomic<DWORD> volume_{100};
     std::atomic<HSYNC> lastSync_{0};
     HandleTable<Channel> channels_;

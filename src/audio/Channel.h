@@ -66,10 +66,15 @@ public:
     static std::shared_ptr<Channel> openFile(const std::string& path, std::uint64_t offset,
                                              std::uint64_t length, DWORD flags, const FileOptions& options,
                                              ChannelContext context);
-    // Blocks until the stream is connected and its first audio decoded; nullptr on failure or when
-    // options.openTimeout passes first.
-    static std::shared_ptr<Channel> openUrl(const std::string& url, DWORD flags, const UrlOptions& options,
-                                            ChannelContext context);
+    // Starts connecting and returns at once; nullptr when the stream cannot be set up. Whether it
+    // opened is for waitOpened() to tell.
+    static std::shared_ptr<Channel> connectUrl(const std::string& url, DWORD flags, const UrlOptions& options,
+                                               ChannelContext context);
+    // Blocks until a network stream is connected and its first audio decoded: false on failure, when
+    // the time passes first, or once abandonOpen() was called.
+    bool waitOpened(std::chrono::milliseconds timeout);
+    // Ends a wait of waitOpened() (or the next one) with false. Any thread.
+    void abandonOpen() { signalOpened(false); }
     ~Channel();
     Channel(const Channel&) = delete;
     Channel& operator=(const Channel&) = delete;

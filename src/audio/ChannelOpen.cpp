@@ -55,8 +55,8 @@ std::shared_ptr<Channel> Channel::openFile(const std::string& path, std::uint64_
     return channel;
 }
 
-std::shared_ptr<Channel> Channel::openUrl(const std::string& url, DWORD flags, const UrlOptions& options,
-                                          ChannelContext context) {
+std::shared_ptr<Channel> Channel::connectUrl(const std::string& url, DWORD flags, const UrlOptions& options,
+                                             ChannelContext context) {
     if (!context.output || (flags & BASS_STREAM_DECODE)) return nullptr;
     const int outputRate = context.output->rate();
     std::shared_ptr<Channel> channel(new Channel(Kind::Url, flags, std::move(context)));
@@ -77,19 +77,12 @@ std::shared_ptr<Channel> Channel::openUrl(const std::string& url, DWORD flags, c
     Channel* self = channel.get();
     channel->http_ = std::make_unique<HttpStream>(
         url, http, *channel->queue_, [self](const std::string& text) { self->onMetadata(text); });
-
-    bool ok = false;
-    {
-        std::unique_lock lock(channel->openMutex_);
-        ok = channel->openCv_.wait_for(lock, options.openTimeout, [&] {
-            return channel->opened_ || channel->openFailed_;
-        }) && channel->opened_;
-    }
-    if (!ok) {
-        channel->shutdown();
-        return nullptr;
-    }
     return channel;
+}
+
+bool Channel::waitOpened(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(openMutex_);
+    return openCv_.wait_for(lock, timeout, [this] { return opened_ || openFailed_; }) && opened_;
 }
 
 Channel::Channel(Kind kind, DWORD flags, ChannelContext context)

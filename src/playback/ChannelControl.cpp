@@ -23,8 +23,7 @@ void ChannelControl::bass_kanal_play(HSTREAM handle, int newMode) {
                 on_meta_sync(sync, channel, data, user);
             },
             nullptr);
-        const char* tags = p_.bass().BASS_ChannelGetTags(s.radioChannel, BASS_TAG_META);
-        showStreamTitle(tags ? decodeText(QByteArray(tags)) : QString());
+        showCurrentStreamTitle();
     } else {
         showTitle(s.songDisplay, s.songDisplay);
     }
@@ -57,17 +56,40 @@ void ChannelControl::schlussspielen() {
     p_.bass().BASS_ChannelSetPosition(s.fileStream, s.previewStartBytes);
 }
 
-void ChannelControl::on_meta_sync(HSYNC, DWORD, const char* data, void*) {
+void ChannelControl::on_meta_sync(HSYNC, DWORD channel, const char* data, void*) {
     // The engine's thread may not touch the window: the title is composed on the GUI thread, with the
     // station name of that moment.
     const QString meta = data ? decodeText(QByteArray(data)) : QString();
     QPointer<Player> player(&p_);
     QMetaObject::invokeMethod(
         &p_,
-        [player, meta] {
-            if (player) player->channel.showStreamTitle(meta);
+        [player, channel, meta] {
+            if (player) player->channel.streamTitleArrived(channel, meta);
         },
         Qt::QueuedConnection);
+}
+
+void ChannelControl::streamTitleArrived(DWORD channel, const QString& meta) {
+    if (channel != p_.s.radioChannel || p_.radio.isStarting()) return;
+    showStreamTitle(meta);
+}
+
+void ChannelControl::showCurrentStreamTitle() {
+    const char* tags = p_.bass().BASS_ChannelGetTags(p_.s.radioChannel, BASS_TAG_META);
+    showStreamTitle(tags ? decodeText(QByteArray(tags)) : QString());
+}
+
+void ChannelControl::restartOutput() {
+    PlayerState& s = p_.s;
+    IBass& bass = p_.bass();
+    const QWORD position = bass.BASS_ChannelGetPosition(s.fileStream);
+    const bool playing = bass.BASS_ChannelIsActive(s.fileStream) == BASS_ACTIVE_PLAYING;
+    bass.BASS_Free();
+    bass.BASS_Init(-1, 44100, 0, nullptr, nullptr);
+    if (position == BASS_ERROR_QWORD) return;
+    s.fileStream = bass.BASS_StreamCreateFile(0, s.fileStreamFile.constData(), 0, 0, BASS_STREAM_AUTOFREE);
+    bass.BASS_ChannelSetPosition(s.fileStream, position);
+    if (playing) bass.BASS_ChannelPlay(s.fileStream, 0);
 }
 
 void ChannelControl::showStreamTitle(const QString& meta) {

@@ -25,9 +25,19 @@ public:
 
     // Shows a radio title composed from metadata with the station name of this moment.
     void showStreamTitle(const QString& meta);
+    // Shows the radio stream's current title (none yet: the station name alone).
+    void showCurrentStreamTitle();
+    // Frees and initialises the engine's output again. The song stream, which goes with it, is
+    // opened again where it was and as it was (playing or not), so a song paused for the radio
+    // resumes there later.
+    void restartOutput();
     // Shows a text in the title label (fitted) and as the tray tip.
     void showTitle(const QString& fitted, const QString& full);
 
 private:
+    // A title from the engine's thread; one of a stream replaced meanwhile is dropped, and so is one
+    // that comes while another station starts: the strip never joins two stations.
+    void streamTitleArrived(DWORD channel, const QString& meta);
+
     Player& p_;
 };

@@ -23,6 +23,7 @@ void PlaySequencer::playsong() {
         return;
     }
     p_.radioT.stop();
+    p_.radio.cancelStart();
     p_.lauttimer.stop();
     bass.BASS_ChannelStop(s.radioChannel);
     s.currentLoudness = strToInt(s.songs.LautLB(row));
@@ -30,6 +31,7 @@ void PlaySequencer::playsong() {
     bass.BASS_StreamFree(s.fileStream);
     const QByteArray file = QFile::encodeName(path);
     s.fileStream = bass.BASS_StreamCreateFile(0, file.constData(), 0, 0, BASS_STREAM_AUTOFREE);
+    s.fileStreamFile = file;
     p_.channel.bass_kanal_play(s.fileStream, PLAYMODE_SONG);
     // Only the low 32 bits of the length are kept; an unknown length counts as 0.
     const QWORD length = bass.BASS_ChannelGetLength(s.fileStream);
@@ -99,6 +101,7 @@ void PlaySequencer::PlayBClick() {
 
 void PlaySequencer::stopStation() {
     p_.radioT.stop();
+    p_.radio.cancelStart();
     p_.bass().BASS_ChannelStop(p_.s.radioChannel);
     p_.s.display.PlayB = PlayPicture::START;
     p_.radioLautT.stop();

@@ -106,9 +106,12 @@ public:
             return false;
         }
         w_.ReceivedTotal = 0;
-        file_.setFileName(w_.filePath_);
-        // A file that cannot be made fails the download, so the caller never reads a stale one.
-        if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) return false;
+        w_.Body.clear();
+        if (w_.SaveToFile) {
+            file_.setFileName(w_.filePath_);
+            // A file that cannot be made fails the download, so the caller never reads a stale one.
+            if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) return false;
+        }
         headAccepted_ = true;
         return true;
     }
@@ -119,7 +122,7 @@ public:
             const std::size_t piece = std::min(size, chunkBytes);
             if (w_.maxBytes_ > 0 && w_.ReceivedTotal + static_cast<qint64>(piece) > w_.maxBytes_)
                 return false;
-            if (file_.write(data, static_cast<qint64>(piece)) != static_cast<qint64>(piece)) {
+            if (!keep(data, piece)) {
                 writeFailed_ = true;
                 return false;
             }
@@ -141,7 +144,7 @@ public:
         return true;
     }
 
-    // The body is in the file as the transport delivered it.
+    // The body is in the file, or in memory, as the transport delivered it.
     bool stored() {
         bool ok = headAccepted_ && !writeFailed_;
         if (file_.isOpen()) {
@@ -152,6 +155,14 @@ public:
     }
 
 private:
+    bool keep(const char* data, std::size_t size) {
+        if (!w_.SaveToFile) {
+            w_.Body.append(data, static_cast<qsizetype>(size));
+            return true;
+        }
+        return file_.write(data, static_cast<qint64>(size)) == static_cast<qint64>(size);
+    }
+
     THTTPGetThread& w_;
     QFile file_;
     bool headAccepted_ = false;
@@ -264,9 +275,18 @@ THTTPGet::THTTPGet(HttpTransportFactory factory, QObject* parent)
 THTTPGet::~THTTPGet() {
     // The worker's destructor cancels it and waits; the window is going away, so no event may run.
     worker_.reset();
+    abandoned_.clear();
 }
 
 void THTTPGet::DownloadFile() {
+    start(true);
+}
+
+void THTTPGet::DownloadString() {
+    start(false);
+}
+
+void THTTPGet::start(bool saveToFile) {
     if (busy_) return;
     worker_.reset(); // the last worker has handed over its outcome and is ending, if not gone already
     auto worker = std::make_unique<THTTPGetThread>(this, makeTransport_());
@@ -280,6 +300,7 @@ void THTTPGet::DownloadFile() {
     worker->Referer = referer_;
     worker->BinaryData = binaryData_;
     worker->UseCache = useCache_;
+    worker->SaveToFile = saveToFile;
     // Fixed now, so a change of the current folder during the download cannot move the file.
     worker->filePath_ = fileName_.isEmpty() ? QString() : QFileInfo(fileName_).absoluteFilePath();
     worker->progressWanted_ = isSignalConnected(QMetaMethod::fromSignal(&THTTPGet::OnProgress));
@@ -304,8 +325,19 @@ void THTTPGet::CancelDownload() {
     if (busy_ && worker_) worker_->cancel();
 }
 
+void THTTPGet::abandon() {
+    if (!busy_ || !worker_) return;
+    worker_->detach();
+    worker_->cancel();
+    abandoned_.push_back(std::move(worker_));
+    busy_ = false;
+    // A WaitThread start waiting for this download returns.
+    finished_ = started_;
+}
+
 void THTTPGet::reap(THTTPGetThread* worker) {
     if (!busy_ && worker_.get() == worker) worker_.reset();
+    std::erase_if(abandoned_, [worker](const auto& w) { return w.get() == worker; });
 }
 
 void THTTPGet::ReportProgress(THTTPGetThread* worker, qint64 totalSize, qint64 readed) {
@@ -315,13 +347,17 @@ void THTTPGet::ReportProgress(THTTPGetThread* worker, qint64 totalSize, qint64 r
 void THTTPGet::DownloadFinished(THTTPGetThread* worker) {
     // A cancel that came after the worker's last check still fails the download.
     success_ = worker->Success && !worker->isCancelled();
+    const bool toFile = worker->SaveToFile;
     const QString fileName = worker->FileName;
     const qint64 fileSize = worker->ContentLength;
+    const QByteArray body = worker->Body;
     ++finished_;
     // The worker stays referenced while the event runs, so a DownloadFile from inside it is dropped.
     const QPointer<THTTPGet> alive(this);
-    if (success_) {
+    if (success_ && toFile) {
         emit OnDoneFile(this, fileName, fileSize);
+    } else if (success_) {
+        emit OnDoneString(this, body);
     } else {
         emit OnError(this);
     }

@@ -1,7 +1,7 @@
 #pragma once
-// The download component: fetches one URL into a file on a worker thread of its own and reports the
-// outcome on the GUI thread through its events. The window owns two of them (the station playlist and
-// the station list update).
+// The download component: fetches one URL into a file, or into memory, on a worker thread of its own
+// and reports the outcome on the GUI thread through its events. The window owns two of them (the
+// station playlist and the station list update), which keep what they fetch in memory.
 
 #include "platform/HttpTransport.h"
 
@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 // Scheme, host, port and object path of a URL. "http://" and "https://" are taken off in any letter
 // case; a URL without a scheme is read the same way from its start. The object path begins at the
@@ -86,15 +87,20 @@ public:
     int stallTimeoutMs() const { return stallTimeoutMs_; }
     void setStallTimeoutMs(int v) { stallTimeoutMs_ = v; }
     // The largest body taken, in bytes (0: any); a longer one, announced or received, fails the
-    // download once the limit is passed, so a wrong or hostile server cannot fill the disk.
+    // download once the limit is passed, so a wrong or hostile server cannot fill the disk or the memory.
     qint64 maxBytes() const { return maxBytes_; }
     void setMaxBytes(qint64 v) { maxBytes_ = v; }
 
     // Starts downloading URL into FileName. Does nothing while a download runs. Returns at once, or
     // with WaitThread after the download's event has run (the event loop runs meanwhile).
     void DownloadFile();
+    // The same into memory: the body comes with OnDoneString, and no file is written.
+    void DownloadString();
     // Stops a running download; it ends with OnError.
     void CancelDownload();
+    // Stops a running download without any event: the component is idle at once, so a new download
+    // can start, and the old one's outcome is never heard of.
+    void abandon();
     // Whether the last finished download succeeded.
     bool Success() const { return success_; }
     // Whether a download runs (from DownloadFile until its event has run).
@@ -106,8 +112,8 @@ signals:
     void OnProgress(QObject* Sender, qint64 TotalSize, qint64 Readed);
     // A download succeeded: FileName as set at its start, FileSize its length in bytes.
     void OnDoneFile(QObject* Sender, const QString& FileName, qint64 FileSize);
-    // Part of the component's interface for downloads into text; file downloads never fire it.
-    void OnDoneString(QObject* Sender, const QString& Result);
+    // A download into memory succeeded: Result holds the body's bytes as received.
+    void OnDoneString(QObject* Sender, const QByteArray& Result);
     // A download failed or was cancelled.
     void OnError(QObject* Sender);
 
@@ -115,6 +121,7 @@ private:
     friend class THTTPGetThread;
     void ReportProgress(THTTPGetThread* worker, qint64 totalSize, qint64 readed);
     void DownloadFinished(THTTPGetThread* worker);
+    void start(bool saveToFile);
     void reap(THTTPGetThread* worker);
 
     HttpTransportFactory makeTransport_;
@@ -134,6 +141,8 @@ private:
     qint64 maxBytes_ = 0;
 
     std::unique_ptr<THTTPGetThread> worker_; // the running or last worker
+    // Abandoned workers, cancelled and silent, until their threads have ended.
+    std::vector<std::unique_ptr<THTTPGetThread>> abandoned_;
     bool busy_ = false;
     bool success_ = false;
     quint64 started_ = 0;  // downloads started
@@ -154,9 +163,11 @@ public:
     bool isCancelled() const;
 
     QString AcceptTypes, Agent, URL, FileName;
+    QByteArray Body; // the body of a download into memory
     QString UserName, Password, PostQuery, Referer;
     bool BinaryData = false;
     bool UseCache = false;
+    bool SaveToFile = true;
     bool Success = false;
     qint64 ContentLength = 0;
     quint32 ChunkSize = 0;

@@ -5,14 +5,13 @@
 
 #include "platform/TextFile.h"
 
-#include <QFile>
-
 void RadioPlayback::MP3_Radio_umschalten(bool start) {
     PlayerState& s = p_.s;
     p_.mute.stumm_schalten(false);
     if (s.radioMode) {
         p_.radioT.stop();
         p_.radioLautT.stop();
+        cancelStart();
         s.display.radiosenderLBVisible = false;
         s.display.dasRadioB = QStringLiteral("Radio");
         s.radioMode = false;
@@ -35,6 +34,7 @@ void RadioPlayback::dasRadioBClick() {
 
 void RadioPlayback::radiosenderLBClick() {
     PlayerState& s = p_.s;
+    cancelStart();
     p_.mute.SetMasterMuteValue(false);
     s.reconnectCount = 0;
     const int index = s.stations.selected();
@@ -52,22 +52,35 @@ void RadioPlayback::radiosenderLBClick() {
 
 void RadioPlayback::radio_play() {
     PlayerState& s = p_.s;
-    IBass& bass = p_.bass();
+    cancelStart();
     // Watched before connecting, so a failed start is noticed too. A running watchdog keeps its beat.
     if (!p_.radioT.isActive()) p_.radioT.start();
-    const QByteArray url = s.streamURL.toUtf8();
-    const HSTREAM stream =
-        bass.BASS_StreamCreateURL(url.constData(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
-    if (stream == 0) return;
+    const Station station{s.stationName, s.streamURL};
+    p_.stationOpener.open(station.url, BASS_STREAM_STATUS, [this, station](HSTREAM stream) {
+        p_.guarded([&] { streamOpened(station, stream); });
+    });
+}
+
+void RadioPlayback::streamOpened(const Station& station, HSTREAM stream) {
+    PlayerState& s = p_.s;
+    IBass& bass = p_.bass();
+    if (stream == 0) {
+        // The station that still plays takes the strip back. With none, the watchdog announces the
+        // problem and tries the new station again.
+        if (backToPlayingStation()) p_.channel.showCurrentStreamTitle();
+        return;
+    }
     s.display.bitrateL = QStringLiteral("- ");
     s.reconnectCount = 0;
     p_.radioT.setInterval(3000);
-    p_.window().processEvents();
     // The old stream is stopped even while reconnecting: one that only stalled could otherwise come
     // back and play beside the new one, out of reach. After an engine restart the calls do nothing.
     bass.BASS_ChannelStop(s.radioChannel);
     bass.BASS_StreamFree(s.radioChannel);
     s.radioChannel = stream;
+    s.stationName = station.name;
+    s.streamURL = station.url;
+    playing_ = station;
     p_.channel.mp3machpause();
     s.currentLoudness = 20;
     p_.channel.bass_kanal_play(s.radioChannel, PLAYMODE_RADIO);
@@ -81,16 +94,16 @@ void RadioPlayback::radio_play() {
 
 void RadioPlayback::radioTTimer() {
     PlayerState& s = p_.s;
-    IBass& bass = p_.bass();
+    // The start in progress decides first; a second open beside it would only race it.
+    if (isStarting()) return;
     if (s.connectionProblem) {
         ++s.reconnectCount;
         s.display.bitrateL = QString::number(s.reconnectCount);
-        bass.BASS_Free();
-        bass.BASS_Init(-1, 44100, 0, nullptr, nullptr);
+        p_.channel.restartOutput();
         radio_play();
         return;
     }
-    if (bass.BASS_ChannelIsActive(s.radioChannel) != BASS_ACTIVE_PLAYING) {
+    if (p_.bass().BASS_ChannelIsActive(s.radioChannel) != BASS_ACTIVE_PLAYING) {
         s.connectionProblem = true;
         p_.radioT.setInterval(6000);
         s.display.SongL = QStringLiteral("Verbindungsproblem: ") + s.stationName;
@@ -103,19 +116,33 @@ QString RadioPlayback::selectedStationName() const {
     return stations.isRow(index) ? stations.radiosenderLB(index) : QString();
 }
 
-void RadioPlayback::HTTPGet1DoneFile() {
+void RadioPlayback::HTTPGet1DoneString(const QByteArray& playlist) {
     PlayerState& s = p_.s;
-    QFile file(QStringLiteral("temp.tmp"));
-    if (!file.open(QIODevice::ReadOnly)) return;
-    const QStringList lines = splitTextLines(file.readAll());
-    file.close();
+    const QStringList lines = splitTextLines(playlist);
     s.streamURL = lines.value(1);
     s.stationName = selectedStationName();
     radio_play();
-    QFile::remove(QStringLiteral("temp.tmp"));
 }
 
 void RadioPlayback::HTTPGet1Error() {
+    backToPlayingStation();
     p_.s.display.SongL =
         QStringLiteral("Radio: ") + selectedStationName() + QStringLiteral(": nicht gefunden");
+}
+
+bool RadioPlayback::isStarting() const {
+    return p_.stationOpener.isPending() || p_.HTTPGet1.isDownloading();
+}
+
+void RadioPlayback::cancelStart() {
+    p_.stationOpener.cancel();
+    p_.HTTPGet1.abandon();
+}
+
+bool RadioPlayback::backToPlayingStation() {
+    PlayerState& s = p_.s;
+    if (p_.bass().BASS_ChannelIsActive(s.radioChannel) != BASS_ACTIVE_PLAYING) return false;
+    s.stationName = playing_.name;
+    s.streamURL = playing_.url;
+    return true;
 }

@@ -30,5 +30,6 @@ void StationEditor::radiolisteexitBClick() {
     PlayerState& s = p_.s;
     p_.update.senderlisteexitBClick();
     s.display.radioPanelVisible = false;
-    s.display.radiosenderLBVisible = true;
+    // The mode may have changed while the editor was open: its own list comes back.
+    s.display.radiosenderLBVisible = s.radioMode;
 }

@@ -4,20 +4,14 @@
 #include "platform/TextFile.h"
 #include "radio/StationLine.h"
 
-#include <QFile>
-
 void StationUpdate::radiolisteladenBClick() {
-    p_.HTTPGet2.setFileName(QStringLiteral("mp3snd.tmp"));
     p_.HTTPGet2.setURL(p_.updateUrl);
-    p_.HTTPGet2.DownloadFile();
+    p_.HTTPGet2.DownloadString();
 }
 
-void StationUpdate::HTTPGet2DoneFile() {
+void StationUpdate::HTTPGet2DoneString(const QByteArray& list) {
     PlayerState& s = p_.s;
-    QFile file(QStringLiteral("mp3snd.tmp"));
-    if (!file.open(QIODevice::ReadOnly)) return;
-    const QStringList lines = splitTextLines(file.readAll());
-    file.close();
+    const QStringList lines = splitTextLines(list);
     QStringList editor = s.display.radioRE;
     if (s.display.anhaengenRB) {
         editor << QStringLiteral("---------------");
@@ -29,7 +23,6 @@ void StationUpdate::HTTPGet2DoneFile() {
     for (qsizetype i = 0; i < lines.size(); i += 2)
         editor << stationLine(lines[i], lines.value(i + 1));
     s.display.radioRE = editor;
-    QFile::remove(QStringLiteral("mp3snd.tmp"));
 }
 
 void StationUpdate::HTTPGet2Error() {

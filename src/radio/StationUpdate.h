@@ -3,6 +3,7 @@
 // (appended after a separator line, or replacing the text), and the entries of a playlist handed to
 // the player, which can be played or added as stations.
 
+#include <QByteArray>
 #include <QString>
 
 class Player;
@@ -14,9 +15,10 @@ class StationUpdate {
 public:
     explicit StationUpdate(Player& player) : p_(player) {}
 
-    // "update vom Server ": fetches the station list into "mp3snd.tmp".
+    // "update vom Server ": fetches the station list.
     void radiolisteladenBClick();
-    void HTTPGet2DoneFile();
+    // The fetched station list goes into the editor text.
+    void HTTPGet2DoneString(const QByteArray& list);
     void HTTPGet2Error();
 
     // Plays the selected playlist entry as radio, its URL standing for the station name.

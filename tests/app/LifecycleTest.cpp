@@ -163,6 +163,11 @@ TEST_F(LifecycleTest, ShutdownStopsStreamsRestoresVolumeAndFreesTheEngine) {
     InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
     Lifecycle lifecycle(h.player, channel);
     ASSERT_EQ(lifecycle.FormCreate({QStringLiteral("mp3zx")}, programFolder.path()), Lifecycle::Start::Run);
+    // A station still connecting when the window closes.
+    h.s.stations.append({QStringLiteral("Langsam"), QStringLiteral("http://127.0.0.1:9/langsam")});
+    h.s.stations.setSelected(0);
+    h.opens.held = true;
+    h.player.radio.radiosenderLBClick();
     h.s.fileStream = 7;
     h.s.radioChannel = 9;
     h.player.trackTimer.start();
@@ -175,6 +180,11 @@ TEST_F(LifecycleTest, ShutdownStopsStreamsRestoresVolumeAndFreesTheEngine) {
     const std::vector<std::string> expected{"BASS_ChannelStop(7)", "BASS_ChannelStop(9)",
                                             "BASS_SetVolume(64)", "BASS_Stop", "BASS_Free"};
     EXPECT_EQ(h.bass.calls, expected);
+    // Its stream, should it still come, is freed and never played.
+    h.opens.release();
+    ASSERT_EQ(h.bass.count("BASS_StreamCreateURL"), 1);
+    EXPECT_TRUE(h.bass.called("BASS_StreamFree(" + std::to_string(h.bass.lastHandle) + ")"));
+    EXPECT_EQ(h.s.radioChannel, 9u);
 }
 
 } // namespace

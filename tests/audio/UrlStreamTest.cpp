@@ -251,6 +251,37 @@ TEST_F(UrlStreamTest, ServerThatNeverAnswersFailsWithinTheTimeOut) {
     EXPECT_LT(secondsSince(start), 3.0);
 }
 
+// A player that closes while a station connects: BASS_Free ends the open waiting on another thread at
+// once, long before its time-out; the connection is closed and the next open after BASS_Init works.
+TEST_F(UrlStreamTest, FreeEndsAnOpenWaitingOnASilentServer) {
+    std::atomic<bool> closed{false};
+    LoopbackServer silent([&](LoopbackServer::Connection& c) {
+        c.readRequestHead();
+        // Nothing more comes from the client; the read ends when it closes (or after 30 s).
+        c.readSome(1, 30s);
+        closed = !c.stopping();
+    });
+    std::atomic<HSTREAM> result{1};
+    std::atomic<bool> returned{false};
+    std::thread opener([&] {
+        result =
+            engine.BASS_StreamCreateURL(silent.url("/").c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+        returned = true;
+    });
+    ASSERT_TRUE(waitUntil([&] { return silent.connectionCount() == 1; }, 5s));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(engine.BASS_Free());
+    EXPECT_TRUE(waitUntil([&] { return returned.load(); }, 2s)) << "the open still waits for its time-out";
+    opener.join();
+    EXPECT_LT(secondsSince(start), 2.0);
+    EXPECT_EQ(result.load(), 0u);
+    EXPECT_TRUE(waitUntil([&] { return closed.load(); }, 2s)) << "the connection stays open";
+
+    IcyServer server(mp3, IcyPlan{});
+    ASSERT_TRUE(engine.BASS_Init(-1, 44100, 0, nullptr, nullptr));
+    EXPECT_NE(engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
+}
+
 // Anything that is not MPEG audio is refused as soon as its head arrives, not after the time-out.
 TEST_F(UrlStreamTest, NonMpegResponsesAreRefusedQuickly) {
     struct Case {

@@ -4,6 +4,7 @@
 
 #include "app/Player.h"
 #include "support/Fakes.h"
+#include "support/TestOpens.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -40,4 +41,5 @@ struct FuzzPlayer {
     FakeDialogs dialogs;
     FakeWindow window;
     Player player{Services{bass, mixer, hotKeys, dialogs, window}};
+    TestOpens opens{player.stationOpener};
 };

@@ -2,6 +2,7 @@
 // (a transport that waits until told, a file that cannot be made, events that re-enter).
 #include "radio/HttpGet.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -129,6 +130,48 @@ TEST_F(HttpGetTest, CancelEndsWithOneErrorAndTheNextStartRuns) {
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(done, 1);
     EXPECT_TRUE(get->Success());
+}
+
+// Into memory: the body comes with OnDoneString, byte for byte, and nothing is written; its length
+// must match as for a file.
+TEST_F(HttpGetTest, DownloadIntoMemoryGivesTheBodyAndWritesNoFile) {
+    QList<QByteArray> bodies;
+    QObject::connect(get.get(), &THTTPGet::OnDoneString,
+                     [&bodies](QObject*, const QByteArray& body) { bodies << body; });
+    script->contentLength = "6";
+    script->body = QByteArray("a\r\n\xe9\0b", 6);
+    get->DownloadString();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(bodies, QList<QByteArray>{script->body});
+    EXPECT_EQ(done, 0);
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+
+    script->contentLength = "7";
+    get->DownloadString();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(errors, 1);
+    EXPECT_EQ(bodies.size(), 1);
+}
+
+// Abandoned: no event ever comes, and the next download starts at once.
+TEST_F(HttpGetTest, AnAbandonedDownloadIsNeverHeardOfAndTheNextStartsAtOnce) {
+    script->holdUntilCancelled = true;
+    get->DownloadString();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return requests() == 1; }));
+    get->abandon();
+    EXPECT_FALSE(get->isDownloading());
+    {
+        std::lock_guard lock(script->mutex);
+        script->holdUntilCancelled = false;
+        script->contentLength = "0";
+    }
+    get->DownloadFile();
+    EXPECT_TRUE(get->isDownloading());
+    ASSERT_TRUE(waitIdle());
+    QTest::qWait(50);
+    EXPECT_EQ(done, 1);
+    EXPECT_EQ(errors, 0);
+    EXPECT_EQ(requests(), 2);
 }
 
 TEST_F(HttpGetTest, StartFromInsideTheEventIsDroppedAndWaitThreadReturnsAfterTheEvent) {

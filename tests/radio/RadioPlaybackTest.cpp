@@ -1,13 +1,17 @@
 // Radio mode with a fake engine: switching modes, starting a station (directly or through its .m3u
-// playlist fetched from a server on 127.0.0.1), the watchdog's reconnects and the play button.
+// playlist fetched from a server on 127.0.0.1), stations that keep the player waiting, the watchdog's
+// reconnects and the play button.
 
 #include "radio/LoopbackHttpServer.h"
 #include "radio/RadioTestSupport.h"
 #include "support/PlayerHarness.h"
 #include "support/SongFiles.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTest>
 #include <algorithm>
+#include <atomic>
 #include <gtest/gtest.h>
 
 namespace {
@@ -101,6 +105,7 @@ TEST(RadioTitle, ATitleArrivingWhileTheStationStartsIsNotLost) {
     FakeDialogs dialogs;
     FakeWindow window;
     Player player{Services{bass, mixer, hotKeys, dialogs, window}};
+    TestOpens opens{player.stationOpener};
     player.s.stations.append({QStringLiteral("Eins"), QString::fromLatin1(oneUrl)});
     player.s.stations.setSelected(0);
     player.radio.radiosenderLBClick();
@@ -234,20 +239,99 @@ TEST_F(RadioPlaybackTest, AStationThatCannotBeOpenedIsLeftToTheWatchdog) {
     EXPECT_EQ(s.display.SongL.get(), QStringLiteral("Verbindungsproblem: Zwei"));
 }
 
-TEST_F(RadioPlaybackTest, AFailedStartLeavesThePlayingStationOn) {
+// A station that cannot be opened while another plays: the strip goes back to the one that plays, its
+// title under its own name, and so do its later titles; the watchdog keeps watching it.
+TEST_F(RadioPlaybackTest, AFailedStartGoesBackToTheStationThatPlays) {
     startStation(0);
     const HSTREAM playing = s.radioChannel;
+    h.bass.sendMeta(playing, "StreamTitle='Alt';");
     h.bass.unreachable.push_back(twoUrl);
     startStation(1);
     EXPECT_EQ(s.radioChannel, playing);
     EXPECT_EQ(radioActive(), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("Alt  > Eins"));
+    EXPECT_EQ(s.stationName, QStringLiteral("Eins"));
+    EXPECT_EQ(s.streamURL, QString::fromLatin1(oneUrl));
     tick();
     EXPECT_FALSE(s.connectionProblem);
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("verbinde.."));
-    // The playing stream's next title comes with the name of the station chosen last.
     h.bass.sendMeta(playing, "StreamTitle='Neu';");
     QCoreApplication::processEvents();
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("Neu  > Zwei"));
+    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("Neu  > Eins"));
+}
+
+// A station whose server keeps the player waiting: the strip says "verbinde..", the station playing
+// before plays on without its titles joining the new name, the watchdog opens nothing beside it, even
+// with the old stream stalled. The next choice drops it: its stream, when it comes, is freed unplayed.
+TEST_F(RadioPlaybackTest, AStationStillConnectingIsDroppedByTheNextChoice) {
+    startStation(0);
+    const HSTREAM playing = s.radioChannel;
+    h.opens.held = true;
+    startStation(1);
+    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("verbinde.."));
+    EXPECT_TRUE(h.player.radio.isStarting());
+    h.bass.sendMeta(playing, "StreamTitle='Alt';");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("verbinde.."));
+    h.bass.stream(playing)->active = BASS_ACTIVE_STALLED;
+    for (int i = 0; i < 3; ++i)
+        tick();
+    EXPECT_EQ(h.opens.waiting(), 1u);
+    EXPECT_FALSE(h.bass.called("BASS_Free"));
+    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("verbinde.."));
+
+    startStation(0);
+    h.opens.release();
+    const auto dropped = std::find_if(h.bass.streams.begin(), h.bass.streams.end(),
+                                      [](const auto& st) { return st.second.url == twoUrl; });
+    ASSERT_NE(dropped, h.bass.streams.end());
+    EXPECT_TRUE(dropped->second.freed);
+    EXPECT_FALSE(h.bass.called("BASS_ChannelPlay(" + std::to_string(dropped->first) + ")"));
+    EXPECT_EQ(radioUrl(), oneUrl);
+    EXPECT_NE(s.radioChannel, playing);
+    EXPECT_EQ(radioActive(), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("  > Eins"));
+    EXPECT_FALSE(h.player.radio.isStarting());
+}
+
+// Leaving radio mode drops a station still connecting the same way.
+TEST_F(RadioPlaybackTest, LeavingRadioModeDropsAStationStillConnecting) {
+    s.stations.setSelected(0);
+    h.opens.held = true;
+    h.player.radio.dasRadioBClick();
+    h.player.radio.dasRadioBClick();
+    EXPECT_FALSE(h.player.radio.isStarting());
+    h.opens.release();
+    ASSERT_EQ(h.bass.count("BASS_StreamCreateURL"), 1);
+    EXPECT_TRUE(h.bass.stream(h.bass.lastHandle)->freed);
+    EXPECT_EQ(s.radioChannel, 0u);
+    EXPECT_NE(s.playMode, PLAYMODE_RADIO);
+    EXPECT_FALSE(h.player.radioT.isActive());
+}
+
+// A reconnect restarts the engine's output, which takes every stream with it: the song paused for the
+// radio is opened again where it was, after any number of attempts, and resumes there in MP3 mode.
+TEST_F(RadioPlaybackTest, ASongPausedForTheRadioSurvivesReconnects) {
+    SongFiles files;
+    const QString path = files.make({"lied.mp3"}).first();
+    h.player.songList.neuen_song_eintragen(path);
+    h.bass.stream(s.fileStream)->position = 4711;
+    s.stations.setSelected(0);
+    h.player.radio.dasRadioBClick();
+    ASSERT_EQ(h.bass.BASS_ChannelIsActive(s.fileStream), BASS_ACTIVE_PAUSED);
+    h.bass.stream(s.radioChannel)->active = BASS_ACTIVE_STALLED;
+    tick();
+    h.bass.unreachable.push_back(oneUrl);
+    tick();
+    tick();
+    ASSERT_EQ(h.bass.count("BASS_Free"), 2);
+
+    h.player.radio.dasRadioBClick();
+    const FakeBass::Stream* song = h.bass.stream(s.fileStream);
+    ASSERT_NE(song, nullptr);
+    EXPECT_EQ(song->path, QFile::encodeName(path).toStdString());
+    EXPECT_EQ(song->position, 4711u);
+    EXPECT_EQ(h.bass.BASS_ChannelIsActive(s.fileStream), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(s.playMode, PLAYMODE_SONG);
 }
 
 TEST_F(RadioPlaybackTest, PlayButtonStopsThePlayingStationAndStartsTheSelectedOne) {
@@ -290,6 +374,12 @@ protected:
                               ? LoopbackHttpServer::response("", "<html>not found</html>")
                               : LoopbackHttpServer::response(
                                     "Content-Length: " + QByteArray::number(body.size()) + "\r\n", body);
+            // A gated reply waits until the test opens the gate.
+            if (gated) {
+                reply.afterGate = reply.bytes;
+                reply.bytes.clear();
+                reply.waitForGate = true;
+            }
             return reply;
         });
         ASSERT_NE(server->port(), 0) << "the test server could not listen on 127.0.0.1";
@@ -302,6 +392,7 @@ protected:
     }
 
     ScopedCurrentFolder folder;
+    std::atomic<bool> gated{false};
     QByteArray playlist = "#EXTM3U\r\nhttp://stream.example/live\r\nhttp://stream.example/other\r\n";
     std::unique_ptr<LoopbackHttpServer> server;
 };
@@ -353,8 +444,34 @@ TEST_F(StationPlaylistTest, FailedFetchNamesTheStationAndLeavesThePlayingOneOn) 
     EXPECT_EQ(s.radioChannel, playing);
     EXPECT_EQ(radioActive(), BASS_ACTIVE_PLAYING);
     EXPECT_EQ(h.bass.count("BASS_StreamCreateURL"), 1);
-    // The failed download's file stays until the next one overwrites it.
-    EXPECT_TRUE(folder.exists(QStringLiteral("temp.tmp")));
+    EXPECT_FALSE(folder.exists(QStringLiteral("temp.tmp")));
+}
+
+// A new choice while a station's playlist is still coming abandons the fetch: no message, and the
+// playlist's stream never opens; the new station plays.
+TEST_F(StationPlaylistTest, ANewChoiceAbandonsAPlaylistStillComing) {
+    gated = true;
+    addStation(QStringLiteral("Langsam"), QStringLiteral("/slow.m3u"));
+    startStation(2);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return server->requests().size() == 1; }, 10000));
+    EXPECT_TRUE(h.player.radio.isStarting());
+    startStation(0);
+    EXPECT_FALSE(h.player.HTTPGet1.isDownloading());
+    server->openGate();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return server->closedConnections() == 1; }, 10000));
+    QTest::qWait(200);
+    EXPECT_EQ(h.bass.count("BASS_StreamCreateURL"), 1);
+    EXPECT_EQ(radioUrl(), oneUrl);
+    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("  > Eins"));
+}
+
+// Nothing is written to the current folder, which may be any folder, or none: here it was removed.
+TEST_F(StationPlaylistTest, APlaylistStationPlaysWhateverTheCurrentFolder) {
+    addStation(QStringLiteral("Liste"), QStringLiteral("/station.m3u"));
+    ASSERT_TRUE(QDir(folder.path()).removeRecursively());
+    startStation(2);
+    ASSERT_TRUE(waitForFetch());
+    EXPECT_EQ(radioUrl(), "http://stream.example/live");
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 // The radio against a real station: icecast2 on 127.0.0.1 fed by ezstream, played by the real engine
 // (SDL's dummy output) in a real Player; only the window, dialogs, mixer and hot keys are fakes. The
 // station's titles come as ICY metadata in ISO-8859-1 on the engine's thread; the watchdog runs on its
-// real timer while the server goes away and comes back.
+// real timer while the server goes away and comes back; stations open on threads of their own, so a
+// server that never answers holds nothing up.
 
 #include "audio/BassEngine.h"
 #include "radio/LoopbackHttpServer.h"
@@ -79,6 +80,10 @@ protected:
         return songL == shown(firstTitle, name) || songL == shown(secondTitle, name);
     }
     DWORD radioActive() { return engine.BASS_ChannelIsActive(s->radioChannel); }
+    QWORD songPosition() {
+        const QWORD position = engine.BASS_ChannelGetPosition(s->fileStream);
+        return position == BASS_ERROR_QWORD ? 0 : position;
+    }
     std::string context() const {
         return "SongL \"" + s->display.SongL.get().toStdString() + "\", bitrateL \"" +
                s->display.bitrateL.get().toStdString() + "\"\n" + station->diagnostics().toStdString();
@@ -95,14 +100,23 @@ protected:
     PlayerState* s = nullptr;
 };
 
+// With a song paused for the radio, which the reconnects (each restarting the engine's output) must
+// not take away.
 TEST_F(RadioStationTest, StationPlaysFollowsItsTitlesAndSurvivesTheServerGoingAwayAndComingBack) {
+    const std::string song = dir.file("song.mp3");
+    ASSERT_TRUE(fixtures::makeMp3(song, {.frequency = 330.0, .seconds = 60.0}));
+    player->songList.neuen_song_eintragen(QString::fromStdString(song));
+    ASSERT_TRUE(waitFor([&] { return songPosition() > 0; }, 10000)) << "the song does not play";
+
     const QString name = QStringLiteral("Teststation");
     s->stations.append({name, station->mountUrl()});
     s->stations.setSelected(0);
     s->lautanpassenCB = true;
     player->radio.dasRadioBClick();
 
-    ASSERT_NE(s->radioChannel, 0u) << context();
+    ASSERT_TRUE(waitFor([&] { return s->radioChannel != 0; }, 10000)) << context();
+    EXPECT_EQ(engine.BASS_ChannelIsActive(s->fileStream), BASS_ACTIVE_PAUSED);
+    const QWORD pausedAt = songPosition();
     EXPECT_EQ(s->playMode, PLAYMODE_RADIO);
     EXPECT_EQ(s->display.bitrateL.get(), QStringLiteral("- "));
     ASSERT_TRUE(waitFor([&] { return radioActive() == BASS_ACTIVE_PLAYING; }, 10000)) << context();
@@ -166,6 +180,41 @@ TEST_F(RadioStationTest, StationPlaysFollowsItsTitlesAndSurvivesTheServerGoingAw
     EXPECT_EQ(player->radioT.interval(), 3000);
     EXPECT_TRUE(waitFor([&] { return radioActive() == BASS_ACTIVE_PLAYING; }, 10000)) << context();
     EXPECT_TRUE(waitFor([&] { return showsATitle(name); }, 20000)) << context();
+
+    // Back in MP3 mode the song goes on where it was paused.
+    player->radio.dasRadioBClick();
+    EXPECT_EQ(radioActive(), BASS_ACTIVE_STOPPED);
+    EXPECT_EQ(engine.BASS_ChannelIsActive(s->fileStream), BASS_ACTIVE_PLAYING);
+    EXPECT_GE(songPosition(), pausedAt);
+    EXPECT_LT(songPosition(), pausedAt + 44100 * 4 * 2) << "the song started elsewhere";
+}
+
+// A station whose server accepts and never answers: choosing it returns at once, the strip says
+// "verbinde.." while it connects, and the next choice plays at once; the dead open, given up, plays
+// nothing.
+TEST_F(RadioStationTest, ADeadStationHoldsNothingUpAndTheNextChoicePlays) {
+    // Reads the request, then holds the connection without a word.
+    LoopbackHttpServer dead([](const LoopbackHttpServer::Request&) {
+        return LoopbackHttpServer::Reply{{}, false, {}, true};
+    });
+    const QString name = QStringLiteral("Teststation");
+    s->stations.append({QStringLiteral("Stumm"), dead.url(QStringLiteral("/live"))});
+    s->stations.append({name, station->mountUrl()});
+    s->stations.setSelected(0);
+    QElapsedTimer clock;
+    clock.start();
+    player->radio.dasRadioBClick();
+    EXPECT_LT(clock.elapsed(), 1000) << "the choice waited for the server";
+    EXPECT_EQ(s->display.SongL.get(), QStringLiteral("verbinde.."));
+    EXPECT_TRUE(player->radio.isStarting());
+    ASSERT_TRUE(waitFor([&] { return dead.requests().size() == 1; }, 5000));
+
+    s->stations.setSelected(1);
+    player->radio.radiosenderLBClick();
+    ASSERT_TRUE(waitFor([&] { return radioActive() == BASS_ACTIVE_PLAYING; }, 10000)) << context();
+    EXPECT_EQ(s->streamURL, station->mountUrl());
+    EXPECT_TRUE(waitFor([&] { return showsATitle(name); }, 20000)) << context();
+    EXPECT_EQ(dead.requests().size(), 1);
 }
 
 TEST_F(RadioStationTest, PlaylistStationFromAWebServerResolvesToTheMount) {

@@ -1,6 +1,6 @@
 #pragma once
-// Shared by the radio tests: a fresh current folder for the download targets ("temp.tmp",
-// "mp3snd.tmp" are relative names), and the environment a test server on 127.0.0.1 needs.
+// Shared by the radio tests: a fresh current folder, where a test sees whatever a download would leave
+// in the user's current folder (nothing), and the environment a test server on 127.0.0.1 needs.
 
 #include <QByteArray>
 #include <QDir>

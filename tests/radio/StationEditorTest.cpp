@@ -49,6 +49,8 @@ protected:
         s.programFolder = folder.path() + u'/';
         s.stations.append({QStringLiteral("A"), QStringLiteral("http://a/")});
         s.stations.append({QStringLiteral("B"), QStringLiteral("http://b/")});
+        // Where the editor is opened from ("Senderliste").
+        s.radioMode = true;
     }
     QString sndPath() const { return folder.filePath(QStringLiteral("mp3.snd")); }
     QStringList editorLines() const { return s.display.radioRE.get(); }
@@ -113,6 +115,29 @@ TEST_F(StationEditorTest, ExitDiscardsTheTextAndReopeningRebuildsIt) {
     s.display.radioRE = QStringList{"X ; http://x/"};
     h.player.editor.radioCBDblClick();
     EXPECT_EQ(editorLines(), (QStringList{"A ; http://a/", "B ; http://b/"}));
+}
+
+// Whatever the mode when the editor closes, the list shown is the mode's own: leaving radio mode while
+// the editor is open must not leave the station list over the song list.
+TEST_F(StationEditorTest, ClosingTheEditorShowsTheListOfTheModeItClosesIn) {
+    h.player.songList.leerenBClick();
+    ASSERT_TRUE(s.display.radioPanelVisible.get());
+    h.player.radio.dasRadioBClick();
+    ASSERT_FALSE(s.radioMode);
+    h.player.editor.radiolisteexitBClick();
+    EXPECT_FALSE(s.display.radioPanelVisible.get());
+    EXPECT_FALSE(s.display.radiosenderLBVisible.get());
+    EXPECT_EQ(s.display.leerenB.get(), QStringLiteral("leeren"));
+
+    // Opened in MP3 mode ("Sender hinzufügen") and saved there: the same.
+    h.player.update.senderspeichernBClick();
+    save();
+    EXPECT_FALSE(s.display.radiosenderLBVisible.get());
+
+    h.player.radio.dasRadioBClick();
+    h.player.songList.leerenBClick();
+    save();
+    EXPECT_TRUE(s.display.radiosenderLBVisible.get());
 }
 
 TEST_F(StationEditorTest, AFailedSaveShowsTheErrorKeepsTheEditorOpenAndTheOldFileWhole) {
@@ -228,6 +253,16 @@ TEST_F(StationUpdateTest, UpdateEndingAfterTheEditorClosedIsLostAtTheNextOpening
 
     h.player.editor.radioCBDblClick();
     EXPECT_EQ(editorLines(), (QStringList{"A ; http://a/", "B ; http://b/"}));
+}
+
+// Nothing is written to the current folder, which may be any folder, or none: here it was removed.
+TEST_F(StationUpdateTest, TheUpdateWorksWhateverTheCurrentFolder) {
+    h.player.editor.radioCBDblClick();
+    s.display.anhaengenRB = false;
+    serverFile = "C\r\nhttp://c/\r\n";
+    ASSERT_TRUE(QDir(folder.path()).removeRecursively());
+    update();
+    EXPECT_EQ(editorLines(), QStringList{QStringLiteral("C ; http://c/")});
 }
 
 TEST_F(StationUpdateTest, FailedUpdateSaysSoAndLeavesTheText) {

@@ -1,9 +1,11 @@
 #pragma once
-// A Player over fakes of every platform service, for unit tests of the player's operations.
+// A Player over fakes of every platform service, for unit tests of the player's operations. Stations
+// open on the test's thread (see TestOpens).
 
 #include "app/Player.h"
 #include "support/Fakes.h"
 #include "support/QtPrinters.h"
+#include "support/TestOpens.h"
 
 struct PlayerHarness {
     FakeBass bass;
@@ -13,4 +15,5 @@ struct PlayerHarness {
     FakeWindow window;
     Player player{Services{bass, mixer, hotKeys, dialogs, window}};
     PlayerState& s = player.s;
+    TestOpens opens{player.stationOpener};
 };

@@ -4,6 +4,7 @@
 #include "platform/InstanceChannel.h"
 #include "support/Fakes.h"
 #include "support/QtPrinters.h"
+#include "support/TestOpens.h"
 #include "ui/TForm1.h"
 
 #include <QListView>
@@ -34,6 +35,7 @@ protected:
     FakeDialogs dialogs;
     InstanceChannel channel{QStringLiteral("RadioControlsTest")};
     TForm1 form{PlatformServices{bass, mixer, hotKeys, dialogs}, channel};
+    TestOpens opens{form.player().stationOpener};
     PlayerState& s = form.player().s;
 };
 

@@ -5,6 +5,7 @@
 #include "support/Fakes.h"
 #include "support/QtPrinters.h"
 #include "support/SongFiles.h"
+#include "support/TestOpens.h"
 #include "ui/FileList.h"
 #include "ui/ShellTreeView.h"
 #include "ui/SongListView.h"
@@ -100,6 +101,7 @@ protected:
     TForm1 form{PlatformServices{bass, mixer, hotKeys, dialogs}, channel};
     Player& p = form.player();
     PlayerState& s = p.s;
+    TestOpens opens{p.stationOpener};
     SongFiles files;
 };
 

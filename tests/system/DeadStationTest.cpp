@@ -1,0 +1,110 @@
+// The real program and a station whose server accepts the connection and never answers (the dead
+// station users meet), next to a working one on a local icecast2. The program starts in radio mode on
+// the dead station and is chosen there again; for 20 s the window answers every click on the levelling
+// box within 100 ms, timed through the state probe, while the strip says "verbinde.." and the watchdog
+// retries. Then the working station, chosen with the mouse, plays.
+
+#include "DesktopRun.h"
+#include "support/IcecastStation.h"
+#include "support/LoopbackServer.h"
+#include "support/Mp3Fixtures.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString stationName = QStringLiteral("Testwelle");
+
+bool onAir(const ProbeState& st) {
+    return st.value(S("playMode")) == u"2" && st.value(S("radioActive")) == u"1" &&
+           st.value(S("SongL")) == S("Band - Lied  > ") + stationName;
+}
+
+bool connecting(const ProbeState& st) {
+    return st.value(S("radioMode")) == u"1" && st.value(S("SongL")) == S("verbinde..");
+}
+
+TEST(DeadStationTest, TheWindowAnswersWhileAStationNeverAnswersAndTheNextStationPlays) {
+    DesktopRun desk;
+    if (!desk.missing().isEmpty()) GTEST_SKIP() << desk.missing().toStdString();
+    if (const QString missing = IcecastStation::missingTools(); !missing.isEmpty())
+        GTEST_SKIP() << "\n*** SKIPPED: " << missing.toStdString()
+                     << " not installed (scripts/install-deps.sh installs it); the dead station test did not"
+                        " run ***\n";
+
+    QTemporaryDir folder;
+    const QString track = folder.path() + S("/track.mp3");
+    std::string error;
+    ASSERT_TRUE(fixtures::makeMp3(track.toStdString(), {.seconds = 4.0},
+                                  {.extraArguments = {"--tt", "Lied", "--ta", "Band", "--add-id3v2"}},
+                                  &error))
+        << error;
+    IcecastStation station(folder.path(), {track});
+    QString failure;
+    ASSERT_TRUE(station.startServer(&failure)) << failure.toStdString();
+    ASSERT_TRUE(station.startSource(&failure)) << failure.toStdString();
+    LoopbackServer dead([](LoopbackServer::Connection& c) {
+        c.readRequestHead();
+        // Nothing is ever answered; the read ends when the player gives up and closes.
+        c.readSome(1, 60s);
+    });
+    const auto diagnostics = [&] { return desk.now().dump() + "\n" + station.diagnostics().toStdString(); };
+
+    ASSERT_TRUE(desk.writeStations(
+        {{S("Stumm"), QString::fromStdString(dead.url("/live"))}, {stationName, station.mountUrl()}}));
+    // Left in radio mode on the dead station: the start opens it.
+    ASSERT_TRUE(desk.writeIni({folder.path(), QString(), S("30"), S("0"), S("50"), S("50"), S("0"), S("1")}));
+    desk.run().environment().insert(S("MP3ZX_TEST_STATE_MS"), S("10"));
+    QElapsedTimer started;
+    started.start();
+    ASSERT_TRUE(desk.start());
+    const qint64 startMs = started.elapsed();
+    EXPECT_LT(startMs, 4500) << "the window came only after the station's open time-out";
+    EXPECT_TRUE(desk.waitFor(connecting, 5s)) << diagnostics();
+    ASSERT_TRUE(waitUntil([&] { return dead.connectionCount() >= 1; }, 10s));
+
+    // Chosen again with the mouse.
+    const int before = dead.connectionCount();
+    ASSERT_TRUE(desk.click(DesktopRun::listRow(0)));
+    ASSERT_TRUE(waitUntil([&] { return dead.connectionCount() > before; }, 10s)) << diagnostics();
+    EXPECT_TRUE(desk.waitFor(connecting, 5s)) << diagnostics();
+
+    // Every click on the levelling box shows in the probe within 100 ms, for 20 s.
+    std::vector<qint64> answers;
+    QElapsedTimer window;
+    window.start();
+    bool ticked = desk.now().value(S("lautanpassenCB")) == u"1";
+    while (window.elapsed() < 20000) {
+        ticked = !ticked;
+        const QString wanted = ticked ? S("1") : S("0");
+        ASSERT_TRUE(desk.click(DesktopRun::lautanpassenCB));
+        // Timed from the moment the click is with the X server, when xdotool has returned.
+        QElapsedTimer answer;
+        answer.start();
+        ASSERT_TRUE(waitUntil([&] { return desk.now().value(S("lautanpassenCB")) == wanted; }, 10s))
+            << "the click was not taken\n"
+            << diagnostics();
+        answers.push_back(answer.elapsed());
+    }
+    const qint64 slowest = *std::max_element(answers.begin(), answers.end());
+    std::printf("[ measured ] start-up to the window %lld ms; %zu clicks in 20 s, slowest answer %lld ms, "
+                "%d connections to the dead station\n",
+                static_cast<long long>(startMs), answers.size(), static_cast<long long>(slowest),
+                dead.connectionCount());
+    EXPECT_LE(slowest, 100) << "the window stood still";
+    EXPECT_GE(answers.size(), 20u);
+
+    // The working station, chosen with the mouse, plays under its name.
+    ASSERT_TRUE(desk.click(DesktopRun::listRow(1)));
+    EXPECT_TRUE(desk.waitFor(onAir, 40s)) << diagnostics();
+    EXPECT_EQ(desk.now().value(S("streamURL")), station.mountUrl());
+    EXPECT_TRUE(desk.run().terminate());
+}
+
+} // namespace
