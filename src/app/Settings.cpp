@@ -3,11 +3,10 @@
 #include "app/Player.h"
 #include "app/Window.h"
 #include "platform/Dialogs.h"
+#include "platform/FileSystem.h"
 #include "platform/RuntimeError.h"
 #include "platform/TextFile.h"
 
-#include <QDir>
-#include <QFile>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -39,8 +38,7 @@ void Settings::leseini() {
         lines_ = readTextLines(path());
     } catch (const InOutError&) {
         // No settings yet: an empty file now, its nine lines at the end of the run.
-        const QByteArray name = QFile::encodeName(path());
-        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        const int fd = ::open(pathBytes(path()).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
         if (fd < 0) throw InOutError(errno);
         ::close(fd);
         return;
@@ -48,7 +46,7 @@ void Settings::leseini() {
     next_ = 0;
 
     if (read_settings_line()) s.currentFolder = line_;
-    if (!s.currentFolder.isEmpty() && QDir(s.currentFolder).exists()) {
+    if (!s.currentFolder.isEmpty() && isFolder(s.currentFolder)) {
         p_.browser.tree().setPath(s.currentFolder);
         p_.browser.ShellTreeView1Click();
     }

@@ -3,6 +3,7 @@
 #include "app/Player.h"
 #include "app/Window.h"
 
+#include "platform/ByteText.h"
 #include "platform/TextFile.h"
 
 #include <QFile>
@@ -55,7 +56,7 @@ void RadioPlayback::radio_play() {
     IBass& bass = p_.bass();
     // Watched before connecting, so a failed start is noticed too. A running watchdog keeps its beat.
     if (!p_.radioT.isActive()) p_.radioT.start();
-    const QByteArray url = s.streamURL.toUtf8();
+    const QByteArray url = textToBytes(s.streamURL);
     const HSTREAM stream =
         bass.BASS_StreamCreateURL(url.constData(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
     if (stream == 0) return;

@@ -1,5 +1,7 @@
 #include "ui/QtDialogs.h"
 
+#include "platform/ByteText.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -13,7 +15,8 @@ namespace {
 void prepare(QMessageBox& box, const QString& text) {
     box.setWindowTitle(QApplication::applicationName());
     box.setTextFormat(Qt::PlainText);
-    box.setText(text);
+    // Paths and titles in a message may hold bytes that are not UTF-8.
+    box.setText(displayText(text));
     // While the window is hidden in the notification area a box is the last window; closing it must
     // not end the program.
     box.setAttribute(Qt::WA_QuitOnClose, false);

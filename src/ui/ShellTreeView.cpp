@@ -1,5 +1,7 @@
 #include "ui/ShellTreeView.h"
 
+#include "platform/FileSystem.h"
+
 #include <QAbstractFileIconProvider>
 #include <QCoreApplication>
 #include <QDir>
@@ -42,8 +44,7 @@ struct DirCloser {
 };
 
 bool folderHasSubfolders(const QString& folder) {
-    const QByteArray name = QFile::encodeName(folder);
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(name.constData()));
+    std::unique_ptr<DIR, DirCloser> dir(::opendir(pathBytes(folder).constData()));
     if (!dir) return false;
     const int fd = ::dirfd(dir.get());
     while (const dirent* de = ::readdir(dir.get())) {
@@ -91,7 +92,8 @@ QString ShellTreeView::path() const {
 }
 
 QString ShellTreeView::nodePath(const QModelIndex& node) const {
-    return node.isValid() ? model_->filePath(node) : QString();
+    // The model names folders as Qt decodes them; the path keeps the folder's bytes.
+    return node.isValid() ? pathOfQtPath(model_->filePath(node)) : QString();
 }
 
 QString ShellTreeView::nodeText(const QModelIndex& node) const {
@@ -99,9 +101,14 @@ QString ShellTreeView::nodeText(const QModelIndex& node) const {
 }
 
 bool ShellTreeView::setPath(const QString& folder) {
-    const QFileInfo info(folder);
-    if (folder.isEmpty() || !info.isDir()) return false;
-    const QModelIndex node = model_->index(QDir::cleanPath(info.absoluteFilePath()));
+    if (folder.isEmpty() || !isFolder(folder)) return false;
+    const QString qtPath = qtPathOf(absolutePath(folder));
+    QModelIndex node = model_->index(qtPath);
+    if (!node.isValid() && qtPath.contains(QChar::ReplacementCharacter)) {
+        // The model finds a folder that Qt cannot name only among the folders it has read.
+        waitForLoad(model_->index(QFileInfo(qtPath).path()), 2000);
+        node = model_->index(qtPath);
+    }
     if (!node.isValid()) return false;
     reveal_ = node;
     selectNode(node);
@@ -151,7 +158,7 @@ QModelIndex ShellTreeView::nextNode(const QModelIndex& node) const {
 }
 
 bool ShellTreeView::isLoaded(const QModelIndex& node) const {
-    return node.isValid() && loaded_.contains(nodePath(node));
+    return node.isValid() && loaded_.contains(model_->filePath(node));
 }
 
 bool ShellTreeView::waitForLoad(const QModelIndex& node, int timeoutMs) {

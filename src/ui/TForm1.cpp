@@ -1,5 +1,6 @@
 #include "ui/TForm1.h"
 
+#include "platform/ByteText.h"
 #include "ui/FileList.h"
 #include "ui/Pictures.h"
 #include "ui/ShellTreeView.h"
@@ -232,7 +233,7 @@ void TForm1::bindState() {
     });
     d.windowTitle.onChange([this](const QString& title) { setWindowTitle(title); });
     d.Hilfsanzeige.onChange([this](const HintBox& hint) {
-        Hilfsanzeige->setText(hint.text);
+        Hilfsanzeige->setText(displayText(hint.text));
         Hilfsanzeige->setGeometry(hint.left, hint.top, hint.width, 21);
         Hilfsanzeige->setVisible(hint.visible);
         Hilfsanzeige->raise();
@@ -422,7 +423,7 @@ void TForm1::setBusy(bool busy) {
 }
 
 int TForm1::textWidth(const QString& text) const {
-    return QFontMetrics(font()).horizontalAdvance(text);
+    return QFontMetrics(font()).horizontalAdvance(displayText(text));
 }
 
 int TForm1::songListTopIndex() const {
