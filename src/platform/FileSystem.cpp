@@ -3,10 +3,8 @@
 #include "platform/ByteText.h"
 
 #include <QDir>
-#include <QFile>
 #include <cerrno>
 #include <cstdlib>
-#include <dirent.h>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,10 +18,6 @@ bool statPath(const QString& path, struct stat& st) {
 
 struct FreeDeleter {
     void operator()(char* p) const { std::free(p); }
-};
-
-struct DirCloser {
-    void operator()(DIR* d) const { ::closedir(d); }
 };
 
 } // namespace
@@ -64,30 +58,6 @@ QString canonicalPath(const QString& path) {
     if (name.isEmpty()) return QString();
     const std::unique_ptr<char, FreeDeleter> resolved(::realpath(name.constData(), nullptr));
     return resolved ? bytesToText(QByteArray(resolved.get())) : QString();
-}
-
-QString qtPathOf(const QString& path) {
-    return QFile::decodeName(textToBytes(path));
-}
-
-QString pathOfQtPath(const QString& qtPath) {
-    if (!qtPath.contains(QChar::ReplacementCharacter)) return qtPath;
-    const QStringList parts = qtPath.split(u'/');
-    QString path = parts.constFirst();
-    for (qsizetype i = 1; i < parts.size(); ++i) {
-        QString part = parts[i];
-        if (part.contains(QChar::ReplacementCharacter)) {
-            const std::unique_ptr<DIR, DirCloser> dir(
-                ::opendir(pathBytes(path.isEmpty() ? QStringLiteral("/") : path).constData()));
-            while (const dirent* entry = dir ? ::readdir(dir.get()) : nullptr) {
-                if (QFile::decodeName(entry->d_name) != part) continue;
-                part = bytesToText(QByteArray(entry->d_name));
-                break;
-            }
-        }
-        path += u'/' + part;
-    }
-    return path;
 }
 
 int removeFile(const QString& path) {

@@ -23,12 +23,5 @@ QString absolutePath(const QString& path);
 // The absolute path with links, "." and ".." resolved; empty when it does not exist.
 QString canonicalPath(const QString& path);
 
-// Qt's file classes name a file by its bytes decoded as UTF-8, each byte that is not UTF-8 becoming
-// U+FFFD. qtPathOf gives that name of a path; pathOfQtPath finds the path such a name stands for,
-// matching each component that holds U+FFFD with the entries of its folder (the first entry Qt would
-// show under that name). A name without U+FFFD is the path itself.
-QString qtPathOf(const QString& path);
-QString pathOfQtPath(const QString& qtPath);
-
 // Removes a file: 0, or the errno of the failure.
 int removeFile(const QString& path);

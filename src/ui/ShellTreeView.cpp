@@ -1,7 +1,5 @@
 #include "ui/ShellTreeView.h"
 
-#include "platform/FileSystem.h"
-
 #include <QAbstractFileIconProvider>
 #include <QCoreApplication>
 #include <QDir>
@@ -44,7 +42,8 @@ struct DirCloser {
 };
 
 bool folderHasSubfolders(const QString& folder) {
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(pathBytes(folder).constData()));
+    const QByteArray name = QFile::encodeName(folder);
+    std::unique_ptr<DIR, DirCloser> dir(::opendir(name.constData()));
     if (!dir) return false;
     const int fd = ::dirfd(dir.get());
     while (const dirent* de = ::readdir(dir.get())) {
@@ -92,8 +91,7 @@ QString ShellTreeView::path() const {
 }
 
 QString ShellTreeView::nodePath(const QModelIndex& node) const {
-    // The model names folders as Qt decodes them; the path keeps the folder's bytes.
-    return node.isValid() ? pathOfQtPath(model_->filePath(node)) : QString();
+    return node.isValid() ? model_->filePath(node) : QString();
 }
 
 QString ShellTreeView::nodeText(const QModelIndex& node) const {
@@ -101,14 +99,9 @@ QString ShellTreeView::nodeText(const QModelIndex& node) const {
 }
 
 bool ShellTreeView::setPath(const QString& folder) {
-    if (folder.isEmpty() || !isFolder(folder)) return false;
-    const QString qtPath = qtPathOf(absolutePath(folder));
-    QModelIndex node = model_->index(qtPath);
-    if (!node.isValid() && qtPath.contains(QChar::ReplacementCharacter)) {
-        // The model finds a folder that Qt cannot name only among the folders it has read.
-        waitForLoad(model_->index(QFileInfo(qtPath).path()), 2000);
-        node = model_->index(qtPath);
-    }
+    const QFileInfo info(folder);
+    if (folder.isEmpty() || !info.isDir()) return false;
+    const QModelIndex node = model_->index(QDir::cleanPath(info.absoluteFilePath()));
     if (!node.isValid()) return false;
     reveal_ = node;
     selectNode(node);
@@ -158,7 +151,7 @@ QModelIndex ShellTreeView::nextNode(const QModelIndex& node) const {
 }
 
 bool ShellTreeView::isLoaded(const QModelIndex& node) const {
-    return node.isValid() && loaded_.contains(model_->filePath(node));
+    return node.isValid() && loaded_.contains(nodePath(node));
 }
 
 bool ShellTreeView::waitForLoad(const QModelIndex& node, int timeoutMs) {

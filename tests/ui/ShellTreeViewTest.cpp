@@ -1,9 +1,6 @@
 #include "ui/ShellTreeView.h"
 
-#include "platform/ByteText.h"
-
 #include <QDir>
-#include <QFile>
 #include <QFileSystemModel>
 #include <QKeyEvent>
 #include <QSignalSpy>
@@ -11,7 +8,6 @@
 #include <QTest>
 #include <gtest/gtest.h>
 #include <string>
-#include <sys/stat.h>
 
 namespace {
 
@@ -94,15 +90,4 @@ TEST_F(ShellTreeViewTest, RightReentersTheSubfolderLastUsedAndDownDoesNot) {
     go("Music");
     QTest::keyClick(&tree, Qt::Key_Down);
     EXPECT_EQ(tree.path().toStdString(), dir.filePath("Music/.hidden").toStdString());
-}
-
-// Qt shows a folder whose name is not UTF-8 with U+FFFD in it; choosing it still gives its own bytes,
-// so the file list lists it, and a saved folder of that kind is found again.
-TEST_F(ShellTreeViewTest, AFolderWhoseNameIsNotUtf8IsChosenWithItsBytes) {
-    const QByteArray folder = QFile::encodeName(dir.path()) + "/caf\xe9";
-    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
-    ASSERT_TRUE(tree.setPath(bytesToText(folder)));
-    ASSERT_TRUE(tree.waitForLoad(tree.selectedNode()));
-    EXPECT_EQ(textToBytes(tree.path()), folder);
-    EXPECT_EQ(tree.nodeText(tree.selectedNode()), QStringLiteral("caf") + QChar::ReplacementCharacter);
 }
