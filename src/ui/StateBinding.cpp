@@ -26,6 +26,15 @@ public:
     }
 };
 
+// The editor's text: each line as the user sees it.
+QString shownLines(const QStringList& lines) {
+    QStringList shown;
+    shown.reserve(lines.size());
+    for (const QString& line : lines)
+        shown << displayText(line);
+    return shown.join(u'\n');
+}
+
 } // namespace
 
 void bindText(Shown<QString>& value, QLabel* label) {
@@ -101,18 +110,6 @@ void bindList(RowListModelBase& model, QListView* view) {
     QObject::connect(&model, &QAbstractItemModel::rowsRemoved, view,
                      [showSelection, &model] { showSelection(model.selected()); });
 }
-
-namespace {
-
-QString shownLines(const QStringList& lines) {
-    QStringList shown;
-    shown.reserve(lines.size());
-    for (const QString& line : lines)
-        shown << displayText(line);
-    return shown.join(u'\n');
-}
-
-} // namespace
 
 void bindLines(Shown<QStringList>& lines, QPlainTextEdit* editor) {
     editor->setPlainText(shownLines(lines.get()));
