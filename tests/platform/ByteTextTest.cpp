@@ -6,14 +6,9 @@
 #include "support/QtPrinters.h"
 #include "support/SongFiles.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
-
-QString latin1(const char* text) {
-    return QString::fromLatin1(text);
-}
 
 TEST(ByteTextTest, EveryByteStringComesBackUnchangedAndValidUtf8DecodesAsUsual) {
     // Every string of one and two bytes, and sequences that look like UTF-8 but are not: overlong
@@ -39,7 +34,7 @@ TEST(ByteTextTest, EveryByteStringComesBackUnchangedAndValidUtf8DecodesAsUsual) 
 }
 
 TEST(ByteTextTest, KeptBytesShowAsLatin1) {
-    EXPECT_EQ(displayText(bytesToText("Caf\xe9 \xc3\xa9t\xe9")), latin1("Caf\xe9 \xe9t\xe9"));
+    EXPECT_EQ(displayText(bytesToText("Caf\xe9 \xc3\xa9t\xe9")), QString::fromLatin1("Caf\xe9 \xe9t\xe9"));
     EXPECT_EQ(displayText(QStringLiteral("ohne")), QStringLiteral("ohne"));
 
     const char* argv[] = {"mp3zx", "/m/caf\xe9.mp3", "/m/\xc3\xa9t\xc3\xa9.mp3"};
