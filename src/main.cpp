@@ -5,6 +5,8 @@
 #include "audio/BassEngine.h"
 #include "mpris/Mpris.h"
 #include "platform/AlsaMixer.h"
+#include "platform/ByteText.h"
+#include "platform/FileSystem.h"
 #include "platform/InstanceChannel.h"
 #include "platform/X11HotKeys.h"
 #include "ui/QtDialogs.h"
@@ -58,8 +60,9 @@ int main(int argc, char** argv) {
 
     TForm1 window(PlatformServices{bass, mixer, hotKeys, dialogs}, channel);
     dialogs.setOwner(&window);
-    const QString executableFolder = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
-    if (window.start(app.arguments(), executableFolder) == Lifecycle::Start::EndProcess) return 0;
+    const QString executableFolder = QFileInfo(canonicalPath(QStringLiteral("/proc/self/exe"))).path();
+    // QApplication has taken its own options out of argv.
+    if (window.start(argumentTexts(argc, argv), executableFolder) == Lifecycle::Start::EndProcess) return 0;
     closeOnSignals(window);
     // Only the instance that runs offers itself to the desktop's media controls.
     Mpris mpris(window.player(), Mpris::sessionBus());

@@ -2,8 +2,8 @@
 
 #include "app/Lifecycle.h"
 #include "app/Player.h"
+#include "platform/FileSystem.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 QString temporaryFolder() {
@@ -15,9 +15,8 @@ QString temporaryFolder() {
 }
 
 QString short_upper_path(const QString& path) {
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return (canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical).toUpper();
+    const QString canonical = canonicalPath(path);
+    return (canonical.isEmpty() ? absolutePath(path) : canonical).toUpper();
 }
 
 void Intake::eingabefeldEChange() {
@@ -25,9 +24,9 @@ void Intake::eingabefeldEChange() {
     const QString ext = upperExtension(path);
     if (ext == QStringLiteral(".MP3")) {
         // The tree moves to the song's folder, unless the song comes from the temporary folder.
-        const QString folder = QFileInfo(path).absolutePath();
-        if (QDir(folder).exists() && short_upper_path(folder) != short_upper_path(temporaryFolder()))
-            p_.browser.tree().setPath(QFileInfo(folder).canonicalFilePath());
+        const QString folder = QFileInfo(absolutePath(path)).path();
+        if (isFolder(folder) && short_upper_path(folder) != short_upper_path(temporaryFolder()))
+            p_.browser.tree().setPath(canonicalPath(folder));
         p_.songList.neuen_song_eintragen(path);
         return;
     }

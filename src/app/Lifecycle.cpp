@@ -6,9 +6,10 @@
 #include "app/Window.h"
 #include "app/WindowPlacement.h"
 #include "audio/Bass.h"
+#include "platform/ByteText.h"
 #include "platform/Dialogs.h"
+#include "platform/FileSystem.h"
 #include "platform/InstanceChannel.h"
-#include "platform/TextFile.h"
 #include "radio/StationFile.h"
 
 #include <QFileInfo>
@@ -27,8 +28,7 @@ bool handsOverToRunningInstance(const QString& extension) {
 QString absoluteArgument(const QString& argument) {
     // A second start may run in another folder than the first: a relative path is made absolute here.
     if (argument.isEmpty() || argument.contains(QStringLiteral("://"))) return argument;
-    const QFileInfo info(argument);
-    return info.isRelative() && info.exists() ? info.absoluteFilePath() : argument;
+    return QFileInfo(argument).isRelative() && pathExists(argument) ? absolutePath(argument) : argument;
 }
 
 bool takesArgumentIn(const QString& extension) {
@@ -86,7 +86,7 @@ Lifecycle::Start Lifecycle::FormCreate(const QStringList& arguments, const QStri
     // the window is in front.
     channel_.setReceiver([&player = p_](const QByteArray& text) {
         player.window().raiseAndActivate();
-        player.guarded([&] { player.setEingabefeldE(decodeText(text)); });
+        player.guarded([&] { player.setEingabefeldE(bytesToText(text)); });
     });
     channel_.listen();
 
@@ -121,7 +121,7 @@ bool Lifecycle::instanztest() {
 }
 
 void Lifecycle::aktivieren() {
-    channel_.send(p_.s.commandArgument.toUtf8());
+    channel_.send(textToBytes(p_.s.commandArgument));
 }
 
 void Lifecycle::FormCloseQuery() {

@@ -1,7 +1,8 @@
 #include "app/ProgramFolder.h"
 
+#include "platform/FileSystem.h"
+
 #include <QDir>
-#include <QFileInfo>
 #include <QStandardPaths>
 #include <unistd.h>
 
@@ -15,8 +16,7 @@ QString withSlash(QString folder) {
 } // namespace
 
 QString findProgramFolder(const QString& executableFolder) {
-    const QByteArray name = QFile::encodeName(executableFolder);
-    if (!executableFolder.isEmpty() && ::access(name.constData(), W_OK) == 0)
+    if (!executableFolder.isEmpty() && ::access(pathBytes(executableFolder).constData(), W_OK) == 0)
         return withSlash(executableFolder);
     const QString config =
         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/mp3zx");

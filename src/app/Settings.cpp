@@ -3,11 +3,11 @@
 #include "app/Player.h"
 #include "app/Window.h"
 #include "platform/Dialogs.h"
+#include "platform/FileSystem.h"
 #include "platform/RuntimeError.h"
 #include "platform/TextFile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <cerrno>
@@ -44,8 +44,7 @@ void Settings::leseini() {
         // where the user's songs most likely are, opened, rather than the bare root.
         openFolder(firstStartFolder());
         p_.browser.tree().openNode(p_.browser.tree().selectedNode());
-        const QByteArray name = QFile::encodeName(path());
-        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        const int fd = ::open(pathBytes(path()).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
         if (fd < 0) throw InOutError(errno);
         ::close(fd);
         return;
@@ -53,7 +52,7 @@ void Settings::leseini() {
     next_ = 0;
 
     if (read_settings_line()) s.currentFolder = line_;
-    if (!s.currentFolder.isEmpty() && QDir(s.currentFolder).exists()) openFolder(s.currentFolder);
+    if (!s.currentFolder.isEmpty() && isFolder(s.currentFolder)) openFolder(s.currentFolder);
     if (read_settings_line()) restoreTreeTop(line_);
     int value = 0;
     if (numberLine(value)) s.volumeTB.setPosition(value);

@@ -2,9 +2,9 @@
 
 #include "app/Player.h"
 #include "app/Window.h"
+#include "platform/FileSystem.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 namespace {
 
@@ -115,8 +115,8 @@ void FileBrowser::removeFileListEntry(const QString& text, const QString& folder
     FileListModel& files = p_.s.FileList1;
     const auto sameFolder = [](const QString& a, const QString& b) {
         if (QDir::cleanPath(a) == QDir::cleanPath(b)) return true;
-        const QString canonical = QFileInfo(a).canonicalFilePath();
-        return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
+        const QString canonical = canonicalPath(a);
+        return !canonical.isEmpty() && canonical == canonicalPath(b);
     };
     for (int i = 0; i < files.count(); ++i) {
         if (!files.caption(i).startsWith(text, Qt::CaseInsensitive)) continue;

@@ -2,8 +2,7 @@
 
 #include "app/Player.h"
 #include "app/Window.h"
-
-#include <QFile>
+#include "platform/FileSystem.h"
 
 void FileDeletion::loesche(int index) {
     PlayerState& s = p_.s;
@@ -30,11 +29,11 @@ void FileDeletion::jaBClick() {
     const QString searchText = s.songs.songLB(row) + QStringLiteral(".mp3");
     s.rowUnderCursor = row;
     p_.songList.song_aus_listen_entfernen();
-    if (!QFile::remove(path)) {
+    if (removeFile(path) != 0) {
         // The engine may still hold the file open: restart it, which closes every file it holds.
         IBass& bass = p_.bass();
         bass.BASS_Free();
-        QFile::remove(path);
+        removeFile(path);
         bass.BASS_Init(-1, 44100, 0, nullptr, nullptr);
     }
     p_.browser.removeFileListEntry(searchText, path.left(path.lastIndexOf(u'/') + 1));

@@ -1,11 +1,11 @@
 #include "library/FileListModel.h"
 
 #include "library/MaskSearch.h"
+#include "platform/ByteText.h"
+#include "platform/FileSystem.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
 #include <QLocale>
 #include <QMimeDatabase>
 #include <algorithm>
@@ -134,7 +134,7 @@ QString FileListModel::Directory() const {
 
 void FileListModel::setDirectory(const QString& folders) {
     folders_.clear();
-    if (folders.contains(u';') && QFileInfo(folders).isDir()) {
+    if (folders.contains(u';') && isFolder(folders)) {
         // ";" is an ordinary character in a Linux folder name: an existing folder is taken whole.
         folders_ << (folders.endsWith(u'/') ? folders : folders + u'/');
     } else if (!folders.isEmpty()) {
@@ -289,9 +289,8 @@ void FileListModel::list() {
     };
 
     for (const QString& folder : std::as_const(folders_)) {
-        const QByteArray folderName = QFile::encodeName(folder);
         // A folder that cannot be read lists nothing; no message.
-        std::unique_ptr<DIR, DirCloser> dir(::opendir(folderName.constData()));
+        std::unique_ptr<DIR, DirCloser> dir(::opendir(pathBytes(folder).constData()));
         if (!dir) continue;
         const int fd = ::dirfd(dir.get());
         while (const dirent* de = ::readdir(dir.get())) {
@@ -319,7 +318,7 @@ void FileListModel::list() {
                     continue; // devices, pipes and sockets are no files to play
             }
 
-            const QString name = QFile::decodeName(rawName);
+            const QString name = bytesToText(QByteArray(rawName));
             const QString upperName = locale.toUpper(name);
             if (folderEntry) {
                 if (!displayDirectory_ || (parentDir && !displayParentDir_)) continue;
@@ -462,9 +461,9 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= count() || index.column() >= columns_.size()) return {};
     if (role == Qt::DisplayRole) {
         const FileListEntry& e = entries_[index.row()];
-        if (index.column() == 0) return e.caption;
+        if (index.column() == 0) return displayText(e.caption);
         const int sub = index.column() - 1;
-        return sub < e.subItems.size() ? e.subItems[sub] : QString();
+        return sub < e.subItems.size() ? displayText(e.subItems[sub]) : QString();
     }
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::Alignment(columns_[index.column()].alignment | Qt::AlignVCenter));

@@ -1,10 +1,10 @@
 #include "library/PlaylistFiles.h"
 
 #include "app/Player.h"
+#include "platform/FileSystem.h"
 #include "platform/TextFile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -44,10 +44,8 @@ QStringList readPlaylistLines(const QString& path) {
 
 bool canOpenSong(const QString& path) {
     // Only a regular file counts: opening a device or a pipe that a playlist line names could block or
-    // have effects of its own. A name with a zero byte names no file: the system would read it only up
-    // to that byte, which is another file than the line says.
-    const QByteArray name = QFile::encodeName(path);
-    if (name.contains('\0')) return false;
+    // have effects of its own. A name with a zero byte names no file (pathBytes gives no name).
+    const QByteArray name = pathBytes(path);
     struct stat st {};
     if (::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);

@@ -4,6 +4,8 @@
 // out of step. The model also holds the list box's selected row, so the player's operations run and
 // are tested without a widget.
 
+#include "platform/ByteText.h"
+
 #include <QAbstractListModel>
 #include <QList>
 
@@ -35,7 +37,7 @@ public:
     }
     QVariant data(const QModelIndex& index, int role) const override {
         if (!index.isValid() || !isRow(index.row())) return {};
-        if (role == Qt::DisplayRole) return Row::shown(rows_[index.row()]);
+        if (role == Qt::DisplayRole) return displayText(Row::shown(rows_[index.row()]));
         return {};
     }
 

@@ -3,6 +3,8 @@
 #include "app/Player.h"
 #include "app/Window.h"
 #include "mpris/MprisAdaptors.h"
+#include "platform/ByteText.h"
+#include "platform/FileUrl.h"
 
 #include <QDBusError>
 #include <QDBusMessage>
@@ -239,7 +241,7 @@ bool Mpris::openUri(const QString& uri) {
     const QString scheme = url.scheme().toLower();
     if (scheme == QStringLiteral("file")) {
         // The intake, as for a path handed over by a second start.
-        p_.guarded([&] { p_.setEingabefeldE(url.toLocalFile()); });
+        p_.guarded([&] { p_.setEingabefeldE(localPathOfUrl(url)); });
         return true;
     }
     if (scheme == QStringLiteral("http") || scheme == QStringLiteral("https")) {
@@ -284,9 +286,10 @@ MprisTrack Mpris::track() {
         MprisTrack radio;
         radio.trackId = QStringLiteral("/org/mp3zx/radio/%1").arg(s.radioChannel);
         const QString& title = s.display.streamTitle.get();
-        radio.title = title.isEmpty() ? s.stationName : title;
-        radio.url = s.streamURL;
-        radio.artist = s.stationName;
+        // Station names and URLs from mp3.snd may hold bytes that are not UTF-8.
+        radio.title = title.isEmpty() ? displayText(s.stationName) : title;
+        radio.url = displayText(s.streamURL);
+        radio.artist = displayText(s.stationName);
         return radio;
     }
     if (s.fileStream == 0) {
@@ -300,9 +303,8 @@ MprisTrack Mpris::track() {
         song_ = MprisTrack();
         song_.trackId = QStringLiteral("/org/mp3zx/song/%1").arg(s.fileStream);
         if (s.songs.isRow(s.currentIndex)) {
-            song_.title = s.songs.songLB(s.currentIndex);
-            song_.url =
-                QString::fromUtf8(QUrl::fromLocalFile(s.songs.dateinamenLB(s.currentIndex)).toEncoded());
+            song_.title = displayText(s.songs.songLB(s.currentIndex));
+            song_.url = fileUrlOfPath(s.songs.dateinamenLB(s.currentIndex));
         }
         const double seconds = bass.BASS_ChannelBytes2Seconds(s.fileStream, s.songLengthBytes);
         song_.lengthUs =

@@ -1,9 +1,9 @@
 #include "platform/TextFile.h"
 
+#include "platform/ByteText.h"
+#include "platform/FileSystem.h"
 #include "platform/RuntimeError.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QStringDecoder>
 #include <cerrno>
 #include <cstdio>
@@ -34,15 +34,14 @@ QStringList splitTextLines(const QByteArray& contents, bool stopAtCtrlZ) {
         if (lastLine) end = data.size();
         qsizetype lineEnd = end;
         if (!lastLine && lineEnd > start && data[lineEnd - 1] == '\r') --lineEnd;
-        lines << decodeText(data.mid(start, lineEnd - start));
+        lines << bytesToText(data.mid(start, lineEnd - start));
         start = end + 1;
     }
     return lines;
 }
 
 QStringList readTextLines(const QString& path, bool stopAtCtrlZ) {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(pathBytes(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw InOutError(errno);
     QByteArray contents;
     char buffer[65536];
@@ -101,13 +100,14 @@ void removeLeftovers(const QByteArray& folder, const QByteArray& prefix) {
 void writeTextLinesAtomic(const QString& path, const QStringList& lines) {
     QByteArray data;
     for (const QString& line : lines) {
-        data += line.toUtf8();
+        data += textToBytes(line);
         data += "\r\n";
     }
-    const QByteArray target = QFile::encodeName(path);
-    const QFileInfo info(path);
-    const QByteArray folder = QFile::encodeName(info.absolutePath());
-    const QByteArray prefix = QFile::encodeName(QStringLiteral(".") + info.fileName() + QStringLiteral("."));
+    const QByteArray target = pathBytes(path);
+    if (target.isEmpty()) throw InOutError(ENOENT);
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? "." : slash == 0 ? "/" : target.left(slash);
+    const QByteArray prefix = '.' + target.mid(slash + 1) + '.';
     removeLeftovers(folder, prefix);
     QByteArray temp = folder + '/' + prefix + "XXXXXX";
     int fd = ::mkstemp(temp.data());

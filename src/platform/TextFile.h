@@ -1,12 +1,14 @@
 #pragma once
 // The program's text files: lines end with CR LF when written and with LF or CR LF when read.
-// Bytes that are valid UTF-8 are read as UTF-8, any other line as Latin-1, so no byte is dropped.
+// Lines are texts that keep their bytes (platform/ByteText.h): a line read and written again is the
+// same bytes, whatever its encoding; a line typed by the user is written as UTF-8.
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
-// Decodes one line of outside text: UTF-8 when valid, otherwise Latin-1.
+// Decodes outside text that is only shown (a station's stream title): UTF-8 when valid, otherwise
+// Latin-1.
 QString decodeText(const QByteArray& bytes);
 
 // Splits file contents into lines; a final line end adds no empty line. With stopAtCtrlZ a byte 26

@@ -1,8 +1,8 @@
 #include "playback/LoudnessMeter.h"
 
 #include "app/Player.h"
+#include "platform/FileSystem.h"
 
-#include <QFile>
 #include <cmath>
 #include <fcntl.h>
 #include <optional>
@@ -20,8 +20,7 @@ constexpr DWORD fetchBytes = 50000;
 // has no song in it, and opening a named pipe would block the window until a writer came along
 // (O_NONBLOCK keeps even that open from waiting).
 std::optional<QWORD> fileSize(const QString& path) {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(pathBytes(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
     struct stat st {};
     const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
@@ -50,7 +49,7 @@ std::optional<int> measureLoudness(IBass& bass, const QString& path, std::vector
     if (!size) return std::nullopt;
     buffer.resize(fetchBytes / sizeof(float));
     const QWORD step = *size / 5;
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = pathBytes(path);
     std::int64_t total = 0;
     for (QWORD k = 1; k <= 4; ++k) {
         const HSTREAM excerpt =

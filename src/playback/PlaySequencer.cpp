@@ -3,10 +3,10 @@
 #include "app/Player.h"
 #include "app/Window.h"
 #include "library/TitleFit.h"
+#include "platform/FileSystem.h"
 #include "platform/RuntimeError.h"
 #include "playback/Duration.h"
 
-#include <QFileInfo>
 #include <cmath>
 
 void PlaySequencer::playsong() {
@@ -16,7 +16,7 @@ void PlaySequencer::playsong() {
     const int row = s.songs.selected();
     if (row < 0) return;
     const QString path = s.songs.dateinamenLB(row);
-    if (!QFileInfo(path).isFile()) return;
+    if (!isFile(path)) return;
     s.currentIndex = row;
     if (s.songs.LautLB(row) == QStringLiteral("x")) {
         p_.lauttimer.start();
@@ -29,7 +29,7 @@ void PlaySequencer::playsong() {
     s.currentLoudness = strToInt(s.songs.LautLB(row));
     bass.BASS_ChannelStop(s.fileStream);
     bass.BASS_StreamFree(s.fileStream);
-    const QByteArray file = QFile::encodeName(path);
+    const QByteArray file = pathBytes(path);
     s.fileStream = bass.BASS_StreamCreateFile(0, file.constData(), 0, 0, BASS_STREAM_AUTOFREE);
     s.fileStreamFile = file;
     p_.channel.bass_kanal_play(s.fileStream, PLAYMODE_SONG);

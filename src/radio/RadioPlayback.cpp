@@ -3,6 +3,7 @@
 #include "app/Player.h"
 #include "app/Window.h"
 
+#include "platform/ByteText.h"
 #include "platform/TextFile.h"
 
 void RadioPlayback::MP3_Radio_umschalten(bool start) {

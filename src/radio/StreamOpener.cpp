@@ -1,5 +1,7 @@
 #include "radio/StreamOpener.h"
 
+#include "platform/ByteText.h"
+
 #include <QMetaObject>
 #include <QThread>
 #include <mutex>
@@ -43,7 +45,7 @@ void StreamOpener::open(const QString& url, DWORD flags, Done done) {
     const quint64 ticket = ++lastTicket_;
     pending_ = ticket;
     done_ = std::move(done);
-    runner_([shared = shared_, &bass = bass_, url = url.toUtf8(), flags, ticket] {
+    runner_([shared = shared_, &bass = bass_, url = textToBytes(url), flags, ticket] {
         const HSTREAM stream = bass.BASS_StreamCreateURL(url.constData(), 0, flags, nullptr, nullptr);
         std::unique_lock lock(shared->mutex);
         StreamOpener* owner = shared->owner;

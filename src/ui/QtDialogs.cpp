@@ -4,6 +4,8 @@
 #include "ui/ScreenPlace.h"
 
 #include <QAbstractButton>
+#include "platform/ByteText.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
@@ -21,7 +23,8 @@ namespace {
 void prepare(QMessageBox& box, const QString& text) {
     box.setWindowTitle(QApplication::applicationName());
     box.setTextFormat(Qt::PlainText);
-    box.setText(text);
+    // Paths and titles in a message may hold bytes that are not UTF-8.
+    box.setText(displayText(text));
     // While the window is hidden in the notification area a box is the last window; closing it must
     // not end the program.
     box.setAttribute(Qt::WA_QuitOnClose, false);

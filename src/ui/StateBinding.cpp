@@ -1,6 +1,7 @@
 #include "ui/StateBinding.h"
 
 #include "library/RowListModel.h"
+#include "platform/ByteText.h"
 #include "ui/TSRCheckBox.h"
 
 #include <QAbstractButton>
@@ -25,14 +26,23 @@ public:
     }
 };
 
+// The editor's text: each line as the user sees it.
+QString shownLines(const QStringList& lines) {
+    QStringList shown;
+    shown.reserve(lines.size());
+    for (const QString& line : lines)
+        shown << displayText(line);
+    return shown.join(u'\n');
+}
+
 } // namespace
 
 void bindText(Shown<QString>& value, QLabel* label) {
     label->setTextFormat(Qt::PlainText);
-    label->setText(value.get());
+    label->setText(displayText(value.get()));
     QPointer<QLabel> guard(label);
     value.onChange([guard](const QString& text) {
-        if (guard) guard->setText(text);
+        if (guard) guard->setText(displayText(text));
     });
 }
 
@@ -102,15 +112,16 @@ void bindList(RowListModelBase& model, QListView* view) {
 }
 
 void bindLines(Shown<QStringList>& lines, QPlainTextEdit* editor) {
-    editor->setPlainText(lines.get().join(u'\n'));
+    editor->setPlainText(shownLines(lines.get()));
     QPointer<QPlainTextEdit> guard(editor);
     lines.onChange([guard](const QStringList& text) {
         if (!guard) return;
-        const QString joined = text.join(u'\n');
-        if (guard->toPlainText() != joined) guard->setPlainText(joined);
+        const QString shown = shownLines(text);
+        if (guard->toPlainText() != shown) guard->setPlainText(shown);
     });
+    // Lines the user left as they were keep their bytes; what the user typed is new text.
     QObject::connect(editor, &QPlainTextEdit::textChanged, editor, [editor, &lines] {
         const QString text = editor->toPlainText();
-        lines.set(text.isEmpty() ? QStringList() : text.split(u'\n'));
+        lines.set(linesFromDisplay(text.isEmpty() ? QStringList() : text.split(u'\n'), lines.get()));
     });
 }

@@ -1,5 +1,7 @@
 #include "ui/TDropTarget.h"
 
+#include "platform/FileUrl.h"
+
 #include <QAbstractScrollArea>
 #include <QDropEvent>
 #include <QFontInfo>
@@ -16,7 +18,7 @@ QStringList localFiles(const QMimeData& data) {
     QStringList files;
     if (!data.hasUrls()) return files;
     for (const QUrl& url : data.urls())
-        if (url.isLocalFile()) files << url.toLocalFile();
+        if (url.isLocalFile()) files << localPathOfUrl(url);
     return files;
 }
 

@@ -1,6 +1,7 @@
 #include "ui/TForm1.h"
 
 #include "ui/EventHook.h"
+#include "platform/ByteText.h"
 #include "ui/FileList.h"
 #include "ui/Pictures.h"
 #include "ui/ScreenPlace.h"
@@ -302,7 +303,7 @@ void TForm1::showHint(const HintBox& hint) {
         Hilfsanzeige->hide();
         return;
     }
-    Hilfsanzeige->setText(hint.text);
+    Hilfsanzeige->setText(displayText(hint.text));
     // Right-aligned with the window as asked, but never off the screen the window is on: a title wider
     // than the window reaches out to the left of it.
     const QRect area = screen()->availableGeometry();
@@ -475,7 +476,7 @@ void TForm1::setBusy(bool busy) {
 }
 
 int TForm1::textWidth(const QString& text) const {
-    return QFontMetrics(font()).horizontalAdvance(text);
+    return QFontMetrics(font()).horizontalAdvance(displayText(text));
 }
 
 int TForm1::songListTopIndex() const {

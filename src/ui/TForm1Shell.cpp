@@ -5,6 +5,7 @@
 
 #include "library/DroppedFiles.h"
 #include "ui/EventHook.h"
+#include "platform/ByteText.h"
 #include "ui/Pictures.h"
 #include "ui/TDropTarget.h"
 #include "ui/TTaskBarIcon.h"
@@ -28,7 +29,7 @@ void TForm1::bindShell() {
 
     TaskBarIcon1 = new TTaskBarIcon(this);
     TaskBarIcon1->setIcon(programIcon());
-    p.s.display.tip.onChange([this](const QString& tip) { TaskBarIcon1->setTip(tip); });
+    p.s.display.tip.onChange([this](const QString& tip) { TaskBarIcon1->setTip(displayText(tip)); });
     shell_ = std::make_unique<WindowShell>(p, *TaskBarIcon1);
     TaskBarIcon1->OnDown = [this, &p](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
         p.guarded([&] { shell_->TaskBarIcon1Down(button, x, y); });

@@ -1,12 +1,15 @@
-// Small readers of outside text: the date key, SplitUrl, the Content-Length value and the radio title
-// rule. None may crash or read out of bounds.
+// Small readers of outside text: the date key, SplitUrl, the Content-Length value, the radio title
+// rule and the text that keeps its bytes. None may crash or read out of bounds, and kept bytes come
+// back unchanged.
 #include "library/FileListModel.h"
+#include "platform/ByteText.h"
 #include "playback/StreamTitle.h"
 #include "radio/HttpGet.h"
 
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
@@ -16,5 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     parseContentLength(bytes);
     stream_title_from_meta(text);
     stream_title_from_meta(QString::fromLatin1(bytes));
+    if (textToBytes(bytesToText(bytes)) != bytes) std::abort();
     return 0;
 }

@@ -1,6 +1,9 @@
 // Deleting a song's file after the confirmation: which song leaves the list, which file leaves the
 // disk, what plays afterwards, and the file list's entry.
 
+#include "platform/ByteText.h"
+#include "platform/FileSystem.h"
+#include "support/FakeFolderTree.h"
 #include "support/PlayerHarness.h"
 #include "support/SongFiles.h"
 
@@ -186,6 +189,40 @@ TEST_F(FileDeletionTest, AFailedDeleteRestartsTheEngineAndTheSongStillLeaves) {
     EXPECT_EQ(restart.back(), "BASS_Init(-1,44100)");
     EXPECT_TRUE(h.dialogs.errors.isEmpty());
     expectPanelClosed();
+}
+
+} // namespace
+
+namespace {
+
+// A name in Latin-1 on an old disk: listed, taken into the song list, played and deleted with its
+// own bytes, and shown as Latin-1.
+TEST(FileBytesTest, ANameThatIsNotUtf8IsListedPlayedAndDeletedWithItsBytes) {
+    PlayerHarness h;
+    PlayerState& s = h.s;
+    SongFiles files;
+    const QString song = files.makeBytes("caf\xe9.mp3");
+    FakeFolderTree tree;
+    tree.selectedPath = files.dir.path();
+    h.player.browser.attachTree(tree);
+    s.FileList1.setMask(QStringLiteral("*.mp3"));
+    s.FileList1.setDirectory(files.dir.path());
+    ASSERT_EQ(s.FileList1.count(), 1);
+    EXPECT_EQ(s.FileList1.data(s.FileList1.index(0, 0)).toString(), QString::fromLatin1("caf\xe9.mp3"));
+
+    s.FileList1.select(0);
+    h.player.browser.FileList1Click();
+    ASSERT_EQ(s.songs.count(), 1);
+    EXPECT_EQ(textToBytes(s.songs.dateinamenLB(0)), textToBytes(song));
+    EXPECT_EQ(s.songs.data(s.songs.index(0), Qt::DisplayRole).toString(), QString::fromLatin1("caf\xe9"));
+    const FakeBass::Stream* playing = h.bass.stream(s.fileStream);
+    ASSERT_NE(playing, nullptr);
+    EXPECT_EQ(QByteArray::fromStdString(playing->path), textToBytes(song));
+
+    h.player.deletion.loesche(0);
+    h.player.deletion.jaBClick();
+    EXPECT_FALSE(pathExists(song));
+    EXPECT_EQ(s.FileList1.count(), 0);
 }
 
 } // namespace

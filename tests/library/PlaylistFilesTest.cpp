@@ -1,6 +1,7 @@
 // Loading a playlist into the song list and saving the song list, from the "Playliste" menu.
 
 #include "library/PlaylistFiles.h"
+#include "platform/ByteText.h"
 #include "support/PlayerHarness.h"
 #include "support/SongFiles.h"
 
@@ -145,6 +146,24 @@ TEST_F(PlaylistFilesTest, UnreadablePlaylistAndUnwritableTargetAreShownAsErrors)
     save(files.path("kein/ordner.m3u"));
     EXPECT_EQ(h.dialogs.errors, (QStringList{"Datei nicht gefunden", "Datei nicht gefunden"}));
     EXPECT_TRUE(s.songs.rows().isEmpty());
+}
+
+TEST_F(PlaylistFilesTest, LinesThatAreNotUtf8LoadAndAreSavedWithTheirBytes) {
+    const QString latin1 = files.makeBytes("caf\xe9.mp3");
+    const QString utf8 = files.makeBytes("\xc3\xa9t\xc3\xa9.mp3");
+    const QByteArray folder = textToBytes(files.dir.path()) + '/';
+    // A relative line names a file beside the playlist.
+    const QString list = write("liste.m3u", "caf\xe9.mp3\r\n" + folder + "\xc3\xa9t\xc3\xa9.mp3\r\n" +
+                                                folder + "fehlt\xe8.mp3\r\n");
+    load(list);
+    EXPECT_EQ(songPaths(), (QStringList{latin1, utf8}));
+    EXPECT_EQ(textToBytes(s.songs.dateinamenLB(0)), folder + "caf\xe9.mp3");
+    ASSERT_EQ(h.dialogs.messages.size(), 1u);
+    EXPECT_EQ(textToBytes(h.dialogs.messages[0].text),
+              "nicht (mehr) gefunden:\r\r" + folder + "fehlt\xe8.mp3\r");
+
+    save(files.path("neu.m3u"));
+    EXPECT_EQ(read(files.path("neu.m3u")), folder + "caf\xe9.mp3\r\n" + folder + "\xc3\xa9t\xc3\xa9.mp3\r\n");
 }
 
 } // namespace

@@ -1,8 +1,10 @@
 // The station list editor and what brings stations into it: the text round trip, saving to mp3.snd,
 // the update fetched from a server on 127.0.0.1 (appended or replacing), and the playlist panel.
 
+#include "platform/ByteText.h"
 #include "radio/LoopbackHttpServer.h"
 #include "radio/RadioTestSupport.h"
+#include "radio/StationFile.h"
 #include "support/PlayerHarness.h"
 
 #include <QDir>
@@ -307,6 +309,31 @@ TEST_F(StationUpdateTest, PlayingAPlaylistEntryShowsItsUrlAsTheStation) {
     EXPECT_FALSE(h.player.HTTPGet1.isDownloading());
     EXPECT_EQ(s.stationName, QStringLiteral("http://zweiter/live.m3u"));
     EXPECT_EQ(s.display.SongL.get(), QStringLiteral("  > http://zweiter/live.m3u"));
+}
+
+TEST_F(StationUpdateTest, StationLinesAreWrittenBackInTheEncodingTheyWereReadIn) {
+    // A list from another system in Latin-1 beside a UTF-8 one, and a Latin-1 list from the server.
+    const QByteArray latin1 = "Radio K\xf6ln\r\nhttp://k\xf6ln/\r\n";
+    const QByteArray utf8 = "Radio M\xc3\xbcnchen\r\nhttp://m/\r\n";
+    QFile file(sndPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(latin1 + utf8);
+    file.close();
+    s.stations.clear();
+    lesesender(sndPath(), s.stations);
+    EXPECT_EQ(displayText(s.stations.radiosenderLB(0)), QString::fromLatin1("Radio K\xf6ln"));
+
+    h.player.editor.radioCBDblClick();
+    serverFile = "Z\xfcrich\r\nhttp://z/\r\n";
+    update();
+    // A line typed in the editor is UTF-8.
+    QStringList lines = editorLines();
+    lines << QString::fromUtf8("Neu \xc3\xa4 ; http://n/");
+    s.display.radioRE = lines;
+    save();
+    EXPECT_EQ(readBytes(sndPath()), latin1 + utf8 +
+                                        "---------------\r\n---------------\r\nZ\xfcrich\r\nhttp://z/\r\n" +
+                                        "Neu \xc3\xa4\r\nhttp://n/\r\n");
 }
 
 } // namespace

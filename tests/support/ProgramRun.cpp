@@ -1,7 +1,11 @@
 #include "support/ProgramRun.h"
 
+#include "platform/ByteText.h"
+
 #include <QElapsedTimer>
 #include <QFile>
+#include <unistd.h>
+#include <vector>
 
 ProgramRun::ProgramRun(const QString& runtimeDir, const XServer* x)
     : runtimeDir_(runtimeDir.isEmpty() ? ownRuntime_.path() : runtimeDir),
@@ -32,8 +36,38 @@ ProgramRun::~ProgramRun() {
 
 bool ProgramRun::start(const QStringList& arguments) {
     process_->setProcessEnvironment(env_);
-    process_->start(folder() + QStringLiteral("mp3zx"), arguments);
-    return process_->waitForStarted(10000);
+    const QString program = folder() + QStringLiteral("mp3zx");
+    QList<QByteArray> bytes{QFile::encodeName(program)};
+    bool utf8 = true;
+    for (const QString& argument : arguments) {
+        bytes << textToBytes(argument);
+        utf8 = utf8 && bytes.last() == argument.toUtf8();
+    }
+    if (utf8) {
+        process_->start(program, arguments);
+        return process_->waitForStarted(10000);
+    }
+    // QProcess hands arguments over as UTF-8: the child runs the program itself with the bytes.
+    QList<QByteArray> environment;
+    for (const QString& variable : env_.toStringList())
+        environment << variable.toLocal8Bit();
+    const auto pointers = [](QList<QByteArray>& list) {
+        std::vector<char*> p;
+        for (QByteArray& b : list)
+            p.push_back(b.data());
+        p.push_back(nullptr);
+        return p;
+    };
+    std::vector<char*> argv = pointers(bytes);
+    std::vector<char*> envp = pointers(environment);
+    process_->setChildProcessModifier([&argv, &envp] {
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    });
+    process_->start(program, {});
+    const bool started = process_->waitForStarted(10000);
+    process_->setChildProcessModifier({});
+    return started;
 }
 
 int ProgramRun::run(const QStringList& arguments, int timeoutMs, qint64* elapsedMs) {

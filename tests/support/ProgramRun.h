@@ -26,7 +26,8 @@ public:
     QProcessEnvironment& environment() { return env_; }
     QProcess& process() { return *process_; }
 
-    // Starts the program; it runs until terminated or closed.
+    // Starts the program; it runs until terminated or closed. The arguments reach it with the bytes
+    // they stand for (platform/ByteText.h), also where those are not UTF-8.
     bool start(const QStringList& arguments = {});
     // Runs the program to its end; its exit code, or -1 when it did not end within timeoutMs.
     int run(const QStringList& arguments, int timeoutMs, qint64* elapsedMs = nullptr);

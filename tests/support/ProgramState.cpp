@@ -1,5 +1,7 @@
 #include "support/ProgramState.h"
 
+#include "platform/ByteText.h"
+
 #include <QFile>
 
 QString ProbeState::value(const QString& key) const {
@@ -25,7 +27,7 @@ ProbeState ProgramState::read() const {
     if (!file.open(QIODevice::ReadOnly)) return st;
     for (QByteArray line : file.readAll().split('\n')) {
         if (line.endsWith('\r')) line.chop(1);
-        if (!line.isEmpty()) st.lines << QString::fromUtf8(line);
+        if (!line.isEmpty()) st.lines << bytesToText(line);
     }
     return st;
 }

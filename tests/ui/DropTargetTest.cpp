@@ -1,6 +1,7 @@
 // The drop file target on a list view, driven by Qt's drag events: which drags it takes, the effect
 // it answers, the names it hands over, and the scrolling near the edges.
 
+#include "platform/ByteText.h"
 #include "support/PeerProcess.h"
 #include "ui/TDropTarget.h"
 
@@ -95,6 +96,16 @@ TEST_F(DropTargetTest, FilesAreHandedOverInTheSourcesOrderAndCopied) {
     // The names are valid inside the drop event only.
     EXPECT_TRUE(target.Files.isEmpty());
     EXPECT_FALSE(target.holdsData());
+}
+
+TEST_F(DropTargetTest, NamesThatAreNotUtf8KeepTheirBytes) {
+    // As a file manager sends them: each name's bytes percent-encoded.
+    QMimeData data;
+    data.setData(QStringLiteral("text/uri-list"), "file:///m/caf%E9.mp3\r\nfile:///m/%C3%A9t%C3%A9.mp3\r\n");
+    EXPECT_TRUE(enter(&data).first);
+    EXPECT_TRUE(drop(&data).first);
+    EXPECT_EQ(dropped,
+              (QStringList{bytesToText("/m/caf\xe9.mp3"), QString::fromUtf8("/m/\xc3\xa9t\xc3\xa9.mp3")}));
 }
 
 TEST_F(DropTargetTest, DragsWithoutLocalFilesAreRefusedThroughout) {

@@ -1,15 +1,20 @@
 // The window's radio controls reach the player: the station list by mouse and Enter, the editor's
 // update button and merge choice, the playlist entries panel.
 
+#include "platform/ByteText.h"
 #include "platform/InstanceChannel.h"
 #include "support/Fakes.h"
 #include "support/QtPrinters.h"
 #include "support/TestOpens.h"
 #include "ui/TForm1.h"
 
+#include <QFile>
+#include <QLabel>
 #include <QListView>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -88,6 +93,31 @@ TEST_F(RadioControlsTest, PlaylistEntriesPanelPlaysAddsAndCloses) {
     EXPECT_EQ(s.display.radioRE.get().last(), QStringLiteral("Eintrag ; http://entry.example/"));
     form.senderlisteexitB->click();
     EXPECT_FALSE(s.display.senderPVisible.get());
+}
+
+TEST_F(RadioControlsTest, LatinOneBytesShowAsLatinOneAndLinesLeftAsTheyWereKeepThemInTheFile) {
+    QTemporaryDir programFolder;
+    s.programFolder = programFolder.path() + u'/';
+    s.stations.append({bytesToText("K\xf6ln"), bytesToText("http://k\xf6ln/")});
+    EXPECT_EQ(s.stations.index(2).data().toString(), QString::fromLatin1("K\xf6ln"));
+    QTest::mousePress(form.radiosenderLB->viewport(), Qt::LeftButton, {}, rowCentre(form.radiosenderLB, 2));
+    EXPECT_EQ(opened("http://k\xf6ln/"), 1);
+    EXPECT_TRUE(form.SongL->text().endsWith(QString::fromLatin1("> K\xf6ln")))
+        << form.SongL->text().toStdString();
+
+    form.player().editor.radioCBDblClick();
+    EXPECT_TRUE(form.radioRE->toPlainText().endsWith(QString::fromLatin1("\nK\xf6ln ; http://k\xf6ln/")));
+    form.radioRE->setFocus();
+    form.radioRE->moveCursor(QTextCursor::End);
+    QTest::keyClick(form.radioRE, Qt::Key_Return);
+    QTest::keyClicks(form.radioRE, QStringLiteral("Neu "));
+    QTest::sendKeyEvent(QTest::Click, form.radioRE, Qt::Key_unknown, QString::fromUtf8("\xc3\xa4"), {});
+    QTest::keyClicks(form.radioRE, QStringLiteral(" ; http://n/"));
+    form.radiolistesaveB->click();
+    QFile snd(programFolder.filePath(QStringLiteral("mp3.snd")));
+    ASSERT_TRUE(snd.open(QIODevice::ReadOnly));
+    EXPECT_EQ(snd.readAll(), "Eins\r\nhttp://one.example/\r\nZwei\r\nhttp://two.example/\r\n"
+                             "K\xf6ln\r\nhttp://k\xf6ln/\r\nNeu \xc3\xa4\r\nhttp://n/\r\n");
 }
 
 } // namespace
