@@ -2,8 +2,29 @@
 
 #include "app/Player.h"
 #include "app/Window.h"
+#include "platform/Dialogs.h"
 
 #include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Deletes the file; the system's reason when it is still there afterwards, else nothing. A file that
+// was already gone counts as deleted.
+std::optional<QString> deleteFile(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    if (::unlink(name.constData()) == 0) return std::nullopt;
+    const int err = errno;
+    struct stat st {};
+    if (::lstat(name.constData(), &st) != 0 && errno == ENOENT) return std::nullopt;
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+} // namespace
 
 void FileDeletion::loesche(int index) {
     PlayerState& s = p_.s;
@@ -28,15 +49,16 @@ void FileDeletion::jaBClick() {
     deleteCandidateIndex_ = row;
     const QString path = candidatePath_;
     const QString searchText = s.songs.songLB(row) + QStringLiteral(".mp3");
+    // The file goes first: the engine plays on from a file deleted while open, so playback need not
+    // move on for it, and a file that stays keeps its row and plays on undisturbed.
+    if (const std::optional<QString> reason = deleteFile(path)) {
+        closePanel();
+        p_.dialogs().message(QStringLiteral("konnte nicht gelöscht werden: %1\n%2").arg(path, *reason),
+                             MessageIcon::Error);
+        return;
+    }
     s.rowUnderCursor = row;
     p_.songList.song_aus_listen_entfernen();
-    if (!QFile::remove(path)) {
-        // The engine may still hold the file open: restart it, which closes every file it holds.
-        IBass& bass = p_.bass();
-        bass.BASS_Free();
-        QFile::remove(path);
-        bass.BASS_Init(-1, 44100, 0, nullptr, nullptr);
-    }
     p_.browser.removeFileListEntry(searchText, path.left(path.lastIndexOf(u'/') + 1));
     closePanel();
 }
