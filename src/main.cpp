@@ -59,7 +59,9 @@ int main(int argc, char** argv) {
     TForm1 window(PlatformServices{bass, mixer, hotKeys, dialogs}, channel);
     dialogs.setOwner(&window);
     const QString executableFolder = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
-    if (window.start(app.arguments(), executableFolder) == Lifecycle::Start::EndProcess) return 0;
+    const Lifecycle::Start started = window.start(app.arguments(), executableFolder);
+    if (started == Lifecycle::Start::HandOverFailed) return 1;
+    if (started == Lifecycle::Start::EndProcess) return 0;
     closeOnSignals(window);
     // Only the instance that runs offers itself to the desktop's media controls.
     Mpris mpris(window.player(), Mpris::sessionBus());
