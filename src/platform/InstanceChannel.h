@@ -47,8 +47,8 @@ public:
     HandOver handOver(const QList<QByteArray>& texts, int timeoutMs = 10000);
 
     // Runs for every text received; the sender waits until it returns. Without a receiver, texts wait
-    // (in the order they came) until one is set; a text that arrives after the receiver was removed
-    // is refused, so its sender hands it to the next instance.
+    // in the order they came until one is set, or are refused once this channel goes, so that their
+    // senders hand them to the next instance.
     void setReceiver(std::function<void(const QByteArray&)> receiver);
 
 private:

@@ -171,12 +171,13 @@ void writeTextLinesAtomic(const QString& path, const QStringList& lines) {
         ::fchmod(fd, mode);
         // Renamed while still locked, so no other write's cleaning takes it first.
         if (::rename(temp.constData(), target.constData()) != 0) throw InOutError(errno);
+        temp.clear();
         const int closed = ::close(fd);
         fd = -1;
         if (closed != 0) throw InOutError(errno);
     } catch (...) {
         if (fd >= 0) ::close(fd);
-        ::unlink(temp.constData());
+        if (!temp.isEmpty()) ::unlink(temp.constData());
         throw;
     }
 }
