@@ -62,7 +62,9 @@ int main(int argc, char** argv) {
     dialogs.setOwner(&window);
     const QString executableFolder = QFileInfo(canonicalPath(QStringLiteral("/proc/self/exe"))).path();
     // QApplication has taken its own options out of argv.
-    if (window.start(argumentTexts(argc, argv), executableFolder) == Lifecycle::Start::EndProcess) return 0;
+    const Lifecycle::Start started = window.start(argumentTexts(argc, argv), executableFolder);
+    if (started == Lifecycle::Start::HandOverFailed) return 1;
+    if (started == Lifecycle::Start::EndProcess) return 0;
     closeOnSignals(window);
     // Only the instance that runs offers itself to the desktop's media controls.
     Mpris mpris(window.player(), Mpris::sessionBus());

@@ -14,6 +14,7 @@
 
 #include <QFileInfo>
 #include <cfenv>
+#include <cstdio>
 
 QString upperExtension(const QString& path) {
     const QString name = QFileInfo(path).fileName();
@@ -35,6 +36,14 @@ bool takesArgumentIn(const QString& extension) {
     return !extension.isEmpty() && QStringLiteral(".MP3.PLS.M3U").contains(extension);
 }
 
+QList<QByteArray> handOverTexts(const QStringList& arguments) {
+    if (arguments.isEmpty()) return {QByteArray()};
+    QList<QByteArray> texts;
+    for (const QString& argument : arguments)
+        if (handsOverToRunningInstance(upperExtension(argument))) texts << textToBytes(argument);
+    return texts;
+}
+
 Lifecycle::Start Lifecycle::FormCreate(const QStringList& arguments, const QString& executableFolder) {
     PlayerState& s = p_.s;
     // No floating-point operation may trap; ties round to even.
@@ -48,10 +57,14 @@ Lifecycle::Start Lifecycle::FormCreate(const QStringList& arguments, const QStri
     s.windowLeft = 50;
     s.windowTop = 50;
 
-    s.commandArgument = absoluteArgument(arguments.value(1));
+    s.commandArguments.clear();
+    for (const QString& argument : arguments.mid(1))
+        s.commandArguments << absoluteArgument(argument);
+    s.commandArgument = s.commandArguments.value(0);
     s.argumentExtension = upperExtension(s.commandArgument);
 
     if (instanztest()) aktivieren();
+    if (handOverFailed_) return Start::HandOverFailed;
     if (s.endingEarly) return Start::EndProcess;
 
     registerHotKeys();
@@ -82,13 +95,6 @@ Lifecycle::Start Lifecycle::FormCreate(const QStringList& arguments, const QStri
     s.playlistFolder = s.programFolder;
     tree.setPath(QStringLiteral("/"));
     s.display.windowTitle = QStringLiteral("RI3-VEZEZI");
-    // From now on a second start finds this instance. What it hands over goes through the intake once
-    // the window is in front.
-    channel_.setReceiver([&player = p_](const QByteArray& text) {
-        player.window().raiseAndActivate();
-        player.guarded([&] { player.setEingabefeldE(bytesToText(text)); });
-    });
-    channel_.listen();
 
     // From here on a failing step is shown and start-up goes on with the next one, so a bad settings
     // file cannot cost the command-line file, the drop target or the window position.
@@ -101,27 +107,51 @@ Lifecycle::Start Lifecycle::FormCreate(const QStringList& arguments, const QStri
         window.moveTo(place.x(), place.y());
     });
     p_.browser.memory.lastTreeLevel = nodeLevel(tree.topNode());
-    p_.guarded([&] {
-        if (takesArgumentIn(s.argumentExtension))
-            p_.setEingabefeldE(s.commandArgument);
-        else if (s.startInRadio)
-            p_.radio.dasRadioBClick();
-    });
+    takeArgumentsIn();
     p_.guarded([&] {
         p_.browser.sortDateLClick();
         p_.browser.sortNameLClick();
     });
+    // What second starts handed over meanwhile waited for this moment; it goes through the intake once
+    // the window is in front. An empty text only brings the window to the front.
+    channel_.setReceiver([&player = p_](const QByteArray& text) {
+        player.window().raiseAndActivate();
+        if (!text.isEmpty()) player.guarded([&] { player.setEingabefeldE(bytesToText(text)); });
+    });
     return Start::Run;
 }
 
+void Lifecycle::takeArgumentsIn() {
+    PlayerState& s = p_.s;
+    bool takenIn = false;
+    for (const QString& argument : std::as_const(s.commandArguments)) {
+        if (!takesArgumentIn(upperExtension(argument))) continue;
+        takenIn = true;
+        p_.guarded([&] { p_.setEingabefeldE(argument); });
+    }
+    if (!takenIn && s.startInRadio) p_.guarded([&] { p_.radio.dasRadioBClick(); });
+}
+
 bool Lifecycle::instanztest() {
-    if (!channel_.findRunning()) return false;
+    // Of all processes starting at once exactly one claims the instance; it becomes findable here.
+    if (channel_.listen()) return false;
     p_.s.endingEarly = true;
-    return handsOverToRunningInstance(p_.s.argumentExtension);
+    return !handOverTexts(p_.s.commandArguments).isEmpty();
 }
 
 void Lifecycle::aktivieren() {
-    channel_.send(textToBytes(p_.s.commandArgument));
+    switch (channel_.handOver(handOverTexts(p_.s.commandArguments))) {
+    case InstanceChannel::HandOver::Delivered:
+        return;
+    case InstanceChannel::HandOver::Claimed:
+        // The running instance closed meanwhile; this process takes its place.
+        p_.s.endingEarly = false;
+        return;
+    case InstanceChannel::HandOver::Failed:
+        handOverFailed_ = true;
+        std::fprintf(stderr, "mp3zx: the running player did not take the files in\n");
+        return;
+    }
 }
 
 void Lifecycle::FormCloseQuery() {
@@ -140,6 +170,8 @@ void Lifecycle::FormCloseQuery() {
     bass.BASS_Stop();
     bass.BASS_Free();
     releaseHotKeys();
+    // What a second start hands over from now on goes to the next instance.
+    channel_.setReceiver({});
 }
 
 void Lifecycle::FormDestroy() {

@@ -1,6 +1,8 @@
 #pragma once
 // Start-up, the single-instance rule and shutdown of the player.
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -15,21 +17,26 @@ bool handsOverToRunningInstance(const QString& extension);
 QString absoluteArgument(const QString& argument);
 // Whether the first instance takes its argument in (".MP3.PLS.M3U"; empty never matches).
 bool takesArgumentIn(const QString& extension);
+// What a second start hands to the running instance, in order: each argument it may take in. Without
+// any argument one empty text, which only brings the running window to the front.
+QList<QByteArray> handOverTexts(const QStringList& arguments);
 
 class Lifecycle {
 public:
     Lifecycle(Player& player, InstanceChannel& channel) : p_(player), channel_(channel) {}
 
-    enum class Start { Run, EndProcess };
+    enum class Start { Run, EndProcess, HandOverFailed };
 
     // The start-up sequence. EndProcess when another instance runs or the audio library is unusable;
-    // the window is then not shown and the settings are neither read nor written.
+    // the window is then not shown and the settings are neither read nor written. HandOverFailed: the
+    // running instance did not take the arguments in.
     Start FormCreate(const QStringList& arguments, const QString& executableFolder);
 
     // instanztest: true when a running instance was found and the argument is to be handed over;
     // endingEarly is set whenever an instance was found.
     bool instanztest();
-    // aktivieren: hands the argument to the running instance.
+    // aktivieren: hands the arguments to the running instance. Should that instance end meanwhile, this
+    // process becomes the instance and its start goes on.
     void aktivieren();
 
     // The shutdown sequence; the window may close.
@@ -40,7 +47,9 @@ public:
 private:
     void registerHotKeys();
     void releaseHotKeys();
+    void takeArgumentsIn();
 
     Player& p_;
     InstanceChannel& channel_;
+    bool handOverFailed_ = false;
 };

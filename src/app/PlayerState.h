@@ -117,6 +117,7 @@ struct PlayerState {
     // Start-up.
     QString commandArgument;
     QString argumentExtension;
+    QStringList commandArguments; // all of them, commandArgument first
     bool endingEarly = false;
     int windowLeft = 50;
     int windowTop = 50;

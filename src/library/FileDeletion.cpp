@@ -2,7 +2,28 @@
 
 #include "app/Player.h"
 #include "app/Window.h"
+#include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Deletes the file; the system's reason when it is still there afterwards, else nothing. A file that
+// was already gone counts as deleted.
+std::optional<QString> deleteFile(const QString& path) {
+    const int err = removeFile(path);
+    if (err == 0) return std::nullopt;
+    struct stat st {};
+    if (::lstat(pathBytes(path).constData(), &st) != 0 && errno == ENOENT) return std::nullopt;
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+} // namespace
 
 void FileDeletion::loesche(int index) {
     PlayerState& s = p_.s;
@@ -27,15 +48,16 @@ void FileDeletion::jaBClick() {
     deleteCandidateIndex_ = row;
     const QString path = candidatePath_;
     const QString searchText = s.songs.songLB(row) + QStringLiteral(".mp3");
+    // The file goes first: the engine plays on from a file deleted while open, so playback need not
+    // move on for it, and a file that stays keeps its row and plays on undisturbed.
+    if (const std::optional<QString> reason = deleteFile(path)) {
+        closePanel();
+        p_.dialogs().message(QStringLiteral("konnte nicht gelöscht werden: %1\n%2").arg(path, *reason),
+                             MessageIcon::Error);
+        return;
+    }
     s.rowUnderCursor = row;
     p_.songList.song_aus_listen_entfernen();
-    if (removeFile(path) != 0) {
-        // The engine may still hold the file open: restart it, which closes every file it holds.
-        IBass& bass = p_.bass();
-        bass.BASS_Free();
-        removeFile(path);
-        bass.BASS_Init(-1, 44100, 0, nullptr, nullptr);
-    }
     p_.browser.removeFileListEntry(searchText, path.left(path.lastIndexOf(u'/') + 1));
     closePanel();
 }

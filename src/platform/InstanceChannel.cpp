@@ -6,7 +6,10 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
+#include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +37,43 @@ QString channelPath(const QString& name) {
     return QDir::tempPath() + u'/' + name + u'.' + uid;
 }
 
+// A lock file of this user's, open for locking; -1 when there is none to be had (a folder that cannot
+// be written, a file of another user's under the name).
+int openLockFile(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid()) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Held while a process claims the instance and starts listening, or stops listening and gives the
+// claim up: whoever finds the claim taken finds its holder listening.
+class Turn {
+public:
+    explicit Turn(const QString& socketPath) : fd_(openLockFile(socketPath + QStringLiteral(".turn"))) {
+        if (fd_ < 0) return;
+        while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~Turn() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Turn(const Turn&) = delete;
+    Turn& operator=(const Turn&) = delete;
+
+private:
+    int fd_;
+};
+
+int remainingMs(const QDeadlineTimer& deadline) {
+    return static_cast<int>(std::max<qint64>(0, deadline.remainingTime()));
+}
+
 } // namespace
 
 bool sameUserAtOtherEnd(const QLocalSocket& socket) {
@@ -49,7 +89,12 @@ bool sameUserAtOtherEnd(const QLocalSocket& socket) {
 InstanceChannel::InstanceChannel(const QString& name, QObject* parent)
     : QObject(parent), path_(channelPath(name)) {}
 
-InstanceChannel::~InstanceChannel() = default;
+InstanceChannel::~InstanceChannel() {
+    if (!server_ && claimFd_ < 0) return;
+    const Turn turn(path_);
+    delete server_;
+    if (claimFd_ >= 0) ::close(claimFd_);
+}
 
 bool InstanceChannel::findRunning(int timeoutMs) const {
     QLocalSocket socket;
@@ -79,17 +124,58 @@ bool InstanceChannel::send(const QByteArray& text, int timeoutMs) const {
 }
 
 bool InstanceChannel::listen() {
-    // listen() would silently take the name over from a live instance, so callers test findRunning()
-    // first; what is left here is a stale socket file, which only a crash leaves behind.
-    QLocalServer::removeServer(path_);
-    server_ = new QLocalServer(this);
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server_->listen(path_)) return false;
-    connect(server_, &QLocalServer::newConnection, this, &InstanceChannel::accept);
+    if (server_) return true;
+    const Turn turn(path_);
+    if (!claim()) return false;
+    startServer();
     return true;
 }
 
+bool InstanceChannel::claim() {
+    const int fd = openLockFile(path_ + QStringLiteral(".lock"));
+    // Without a lock file, only connecting tells whether an instance runs.
+    if (fd < 0) return !findRunning();
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    claimFd_ = fd;
+    return true;
+}
+
+void InstanceChannel::startServer() {
+    // This process holds the claim, so a socket file under the name is a dead instance's.
+    QLocalServer::removeServer(path_);
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(server_, &QLocalServer::newConnection, this, &InstanceChannel::accept);
+    server_->listen(path_);
+}
+
+InstanceChannel::HandOver InstanceChannel::handOver(const QList<QByteArray>& texts, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    qsizetype next = 0;
+    // An instance that is closing refuses what comes late, and its claim then passes on: a few rounds
+    // are enough, and a claim held without a listener never makes this spin.
+    constexpr int rounds = 3;
+    for (int round = 0; round < rounds && !deadline.hasExpired(); ++round) {
+        while (next < texts.size() && send(texts[next], remainingMs(deadline)))
+            ++next;
+        if (next == texts.size()) return HandOver::Delivered;
+        if (listen()) return HandOver::Claimed;
+    }
+    return HandOver::Failed;
+}
+
+void InstanceChannel::setReceiver(std::function<void(const QByteArray&)> receiver) {
+    receiver_ = std::move(receiver);
+    // Connections that came while nobody received are taken from the event loop, in the order they came.
+    if (receiver_ && server_) QMetaObject::invokeMethod(this, &InstanceChannel::accept, Qt::QueuedConnection);
+}
+
 void InstanceChannel::accept() {
+    // Without a receiver, connections wait in the server's queue.
+    if (!receiver_) return;
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
         // The socket file admits only this user, but root and a socket path made reachable by mistake
         // would let others in: only this user's own processes may hand a path over.
@@ -117,9 +203,15 @@ void InstanceChannel::readFrom(QLocalSocket* socket) {
         return;
     }
     socket->setProperty("buffered", QByteArray());
+    if (!receiver_) {
+        // This instance is closing: the sender hands the text to the next one.
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
     // The receiver may let the event loop run; the sender may have given up and gone meanwhile.
     const QPointer<QLocalSocket> guard(socket);
-    if (receiver_) receiver_(buffered.left(end));
+    receiver_(buffered.left(end));
     if (guard && socket->state() == QLocalSocket::ConnectedState) {
         socket->write("\1", 1);
         socket->flush();

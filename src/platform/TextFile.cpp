@@ -8,8 +8,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -74,25 +76,67 @@ void writeAll(int fd, const QByteArray& data) {
     }
 }
 
+bool isTemporaryName(const char* name, const QByteArray& prefix) {
+    const std::size_t length = std::strlen(name);
+    const auto prefixLength = static_cast<std::size_t>(prefix.size());
+    if (length != prefixLength + 6 || std::memcmp(name, prefix.constData(), prefixLength) != 0) return false;
+    for (std::size_t i = prefixLength; i < length; ++i) {
+        const char c = name[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+    }
+    return true;
+}
+
+// Whether a temporary belongs to no write still running: a writer holds a lock on its temporary until
+// the rename, and the lock ends with the writer. Where the file system has no locks, only age tells.
+bool abandoned(int fd) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno == EWOULDBLOCK) return false;
+    constexpr time_t oneMinute = 60;
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && st.st_mtime < std::time(nullptr) - oneMinute;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_ino == b.st_ino && a.st_dev == b.st_dev;
+}
+
 // The temporary files of earlier writes of the same file that were cut short (the process killed
-// between creating and renaming them): they hold no data that was ever the file's, so they go.
+// between creating and renaming them): they hold no data that was ever the file's, so they go. The
+// temporary of a write that another process is doing right now stays.
 void removeLeftovers(const QByteArray& folder, const QByteArray& prefix) {
     DIR* dir = ::opendir(folder.constData());
     if (!dir) return;
+    const int dirFd = ::dirfd(dir);
     while (const dirent* entry = ::readdir(dir)) {
-        const std::size_t length = std::strlen(entry->d_name);
-        if (length != static_cast<std::size_t>(prefix.size()) + 6 ||
-            std::memcmp(entry->d_name, prefix.constData(), static_cast<std::size_t>(prefix.size())) != 0)
-            continue;
-        bool temporaryName = true;
-        for (std::size_t i = static_cast<std::size_t>(prefix.size()); i < length; ++i) {
-            const char c = entry->d_name[i];
-            temporaryName =
-                temporaryName && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'));
-        }
-        if (temporaryName) ::unlinkat(::dirfd(dir), entry->d_name, 0);
+        if (!isTemporaryName(entry->d_name, prefix)) continue;
+        const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat opened {};
+        struct stat named {};
+        // Removed by name, so only while the name still is the file found abandoned.
+        if (abandoned(fd) && ::fstat(fd, &opened) == 0 &&
+            ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(opened, named))
+            ::unlinkat(dirFd, entry->d_name, 0);
+        ::close(fd);
     }
     ::closedir(dir);
+}
+
+// A new temporary file from pattern (ending in XXXXXX), locked for this write. Another write's
+// cleaning may take the file in the moment between its creation and the lock; it is then gone, and
+// another one is made.
+int createLockedTemporary(QByteArray& name, const QByteArray& pattern) {
+    for (;;) {
+        name = pattern;
+        const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd < 0) throw InOutError(errno);
+        // Without locks (some network file systems) the write goes on as it is.
+        if (::flock(fd, LOCK_EX) != 0) return fd;
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || st.st_nlink > 0) return fd;
+        ::close(fd);
+    }
 }
 
 } // namespace
@@ -109,9 +153,8 @@ void writeTextLinesAtomic(const QString& path, const QStringList& lines) {
     const QByteArray folder = slash < 0 ? "." : slash == 0 ? "/" : target.left(slash);
     const QByteArray prefix = '.' + target.mid(slash + 1) + '.';
     removeLeftovers(folder, prefix);
-    QByteArray temp = folder + '/' + prefix + "XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) throw InOutError(errno);
+    QByteArray temp;
+    int fd = createLockedTemporary(temp, folder + '/' + prefix + "XXXXXX");
     try {
         writeAll(fd, data);
         if (::fsync(fd) != 0) throw InOutError(errno);
@@ -126,13 +169,15 @@ void writeTextLinesAtomic(const QString& path, const QStringList& lines) {
             mode = 0666 & ~mask;
         }
         ::fchmod(fd, mode);
+        // Renamed while still locked, so no other write's cleaning takes it first.
+        if (::rename(temp.constData(), target.constData()) != 0) throw InOutError(errno);
+        temp.clear();
         const int closed = ::close(fd);
         fd = -1;
         if (closed != 0) throw InOutError(errno);
-        if (::rename(temp.constData(), target.constData()) != 0) throw InOutError(errno);
     } catch (...) {
         if (fd >= 0) ::close(fd);
-        ::unlink(temp.constData());
+        if (!temp.isEmpty()) ::unlink(temp.constData());
         throw;
     }
 }

@@ -20,7 +20,8 @@ QStringList readTextLines(const QString& path, bool stopAtCtrlZ = false);
 
 // Writes lines, each followed by CR LF, to a temporary file beside path and renames it over path, so
 // a crash or a full disk leaves either the old or the new file whole. Temporary files that an earlier
-// write killed before its rename left beside path are removed. Throws InOutError.
+// write killed before its rename left beside path are removed; those of a write still running in
+// another process (two instances closing together) are not. Throws InOutError.
 void writeTextLinesAtomic(const QString& path, const QStringList& lines);
 
 // Takes at most n characters from the start of s without splitting a surrogate pair.

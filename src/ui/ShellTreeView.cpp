@@ -20,11 +20,15 @@
 
 namespace {
 
-// The tree shows no icons: looking them up for every folder would only cost time.
+// The tree shows no icons and no types: looking them up for every entry would only cost time, and a
+// type is found by reading the file's first bytes on the window's thread, which some files never
+// answer (/proc/kmsg).
 class NoIcons : public QAbstractFileIconProvider {
 public:
     QIcon icon(IconType) const override { return {}; }
     QIcon icon(const QFileInfo&) const override { return {}; }
+    // Never shown; the model wants some text (with an empty one it shows no folders).
+    QString type(const QFileInfo&) const override { return QStringLiteral("Ordner"); }
 };
 
 class FolderModel : public QFileSystemModel {

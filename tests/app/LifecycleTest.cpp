@@ -7,8 +7,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -52,6 +54,13 @@ TEST(ExtensionTest, UpperCasedAndMatchedAsSubstring) {
     EXPECT_TRUE(takesArgumentIn(QStringLiteral(".PLS")));
     EXPECT_FALSE(takesArgumentIn(QStringLiteral(".XPL")));
     EXPECT_FALSE(takesArgumentIn(QString()));
+
+    // A second start hands over what the running instance may take in, in order; without any argument
+    // an empty text, which only brings the window to the front.
+    EXPECT_EQ(handOverTexts({"/m/b.mp3", "/m/notiz.txt", "/m/a.M3U"}),
+              QList<QByteArray>({"/m/b.mp3", "/m/a.M3U"}));
+    EXPECT_EQ(handOverTexts({}), QList<QByteArray>({QByteArray()}));
+    EXPECT_TRUE(handOverTexts({"/m/notiz.txt"}).isEmpty());
 }
 
 TEST_F(LifecycleTest, FirstStartShowsVersionTitleAndDefaults) {
@@ -108,8 +117,7 @@ TEST_F(LifecycleTest, SecondStartHandsItsMp3OverAndEndsEarly) {
     PlayerHarness second;
     InstanceChannel secondChannel(QStringLiteral("RI3-VEZEZI"));
     Lifecycle secondLifecycle(second.player, secondChannel);
-    second.s.commandArgument = QStringLiteral("/musik/Titel.mp3");
-    second.s.argumentExtension = upperExtension(second.s.commandArgument);
+    second.s.commandArguments = QStringList{QStringLiteral("/musik/Titel.mp3")};
     ASSERT_TRUE(secondChannel.findRunning());
 
     std::atomic<bool> sent{false};
@@ -127,22 +135,58 @@ TEST_F(LifecycleTest, SecondStartHandsItsMp3OverAndEndsEarly) {
     EXPECT_TRUE(second.s.endingEarly);
 }
 
-TEST_F(LifecycleTest, SecondStartWithoutArgumentEndsWithoutHandingOver) {
+TEST_F(LifecycleTest, SecondStartWithoutArgumentOnlyRaisesTheWindow) {
     PlayerHarness first;
     InstanceChannel firstChannel(QStringLiteral("RI3-VEZEZI"));
     ASSERT_EQ(start(first, firstChannel), Lifecycle::Start::Run);
 
-    for (const QString& argument : {QString(), QStringLiteral("/tmp/notes.txt")}) {
-        PlayerHarness second;
+    // Another extension: the second start ends and hands nothing over.
+    PlayerHarness other;
+    InstanceChannel otherChannel(QStringLiteral("RI3-VEZEZI"));
+    Lifecycle otherLifecycle(other.player, otherChannel);
+    other.s.commandArguments = QStringList{QStringLiteral("/tmp/notes.txt")};
+    EXPECT_FALSE(otherLifecycle.instanztest());
+    EXPECT_TRUE(other.s.endingEarly);
+
+    // No argument: an empty hand-over, which brings the window to the front and adds nothing.
+    PlayerHarness second;
+    InstanceChannel secondChannel(QStringLiteral("RI3-VEZEZI"));
+    Lifecycle secondLifecycle(second.player, secondChannel);
+    EXPECT_TRUE(secondLifecycle.instanztest());
+    EXPECT_TRUE(second.s.endingEarly);
+    std::atomic<bool> sent{false};
+    std::thread sender([&] {
         InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
-        Lifecycle lifecycle(second.player, channel);
-        second.s.argumentExtension = upperExtension(argument);
-        EXPECT_FALSE(lifecycle.instanztest());
-        EXPECT_TRUE(second.s.endingEarly);
-    }
-    QCoreApplication::processEvents();
-    EXPECT_EQ(first.window.raised, 0);
+        sent = channel.send(QByteArray());
+    });
+    (void)QTest::qWaitFor([&] { return first.window.raised == 1; }, 5000);
+    sender.join();
+    EXPECT_TRUE(sent);
+    EXPECT_EQ(first.window.raised, 1);
     EXPECT_EQ(first.player.eingabefeldE(), QStringLiteral("eingabefeldE"));
+    EXPECT_EQ(first.s.songs.count(), 0);
+}
+
+TEST_F(LifecycleTest, TheClaimIsExclusiveAndPassesOnWhenItsHolderGoes) {
+    auto holder = std::make_unique<InstanceChannel>(QStringLiteral("RI3-VEZEZI"));
+    ASSERT_TRUE(holder->listen());
+    InstanceChannel other(QStringLiteral("RI3-VEZEZI"));
+    EXPECT_FALSE(other.listen());
+    // The holder's socket was left alone.
+    EXPECT_TRUE(other.findRunning());
+
+    // A hand-over to an instance that goes away meanwhile (it receives nothing any more, as while it
+    // closes) claims the instance instead.
+    std::atomic<int> result{-1};
+    // A QThread: the claimed instance listens there.
+    std::unique_ptr<QThread> late(QThread::create([&] {
+        InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
+        result = static_cast<int>(channel.handOver({QByteArray("/musik/a.mp3")}));
+    }));
+    late->start();
+    holder.reset();
+    ASSERT_TRUE(late->wait(QDeadlineTimer(20000)));
+    EXPECT_EQ(result, static_cast<int>(InstanceChannel::HandOver::Claimed));
 }
 
 TEST_F(LifecycleTest, StaleSocketOfACrashedInstanceDoesNotBlockTheStart) {

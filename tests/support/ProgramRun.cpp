@@ -28,10 +28,18 @@ ProgramRun::ProgramRun(const QString& runtimeDir, const XServer* x)
 }
 
 ProgramRun::~ProgramRun() {
-    if (running()) {
-        process_->kill();
-        process_->waitForFinished(5000);
+    for (QProcess* process : processes()) {
+        if (process->state() == QProcess::NotRunning) continue;
+        process->kill();
+        process->waitForFinished(5000);
     }
+}
+
+std::vector<QProcess*> ProgramRun::processes() const {
+    std::vector<QProcess*> all{process_.get()};
+    for (const auto& process : together_)
+        all.push_back(process.get());
+    return all;
 }
 
 bool ProgramRun::start(const QStringList& arguments) {
@@ -70,6 +78,33 @@ bool ProgramRun::start(const QStringList& arguments) {
     return started;
 }
 
+bool ProgramRun::startTogether(const QList<QStringList>& argumentLists) {
+    together_.clear();
+    for (const QStringList& arguments : argumentLists.mid(1)) {
+        together_.push_back(std::make_unique<QProcess>());
+        together_.back()->setProcessEnvironment(env_);
+        together_.back()->setWorkingDirectory(folder_.path());
+        together_.back()->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    }
+    // Every process is on its way before the first is waited for.
+    process_->setProcessEnvironment(env_);
+    process_->start(folder() + QStringLiteral("mp3zx"), argumentLists.value(0));
+    for (qsizetype i = 1; i < argumentLists.size(); ++i)
+        together_[static_cast<std::size_t>(i - 1)]->start(folder() + QStringLiteral("mp3zx"),
+                                                          argumentLists[i]);
+    bool started = true;
+    for (QProcess* process : processes())
+        started = process->waitForStarted(10000) && started;
+    return started;
+}
+
+int ProgramRun::runningCount() const {
+    int count = 0;
+    for (QProcess* process : processes())
+        count += process->state() != QProcess::NotRunning;
+    return count;
+}
+
 int ProgramRun::run(const QStringList& arguments, int timeoutMs, qint64* elapsedMs) {
     QElapsedTimer clock;
     clock.start();
@@ -81,9 +116,13 @@ int ProgramRun::run(const QStringList& arguments, int timeoutMs, qint64* elapsed
 }
 
 bool ProgramRun::terminate(int timeoutMs) {
-    if (!running()) return true;
-    process_->terminate();
-    return process_->waitForFinished(timeoutMs);
+    bool ended = true;
+    for (QProcess* process : processes()) {
+        if (process->state() == QProcess::NotRunning) continue;
+        process->terminate();
+        ended = process->waitForFinished(timeoutMs) && ended;
+    }
+    return ended;
 }
 
 QByteArray ProgramRun::iniBytes() const {

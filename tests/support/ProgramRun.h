@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
+#include <vector>
 
 class ProgramRun {
 public:
@@ -29,21 +30,30 @@ public:
     // Starts the program; it runs until terminated or closed. The arguments reach it with the bytes
     // they stand for (platform/ByteText.h), also where those are not UTF-8.
     bool start(const QStringList& arguments = {});
+    // Starts the program once per argument list, all at once, as a file manager's "Open with" on
+    // several files does. running() holds while any of them runs; terminate() ends them all.
+    bool startTogether(const QList<QStringList>& argumentLists);
+    // How many of the started processes run now.
+    int runningCount() const;
     // Runs the program to its end; its exit code, or -1 when it did not end within timeoutMs.
     int run(const QStringList& arguments, int timeoutMs, qint64* elapsedMs = nullptr);
     // SIGTERM, which closes the window through its normal shutdown; waits for the end.
     bool terminate(int timeoutMs = 10000);
-    bool running() const { return process_->state() != QProcess::NotRunning; }
+    bool running() const { return runningCount() > 0; }
 
     QString iniPath() const { return folder() + QStringLiteral("mp3.ini"); }
     // The bytes of mp3.ini; empty when there is none.
     QByteArray iniBytes() const;
 
 private:
+    // The process of start() first, then the others startTogether() started.
+    std::vector<QProcess*> processes() const;
+
     QTemporaryDir folder_;
     QTemporaryDir ownRuntime_;
     QString runtimeDir_;
     QProcessEnvironment env_;
     std::unique_ptr<QProcess> process_;
+    std::vector<std::unique_ptr<QProcess>> together_;
     bool ready_ = false;
 };

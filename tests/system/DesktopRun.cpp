@@ -107,6 +107,10 @@ bool DesktopRun::restart(const QStringList& arguments) {
     return start(arguments);
 }
 
+bool DesktopRun::windowShown() const {
+    return xdotool({"search", "--onlyvisible", "--name", "^" + windowTitle + "$"}).exitCode == 0;
+}
+
 int DesktopRun::visibleWindows() const {
     const ToolResult found = xdotool({"search", "--onlyvisible", "--class", "mp3zx"});
     if (found.exitCode != 0) return 0;

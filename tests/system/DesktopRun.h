@@ -30,6 +30,7 @@ public:
     static constexpr QPoint playlisteB{213, 204};
     static constexpr QPoint alleB{421, 204};
     static constexpr QPoint leerenB{677, 204};
+    static constexpr QPoint TaskbarL{541, 200};
     static constexpr QPoint dasRadioB{797, 204};
     // The station editor's text (below its lines) and its "speichern" button, near its column's right
     // edge.
@@ -78,6 +79,8 @@ public:
     bool waitForWindowNamed(const QString& title,
                             std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
+    // Whether the main window is on the screen (not hidden).
+    bool windowShown() const;
     // The number of the program's windows on the screen (main window, menus, dialogs).
     int visibleWindows() const;
 

@@ -1,8 +1,9 @@
 // The program's files written by a process that is killed at random moments: mp3.ini, mp3.snd and
 // playlists all go through the same writer, so a child process runs that writer in a loop over a large
 // file and is SIGKILLed again and again. After each kill the file must be one whole version, and the
-// temporaries of cut writes must not pile up.
+// temporaries of cut writes must not pile up. Two writers at once must not take each other's temporaries.
 
+#include "platform/RuntimeError.h"
 #include "platform/TextFile.h"
 #include "support/PeerProcess.h"
 
@@ -10,12 +11,15 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <csignal>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <random>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -124,6 +128,42 @@ TEST(KilledWriterTest, EveryKillLeavesOneWholeVersionAndNoPileOfTemporaries) {
     writeTextLinesAtomic(path, older);
     EXPECT_EQ(readAll(path), olderBytes);
     EXPECT_TRUE(others(dir.path(), name).isEmpty()) << others(dir.path(), name).join(u' ').toStdString();
+}
+
+// Two instances closing together write the same mp3.ini at once: neither write may remove the other's
+// temporary while it is being written, or that write's rename fails and its settings are lost.
+TEST(KilledWriterTest, TwoWritersAtOnceKeepEachOthersTemporaries) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("mp3.ini"));
+    const QStringList lines = version("ini", 15000); // about 1 MB: a write takes long enough to overlap
+    constexpr int writers = 2;
+    constexpr int writes = 40;
+    pid_t children[writers];
+    for (pid_t& child : children) {
+        child = ::fork();
+        ASSERT_GE(child, 0) << "fork failed";
+        if (child == 0) {
+            for (int i = 0; i < writes; ++i) {
+                try {
+                    writeTextLinesAtomic(path, lines);
+                } catch (const RuntimeError& e) {
+                    std::fprintf(stderr, "write %d failed: %s\n", i, e.what());
+                    ::_exit(3);
+                }
+            }
+            ::_exit(0);
+        }
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        const bool ended = waitUntil([&] { return ::waitpid(child, &status, WNOHANG) == child; }, 120s);
+        if (!ended) ::kill(child, SIGKILL);
+        ASSERT_TRUE(ended) << "a writer did not end";
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << "a write failed (status " << status << ")";
+    }
+    EXPECT_EQ(readAll(path), bytesOf(lines));
+    EXPECT_TRUE(others(dir.path(), QStringLiteral("mp3.ini")).isEmpty());
 }
 
 // The cleaning touches only the temporaries of the file being written: other hidden files, other
