@@ -6,8 +6,21 @@
 #include "platform/RuntimeError.h"
 #include "playback/Duration.h"
 
+#include "audio/AudioSpan.h"
+
 #include <QFileInfo>
 #include <cmath>
+
+namespace {
+
+// The bytes of a song's audio out of its file's size: its tags, which may hold a picture of
+// megabytes, are no part of its bitrate.
+QWORD audioBytes(QWORD fileSize, const QString& path) {
+    const auto span = audio::findAudioSpan(QFile::encodeName(path).toStdString());
+    return span && span->tagBytes() <= fileSize ? fileSize - span->tagBytes() : fileSize;
+}
+
+} // namespace
 
 void PlaySequencer::playsong() {
     PlayerState& s = p_.s;
@@ -31,9 +44,9 @@ void PlaySequencer::playsong() {
     const QByteArray file = QFile::encodeName(path);
     s.fileStream = bass.BASS_StreamCreateFile(0, file.constData(), 0, 0, BASS_STREAM_AUTOFREE);
     p_.channel.bass_kanal_play(s.fileStream, PLAYMODE_SONG);
-    // Only the low 32 bits of the length are kept; an unknown length counts as 0.
+    // An unknown length counts as 0.
     const QWORD length = bass.BASS_ChannelGetLength(s.fileStream);
-    s.songLengthBytes = length == BASS_ERROR_QWORD ? 0 : static_cast<DWORD>(length);
+    s.songLengthBytes = length == BASS_ERROR_QWORD ? 0 : length;
     p_.trackTimer.start();
     showSong(bass.BASS_ChannelBytes2Seconds(s.fileStream, s.songLengthBytes));
 }
@@ -44,8 +57,11 @@ void PlaySequencer::showSong(double seconds) {
     s.songSeconds = known ? static_cast<int>(std::llrint(seconds)) : 0;
     const QString duration = format_duration(known ? seconds : 0);
     const QWORD size = p_.bass().BASS_StreamGetFilePosition(s.fileStream, BASS_FILEPOS_END);
-    s.bitrateText = size == BASS_ERROR_QWORD ? QStringLiteral(" - ")
-                                             : bitrate_text(static_cast<double>(size), known ? seconds : 0);
+    s.bitrateText =
+        size == BASS_ERROR_QWORD
+            ? QStringLiteral(" - ")
+            : bitrate_text(static_cast<double>(audioBytes(size, s.songs.dateinamenLB(s.currentIndex))),
+                           known ? seconds : 0);
     s.songDisplay = rechtsb(s.songs.songLB(s.currentIndex) + QStringLiteral(" [") + duration + u']',
                             [this](const QString& t) { return p_.window().textWidth(t); });
     p_.channel.showTitle(s.songDisplay, s.songDisplay);

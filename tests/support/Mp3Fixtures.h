@@ -56,8 +56,20 @@ bool makeMp3(const std::string& path, const Signal& signal, const LameOptions& o
 // Puts an ID3v2.3 tag of exactly `bytes` bytes (header included, at least 32) in front of the file: one
 // picture frame of pseudo-random data, which holds plenty of false MPEG sync words. False on I/O error.
 bool prependId3v2(const std::string& path, std::size_t bytes, std::uint32_t seed = 1);
+// Puts `bytes` pseudo-random bytes in front of the file: junk before the first frame. False on I/O error.
+bool prependRandom(const std::string& path, std::size_t bytes, std::uint32_t seed = 1);
 // A file of pseudo-random bytes.
 bool writeRandomFile(const std::string& path, std::size_t bytes, std::uint32_t seed = 1);
+// A file that passes for a JPEG picture (its magic bytes, then pseudo-random ones), for lame's --ti.
+bool writePicture(const std::string& path, std::size_t bytes);
+
+// The ffmpeg executable, or "" when it is not installed; what a test prints when it skips for want of it.
+std::string ffmpegPath();
+std::string missingFfmpegMessage();
+// Renders the signal and encodes it with ffmpeg. outputArguments name the codec and the container
+// (for example {"-c:a", "aac", "-f", "adts"}), so the file's name need not tell what it holds.
+bool makeWithFfmpeg(const std::string& path, const Signal& signal,
+                    const std::vector<std::string>& outputArguments, std::string* error = nullptr);
 // Cuts the file to its first `bytes` bytes.
 bool truncateFile(const std::string& path, std::size_t bytes);
 std::size_t fileSize(const std::string& path);
