@@ -13,6 +13,11 @@ namespace {
 // Four frames in a row: random data or PCM samples hold a false header every few thousand bytes,
 // but practically never one that three more confirm at the exact places.
 constexpr int kRunFrames = 4;
+// Binary data (program code, tables of equal records, rows of pixels) mimics two kinds of stream with
+// short runs: layer I, whose header starts with the bytes FF FF and whose frames come in multiples
+// of four bytes, and free format, whose frame length is learnt from the data itself. Both are rare in
+// real files and have to show a long run.
+constexpr int kLongRunFrames = 16;
 // The longest free-format frame looked for (640 kbit/s at 8 kHz is 5760 bytes).
 constexpr std::size_t kMaxFreeFormatBytes = 8192;
 // A real MP3 shows its run within its first bytes; only other data makes the search read on.
@@ -20,6 +25,7 @@ constexpr std::size_t kFirstReadBytes = 16 * 1024;
 
 constexpr int kVersionMpeg1 = 3;
 constexpr int kVersionReserved = 1;
+constexpr int kVersionMpeg25 = 0;
 
 // kbit/s by [MPEG-1 or not][layer - 1][bitrate index]; index 0 is free format, 15 is invalid.
 constexpr int kBitrates[2][3][15] = {
@@ -77,8 +83,14 @@ private:
     std::vector<unsigned char> bytes_; // from begin_
 };
 
+// The frame header at `at`, unless the same four bytes follow it at once: that is a repeating
+// pattern (a row of pixels, a fill), never a frame, which holds its side information or CRC there.
 std::optional<FrameHeader> headerAt(FileBytes& bytes, std::uint64_t at) {
-    const unsigned char* p = bytes.at(at, 4);
+    const unsigned char* p = bytes.at(at, 8);
+    if (!p)
+        p = bytes.at(at, 4);
+    else if (std::memcmp(p, p + 4, 4) == 0)
+        return std::nullopt;
     return p ? parseFrameHeader(p) : std::nullopt;
 }
 
@@ -107,21 +119,28 @@ std::size_t freeFormatBase(FileBytes& bytes, std::uint64_t at, std::uint64_t end
     return 0;
 }
 
-// Whether a run of frames starts at `at`. A run cut short by the end of the audio still counts when
-// it ends exactly there, or holds two frames before the last one is cut off.
+// Whether a run of frames starts at `at`: the headers that follow confirm the first one, each where
+// the frame before it ends. A free-format frame's length is learnt from the second header, which so
+// confirms nothing. A run cut short by the end of the audio counts with one confirmation when its
+// last frame ends exactly there, with two when that frame is cut off.
 bool runStartsAt(FileBytes& bytes, std::uint64_t at, std::uint64_t end) {
     const auto first = headerAt(bytes, at);
-    if (!first) return false;
+    // Free-format layer I is found in no real file, but binary data is full of its header's look
+    // (FF FF 0x) at strides of its records.
+    if (!first || (first->bitrateKbps == 0 && first->layer == 1)) return false;
     const std::size_t freeBase = first->bitrateKbps == 0 ? freeFormatBase(bytes, at, end, *first) : 0;
     if (first->bitrateKbps == 0 && freeBase == 0) return false;
-    FrameHeader header = *first;
-    for (int frames = 1; frames < kRunFrames; ++frames) {
+    const bool mimicked = first->layer == 1 || first->bitrateKbps == 0;
+    const int needed = (mimicked ? kLongRunFrames : kRunFrames) - 1;
+    int confirmations = first->bitrateKbps == 0 ? -1 : 0;
+    for (FrameHeader header = *first; confirmations < needed;) {
         at += header.length != 0 ? header.length : freeBase + header.padding;
-        if (at == end) return true;
-        if (at > end || end - at < 4) return frames >= 2;
+        if (at == end) return confirmations >= 1;
+        if (at > end || end - at < 4) return confirmations >= 2;
         const auto next = headerAt(bytes, at);
         if (!next || !next->sameStream(*first)) return false;
         header = *next;
+        ++confirmations;
     }
     return true;
 }
@@ -143,6 +162,8 @@ std::optional<FrameHeader> parseFrameHeader(const unsigned char* bytes) {
     if (version == kVersionReserved || layerCode == 0 || bitrateIndex == 15 || rateIndex == 3 ||
         emphasis == 2)
         return std::nullopt;
+    // MPEG-2.5 exists for layer III only.
+    if (version == kVersionMpeg25 && layerCode != 1) return std::nullopt;
     FrameHeader h;
     h.version = version;
     h.layer = 4 - layerCode;

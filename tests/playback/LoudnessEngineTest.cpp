@@ -159,7 +159,8 @@ TEST_F(LoudnessEngineTest, FilesWithoutAudioMeasureZeroAndMissingFilesLeaveTheLi
     }
     // A WAV under an .mp3 name holds false frames that libmpg123 alone would measure as loud noise.
     const std::string wave = dir->file("welle.mp3");
-    ASSERT_TRUE(fixtures::writeWav(wave, {.amplitude = 0.9, .seconds = 4.0}));
+    ASSERT_TRUE(
+        fixtures::writeWav(wave, {.waveform = Waveform::BrownNoise, .amplitude = 1.0, .seconds = 4.0}));
     EXPECT_EQ(entered(wave), QStringLiteral("0"));
     EXPECT_EQ(entered(dir->file("fehlt.mp3")), QStringLiteral("gone"));
     ASSERT_EQ(s.songs.count(), 4);

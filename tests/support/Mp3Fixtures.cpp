@@ -93,6 +93,7 @@ std::vector<float> render(const Signal& signal) {
     std::vector<float> samples(frames * channels);
     std::mt19937 random(signal.seed);
     std::uniform_real_distribution<double> noise(-1.0, 1.0);
+    double brown = 0.0;
     for (std::size_t i = 0; i < frames; ++i) {
         double phase = std::fmod(signal.frequency * static_cast<double>(i) / signal.sampleRate, 1.0);
         double value = 0.0;
@@ -108,6 +109,11 @@ std::vector<float> render(const Signal& signal) {
             break;
         case Waveform::Noise:
             value = noise(random);
+            break;
+        case Waveform::BrownNoise:
+            // Integrated noise, pulled back towards zero so that it stays within full scale.
+            brown = std::clamp(0.995 * brown + 0.05 * noise(random), -1.0, 1.0);
+            value = brown;
             break;
         }
         value *= signal.amplitude;
@@ -244,7 +250,7 @@ std::string missingFfmpegMessage() {
            "files of other audio formats cannot be made";
 }
 
-bool makeWithFfmpeg(const std::string& path, const Signal& signal,
+bool makeWithFfmpeg(const std::string& path, const std::string& source,
                     const std::vector<std::string>& outputArguments, std::string* error) {
     auto fail = [&](std::string message) {
         if (error) *error = std::move(message);
@@ -252,10 +258,8 @@ bool makeWithFfmpeg(const std::string& path, const Signal& signal,
     };
     const std::string ffmpeg = ffmpegPath();
     if (ffmpeg.empty()) return fail(missingFfmpegMessage());
-    TempDir dir;
-    const std::string wav = dir.file("signal.wav");
-    if (!writeWav(wav, signal)) return fail("cannot write " + wav);
-    std::vector<std::string> argv = {ffmpeg, "-nostdin", "-v", "error", "-y", "-i", wav};
+    std::vector<std::string> argv = {ffmpeg,  "-nostdin", "-v",   "error", "-y", "-f",
+                                     "lavfi", "-i",       source, "-ac",   "2"};
     argv.insert(argv.end(), outputArguments.begin(), outputArguments.end());
     argv.push_back(path);
     std::string output;

@@ -15,7 +15,9 @@
 
 namespace fixtures {
 
-enum class Waveform { Sine, Square, Silence, Noise };
+// Noise is white (every sample drawn anew); BrownNoise wanders as loud music does, and PCM files of
+// it are full of byte patterns that look like MPEG frame headers.
+enum class Waveform { Sine, Square, Silence, Noise, BrownNoise };
 
 struct Signal {
     Waveform waveform = Waveform::Sine;
@@ -66,9 +68,10 @@ bool writePicture(const std::string& path, std::size_t bytes);
 // The ffmpeg executable, or "" when it is not installed; what a test prints when it skips for want of it.
 std::string ffmpegPath();
 std::string missingFfmpegMessage();
-// Renders the signal and encodes it with ffmpeg. outputArguments name the codec and the container
-// (for example {"-c:a", "aac", "-f", "adts"}), so the file's name need not tell what it holds.
-bool makeWithFfmpeg(const std::string& path, const Signal& signal,
+// Encodes one of ffmpeg's own stereo sources (for example "anoisesrc=color=brown:duration=5:seed=1",
+// whose output is the same on every run) with ffmpeg. outputArguments name the codec and the
+// container (for example {"-c:a", "aac", "-f", "adts"}), so the file's name need not tell what it holds.
+bool makeWithFfmpeg(const std::string& path, const std::string& source,
                     const std::vector<std::string>& outputArguments, std::string* error = nullptr);
 // Cuts the file to its first `bytes` bytes.
 bool truncateFile(const std::string& path, std::size_t bytes);
