@@ -21,7 +21,7 @@ constexpr int kLongRunFrames = 16;
 // The longest free-format frame looked for (640 kbit/s at 8 kHz is 5760 bytes).
 constexpr std::size_t kMaxFreeFormatBytes = 8192;
 // A real MP3 shows its run within its first bytes; only other data makes the search read on.
-constexpr std::size_t kFirstReadBytes = 16 * 1024;
+constexpr std::size_t kFirstReadBytes = 4 * 1024;
 
 constexpr int kVersionMpeg1 = 3;
 constexpr int kVersionReserved = 1;
