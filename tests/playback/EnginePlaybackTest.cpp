@@ -72,9 +72,7 @@ TEST_F(EnginePlaybackTest, ThreeSongsPlayThroughInOrderToTheEnd) {
 
 TEST_F(EnginePlaybackTest, PauseHoldsThePositionAndPlayResumesThere) {
     player.songList.neuen_song_eintragen(makeSong("lang.mp3", 4));
-    s.playMode = PLAYMODE_IDLE;
-    s.songs.setSelected(0);
-    player.seq.playsong();
+    playRow(0);
     EXPECT_EQ(s.display.SongL.get(), QStringLiteral("lang [00:04]"));
     // The whole file over the decoded duration: a little above 128 kbit/s for a short file with its tag.
     const int kbps = s.display.bitrateL.get().toInt();
@@ -96,9 +94,7 @@ TEST_F(EnginePlaybackTest, PauseHoldsThePositionAndPlayResumesThere) {
 
 TEST_F(EnginePlaybackTest, DraggingTheBarTo500ContinuesFromHalfTheLength) {
     player.songList.neuen_song_eintragen(makeSong("mitte.mp3", 6));
-    s.playMode = PLAYMODE_IDLE;
-    s.songs.setSelected(0);
-    player.seq.playsong();
+    playRow(0);
     ASSERT_GT(s.songLengthBytes, 0u);
 
     player.seq.posTBMouseDown();
