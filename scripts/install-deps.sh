@@ -12,7 +12,7 @@ packages=(
   libxcb1-dev libxcb-keysyms1-dev
   # tests
   googletest libgtest-dev libgmock-dev
-  lame mpg123 sox openssl
+  lame mpg123 sox openssl ffmpeg
   xvfb xauth xdotool x11-utils imagemagick trayer
   icecast2 ezstream
   pulseaudio pulseaudio-utils libasound2-plugins

@@ -76,10 +76,11 @@ struct PlayerState {
     int currentIndex = 0;
     QString songDisplay;
     QString bitrateText;
-    DWORD songLengthBytes = 0;
+    // Decoded bytes: a long song at 44.1 kHz stereo passes 4 GiB after 6 h 45 min.
+    QWORD songLengthBytes = 0;
     int songSeconds = 0;
-    DWORD previewStartBytes = 0;
-    DWORD previewRangeBytes = 0;
+    QWORD previewStartBytes = 0;
+    QWORD previewRangeBytes = 0;
     int previewReturnPosition = 0;
     bool positionDragging = false;
 

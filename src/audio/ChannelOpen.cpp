@@ -42,7 +42,8 @@ std::shared_ptr<Channel> Channel::openFile(const std::string& path, std::uint64_
 
     if (!decodeOnly) {
         if (!channel->file_->lengthIsExact()) {
-            channel->indexer_ = std::make_unique<FrameIndexer>(path, offset, length);
+            channel->indexer_ = std::make_unique<FrameIndexer>(path, channel->file_->audioOffset(),
+                                                               channel->file_->audioSize());
             if (channel->indexer_->waitFor(options.exactLengthWait)) channel->installIndexLocked();
         }
     }

@@ -1,18 +1,35 @@
 #include "audio/FileDecoder.h"
 
+#include "audio/AudioSpan.h"
+#include "audio/MpegFrames.h"
+
+#include <algorithm>
+
 namespace audio {
+
+namespace {
+// How far into a range the first frame may lie: past any junk real files carry before their audio,
+// not through a whole file of something else.
+constexpr std::uint64_t kAudioSearchBytes = 1 << 20;
+} // namespace
 
 std::unique_ptr<FileDecoder> FileDecoder::open(const std::string& path, std::uint64_t offset,
                                                std::uint64_t length, bool monoMix) {
     auto reader = RangeReader::open(path, offset, length);
     if (!reader) return nullptr;
+    const std::uint64_t rangeSize = reader->size();
+    const std::uint64_t rangeEnd = offset + rangeSize;
+    const AudioSpan span = findAudioSpan(reader->fd(), reader->fileSize());
+    const auto audioStart = findMpegAudio(reader->fd(), span, offset, rangeEnd, kAudioSearchBytes);
+    if (!audioStart) return nullptr;
+    reader->narrow(*audioStart, std::min(rangeEnd, span.end));
     auto handle = makeMpg123Decoder(monoMix);
     if (!handle) return nullptr;
     if (mpg123_replace_reader_handle(handle.get(), RangeReader::mpg123Read, RangeReader::mpg123Seek,
                                      nullptr) != MPG123_OK ||
         mpg123_open_handle(handle.get(), reader.get()) != MPG123_OK)
         return nullptr;
-    std::unique_ptr<FileDecoder> decoder(new FileDecoder(std::move(reader), std::move(handle)));
+    std::unique_ptr<FileDecoder> decoder(new FileDecoder(std::move(reader), std::move(handle), rangeSize));
     long rate = 0;
     int channels = 0, encoding = 0;
     if (mpg123_getformat(decoder->handle_.get(), &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
@@ -24,8 +41,8 @@ std::unique_ptr<FileDecoder> FileDecoder::open(const std::string& path, std::uin
     return decoder;
 }
 
-FileDecoder::FileDecoder(std::unique_ptr<RangeReader> reader, Mpg123Ptr handle)
-    : reader_(std::move(reader)), handle_(std::move(handle)) {}
+FileDecoder::FileDecoder(std::unique_ptr<RangeReader> reader, Mpg123Ptr handle, std::uint64_t rangeSize)
+    : reader_(std::move(reader)), handle_(std::move(handle)), rangeSize_(rangeSize) {}
 
 PcmSource::Result FileDecoder::read(float* out, std::size_t maxFrames) {
     const std::size_t frameBytes = static_cast<std::size_t>(format_.channels) * sizeof(float);

@@ -23,8 +23,9 @@ struct FrameIndex {
 
 class FileDecoder : public PcmSource {
 public:
-    // nullptr when the file cannot be opened or the range holds no MP3 frame; decoding starts at the
-    // first frame found anywhere in the range.
+    // nullptr when the file cannot be opened or no run of MPEG audio frames starts near the beginning
+    // of the range (after the file's ID3v2 tags). Decoding starts at the first frame of that run and
+    // stops where the tags at the end of the file begin.
     static std::unique_ptr<FileDecoder> open(const std::string& path, std::uint64_t offset,
                                              std::uint64_t length, bool monoMix);
 
@@ -42,13 +43,18 @@ public:
     // -1 when unknown.
     std::int64_t lengthFrames() const { return exactLength_ >= 0 ? exactLength_ : estimatedLength_; }
     bool lengthIsExact() const { return exactLength_ >= 0; }
-    std::uint64_t rangeSize() const { return reader_->size(); }
+    // The size of the range asked for, tags and anything before the first frame included.
+    std::uint64_t rangeSize() const { return rangeSize_; }
+    // The file range that is decoded.
+    std::uint64_t audioOffset() const { return reader_->offset(); }
+    std::uint64_t audioSize() const { return reader_->size(); }
 
 private:
-    FileDecoder(std::unique_ptr<RangeReader> reader, Mpg123Ptr handle);
+    FileDecoder(std::unique_ptr<RangeReader> reader, Mpg123Ptr handle, std::uint64_t rangeSize);
 
     std::unique_ptr<RangeReader> reader_; // before handle_: the handle reads through it until deleted
     Mpg123Ptr handle_;
+    std::uint64_t rangeSize_;
     PcmFormat format_;
     std::int64_t estimatedLength_ = -1;
     std::int64_t exactLength_ = -1;

@@ -79,10 +79,11 @@ void SDLCALL Output::callback(void* self, Uint8* stream, int bytes) {
     std::fill(mix, mix + samples, 0.0f);
     for (Voice* voice : output->voices_)
         voice->mixInto(mix, samples / 2);
+    // Nothing leaves beyond full scale: decoders overshoot on clipped recordings and voices add up,
+    // and whatever lies beyond reaches the speakers as full-scale noise.
     const float gain = output->gain_.load(std::memory_order_relaxed);
-    if (gain != 1.0f)
-        for (std::size_t i = 0; i < samples; ++i)
-            mix[i] *= gain;
+    for (std::size_t i = 0; i < samples; ++i)
+        mix[i] = std::clamp(mix[i] * gain, -1.0f, 1.0f);
 }
 
 } // namespace audio

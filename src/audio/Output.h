@@ -1,6 +1,6 @@
 #pragma once
 // The sound device: SDL opened for stereo float at the engine's rate, and the audio callback that
-// mixes the voices and applies the output gain.
+// mixes the voices, applies the output gain and limits the result to full scale (±1.0).
 
 #include <SDL.h>
 

@@ -35,6 +35,14 @@ RangeReader::~RangeReader() {
     ::close(fd_);
 }
 
+void RangeReader::narrow(std::uint64_t begin, std::uint64_t end) {
+    if (begin < offset_ || end < begin || end > offset_ + size_) return;
+    offset_ = begin;
+    size_ = end - begin;
+    position_ = 0;
+    bufferFill_ = 0;
+}
+
 ssize_t RangeReader::read(void* out, std::size_t count) {
     if (abort_ && abort_->load(std::memory_order_relaxed)) return -1;
     auto* dest = static_cast<unsigned char*>(out);

@@ -30,9 +30,15 @@ public:
     // whence is SEEK_SET, SEEK_CUR or SEEK_END; the new position, or -1 outside [0, size()].
     std::int64_t seek(std::int64_t offset, int whence);
 
+    // Narrows the range to the file positions [begin, end), which must lie inside it; positions
+    // count from begin afterwards.
+    void narrow(std::uint64_t begin, std::uint64_t end);
+
+    std::uint64_t offset() const { return offset_; }
     std::uint64_t size() const { return size_; }
     std::uint64_t position() const { return position_; }
     std::uint64_t fileSize() const { return fileSize_; }
+    int fd() const { return fd_; }
 
     // While *flag is true every read fails, so a long scan stops at its next read.
     void setAbortFlag(const std::atomic<bool>* flag) { abort_ = flag; }

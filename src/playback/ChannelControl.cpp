@@ -51,7 +51,7 @@ void ChannelControl::schlussspielen() {
     double start = 0;
     if (s.songSeconds > 15)
         start = std::nearbyint(static_cast<double>(s.songLengthBytes) * (s.songSeconds - 15) / s.songSeconds);
-    s.previewStartBytes = static_cast<DWORD>(start);
+    s.previewStartBytes = static_cast<QWORD>(start);
     s.previewRangeBytes = s.songLengthBytes - s.previewStartBytes;
     p_.bass().BASS_ChannelSetPosition(s.fileStream, s.previewStartBytes);
 }

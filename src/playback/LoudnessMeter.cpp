@@ -1,13 +1,11 @@
 #include "playback/LoudnessMeter.h"
 
 #include "app/Player.h"
+#include "audio/AudioSpan.h"
 #include "platform/FileSystem.h"
 
 #include <cmath>
-#include <fcntl.h>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -15,19 +13,6 @@ constexpr DWORD excerptFlags =
     BASS_STREAM_DECODE | BASS_STREAM_AUTOFREE | BASS_STREAM_PRESCAN | BASS_SAMPLE_FLOAT | BASS_SAMPLE_MONO;
 constexpr QWORD excerptBytes = 100000;
 constexpr DWORD fetchBytes = 50000;
-
-// The file's size, taken by opening it for reading. Only a regular file counts as opened: a folder
-// has no song in it, and opening a named pipe would block the window until a writer came along
-// (O_NONBLOCK keeps even that open from waiting).
-std::optional<QWORD> fileSize(const QString& path) {
-    const int fd = ::open(pathBytes(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return std::nullopt;
-    struct stat st {};
-    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ::close(fd);
-    if (!ok) return std::nullopt;
-    return static_cast<QWORD>(st.st_size);
-}
 
 } // namespace
 
@@ -45,15 +30,18 @@ std::int64_t excerptLoudness(const float* samples, std::size_t count) {
 }
 
 std::optional<int> measureLoudness(IBass& bass, const QString& path, std::vector<float>& buffer) {
-    const std::optional<QWORD> size = fileSize(path);
-    if (!size) return std::nullopt;
-    buffer.resize(fetchBytes / sizeof(float));
-    const QWORD step = *size / 5;
+    // Only a regular file counts as opened: a folder holds no song, and a named pipe is never waited
+    // for. The excerpts lie in the audio, so tags at either end (a cover picture may be the larger
+    // part of the file) are never measured; a file without tags measures over its whole size.
     const QByteArray name = pathBytes(path);
+    const std::optional<audio::AudioSpan> span = audio::findAudioSpan(name.toStdString());
+    if (!span) return std::nullopt;
+    buffer.resize(fetchBytes / sizeof(float));
+    const QWORD step = span->size() / 5;
     std::int64_t total = 0;
     for (QWORD k = 1; k <= 4; ++k) {
-        const HSTREAM excerpt =
-            bass.BASS_StreamCreateFile(0, name.constData(), k * step, excerptBytes, excerptFlags);
+        const HSTREAM excerpt = bass.BASS_StreamCreateFile(0, name.constData(), span->begin + k * step,
+                                                           excerptBytes, excerptFlags);
         if (excerpt == 0) continue;
         const DWORD got = bass.BASS_ChannelGetData(excerpt, buffer.data(), fetchBytes);
         bass.BASS_StreamFree(excerpt);

@@ -1,5 +1,5 @@
 #pragma once
-// Measures how loud a song is: four short excerpts at 1/5 .. 4/5 of the file are decoded as mono
+// Measures how loud a song is: four short excerpts at 1/5 .. 4/5 of its audio data are decoded as mono
 // float samples, and the strength of their loud samples is averaged.
 
 #include <QString>

@@ -2,12 +2,24 @@
 
 #include "app/Player.h"
 #include "app/Window.h"
+#include "audio/AudioSpan.h"
 #include "library/TitleFit.h"
 #include "platform/FileSystem.h"
 #include "platform/RuntimeError.h"
 #include "playback/Duration.h"
 
 #include <cmath>
+
+namespace {
+
+// The bytes of a song's audio out of its file's size: its tags, which may hold a picture of
+// megabytes, are no part of its bitrate.
+QWORD audioBytes(QWORD fileSize, const QString& path) {
+    const auto span = audio::findAudioSpan(pathBytes(path).toStdString());
+    return span && span->tagBytes() <= fileSize ? fileSize - span->tagBytes() : fileSize;
+}
+
+} // namespace
 
 void PlaySequencer::playsong() {
     PlayerState& s = p_.s;
@@ -33,9 +45,9 @@ void PlaySequencer::playsong() {
     s.fileStream = bass.BASS_StreamCreateFile(0, file.constData(), 0, 0, BASS_STREAM_AUTOFREE);
     s.fileStreamFile = file;
     p_.channel.bass_kanal_play(s.fileStream, PLAYMODE_SONG);
-    // Only the low 32 bits of the length are kept; an unknown length counts as 0.
+    // An unknown length counts as 0.
     const QWORD length = bass.BASS_ChannelGetLength(s.fileStream);
-    s.songLengthBytes = length == BASS_ERROR_QWORD ? 0 : static_cast<DWORD>(length);
+    s.songLengthBytes = length == BASS_ERROR_QWORD ? 0 : length;
     p_.trackTimer.start();
     showSong(bass.BASS_ChannelBytes2Seconds(s.fileStream, s.songLengthBytes));
 }
@@ -46,8 +58,11 @@ void PlaySequencer::showSong(double seconds) {
     s.songSeconds = known ? static_cast<int>(std::llrint(seconds)) : 0;
     const QString duration = format_duration(known ? seconds : 0);
     const QWORD size = p_.bass().BASS_StreamGetFilePosition(s.fileStream, BASS_FILEPOS_END);
-    s.bitrateText = size == BASS_ERROR_QWORD ? QStringLiteral(" - ")
-                                             : bitrate_text(static_cast<double>(size), known ? seconds : 0);
+    s.bitrateText =
+        size == BASS_ERROR_QWORD
+            ? QStringLiteral(" - ")
+            : bitrate_text(static_cast<double>(audioBytes(size, s.songs.dateinamenLB(s.currentIndex))),
+                           known ? seconds : 0);
     s.songDisplay = rechtsb(s.songs.songLB(s.currentIndex) + QStringLiteral(" [") + duration + u']',
                             [this](const QString& t) { return p_.window().textWidth(t); });
     p_.channel.showTitle(s.songDisplay, s.songDisplay);

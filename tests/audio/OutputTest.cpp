@@ -85,3 +85,23 @@ TEST(OutputTest, MonoLowRateFileKeepsItsPitch) {
     EXPECT_NEAR(out.peakLeft, 0.48, 0.03);
     EXPECT_NEAR(out.peakRight, out.peakLeft, 0.001);
 }
+
+// Nothing reaches the device beyond full scale. A full-scale square decodes with overshoots above
+// 1.0: at gain 100 they are cut at 1.0, at gain 50 they pass at half their size, so the limit comes
+// after the gain.
+TEST(OutputTest, NoSampleLeavesBeyondFullScale) {
+    REQUIRE_LAME();
+    std::string mp3 = sharedMp3(
+        "output-square.mp3",
+        {.waveform = fixtures::Waveform::Square, .frequency = 100, .amplitude = 1.0, .seconds = 1.0});
+    ASSERT_FALSE(mp3.empty());
+    Reference ref = referenceDecode(mp3, true);
+    const float decodedPeak = peak(ref.samples.data(), ref.samples.size());
+    ASSERT_GT(decodedPeak, 1.05f) << "the fixture must overshoot full scale";
+
+    Recording full = record(mp3, 100);
+    ASSERT_GT(full.samples.size(), 44100u * 2) << "the disk driver recorded nothing";
+    EXPECT_EQ(peak(full.samples.data(), full.samples.size()), 1.0f);
+    Recording half = record(mp3, 50);
+    EXPECT_NEAR(std::max(half.peakLeft, half.peakRight), decodedPeak / 2, 0.01);
+}

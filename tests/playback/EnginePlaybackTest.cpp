@@ -6,6 +6,7 @@
 #include "support/PeerProcess.h"
 
 #include <QTemporaryDir>
+#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
@@ -33,6 +34,25 @@ protected:
         return path;
     }
     QWORD position() { return bass.BASS_ChannelGetPosition(s.fileStream); }
+    void playRow(int row) {
+        s.playMode = PLAYMODE_IDLE;
+        s.songs.setSelected(row);
+        player.seq.playsong();
+    }
+    // The song list's rows played from the first one until nothing plays any more; onPoll looks on
+    // while they play.
+    QList<int> playThrough(const std::function<void()>& onPoll = [] {}) {
+        playRow(0);
+        QList<int> played{s.currentIndex};
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                onPoll();
+                if (played.last() != s.currentIndex) played << s.currentIndex;
+                return s.playMode == PLAYMODE_IDLE;
+            },
+            15s));
+        return played;
+    }
 
     QTemporaryDir dir;
     EngineHarness h;
@@ -44,17 +64,7 @@ protected:
 TEST_F(EnginePlaybackTest, ThreeSongsPlayThroughInOrderToTheEnd) {
     for (const char* name : {"eins.mp3", "zwei.mp3", "drei.mp3"})
         player.songList.neuen_song_eintragen(makeSong(name, 0.8));
-    s.playMode = PLAYMODE_IDLE;
-    s.songs.setSelected(0);
-    player.seq.playsong();
-    QList<int> played{s.currentIndex};
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            if (played.last() != s.currentIndex) played << s.currentIndex;
-            return s.playMode == PLAYMODE_IDLE;
-        },
-        15s));
-    EXPECT_EQ(played, QList<int>({0, 1, 2}));
+    EXPECT_EQ(playThrough(), QList<int>({0, 1, 2}));
     EXPECT_EQ(s.songs.selected(), 2);
     EXPECT_EQ(s.display.PlayB.get(), PlayPicture::START);
     EXPECT_EQ(bass.BASS_ChannelIsActive(s.fileStream), BASS_ACTIVE_STOPPED);
@@ -62,9 +72,7 @@ TEST_F(EnginePlaybackTest, ThreeSongsPlayThroughInOrderToTheEnd) {
 
 TEST_F(EnginePlaybackTest, PauseHoldsThePositionAndPlayResumesThere) {
     player.songList.neuen_song_eintragen(makeSong("lang.mp3", 4));
-    s.playMode = PLAYMODE_IDLE;
-    s.songs.setSelected(0);
-    player.seq.playsong();
+    playRow(0);
     EXPECT_EQ(s.display.SongL.get(), QStringLiteral("lang [00:04]"));
     // The whole file over the decoded duration: a little above 128 kbit/s for a short file with its tag.
     const int kbps = s.display.bitrateL.get().toInt();
@@ -86,9 +94,7 @@ TEST_F(EnginePlaybackTest, PauseHoldsThePositionAndPlayResumesThere) {
 
 TEST_F(EnginePlaybackTest, DraggingTheBarTo500ContinuesFromHalfTheLength) {
     player.songList.neuen_song_eintragen(makeSong("mitte.mp3", 6));
-    s.playMode = PLAYMODE_IDLE;
-    s.songs.setSelected(0);
-    player.seq.playsong();
+    playRow(0);
     ASSERT_GT(s.songLengthBytes, 0u);
 
     player.seq.posTBMouseDown();
@@ -100,6 +106,92 @@ TEST_F(EnginePlaybackTest, DraggingTheBarTo500ContinuesFromHalfTheLength) {
     ASSERT_TRUE(waitUntil([&] { return position() > half; }, 3s));
     EXPECT_LT(position(), half + QWORD{44100} * 8 * 2);
     ASSERT_TRUE(waitUntil([&] { return s.posTB.position() >= 500; }, 3s));
+}
+
+// A file that is not MPEG audio (a WAV under an .mp3 name, in which libmpg123 alone finds 15 s of
+// loud noise) does not open and is skipped as a missing one is: nothing of it sounds, and the next
+// song plays.
+TEST_F(EnginePlaybackTest, AFileThatIsNoMp3IsSkipped) {
+    player.songList.neuen_song_eintragen(makeSong("eins.mp3", 0.8));
+    const QString wave = dir.filePath("zwei.mp3");
+    ASSERT_TRUE(fixtures::writeWav(
+        wave.toStdString(), {.waveform = fixtures::Waveform::BrownNoise, .amplitude = 1.0, .seconds = 4.0}));
+    player.songList.neuen_song_eintragen(wave);
+    player.songList.neuen_song_eintragen(makeSong("drei.mp3", 0.8));
+    bool waveOpened = false;
+    EXPECT_EQ(playThrough([&] { waveOpened |= s.currentIndex == 1 && s.fileStream != 0; }),
+              QList<int>({0, 1, 2}));
+    EXPECT_FALSE(waveOpened);
+}
+
+// A cover picture of 5 MB in the tags (made by lame) counts neither for the bitrate shown nor for
+// the places whose loudness is measured: the tagged song shows and measures as the bare one.
+TEST_F(EnginePlaybackTest, ACoverPictureCountsNeitherForTheBitrateNorForTheLoudness) {
+    const std::string picture = dir.filePath("cover.jpg").toStdString();
+    ASSERT_TRUE(fixtures::writePicture(picture, 5 << 20));
+    const fixtures::Signal signal{.frequency = 440, .amplitude = 0.5, .seconds = 8};
+    std::string error;
+    const QString bare = dir.filePath("ohne.mp3");
+    const QString tagged = dir.filePath("mit.mp3");
+    ASSERT_TRUE(fixtures::makeMp3(bare.toStdString(), signal, {}, &error)) << error;
+    ASSERT_TRUE(fixtures::makeMp3(tagged.toStdString(), signal,
+                                  {.extraArguments = {"--ti", picture, "--tt", "Titel", "--ta", "Gruppe"}},
+                                  &error))
+        << error;
+    ASSERT_GT(fixtures::fileSize(tagged.toStdString()), 5u << 20);
+    s.lautanpassenCB = true;
+    player.songList.neuen_song_eintragen(bare);
+    player.songList.neuen_song_eintragen(tagged);
+    EXPECT_GT(s.songs.LautLB(0).toInt(), 20);
+    EXPECT_EQ(s.songs.LautLB(1), s.songs.LautLB(0));
+
+    playRow(0);
+    const QString bareBitrate = s.display.bitrateL.get();
+    // A little above 128 kbit/s: the whole file (with its Info frame) over the decoded duration.
+    EXPECT_NEAR(bareBitrate.toInt(), 128, 2) << bareBitrate.toStdString();
+    playRow(1);
+    EXPECT_EQ(s.display.bitrateL.get(), bareBitrate);
+}
+
+// A song of 10 hours decodes to more than 4 GiB: its length, bitrate and position bar still hold, and
+// the bar seeks into its last minute. The file is the frames of a short encode repeated (144 MB).
+TEST_F(EnginePlaybackTest, ATenHourSongShowsItsLengthAndSeeksToItsLastMinute) {
+    const std::string source = dir.filePath("kurz.mp3").toStdString();
+    std::string error;
+    // 48 kHz at 32 kbit/s has frames of exactly 96 bytes; without an Info frame each repeat of the
+    // encode starts with a frame that borrows no bits from the one before.
+    ASSERT_TRUE(fixtures::makeMp3(source, {.amplitude = 0.3, .seconds = 30, .sampleRate = 48000},
+                                  {.bitrateKbps = 32, .infoTag = false, .resampleHz = 48000}, &error))
+        << error;
+    std::vector<unsigned char> frames = fixtures::readFile(source);
+    frames.resize(frames.size() / 96 * 96);
+    ASSERT_FALSE(frames.empty());
+    const QString path = dir.filePath("zehn Stunden.mp3");
+    {
+        std::ofstream out(path.toStdString(), std::ios::binary);
+        const std::size_t total = std::size_t{10} * 3600 * 48000 / 1152 * 96;
+        for (std::size_t written = 0; written < total;) {
+            const std::size_t n = std::min(frames.size(), total - written);
+            out.write(reinterpret_cast<const char*>(frames.data()), static_cast<std::streamsize>(n));
+            written += n;
+        }
+        ASSERT_TRUE(out);
+    }
+    player.songList.neuen_song_eintragen(path);
+    playRow(0);
+    const QWORD bytesPerSecond = 48000 * 4;
+    EXPECT_EQ(s.songLengthBytes, 36000 * bytesPerSecond);
+    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("zehn Stunden [10:00:00]"));
+    EXPECT_EQ(s.display.bitrateL.get(), QStringLiteral("32"));
+
+    player.seq.posTBMouseDown();
+    s.posTB.setPosition(999);
+    player.seq.posTBMouseUp();
+    const QWORD lastMinute = 35940 * bytesPerSecond;
+    EXPECT_GE(position(), lastMinute);
+    ASSERT_TRUE(waitUntil([&] { return position() > 35965 * bytesPerSecond; }, 5s)) << "does not play on";
+    player.seq.trackTimerTimer();
+    EXPECT_EQ(s.posTB.position(), 999);
 }
 
 } // namespace

@@ -157,8 +157,13 @@ TEST_F(LoudnessEngineTest, FilesWithoutAudioMeasureZeroAndMissingFilesLeaveTheLi
         std::vector<float> samples;
         EXPECT_EQ(bare::measure(decoder, path, samples), 0);
     }
+    // A WAV under an .mp3 name holds false frames that libmpg123 alone would measure as loud noise.
+    const std::string wave = dir->file("welle.mp3");
+    ASSERT_TRUE(
+        fixtures::writeWav(wave, {.waveform = Waveform::BrownNoise, .amplitude = 1.0, .seconds = 4.0}));
+    EXPECT_EQ(entered(wave), QStringLiteral("0"));
     EXPECT_EQ(entered(dir->file("fehlt.mp3")), QStringLiteral("gone"));
-    ASSERT_EQ(s.songs.count(), 3);
+    ASSERT_EQ(s.songs.count(), 4);
     EXPECT_EQ(s.songs.dateinamenLB(2), QString::fromStdString(empty));
 }
 

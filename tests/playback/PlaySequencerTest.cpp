@@ -150,16 +150,19 @@ TEST_F(PlaySequencerTest, AFileTheEngineCannotOpenCountsAsEnded) {
     EXPECT_EQ(playingPath(), songs[1]);
 }
 
+// Lengths past 4 GiB (a 10-hour song) keep all their bits.
 TEST_F(PlaySequencerTest, PositionBarFollowsAndSeeksWith64BitTruncation) {
-    h.bass.lengths[songs[0].toStdString()] = 3'000'000'001ull;
+    h.bass.lengths[songs[0].toStdString()] = 7'000'000'001ull;
+    h.bass.secondsOf[songs[0].toStdString()] = 36'000.0;
     play(0);
-    ASSERT_EQ(s.songLengthBytes, 3'000'000'001u);
-    h.bass.stream(s.fileStream)->position = 1'500'000'000;
+    ASSERT_EQ(s.songLengthBytes, 7'000'000'001u);
+    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("eins [10:00:00]"));
+    h.bass.stream(s.fileStream)->position = 3'500'000'000;
     h.player.seq.trackTimerTimer();
     EXPECT_EQ(s.posTB.position(), 499);
 
     for (const auto& [value, expected] :
-         {std::pair{0, 0ull}, {500, 1'500'000'000ull}, {1000, 3'000'000'001ull}}) {
+         {std::pair{0, 0ull}, {500, 3'500'000'000ull}, {1000, 7'000'000'001ull}}) {
         h.player.seq.posTBMouseDown();
         EXPECT_EQ(active(), BASS_ACTIVE_PAUSED);
         s.posTB.setPosition(value == 0 ? 1 : 0);

@@ -35,6 +35,28 @@ void putSyncsafe(std::string& out, std::uint32_t value) {
         out.push_back(static_cast<char>((value >> (7 * i)) & 0x7f));
 }
 
+std::string randomBytes(std::size_t count, std::uint32_t seed) {
+    std::mt19937 random(seed);
+    std::string data(count, '\0');
+    for (auto& c : data)
+        c = static_cast<char>(random() & 0xff);
+    return data;
+}
+
+bool writeBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(file);
+}
+
+bool prepend(const std::string& path, const std::string& head) {
+    const auto original = readFile(path);
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(head.data(), static_cast<std::streamsize>(head.size()));
+    file.write(reinterpret_cast<const char*>(original.data()), static_cast<std::streamsize>(original.size()));
+    return static_cast<bool>(file);
+}
+
 // Runs a program without a shell; its output goes to `output`. The exit status, or -1.
 int run(const std::vector<std::string>& argv, std::string* output) {
     TempDir dir;
@@ -71,6 +93,7 @@ std::vector<float> render(const Signal& signal) {
     std::vector<float> samples(frames * channels);
     std::mt19937 random(signal.seed);
     std::uniform_real_distribution<double> noise(-1.0, 1.0);
+    double brown = 0.0;
     for (std::size_t i = 0; i < frames; ++i) {
         double phase = std::fmod(signal.frequency * static_cast<double>(i) / signal.sampleRate, 1.0);
         double value = 0.0;
@@ -86,6 +109,11 @@ std::vector<float> render(const Signal& signal) {
             break;
         case Waveform::Noise:
             value = noise(random);
+            break;
+        case Waveform::BrownNoise:
+            // Integrated noise, pulled back towards zero so that it stays within full scale.
+            brown = std::clamp(0.995 * brown + 0.05 * noise(random), -1.0, 1.0);
+            value = brown;
             break;
         }
         value *= signal.amplitude;
@@ -179,7 +207,6 @@ bool makeMp3(const std::string& path, const Signal& signal, const LameOptions& o
 
 bool prependId3v2(const std::string& path, std::size_t bytes, std::uint32_t seed) {
     if (bytes < 32) return false;
-    auto original = readFile(path);
     // Header (10) + frame header (10) + picture preamble; the rest is the "picture".
     std::string frame;
     frame.push_back('\0'); // text encoding
@@ -187,10 +214,7 @@ bool prependId3v2(const std::string& path, std::size_t bytes, std::uint32_t seed
     frame.push_back('\0');
     frame.push_back('\3'); // front cover
     frame.push_back('\0'); // empty description
-    const std::size_t pictureBytes = bytes - 20 - frame.size();
-    std::mt19937 random(seed);
-    for (std::size_t i = 0; i < pictureBytes; ++i)
-        frame.push_back(static_cast<char>(random() & 0xff));
+    frame += randomBytes(bytes - 20 - frame.size(), seed);
     std::string tag = "ID3";
     tag.push_back('\3');
     tag.push_back('\0');
@@ -201,20 +225,47 @@ bool prependId3v2(const std::string& path, std::size_t bytes, std::uint32_t seed
     tag.push_back('\0');
     tag.push_back('\0');
     tag += frame;
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(tag.data(), static_cast<std::streamsize>(tag.size()));
-    file.write(reinterpret_cast<const char*>(original.data()), static_cast<std::streamsize>(original.size()));
-    return static_cast<bool>(file);
+    return prepend(path, tag);
+}
+
+bool prependRandom(const std::string& path, std::size_t bytes, std::uint32_t seed) {
+    return prepend(path, randomBytes(bytes, seed));
 }
 
 bool writeRandomFile(const std::string& path, std::size_t bytes, std::uint32_t seed) {
-    std::mt19937 random(seed);
-    std::string data(bytes, '\0');
-    for (auto& c : data)
-        c = static_cast<char>(random() & 0xff);
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(data.data(), static_cast<std::streamsize>(data.size()));
-    return static_cast<bool>(file);
+    return writeBytes(path, randomBytes(bytes, seed));
+}
+
+bool writePicture(const std::string& path, std::size_t bytes) {
+    if (bytes < 4) return false;
+    return writeBytes(path, "\xFF\xD8\xFF\xE0" + randomBytes(bytes - 4, 5));
+}
+
+std::string ffmpegPath() {
+    return ::access("/usr/bin/ffmpeg", X_OK) == 0 ? "/usr/bin/ffmpeg" : "";
+}
+
+std::string missingFfmpegMessage() {
+    return "SKIPPED LOUDLY: ffmpeg is not installed (scripts/install-deps.sh installs it); "
+           "files of other audio formats cannot be made";
+}
+
+bool makeWithFfmpeg(const std::string& path, const std::string& source,
+                    const std::vector<std::string>& outputArguments, std::string* error) {
+    auto fail = [&](std::string message) {
+        if (error) *error = std::move(message);
+        return false;
+    };
+    const std::string ffmpeg = ffmpegPath();
+    if (ffmpeg.empty()) return fail(missingFfmpegMessage());
+    std::vector<std::string> argv = {ffmpeg,  "-nostdin", "-v",   "error", "-y", "-f",
+                                     "lavfi", "-i",       source, "-ac",   "2"};
+    argv.insert(argv.end(), outputArguments.begin(), outputArguments.end());
+    argv.push_back(path);
+    std::string output;
+    const int status = run(argv, &output);
+    if (status != 0) return fail("ffmpeg failed (" + std::to_string(status) + "): " + output);
+    return true;
 }
 
 bool truncateFile(const std::string& path, std::size_t bytes) {

@@ -15,7 +15,9 @@
 
 namespace fixtures {
 
-enum class Waveform { Sine, Square, Silence, Noise };
+// Noise is white (every sample drawn anew); BrownNoise wanders as loud music does, and PCM files of
+// it are full of byte patterns that look like MPEG frame headers.
+enum class Waveform { Sine, Square, Silence, Noise, BrownNoise };
 
 struct Signal {
     Waveform waveform = Waveform::Sine;
@@ -56,8 +58,21 @@ bool makeMp3(const std::string& path, const Signal& signal, const LameOptions& o
 // Puts an ID3v2.3 tag of exactly `bytes` bytes (header included, at least 32) in front of the file: one
 // picture frame of pseudo-random data, which holds plenty of false MPEG sync words. False on I/O error.
 bool prependId3v2(const std::string& path, std::size_t bytes, std::uint32_t seed = 1);
+// Puts `bytes` pseudo-random bytes in front of the file: junk before the first frame. False on I/O error.
+bool prependRandom(const std::string& path, std::size_t bytes, std::uint32_t seed = 1);
 // A file of pseudo-random bytes.
 bool writeRandomFile(const std::string& path, std::size_t bytes, std::uint32_t seed = 1);
+// A file that passes for a JPEG picture (its magic bytes, then pseudo-random ones), for lame's --ti.
+bool writePicture(const std::string& path, std::size_t bytes);
+
+// The ffmpeg executable, or "" when it is not installed; what a test prints when it skips for want of it.
+std::string ffmpegPath();
+std::string missingFfmpegMessage();
+// Encodes one of ffmpeg's own stereo sources (for example "anoisesrc=color=brown:duration=5:seed=1",
+// whose output is the same on every run) with ffmpeg. outputArguments name the codec and the
+// container (for example {"-c:a", "aac", "-f", "adts"}), so the file's name need not tell what it holds.
+bool makeWithFfmpeg(const std::string& path, const std::string& source,
+                    const std::vector<std::string>& outputArguments, std::string* error = nullptr);
 // Cuts the file to its first `bytes` bytes.
 bool truncateFile(const std::string& path, std::size_t bytes);
 std::size_t fileSize(const std::string& path);
