@@ -14,13 +14,13 @@ xcb_connection_t* guiConnection() {
     return x11 ? x11->connection() : nullptr;
 }
 
-xcb_keysym_t keysymOf(unsigned virtualKey) {
-    switch (virtualKey) {
-    case VK_PAUSE:
+xcb_keysym_t keysymOf(HotKey key) {
+    switch (key) {
+    case HotKey::Pause:
         return 0xff13; // Pause
-    case VK_SNAPSHOT:
+    case HotKey::PrintScreen:
         return 0xff61; // Print
-    case VK_SCROLL:
+    case HotKey::ScrollLock:
         return 0xff14; // Scroll_Lock
     default:
         return 0;
@@ -28,12 +28,12 @@ xcb_keysym_t keysymOf(unsigned virtualKey) {
 }
 
 bool toXModifiers(unsigned modifiers, std::uint16_t& mask) {
-    if (modifiers & ~(MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN)) return false;
+    if (modifiers & ~unsigned(HotKeyAlt | HotKeyControl | HotKeyShift | HotKeySuper)) return false;
     mask = 0;
-    if (modifiers & MOD_ALT) mask |= XCB_MOD_MASK_1;
-    if (modifiers & MOD_CONTROL) mask |= XCB_MOD_MASK_CONTROL;
-    if (modifiers & MOD_SHIFT) mask |= XCB_MOD_MASK_SHIFT;
-    if (modifiers & MOD_WIN) mask |= XCB_MOD_MASK_4;
+    if (modifiers & HotKeyAlt) mask |= XCB_MOD_MASK_1;
+    if (modifiers & HotKeyControl) mask |= XCB_MOD_MASK_CONTROL;
+    if (modifiers & HotKeyShift) mask |= XCB_MOD_MASK_SHIFT;
+    if (modifiers & HotKeySuper) mask |= XCB_MOD_MASK_4;
     return true;
 }
 
@@ -81,14 +81,14 @@ bool X11HotKeys::connectionAlive() const {
     return connection_ && guiConnection() == connection_ && !xcb_connection_has_error(connection_);
 }
 
-bool X11HotKeys::registerHotKey(int id, unsigned modifiers, unsigned virtualKey) {
+bool X11HotKeys::registerHotKey(int id, unsigned modifiers, HotKey key) {
     unregisterHotKey(id);
     if (!connectionAlive()) return false;
-    const xcb_keysym_t keysym = keysymOf(virtualKey);
+    const xcb_keysym_t keysym = keysymOf(key);
     std::uint16_t mask = 0;
     if (!keysym || !toXModifiers(modifiers, mask)) return false;
 
-    HotKey hotKey{mask, {}};
+    Registration hotKey{mask, {}};
     for (const xcb_keycode_t keycode : keycodesOf(connection_, keysym)) {
         for (const std::uint32_t root : roots_) {
             for (const std::uint16_t lock : lockMasks) {
@@ -127,7 +127,7 @@ bool X11HotKeys::heldByUs(const Grab& grab) const {
     return false;
 }
 
-void X11HotKeys::release(const HotKey& hotKey) {
+void X11HotKeys::release(const Registration& hotKey) {
     for (const Grab& grab : hotKey.grabs)
         xcb_ungrab_key(connection_, grab.keycode, grab.root, grab.modifiers);
     xcb_flush(connection_);

@@ -27,7 +27,7 @@ public:
     // client in that combination. The result is true when at least one grab succeeded, false when none
     // did, for an unknown virtual key, or when this process already has the key under another identifier.
     // Registering an identifier again replaces its key.
-    bool registerHotKey(int id, unsigned modifiers, unsigned virtualKey) override;
+    bool registerHotKey(int id, unsigned modifiers, HotKey key) override;
     // Releases the identifier's grabs so other clients can have the key; unknown identifiers are ignored.
     void unregisterHotKey(int id) override;
 
@@ -41,18 +41,18 @@ private:
         std::uint8_t keycode;
         std::uint16_t modifiers; // the X modifier mask, lock variants included
     };
-    struct HotKey {
+    struct Registration {
         std::uint16_t modifiers; // the X modifier mask without lock keys
         std::vector<Grab> grabs;
     };
 
     bool heldByUs(const Grab& grab) const;
-    void release(const HotKey& hotKey);
+    void release(const Registration& registration);
     bool connectionAlive() const;
 
     xcb_connection_t* connection_ = nullptr;
     std::vector<std::uint32_t> roots_;
-    std::map<int, HotKey> hotKeys_;
+    std::map<int, Registration> hotKeys_;
     // Presses are handed on through the event loop, like any window message; calls still queued when
     // this object goes away die with this context.
     std::unique_ptr<QObject> deliveryContext_;

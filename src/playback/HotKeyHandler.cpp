@@ -15,9 +15,9 @@ void HotKeyHandler::registerHotKeys() {
     s.hotKeyLeiser = atoms_.add(QStringLiteral("MyHotKey_leiser"));
     s.hotKeyLauter = atoms_.add(QStringLiteral("MyHotKey_lauter"));
     keys.setHandler([this](int id) { p_.guarded([this, id] { onHotKey(id); }); });
-    keys.registerHotKey(s.hotKeyPlay, 0, VK_PAUSE);
-    keys.registerHotKey(s.hotKeyLeiser, 0, VK_SNAPSHOT);
-    keys.registerHotKey(s.hotKeyLauter, 0, VK_SCROLL);
+    keys.registerHotKey(s.hotKeyPlay, 0, HotKey::Pause);
+    keys.registerHotKey(s.hotKeyLeiser, 0, HotKey::PrintScreen);
+    keys.registerHotKey(s.hotKeyLauter, 0, HotKey::ScrollLock);
 }
 
 void HotKeyHandler::releaseHotKeys() {

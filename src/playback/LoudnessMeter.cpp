@@ -29,7 +29,7 @@ std::int64_t excerptLoudness(const float* samples, std::size_t count) {
     return std::llrint(100.0 * sum) / (n + 1);
 }
 
-std::optional<int> measureLoudness(IBass& bass, const QString& path, std::vector<float>& buffer) {
+std::optional<int> measureFileLoudness(IBass& bass, const QString& path, std::vector<float>& buffer) {
     // Only a regular file counts as opened: a folder holds no song, and a named pipe is never waited
     // for. The excerpts lie in the audio, so tags at either end (a cover picture may be the larger
     // part of the file) are never measured; a file without tags measures over its whole size.
@@ -54,7 +54,7 @@ std::optional<int> measureLoudness(IBass& bass, const QString& path, std::vector
 void LoudnessMeter::lauttest(int index) {
     SongList& songs = p_.s.songs;
     if (!songs.isRow(index) || songs.LautLB(index) != QStringLiteral("x")) return;
-    const std::optional<int> loudness = measureLoudness(p_.bass(), songs.dateinamenLB(index), buffer_);
+    const std::optional<int> loudness = measureFileLoudness(p_.bass(), songs.dateinamenLB(index), buffer_);
     if (!loudness) {
         p_.songList.removeUnplayable(index);
         return;

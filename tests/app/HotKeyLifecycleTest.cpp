@@ -38,14 +38,14 @@ protected:
 TEST_F(HotKeyLifecycleTest, StartRegistersTheThreeKeysAndUnmutes) {
     h.mixer.muted = true;
     ASSERT_EQ(start(), Lifecycle::Start::Run);
-    const std::map<int, unsigned> expected{
-        {h.s.hotKeyPlay, VK_PAUSE}, {h.s.hotKeyLeiser, VK_SNAPSHOT}, {h.s.hotKeyLauter, VK_SCROLL}};
+    const std::map<int, HotKey> expected{
+        {h.s.hotKeyPlay, HotKey::Pause}, {h.s.hotKeyLeiser, HotKey::PrintScreen}, {h.s.hotKeyLauter, HotKey::ScrollLock}};
     EXPECT_EQ(h.hotKeys.registered, expected);
     EXPECT_EQ(h.mixer.muted, std::optional<bool>(false));
 }
 
 TEST_F(HotKeyLifecycleTest, AKeyHeldElsewhereIsSkippedAndTheOthersWork) {
-    h.hotKeys.refused = {VK_PAUSE};
+    h.hotKeys.refused = {HotKey::Pause};
     ASSERT_EQ(start(), Lifecycle::Start::Run);
     EXPECT_EQ(h.hotKeys.registered.size(), 2u);
     EXPECT_TRUE(h.dialogs.messages.empty());

@@ -87,7 +87,7 @@ TEST_F(LifecycleTest, FirstStartShowsVersionTitleAndDefaults) {
 
 TEST_F(LifecycleTest, WrongEngineVersionEndsTheProcessWithItsMessage) {
     PlayerHarness h;
-    h.bass.version = 0x02040000;
+    h.bass.versionAnswer = 0x02040000;
     InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
     EXPECT_EQ(start(h, channel), Lifecycle::Start::EndProcess);
     ASSERT_EQ(h.dialogs.messages.size(), 1u);

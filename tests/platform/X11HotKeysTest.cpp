@@ -85,7 +85,7 @@ private:
         const QString& command = words[0];
         if (command == "quit") return false;
         if (command == "register" && words.size() == 3 && hotKeys_) {
-            const bool ok = hotKeys_->registerHotKey(words[1].toInt(), 0, words[2].toUInt());
+            const bool ok = hotKeys_->registerHotKey(words[1].toInt(), 0, HotKey(words[2].toUInt()));
             reply(QString("registered %1 %2").arg(words[1]).arg(ok));
         } else if (command == "unregister" && words.size() == 2 && hotKeys_) {
             hotKeys_->unregisterHotKey(words[1].toInt());
@@ -239,7 +239,7 @@ protected:
         ASSERT_EQ(runTool(xdotool_, {"key", name}, env_).exitCode, 0) << "xdotool key " << name.toStdString();
     }
 
-    static QString reg(int id, unsigned vk) { return QString("register %1 %2").arg(id).arg(vk); }
+    static QString reg(int id, HotKey key) { return QString("register %1 %2").arg(id).arg(unsigned(key)); }
     static QString registered(int id, bool ok) { return QString("registered %1 %2").arg(id).arg(ok); }
     static QString delivered(int id) { return QString("key %1").arg(id); }
 
@@ -253,12 +253,12 @@ protected:
 TEST_F(X11HotKeysXvfb, EachKeyDeliversItsIdentifierWithAndWithoutLockKeys) {
     Agent agent(env_);
     ASSERT_TRUE(agent.started());
-    EXPECT_EQ(agent.ask(reg(playId, VK_PAUSE), "registered"), registered(playId, true));
-    EXPECT_EQ(agent.ask(reg(softerId, VK_SNAPSHOT), "registered"), registered(softerId, true));
-    EXPECT_EQ(agent.ask(reg(louderId, VK_SCROLL), "registered"), registered(louderId, true));
+    EXPECT_EQ(agent.ask(reg(playId, HotKey::Pause), "registered"), registered(playId, true));
+    EXPECT_EQ(agent.ask(reg(softerId, HotKey::PrintScreen), "registered"), registered(softerId, true));
+    EXPECT_EQ(agent.ask(reg(louderId, HotKey::ScrollLock), "registered"), registered(louderId, true));
     // The same key under a second identifier, and a key the player never uses, are refused.
-    EXPECT_EQ(agent.ask(reg(7, VK_PAUSE), "registered"), registered(7, false));
-    EXPECT_EQ(agent.ask(reg(8, 65), "registered"), registered(8, false));
+    EXPECT_EQ(agent.ask(reg(7, HotKey::Pause), "registered"), registered(7, false));
+    EXPECT_EQ(agent.ask(reg(8, HotKey(65)), "registered"), registered(8, false));
 
     key("Pause");
     EXPECT_TRUE(agent.waitForLine(delivered(playId)));
@@ -295,10 +295,10 @@ TEST_F(X11HotKeysXvfb, EachKeyDeliversItsIdentifierWithAndWithoutLockKeys) {
 TEST_F(X11HotKeysXvfb, KeyHeldByAnotherClientIsRefusedQuietly) {
     Agent other(env_), player(env_);
     ASSERT_TRUE(other.started() && player.started());
-    EXPECT_EQ(other.ask(reg(1, VK_PAUSE), "registered"), registered(1, true));
+    EXPECT_EQ(other.ask(reg(1, HotKey::Pause), "registered"), registered(1, true));
 
-    EXPECT_EQ(player.ask(reg(playId, VK_PAUSE), "registered"), registered(playId, false));
-    EXPECT_EQ(player.ask(reg(louderId, VK_SCROLL), "registered"), registered(louderId, true));
+    EXPECT_EQ(player.ask(reg(playId, HotKey::Pause), "registered"), registered(playId, false));
+    EXPECT_EQ(player.ask(reg(louderId, HotKey::ScrollLock), "registered"), registered(louderId, true));
     key("Pause");
     EXPECT_TRUE(other.waitForLine(delivered(1)));
     key("Scroll_Lock");
@@ -317,7 +317,7 @@ TEST_F(X11HotKeysXvfb, PartlyHeldKeyStillArrivesInTheFreeCombinations) {
     ASSERT_TRUE(other.started() && player.started());
     // The other client holds plain Pause only, the first of the four combinations tried.
     EXPECT_EQ(other.ask("rawgrab Pause 0", "rawgrab"), "rawgrab 1/1");
-    EXPECT_EQ(player.ask(reg(playId, VK_PAUSE), "registered"), registered(playId, true));
+    EXPECT_EQ(player.ask(reg(playId, HotKey::Pause), "registered"), registered(playId, true));
 
     key("Pause");
     EXPECT_EQ(other.nextPress(), "press 127 0");
@@ -340,9 +340,9 @@ TEST_F(X11HotKeysXvfb, PartlyHeldKeyStillArrivesInTheFreeCombinations) {
 TEST_F(X11HotKeysXvfb, UnregisteredAndDestroyedKeysAreFreeForOtherClients) {
     Agent player(env_), other(env_);
     ASSERT_TRUE(player.started() && other.started());
-    EXPECT_EQ(player.ask(reg(playId, VK_PAUSE), "registered"), registered(playId, true));
-    EXPECT_EQ(player.ask(reg(softerId, VK_SNAPSHOT), "registered"), registered(softerId, true));
-    EXPECT_EQ(player.ask(reg(louderId, VK_SCROLL), "registered"), registered(louderId, true));
+    EXPECT_EQ(player.ask(reg(playId, HotKey::Pause), "registered"), registered(playId, true));
+    EXPECT_EQ(player.ask(reg(softerId, HotKey::PrintScreen), "registered"), registered(softerId, true));
+    EXPECT_EQ(player.ask(reg(louderId, HotKey::ScrollLock), "registered"), registered(louderId, true));
     // Every keycode in every lock combination is taken: Print has two keycodes here.
     EXPECT_EQ(other.ask("rawgrab Pause", "rawgrab"), "rawgrab 0/4");
     EXPECT_EQ(other.ask("rawgrab Print", "rawgrab"), "rawgrab 0/8");
@@ -367,8 +367,8 @@ TEST_F(X11HotKeysXvfb, UnregisteredAndDestroyedKeysAreFreeForOtherClients) {
 TEST(X11HotKeys, WithoutX11EveryRegistrationFailsQuietly) {
     X11HotKeys hotKeys;
     EXPECT_FALSE(hotKeys.available());
-    EXPECT_FALSE(hotKeys.registerHotKey(playId, 0, VK_PAUSE));
-    EXPECT_FALSE(hotKeys.registerHotKey(softerId, 0, VK_SNAPSHOT));
+    EXPECT_FALSE(hotKeys.registerHotKey(playId, 0, HotKey::Pause));
+    EXPECT_FALSE(hotKeys.registerHotKey(softerId, 0, HotKey::PrintScreen));
     hotKeys.unregisterHotKey(playId);
     hotKeys.unregisterHotKey(12345);
 }

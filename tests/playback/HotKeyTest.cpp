@@ -225,8 +225,8 @@ TEST(HotKeyTest, UnknownIdentifiersAreIgnored) {
 
 TEST(HotKeyTest, RegisteredUnderTheirAtomsAndReleasedForGood) {
     Rig r;
-    const std::map<int, unsigned> expected{
-        {r.s.hotKeyPlay, VK_PAUSE}, {r.s.hotKeyLeiser, VK_SNAPSHOT}, {r.s.hotKeyLauter, VK_SCROLL}};
+    const std::map<int, HotKey> expected{
+        {r.s.hotKeyPlay, HotKey::Pause}, {r.s.hotKeyLeiser, HotKey::PrintScreen}, {r.s.hotKeyLauter, HotKey::ScrollLock}};
     EXPECT_EQ(r.h.hotKeys.registered, expected);
     // Atom values: distinct, from the atom range.
     for (int id : {r.s.hotKeyPlay, r.s.hotKeyLeiser, r.s.hotKeyLauter})

@@ -101,7 +101,7 @@ TEST_F(LevelFollowerTick, EveryTickAppliesTheLoudnessEvenWhenTheLevelIsZero) {
     s.levelAverage = 65;
     s.levelWarmup = 5;
     s.currentLoudness = 20;
-    h.bass.level = 0;
+    h.bass.levelAnswer = 0;
     h.player.levelFollower.radioLautTTimer();
     EXPECT_EQ(s.levelAverage, 65u);
     EXPECT_EQ(s.levelWarmup, 5);
@@ -110,7 +110,7 @@ TEST_F(LevelFollowerTick, EveryTickAppliesTheLoudnessEvenWhenTheLevelIsZero) {
     ASSERT_FALSE(h.bass.volumesSet.empty());
     EXPECT_EQ(h.bass.volumesSet.back(), 75u);
 
-    h.bass.level = levelOf(150);
+    h.bass.levelAnswer = levelOf(150);
     h.player.levelFollower.radioLautTTimer();
     EXPECT_EQ(s.levelWarmup, 6);
     EXPECT_GT(s.levelAverage, 65u);

@@ -40,7 +40,7 @@ int FakeBass::count(const std::string& call) const {
 
 DWORD FakeBass::BASS_GetVersion() {
     log("BASS_GetVersion");
-    return version;
+    return versionAnswer;
 }
 
 BOOL FakeBass::BASS_Init(int device, DWORD freq, DWORD, void*, const void*) {
@@ -180,7 +180,7 @@ DWORD FakeBass::BASS_ChannelGetData(DWORD h, void* buffer, DWORD length) {
 }
 
 DWORD FakeBass::BASS_ChannelGetLevel(DWORD h) {
-    return live(h) ? level : BASS_ERROR_DWORD;
+    return live(h) ? levelAnswer : BASS_ERROR_DWORD;
 }
 
 const char* FakeBass::BASS_ChannelGetTags(DWORD h, DWORD) {
@@ -198,9 +198,9 @@ HSYNC FakeBass::BASS_ChannelSetSync(DWORD h, DWORD type, QWORD, SYNCPROC proc, v
     return 1;
 }
 
-bool FakeHotKeys::registerHotKey(int id, unsigned, unsigned virtualKey) {
-    if (std::find(refused.begin(), refused.end(), virtualKey) != refused.end()) return false;
-    registered[id] = virtualKey;
+bool FakeHotKeys::registerHotKey(int id, unsigned, HotKey key) {
+    if (std::find(refused.begin(), refused.end(), key) != refused.end()) return false;
+    registered[id] = key;
     return true;
 }
 

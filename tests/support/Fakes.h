@@ -38,7 +38,7 @@ public:
     };
 
     // What the engine answers.
-    DWORD version = 0x02030000;
+    DWORD versionAnswer = 0x02030000;
     BOOL initResult = 1;
     DWORD volume = 100;
     // Per-path answers for file streams; a path not listed opens with these defaults.
@@ -52,7 +52,7 @@ public:
     std::vector<std::string> unreachable;
     // Samples delivered by decode streams, by path; each call takes the next block.
     std::map<std::string, std::deque<std::vector<float>>> decodeBlocks;
-    DWORD level = 0;
+    DWORD levelAnswer = 0;
 
     // What the player asked.
     std::vector<std::string> calls;
@@ -114,9 +114,9 @@ public:
 
 class FakeHotKeys : public IHotKeySource {
 public:
-    std::map<int, unsigned> registered;
-    std::vector<unsigned> refused;
-    bool registerHotKey(int id, unsigned modifiers, unsigned virtualKey) override;
+    std::map<int, HotKey> registered;
+    std::vector<HotKey> refused;
+    bool registerHotKey(int id, unsigned modifiers, HotKey key) override;
     void unregisterHotKey(int id) override { registered.erase(id); }
     void press(int id) { deliver(id); }
 };
