@@ -5,7 +5,7 @@
 //
 // With ENGINE_BENCH_FIGURES set, the key figures are also written there as "name value" lines.
 
-#include "audio/BassEngine.h"
+#include "audio/Engine.h"
 #include "support/Mp3Fixtures.h"
 
 #include <benchmark/benchmark.h>
@@ -88,18 +88,18 @@ std::size_t decodeBare(const std::string& path, std::vector<unsigned char>& buff
     return total;
 }
 
-// The same file as a decoding stream of the engine, read with BASS_ChannelGetData.
-std::size_t decodeEngine(audio::BassEngine& engine, const std::string& path,
+// The same file as a decoding stream of the engine, read with read.
+std::size_t decodeEngine(audio::Engine& engine, const std::string& path,
                          std::vector<unsigned char>& buffer) {
-    HSTREAM h =
-        engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+    ChannelHandle h =
+        engine.openFile(false, path.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
     std::size_t total = 0;
     for (;;) {
-        DWORD got = engine.BASS_ChannelGetData(h, buffer.data(), static_cast<DWORD>(buffer.size()));
+        DWORD got = engine.read(h, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (got == BASS_ERROR_DWORD || got == 0) break;
         total += got;
     }
-    engine.BASS_StreamFree(h);
+    engine.release(h);
     return total;
 }
 
@@ -107,8 +107,8 @@ std::size_t decodeEngine(audio::BassEngine& engine, const std::string& path,
 // the machine does falls on both alike. The iteration time is one engine pass.
 void BM_DecodeEngineVsBareLoop(benchmark::State& state) {
     mpg123_init();
-    audio::BassEngine engine;
-    if (!engine.BASS_Init(-1, 44100, 0, nullptr, nullptr)) {
+    audio::Engine engine;
+    if (!engine.openOutput(-1, 44100, 0, nullptr, nullptr)) {
         state.SkipWithError("no output device (set SDL_AUDIODRIVER=dummy)");
         return;
     }
@@ -144,18 +144,18 @@ void BM_DecodeEngineVsBareLoop(benchmark::State& state) {
 // Plays the file to its end through SDL's dummy driver (real time) and counts the CPU time of the
 // whole process (decoding thread, audio callback, index scan) per minute of audio.
 void BM_PlaybackCpu(benchmark::State& state) {
-    audio::BassEngine engine;
-    if (!engine.BASS_Init(-1, 44100, 0, nullptr, nullptr)) {
+    audio::Engine engine;
+    if (!engine.openOutput(-1, 44100, 0, nullptr, nullptr)) {
         state.SkipWithError("no output device (set SDL_AUDIODRIVER=dummy)");
         return;
     }
     double perMinute = 0;
     for (auto _ : state) {
         double cpuBefore = processCpuSeconds();
-        HSTREAM h = engine.BASS_StreamCreateFile(false, files().music.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
-        double seconds = engine.BASS_ChannelBytes2Seconds(h, engine.BASS_ChannelGetLength(h));
-        engine.BASS_ChannelPlay(h, false);
-        while (engine.BASS_ChannelIsActive(h) != BASS_ACTIVE_STOPPED)
+        ChannelHandle h = engine.openFile(false, files().music.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
+        double seconds = engine.seconds(h, engine.length(h));
+        engine.play(h, false);
+        while (engine.state(h) != BASS_ACTIVE_STOPPED)
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
         double cpu = processCpuSeconds() - cpuBefore;
         perMinute = cpu / seconds * 60.0;
@@ -167,23 +167,23 @@ void BM_PlaybackCpu(benchmark::State& state) {
 // A file stream over a 60-minute file, open for a second (its index built meanwhile), then seeks
 // around 90 % as the position bar is dragged.
 void BM_SeekLongFile(benchmark::State& state) {
-    audio::BassEngine engine;
-    if (!engine.BASS_Init(-1, 44100, 0, nullptr, nullptr)) {
+    audio::Engine engine;
+    if (!engine.openOutput(-1, 44100, 0, nullptr, nullptr)) {
         state.SkipWithError("no output device (set SDL_AUDIODRIVER=dummy)");
         return;
     }
-    HSTREAM h = engine.BASS_StreamCreateFile(false, files().longFile.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
+    ChannelHandle h = engine.openFile(false, files().longFile.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
     std::this_thread::sleep_for(std::chrono::seconds(1));
-    const QWORD length = engine.BASS_ChannelGetLength(h);
+    const QWORD length = engine.length(h);
     const QWORD step = 44100 * 4; // one second
     QWORD target = length / 10 * 9;
     int i = 0;
     auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
-        engine.BASS_ChannelSetPosition(h, target + static_cast<QWORD>(i++ % 7) * step);
+        engine.seek(h, target + static_cast<QWORD>(i++ % 7) * step);
     }
     double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    state.counters["length_min"] = engine.BASS_ChannelBytes2Seconds(h, length) / 60.0;
+    state.counters["length_min"] = engine.seconds(h, length) / 60.0;
     figure("seek_ms", ms / static_cast<double>(state.iterations()));
 }
 

@@ -20,7 +20,7 @@ namespace {
 
 QString folder;
 
-void setUpAsPlayer(TFileList& list) {
+void setUpAsPlayer(FileListWidget& list) {
     list.resize(217, 150);
     list.files().setDisplayDirectory(false);
     list.files().setViewColumns({fiName, fiModified});
@@ -50,7 +50,7 @@ template <class Work> double longestStallMs(Work work) {
 }
 
 void BM_ListAndSort(benchmark::State& state) {
-    TFileList list;
+    FileListWidget list;
     setUpAsPlayer(list);
     double worstStall = 0;
     for (auto _ : state) {
@@ -63,7 +63,7 @@ void BM_ListAndSort(benchmark::State& state) {
 BENCHMARK(BM_ListAndSort)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 void BM_SortByDate(benchmark::State& state) {
-    TFileList list;
+    FileListWidget list;
     setUpAsPlayer(list);
     list.files().setDirectory(folder);
     for (auto _ : state)

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Times the loudness measurement of one song (lauttest through the engine) against a bare libmpg123
+# Times the loudness measurement of one song (measureLoudness through the engine) against a bare libmpg123
 # measurement of the same excerpts, and entering 1000 songs with levelling on (total time and the
 # longest event-loop stall). The songs are made with lame in a temporary folder, so the file cache
 # is warm. Usage: bench/levelling.sh [build folder, default build]

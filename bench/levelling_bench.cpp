@@ -1,10 +1,10 @@
-// The loudness measurement of one song (lauttest through the audio engine) against a bare libmpg123
+// The loudness measurement of one song (measureLoudness through the audio engine) against a bare libmpg123
 // measurement of the same four excerpts (one decoder handle, a buffered range reader), and entering
 // 1000 songs with levelling on: the total time and the longest time the event loop had to wait,
 // seen by a 1 ms timer on the GUI thread. The songs are made with lame at start (bench/levelling.sh).
 
 #include "app/Player.h"
-#include "audio/BassEngine.h"
+#include "audio/Engine.h"
 #include "support/BareLoudness.h"
 #include "support/Fakes.h"
 #include "support/Mp3Fixtures.h"
@@ -37,13 +37,13 @@ public:
 
 // A player over the real engine (the SDL output of SDL_AUDIODRIVER, dummy by default).
 struct Rig {
-    audio::BassEngine bass;
+    audio::Engine audioEngine;
     FakeMixer mixer;
     FakeHotKeys hotKeys;
     FakeDialogs dialogs;
     LiveWindow window;
-    Player player{Services{bass, mixer, hotKeys, dialogs, window}};
-    bool ready = bass.BASS_Init(-1, 44100, 0, nullptr, nullptr) != 0;
+    Player player{Services{audioEngine, mixer, hotKeys, dialogs, window}};
+    bool ready = audioEngine.openOutput(-1, 44100, 0, nullptr, nullptr) != 0;
 };
 
 // The gaps between two ticks of a 1 ms timer while work() runs, counting from its start to the first
@@ -73,7 +73,7 @@ template <class Work> Stalls eventLoopStalls(Work work) {
     return {static_cast<double>(gaps.back()) / 1e6, static_cast<double>(gaps[gaps.size() * 99 / 100]) / 1e6};
 }
 
-void BM_Lauttest(benchmark::State& state) {
+void BM_MeasureLoudness(benchmark::State& state) {
     Rig rig;
     if (!rig.ready) {
         state.SkipWithError("the engine's output did not open");
@@ -85,12 +85,12 @@ void BM_Lauttest(benchmark::State& state) {
     std::size_t i = 0;
     for (auto _ : state) {
         const int row = static_cast<int>(i++ % songs.size());
-        list.setLautLB(row, QStringLiteral("x"));
-        rig.player.loudness.lauttest(row);
+        list.setLoudness(row, QStringLiteral("x"));
+        rig.player.loudness.measureLoudness(row);
     }
     state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_Lauttest)->Unit(benchmark::kMicrosecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK(BM_MeasureLoudness)->Unit(benchmark::kMicrosecond)->UseRealTime()->MinTime(3.0);
 
 void BM_BareMeasure(benchmark::State& state) {
     bare::ExcerptDecoder decoder;
@@ -108,10 +108,10 @@ double threadCpuUs() {
     return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
 }
 
-// lauttest, the engine's calls alone and the bare measurement of the same song, one after the other
+// measureLoudness, the engine's calls alone and the bare measurement of the same song, one after the other
 // in every iteration, so a load that comes and goes on a shared machine weighs on all alike. The ratio of
 // their thread CPU times is the figure to compare with the target.
-void BM_LauttestVsBare(benchmark::State& state) {
+void BM_MeasureLoudnessVsBare(benchmark::State& state) {
     Rig rig;
     if (!rig.ready) {
         state.SkipWithError("the engine's output did not open");
@@ -125,7 +125,7 @@ void BM_LauttestVsBare(benchmark::State& state) {
     std::vector<QWORD> steps;
     for (const std::string& path : songs)
         steps.push_back(fixtures::fileSize(path) / 5);
-    double lauttestUs = 0, engineUs = 0, bareUs = 0;
+    double measureUs = 0, engineUs = 0, bareUs = 0;
     auto timed = [](double& total, auto work) {
         const double start = threadCpuUs();
         work();
@@ -134,40 +134,40 @@ void BM_LauttestVsBare(benchmark::State& state) {
     std::size_t i = 0;
     for (auto _ : state) {
         const std::size_t song = i % songs.size();
-        auto runLauttest = [&] {
-            list.setLautLB(static_cast<int>(song), QStringLiteral("x"));
-            rig.player.loudness.lauttest(static_cast<int>(song));
+        auto runMeasure = [&] {
+            list.setLoudness(static_cast<int>(song), QStringLiteral("x"));
+            rig.player.loudness.measureLoudness(static_cast<int>(song));
         };
-        // The engine's calls alone, as lauttest makes them.
+        // The engine's calls alone, as measureLoudness makes them.
         auto runEngine = [&] {
             for (QWORD k = 1; k <= 4; ++k) {
-                const HSTREAM h = rig.bass.BASS_StreamCreateFile(0, songs[song].c_str(), k * steps[song],
+                const ChannelHandle h = rig.audioEngine.openFile(0, songs[song].c_str(), k * steps[song],
                                                                  100'000, 0x260102);
-                benchmark::DoNotOptimize(rig.bass.BASS_ChannelGetData(h, samples.data(), 50'000));
-                rig.bass.BASS_StreamFree(h);
+                benchmark::DoNotOptimize(rig.audioEngine.read(h, samples.data(), 50'000));
+                rig.audioEngine.release(h);
             }
         };
         auto runBare = [&] { benchmark::DoNotOptimize(bare::measure(decoder, songs[song], samples)); };
         // The order turns, so no one of them always finds the caches as another one left them.
         switch (i++ % 3) {
         case 0:
-            timed(lauttestUs, runLauttest), timed(engineUs, runEngine), timed(bareUs, runBare);
+            timed(measureUs, runMeasure), timed(engineUs, runEngine), timed(bareUs, runBare);
             break;
         case 1:
-            timed(engineUs, runEngine), timed(bareUs, runBare), timed(lauttestUs, runLauttest);
+            timed(engineUs, runEngine), timed(bareUs, runBare), timed(measureUs, runMeasure);
             break;
         default:
-            timed(bareUs, runBare), timed(lauttestUs, runLauttest), timed(engineUs, runEngine);
+            timed(bareUs, runBare), timed(measureUs, runMeasure), timed(engineUs, runEngine);
             break;
         }
     }
     const auto n = static_cast<double>(state.iterations());
-    state.counters["lauttest_cpu_us"] = lauttestUs / n;
+    state.counters["measure_cpu_us"] = measureUs / n;
     state.counters["engine_cpu_us"] = engineUs / n;
     state.counters["bare_cpu_us"] = bareUs / n;
-    state.counters["ratio"] = bareUs > 0 ? lauttestUs / bareUs : 0;
+    state.counters["ratio"] = bareUs > 0 ? measureUs / bareUs : 0;
 }
-BENCHMARK(BM_LauttestVsBare)->Unit(benchmark::kMicrosecond)->UseRealTime()->MinTime(5.0);
+BENCHMARK(BM_MeasureLoudnessVsBare)->Unit(benchmark::kMicrosecond)->UseRealTime()->MinTime(5.0);
 
 void BM_Enter1000Songs(benchmark::State& state) {
     Rig rig;
@@ -179,20 +179,20 @@ void BM_Enter1000Songs(benchmark::State& state) {
     Stalls worst;
     for (auto _ : state) {
         state.PauseTiming();
-        rig.bass.BASS_StreamFree(s.fileStream);
+        rig.audioEngine.release(s.fileStream);
         s.fileStream = 0;
         s.playMode = PLAYMODE_IDLE;
         s.songs.clear();
-        s.lautanpassenCB = true;
+        s.levellingBox = true;
         state.ResumeTiming();
         const Stalls stalls = eventLoopStalls([&] {
             for (const QString& path : manySongs)
-                rig.player.songList.neuen_song_eintragen(path);
+                rig.player.songList.addSong(path);
         });
         worst.longestMs = std::max(worst.longestMs, stalls.longestMs);
         worst.p99Ms = std::max(worst.p99Ms, stalls.p99Ms);
     }
-    if (s.songs.count() != songCount || s.songs.LautLB(songCount - 1) == QStringLiteral("x"))
+    if (s.songs.count() != songCount || s.songs.loudness(songCount - 1) == QStringLiteral("x"))
         state.SkipWithError("the songs were not all entered and measured");
     state.counters["max_stall_ms"] = worst.longestMs;
     state.counters["p99_gap_ms"] = worst.p99Ms;
@@ -273,11 +273,11 @@ int main(int argc, char** argv) {
             rig.player.s.songs.append(
                 {QStringLiteral("t"), QString::fromStdString(path), QStringLiteral("x")});
             const int row = rig.player.s.songs.count() - 1;
-            rig.player.loudness.lauttest(row);
+            rig.player.loudness.measureLoudness(row);
             const int bareValue = bare::measure(decoder, path, samples);
             std::printf("%s: lauttest %s, bare %d\n", path.c_str(),
-                        qPrintable(rig.player.s.songs.LautLB(row)), bareValue);
-            if (rig.player.s.songs.LautLB(row) != QString::number(bareValue))
+                        qPrintable(rig.player.s.songs.loudness(row)), bareValue);
+            if (rig.player.s.songs.loudness(row) != QString::number(bareValue))
                 std::printf("  VALUES DIFFER\n");
         }
     }
@@ -288,23 +288,23 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     // CPU times as well: on a loaded machine the wall-clock times mostly measure the waiting.
     for (const auto* times : {&reporter.realTime, &reporter.cpuTime}) {
-        const double lauttest = times->count("BM_Lauttest") ? times->at("BM_Lauttest") : 0;
+        const double measureLoudness = times->count("BM_MeasureLoudness") ? times->at("BM_MeasureLoudness") : 0;
         const double bareTime = times->count("BM_BareMeasure") ? times->at("BM_BareMeasure") : 0;
-        if (lauttest > 0 && bareTime > 0)
+        if (measureLoudness > 0 && bareTime > 0)
             std::printf("%s: lauttest %.3f ms per song, bare libmpg123 %.3f ms: ratio %.2f (target <= 1.2)\n",
-                        times == &reporter.realTime ? "wall clock" : "CPU", lauttest / 1000, bareTime / 1000,
-                        lauttest / bareTime);
+                        times == &reporter.realTime ? "wall clock" : "CPU", measureLoudness / 1000, bareTime / 1000,
+                        measureLoudness / bareTime);
     }
-    if (reporter.counters.count("BM_LauttestVsBare/ratio"))
+    if (reporter.counters.count("BM_MeasureLoudnessVsBare/ratio"))
         std::printf(
             "interleaved, thread CPU: lauttest %.3f ms per song, the engine's calls alone %.3f ms, bare "
             "libmpg123 %.3f ms: lauttest / bare %.2f (target <= 1.2), engine / bare %.2f\n",
-            reporter.counters["BM_LauttestVsBare/lauttest_cpu_us"] / 1000,
-            reporter.counters["BM_LauttestVsBare/engine_cpu_us"] / 1000,
-            reporter.counters["BM_LauttestVsBare/bare_cpu_us"] / 1000,
-            reporter.counters["BM_LauttestVsBare/ratio"],
-            reporter.counters["BM_LauttestVsBare/engine_cpu_us"] /
-                reporter.counters["BM_LauttestVsBare/bare_cpu_us"]);
+            reporter.counters["BM_MeasureLoudnessVsBare/measure_cpu_us"] / 1000,
+            reporter.counters["BM_MeasureLoudnessVsBare/engine_cpu_us"] / 1000,
+            reporter.counters["BM_MeasureLoudnessVsBare/bare_cpu_us"] / 1000,
+            reporter.counters["BM_MeasureLoudnessVsBare/ratio"],
+            reporter.counters["BM_MeasureLoudnessVsBare/engine_cpu_us"] /
+                reporter.counters["BM_MeasureLoudnessVsBare/bare_cpu_us"]);
     const double enter = reporter.realTime["BM_Enter1000Songs"];
     if (enter > 0)
         std::printf("entering %d songs with levelling on: %.0f ms (%.2f ms per song, CPU %.2f ms), longest "

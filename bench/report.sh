@@ -42,8 +42,8 @@ awk -v audio="$(figure engine audio_s)" \
     -v seek="$(figure engine seek_ms)" \
     -v list="$(column filelist BM_ListAndSort real_time)" -v list_stall="$(column filelist BM_ListAndSort max_stall_ms)" \
     -v ls="$(column filelist BM_LsL real_time)" \
-    -v laut="$(column levelling BM_LauttestVsBare lauttest_cpu_us)" \
-    -v laut_bare="$(column levelling BM_LauttestVsBare bare_cpu_us)" \
+    -v laut="$(column levelling BM_MeasureLoudnessVsBare measure_cpu_us)" \
+    -v laut_bare="$(column levelling BM_MeasureLoudnessVsBare bare_cpu_us)" \
     -v enter="$(column levelling BM_Enter1000Songs real_time)" \
     -v enter_stall="$(column levelling BM_Enter1000Songs max_stall_ms)" \
     -v start="$(figure program startup_ms)" -v idle="$(figure program idle_kb)" \

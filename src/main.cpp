@@ -2,7 +2,7 @@
 // message loop until the window closes.
 
 #include "app/TestProbe.h"
-#include "audio/BassEngine.h"
+#include "audio/Engine.h"
 #include "mpris/Mpris.h"
 #include "platform/AlsaMixer.h"
 #include "platform/ByteText.h"
@@ -10,7 +10,7 @@
 #include "platform/InstanceChannel.h"
 #include "platform/X11HotKeys.h"
 #include "ui/QtDialogs.h"
-#include "ui/TForm1.h"
+#include "ui/MainWindow.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -52,13 +52,13 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("mp3zx"));
     QApplication::setDesktopFileName(QStringLiteral("mp3zx"));
 
-    audio::BassEngine bass;
+    audio::Engine audioEngine;
     AlsaMixer mixer;
     X11HotKeys hotKeys;
     QtDialogs dialogs;
     InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
 
-    TForm1 window(PlatformServices{bass, mixer, hotKeys, dialogs}, channel);
+    MainWindow window(PlatformServices{audioEngine, mixer, hotKeys, dialogs}, channel);
     dialogs.setOwner(&window);
     const QString executableFolder = QFileInfo(canonicalPath(QStringLiteral("/proc/self/exe"))).path();
     // QApplication has taken its own options out of argv.

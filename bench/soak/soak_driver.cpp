@@ -7,7 +7,7 @@
 //   soak_driver --work DIR [--radio-seconds 600] [--restart-seconds 60] [--songs 10000]
 //               [--max-growth-mib 200] [--end-growth-mib 64] [--max-stall-ms 2000]
 
-#include "audio/BassEngine.h"
+#include "audio/Engine.h"
 #include "support/EngineHarness.h"
 #include "support/Fakes.h"
 #include "support/IcecastStation.h"
@@ -165,8 +165,8 @@ int radioPhase(EngineHarness& h, const Options& o, const QStringList& stationFil
     PlayerState& s = h.s;
     s.stations.append({QStringLiteral("Soak"), station.mountUrl()});
     s.stations.setSelected(0);
-    h.player.radio.dasRadioBClick();
-    if (!runUntil([&] { return h.bass.BASS_ChannelIsActive(s.radioChannel) == BASS_ACTIVE_PLAYING; }, 60)) {
+    h.player.radio.toggleRadioMode();
+    if (!runUntil([&] { return h.audioEngine.state(s.radioChannel) == BASS_ACTIVE_PLAYING; }, 60)) {
         std::cerr << "soak: the station does not play" << std::endl;
         restarts.finish();
         return 2;
@@ -180,15 +180,15 @@ int radioPhase(EngineHarness& h, const Options& o, const QStringList& stationFil
     while (clock.elapsed() < o.radioSeconds * 1000LL) {
         runFor(500);
         ++samples;
-        if (h.bass.BASS_ChannelIsActive(s.radioChannel) == BASS_ACTIVE_PLAYING) ++playingSamples;
-        if (s.display.SongL.get() != lastTitle) {
-            lastTitle = s.display.SongL.get();
+        if (h.audioEngine.state(s.radioChannel) == BASS_ACTIVE_PLAYING) ++playingSamples;
+        if (s.display.titleStrip.get() != lastTitle) {
+            lastTitle = s.display.titleStrip.get();
             ++titles;
         }
     }
     // After the last restart the player finds the station again by itself.
     const bool recovered =
-        runUntil([&] { return h.bass.BASS_ChannelIsActive(s.radioChannel) == BASS_ACTIVE_PLAYING; }, 90);
+        runUntil([&] { return h.audioEngine.state(s.radioChannel) == BASS_ACTIVE_PLAYING; }, 90);
     restarts.finish();
     say(QStringLiteral("radio: %1 s, %2 restarts of the station (%3 failed), playing in %4 % of the samples, "
                        "%5 changes of the title line, playing again after the last restart: %6")
@@ -198,8 +198,8 @@ int radioPhase(EngineHarness& h, const Options& o, const QStringList& stationFil
             .arg(samples ? 100 * playingSamples / samples : 0)
             .arg(titles)
             .arg(recovered ? QStringLiteral("yes") : QStringLiteral("NO")));
-    h.player.radio.dasRadioBClick(); // back to MP3 mode: the radio stops
-    h.bass.BASS_ChannelStop(s.radioChannel);
+    h.player.radio.toggleRadioMode(); // back to MP3 mode: the radio stops
+    h.audioEngine.stop(s.radioChannel);
     return recovered ? 0 : 1;
 }
 
@@ -220,11 +220,11 @@ int songPhase(EngineHarness& h, const Options& o, const QString& song) {
     }
     std::mt19937 random(4711);
     // Added in slices, as a user's "alle" on big folders would, each song measured as it enters.
-    s.lautanpassenCB = true;
+    s.levellingBox = true;
     QElapsedTimer clock;
     clock.start();
     for (const QString& path : paths) {
-        h.player.songList.neuen_song_eintragen(path);
+        h.player.songList.addSong(path);
         QCoreApplication::processEvents();
     }
     const qint64 addMs = clock.elapsed();
@@ -236,8 +236,8 @@ int songPhase(EngineHarness& h, const Options& o, const QString& song) {
     const bool played = runUntil([&] { return s.currentIndex >= 3; }, 120);
     const int steps = std::min(o.songs - 10, 2000);
     for (int i = 0; i < steps; ++i) {
-        h.player.seq.vorBClick();
-        if (s.playMode != PLAYMODE_SONG) h.player.seq.playsong();
+        h.player.seq.nextButtonClicked();
+        if (s.playMode != PLAYMODE_SONG) h.player.seq.playSelected();
         if (i % 20 == 0) runFor(5);
     }
     // Reordering: rows dragged within the visible part of the list, the list scrolled at random.
@@ -247,9 +247,9 @@ int songPhase(EngineHarness& h, const Options& o, const QString& song) {
         const int fromY = std::uniform_int_distribution<int>(0, 11)(random) * songRowHeight + 3;
         const int toY = std::uniform_int_distribution<int>(0, 11)(random) * songRowHeight + 3;
         s.songs.setSelected(h.window.topIndex + fromY / songRowHeight);
-        h.player.songList.songLBMouseDown(fromY);
-        h.player.songList.songLBMouseMove(true, 100, toY);
-        h.player.songList.songLBMouseUp(100, toY == fromY ? toY + 1 : toY);
+        h.player.songList.onSongListPress(fromY);
+        h.player.songList.onSongListMove(true, 100, toY);
+        h.player.songList.onSongListRelease(100, toY == fromY ? toY + 1 : toY);
         if (i % 50 == 0) runFor(5);
     }
     // Removing every row, one at a time, the playing one among them.
@@ -258,11 +258,11 @@ int songPhase(EngineHarness& h, const Options& o, const QString& song) {
         const int y =
             std::uniform_int_distribution<int>(0, std::min(11, s.songs.count() - 1))(random) * songRowHeight +
             3;
-        h.player.songList.songLBMouseMove(false, 1, y);
-        h.player.songList.songLBMouseUp(0, y);
+        h.player.songList.onSongListMove(false, 1, y);
+        h.player.songList.onSongListRelease(0, y);
         if (s.songs.count() % 100 == 0) runFor(5);
     }
-    runUntil([&] { return h.bass.BASS_ChannelIsActive(s.fileStream) != BASS_ACTIVE_PLAYING; }, 30);
+    runUntil([&] { return h.audioEngine.state(s.fileStream) != BASS_ACTIVE_PLAYING; }, 30);
     say(QStringLiteral(
             "songs: %1 added and measured in %2 s, %3 played to their end by themselves%4, %5 stepped "
             "through, %6 drags, all removed; error messages: %7")
@@ -333,7 +333,7 @@ int main(int argc, char** argv) {
 
     EngineHarness h;
     h.window.duringEvents = [] { QCoreApplication::processEvents(); };
-    if (!h.bass.BASS_Init(-1, 44100, 0, nullptr, nullptr)) {
+    if (!h.audioEngine.openOutput(-1, 44100, 0, nullptr, nullptr)) {
         std::cerr << "soak: the engine did not start (SDL_AUDIODRIVER=dummy?)" << std::endl;
         return 2;
     }

@@ -14,20 +14,20 @@ QString temporaryFolder() {
     return QStringLiteral("/tmp");
 }
 
-QString short_upper_path(const QString& path) {
+QString canonicalUpperPath(const QString& path) {
     const QString canonical = canonicalPath(path);
     return (canonical.isEmpty() ? absolutePath(path) : canonical).toUpper();
 }
 
-void Intake::eingabefeldEChange() {
-    const QString path = p_.eingabefeldE();
+void Intake::onIntakeText() {
+    const QString path = p_.intakeText();
     const QString ext = upperExtension(path);
     if (ext == QStringLiteral(".MP3")) {
         // The tree moves to the song's folder, unless the song comes from the temporary folder.
         const QString folder = QFileInfo(absolutePath(path)).path();
-        if (isFolder(folder) && short_upper_path(folder) != short_upper_path(temporaryFolder()))
+        if (isFolder(folder) && canonicalUpperPath(folder) != canonicalUpperPath(temporaryFolder()))
             p_.browser.tree().setPath(canonicalPath(folder));
-        p_.songList.neuen_song_eintragen(path);
+        p_.songList.addSong(path);
         return;
     }
     if (ext.contains(QStringLiteral(".PLS")))

@@ -8,7 +8,7 @@ class Player;
 
 // The canonical absolute form of a path (links and ".." resolved where it exists), upper-cased, so two
 // spellings of one folder compare equal.
-QString short_upper_path(const QString& path);
+QString canonicalUpperPath(const QString& path);
 
 // The user's temporary folder: TEMP, else TMPDIR, else /tmp.
 QString temporaryFolder();
@@ -17,8 +17,8 @@ class Intake {
 public:
     explicit Intake(Player& player) : p_(player) {}
 
-    // Runs when the hidden edit box eingabefeldE gets a new text.
-    void eingabefeldEChange();
+    // Runs when the hidden edit box intakeText gets a new text.
+    void onIntakeText();
 
 private:
     Player& p_;

@@ -5,7 +5,7 @@
 #include "app/Version.h"
 #include "app/Window.h"
 #include "app/WindowPlacement.h"
-#include "audio/Bass.h"
+#include "audio/AudioEngine.h"
 #include "platform/ByteText.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
@@ -44,7 +44,7 @@ QList<QByteArray> handOverTexts(const QStringList& arguments) {
     return texts;
 }
 
-Lifecycle::Start Lifecycle::FormCreate(const QStringList& arguments, const QString& executableFolder) {
+Lifecycle::Start Lifecycle::start(const QStringList& arguments, const QString& executableFolder) {
     PlayerState& s = p_.s;
     // No floating-point operation may trap; ties round to even.
     std::feclearexcept(FE_ALL_EXCEPT);
@@ -52,7 +52,7 @@ Lifecycle::Start Lifecycle::FormCreate(const QStringList& arguments, const QStri
 
     s.endingEarly = false;
     s.levelWarmup = 0;
-    s.display.SongL = QString();
+    s.display.titleStrip = QString();
     s.display.tip = QString();
     s.windowLeft = 50;
     s.windowTop = 50;
@@ -63,34 +63,34 @@ Lifecycle::Start Lifecycle::FormCreate(const QStringList& arguments, const QStri
     s.commandArgument = s.commandArguments.value(0);
     s.argumentExtension = upperExtension(s.commandArgument);
 
-    if (instanztest()) aktivieren();
+    if (findRunningInstance()) handOverToRunningInstance();
     if (handOverFailed_) return Start::HandOverFailed;
     if (s.endingEarly) return Start::EndProcess;
 
     registerHotKeys();
-    p_.mute.SetMasterMuteValue(false);
+    p_.mute.setMasterMute(false);
     s.playMode = PLAYMODE_IDLE;
     s.radioMode = false;
     FolderTree& tree = p_.browser.tree();
     p_.browser.memory.reset(tree.topNode());
 
-    IBass& bass = p_.bass();
-    if ((bass.BASS_GetVersion() >> 16) != BASSVERSION) {
+    AudioEngine& audioEngine = p_.audioEngine();
+    if ((audioEngine.version() >> 16) != BASSVERSION) {
         p_.dialogs().message(QStringLiteral("An incorrect version of BASS.DLL was loaded"),
                              MessageIcon::Error);
         s.endingEarly = true;
         releaseHotKeys();
         return Start::EndProcess;
     }
-    if (!bass.BASS_Init(-1, 44100, 0, nullptr, nullptr))
+    if (!audioEngine.openOutput(-1, 44100, 0, nullptr, nullptr))
         p_.dialogs().message(QStringLiteral("Error initializing audio"), MessageIcon::Error);
 
-    const DWORD volume = bass.BASS_GetVolume();
+    const DWORD volume = audioEngine.gain();
     s.initialVolume = volume == BASS_ERROR_DWORD ? 100 : static_cast<int>(volume);
     s.volumeSetting = s.initialVolume;
-    s.volumeTB.setPosition(s.initialVolume);
+    s.volumeBar.setPosition(s.initialVolume);
 
-    s.display.verL = QStringLiteral("MP3  ZX V") + version_string();
+    s.display.versionLabel = QStringLiteral("MP3  ZX V") + version_string();
     s.programFolder = findProgramFolder(executableFolder);
     s.playlistFolder = s.programFolder;
     tree.setPath(QStringLiteral("/"));
@@ -98,8 +98,8 @@ Lifecycle::Start Lifecycle::FormCreate(const QStringList& arguments, const QStri
 
     // From here on a failing step is shown and start-up goes on with the next one, so a bad settings
     // file cannot cost the command-line file, the drop target or the window position.
-    lesesender(stationFilePath(s.programFolder), s.stations);
-    p_.guarded([&] { p_.settings.leseini(); });
+    readStations(stationFilePath(s.programFolder), s.stations);
+    p_.guarded([&] { p_.settings.readSettings(); });
     p_.guarded([&] {
         IWindow& window = p_.window();
         const QPoint place =
@@ -109,14 +109,14 @@ Lifecycle::Start Lifecycle::FormCreate(const QStringList& arguments, const QStri
     p_.browser.memory.lastTreeLevel = nodeLevel(tree.topNode());
     takeArgumentsIn();
     p_.guarded([&] {
-        p_.browser.sortDateLClick();
-        p_.browser.sortNameLClick();
+        p_.browser.chooseSortByDate();
+        p_.browser.chooseSortByName();
     });
     // What second starts handed over meanwhile waited for this moment; it goes through the intake once
     // the window is in front. An empty text only brings the window to the front.
     channel_.setReceiver([&player = p_](const QByteArray& text) {
         player.window().raiseAndActivate();
-        if (!text.isEmpty()) player.guarded([&] { player.setEingabefeldE(bytesToText(text)); });
+        if (!text.isEmpty()) player.guarded([&] { player.setIntakeText(bytesToText(text)); });
     });
     return Start::Run;
 }
@@ -127,19 +127,19 @@ void Lifecycle::takeArgumentsIn() {
     for (const QString& argument : std::as_const(s.commandArguments)) {
         if (!takesArgumentIn(upperExtension(argument))) continue;
         takenIn = true;
-        p_.guarded([&] { p_.setEingabefeldE(argument); });
+        p_.guarded([&] { p_.setIntakeText(argument); });
     }
-    if (!takenIn && s.startInRadio) p_.guarded([&] { p_.radio.dasRadioBClick(); });
+    if (!takenIn && s.startInRadio) p_.guarded([&] { p_.radio.toggleRadioMode(); });
 }
 
-bool Lifecycle::instanztest() {
+bool Lifecycle::findRunningInstance() {
     // Of all processes starting at once exactly one claims the instance; it becomes findable here.
     if (channel_.listen()) return false;
     p_.s.endingEarly = true;
     return !handOverTexts(p_.s.commandArguments).isEmpty();
 }
 
-void Lifecycle::aktivieren() {
+void Lifecycle::handOverToRunningInstance() {
     switch (channel_.handOver(handOverTexts(p_.s.commandArguments))) {
     case InstanceChannel::HandOver::Delivered:
         return;
@@ -154,29 +154,29 @@ void Lifecycle::aktivieren() {
     }
 }
 
-void Lifecycle::FormCloseQuery() {
+void Lifecycle::shutDown() {
     PlayerState& s = p_.s;
-    p_.guarded([&] { p_.mute.stumm_schalten(false); });
+    p_.guarded([&] { p_.mute.applyMute(false); });
     p_.trackTimer.stop();
-    p_.radioT.stop();
-    // A station still connecting is dropped; BASS_Free below ends its open.
+    p_.watchdogTimer.stop();
+    // A station still connecting is dropped; closeOutput below ends its open.
     p_.radio.cancelStart();
     // A play-key press still waiting for its tick would otherwise start playback again while closing.
-    p_.mute_timer.stop();
-    IBass& bass = p_.bass();
-    bass.BASS_ChannelStop(s.fileStream);
-    bass.BASS_ChannelStop(s.radioChannel);
-    bass.BASS_SetVolume(static_cast<DWORD>(s.initialVolume));
-    bass.BASS_Stop();
-    bass.BASS_Free();
+    p_.doublePressTimer.stop();
+    AudioEngine& audioEngine = p_.audioEngine();
+    audioEngine.stop(s.fileStream);
+    audioEngine.stop(s.radioChannel);
+    audioEngine.setGain(static_cast<DWORD>(s.initialVolume));
+    audioEngine.stopOutput();
+    audioEngine.closeOutput();
     releaseHotKeys();
     // What a second start hands over from now on goes to the next instance.
     channel_.setReceiver({});
 }
 
-void Lifecycle::FormDestroy() {
+void Lifecycle::writeSettingsAtExit() {
     if (p_.s.endingEarly) return;
-    p_.guarded([this] { p_.settings.schreibeini(); });
+    p_.guarded([this] { p_.settings.writeSettings(); });
 }
 
 void Lifecycle::registerHotKeys() {

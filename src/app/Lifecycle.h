@@ -30,19 +30,19 @@ public:
     // The start-up sequence. EndProcess when another instance runs or the audio library is unusable;
     // the window is then not shown and the settings are neither read nor written. HandOverFailed: the
     // running instance did not take the arguments in.
-    Start FormCreate(const QStringList& arguments, const QString& executableFolder);
+    Start start(const QStringList& arguments, const QString& executableFolder);
 
-    // instanztest: true when a running instance was found and the argument is to be handed over;
+    // findRunningInstance: true when a running instance was found and the argument is to be handed over;
     // endingEarly is set whenever an instance was found.
-    bool instanztest();
-    // aktivieren: hands the arguments to the running instance. Should that instance end meanwhile, this
+    bool findRunningInstance();
+    // handOverToRunningInstance: hands the arguments to the running instance. Should that instance end meanwhile, this
     // process becomes the instance and its start goes on.
-    void aktivieren();
+    void handOverToRunningInstance();
 
     // The shutdown sequence; the window may close.
-    void FormCloseQuery();
+    void shutDown();
     // Writes the settings unless the process ended early.
-    void FormDestroy();
+    void writeSettingsAtExit();
 
 private:
     void registerHotKeys();

@@ -18,7 +18,7 @@
 #include "playback/PlaySequencer.h"
 #include "playback/VolumeControl.h"
 #include "playback/WindowKeys.h"
-#include "radio/HttpGet.h"
+#include "radio/HttpDownload.h"
 #include "radio/LevelFollower.h"
 #include "radio/RadioPlayback.h"
 #include "radio/StationEditor.h"
@@ -29,14 +29,14 @@
 #include <QTimer>
 #include <functional>
 
-class IBass;
+class AudioEngine;
 class IMixer;
 class IHotKeySource;
 class IDialogs;
 class IWindow;
 
 struct Services {
-    IBass& bass;
+    AudioEngine& audioEngine;
     IMixer& mixer;
     IHotKeySource& hotKeys;
     IDialogs& dialogs;
@@ -49,7 +49,7 @@ public:
     explicit Player(Services services, QObject* parent = nullptr);
     ~Player() override;
 
-    IBass& bass() { return services_.bass; }
+    AudioEngine& audioEngine() { return services_.audioEngine; }
     IMixer& mixer() { return services_.mixer; }
     IHotKeySource& hotKeys() { return services_.hotKeys; }
     IDialogs& dialogs() { return services_.dialogs; }
@@ -59,17 +59,17 @@ public:
     void guarded(const std::function<void()>& handler);
 
     // The hidden edit box that takes paths from outside; setting a new text runs the intake.
-    const QString& eingabefeldE() const { return eingabefeldE_; }
-    void setEingabefeldE(const QString& text);
+    const QString& intakeText() const { return intakeText_; }
+    void setIntakeText(const QString& text);
 
     PlayerState s;
 
     // Timers, all on the GUI thread and off at start. Their tick handlers are ordinary methods.
     QTimer trackTimer;
-    QTimer lauttimer;
-    QTimer radioT;
-    QTimer radioLautT;
-    QTimer mute_timer;
+    QTimer levellingWaitTimer;
+    QTimer watchdogTimer;
+    QTimer levelTimer;
+    QTimer doublePressTimer;
 
     // The operations of each subsystem; they reach each other through the player.
     MasterMute mute;
@@ -93,16 +93,16 @@ public:
 
     // The two download components: a station's playlist, and the station list update. Both keep what
     // they fetch in memory.
-    THTTPGet HTTPGet1;
-    THTTPGet HTTPGet2;
+    HttpDownload playlistDownload;
+    HttpDownload stationListDownload;
     QString updateUrl = stationUpdateUrl;
     // Opens the radio streams, off the window's thread.
     StreamOpener stationOpener;
 
-    // Fetches a station's playlist; its end runs radio.HTTPGet1DoneString or HTTPGet1Error.
+    // Fetches a station's playlist; its end runs radio.onPlaylistFetched or onPlaylistFetchFailed.
     void fetchStationPlaylist(const QString& url);
 
 private:
     Services services_;
-    QString eingabefeldE_ = QStringLiteral("eingabefeldE");
+    QString intakeText_ = QStringLiteral("eingabefeldE");
 };

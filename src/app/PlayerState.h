@@ -5,7 +5,7 @@
 
 #include "app/RangeValue.h"
 #include "app/Shown.h"
-#include "audio/Bass.h"
+#include "audio/AudioEngine.h"
 #include "library/FileListModel.h"
 #include "library/SongList.h"
 #include "radio/PlaylistEntries.h"
@@ -39,38 +39,38 @@ struct HintBox {
 
 // What the window shows besides the lists.
 struct DisplayState {
-    Shown<QString> verL;
-    Shown<QString> SongL;
+    Shown<QString> versionLabel;
+    Shown<QString> titleStrip;
     // The radio's current title in full, without the station name (the desktop's media controls show it).
     Shown<QString> streamTitle;
-    Shown<QString> bitrateL{QStringLiteral(" - ")};
+    Shown<QString> bitrateLabel{QStringLiteral(" - ")};
     // The notification-area icon's tip, as handed over (the icon keeps at most 63 characters).
     Shown<QString> tip;
-    Shown<PlayPicture> PlayB{PlayPicture::START};
-    Shown<QString> dasRadioB{QStringLiteral("Radio")};
-    Shown<QString> leerenB{QStringLiteral("leeren")};
-    Shown<bool> radiosenderLBVisible{false};
+    Shown<PlayPicture> playButton{PlayPicture::START};
+    Shown<QString> radioButton{QStringLiteral("Radio")};
+    Shown<QString> clearButton{QStringLiteral("leeren")};
+    Shown<bool> stationListVisible{false};
     Shown<bool> radioPanelVisible{false};
-    Shown<bool> senderPVisible{false};
-    Shown<bool> loeschPVisible{false};
-    Shown<QString> loeschL{QStringLiteral("X")};
-    Shown<HintBox> Hilfsanzeige;
+    Shown<bool> entryPanelVisible{false};
+    Shown<bool> deletePanelVisible{false};
+    Shown<QString> deleteFileLabel{QStringLiteral("X")};
+    Shown<HintBox> titleHint;
     // The station list editor's text, one station line per entry.
-    Shown<QStringList> radioRE;
+    Shown<QStringList> stationEditorText;
     Shown<QString> windowTitle;
     // The file list is sorted by date (the "Datum" label is the dark one), else by name.
     Shown<bool> sortByDate{false};
     // The editor's merge choice for the update from the server: append, else overwrite.
-    Shown<bool> anhaengenRB{true};
+    Shown<bool> appendChoice{true};
 };
 
 struct PlayerState {
     // Play state.
     std::uint8_t playMode = PLAYMODE_IDLE;
-    HSTREAM fileStream = 0;
+    ChannelHandle fileStream = 0;
     // The file the song stream was opened from, as the engine was given it.
     QByteArray fileStreamFile;
-    HSTREAM radioChannel = 0;
+    ChannelHandle radioChannel = 0;
 
     // The song that plays.
     int currentIndex = 0;
@@ -106,8 +106,8 @@ struct PlayerState {
     // Hot keys.
     bool hotKeyDoublePress = false;
     int hotKeyPlay = 0;
-    int hotKeyLeiser = 0;
-    int hotKeyLauter = 0;
+    int hotKeySofter = 0;
+    int hotKeyLouder = 0;
 
     // Folders and files.
     QString programFolder;
@@ -125,15 +125,15 @@ struct PlayerState {
     bool startInRadio = false;
 
     // The lists behind the list boxes.
-    SongList songs;          // songLB, dateinamenLB, LautLB
-    StationList stations;    // radiosenderLB, radioLB
-    PlaylistEntries entries; // sendertitelLB, senderfileLB
-    FileListModel FileList1; // the file list's folders, entries and selection
+    SongList songs;          // songListView, path, loudness
+    StationList stations;    // stationListView, url
+    PlaylistEntries entries; // entryListView, url
+    FileListModel fileList; // the file list's folders, entries and selection
 
     // The two track bars and the levelling check box.
-    RangeValue posTB{0, 1000, 0};
-    RangeValue volumeTB{20, 100, 30};
-    Shown<bool> lautanpassenCB{false};
+    RangeValue positionBar{0, 1000, 0};
+    RangeValue volumeBar{20, 100, 30};
+    Shown<bool> levellingBox{false};
 
     DisplayState display;
 };

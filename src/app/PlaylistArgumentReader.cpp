@@ -7,7 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-QString value_after_equals(const QString& line) {
+QString valueAfterEquals(const QString& line) {
     const qsizetype equals = line.indexOf(u'=');
     return equals < 0 ? line : line.mid(equals + 1);
 }
@@ -38,13 +38,13 @@ bool startsWithUrlScheme(const QString& line) {
 void PlaylistArgumentReader::entryAdded(bool& first) {
     if (!first) return;
     first = false;
-    p_.update.sendertitelLBClick();
-    if (!p_.s.radioMode) p_.radio.MP3_Radio_umschalten(false);
+    p_.update.playSelectedEntry();
+    if (!p_.s.radioMode) p_.radio.switchMode(false);
 }
 
 void PlaylistArgumentReader::read(const QString& path, PlaylistKind kind) {
     PlayerState& s = p_.s;
-    s.display.senderPVisible = true;
+    s.display.entryPanelVisible = true;
     const QStringList lines = readTextLines(path);
     s.entries.clear();
     const QString base = playlistBaseName(path);
@@ -57,18 +57,18 @@ void PlaylistArgumentReader::read(const QString& path, PlaylistKind kind) {
         if (kind == PlaylistKind::Pls) {
             const QString key = plsKey(line);
             if (key.contains(QStringLiteral("FILE"))) {
-                s.entries.append({line, value_after_equals(line)});
+                s.entries.append({line, valueAfterEquals(line)});
                 ++counter;
                 if (first) s.entries.setSelected(0);
                 entryAdded(first);
             }
             if (key.contains(QStringLiteral("TITLE")) && s.entries.isRow(counter))
-                s.entries.setTitle(counter, value_after_equals(line));
+                s.entries.setTitle(counter, valueAfterEquals(line));
         } else if (line.startsWith(u'#')) {
             // #EXTM3U and #EXTINF lines are comments, whatever their text holds.
         } else if (upper.contains(QStringLiteral("HTTP"))) {
             // A URL whose query holds "=" stays whole.
-            const QString url = startsWithUrlScheme(line) ? line : value_after_equals(line);
+            const QString url = startsWithUrlScheme(line) ? line : valueAfterEquals(line);
             s.entries.append({base + suffix, url});
             ++counter;
             suffix = u'_' + QString::number(counter);
@@ -79,7 +79,7 @@ void PlaylistArgumentReader::read(const QString& path, PlaylistKind kind) {
             // the system would read it only up to that byte.
             const QString song =
                 QFileInfo(line).isRelative() ? QDir::cleanPath(listFolder.filePath(line)) : line;
-            p_.songList.neuen_song_eintragen(song);
+            p_.songList.addSong(song);
         }
         s.entries.setSelected(0);
     }

@@ -10,7 +10,7 @@ class Player;
 enum class PlaylistKind { Pls, M3u };
 
 // The text after the line's first "="; the whole line when it has none.
-QString value_after_equals(const QString& line);
+QString valueAfterEquals(const QString& line);
 // The entries' base title: the file name up to its first dot; a name beginning with a dot gives its
 // first 10 characters.
 QString playlistBaseName(const QString& path);

@@ -18,14 +18,14 @@ QString Settings::path() const {
     return p_.s.programFolder + QStringLiteral("mp3.ini");
 }
 
-bool Settings::read_settings_line() {
+bool Settings::readSettingsLine() {
     line_ = next_ < lines_.size() ? lines_[next_] : QString();
     ++next_;
     return !line_.isEmpty();
 }
 
 bool Settings::numberLine(int& value) {
-    if (!read_settings_line()) return false;
+    if (!readSettingsLine()) return false;
     try {
         value = strToInt(line_);
         return true;
@@ -35,7 +35,7 @@ bool Settings::numberLine(int& value) {
     }
 }
 
-void Settings::leseini() {
+void Settings::readSettings() {
     PlayerState& s = p_.s;
     try {
         lines_ = readTextLines(path());
@@ -51,20 +51,20 @@ void Settings::leseini() {
     }
     next_ = 0;
 
-    if (read_settings_line()) s.currentFolder = line_;
+    if (readSettingsLine()) s.currentFolder = line_;
     if (!s.currentFolder.isEmpty() && isFolder(s.currentFolder)) openFolder(s.currentFolder);
-    if (read_settings_line()) restoreTreeTop(line_);
+    if (readSettingsLine()) restoreTreeTop(line_);
     int value = 0;
-    if (numberLine(value)) s.volumeTB.setPosition(value);
+    if (numberLine(value)) s.volumeBar.setPosition(value);
     if (numberLine(value)) {
-        if (value == 1) s.lautanpassenCB = true;
-        if (value == 0) s.lautanpassenCB = false;
+        if (value == 1) s.levellingBox = true;
+        if (value == 0) s.levellingBox = false;
     }
     if (numberLine(value)) s.windowLeft = value;
     if (numberLine(value)) s.windowTop = value;
     if (numberLine(value)) s.stations.setSelected(value);
     if (numberLine(value) && value == 1) s.startInRadio = true;
-    if (read_settings_line()) s.playlistFolder = line_;
+    if (readSettingsLine()) s.playlistFolder = line_;
 }
 
 QString firstStartFolder() {
@@ -75,7 +75,7 @@ QString firstStartFolder() {
 
 void Settings::openFolder(const QString& folder) {
     p_.browser.tree().setPath(folder);
-    p_.browser.ShellTreeView1Click();
+    p_.browser.onFolderTreeClick();
 }
 
 void Settings::restoreTreeTop(const QString& text) {
@@ -94,15 +94,15 @@ void Settings::restoreTreeTop(const QString& text) {
     tree.setTopNode(top);
 }
 
-void Settings::schreibeini() {
+void Settings::writeSettings() {
     PlayerState& s = p_.s;
     FolderTree& tree = p_.browser.tree();
     const QPoint position = p_.window().position();
     writeTextLinesAtomic(path(), {
                                      s.currentFolder,
                                      tree.nodeText(tree.topNode()),
-                                     QString::number(s.volumeTB.position()),
-                                     s.lautanpassenCB ? QStringLiteral("1") : QStringLiteral("0"),
+                                     QString::number(s.volumeBar.position()),
+                                     s.levellingBox ? QStringLiteral("1") : QStringLiteral("0"),
                                      QString::number(position.x()),
                                      QString::number(position.y()),
                                      QString::number(s.stations.selected()),

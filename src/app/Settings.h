@@ -18,15 +18,15 @@ public:
 
     // Reads and applies the file (creating an empty one when there is none). A line that is no number
     // where one belongs is reported and keeps its default; the lines after it still apply.
-    void leseini();
+    void readSettings();
     // Writes the file through a temporary file, so a failure leaves the old one whole.
-    void schreibeini();
+    void writeSettings();
 
     QString path() const;
 
 private:
     // The next line into line_; true when it is not empty. Past the end every line is empty.
-    bool read_settings_line();
+    bool readSettingsLine();
     // The current line as a number; a bad number is reported and gives nothing.
     bool numberLine(int& value);
     void restoreTreeTop(const QString& text);

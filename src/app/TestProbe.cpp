@@ -14,43 +14,43 @@ std::unique_ptr<TestProbe> TestProbe::fromEnvironment(Player& player) {
 TestProbe::TestProbe(Player& player, const QString& file, int intervalMs) : p_(player), file_(file) {
     timer_.setInterval(intervalMs);
     QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { writeIfChanged(); });
-    QObject::connect(&p_.s.FileList1, &FileListModel::listingFinished, &timer_, [this] { ++fileListings_; });
+    QObject::connect(&p_.s.fileList, &FileListModel::listingFinished, &timer_, [this] { ++fileListings_; });
     timer_.start();
     writeIfChanged();
 }
 
 QStringList TestProbe::stateLines() const {
     const PlayerState& s = p_.s;
-    IBass& bass = p_.bass();
+    AudioEngine& audioEngine = p_.audioEngine();
     QStringList lines;
     const auto add = [&lines](const char* key, const QString& value) {
         lines << QString::fromLatin1(key) + u'=' + value;
     };
     // Positions as signed numbers, so "no stream" reads -1.
-    const auto position = [&bass](HSTREAM h) {
-        return QString::number(static_cast<qint64>(bass.BASS_ChannelGetPosition(h)));
+    const auto position = [&audioEngine](ChannelHandle h) {
+        return QString::number(static_cast<qint64>(audioEngine.position(h)));
     };
     add("playMode", QString::number(s.playMode));
     add("radioMode", QString::number(int(s.radioMode)));
-    add("SongL", s.display.SongL.get());
+    add("titleStrip", s.display.titleStrip.get());
     add("streamURL", s.streamURL);
     add("currentIndex", QString::number(s.currentIndex));
-    add("fileActive", QString::number(bass.BASS_ChannelIsActive(s.fileStream)));
+    add("fileActive", QString::number(audioEngine.state(s.fileStream)));
     add("filePosition", position(s.fileStream));
-    add("radioActive", QString::number(bass.BASS_ChannelIsActive(s.radioChannel)));
+    add("radioActive", QString::number(audioEngine.state(s.radioChannel)));
     add("radioPosition", position(s.radioChannel));
-    add("PlayB",
-        s.display.PlayB.get() == PlayPicture::STOP ? QStringLiteral("STOP") : QStringLiteral("START"));
+    add("playButton",
+        s.display.playButton.get() == PlayPicture::STOP ? QStringLiteral("STOP") : QStringLiteral("START"));
     add("songSelected", QString::number(s.songs.selected()));
     add("stationSelected", QString::number(s.stations.selected()));
     add("currentLoudness", QString::number(s.currentLoudness));
-    add("volume", QString::number(bass.BASS_GetVolume()));
-    add("volumeTB", QString::number(s.volumeTB.position()));
-    add("lautanpassenCB", QString::number(int(s.lautanpassenCB.get())));
+    add("volume", QString::number(audioEngine.gain()));
+    add("volumeBar", QString::number(s.volumeBar.position()));
+    add("levellingBox", QString::number(int(s.levellingBox.get())));
     add("currentFolder", s.currentFolder);
     add("fileListings", QString::number(fileListings_));
-    for (int i = 0; i < s.FileList1.count(); ++i)
-        add("file", s.FileList1.caption(i));
+    for (int i = 0; i < s.fileList.count(); ++i)
+        add("file", s.fileList.caption(i));
     for (const Song& song : s.songs.rows())
         add("song", song.path);
     for (const Song& song : s.songs.rows())

@@ -9,20 +9,20 @@
 //
 //     playMode=<0 song, 1 idle, 2 radio, 3 ending preview>
 //     radioMode=<0|1>
-//     SongL=<the title label's text>
+//     titleStrip=<the title label's text>
 //     streamURL=<the stream the radio plays or last played>
 //     currentIndex=<the song-list row last started>
 //     fileActive=<the engine's activity of the song stream: 0 stopped, 1 playing, 2 stalled, 3 paused>
 //     filePosition=<its position in bytes; -1 without a stream>
 //     radioActive=<the same for the radio stream>
 //     radioPosition=<its position in bytes>
-//     PlayB=<START|STOP: the play button's picture>
+//     playButton=<START|STOP: the play button's picture>
 //     songSelected=<the song list's selected row, -1 for none>
 //     stationSelected=<the station list's selected row, -1 for none>
 //     currentLoudness=<the loudness value the output volume is computed with>
 //     volume=<the output volume the engine was last given, 0..100>
-//     volumeTB=<the volume bar's position, 20..100>
-//     lautanpassenCB=<0|1: the levelling check box>
+//     volumeBar=<the volume bar's position, 20..100>
+//     levellingBox=<0|1: the levelling check box>
 //     currentFolder=<the folder chosen in the folder tree>
 //     fileListings=<how many listings of the file list have ended>
 //     file=<caption>         one line per file-list entry, in list order

@@ -7,7 +7,7 @@
 #include <QRect>
 #include <QString>
 
-enum class FocusTarget { SongList, FileList, FolderTree, NeinButton };
+enum class FocusTarget { SongList, FileList, FolderTree, NoButton };
 
 class IWindow {
 public:

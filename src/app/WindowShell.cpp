@@ -4,18 +4,18 @@
 #include "app/Window.h"
 #include "platform/Dialogs.h"
 
-void WindowShell::SongLMouseDown(int x, int y) {
+void WindowShell::onTitleStripPress(int x, int y) {
     dragOffsetX = x;
     dragOffsetY = y;
 }
 
-void WindowShell::SongLMouseMove(bool leftButtonHeld, QPoint cursor) {
+void WindowShell::onTitleStripMove(bool leftButtonHeld, QPoint cursor) {
     if (!leftButtonHeld) return;
     // The label's top is the window's top; the frame around the client area is not counted.
-    p_.window().moveTo(cursor.x() - dragOffsetX - songLLeft, cursor.y() - dragOffsetY);
+    p_.window().moveTo(cursor.x() - dragOffsetX - titleStripLeft, cursor.y() - dragOffsetY);
 }
 
-void WindowShell::TaskbarLClick() {
+void WindowShell::hideToTray() {
     icon_.setVisible(true);
     // Hidden without an icon to bring it back, the window could never be reached again: without a
     // notification area it is minimised instead.
@@ -25,7 +25,7 @@ void WindowShell::TaskbarLClick() {
         p_.window().minimizeWindow();
 }
 
-void WindowShell::TaskBarIcon1Down(Qt::MouseButton button, int x, int y) {
+void WindowShell::onTrayIconPress(Qt::MouseButton button, int x, int y) {
     IWindow& window = p_.window();
     if (button == Qt::LeftButton) {
         if (window.isShown()) {

@@ -22,7 +22,7 @@ public:
 };
 
 // The title label's left edge in the window; the window is placed relative to it while dragged.
-constexpr int songLLeft = 152;
+constexpr int titleStripLeft = 152;
 // The quit question opens above and to the left of the pointer by this much.
 constexpr QPoint quitQuestionOffset{120, 150};
 inline const QString quitQuestion = QStringLiteral("MP3 verlassen?");
@@ -32,12 +32,12 @@ public:
     WindowShell(Player& player, INotificationIcon& icon) : p_(player), icon_(icon) {}
 
     // x, y: the pointer inside the title label.
-    void SongLMouseDown(int x, int y);
+    void onTitleStripPress(int x, int y);
     // cursor: the pointer on the screen. Only a move with the left button held moves the window.
-    void SongLMouseMove(bool leftButtonHeld, QPoint cursor);
-    void TaskbarLClick();
+    void onTitleStripMove(bool leftButtonHeld, QPoint cursor);
+    void hideToTray();
     // x, y: the pointer on the screen when the icon was clicked.
-    void TaskBarIcon1Down(Qt::MouseButton button, int x, int y);
+    void onTrayIconPress(Qt::MouseButton button, int x, int y);
 
     int dragOffsetX = 0;
     int dragOffsetY = 0;

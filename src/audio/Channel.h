@@ -13,7 +13,7 @@
 // the decoding thread for one decoding round at a time; Output::Lock keeps the audio callback out
 // for a few instructions.
 
-#include "audio/Bass.h"
+#include "audio/AudioEngine.h"
 #include "audio/PcmSource.h"
 #include "audio/Wakeup.h"
 

@@ -34,7 +34,7 @@ QStringList songNamesOfDrop(const QStringList& names) {
     return songs;
 }
 
-void DropFileTarget1Drop(Player& player, const QStringList& names) {
+void takeDroppedFiles(Player& player, const QStringList& names) {
     for (const QString& name : songNamesOfDrop(names))
-        player.songList.neuen_song_eintragen(name);
+        player.songList.addSong(name);
 }

@@ -41,4 +41,4 @@ QPoint autoScrollStep(const DropArea& area, QPoint pointer);
 // order of the drop.
 QStringList songNamesOfDrop(const QStringList& names);
 // The window's handler of a drop on the song list.
-void DropFileTarget1Drop(Player& player, const QStringList& names);
+void takeDroppedFiles(Player& player, const QStringList& names);

@@ -30,19 +30,19 @@ NoFolderTree noFolderTree;
 
 FileBrowser::FileBrowser(Player& player) : p_(player), tree_(&noFolderTree) {}
 
-void FileBrowser::ShellTreeView1Change() {
+void FileBrowser::onFolderChosen() {
     p_.s.currentFolder = tree_->path();
     memory.selectionChanged(*tree_);
-    p_.s.FileList1.setDirectory(tree_->path());
+    p_.s.fileList.setDirectory(tree_->path());
 }
 
-void FileBrowser::ShellTreeView1Click() {
-    p_.s.FileList1.setDirectory(tree_->path());
+void FileBrowser::onFolderTreeClick() {
+    p_.s.fileList.setDirectory(tree_->path());
 }
 
-void FileBrowser::ShellTreeView1KeyDown(int key) {
+void FileBrowser::onFolderTreeKey(int key) {
     memory.keyDown(key);
-    FileListModel& files = p_.s.FileList1;
+    FileListModel& files = p_.s.fileList;
     if (files.count() == 0) return;
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
         p_.window().focus(FocusTarget::FileList);
@@ -53,25 +53,25 @@ void FileBrowser::ShellTreeView1KeyDown(int key) {
     }
 }
 
-void FileBrowser::FileList1Click() {
-    const int index = p_.s.FileList1.selectedIndex();
-    if (index >= 0) aus_file_list_uebernehmen(index);
+void FileBrowser::onFileListClick() {
+    const int index = p_.s.fileList.selectedIndex();
+    if (index >= 0) takeFileListEntry(index);
 }
 
-bool FileBrowser::FileList1KeyDown(int key) {
-    FileListModel& files = p_.s.FileList1;
+bool FileBrowser::onFileListKey(int key) {
+    FileListModel& files = p_.s.fileList;
     switch (key) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
         if (files.selCount() < 2) {
-            FileList1Click();
+            onFileListClick();
         } else {
             // The paths are taken first: each add lets the event loop run, which may list again.
             QStringList paths;
             for (int index : files.selectedRows())
                 paths << tree_->path() + u'/' + files.caption(index);
             for (const QString& path : paths)
-                p_.songList.neuen_song_eintragen(path);
+                p_.songList.addSong(path);
         }
         return false;
     case Qt::Key_Left:
@@ -85,34 +85,34 @@ bool FileBrowser::FileList1KeyDown(int key) {
     }
 }
 
-void FileBrowser::sortNameLClick() {
-    p_.s.FileList1.setSortColumn(fiName);
+void FileBrowser::chooseSortByName() {
+    p_.s.fileList.setSortColumn(fiName);
     p_.s.display.sortByDate = false;
 }
 
-void FileBrowser::sortDateLClick() {
-    p_.s.FileList1.setSortColumn(fiModified);
+void FileBrowser::chooseSortByDate() {
+    p_.s.fileList.setSortColumn(fiModified);
     p_.s.display.sortByDate = true;
 }
 
-void FileBrowser::aus_file_list_uebernehmen(int index) {
-    FileListModel& files = p_.s.FileList1;
+void FileBrowser::takeFileListEntry(int index) {
+    FileListModel& files = p_.s.fileList;
     if (index < 0 || index >= files.count()) return;
-    p_.songList.neuen_song_eintragen(tree_->path() + u'/' + files.caption(index));
+    p_.songList.addSong(tree_->path() + u'/' + files.caption(index));
 }
 
-void FileBrowser::alle_eintragen(bool focusTree) {
-    FileListModel& files = p_.s.FileList1;
+void FileBrowser::takeAllFiles(bool focusTree) {
+    FileListModel& files = p_.s.fileList;
     const int n = files.count();
     // An add lets the event loop run; a folder listed meanwhile may have fewer entries.
     for (int i = 0; i < n && i < files.count(); ++i)
-        aus_file_list_uebernehmen(i);
+        takeFileListEntry(i);
     if (focusTree) p_.window().focus(FocusTarget::FolderTree);
     if (files.count() > 0) files.select(0);
 }
 
 void FileBrowser::removeFileListEntry(const QString& text, const QString& folder) {
-    FileListModel& files = p_.s.FileList1;
+    FileListModel& files = p_.s.fileList;
     const auto sameFolder = [](const QString& a, const QString& b) {
         if (QDir::cleanPath(a) == QDir::cleanPath(b)) return true;
         const QString canonical = canonicalPath(a);

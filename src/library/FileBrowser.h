@@ -18,19 +18,19 @@ public:
     FolderTree& tree() { return *tree_; }
     FolderTreeMemory memory;
 
-    void ShellTreeView1Change();
-    void ShellTreeView1Click();
-    void ShellTreeView1KeyDown(int key);
-    void FileList1Click();
+    void onFolderChosen();
+    void onFolderTreeClick();
+    void onFolderTreeKey(int key);
+    void onFileListClick();
     // Returns true when the key is used up.
-    bool FileList1KeyDown(int key);
-    void sortNameLClick();
-    void sortDateLClick();
+    bool onFileListKey(int key);
+    void chooseSortByName();
+    void chooseSortByDate();
 
     // Takes the file list's entry at index into the song list.
-    void aus_file_list_uebernehmen(int index);
+    void takeFileListEntry(int index);
     // Takes every entry of the file list into the song list.
-    void alle_eintragen(bool focusTree);
+    void takeAllFiles(bool focusTree);
     // Takes the first entry listed from folder whose caption begins with text (ignoring case) off
     // the file list. Entries of other folders stay: a file of the same name there still exists.
     void removeFileListEntry(const QString& text, const QString& folder);

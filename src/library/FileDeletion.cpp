@@ -25,29 +25,29 @@ std::optional<QString> deleteFile(const QString& path) {
 
 } // namespace
 
-void FileDeletion::loesche(int index) {
+void FileDeletion::offerDeletion(int index) {
     PlayerState& s = p_.s;
     if (!s.songs.isRow(index)) return;
     deleteCandidateIndex_ = index;
-    candidatePath_ = s.songs.dateinamenLB(index);
-    s.display.loeschPVisible = true;
-    p_.window().focus(FocusTarget::NeinButton);
-    s.display.loeschL = s.songs.songLB(index);
+    candidatePath_ = s.songs.path(index);
+    s.display.deletePanelVisible = true;
+    p_.window().focus(FocusTarget::NoButton);
+    s.display.deleteFileLabel = s.songs.title(index);
 }
 
-void FileDeletion::jaBClick() {
+void FileDeletion::confirmDeletion() {
     PlayerState& s = p_.s;
     // Find the song the panel names; it may have moved, or left the list, since the panel opened.
     int row = -1;
     for (int i = 0; i < s.songs.count(); ++i)
-        if (s.songs.dateinamenLB(i) == candidatePath_) row = i;
+        if (s.songs.path(i) == candidatePath_) row = i;
     if (row < 0) {
         closePanel();
         return;
     }
     deleteCandidateIndex_ = row;
     const QString path = candidatePath_;
-    const QString searchText = s.songs.songLB(row) + QStringLiteral(".mp3");
+    const QString searchText = s.songs.title(row) + QStringLiteral(".mp3");
     // The file goes first: the engine plays on from a file deleted while open, so playback need not
     // move on for it, and a file that stays keeps its row and plays on undisturbed.
     if (const std::optional<QString> reason = deleteFile(path)) {
@@ -57,16 +57,16 @@ void FileDeletion::jaBClick() {
         return;
     }
     s.rowUnderCursor = row;
-    p_.songList.song_aus_listen_entfernen();
+    p_.songList.removeSongUnderCursor();
     p_.browser.removeFileListEntry(searchText, path.left(path.lastIndexOf(u'/') + 1));
     closePanel();
 }
 
-void FileDeletion::neinBClick() {
+void FileDeletion::cancelDeletion() {
     closePanel();
 }
 
 void FileDeletion::closePanel() {
-    p_.s.display.loeschPVisible = false;
+    p_.s.display.deletePanelVisible = false;
     p_.window().focus(FocusTarget::SongList);
 }

@@ -13,9 +13,9 @@ public:
     explicit FileDeletion(Player& player) : p_(player) {}
 
     // Offers the song at row index for deletion.
-    void loesche(int index);
-    void jaBClick();
-    void neinBClick();
+    void offerDeletion(int index);
+    void confirmDeletion();
+    void cancelDeletion();
 
     int deleteCandidateIndex() const { return deleteCandidateIndex_; }
 

@@ -41,7 +41,7 @@ const std::array<ColumnTemplate, fiAll> columnTable{{
     {"Path", 200, Qt::AlignLeft},
 }};
 
-bool isDateField(TFileInfo f) {
+bool isDateField(FileField f) {
     return f == fiModified || f == fiCreated || f == fiLastAccess;
 }
 
@@ -159,13 +159,13 @@ void FileListModel::setMask(const QString& masks) {
     list();
 }
 
-void FileListModel::setFileTypes(TFileTypes types) {
+void FileListModel::setFileTypes(FileAttributes types) {
     if (types == fileTypes_) return;
     fileTypes_ = types;
     list();
 }
 
-void FileListModel::setViewColumns(TFileInfos columns) {
+void FileListModel::setViewColumns(FileFields columns) {
     if (columns == viewColumns_) return;
     viewColumns_ = columns;
     beginResetModel();
@@ -193,7 +193,7 @@ void FileListModel::buildColumns() {
     columns_.clear();
     positions_.fill(-1);
     for (int f = fiName; f < fiAll; ++f) {
-        const auto field = static_cast<TFileInfo>(f);
+        const auto field = static_cast<FileField>(f);
         const bool shown = all || viewColumns_.contains(field);
         if (!shown && field != fiName && field != fiSize) continue;
         const ColumnTemplate& t = columnTable[f];
@@ -202,7 +202,7 @@ void FileListModel::buildColumns() {
     }
 }
 
-int FileListModel::columnPosition(TFileInfo field) const {
+int FileListModel::columnPosition(FileField field) const {
     return field >= fiName && field < fiAll ? positions_[field] : -1;
 }
 
@@ -210,7 +210,7 @@ bool FileListModel::isDateColumn(int position) const {
     return position >= 0 && position < columns_.size() && isDateField(columns_[position].field);
 }
 
-void FileListModel::setSortColumn(TFileInfo column) {
+void FileListModel::setSortColumn(FileField column) {
     if (column == fiAll || !(viewColumns_.contains(column) || viewColumns_.contains(fiAll))) return;
     if (column == sortColumn_)
         reverseOrder_ = !reverseOrder_;
@@ -272,7 +272,7 @@ void FileListModel::list() {
     // Asking the file system whether an entry is writable costs a call per name: only when it
     // filters or is shown.
     const bool needWritable = !readOnlyAllowed || allColumns || viewColumns_.contains(fiAttributes);
-    QList<TFileInfo> extraFields;
+    QList<FileField> extraFields;
     for (int p = 2; p < columns_.size(); ++p)
         extraFields.append(columns_[p].field);
     QMimeDatabase mimeDb;
@@ -338,7 +338,7 @@ void FileListModel::list() {
             e.subItems.reserve(1 + extraFields.size());
             e.subItems.append(
                 folderEntry ? QString() : QStringLiteral("%1").arg(static_cast<qulonglong>(st.stx_size), 10));
-            for (TFileInfo field : std::as_const(extraFields)) {
+            for (FileField field : std::as_const(extraFields)) {
                 switch (field) {
                 case fiType:
                     e.subItems.append(

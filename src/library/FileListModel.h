@@ -44,11 +44,11 @@ private:
 
 // File attributes a listed entry may carry. On Linux an entry is hidden when its name starts with
 // ".", read-only when the user may not write it; there is no archive, system or temporary attribute.
-enum TFileType { ftArchive, ftReadonly, ftSystem, ftHidden, ftTemporary, ftAll };
-using TFileTypes = EnumSet<TFileType>;
+enum FileAttribute { ftArchive, ftReadonly, ftSystem, ftHidden, ftTemporary, ftAll };
+using FileAttributes = EnumSet<FileAttribute>;
 
 // The columns an entry can show, in the order they are laid out; fiAll stands for all of them.
-enum TFileInfo {
+enum FileField {
     fiName,
     fiSize,
     fiType,
@@ -61,10 +61,10 @@ enum TFileInfo {
     fiPath,
     fiAll
 };
-using TFileInfos = EnumSet<TFileInfo>;
+using FileFields = EnumSet<FileField>;
 
-struct TColumnInfo {
-    TFileInfo field;
+struct ColumnInfo {
+    FileField field;
     QString caption;
     int width; // 0 for a column that exists but is not shown (Name and Size always exist)
     Qt::Alignment alignment;
@@ -111,27 +111,27 @@ public:
     // Masks separated by ";" or ","; a bare word w means "*w*". Matching ignores case.
     QString Mask() const;
     void setMask(const QString& masks);
-    TFileTypes FileTypes() const { return fileTypes_; }
-    void setFileTypes(TFileTypes types);
-    TFileInfos ViewColumns() const { return viewColumns_; }
-    void setViewColumns(TFileInfos columns);
+    FileAttributes FileTypes() const { return fileTypes_; }
+    void setFileTypes(FileAttributes types);
+    FileFields ViewColumns() const { return viewColumns_; }
+    void setViewColumns(FileFields columns);
     bool DisplayDirectory() const { return displayDirectory_; }
     void setDisplayDirectory(bool on);
     bool DisplayParentDir() const { return displayParentDir_; }
     void setDisplayParentDir(bool on);
 
-    TFileInfo SortColumn() const { return sortColumn_; }
+    FileField SortColumn() const { return sortColumn_; }
     // Sorts the entries by column without reading the disk. The same column again turns the order
     // round; another column keeps the direction. A column that is not shown, and fiAll, are ignored.
-    void setSortColumn(TFileInfo column);
+    void setSortColumn(FileField column);
     // The direction flag, one for all file lists of the program.
     static bool reverseOrder() { return reverseOrder_; }
     static void setReverseOrder(bool on) { reverseOrder_ = on; }
 
     // --- Columns: Name (0) and Size (1) always, then the shown columns from Type on.
-    const QList<TColumnInfo>& columns() const { return columns_; }
+    const QList<ColumnInfo>& columns() const { return columns_; }
     // The position of a column, -1 when it is not laid out.
-    int columnPosition(TFileInfo field) const;
+    int columnPosition(FileField field) const;
 
     // --- Entries, in displayed order.
     int count() const { return static_cast<int>(entries_.size()); }
@@ -180,13 +180,13 @@ private:
 
     QStringList folders_;
     QStringList masks_;
-    TFileTypes fileTypes_{ftArchive, ftReadonly};
-    TFileInfos viewColumns_{fiName, fiSize, fiType, fiModified};
-    TFileInfo sortColumn_ = fiName;
+    FileAttributes fileTypes_{ftArchive, ftReadonly};
+    FileFields viewColumns_{fiName, fiSize, fiType, fiModified};
+    FileField sortColumn_ = fiName;
     bool displayDirectory_ = true;
     bool displayParentDir_ = false;
 
-    QList<TColumnInfo> columns_;
+    QList<ColumnInfo> columns_;
     std::array<int, fiAll> positions_{};
     QList<FileListEntry> entries_;
     QItemSelectionModel* selection_;

@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-QPoint playlisteMenuPoint(QPoint windowTopLeft, QPoint buttonTopLeft) {
+QPoint playlistMenuPoint(QPoint windowTopLeft, QPoint buttonTopLeft) {
     return {windowTopLeft.x() + buttonTopLeft.x() - 40, windowTopLeft.y() + buttonTopLeft.y() + 20};
 }
 
@@ -68,7 +68,7 @@ void PlaylistFiles::remember(const QString& chosen) {
     if (!s.playlistFolder.endsWith(u'/')) s.playlistFolder += u'/';
 }
 
-void PlaylistFiles::playfileladen() {
+void PlaylistFiles::loadPlaylist() {
     PlayerState& s = p_.s;
     const std::optional<QString> chosen =
         p_.dialogs().chooseFile(playlistOpenDialog(s.playlistFolder, s.playlistFile));
@@ -81,14 +81,14 @@ void PlaylistFiles::playfileladen() {
     for (const QString& line : readPlaylistLines(*chosen)) {
         const QString path = QFileInfo(line).isRelative() ? QDir::cleanPath(folder.filePath(line)) : line;
         if (canOpenSong(path))
-            p_.songList.neuen_song_eintragen(path);
+            p_.songList.addSong(path);
         else
             missing << line;
     }
     if (!missing.isEmpty()) p_.dialogs().message(notFoundMessage(missing), MessageIcon::None);
 }
 
-void PlaylistFiles::playfileschreiben() {
+void PlaylistFiles::savePlaylist() {
     PlayerState& s = p_.s;
     const std::optional<QString> chosen =
         p_.dialogs().chooseFile(playlistSaveDialog(s.playlistFolder, s.playlistFile));

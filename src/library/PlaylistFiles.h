@@ -12,7 +12,7 @@ class Player;
 
 // The menu opens 40 pixels left of the button's left edge and 20 pixels below its top; both points in
 // screen coordinates of the window's and the button's top-left corner.
-QPoint playlisteMenuPoint(QPoint windowTopLeft, QPoint buttonTopLeft);
+QPoint playlistMenuPoint(QPoint windowTopLeft, QPoint buttonTopLeft);
 
 // The dialogs' texts and start values.
 FileDialogSpec playlistOpenDialog(const QString& folder, const QString& fileName);
@@ -34,9 +34,9 @@ public:
 
     // "laden": asks for a playlist and adds every song it names; the lines naming no file are reported
     // together afterwards.
-    void playfileladen();
+    void loadPlaylist();
     // "speichern": asks for a file name and writes the song list's paths there.
-    void playfileschreiben();
+    void savePlaylist();
 
 private:
     // Takes the chosen file as the dialogs' next start.

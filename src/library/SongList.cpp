@@ -1,6 +1,6 @@
 #include "library/SongList.h"
 
-void SongList::setLautLB(int i, const QString& value) {
+void SongList::setLoudness(int i, const QString& value) {
     rowRef(i).loudness = value;
     rowChanged(i);
 }

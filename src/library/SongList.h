@@ -1,6 +1,6 @@
 #pragma once
-// The song list: for each song its title (shown in songLB), its path (dateinamenLB) and its loudness
-// entry (LautLB: "x" while a measurement is pending, "30" when entered without levelling, else the
+// The song list: for each song its title (shown in songListView), its path (path) and its loudness
+// entry (loudness: "x" while a measurement is pending, "30" when entered without levelling, else the
 // measured value).
 
 #include "library/RowListModel.h"
@@ -19,8 +19,8 @@ class SongList : public RowListModel<Song> {
 public:
     using RowListModel::RowListModel;
 
-    QString songLB(int i) const { return row(i).title; }
-    QString dateinamenLB(int i) const { return row(i).path; }
-    QString LautLB(int i) const { return row(i).loudness; }
-    void setLautLB(int i, const QString& value);
+    QString title(int i) const { return row(i).title; }
+    QString path(int i) const { return row(i).path; }
+    QString loudness(int i) const { return row(i).loudness; }
+    void setLoudness(int i, const QString& value);
 };

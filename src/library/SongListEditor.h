@@ -22,20 +22,20 @@ public:
     explicit SongListEditor(Player& player) : p_(player) {}
 
     // Adds a song unless its path is already listed, then runs the start rule.
-    void neuen_song_eintragen(const QString& path);
+    void addSong(const QString& path);
     // When nothing plays (or the radio plays), the last row starts.
-    void neuen_song_starten();
+    void startNewSong();
     // Removes row rowUnderCursor; playback moves on when it was the song that plays.
-    void song_aus_listen_entfernen();
+    void removeSongUnderCursor();
     // Removes a row whose song cannot be read, without touching playback.
     void removeUnplayable(int row);
     // "leeren": empties the song list (in radio mode the button opens the station list editor).
-    void leerenBClick();
+    void clearButtonClicked();
 
     // Pointer gestures; x and y relative to the list's client area.
-    void songLBMouseMove(bool leftButtonHeld, int x, int y);
-    void songLBMouseDown(int y);
-    void songLBMouseUp(int x, int y);
+    void onSongListMove(bool leftButtonHeld, int x, int y);
+    void onSongListPress(int y);
+    void onSongListRelease(int x, int y);
     // The pointer left the song list, or the list or the window went out of sight.
     void hideHint();
 

@@ -78,14 +78,14 @@ void Mpris::watchState() {
     const auto changed = [self] {
         if (self) self->scheduleRefresh();
     };
-    s.display.SongL.onChange([changed](const QString&) { changed(); });
+    s.display.titleStrip.onChange([changed](const QString&) { changed(); });
     s.display.streamTitle.onChange([changed](const QString&) { changed(); });
-    s.display.PlayB.onChange([changed](PlayPicture) { changed(); });
+    s.display.playButton.onChange([changed](PlayPicture) { changed(); });
     // The radio button's caption turns with the mode.
-    s.display.dasRadioB.onChange([changed](const QString&) { changed(); });
-    s.volumeTB.onChange([changed](int) { changed(); });
+    s.display.radioButton.onChange([changed](const QString&) { changed(); });
+    s.volumeBar.onChange([changed](int) { changed(); });
     // The bar moves while it is held only when the song is moved with it (the window, Seek, the preview).
-    s.posTB.onChange([self, &s](int) {
+    s.positionBar.onChange([self, &s](int) {
         if (!self || !s.positionDragging) return;
         self->seekedPending_ = true;
         self->scheduleRefresh();
@@ -166,18 +166,18 @@ void Mpris::quit() {
 }
 
 void Mpris::playPause() {
-    p_.guarded([this] { p_.seq.PlayBClick(); });
+    p_.guarded([this] { p_.seq.playButtonClicked(); });
 }
 
 void Mpris::play() {
     p_.guarded([this] {
-        if (playbackStatus() != playing) p_.seq.PlayBClick();
+        if (playbackStatus() != playing) p_.seq.playButtonClicked();
     });
 }
 
 void Mpris::pause() {
     p_.guarded([this] {
-        if (playbackStatus() == playing) p_.seq.PlayBClick();
+        if (playbackStatus() == playing) p_.seq.playButtonClicked();
     });
 }
 
@@ -185,17 +185,17 @@ void Mpris::stop() {
     p_.guarded([this] {
         if (radioPlays())
             p_.seq.stopStation();
-        else if (p_.bass().BASS_ChannelIsActive(p_.s.fileStream) == BASS_ACTIVE_PLAYING)
-            p_.channel.mp3machpause();
+        else if (p_.audioEngine().state(p_.s.fileStream) == BASS_ACTIVE_PLAYING)
+            p_.channel.pauseSong();
     });
 }
 
 void Mpris::next() {
-    p_.guarded([this] { p_.seq.vorBClick(); });
+    p_.guarded([this] { p_.seq.nextButtonClicked(); });
 }
 
 void Mpris::previous() {
-    p_.guarded([this] { p_.seq.rueckBClick(); });
+    p_.guarded([this] { p_.seq.previousButtonClicked(); });
 }
 
 void Mpris::seek(qint64 offsetUs) {
@@ -204,7 +204,7 @@ void Mpris::seek(qint64 offsetUs) {
         const qint64 target = position() + offsetUs;
         // Past the end means the next song.
         if (target >= track().lengthUs)
-            p_.seq.vorBClick();
+            p_.seq.nextButtonClicked();
         else
             seekTo(std::max<qint64>(target, 0));
     });
@@ -226,12 +226,12 @@ void Mpris::seekTo(qint64 positionUs) {
     const int value =
         static_cast<int>(std::clamp<qint64>(std::llround(1000.0 * positionUs / length), 0, 1000));
     // The position bar's own path: hold it, move it, let go.
-    p_.seq.posTBMouseDown();
-    if (s.posTB.position() == value)
-        p_.seq.posTBChange();
+    p_.seq.onPositionBarPress();
+    if (s.positionBar.position() == value)
+        p_.seq.onPositionBarChange();
     else
-        s.posTB.setPosition(value);
-    p_.seq.posTBMouseUp();
+        s.positionBar.setPosition(value);
+    p_.seq.onPositionBarRelease();
     seekedPending_ = true;
     scheduleRefresh();
 }
@@ -241,7 +241,7 @@ bool Mpris::openUri(const QString& uri) {
     const QString scheme = url.scheme().toLower();
     if (scheme == QStringLiteral("file")) {
         // The intake, as for a path handed over by a second start.
-        p_.guarded([&] { p_.setEingabefeldE(localPathOfUrl(url)); });
+        p_.guarded([&] { p_.setIntakeText(localPathOfUrl(url)); });
         return true;
     }
     if (scheme == QStringLiteral("http") || scheme == QStringLiteral("https")) {
@@ -249,7 +249,7 @@ bool Mpris::openUri(const QString& uri) {
         p_.guarded([&] {
             p_.s.streamURL = uri;
             p_.s.stationName = uri;
-            p_.radio.radio_play();
+            p_.radio.playStation();
         });
         return true;
     }
@@ -265,7 +265,7 @@ bool Mpris::songIsCurrent() const {
 
 bool Mpris::radioPlays() const {
     return p_.s.playMode == PLAYMODE_RADIO &&
-           p_.bass().BASS_ChannelIsActive(p_.s.radioChannel) == BASS_ACTIVE_PLAYING;
+           p_.audioEngine().state(p_.s.radioChannel) == BASS_ACTIVE_PLAYING;
 }
 
 QString Mpris::playbackStatus() const {
@@ -276,7 +276,7 @@ QString Mpris::playbackStatus() const {
     case PLAYMODE_RADIO:
         return radioPlays() ? playing : stopped;
     default:
-        return p_.bass().BASS_ChannelIsActive(p_.s.fileStream) == BASS_ACTIVE_PAUSED ? paused : stopped;
+        return p_.audioEngine().state(p_.s.fileStream) == BASS_ACTIVE_PAUSED ? paused : stopped;
     }
 }
 
@@ -298,15 +298,15 @@ MprisTrack Mpris::track() {
         return none;
     }
     if (s.fileStream != songStream_) {
-        IBass& bass = p_.bass();
+        AudioEngine& audioEngine = p_.audioEngine();
         songStream_ = s.fileStream;
         song_ = MprisTrack();
         song_.trackId = QStringLiteral("/org/mp3zx/song/%1").arg(s.fileStream);
         if (s.songs.isRow(s.currentIndex)) {
-            song_.title = displayText(s.songs.songLB(s.currentIndex));
-            song_.url = fileUrlOfPath(s.songs.dateinamenLB(s.currentIndex));
+            song_.title = displayText(s.songs.title(s.currentIndex));
+            song_.url = fileUrlOfPath(s.songs.path(s.currentIndex));
         }
-        const double seconds = bass.BASS_ChannelBytes2Seconds(s.fileStream, s.songLengthBytes);
+        const double seconds = audioEngine.seconds(s.fileStream, s.songLengthBytes);
         song_.lengthUs =
             std::isfinite(seconds) && seconds > 0 ? microseconds(seconds) : s.songSeconds * 1000000LL;
     }
@@ -316,22 +316,22 @@ MprisTrack Mpris::track() {
 qint64 Mpris::position() {
     const PlayerState& s = p_.s;
     if (!songIsCurrent()) return 0;
-    IBass& bass = p_.bass();
-    const QWORD bytes = bass.BASS_ChannelGetPosition(s.fileStream);
+    AudioEngine& audioEngine = p_.audioEngine();
+    const QWORD bytes = audioEngine.position(s.fileStream);
     if (bytes == BASS_ERROR_QWORD) return 0;
-    const double seconds = bass.BASS_ChannelBytes2Seconds(s.fileStream, bytes);
+    const double seconds = audioEngine.seconds(s.fileStream, bytes);
     return std::isfinite(seconds) && seconds > 0 ? microseconds(seconds) : 0;
 }
 
 // The volume bar's 20..100 as 0.2..1.0.
 double Mpris::volume() const {
-    return p_.s.volumeTB.position() / 100.0;
+    return p_.s.volumeBar.position() / 100.0;
 }
 
 void Mpris::setVolume(double volume) {
     if (!std::isfinite(volume)) return;
     // The bar keeps its range and runs the volume formula.
-    p_.s.volumeTB.setPosition(static_cast<int>(std::llround(std::clamp(volume, 0.0, 1.0) * 100)));
+    p_.s.volumeBar.setPosition(static_cast<int>(std::llround(std::clamp(volume, 0.0, 1.0) * 100)));
 }
 
 bool Mpris::canGoNext() const {
@@ -348,11 +348,11 @@ bool Mpris::canPlay() const {
     if (playbackStatus() == playing) return true;
     // What the play button would start: the selected station, or the paused song.
     if (s.radioMode) return s.stations.isRow(s.stations.selected());
-    return p_.bass().BASS_ChannelIsActive(s.fileStream) == BASS_ACTIVE_PAUSED;
+    return p_.audioEngine().state(s.fileStream) == BASS_ACTIVE_PAUSED;
 }
 
 bool Mpris::canSeek() const {
     const PlayerState& s = p_.s;
     return songIsCurrent() && s.playMode != PLAYMODE_PREVIEW && s.songLengthBytes > 0 &&
-           p_.bass().BASS_ChannelIsActive(s.fileStream) != BASS_ACTIVE_STOPPED;
+           p_.audioEngine().state(s.fileStream) != BASS_ACTIVE_STOPPED;
 }

@@ -7,7 +7,7 @@
 //
 // The player has no shuffle and no repeat, so Shuffle and LoopStatus (both optional) are not offered.
 
-#include "audio/Bass.h"
+#include "audio/AudioEngine.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -119,6 +119,6 @@ private:
     MprisView announced_;
     bool seekedPending_ = false;
     // The song stream whose track was taken, and that track: its row may move or go while it plays.
-    HSTREAM songStream_ = 0;
+    ChannelHandle songStream_ = 0;
     MprisTrack song_;
 };

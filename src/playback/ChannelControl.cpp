@@ -10,53 +10,53 @@
 #include <QPointer>
 #include <cmath>
 
-void ChannelControl::bass_kanal_play(HSTREAM handle, int newMode) {
+void ChannelControl::playChannel(ChannelHandle handle, int newMode) {
     PlayerState& s = p_.s;
     s.playMode = static_cast<std::uint8_t>(newMode);
-    p_.volume.lautsetzen();
+    p_.volume.applyVolume();
     if (newMode == PLAYMODE_RADIO) {
         // The notification is in place before the current title is read, so a title that arrives in
         // between is not lost until the station's next change.
-        p_.bass().BASS_ChannelSetSync(
+        p_.audioEngine().onMetadata(
             s.radioChannel, BASS_SYNC_META, 0,
             [this](HSYNC sync, DWORD channel, const char* data, void* user) {
-                on_meta_sync(sync, channel, data, user);
+                onStreamMetadata(sync, channel, data, user);
             },
             nullptr);
         showCurrentStreamTitle();
     } else {
         showTitle(s.songDisplay, s.songDisplay);
     }
-    p_.bass().BASS_ChannelPlay(handle, 0);
-    s.display.PlayB = PlayPicture::STOP;
+    p_.audioEngine().play(handle, 0);
+    s.display.playButton = PlayPicture::STOP;
 }
 
-void ChannelControl::mp3machpause() {
-    p_.bass().BASS_ChannelPause(p_.s.fileStream);
-    p_.s.display.PlayB = PlayPicture::START;
+void ChannelControl::pauseSong() {
+    p_.audioEngine().pause(p_.s.fileStream);
+    p_.s.display.playButton = PlayPicture::START;
     p_.s.playMode = PLAYMODE_IDLE;
     p_.trackTimer.stop();
 }
 
-void ChannelControl::einfach_weiter_spielen() {
-    p_.bass().BASS_ChannelPlay(p_.s.fileStream, 0);
+void ChannelControl::resumeAfterSeek() {
+    p_.audioEngine().play(p_.s.fileStream, 0);
     p_.s.positionDragging = false;
 }
 
-void ChannelControl::schlussspielen() {
+void ChannelControl::previewEnding() {
     PlayerState& s = p_.s;
     s.playMode = PLAYMODE_PREVIEW;
-    s.previewReturnPosition = s.posTB.position();
+    s.previewReturnPosition = s.positionBar.position();
     // A song of 15 seconds or less previews from its beginning.
     double start = 0;
     if (s.songSeconds > 15)
         start = std::nearbyint(static_cast<double>(s.songLengthBytes) * (s.songSeconds - 15) / s.songSeconds);
     s.previewStartBytes = static_cast<QWORD>(start);
     s.previewRangeBytes = s.songLengthBytes - s.previewStartBytes;
-    p_.bass().BASS_ChannelSetPosition(s.fileStream, s.previewStartBytes);
+    p_.audioEngine().seek(s.fileStream, s.previewStartBytes);
 }
 
-void ChannelControl::on_meta_sync(HSYNC, DWORD channel, const char* data, void*) {
+void ChannelControl::onStreamMetadata(HSYNC, DWORD channel, const char* data, void*) {
     // The engine's thread may not touch the window: the title is composed on the GUI thread, with the
     // station name of that moment.
     const QString meta = data ? decodeText(QByteArray(data)) : QString();
@@ -75,31 +75,31 @@ void ChannelControl::streamTitleArrived(DWORD channel, const QString& meta) {
 }
 
 void ChannelControl::showCurrentStreamTitle() {
-    const char* tags = p_.bass().BASS_ChannelGetTags(p_.s.radioChannel, BASS_TAG_META);
+    const char* tags = p_.audioEngine().metadata(p_.s.radioChannel, BASS_TAG_META);
     showStreamTitle(tags ? decodeText(QByteArray(tags)) : QString());
 }
 
 void ChannelControl::restartOutput() {
     PlayerState& s = p_.s;
-    IBass& bass = p_.bass();
-    const QWORD position = bass.BASS_ChannelGetPosition(s.fileStream);
-    const bool playing = bass.BASS_ChannelIsActive(s.fileStream) == BASS_ACTIVE_PLAYING;
-    bass.BASS_Free();
-    bass.BASS_Init(-1, 44100, 0, nullptr, nullptr);
+    AudioEngine& audioEngine = p_.audioEngine();
+    const QWORD position = audioEngine.position(s.fileStream);
+    const bool playing = audioEngine.state(s.fileStream) == BASS_ACTIVE_PLAYING;
+    audioEngine.closeOutput();
+    audioEngine.openOutput(-1, 44100, 0, nullptr, nullptr);
     if (position == BASS_ERROR_QWORD) return;
-    s.fileStream = bass.BASS_StreamCreateFile(0, s.fileStreamFile.constData(), 0, 0, BASS_STREAM_AUTOFREE);
-    bass.BASS_ChannelSetPosition(s.fileStream, position);
-    if (playing) bass.BASS_ChannelPlay(s.fileStream, 0);
+    s.fileStream = audioEngine.openFile(0, s.fileStreamFile.constData(), 0, 0, BASS_STREAM_AUTOFREE);
+    audioEngine.seek(s.fileStream, position);
+    if (playing) audioEngine.play(s.fileStream, 0);
 }
 
 void ChannelControl::showStreamTitle(const QString& meta) {
-    const QString title = stream_title_from_meta(meta);
+    const QString title = streamTitleFromMetadata(meta);
     p_.s.display.streamTitle = title.trimmed();
     const QString text = title + QStringLiteral("> ") + p_.s.stationName;
     showTitle(linksb(text, [this](const QString& t) { return p_.window().textWidth(t); }), text);
 }
 
 void ChannelControl::showTitle(const QString& fitted, const QString& full) {
-    p_.s.display.SongL = fitted;
+    p_.s.display.titleStrip = fitted;
     p_.s.display.tip = leftChars(full, 64);
 }

@@ -2,7 +2,7 @@
 // Starting, pausing and resuming the two channels (the song and the radio stream), the ending
 // preview, and the radio title shown from the station's metadata.
 
-#include "audio/Bass.h"
+#include "audio/AudioEngine.h"
 
 #include <QString>
 
@@ -13,15 +13,15 @@ public:
     explicit ChannelControl(Player& player) : p_(player) {}
 
     // Starts or resumes a channel: newMode 0 with the song, 2 with the radio stream.
-    void bass_kanal_play(HSTREAM handle, int newMode);
-    void mp3machpause();
+    void playChannel(ChannelHandle handle, int newMode);
+    void pauseSong();
     // Resumes the song after the position bar was moved.
-    void einfach_weiter_spielen();
+    void resumeAfterSeek();
     // Jumps to the last 15 seconds of the song while a key is held.
-    void schlussspielen();
+    void previewEnding();
     // The engine's metadata notification; runs on the engine's thread and hands the text to the GUI
     // thread.
-    void on_meta_sync(HSYNC sync, DWORD channel, const char* data, void* user);
+    void onStreamMetadata(HSYNC sync, DWORD channel, const char* data, void* user);
 
     // Shows a radio title composed from metadata with the station name of this moment.
     void showStreamTitle(const QString& meta);

@@ -2,13 +2,13 @@
 
 #include <cmath>
 
-QString two_digits(QString text) {
+QString twoDigits(QString text) {
     while (text.size() < 2)
         text.prepend(u'0');
     return text;
 }
 
-QString format_duration(double seconds) {
+QString formatDuration(double seconds) {
     if (!std::isfinite(seconds) || seconds < 0) seconds = 0;
     const long long s = std::llrint(seconds);
     const long long h = s / 3600;
@@ -16,10 +16,10 @@ QString format_duration(double seconds) {
     const long long r = s % 60;
     QString text;
     if (h > 0) text = QString::number(h) + u':';
-    return text + two_digits(QString::number(m)) + u':' + two_digits(QString::number(r));
+    return text + twoDigits(QString::number(m)) + u':' + twoDigits(QString::number(r));
 }
 
-QString bitrate_text(double fileSize, double seconds) {
+QString formatBitrate(double fileSize, double seconds) {
     if (!std::isfinite(seconds) || seconds <= 0 || !std::isfinite(fileSize) || fileSize < 0)
         return QStringLiteral(" - ");
     return QString::number(std::llrint(fileSize / (seconds * 125)));

@@ -12,17 +12,17 @@ void HotKeyHandler::registerHotKeys() {
     IHotKeySource& keys = p_.hotKeys();
     source_ = &keys;
     s.hotKeyPlay = atoms_.add(QStringLiteral("MyHotKey_play"));
-    s.hotKeyLeiser = atoms_.add(QStringLiteral("MyHotKey_leiser"));
-    s.hotKeyLauter = atoms_.add(QStringLiteral("MyHotKey_lauter"));
+    s.hotKeySofter = atoms_.add(QStringLiteral("MyHotKey_leiser"));
+    s.hotKeyLouder = atoms_.add(QStringLiteral("MyHotKey_lauter"));
     keys.setHandler([this](int id) { p_.guarded([this, id] { onHotKey(id); }); });
     keys.registerHotKey(s.hotKeyPlay, 0, HotKey::Pause);
-    keys.registerHotKey(s.hotKeyLeiser, 0, HotKey::PrintScreen);
-    keys.registerHotKey(s.hotKeyLauter, 0, HotKey::ScrollLock);
+    keys.registerHotKey(s.hotKeySofter, 0, HotKey::PrintScreen);
+    keys.registerHotKey(s.hotKeyLouder, 0, HotKey::ScrollLock);
 }
 
 void HotKeyHandler::releaseHotKeys() {
     PlayerState& s = p_.s;
-    for (int* id : {&s.hotKeyPlay, &s.hotKeyLeiser, &s.hotKeyLauter}) {
+    for (int* id : {&s.hotKeyPlay, &s.hotKeySofter, &s.hotKeyLouder}) {
         if (*id == 0) continue;
         p_.hotKeys().unregisterHotKey(*id);
         atoms_.remove(static_cast<std::uint16_t>(*id));
@@ -37,18 +37,18 @@ void HotKeyHandler::onHotKey(int id) {
     if (id == 0) return;
     if (id == s.hotKeyPlay) {
         // The order of the presses alone decides: a press while the timer runs is a double press.
-        if (p_.mute_timer.isActive()) {
+        if (p_.doublePressTimer.isActive()) {
             s.hotKeyDoublePress = true;
         } else {
-            p_.mute_timer.start();
+            p_.doublePressTimer.start();
             s.hotKeyDoublePress = false;
         }
     }
-    if (id == s.hotKeyLeiser) p_.volume.leisermachen();
-    if (id == s.hotKeyLauter) p_.volume.lautermachen();
+    if (id == s.hotKeySofter) p_.volume.stepVolumeDown();
+    if (id == s.hotKeyLouder) p_.volume.stepVolumeUp();
 }
 
-void HotKeyHandler::mute_timerTimer() {
-    p_.mute_timer.stop();
-    p_.seq.PlayBClick();
+void HotKeyHandler::onDoublePressTick() {
+    p_.doublePressTimer.stop();
+    p_.seq.playButtonClicked();
 }

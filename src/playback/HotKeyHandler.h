@@ -23,7 +23,7 @@ public:
     // A hot key arrived.
     void onHotKey(int id);
     // 200 ms after the first press of the play key: the play button is clicked once.
-    void mute_timerTimer();
+    void onDoublePressTick();
 
 private:
     Player& p_;

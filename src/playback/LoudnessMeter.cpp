@@ -29,7 +29,7 @@ std::int64_t excerptLoudness(const float* samples, std::size_t count) {
     return std::llrint(100.0 * sum) / (n + 1);
 }
 
-std::optional<int> measureFileLoudness(IBass& bass, const QString& path, std::vector<float>& buffer) {
+std::optional<int> measureFileLoudness(AudioEngine& audioEngine, const QString& path, std::vector<float>& buffer) {
     // Only a regular file counts as opened: a folder holds no song, and a named pipe is never waited
     // for. The excerpts lie in the audio, so tags at either end (a cover picture may be the larger
     // part of the file) are never measured; a file without tags measures over its whole size.
@@ -40,24 +40,24 @@ std::optional<int> measureFileLoudness(IBass& bass, const QString& path, std::ve
     const QWORD step = span->size() / 5;
     std::int64_t total = 0;
     for (QWORD k = 1; k <= 4; ++k) {
-        const HSTREAM excerpt = bass.BASS_StreamCreateFile(0, name.constData(), span->begin + k * step,
+        const ChannelHandle excerpt = audioEngine.openFile(0, name.constData(), span->begin + k * step,
                                                            excerptBytes, excerptFlags);
         if (excerpt == 0) continue;
-        const DWORD got = bass.BASS_ChannelGetData(excerpt, buffer.data(), fetchBytes);
-        bass.BASS_StreamFree(excerpt);
+        const DWORD got = audioEngine.read(excerpt, buffer.data(), fetchBytes);
+        audioEngine.release(excerpt);
         if (got == BASS_ERROR_DWORD) continue;
         total += excerptLoudness(buffer.data(), got / sizeof(float));
     }
     return static_cast<int>(total / 4);
 }
 
-void LoudnessMeter::lauttest(int index) {
+void LoudnessMeter::measureLoudness(int index) {
     SongList& songs = p_.s.songs;
-    if (!songs.isRow(index) || songs.LautLB(index) != QStringLiteral("x")) return;
-    const std::optional<int> loudness = measureFileLoudness(p_.bass(), songs.dateinamenLB(index), buffer_);
+    if (!songs.isRow(index) || songs.loudness(index) != QStringLiteral("x")) return;
+    const std::optional<int> loudness = measureFileLoudness(p_.audioEngine(), songs.path(index), buffer_);
     if (!loudness) {
         p_.songList.removeUnplayable(index);
         return;
     }
-    songs.setLautLB(index, QString::number(*loudness));
+    songs.setLoudness(index, QString::number(*loudness));
 }

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-class IBass;
+class AudioEngine;
 class Player;
 
 // The loudness value of one excerpt: round(100 × the sum of the magnitudes above 0.2) div (their
@@ -15,7 +15,7 @@ class Player;
 std::int64_t excerptLoudness(const float* samples, std::size_t count);
 
 // Measures the file at path through the engine; nothing when its size cannot be taken.
-std::optional<int> measureFileLoudness(IBass& bass, const QString& path, std::vector<float>& buffer);
+std::optional<int> measureFileLoudness(AudioEngine& audioEngine, const QString& path, std::vector<float>& buffer);
 
 class LoudnessMeter {
 public:
@@ -23,7 +23,7 @@ public:
 
     // Measures the song at row index if its entry is "x" and writes the value into the entry. A song
     // whose file cannot be opened cannot play: its row leaves the song list.
-    void lauttest(int index);
+    void measureLoudness(int index);
 
 private:
     Player& p_;

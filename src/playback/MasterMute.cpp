@@ -4,12 +4,12 @@
 
 #include <cstdio>
 
-int MasterMute::GetMasterMute() {
+int MasterMute::findMasterSwitch() {
     return mixer_.findMasterSwitch();
 }
 
-void MasterMute::SetMasterMuteValue(bool muted) {
-    int code = GetMasterMute();
+void MasterMute::setMasterMute(bool muted) {
+    int code = findMasterSwitch();
     if (code == 0) code = mixer_.setMasterMuted(muted);
     if (code != 0 && !failureReported_) {
         failureReported_ = true;
@@ -18,9 +18,9 @@ void MasterMute::SetMasterMuteValue(bool muted) {
     }
 }
 
-void MasterMute::stumm_schalten(bool mute) {
+void MasterMute::applyMute(bool mute) {
     if (!hotKeyDoublePress_)
-        SetMasterMuteValue(false);
+        setMasterMute(false);
     else if (mute)
-        SetMasterMuteValue(true);
+        setMasterMute(true);
 }

@@ -10,11 +10,11 @@ public:
         : mixer_(mixer), hotKeyDoublePress_(hotKeyDoublePress) {}
 
     // Looks up the master switch; 0 on success, else the mixer's error number.
-    int GetMasterMute();
+    int findMasterSwitch();
     // Mutes (true) or unmutes (false) the master output.
-    void SetMasterMuteValue(bool muted);
+    void setMasterMute(bool muted);
     // Unmutes, unless the last use of the play hot key was a double press; then mutes only if asked.
-    void stumm_schalten(bool mute);
+    void applyMute(bool mute);
 
     // The message reported for a mixer failure.
     static const char* failureFormat() { return "SetMasterMuteValue failure, multimedia system error #%d"; }

@@ -21,126 +21,126 @@ QWORD audioBytes(QWORD fileSize, const QString& path) {
 
 } // namespace
 
-void PlaySequencer::playsong() {
+void PlaySequencer::playSelected() {
     PlayerState& s = p_.s;
-    IBass& bass = p_.bass();
-    p_.mute.SetMasterMuteValue(false);
+    AudioEngine& audioEngine = p_.audioEngine();
+    p_.mute.setMasterMute(false);
     const int row = s.songs.selected();
     if (row < 0) return;
-    const QString path = s.songs.dateinamenLB(row);
+    const QString path = s.songs.path(row);
     if (!isFile(path)) return;
     s.currentIndex = row;
-    if (s.songs.LautLB(row) == QStringLiteral("x")) {
-        p_.lauttimer.start();
+    if (s.songs.loudness(row) == QStringLiteral("x")) {
+        p_.levellingWaitTimer.start();
         return;
     }
-    p_.radioT.stop();
+    p_.watchdogTimer.stop();
     p_.radio.cancelStart();
-    p_.lauttimer.stop();
-    bass.BASS_ChannelStop(s.radioChannel);
-    s.currentLoudness = strToInt(s.songs.LautLB(row));
-    bass.BASS_ChannelStop(s.fileStream);
-    bass.BASS_StreamFree(s.fileStream);
+    p_.levellingWaitTimer.stop();
+    audioEngine.stop(s.radioChannel);
+    s.currentLoudness = strToInt(s.songs.loudness(row));
+    audioEngine.stop(s.fileStream);
+    audioEngine.release(s.fileStream);
     const QByteArray file = pathBytes(path);
-    s.fileStream = bass.BASS_StreamCreateFile(0, file.constData(), 0, 0, BASS_STREAM_AUTOFREE);
+    s.fileStream = audioEngine.openFile(0, file.constData(), 0, 0, BASS_STREAM_AUTOFREE);
     s.fileStreamFile = file;
-    p_.channel.bass_kanal_play(s.fileStream, PLAYMODE_SONG);
+    p_.channel.playChannel(s.fileStream, PLAYMODE_SONG);
     // An unknown length counts as 0.
-    const QWORD length = bass.BASS_ChannelGetLength(s.fileStream);
+    const QWORD length = audioEngine.length(s.fileStream);
     s.songLengthBytes = length == BASS_ERROR_QWORD ? 0 : length;
     p_.trackTimer.start();
-    showSong(bass.BASS_ChannelBytes2Seconds(s.fileStream, s.songLengthBytes));
+    showSong(audioEngine.seconds(s.fileStream, s.songLengthBytes));
 }
 
 void PlaySequencer::showSong(double seconds) {
     PlayerState& s = p_.s;
     const bool known = std::isfinite(seconds) && seconds > 0;
     s.songSeconds = known ? static_cast<int>(std::llrint(seconds)) : 0;
-    const QString duration = format_duration(known ? seconds : 0);
-    const QWORD size = p_.bass().BASS_StreamGetFilePosition(s.fileStream, BASS_FILEPOS_END);
+    const QString duration = formatDuration(known ? seconds : 0);
+    const QWORD size = p_.audioEngine().downloadedBytes(s.fileStream, BASS_FILEPOS_END);
     s.bitrateText =
         size == BASS_ERROR_QWORD
             ? QStringLiteral(" - ")
-            : bitrate_text(static_cast<double>(audioBytes(size, s.songs.dateinamenLB(s.currentIndex))),
+            : formatBitrate(static_cast<double>(audioBytes(size, s.songs.path(s.currentIndex))),
                            known ? seconds : 0);
-    s.songDisplay = rechtsb(s.songs.songLB(s.currentIndex) + QStringLiteral(" [") + duration + u']',
+    s.songDisplay = rechtsb(s.songs.title(s.currentIndex) + QStringLiteral(" [") + duration + u']',
                             [this](const QString& t) { return p_.window().textWidth(t); });
     p_.channel.showTitle(s.songDisplay, s.songDisplay);
-    s.display.bitrateL = s.bitrateText;
+    s.display.bitrateLabel = s.bitrateText;
 }
 
-void PlaySequencer::nextsong() {
+void PlaySequencer::playNext() {
     SongList& songs = p_.s.songs;
     const int i = songs.selected();
     if (i < 0 || i >= songs.count() - 1) return;
     songs.setSelected(i + 1);
-    playsong();
+    playSelected();
 }
 
-void PlaySequencer::lastsong() {
+void PlaySequencer::playPrevious() {
     SongList& songs = p_.s.songs;
     const int i = songs.selected();
     if (i <= 0) return;
     songs.setSelected(i - 1);
-    playsong();
+    playSelected();
 }
 
-void PlaySequencer::PlayBClick() {
+void PlaySequencer::playButtonClicked() {
     PlayerState& s = p_.s;
-    IBass& bass = p_.bass();
+    AudioEngine& audioEngine = p_.audioEngine();
     if (!s.radioMode) {
-        p_.mute.SetMasterMuteValue(s.hotKeyDoublePress);
-        bass.BASS_ChannelStop(s.radioChannel);
-        if (bass.BASS_ChannelIsActive(s.fileStream) == BASS_ACTIVE_PLAYING) {
-            p_.channel.mp3machpause();
+        p_.mute.setMasterMute(s.hotKeyDoublePress);
+        audioEngine.stop(s.radioChannel);
+        if (audioEngine.state(s.fileStream) == BASS_ACTIVE_PLAYING) {
+            p_.channel.pauseSong();
         } else {
-            p_.mute.stumm_schalten(false);
-            p_.channel.bass_kanal_play(s.fileStream, PLAYMODE_SONG);
+            p_.mute.applyMute(false);
+            p_.channel.playChannel(s.fileStream, PLAYMODE_SONG);
             p_.trackTimer.start();
         }
         return;
     }
-    if (bass.BASS_ChannelIsActive(s.radioChannel) == BASS_ACTIVE_PLAYING) {
-        if (s.hotKeyDoublePress) p_.mute.SetMasterMuteValue(true);
+    if (audioEngine.state(s.radioChannel) == BASS_ACTIVE_PLAYING) {
+        if (s.hotKeyDoublePress) p_.mute.setMasterMute(true);
         stopStation();
     } else {
-        p_.mute.SetMasterMuteValue(false);
-        p_.radioT.start();
-        p_.radio.radiosenderLBClick();
-        if (s.lautanpassenCB)
-            p_.radioLautT.start();
+        p_.mute.setMasterMute(false);
+        p_.watchdogTimer.start();
+        p_.radio.startSelectedStation();
+        if (s.levellingBox)
+            p_.levelTimer.start();
         else
-            p_.radioLautT.stop();
+            p_.levelTimer.stop();
     }
 }
 
 void PlaySequencer::stopStation() {
-    p_.radioT.stop();
+    p_.watchdogTimer.stop();
     p_.radio.cancelStart();
-    p_.bass().BASS_ChannelStop(p_.s.radioChannel);
-    p_.s.display.PlayB = PlayPicture::START;
-    p_.radioLautT.stop();
+    p_.audioEngine().stop(p_.s.radioChannel);
+    p_.s.display.playButton = PlayPicture::START;
+    p_.levelTimer.stop();
 }
 
-void PlaySequencer::vorBClick() {
-    if (p_.s.playMode == PLAYMODE_SONG) nextsong();
+void PlaySequencer::nextButtonClicked() {
+    if (p_.s.playMode == PLAYMODE_SONG) playNext();
 }
 
-void PlaySequencer::rueckBClick() {
-    if (p_.s.playMode == PLAYMODE_SONG) lastsong();
+void PlaySequencer::previousButtonClicked() {
+    if (p_.s.playMode == PLAYMODE_SONG) playPrevious();
 }
 
-void PlaySequencer::trackTimerTimer() {
+void PlaySequencer::onTrackTick() {
     PlayerState& s = p_.s;
-    IBass& bass = p_.bass();
-    if (bass.BASS_ChannelIsActive(s.fileStream) == BASS_ACTIVE_STOPPED) {
+    AudioEngine& audioEngine = p_.audioEngine();
+    if (audioEngine.state(s.fileStream) == BASS_ACTIVE_STOPPED) {
         s.playMode = PLAYMODE_IDLE;
-        s.display.PlayB = PlayPicture::START;
-        if (s.currentIndex < s.songs.count() - 1) nextsong();
+        s.display.playButton = PlayPicture::START;
+        if (s.currentIndex < s.songs.count() - 1) playNext();
         return;
     }
     if (s.positionDragging) return;
-    const QWORD position = bass.BASS_ChannelGetPosition(s.fileStream);
+    const QWORD position = audioEngine.position(s.fileStream);
     if (position == BASS_ERROR_QWORD) return;
     const auto pos = static_cast<long long>(position);
     long long value = 0;
@@ -150,29 +150,29 @@ void PlaySequencer::trackTimerTimer() {
         value = (pos - static_cast<long long>(s.previewStartBytes)) * 1000 /
                 static_cast<long long>(s.previewRangeBytes);
     }
-    s.posTB.setPosition(static_cast<int>(std::clamp<long long>(value, s.posTB.min(), s.posTB.max())));
+    s.positionBar.setPosition(static_cast<int>(std::clamp<long long>(value, s.positionBar.min(), s.positionBar.max())));
 }
 
-void PlaySequencer::posTBMouseDown() {
-    p_.bass().BASS_ChannelPause(p_.s.fileStream);
+void PlaySequencer::onPositionBarPress() {
+    p_.audioEngine().pause(p_.s.fileStream);
     p_.s.positionDragging = true;
 }
 
-void PlaySequencer::posTBChange() {
+void PlaySequencer::onPositionBarChange() {
     PlayerState& s = p_.s;
     if (!s.positionDragging) return;
-    const auto value = static_cast<long long>(s.posTB.position());
+    const auto value = static_cast<long long>(s.positionBar.position());
     long long target = 0;
     if (s.playMode == PLAYMODE_PREVIEW)
         target = static_cast<long long>(s.previewStartBytes) +
                  value * static_cast<long long>(s.previewRangeBytes) / 1000;
     else
         target = value * static_cast<long long>(s.songLengthBytes) / 1000;
-    p_.bass().BASS_ChannelSetPosition(s.fileStream, static_cast<QWORD>(target));
+    p_.audioEngine().seek(s.fileStream, static_cast<QWORD>(target));
 }
 
-void PlaySequencer::posTBMouseUp() {
+void PlaySequencer::onPositionBarRelease() {
     PlayerState& s = p_.s;
     s.positionDragging = false;
-    if (s.playMode == PLAYMODE_SONG || s.playMode == PLAYMODE_PREVIEW) p_.channel.einfach_weiter_spielen();
+    if (s.playMode == PLAYMODE_SONG || s.playMode == PLAYMODE_PREVIEW) p_.channel.resumeAfterSeek();
 }

@@ -9,21 +9,21 @@ public:
     explicit PlaySequencer(Player& player) : p_(player) {}
 
     // Plays the song in the selected row.
-    void playsong();
-    void nextsong();
-    void lastsong();
-    void PlayBClick();
+    void playSelected();
+    void playNext();
+    void playPrevious();
+    void playButtonClicked();
     // Stops the playing station as the play button does in radio mode; playMode stays 2.
     void stopStation();
-    void vorBClick();
-    void rueckBClick();
+    void nextButtonClicked();
+    void previousButtonClicked();
     // Every 200 ms: the end of a song, the next song, the position bar.
-    void trackTimerTimer();
+    void onTrackTick();
 
     // Seeking with the position bar.
-    void posTBMouseDown();
-    void posTBChange();
-    void posTBMouseUp();
+    void onPositionBarPress();
+    void onPositionBarChange();
+    void onPositionBarRelease();
 
 private:
     void showSong(double seconds);

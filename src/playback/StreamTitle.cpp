@@ -1,6 +1,6 @@
 #include "playback/StreamTitle.h"
 
-QString stream_title_from_meta(const QString& meta) {
+QString streamTitleFromMetadata(const QString& meta) {
     QString s = meta;
     // Drop StreamTitle=' with its opening quote.
     const qsizetype key = s.indexOf(QStringLiteral("le="));

@@ -4,4 +4,4 @@
 
 // The title a radio station sends, from its metadata text (StreamTitle='…';StreamUrl='…';), followed
 // by two blanks. An empty text gives just the two blanks.
-QString stream_title_from_meta(const QString& meta);
+QString streamTitleFromMetadata(const QString& meta);

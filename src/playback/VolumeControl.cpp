@@ -5,33 +5,33 @@
 #include <algorithm>
 #include <cmath>
 
-int output_volume(int volumeSetting, int loudness) {
+int outputVolume(int volumeSetting, int loudness) {
     const long long a = std::llrint(1.5 * volumeSetting);
     const long long b = std::llrint(1.5 * loudness);
     return static_cast<int>(std::clamp(a - b, 1LL, 100LL));
 }
 
-void VolumeControl::lautsetzen() {
-    p_.bass().BASS_SetVolume(static_cast<DWORD>(output_volume(p_.s.volumeSetting, p_.s.currentLoudness)));
+void VolumeControl::applyVolume() {
+    p_.audioEngine().setGain(static_cast<DWORD>(outputVolume(p_.s.volumeSetting, p_.s.currentLoudness)));
 }
 
-void VolumeControl::volumeTBChange() {
-    p_.s.volumeSetting = p_.s.volumeTB.position();
-    if (p_.s.playMode != PLAYMODE_IDLE) lautsetzen();
+void VolumeControl::onVolumeBarChange() {
+    p_.s.volumeSetting = p_.s.volumeBar.position();
+    if (p_.s.playMode != PLAYMODE_IDLE) applyVolume();
 }
 
-void VolumeControl::leisermachen() {
-    int position = p_.s.volumeTB.position();
+void VolumeControl::stepVolumeDown() {
+    int position = p_.s.volumeBar.position();
     if (position > 2) position -= 2;
-    p_.s.volumeTB.setPosition(position);
+    p_.s.volumeBar.setPosition(position);
 }
 
-void VolumeControl::lautermachen() {
-    int position = p_.s.volumeTB.position();
+void VolumeControl::stepVolumeUp() {
+    int position = p_.s.volumeBar.position();
     if (position < 99) position += 2;
-    p_.s.volumeTB.setPosition(position);
+    p_.s.volumeBar.setPosition(position);
 }
 
-void VolumeControl::lauttimerTimer() {
-    p_.seq.playsong();
+void VolumeControl::onLevellingWaitTick() {
+    p_.seq.playSelected();
 }

@@ -5,21 +5,21 @@
 class Player;
 
 // round(1.5 × setting) − round(1.5 × loudness), halves to even, kept within 1..100 (never silent).
-int output_volume(int volumeSetting, int loudness);
+int outputVolume(int volumeSetting, int loudness);
 
 class VolumeControl {
 public:
     explicit VolumeControl(Player& player) : p_(player) {}
 
     // Passes the output volume for the current setting and loudness to the engine.
-    void lautsetzen();
+    void applyVolume();
     // The volume bar moved: the setting follows; it reaches the output at once unless nothing plays.
-    void volumeTBChange();
+    void onVolumeBarChange();
     // Two positions down / up on the volume bar.
-    void leisermachen();
-    void lautermachen();
+    void stepVolumeDown();
+    void stepVolumeUp();
     // Retries starting the selected song while its loudness is being measured.
-    void lauttimerTimer();
+    void onLevellingWaitTick();
 
 private:
     Player& p_;

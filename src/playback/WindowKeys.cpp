@@ -9,59 +9,59 @@ bool isEnter(int key) {
 }
 } // namespace
 
-bool WindowKeys::FormKeyDown(int key, Qt::KeyboardModifiers modifiers, bool inTextEditor) {
+bool WindowKeys::onWindowKey(int key, Qt::KeyboardModifiers modifiers, bool inTextEditor) {
     PlayerState& s = p_.s;
     bool discard = false;
     const bool keypad = modifiers & Qt::KeypadModifier;
     // In a text editor no key of the table applies.
     switch (inTextEditor ? 0 : key) {
     case Qt::Key_Space:
-        p_.seq.PlayBClick();
+        p_.seq.playButtonClicked();
         discard = true;
         break;
     case Qt::Key_Delete:
         if (s.playMode == PLAYMODE_SONG) {
             s.rowUnderCursor = s.songs.selected();
             if ((modifiers & Qt::ShiftModifier) && s.rowUnderCursor >= 0)
-                p_.deletion.loesche(s.rowUnderCursor);
+                p_.deletion.offerDeletion(s.rowUnderCursor);
             else
-                p_.songList.song_aus_listen_entfernen();
+                p_.songList.removeSongUnderCursor();
         }
         break;
     case Qt::Key_A:
-        if (modifiers & Qt::ControlModifier) p_.browser.alle_eintragen(false);
+        if (modifiers & Qt::ControlModifier) p_.browser.takeAllFiles(false);
         break;
     case Qt::Key_Plus:
-        if (keypad) p_.volume.lautermachen();
+        if (keypad) p_.volume.stepVolumeUp();
         break;
     case Qt::Key_Minus:
-        if (keypad) p_.volume.leisermachen();
+        if (keypad) p_.volume.stepVolumeDown();
         break;
     default:
         break;
     }
     const bool alt = (modifiers & Qt::AltModifier) || key == Qt::Key_Alt;
-    if (alt && s.playMode == PLAYMODE_SONG) p_.channel.schlussspielen();
+    if (alt && s.playMode == PLAYMODE_SONG) p_.channel.previewEnding();
     return discard;
 }
 
-void WindowKeys::FormKeyUp() {
+void WindowKeys::onWindowKeyRelease() {
     PlayerState& s = p_.s;
     if (s.playMode != PLAYMODE_PREVIEW) return;
     s.playMode = PLAYMODE_SONG;
     s.positionDragging = true;
     // A change of the bar seeks back to where the song was. A preview too short to move the bar leaves
     // it at that value already: the seek is made here then, or the song would go on near its end.
-    if (s.posTB.position() == s.previewReturnPosition)
-        p_.seq.posTBChange();
+    if (s.positionBar.position() == s.previewReturnPosition)
+        p_.seq.onPositionBarChange();
     else
-        s.posTB.setPosition(s.previewReturnPosition);
-    p_.channel.einfach_weiter_spielen();
+        s.positionBar.setPosition(s.previewReturnPosition);
+    p_.channel.resumeAfterSeek();
 }
 
-bool WindowKeys::songLBKeyDown(int key) {
+bool WindowKeys::onSongListKey(int key) {
     if (isEnter(key)) {
-        p_.seq.playsong();
+        p_.seq.playSelected();
         return false;
     }
     if (key == Qt::Key_Left) {
@@ -69,12 +69,12 @@ bool WindowKeys::songLBKeyDown(int key) {
         return true;
     }
     if (key == Qt::Key_Right) {
-        p_.seq.nextsong();
+        p_.seq.playNext();
         return true;
     }
     return false;
 }
 
-void WindowKeys::radiosenderLBKeyDown(int key) {
-    if (isEnter(key)) p_.radio.radiosenderLBClick();
+void WindowKeys::onStationListKey(int key) {
+    if (isEnter(key)) p_.radio.startSelectedStation();
 }

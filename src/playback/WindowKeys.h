@@ -14,15 +14,15 @@ public:
 
     // Returns true when the key is used up, so no control receives it. In a text editor the keys of
     // the table are the editor's text (a station name has blanks in it); only the Alt rule applies.
-    bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers, bool inTextEditor = false);
+    bool onWindowKey(int key, Qt::KeyboardModifiers modifiers, bool inTextEditor = false);
     // Releasing any key ends the ending preview.
-    void FormKeyUp();
+    void onWindowKeyRelease();
 
     // Enter plays the selected song, Left goes to the file list, Right plays the next song. Returns
     // true when the key is used up.
-    bool songLBKeyDown(int key);
+    bool onSongListKey(int key);
     // Enter starts the selected station; other keys only move the selection.
-    void radiosenderLBKeyDown(int key);
+    void onStationListKey(int key);
 
 private:
     Player& p_;

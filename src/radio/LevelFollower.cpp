@@ -36,12 +36,12 @@ int followLevel(LevelState& state, std::uint32_t levelWord) {
     return static_cast<int>(roundEven(state.levelAverage / 6.5L));
 }
 
-void LevelFollower::radioLautTTimer() {
+void LevelFollower::onLevelTick() {
     PlayerState& s = p_.s;
-    const DWORD word = p_.bass().BASS_ChannelGetLevel(s.radioChannel);
+    const DWORD word = p_.audioEngine().level(s.radioChannel);
     LevelState level{s.levelAverage, s.levelWarmup};
     s.currentLoudness = followLevel(level, word);
     s.levelAverage = level.levelAverage;
     s.levelWarmup = level.levelWarmup;
-    p_.volume.lautsetzen();
+    p_.volume.applyVolume();
 }

@@ -18,7 +18,7 @@ class LevelFollower {
 public:
     explicit LevelFollower(Player& player) : p_(player) {}
     // Every 100 ms while levelling is on in radio mode.
-    void radioLautTTimer();
+    void onLevelTick();
 
 private:
     Player& p_;

@@ -1,6 +1,6 @@
 #pragma once
-// The entries of a playlist handed to the player: titles (shown in sendertitelLB) and stream URLs
-// (senderfileLB), row for row.
+// The entries of a playlist handed to the player: titles (shown in entryListView) and stream URLs
+// (url), row for row.
 
 #include "library/RowListModel.h"
 
@@ -17,7 +17,7 @@ class PlaylistEntries : public RowListModel<PlaylistEntry> {
 public:
     using RowListModel::RowListModel;
 
-    QString sendertitelLB(int i) const { return row(i).title; }
-    QString senderfileLB(int i) const { return row(i).url; }
+    QString title(int i) const { return row(i).title; }
+    QString url(int i) const { return row(i).url; }
     void setTitle(int i, const QString& title);
 };

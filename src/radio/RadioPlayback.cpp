@@ -6,143 +6,143 @@
 #include "platform/ByteText.h"
 #include "platform/TextFile.h"
 
-void RadioPlayback::MP3_Radio_umschalten(bool start) {
+void RadioPlayback::switchMode(bool start) {
     PlayerState& s = p_.s;
-    p_.mute.stumm_schalten(false);
+    p_.mute.applyMute(false);
     if (s.radioMode) {
-        p_.radioT.stop();
-        p_.radioLautT.stop();
+        p_.watchdogTimer.stop();
+        p_.levelTimer.stop();
         cancelStart();
-        s.display.radiosenderLBVisible = false;
-        s.display.dasRadioB = QStringLiteral("Radio");
+        s.display.stationListVisible = false;
+        s.display.radioButton = QStringLiteral("Radio");
         s.radioMode = false;
-        s.display.leerenB = QStringLiteral("leeren");
-        p_.seq.PlayBClick();
+        s.display.clearButton = QStringLiteral("leeren");
+        p_.seq.playButtonClicked();
         p_.channel.showTitle(s.songDisplay, s.songDisplay);
-        s.display.bitrateL = s.bitrateText;
+        s.display.bitrateLabel = s.bitrateText;
         return;
     }
-    s.display.radiosenderLBVisible = true;
-    if (start) radiosenderLBClick();
-    s.display.dasRadioB = QStringLiteral("MP3");
+    s.display.stationListVisible = true;
+    if (start) startSelectedStation();
+    s.display.radioButton = QStringLiteral("MP3");
     s.radioMode = true;
-    s.display.leerenB = QStringLiteral("Senderliste");
+    s.display.clearButton = QStringLiteral("Senderliste");
 }
 
-void RadioPlayback::dasRadioBClick() {
-    MP3_Radio_umschalten(true);
+void RadioPlayback::toggleRadioMode() {
+    switchMode(true);
 }
 
-void RadioPlayback::radiosenderLBClick() {
+void RadioPlayback::startSelectedStation() {
     PlayerState& s = p_.s;
     cancelStart();
-    p_.mute.SetMasterMuteValue(false);
+    p_.mute.setMasterMute(false);
     s.reconnectCount = 0;
     const int index = s.stations.selected();
-    s.display.PlayB = PlayPicture::START;
+    s.display.playButton = PlayPicture::START;
     p_.window().processEvents();
     if (index < 0 || !s.stations.isRow(index)) return;
-    s.display.SongL = QStringLiteral("verbinde..");
-    s.stationName = s.stations.radiosenderLB(index);
-    s.streamURL = s.stations.radioLB(index);
+    s.display.titleStrip = QStringLiteral("verbinde..");
+    s.stationName = s.stations.name(index);
+    s.streamURL = s.stations.url(index);
     if (s.streamURL.toUpper().endsWith(QStringLiteral(".M3U")))
         p_.fetchStationPlaylist(s.streamURL);
     else
-        radio_play();
+        playStation();
 }
 
-void RadioPlayback::radio_play() {
+void RadioPlayback::playStation() {
     PlayerState& s = p_.s;
     cancelStart();
     // Watched before connecting, so a failed start is noticed too. A running watchdog keeps its beat.
-    if (!p_.radioT.isActive()) p_.radioT.start();
+    if (!p_.watchdogTimer.isActive()) p_.watchdogTimer.start();
     const Station station{s.stationName, s.streamURL};
-    p_.stationOpener.open(station.url, BASS_STREAM_STATUS, [this, station](HSTREAM stream) {
+    p_.stationOpener.open(station.url, BASS_STREAM_STATUS, [this, station](ChannelHandle stream) {
         p_.guarded([&] { streamOpened(station, stream); });
     });
 }
 
-void RadioPlayback::streamOpened(const Station& station, HSTREAM stream) {
+void RadioPlayback::streamOpened(const Station& station, ChannelHandle stream) {
     PlayerState& s = p_.s;
-    IBass& bass = p_.bass();
+    AudioEngine& audioEngine = p_.audioEngine();
     if (stream == 0) {
         // The station that still plays takes the strip back. With none, the watchdog announces the
         // problem and tries the new station again.
         if (backToPlayingStation()) p_.channel.showCurrentStreamTitle();
         return;
     }
-    s.display.bitrateL = QStringLiteral("- ");
+    s.display.bitrateLabel = QStringLiteral("- ");
     s.reconnectCount = 0;
-    p_.radioT.setInterval(3000);
+    p_.watchdogTimer.setInterval(3000);
     // The old stream is stopped even while reconnecting: one that only stalled could otherwise come
     // back and play beside the new one, out of reach. After an engine restart the calls do nothing.
-    bass.BASS_ChannelStop(s.radioChannel);
-    bass.BASS_StreamFree(s.radioChannel);
+    audioEngine.stop(s.radioChannel);
+    audioEngine.release(s.radioChannel);
     s.radioChannel = stream;
     s.stationName = station.name;
     s.streamURL = station.url;
     playing_ = station;
-    p_.channel.mp3machpause();
+    p_.channel.pauseSong();
     s.currentLoudness = 20;
-    p_.channel.bass_kanal_play(s.radioChannel, PLAYMODE_RADIO);
+    p_.channel.playChannel(s.radioChannel, PLAYMODE_RADIO);
     s.connectionProblem = false;
-    p_.radioLautT.stop();
-    if (s.lautanpassenCB) {
-        p_.radioLautT.start();
+    p_.levelTimer.stop();
+    if (s.levellingBox) {
+        p_.levelTimer.start();
         s.levelWarmup = 0;
     }
 }
 
-void RadioPlayback::radioTTimer() {
+void RadioPlayback::onWatchdogTick() {
     PlayerState& s = p_.s;
     // The start in progress decides first; a second open beside it would only race it.
     if (isStarting()) return;
     if (s.connectionProblem) {
         ++s.reconnectCount;
-        s.display.bitrateL = QString::number(s.reconnectCount);
+        s.display.bitrateLabel = QString::number(s.reconnectCount);
         p_.channel.restartOutput();
-        radio_play();
+        playStation();
         return;
     }
-    if (p_.bass().BASS_ChannelIsActive(s.radioChannel) != BASS_ACTIVE_PLAYING) {
+    if (p_.audioEngine().state(s.radioChannel) != BASS_ACTIVE_PLAYING) {
         s.connectionProblem = true;
-        p_.radioT.setInterval(6000);
-        s.display.SongL = QStringLiteral("Verbindungsproblem: ") + s.stationName;
+        p_.watchdogTimer.setInterval(6000);
+        s.display.titleStrip = QStringLiteral("Verbindungsproblem: ") + s.stationName;
     }
 }
 
 QString RadioPlayback::selectedStationName() const {
     const StationList& stations = p_.s.stations;
     const int index = stations.selected();
-    return stations.isRow(index) ? stations.radiosenderLB(index) : QString();
+    return stations.isRow(index) ? stations.name(index) : QString();
 }
 
-void RadioPlayback::HTTPGet1DoneString(const QByteArray& playlist) {
+void RadioPlayback::onPlaylistFetched(const QByteArray& playlist) {
     PlayerState& s = p_.s;
     const QStringList lines = splitTextLines(playlist);
     s.streamURL = lines.value(1);
     s.stationName = selectedStationName();
-    radio_play();
+    playStation();
 }
 
-void RadioPlayback::HTTPGet1Error() {
+void RadioPlayback::onPlaylistFetchFailed() {
     backToPlayingStation();
-    p_.s.display.SongL =
+    p_.s.display.titleStrip =
         QStringLiteral("Radio: ") + selectedStationName() + QStringLiteral(": nicht gefunden");
 }
 
 bool RadioPlayback::isStarting() const {
-    return p_.stationOpener.isPending() || p_.HTTPGet1.isDownloading();
+    return p_.stationOpener.isPending() || p_.playlistDownload.isDownloading();
 }
 
 void RadioPlayback::cancelStart() {
     p_.stationOpener.cancel();
-    p_.HTTPGet1.abandon();
+    p_.playlistDownload.abandon();
 }
 
 bool RadioPlayback::backToPlayingStation() {
     PlayerState& s = p_.s;
-    if (p_.bass().BASS_ChannelIsActive(s.radioChannel) != BASS_ACTIVE_PLAYING) return false;
+    if (p_.audioEngine().state(s.radioChannel) != BASS_ACTIVE_PLAYING) return false;
     s.stationName = playing_.name;
     s.streamURL = playing_.url;
     return true;

@@ -7,7 +7,7 @@
 // the strip says "verbinde..", a station that was playing plays on, and a new choice, leaving radio
 // mode or closing the window drops the start in progress.
 
-#include "audio/Bass.h"
+#include "audio/AudioEngine.h"
 
 #include <QByteArray>
 #include <QString>
@@ -19,18 +19,18 @@ public:
     explicit RadioPlayback(Player& player) : p_(player) {}
 
     // Toggles between MP3 and radio mode; entering radio mode with start true plays the selected station.
-    void MP3_Radio_umschalten(bool start);
-    void dasRadioBClick();
+    void switchMode(bool start);
+    void toggleRadioMode();
     // Starts the station selected in the station list.
-    void radiosenderLBClick();
+    void startSelectedStation();
     // Opens streamURL (under the name stationName) and plays it as the radio stream once it opens.
-    void radio_play();
+    void playStation();
     // The watchdog: every 3 s (6 s while reconnecting).
-    void radioTTimer();
+    void onWatchdogTick();
 
     // The station playlist fetched for a station whose URL ends in ".m3u".
-    void HTTPGet1DoneString(const QByteArray& playlist);
-    void HTTPGet1Error();
+    void onPlaylistFetched(const QByteArray& playlist);
+    void onPlaylistFetchFailed();
 
     // A station is starting: its stream is opening or its playlist is being fetched.
     bool isStarting() const;
@@ -44,7 +44,7 @@ private:
     };
 
     // The steps that follow the engine's open, with its result.
-    void streamOpened(const Station& station, HSTREAM stream);
+    void streamOpened(const Station& station, ChannelHandle stream);
     // After a start that failed: when a stream still plays, its station is the one named and
     // reconnected again. False when none plays.
     bool backToPlayingStation();

@@ -4,32 +4,32 @@
 #include "radio/StationFile.h"
 #include "radio/StationLine.h"
 
-void StationEditor::radioCBDblClick() {
+void StationEditor::openStationEditor() {
     PlayerState& s = p_.s;
     s.display.radioPanelVisible = true;
-    s.display.radiosenderLBVisible = false;
+    s.display.stationListVisible = false;
     QStringList lines;
     for (const Station& station : s.stations.rows())
         lines << stationLine(station.name, station.url);
-    s.display.radioRE = lines;
+    s.display.stationEditorText = lines;
 }
 
-void StationEditor::radiolistesaveBClick() {
+void StationEditor::saveStationList() {
     PlayerState& s = p_.s;
-    p_.update.senderlisteexitBClick();
+    p_.update.closeEntryPanel();
     QList<Station> stations;
-    for (const QString& line : s.display.radioRE.get())
+    for (const QString& line : s.display.stationEditorText.get())
         if (!line.isEmpty()) stations << parseStationLine(line);
     s.stations.replaceAll(stations);
     // A failed write is shown and leaves the editor open; the old file stays whole.
-    schreibesender(stationFilePath(s.programFolder), s.stations);
-    radiolisteexitBClick();
+    writeStations(stationFilePath(s.programFolder), s.stations);
+    closeStationEditor();
 }
 
-void StationEditor::radiolisteexitBClick() {
+void StationEditor::closeStationEditor() {
     PlayerState& s = p_.s;
-    p_.update.senderlisteexitBClick();
+    p_.update.closeEntryPanel();
     s.display.radioPanelVisible = false;
     // The mode may have changed while the editor was open: its own list comes back.
-    s.display.radiosenderLBVisible = s.radioMode;
+    s.display.stationListVisible = s.radioMode;
 }

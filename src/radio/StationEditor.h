@@ -8,11 +8,11 @@ public:
     explicit StationEditor(Player& player) : p_(player) {}
 
     // Opens the editor with the current station list (unsaved text is replaced).
-    void radioCBDblClick();
+    void openStationEditor();
     // "speichern": the text becomes the station list and is written to mp3.snd.
-    void radiolistesaveBClick();
+    void saveStationList();
     // "exit": closes without saving.
-    void radiolisteexitBClick();
+    void closeStationEditor();
 
 private:
     Player& p_;

@@ -8,7 +8,7 @@ QString stationFilePath(const QString& programFolder) {
     return programFolder + QStringLiteral("mp3.snd");
 }
 
-void lesesender(const QString& path, StationList& list) {
+void readStations(const QString& path, StationList& list) {
     QStringList lines;
     try {
         lines = readTextLines(path);
@@ -21,7 +21,7 @@ void lesesender(const QString& path, StationList& list) {
     }
 }
 
-void schreibesender(const QString& path, const StationList& list) {
+void writeStations(const QString& path, const StationList& list) {
     QStringList lines;
     lines.reserve(2 * list.count());
     for (const Station& station : list.rows()) {

@@ -12,9 +12,9 @@ QString stationFilePath(const QString& programFolder);
 // Appends the file's stations to list. A file that is missing or cannot be read leaves the list as it
 // is, without a message: the user then starts from an empty list. An odd last line is a station with
 // an empty URL.
-void lesesender(const QString& path, StationList& list);
+void readStations(const QString& path, StationList& list);
 
 // Replaces the file by the whole list (an empty list gives an empty file). The new contents go to a
 // temporary file first, so on failure the old file stays whole; throws InOutError for the caller to
 // show.
-void schreibesender(const QString& path, const StationList& list);
+void writeStations(const QString& path, const StationList& list);

@@ -1,5 +1,5 @@
 #pragma once
-// The station list: for each station its name (shown in radiosenderLB) and its URL (radioLB).
+// The station list: for each station its name (shown in stationListView) and its URL (url).
 
 #include "library/RowListModel.h"
 
@@ -17,6 +17,6 @@ class StationList : public RowListModel<Station> {
 public:
     using RowListModel::RowListModel;
 
-    QString radiosenderLB(int i) const { return row(i).name; }
-    QString radioLB(int i) const { return row(i).url; }
+    QString name(int i) const { return row(i).name; }
+    QString url(int i) const { return row(i).url; }
 };

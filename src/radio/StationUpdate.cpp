@@ -4,50 +4,50 @@
 #include "platform/TextFile.h"
 #include "radio/StationLine.h"
 
-void StationUpdate::radiolisteladenBClick() {
-    p_.HTTPGet2.setURL(p_.updateUrl);
-    p_.HTTPGet2.DownloadString();
+void StationUpdate::fetchStationUpdate() {
+    p_.stationListDownload.setURL(p_.updateUrl);
+    p_.stationListDownload.DownloadString();
 }
 
-void StationUpdate::HTTPGet2DoneString(const QByteArray& list) {
+void StationUpdate::onStationListFetched(const QByteArray& list) {
     PlayerState& s = p_.s;
     const QStringList lines = splitTextLines(list);
-    QStringList editor = s.display.radioRE;
-    if (s.display.anhaengenRB) {
+    QStringList editor = s.display.stationEditorText;
+    if (s.display.appendChoice) {
         editor << QStringLiteral("---------------");
-        s.display.SongL = QStringLiteral("Update: Liste vom Server wurde angefügt");
+        s.display.titleStrip = QStringLiteral("Update: Liste vom Server wurde angefügt");
     } else {
         editor.clear();
-        s.display.SongL = QStringLiteral("Update: Liste vom Server wurde übernommen");
+        s.display.titleStrip = QStringLiteral("Update: Liste vom Server wurde übernommen");
     }
     for (qsizetype i = 0; i < lines.size(); i += 2)
         editor << stationLine(lines[i], lines.value(i + 1));
-    s.display.radioRE = editor;
+    s.display.stationEditorText = editor;
 }
 
-void StationUpdate::HTTPGet2Error() {
-    p_.s.display.SongL = QStringLiteral("Problem beim Update der Senderliste");
+void StationUpdate::onStationListFetchFailed() {
+    p_.s.display.titleStrip = QStringLiteral("Problem beim Update der Senderliste");
 }
 
-void StationUpdate::sendertitelLBClick() {
+void StationUpdate::playSelectedEntry() {
     PlayerState& s = p_.s;
     const int index = s.entries.selected();
     if (!s.entries.isRow(index)) return;
-    s.streamURL = s.entries.senderfileLB(index);
+    s.streamURL = s.entries.url(index);
     s.stationName = s.streamURL;
-    p_.radio.radio_play();
+    p_.radio.playStation();
 }
 
-void StationUpdate::senderspeichernBClick() {
+void StationUpdate::addEntryAsStation() {
     PlayerState& s = p_.s;
-    p_.editor.radioCBDblClick();
+    p_.editor.openStationEditor();
     const int index = s.entries.selected();
     if (!s.entries.isRow(index)) return;
-    QStringList editor = s.display.radioRE;
-    editor << stationLine(s.entries.sendertitelLB(index), s.entries.senderfileLB(index));
-    s.display.radioRE = editor;
+    QStringList editor = s.display.stationEditorText;
+    editor << stationLine(s.entries.title(index), s.entries.url(index));
+    s.display.stationEditorText = editor;
 }
 
-void StationUpdate::senderlisteexitBClick() {
-    p_.s.display.senderPVisible = false;
+void StationUpdate::closeEntryPanel() {
+    p_.s.display.entryPanelVisible = false;
 }

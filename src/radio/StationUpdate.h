@@ -16,17 +16,17 @@ public:
     explicit StationUpdate(Player& player) : p_(player) {}
 
     // "update vom Server ": fetches the station list.
-    void radiolisteladenBClick();
+    void fetchStationUpdate();
     // The fetched station list goes into the editor text.
-    void HTTPGet2DoneString(const QByteArray& list);
-    void HTTPGet2Error();
+    void onStationListFetched(const QByteArray& list);
+    void onStationListFetchFailed();
 
     // Plays the selected playlist entry as radio, its URL standing for the station name.
-    void sendertitelLBClick();
+    void playSelectedEntry();
     // "Sender hinzufügen": opens the editor and adds the selected entry as a station line.
-    void senderspeichernBClick();
+    void addEntryAsStation();
     // "exit": hides the playlist entries panel.
-    void senderlisteexitBClick();
+    void closeEntryPanel();
 
 private:
     Player& p_;

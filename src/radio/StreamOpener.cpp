@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-using OpenResults = std::vector<std::pair<quint64, HSTREAM>>;
+using OpenResults = std::vector<std::pair<quint64, ChannelHandle>>;
 
 // What the opening jobs share with the opener. A job may end after the opener is gone: it then frees
 // its stream itself.
@@ -18,8 +18,8 @@ struct StreamOpener::Shared {
     OpenResults results; // come, not yet delivered
 };
 
-StreamOpener::StreamOpener(IBass& bass, QObject* parent)
-    : QObject(parent), bass_(bass), shared_(std::make_shared<Shared>()),
+StreamOpener::StreamOpener(AudioEngine& audioEngine, QObject* parent)
+    : QObject(parent), audioEngine_(audioEngine), shared_(std::make_shared<Shared>()),
       runner_([this](std::function<void()> job) { runOnThread(std::move(job)); }) {
     shared_->owner = this;
 }
@@ -37,7 +37,7 @@ StreamOpener::~StreamOpener() {
         left.swap(shared_->results);
     }
     for (const auto& result : left)
-        if (result.second) bass_.BASS_StreamFree(result.second);
+        if (result.second) audioEngine_.release(result.second);
 }
 
 void StreamOpener::open(const QString& url, DWORD flags, Done done) {
@@ -45,13 +45,13 @@ void StreamOpener::open(const QString& url, DWORD flags, Done done) {
     const quint64 ticket = ++lastTicket_;
     pending_ = ticket;
     done_ = std::move(done);
-    runner_([shared = shared_, &bass = bass_, url = textToBytes(url), flags, ticket] {
-        const HSTREAM stream = bass.BASS_StreamCreateURL(url.constData(), 0, flags, nullptr, nullptr);
+    runner_([shared = shared_, &audioEngine = audioEngine_, url = textToBytes(url), flags, ticket] {
+        const ChannelHandle stream = audioEngine.openUrl(url.constData(), 0, flags, nullptr, nullptr);
         std::unique_lock lock(shared->mutex);
         StreamOpener* owner = shared->owner;
         if (!owner) {
             lock.unlock();
-            if (stream) bass.BASS_StreamFree(stream);
+            if (stream) audioEngine.release(stream);
             return;
         }
         shared->results.emplace_back(ticket, stream);
@@ -79,7 +79,7 @@ void StreamOpener::deliver() {
     }
     for (const auto& [ticket, stream] : results) {
         if (ticket != pending_) {
-            if (stream) bass_.BASS_StreamFree(stream);
+            if (stream) audioEngine_.release(stream);
             continue;
         }
         pending_ = 0;

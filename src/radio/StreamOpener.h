@@ -7,7 +7,7 @@
 // cancel(), drops the pending one: its stream is freed when it comes (so its connection is closed)
 // and is never handed over.
 
-#include "audio/Bass.h"
+#include "audio/AudioEngine.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -24,10 +24,10 @@ public:
     // Runs a job that blocks somewhere the caller does not wait for it.
     using Runner = std::function<void(std::function<void()> job)>;
     // The opened stream, or 0 when it could not be opened.
-    using Done = std::function<void(HSTREAM stream)>;
+    using Done = std::function<void(ChannelHandle stream)>;
 
-    explicit StreamOpener(IBass& bass, QObject* parent = nullptr);
-    // Waits for the opens still running (the engine's BASS_Free ends them early) and frees what
+    explicit StreamOpener(AudioEngine& audioEngine, QObject* parent = nullptr);
+    // Waits for the opens still running (the engine's closeOutput ends them early) and frees what
     // they opened.
     ~StreamOpener() override;
     StreamOpener(const StreamOpener&) = delete;
@@ -54,7 +54,7 @@ private:
     // Hands the results that have come over to their callers, or frees them.
     void deliver();
 
-    IBass& bass_;
+    AudioEngine& audioEngine_;
     std::shared_ptr<Shared> shared_;
     Runner runner_;
     std::list<Worker> workers_;

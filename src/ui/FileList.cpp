@@ -5,7 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-TFileList::TFileList(QWidget* parent, FileListModel* files)
+FileListWidget::FileListWidget(QWidget* parent, FileListModel* files)
     : QTreeView(parent), files_(files ? files : new FileListModel(this)) {
     setModel(files_);
     QItemSelectionModel* own = selectionModel();
@@ -25,7 +25,7 @@ TFileList::TFileList(QWidget* parent, FileListModel* files)
     header()->setSectionsMovable(false);
     applyColumns();
 
-    connect(files_, &FileListModel::columnsChanged, this, &TFileList::applyColumns);
+    connect(files_, &FileListModel::columnsChanged, this, &FileListWidget::applyColumns);
     connect(header(), &QHeaderView::sectionClicked, this, [this](int section) {
         if (section >= 0 && section < files_->columns().size())
             files_->setSortColumn(files_->columns()[section].field);
@@ -39,13 +39,13 @@ TFileList::TFileList(QWidget* parent, FileListModel* files)
         --waitCursors_;
         QGuiApplication::restoreOverrideCursor();
     });
-    connect(files_, &QAbstractItemModel::layoutChanged, this, &TFileList::clearFrame);
-    connect(files_, &QAbstractItemModel::rowsRemoved, this, &TFileList::clearFrame);
-    connect(files_, &QAbstractItemModel::rowsInserted, this, &TFileList::clearFrame);
-    connect(files_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TFileList::clearFrame);
+    connect(files_, &QAbstractItemModel::layoutChanged, this, &FileListWidget::clearFrame);
+    connect(files_, &QAbstractItemModel::rowsRemoved, this, &FileListWidget::clearFrame);
+    connect(files_, &QAbstractItemModel::rowsInserted, this, &FileListWidget::clearFrame);
+    connect(files_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &FileListWidget::clearFrame);
 }
 
-TFileList::~TFileList() {
+FileListWidget::~FileListWidget() {
     // A listing cut short by the window's end leaves no wait cursor behind.
     while (waitCursors_ > 0) {
         --waitCursors_;
@@ -53,8 +53,8 @@ TFileList::~TFileList() {
     }
 }
 
-void TFileList::applyColumns() {
-    const QList<TColumnInfo>& columns = files_->columns();
+void FileListWidget::applyColumns() {
+    const QList<ColumnInfo>& columns = files_->columns();
     for (int c = 0; c < columns.size(); ++c) {
         // A column of width 0 exists for the sort but takes no room.
         setColumnHidden(c, columns[c].width == 0);
@@ -62,32 +62,32 @@ void TFileList::applyColumns() {
     }
 }
 
-QRect TFileList::entryRect(int index) const {
+QRect FileListWidget::entryRect(int index) const {
     if (index < 0 || index >= files_->count()) return {};
     const QRect first = visualRect(files_->index(index, 0));
     if (!first.isValid()) return {};
     return QRect(first.left(), first.top(), header()->length() - header()->offset(), first.height());
 }
 
-void TFileList::drawFocusFrame(const QRect& rect, const QColor& color) {
+void FileListWidget::drawFocusFrame(const QRect& rect, const QColor& color) {
     frame_.set(viewport(), rect, color);
 }
 
-void TFileList::clearFrame() {
+void FileListWidget::clearFrame() {
     frame_.clear(viewport());
 }
 
-void TFileList::paintEvent(QPaintEvent* event) {
+void FileListWidget::paintEvent(QPaintEvent* event) {
     QTreeView::paintEvent(event);
     frame_.paint(viewport());
 }
 
-void TFileList::scrollContentsBy(int dx, int dy) {
+void FileListWidget::scrollContentsBy(int dx, int dy) {
     clearFrame();
     QTreeView::scrollContentsBy(dx, dy);
 }
 
-void TFileList::keyPressEvent(QKeyEvent* event) {
+void FileListWidget::keyPressEvent(QKeyEvent* event) {
     event->ignore();
     emit keyDown(event);
     if (event->isAccepted()) return;
@@ -95,17 +95,17 @@ void TFileList::keyPressEvent(QKeyEvent* event) {
     QTreeView::keyPressEvent(event);
 }
 
-void TFileList::mouseReleaseEvent(QMouseEvent* event) {
+void FileListWidget::mouseReleaseEvent(QMouseEvent* event) {
     QTreeView::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton) emit click();
 }
 
-void TFileList::focusInEvent(QFocusEvent* event) {
+void FileListWidget::focusInEvent(QFocusEvent* event) {
     QTreeView::focusInEvent(event);
     emit focusEntered();
 }
 
-void TFileList::focusOutEvent(QFocusEvent* event) {
+void FileListWidget::focusOutEvent(QFocusEvent* event) {
     QTreeView::focusOutEvent(event);
     emit focusLeft();
 }

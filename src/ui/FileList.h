@@ -10,12 +10,12 @@
 #include <QRect>
 #include <QTreeView>
 
-class TFileList : public QTreeView {
+class FileListWidget : public QTreeView {
     Q_OBJECT
 public:
     // Shows files, or a model of its own when none is given.
-    explicit TFileList(QWidget* parent = nullptr, FileListModel* files = nullptr);
-    ~TFileList() override;
+    explicit FileListWidget(QWidget* parent = nullptr, FileListModel* files = nullptr);
+    ~FileListWidget() override;
 
     // The properties, entries and selection; the player's operations work on this.
     FileListModel& files() const { return *files_; }

@@ -2,7 +2,7 @@
 
 #include "library/RowListModel.h"
 #include "platform/ByteText.h"
-#include "ui/TSRCheckBox.h"
+#include "ui/BitmapCheckBox.h"
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
@@ -62,9 +62,9 @@ void bindVisible(Shown<bool>& value, QWidget* widget) {
     });
 }
 
-void bindCheck(Shown<bool>& value, TSRCheckBox* box) {
+void bindCheck(Shown<bool>& value, BitmapCheckBox* box) {
     box->setChecked(value.get());
-    QPointer<TSRCheckBox> guard(box);
+    QPointer<BitmapCheckBox> guard(box);
     value.onChange([guard](bool checked) {
         if (guard) guard->setChecked(checked);
     });

@@ -15,12 +15,12 @@ class QAbstractSlider;
 class QListView;
 class QPlainTextEdit;
 class RowListModelBase;
-class TSRCheckBox;
+class BitmapCheckBox;
 
 void bindText(Shown<QString>& value, QLabel* label);
 void bindText(Shown<QString>& value, QAbstractButton* button);
 void bindVisible(Shown<bool>& value, QWidget* widget);
-void bindCheck(Shown<bool>& value, TSRCheckBox* box);
+void bindCheck(Shown<bool>& value, BitmapCheckBox* box);
 void bindRange(RangeValue& value, QAbstractSlider* slider);
 // Shows the model in the list view with rows 13 pixels high and keeps the selection in step.
 void bindList(RowListModelBase& model, QListView* view);

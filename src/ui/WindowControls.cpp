@@ -1,14 +1,14 @@
 #include "ui/WindowControls.h"
 
-#include "ui/TSRCheckBox.h"
-#include "ui/TTrackbar_32.h"
+#include "ui/BitmapCheckBox.h"
+#include "ui/TrackBar.h"
 
 #include <QPainter>
 
 namespace {
 
-TTrackbar_32* makeBar(QWidget* parent, const char* name, const QRect& geometry, int min, int max, int value) {
-    auto* bar = new TTrackbar_32(Qt::Horizontal, parent);
+TrackBar* makeBar(QWidget* parent, const char* name, const QRect& geometry, int min, int max, int value) {
+    auto* bar = new TrackBar(Qt::Horizontal, parent);
     bar->setObjectName(QString::fromLatin1(name));
     bar->setRange(min, max);
     bar->setValue(value);
@@ -19,23 +19,23 @@ TTrackbar_32* makeBar(QWidget* parent, const char* name, const QRect& geometry, 
 
 } // namespace
 
-TTrackbar_32* makePosTB(QWidget* parent) {
-    return makeBar(parent, "posTB", QRect(0, 72, 150, 25), 0, 1000, 0);
+TrackBar* makePositionBar(QWidget* parent) {
+    return makeBar(parent, "positionBar", QRect(0, 72, 150, 25), 0, 1000, 0);
 }
 
-TTrackbar_32* makeVolumeTB(QWidget* parent) {
-    return makeBar(parent, "volumeTB", QRect(0, 168, 150, 25), 20, 100, 30);
+TrackBar* makeVolumeBar(QWidget* parent) {
+    return makeBar(parent, "volumeBar", QRect(0, 168, 150, 25), 20, 100, 30);
 }
 
-TSRCheckBox* makeLautanpassenCB(QWidget* parent) {
-    auto* box = new TSRCheckBox(parent);
-    box->setObjectName(QStringLiteral("lautanpassenCB"));
+BitmapCheckBox* makeLevellingBox(QWidget* parent) {
+    auto* box = new BitmapCheckBox(parent);
+    box->setObjectName(QStringLiteral("levellingBox"));
     box->setCaption(QStringLiteral("Lautstärke anpassen"));
-    box->setStyle(TSRCheckBox::TCheckStyle::csBitmap);
+    box->setStyle(BitmapCheckBox::CheckStyle::csBitmap);
     box->setGlyph(levellingCheckGlyph());
     box->setNumGlyphs(2);
     box->setCheckSize(16);
-    box->setLayout(TSRCheckBox::TCheckboxLayout::clCenter);
+    box->setLayout(BitmapCheckBox::CheckLayout::clCenter);
     box->setSpacing(4);
     box->setGeometry(8, 130, 116, 29);
     return box;

@@ -5,15 +5,15 @@
 #include <QImage>
 
 class QWidget;
-class TSRCheckBox;
-class TTrackbar_32;
+class BitmapCheckBox;
+class TrackBar;
 
 // Position bar: 0..1000, a thousandth of the song per step; at (0, 72), 150 x 25.
-TTrackbar_32* makePosTB(QWidget* parent);
+TrackBar* makePositionBar(QWidget* parent);
 // Volume bar: 20..100 at 30; at (0, 168), 150 x 25.
-TTrackbar_32* makeVolumeTB(QWidget* parent);
+TrackBar* makeVolumeBar(QWidget* parent);
 // Levelling check box "Lautstärke anpassen", unchecked, with a two-cell picture; at (8, 130), 116 x 29.
-TSRCheckBox* makeLautanpassenCB(QWidget* parent);
+BitmapCheckBox* makeLevellingBox(QWidget* parent);
 
 // The levelling box's picture: two 16 x 16 cells, an empty box and a ticked box, on a magenta key
 // colour that the check box leaves transparent.

@@ -12,16 +12,16 @@ namespace {
 
 class HotKeyLifecycleTest : public ::testing::Test {
 protected:
-    Lifecycle::Start start() { return lifecycle.FormCreate({QStringLiteral("mp3zx")}, programFolder.path()); }
+    Lifecycle::Start start() { return lifecycle.start({QStringLiteral("mp3zx")}, programFolder.path()); }
 
     // Plays a song, then gives the play key one or two presses and its tick.
     void playThenPress(int presses) {
         const QStringList songs = files.make({"eins.mp3"});
-        h.player.songList.neuen_song_eintragen(songs[0]);
-        ASSERT_EQ(h.bass.BASS_ChannelIsActive(h.s.fileStream), DWORD(BASS_ACTIVE_PLAYING));
+        h.player.songList.addSong(songs[0]);
+        ASSERT_EQ(h.audioEngine.state(h.s.fileStream), DWORD(BASS_ACTIVE_PLAYING));
         for (int i = 0; i < presses; ++i)
             h.hotKeys.press(h.s.hotKeyPlay);
-        h.player.hotKeyHandler.mute_timerTimer();
+        h.player.hotKeyHandler.onDoublePressTick();
     }
 
     // Each test gets its own runtime folder, so its instance channel meets no other test's; it must be
@@ -39,7 +39,7 @@ TEST_F(HotKeyLifecycleTest, StartRegistersTheThreeKeysAndUnmutes) {
     h.mixer.muted = true;
     ASSERT_EQ(start(), Lifecycle::Start::Run);
     const std::map<int, HotKey> expected{
-        {h.s.hotKeyPlay, HotKey::Pause}, {h.s.hotKeyLeiser, HotKey::PrintScreen}, {h.s.hotKeyLauter, HotKey::ScrollLock}};
+        {h.s.hotKeyPlay, HotKey::Pause}, {h.s.hotKeySofter, HotKey::PrintScreen}, {h.s.hotKeyLouder, HotKey::ScrollLock}};
     EXPECT_EQ(h.hotKeys.registered, expected);
     EXPECT_EQ(h.mixer.muted, std::optional<bool>(false));
 }
@@ -50,16 +50,16 @@ TEST_F(HotKeyLifecycleTest, AKeyHeldElsewhereIsSkippedAndTheOthersWork) {
     EXPECT_EQ(h.hotKeys.registered.size(), 2u);
     EXPECT_TRUE(h.dialogs.messages.empty());
     EXPECT_TRUE(h.dialogs.errors.isEmpty());
-    const int before = h.s.volumeTB.position();
-    h.hotKeys.press(h.s.hotKeyLeiser);
-    EXPECT_EQ(h.s.volumeTB.position(), before - 2);
+    const int before = h.s.volumeBar.position();
+    h.hotKeys.press(h.s.hotKeySofter);
+    EXPECT_EQ(h.s.volumeBar.position(), before - 2);
 }
 
 TEST_F(HotKeyLifecycleTest, ClosingUnmutesAfterASinglePressAndReleasesTheKeys) {
     ASSERT_EQ(start(), Lifecycle::Start::Run);
     playThenPress(1);
     h.mixer.muted = true; // muted by someone else meanwhile
-    lifecycle.FormCloseQuery();
+    lifecycle.shutDown();
     EXPECT_EQ(h.mixer.muted, std::optional<bool>(false));
     EXPECT_TRUE(h.hotKeys.registered.empty());
     EXPECT_EQ(h.s.hotKeyPlay, 0);
@@ -70,7 +70,7 @@ TEST_F(HotKeyLifecycleTest, AMuteByDoublePressSurvivesTheClose) {
     playThenPress(2);
     ASSERT_EQ(h.mixer.muted, std::optional<bool>(true));
     const int setsBefore = h.mixer.sets;
-    lifecycle.FormCloseQuery();
+    lifecycle.shutDown();
     EXPECT_EQ(h.mixer.muted, std::optional<bool>(true));
     EXPECT_EQ(h.mixer.sets, setsBefore);
     EXPECT_TRUE(h.hotKeys.registered.empty());
@@ -79,10 +79,10 @@ TEST_F(HotKeyLifecycleTest, AMuteByDoublePressSurvivesTheClose) {
 TEST_F(HotKeyLifecycleTest, APressWaitingForItsTickDoesNothingAfterTheClose) {
     ASSERT_EQ(start(), Lifecycle::Start::Run);
     const QStringList songs = files.make({"eins.mp3"});
-    h.player.songList.neuen_song_eintragen(songs[0]);
+    h.player.songList.addSong(songs[0]);
     h.hotKeys.press(h.s.hotKeyPlay);
-    lifecycle.FormCloseQuery();
-    EXPECT_FALSE(h.player.mute_timer.isActive());
+    lifecycle.shutDown();
+    EXPECT_FALSE(h.player.doublePressTimer.isActive());
 }
 
 TEST_F(HotKeyLifecycleTest, WithoutAMixerStartAndCloseGoOnAndSayItOnce) {
@@ -90,12 +90,12 @@ TEST_F(HotKeyLifecycleTest, WithoutAMixerStartAndCloseGoOnAndSayItOnce) {
     ::testing::internal::CaptureStderr();
     const Lifecycle::Start started = start();
     playThenPress(1);
-    lifecycle.FormCloseQuery();
+    lifecycle.shutDown();
     const QString errors = QString::fromStdString(::testing::internal::GetCapturedStderr());
     ASSERT_EQ(started, Lifecycle::Start::Run);
     EXPECT_EQ(h.s.display.windowTitle.get(), QStringLiteral("RI3-VEZEZI"));
-    EXPECT_EQ(h.bass.BASS_ChannelIsActive(h.s.fileStream), DWORD(BASS_ACTIVE_STOPPED));
-    EXPECT_TRUE(h.bass.called("BASS_Free"));
+    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), DWORD(BASS_ACTIVE_STOPPED));
+    EXPECT_TRUE(h.audioEngine.called("closeOutput"));
     EXPECT_EQ(errors.count(QStringLiteral("SetMasterMuteValue failure")), 1) << errors.toStdString();
     EXPECT_TRUE(errors.contains(QStringLiteral("SetMasterMuteValue failure, multimedia system error #2\n")));
     EXPECT_TRUE(h.dialogs.errors.isEmpty());

@@ -22,17 +22,17 @@ protected:
 TEST(ShortUpperPathTest, TwoSpellingsOfOneFolderCompareEqual) {
     QTemporaryDir dir;
     QDir(dir.path()).mkdir(QStringLiteral("Musik"));
-    EXPECT_EQ(short_upper_path(dir.path() + QStringLiteral("/Musik/../Musik/")),
-              short_upper_path(dir.path() + QStringLiteral("/Musik")));
-    EXPECT_EQ(short_upper_path(dir.path() + QStringLiteral("/Musik")),
+    EXPECT_EQ(canonicalUpperPath(dir.path() + QStringLiteral("/Musik/../Musik/")),
+              canonicalUpperPath(dir.path() + QStringLiteral("/Musik")));
+    EXPECT_EQ(canonicalUpperPath(dir.path() + QStringLiteral("/Musik")),
               (dir.path() + QStringLiteral("/MUSIK")).toUpper());
 }
 
 TEST_F(IntakeTest, AnMp3EntersAndPlaysAndTheTreeMovesToItsFolder) {
     const QString song = files.make({"Rock/Lied.mp3"})[0];
-    h.player.setEingabefeldE(song);
+    h.player.setIntakeText(song);
     ASSERT_EQ(h.s.songs.count(), 1);
-    EXPECT_EQ(h.s.songs.dateinamenLB(0), song);
+    EXPECT_EQ(h.s.songs.path(0), song);
     EXPECT_EQ(h.s.playMode, PLAYMODE_SONG);
     EXPECT_EQ(tree.pathsSet, QStringList{QFileInfo(song).canonicalPath()});
 }
@@ -40,7 +40,7 @@ TEST_F(IntakeTest, AnMp3EntersAndPlaysAndTheTreeMovesToItsFolder) {
 TEST_F(IntakeTest, ASongFromTheTemporaryFolderLeavesTheTreeWhereItIs) {
     const QString song = files.make({"aus_temp.mp3"})[0];
     qputenv("TEMP", (files.dir.path() + QStringLiteral("/./")).toUtf8());
-    h.player.setEingabefeldE(song);
+    h.player.setIntakeText(song);
     qunsetenv("TEMP");
     EXPECT_EQ(h.s.songs.count(), 1);
     EXPECT_TRUE(tree.pathsSet.isEmpty());
@@ -48,18 +48,18 @@ TEST_F(IntakeTest, ASongFromTheTemporaryFolderLeavesTheTreeWhereItIs) {
 
 TEST_F(IntakeTest, TheSameTextTwiceAndOtherExtensionsDoNothing) {
     const QStringList songs = files.make({"a.mp3", "liste.xpl", "notiz.txt"});
-    h.player.setEingabefeldE(songs[0]);
-    h.player.songList.leerenBClick();
-    h.player.setEingabefeldE(songs[0]);
+    h.player.setIntakeText(songs[0]);
+    h.player.songList.clearButtonClicked();
+    h.player.setIntakeText(songs[0]);
     EXPECT_EQ(h.s.songs.count(), 0);
-    h.player.setEingabefeldE(songs[1]);
-    h.player.setEingabefeldE(songs[2]);
+    h.player.setIntakeText(songs[1]);
+    h.player.setIntakeText(songs[2]);
     EXPECT_EQ(h.s.songs.count(), 0);
-    EXPECT_FALSE(h.s.display.senderPVisible.get());
+    EXPECT_FALSE(h.s.display.entryPanelVisible.get());
 }
 
 TEST_F(IntakeTest, AMissingFileIsStillListed) {
-    h.player.setEingabefeldE(files.dir.path() + QStringLiteral("/fehlt.MP3"));
+    h.player.setIntakeText(files.dir.path() + QStringLiteral("/fehlt.MP3"));
     EXPECT_EQ(h.s.songs.count(), 1);
     EXPECT_EQ(h.s.playMode, PLAYMODE_IDLE);
 }

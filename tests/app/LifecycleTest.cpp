@@ -27,7 +27,7 @@ protected:
         Lifecycle lifecycle(h.player, channel);
         QStringList args{QStringLiteral("mp3zx")};
         if (!argument.isEmpty()) args << argument;
-        return lifecycle.FormCreate(args, programFolder.path());
+        return lifecycle.start(args, programFolder.path());
     }
 
     QTemporaryDir runtime;
@@ -65,19 +65,19 @@ TEST(ExtensionTest, UpperCasedAndMatchedAsSubstring) {
 
 TEST_F(LifecycleTest, FirstStartShowsVersionTitleAndDefaults) {
     PlayerHarness h;
-    h.bass.volume = 70;
+    h.audioEngine.volume = 70;
     InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
     ASSERT_EQ(start(h, channel), Lifecycle::Start::Run);
 
-    EXPECT_EQ(h.s.display.verL.get(), QStringLiteral("MP3  ZX V5.4.1"));
+    EXPECT_EQ(h.s.display.versionLabel.get(), QStringLiteral("MP3  ZX V5.4.1"));
     EXPECT_EQ(h.s.display.windowTitle.get(), QStringLiteral("RI3-VEZEZI"));
     EXPECT_EQ(h.window.pos, QPoint(50, 50));
     EXPECT_EQ(h.s.playMode, PLAYMODE_IDLE);
     EXPECT_FALSE(h.s.radioMode);
     EXPECT_FALSE(h.s.endingEarly);
     EXPECT_EQ(h.s.initialVolume, 70);
-    EXPECT_EQ(h.s.volumeTB.position(), 70);
-    EXPECT_TRUE(h.bass.called("BASS_Init(-1,44100)"));
+    EXPECT_EQ(h.s.volumeBar.position(), 70);
+    EXPECT_TRUE(h.audioEngine.called("openOutput(-1,44100)"));
     EXPECT_EQ(h.s.programFolder, programFolder.path() + u'/');
     EXPECT_EQ(h.s.playlistFolder, h.s.programFolder);
     EXPECT_TRUE(h.dialogs.messages.empty());
@@ -87,19 +87,19 @@ TEST_F(LifecycleTest, FirstStartShowsVersionTitleAndDefaults) {
 
 TEST_F(LifecycleTest, WrongEngineVersionEndsTheProcessWithItsMessage) {
     PlayerHarness h;
-    h.bass.versionAnswer = 0x02040000;
+    h.audioEngine.versionAnswer = 0x02040000;
     InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
     EXPECT_EQ(start(h, channel), Lifecycle::Start::EndProcess);
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
     EXPECT_EQ(h.dialogs.messages[0].text, QStringLiteral("An incorrect version of BASS.DLL was loaded"));
     EXPECT_EQ(h.dialogs.messages[0].icon, MessageIcon::Error);
     EXPECT_TRUE(h.s.endingEarly);
-    EXPECT_FALSE(h.bass.called("BASS_Init"));
+    EXPECT_FALSE(h.audioEngine.called("openOutput"));
 }
 
 TEST_F(LifecycleTest, FailedInitialisationIsReportedAndStartGoesOn) {
     PlayerHarness h;
-    h.bass.initResult = 0;
+    h.audioEngine.initResult = 0;
     InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
     EXPECT_EQ(start(h, channel), Lifecycle::Start::Run);
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
@@ -125,13 +125,13 @@ TEST_F(LifecycleTest, SecondStartHandsItsMp3OverAndEndsEarly) {
         InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
         sent = channel.send(QByteArray("/musik/Titel.mp3"));
     });
-    (void)QTest::qWaitFor([&] { return first.player.eingabefeldE() == QStringLiteral("/musik/Titel.mp3"); },
+    (void)QTest::qWaitFor([&] { return first.player.intakeText() == QStringLiteral("/musik/Titel.mp3"); },
                           5000);
     sender.join();
     EXPECT_TRUE(sent);
-    EXPECT_EQ(first.player.eingabefeldE(), QStringLiteral("/musik/Titel.mp3"));
+    EXPECT_EQ(first.player.intakeText(), QStringLiteral("/musik/Titel.mp3"));
     EXPECT_EQ(first.window.raised, 1);
-    EXPECT_TRUE(secondLifecycle.instanztest());
+    EXPECT_TRUE(secondLifecycle.findRunningInstance());
     EXPECT_TRUE(second.s.endingEarly);
 }
 
@@ -145,14 +145,14 @@ TEST_F(LifecycleTest, SecondStartWithoutArgumentOnlyRaisesTheWindow) {
     InstanceChannel otherChannel(QStringLiteral("RI3-VEZEZI"));
     Lifecycle otherLifecycle(other.player, otherChannel);
     other.s.commandArguments = QStringList{QStringLiteral("/tmp/notes.txt")};
-    EXPECT_FALSE(otherLifecycle.instanztest());
+    EXPECT_FALSE(otherLifecycle.findRunningInstance());
     EXPECT_TRUE(other.s.endingEarly);
 
     // No argument: an empty hand-over, which brings the window to the front and adds nothing.
     PlayerHarness second;
     InstanceChannel secondChannel(QStringLiteral("RI3-VEZEZI"));
     Lifecycle secondLifecycle(second.player, secondChannel);
-    EXPECT_TRUE(secondLifecycle.instanztest());
+    EXPECT_TRUE(secondLifecycle.findRunningInstance());
     EXPECT_TRUE(second.s.endingEarly);
     std::atomic<bool> sent{false};
     std::thread sender([&] {
@@ -163,7 +163,7 @@ TEST_F(LifecycleTest, SecondStartWithoutArgumentOnlyRaisesTheWindow) {
     sender.join();
     EXPECT_TRUE(sent);
     EXPECT_EQ(first.window.raised, 1);
-    EXPECT_EQ(first.player.eingabefeldE(), QStringLiteral("eingabefeldE"));
+    EXPECT_EQ(first.player.intakeText(), QStringLiteral("eingabefeldE"));
     EXPECT_EQ(first.s.songs.count(), 0);
 }
 
@@ -203,31 +203,31 @@ TEST_F(LifecycleTest, StaleSocketOfACrashedInstanceDoesNotBlockTheStart) {
 
 TEST_F(LifecycleTest, ShutdownStopsStreamsRestoresVolumeAndFreesTheEngine) {
     PlayerHarness h;
-    h.bass.volume = 64;
+    h.audioEngine.volume = 64;
     InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
     Lifecycle lifecycle(h.player, channel);
-    ASSERT_EQ(lifecycle.FormCreate({QStringLiteral("mp3zx")}, programFolder.path()), Lifecycle::Start::Run);
+    ASSERT_EQ(lifecycle.start({QStringLiteral("mp3zx")}, programFolder.path()), Lifecycle::Start::Run);
     // A station still connecting when the window closes.
     h.s.stations.append({QStringLiteral("Langsam"), QStringLiteral("http://127.0.0.1:9/langsam")});
     h.s.stations.setSelected(0);
     h.opens.held = true;
-    h.player.radio.radiosenderLBClick();
+    h.player.radio.startSelectedStation();
     h.s.fileStream = 7;
     h.s.radioChannel = 9;
     h.player.trackTimer.start();
-    h.player.radioT.start();
-    h.bass.calls.clear();
+    h.player.watchdogTimer.start();
+    h.audioEngine.calls.clear();
 
-    lifecycle.FormCloseQuery();
+    lifecycle.shutDown();
     EXPECT_FALSE(h.player.trackTimer.isActive());
-    EXPECT_FALSE(h.player.radioT.isActive());
-    const std::vector<std::string> expected{"BASS_ChannelStop(7)", "BASS_ChannelStop(9)",
-                                            "BASS_SetVolume(64)", "BASS_Stop", "BASS_Free"};
-    EXPECT_EQ(h.bass.calls, expected);
+    EXPECT_FALSE(h.player.watchdogTimer.isActive());
+    const std::vector<std::string> expected{"stop(7)", "stop(9)",
+                                            "setGain(64)", "stopOutput", "closeOutput"};
+    EXPECT_EQ(h.audioEngine.calls, expected);
     // Its stream, should it still come, is freed and never played.
     h.opens.release();
-    ASSERT_EQ(h.bass.count("BASS_StreamCreateURL"), 1);
-    EXPECT_TRUE(h.bass.called("BASS_StreamFree(" + std::to_string(h.bass.lastHandle) + ")"));
+    ASSERT_EQ(h.audioEngine.count("openUrl"), 1);
+    EXPECT_TRUE(h.audioEngine.called("release(" + std::to_string(h.audioEngine.lastHandle) + ")"));
     EXPECT_EQ(h.s.radioChannel, 9u);
 }
 

@@ -18,7 +18,7 @@ protected:
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(contents);
         file.close();
-        h.player.guarded([&] { h.player.setEingabefeldE(path); });
+        h.player.guarded([&] { h.player.setIntakeText(path); });
         return path;
     }
     QStringList titles() const {
@@ -41,7 +41,7 @@ protected:
     }
     QStringList opened() const {
         QStringList u;
-        for (const auto& [handle, stream] : h.bass.streams)
+        for (const auto& [handle, stream] : h.audioEngine.streams)
             if (!stream.url.empty()) u << QString::fromStdString(stream.url);
         return u;
     }
@@ -52,9 +52,9 @@ protected:
 };
 
 TEST(PlaylistArgumentRulesTest, ValueAfterEqualsAndBaseName) {
-    EXPECT_EQ(value_after_equals(QStringLiteral("File1=http://h/a?x=1")), QStringLiteral("http://h/a?x=1"));
-    EXPECT_EQ(value_after_equals(QStringLiteral("no equals")), QStringLiteral("no equals"));
-    EXPECT_EQ(value_after_equals(QStringLiteral("Title=")), QString());
+    EXPECT_EQ(valueAfterEquals(QStringLiteral("File1=http://h/a?x=1")), QStringLiteral("http://h/a?x=1"));
+    EXPECT_EQ(valueAfterEquals(QStringLiteral("no equals")), QStringLiteral("no equals"));
+    EXPECT_EQ(valueAfterEquals(QStringLiteral("Title=")), QString());
     EXPECT_EQ(playlistBaseName(QStringLiteral("/r/radio.m3u")), QStringLiteral("radio"));
     EXPECT_EQ(playlistBaseName(QStringLiteral("/r/a.b.m3u")), QStringLiteral("a"));
     EXPECT_EQ(playlistBaseName(QStringLiteral("/r.d/.m3u")), QStringLiteral(".m3u"));
@@ -71,7 +71,7 @@ TEST_F(PlaylistArgumentReaderTest, PlsTitlesFollowTheirFileLinesAndTheFirstEntry
     EXPECT_EQ(s.stationName, QStringLiteral("http://h/1"));
     EXPECT_EQ(s.playMode, PLAYMODE_RADIO);
     EXPECT_TRUE(s.radioMode);
-    EXPECT_TRUE(s.display.senderPVisible.get());
+    EXPECT_TRUE(s.display.entryPanelVisible.get());
     EXPECT_EQ(s.entries.selected(), 0);
     EXPECT_EQ(h.window.raised, 1);
     EXPECT_TRUE(h.dialogs.errors.isEmpty());
@@ -125,7 +125,7 @@ TEST_F(PlaylistArgumentReaderTest, M3uOfLocalSongsQueuesThemAndPlaysNoRadio) {
              (paths.join(u'\n') + u'\n').toUtf8() + paths[0].toUtf8() + QByteArray("\0.mp3\n", 6));
     EXPECT_EQ(songPaths(), paths);
     EXPECT_TRUE(s.entries.rows().isEmpty());
-    EXPECT_TRUE(s.display.senderPVisible.get());
+    EXPECT_TRUE(s.display.entryPanelVisible.get());
     EXPECT_FALSE(s.radioMode);
     EXPECT_TRUE(opened().isEmpty());
     // Nothing played: the start rule started the first song.
@@ -135,11 +135,11 @@ TEST_F(PlaylistArgumentReaderTest, M3uOfLocalSongsQueuesThemAndPlaysNoRadio) {
 
 TEST_F(PlaylistArgumentReaderTest, UnreadablePlaylistIsReportedAndKeepsThePanelsLists) {
     handOver(QStringLiteral("alt.pls"), "File1=http://h/1\n");
-    s.display.senderPVisible = false;
-    h.player.guarded([&] { h.player.setEingabefeldE(dir.filePath(QStringLiteral("fehlt.pls"))); });
+    s.display.entryPanelVisible = false;
+    h.player.guarded([&] { h.player.setIntakeText(dir.filePath(QStringLiteral("fehlt.pls"))); });
     EXPECT_EQ(h.dialogs.errors, QStringList{"Datei nicht gefunden"});
     EXPECT_EQ(urls(), QStringList{"http://h/1"});
-    EXPECT_TRUE(s.display.senderPVisible.get());
+    EXPECT_TRUE(s.display.entryPanelVisible.get());
 }
 
 } // namespace

@@ -36,10 +36,10 @@ protected:
 };
 
 TEST_F(SettingsTest, MissingFileIsCreatedEmptyAndDefaultsStay) {
-    h.player.settings.leseini();
+    h.player.settings.readSettings();
     EXPECT_EQ(readIni(), QByteArray());
     EXPECT_EQ(h.s.windowLeft, 50);
-    EXPECT_EQ(h.s.volumeTB.position(), 30);
+    EXPECT_EQ(h.s.volumeBar.position(), 30);
     EXPECT_FALSE(h.s.startInRadio);
     EXPECT_TRUE(h.dialogs.errors.isEmpty());
 }
@@ -63,24 +63,24 @@ TEST_F(SettingsTest, TheFirstStartOpensTheMusicFolderElseHome) {
     EXPECT_EQ(firstStartFolder(), music);
     QFile(music + "/lied.mp3").open(QIODevice::WriteOnly);
 
-    h.player.settings.leseini();
+    h.player.settings.readSettings();
     qputenv("HOME", oldHome);
     qputenv("XDG_CONFIG_HOME", oldConfig);
     EXPECT_EQ(tree.pathsSet, QStringList{music});
-    ASSERT_EQ(h.s.FileList1.count(), 1);
-    EXPECT_EQ(h.s.FileList1.caption(0), QStringLiteral("lied.mp3"));
+    ASSERT_EQ(h.s.fileList.count(), 1);
+    EXPECT_EQ(h.s.fileList.caption(0), QStringLiteral("lied.mp3"));
 }
 
 TEST_F(SettingsTest, WritesNineCrLfLinesAndReadsThemBack) {
     h.s.currentFolder = music.path();
     tree.setTopNode(tree.nextNode(tree.nextNode(tree.topNode())));
-    h.s.volumeTB.setPosition(64);
-    h.s.lautanpassenCB = true;
+    h.s.volumeBar.setPosition(64);
+    h.s.levellingBox = true;
     h.window.pos = {120, -7};
     h.s.stations.setSelected(3);
     h.s.radioMode = true;
     h.s.playlistFolder = QStringLiteral("/listen/");
-    h.player.settings.schreibeini();
+    h.player.settings.writeSettings();
     const QByteArray expected =
         music.path().toUtf8() + "\r\nhome\r\n64\r\n1\r\n120\r\n-7\r\n3\r\n1\r\n/listen/\r\n";
     EXPECT_EQ(readIni(), expected);
@@ -91,13 +91,13 @@ TEST_F(SettingsTest, WritesNineCrLfLinesAndReadsThemBack) {
     next.s.programFolder = h.s.programFolder;
     for (const Station& st : h.s.stations.rows())
         next.s.stations.append(st);
-    next.player.settings.leseini();
+    next.player.settings.readSettings();
     EXPECT_EQ(next.s.currentFolder, music.path());
     EXPECT_EQ(nextTree.pathsSet, QStringList{music.path()});
     EXPECT_EQ(nextTree.nodeText(nextTree.topNode()), QStringLiteral("home"));
-    EXPECT_EQ(next.s.volumeTB.position(), 64);
+    EXPECT_EQ(next.s.volumeBar.position(), 64);
     EXPECT_EQ(next.s.volumeSetting, 64);
-    EXPECT_TRUE(next.s.lautanpassenCB.get());
+    EXPECT_TRUE(next.s.levellingBox.get());
     EXPECT_EQ(next.s.windowLeft, 120);
     EXPECT_EQ(next.s.windowTop, -7);
     EXPECT_EQ(next.s.stations.selected(), 3);
@@ -107,13 +107,13 @@ TEST_F(SettingsTest, WritesNineCrLfLinesAndReadsThemBack) {
 
 TEST_F(SettingsTest, LfOnlyAndShortFilesAndOutOfRangeValues) {
     writeIni("/gibt/es/nicht\n\n5\n0\n10\n20\n12\n2\n");
-    h.player.settings.leseini();
+    h.player.settings.readSettings();
     // A folder that no longer exists is kept for writing back but the tree stays where it is.
     EXPECT_EQ(h.s.currentFolder, QStringLiteral("/gibt/es/nicht"));
     EXPECT_TRUE(tree.pathsSet.isEmpty());
-    EXPECT_EQ(h.s.volumeTB.position(), 20);
+    EXPECT_EQ(h.s.volumeBar.position(), 20);
     EXPECT_EQ(h.s.volumeSetting, 20);
-    EXPECT_FALSE(h.s.lautanpassenCB.get());
+    EXPECT_FALSE(h.s.levellingBox.get());
     EXPECT_EQ(h.s.windowLeft, 10);
     EXPECT_EQ(h.s.windowTop, 20);
     EXPECT_EQ(h.s.stations.selected(), -1);
@@ -124,24 +124,24 @@ TEST_F(SettingsTest, LfOnlyAndShortFilesAndOutOfRangeValues) {
 
 TEST_F(SettingsTest, ABadNumberIsReportedAndTheLaterLinesStillApply) {
     writeIni("\r\n\r\nlaut\r\n1\r\n33\r\n44\r\n2\r\n1\r\n/pl/\r\n");
-    h.player.settings.leseini();
+    h.player.settings.readSettings();
     EXPECT_EQ(h.dialogs.errors, QStringList{QStringLiteral("'laut' ist kein gültiger Integerwert")});
-    EXPECT_EQ(h.s.volumeTB.position(), 30);
-    EXPECT_TRUE(h.s.lautanpassenCB.get());
+    EXPECT_EQ(h.s.volumeBar.position(), 30);
+    EXPECT_TRUE(h.s.levellingBox.get());
     EXPECT_EQ(h.s.windowLeft, 33);
     EXPECT_EQ(h.s.windowTop, 44);
     EXPECT_EQ(h.s.stations.selected(), 2);
     EXPECT_TRUE(h.s.startInRadio);
     EXPECT_EQ(h.s.playlistFolder, QStringLiteral("/pl/"));
     // The file written at the end holds valid values again.
-    h.player.settings.schreibeini();
+    h.player.settings.writeSettings();
     EXPECT_TRUE(readIni().split('\n').value(2).startsWith("30\r"));
 }
 
 TEST_F(SettingsTest, AFolderThatCannotBeWrittenGivesTheErrorAndNoCrash) {
     h.s.programFolder = QStringLiteral("/proc/self/");
-    EXPECT_THROW(h.player.settings.leseini(), InOutError);
-    EXPECT_THROW(h.player.settings.schreibeini(), InOutError);
+    EXPECT_THROW(h.player.settings.readSettings(), InOutError);
+    EXPECT_THROW(h.player.settings.writeSettings(), InOutError);
 }
 
 } // namespace

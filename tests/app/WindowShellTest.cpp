@@ -31,36 +31,36 @@ protected:
 
 TEST_F(WindowShellTest, DraggingTheTitleKeepsThePointerOverTheSamePlaceOfTheLabel) {
     h.window.pos = {40, 60};
-    shell.SongLMouseDown(30, 7);
+    shell.onTitleStripPress(30, 7);
     // A move without the left button does nothing.
-    shell.SongLMouseMove(false, {700, 400});
+    shell.onTitleStripMove(false, {700, 400});
     EXPECT_EQ(h.window.pos, QPoint(40, 60));
     // The label starts 152 pixels into the window and at its top.
-    shell.SongLMouseMove(true, {700, 400});
+    shell.onTitleStripMove(true, {700, 400});
     EXPECT_EQ(h.window.pos, QPoint(700 - 30 - 152, 400 - 7));
-    shell.SongLMouseMove(true, {100, 2});
+    shell.onTitleStripMove(true, {100, 2});
     EXPECT_EQ(h.window.pos, QPoint(-82, -5));
     // A new press takes new offsets.
-    shell.SongLMouseDown(600, 19);
-    shell.SongLMouseMove(true, {800, 19});
+    shell.onTitleStripPress(600, 19);
+    shell.onTitleStripMove(true, {800, 19});
     EXPECT_EQ(h.window.pos, QPoint(800 - 600 - 152, 0));
 }
 
 TEST_F(WindowShellTest, TaskbarHidesIntoTheNotificationAreaAndLeftClicksToggle) {
-    shell.TaskbarLClick();
+    shell.hideToTray();
     EXPECT_FALSE(h.window.shown);
     EXPECT_TRUE(icon.visible);
 
-    shell.TaskBarIcon1Down(Qt::LeftButton, 10, 10);
+    shell.onTrayIconPress(Qt::LeftButton, 10, 10);
     EXPECT_TRUE(h.window.shown);
     EXPECT_EQ(h.window.raised, 1);
-    shell.TaskBarIcon1Down(Qt::LeftButton, 10, 10);
+    shell.onTrayIconPress(Qt::LeftButton, 10, 10);
     EXPECT_FALSE(h.window.shown);
-    shell.TaskBarIcon1Down(Qt::LeftButton, 10, 10);
+    shell.onTrayIconPress(Qt::LeftButton, 10, 10);
     EXPECT_EQ(h.window.raised, 2);
 
     // "Taskbar" again: the icon stays single.
-    shell.TaskbarLClick();
+    shell.hideToTray();
     EXPECT_FALSE(h.window.shown);
     EXPECT_EQ(icon.added, 1);
     EXPECT_EQ(h.window.minimized, 0);
@@ -69,7 +69,7 @@ TEST_F(WindowShellTest, TaskbarHidesIntoTheNotificationAreaAndLeftClicksToggle) 
 
 TEST_F(WindowShellTest, WithoutANotificationAreaTaskbarMinimises) {
     icon.area = false;
-    shell.TaskbarLClick();
+    shell.hideToTray();
     EXPECT_TRUE(h.window.shown);
     EXPECT_EQ(h.window.minimized, 1);
     EXPECT_FALSE(icon.visible);
@@ -77,8 +77,8 @@ TEST_F(WindowShellTest, WithoutANotificationAreaTaskbarMinimises) {
 
 TEST_F(WindowShellTest, RightAndMiddleClickAskBeforeQuitting) {
     h.dialogs.answerYes = false;
-    shell.TaskBarIcon1Down(Qt::RightButton, 500, 400);
-    shell.TaskBarIcon1Down(Qt::MiddleButton, 100, 90);
+    shell.onTrayIconPress(Qt::RightButton, 500, 400);
+    shell.onTrayIconPress(Qt::MiddleButton, 100, 90);
     ASSERT_EQ(h.dialogs.questions.size(), 2u);
     EXPECT_EQ(h.dialogs.questions[0].first, QStringLiteral("MP3 verlassen?"));
     EXPECT_EQ(h.dialogs.questions[0].second, QPoint(380, 250));
@@ -88,7 +88,7 @@ TEST_F(WindowShellTest, RightAndMiddleClickAskBeforeQuitting) {
     EXPECT_TRUE(h.window.shown);
 
     h.dialogs.answerYes = true;
-    shell.TaskBarIcon1Down(Qt::RightButton, 500, 400);
+    shell.onTrayIconPress(Qt::RightButton, 500, 400);
     EXPECT_EQ(h.window.closed, 1);
 }
 

@@ -1,7 +1,7 @@
 // Initialisation, release and the calls that must fail quietly: no device, handle 0, freed handles.
 
 #include "AudioTestSupport.h"
-#include "audio/BassEngine.h"
+#include "audio/Engine.h"
 #include "support/LoopbackServer.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 #include <filesystem>
 
 using namespace audiotest;
-using audio::BassEngine;
+using audio::Engine;
 
 namespace {
 
@@ -27,126 +27,126 @@ std::string someMp3() {
 }
 
 // Every call with the given handle must fail with its documented error value and change nothing.
-void expectEveryCallFailsQuietly(BassEngine& engine, DWORD handle) {
+void expectEveryCallFailsQuietly(Engine& engine, DWORD handle) {
     char buffer[64] = {};
-    EXPECT_EQ(engine.BASS_ChannelPlay(handle, false), 0);
-    EXPECT_EQ(engine.BASS_ChannelPlay(handle, true), 0);
-    EXPECT_EQ(engine.BASS_ChannelPause(handle), 0);
-    EXPECT_EQ(engine.BASS_ChannelStop(handle), 0);
-    EXPECT_EQ(engine.BASS_ChannelIsActive(handle), BASS_ACTIVE_STOPPED);
-    EXPECT_EQ(engine.BASS_ChannelGetLength(handle), BASS_ERROR_QWORD);
-    EXPECT_EQ(engine.BASS_ChannelGetPosition(handle), BASS_ERROR_QWORD);
-    EXPECT_EQ(engine.BASS_ChannelSetPosition(handle, 0), 0);
-    EXPECT_LT(engine.BASS_ChannelBytes2Seconds(handle, 1000), 0.0);
-    EXPECT_EQ(engine.BASS_ChannelGetData(handle, buffer, sizeof buffer), BASS_ERROR_DWORD);
-    EXPECT_EQ(engine.BASS_ChannelGetLevel(handle), BASS_ERROR_DWORD);
-    EXPECT_EQ(engine.BASS_ChannelGetTags(handle, BASS_TAG_META), nullptr);
-    EXPECT_EQ(engine.BASS_ChannelSetSync(
+    EXPECT_EQ(engine.play(handle, false), 0);
+    EXPECT_EQ(engine.play(handle, true), 0);
+    EXPECT_EQ(engine.pause(handle), 0);
+    EXPECT_EQ(engine.stop(handle), 0);
+    EXPECT_EQ(engine.state(handle), BASS_ACTIVE_STOPPED);
+    EXPECT_EQ(engine.length(handle), BASS_ERROR_QWORD);
+    EXPECT_EQ(engine.position(handle), BASS_ERROR_QWORD);
+    EXPECT_EQ(engine.seek(handle, 0), 0);
+    EXPECT_LT(engine.seconds(handle, 1000), 0.0);
+    EXPECT_EQ(engine.read(handle, buffer, sizeof buffer), BASS_ERROR_DWORD);
+    EXPECT_EQ(engine.level(handle), BASS_ERROR_DWORD);
+    EXPECT_EQ(engine.metadata(handle, BASS_TAG_META), nullptr);
+    EXPECT_EQ(engine.onMetadata(
                   handle, BASS_SYNC_META, 0, [](HSYNC, DWORD, const char*, void*) {}, nullptr),
               0u);
-    EXPECT_EQ(engine.BASS_StreamGetFilePosition(handle, BASS_FILEPOS_END), BASS_ERROR_QWORD);
-    EXPECT_EQ(engine.BASS_StreamFree(handle), 0);
+    EXPECT_EQ(engine.downloadedBytes(handle, BASS_FILEPOS_END), BASS_ERROR_QWORD);
+    EXPECT_EQ(engine.release(handle), 0);
 }
 
 } // namespace
 
 TEST(EngineLifecycle, VersionInitAndVolume) {
-    BassEngine engine;
-    EXPECT_EQ(engine.BASS_GetVersion() >> 16, 0x0203u);
-    EXPECT_EQ(engine.BASS_GetVolume(), BASS_ERROR_DWORD) << "before BASS_Init";
-    EXPECT_FALSE(engine.BASS_SetVolume(50));
-    ASSERT_TRUE(engine.BASS_Init(-1, 44100, 0, nullptr, nullptr));
-    EXPECT_FALSE(engine.BASS_Init(-1, 44100, 0, nullptr, nullptr)) << "already initialised";
-    EXPECT_EQ(engine.BASS_GetVolume(), 100u);
-    EXPECT_TRUE(engine.BASS_SetVolume(37));
-    EXPECT_EQ(engine.BASS_GetVolume(), 37u);
-    EXPECT_FALSE(engine.BASS_SetVolume(101));
-    EXPECT_EQ(engine.BASS_GetVolume(), 37u);
+    Engine engine;
+    EXPECT_EQ(engine.version() >> 16, 0x0203u);
+    EXPECT_EQ(engine.gain(), BASS_ERROR_DWORD) << "before openOutput";
+    EXPECT_FALSE(engine.setGain(50));
+    ASSERT_TRUE(engine.openOutput(-1, 44100, 0, nullptr, nullptr));
+    EXPECT_FALSE(engine.openOutput(-1, 44100, 0, nullptr, nullptr)) << "already initialised";
+    EXPECT_EQ(engine.gain(), 100u);
+    EXPECT_TRUE(engine.setGain(37));
+    EXPECT_EQ(engine.gain(), 37u);
+    EXPECT_FALSE(engine.setGain(101));
+    EXPECT_EQ(engine.gain(), 37u);
     // The gain belongs to the engine, not to one initialisation: a restart of the output keeps it.
-    EXPECT_TRUE(engine.BASS_Free());
-    EXPECT_FALSE(engine.BASS_Free()) << "already freed";
-    ASSERT_TRUE(engine.BASS_Init(-1, 44100, 0, nullptr, nullptr));
-    EXPECT_EQ(engine.BASS_GetVolume(), 37u);
+    EXPECT_TRUE(engine.closeOutput());
+    EXPECT_FALSE(engine.closeOutput()) << "already freed";
+    ASSERT_TRUE(engine.openOutput(-1, 44100, 0, nullptr, nullptr));
+    EXPECT_EQ(engine.gain(), 37u);
 }
 
-// Without a sound device the program runs on silently: BASS_Init fails and everything after it fails
+// Without a sound device the program runs on silently: openOutput fails and everything after it fails
 // without harm.
 TEST(EngineLifecycle, NoOutputDevice) {
     REQUIRE_LAME();
     std::string mp3 = someMp3();
     ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
-    BassEngine engine;
-    EXPECT_EQ(engine.BASS_Init(-1, 44100, 0, nullptr, nullptr), 0);
-    EXPECT_EQ(engine.BASS_Init(7, 44100, 0, nullptr, nullptr), 0);
-    EXPECT_EQ(engine.BASS_StreamCreateFile(false, mp3.c_str(), 0, 0, BASS_STREAM_AUTOFREE), 0u);
-    EXPECT_EQ(engine.BASS_StreamCreateFile(false, mp3.c_str(), 0, 0, BASS_STREAM_DECODE), 0u);
-    EXPECT_EQ(engine.BASS_StreamCreateURL("http://127.0.0.1:9/", 0, BASS_STREAM_STATUS, nullptr, nullptr),
+    Engine engine;
+    EXPECT_EQ(engine.openOutput(-1, 44100, 0, nullptr, nullptr), 0);
+    EXPECT_EQ(engine.openOutput(7, 44100, 0, nullptr, nullptr), 0);
+    EXPECT_EQ(engine.openFile(false, mp3.c_str(), 0, 0, BASS_STREAM_AUTOFREE), 0u);
+    EXPECT_EQ(engine.openFile(false, mp3.c_str(), 0, 0, BASS_STREAM_DECODE), 0u);
+    EXPECT_EQ(engine.openUrl("http://127.0.0.1:9/", 0, BASS_STREAM_STATUS, nullptr, nullptr),
               0u);
-    EXPECT_EQ(engine.BASS_GetVolume(), BASS_ERROR_DWORD);
-    EXPECT_FALSE(engine.BASS_SetVolume(50));
-    EXPECT_FALSE(engine.BASS_Stop());
-    EXPECT_FALSE(engine.BASS_Free());
+    EXPECT_EQ(engine.gain(), BASS_ERROR_DWORD);
+    EXPECT_FALSE(engine.setGain(50));
+    EXPECT_FALSE(engine.stopOutput());
+    EXPECT_FALSE(engine.closeOutput());
     expectEveryCallFailsQuietly(engine, 0);
     expectEveryCallFailsQuietly(engine, 1);
 }
 
 TEST(EngineLifecycle, ZeroUnknownAndFreedHandlesFailQuietly) {
     REQUIRE_LAME();
-    BassEngine engine;
-    ASSERT_TRUE(engine.BASS_Init(-1, 44100, 0, nullptr, nullptr));
+    Engine engine;
+    ASSERT_TRUE(engine.openOutput(-1, 44100, 0, nullptr, nullptr));
     expectEveryCallFailsQuietly(engine, 0);
     expectEveryCallFailsQuietly(engine, 0xdeadbeef);
     std::string mp3 = someMp3();
-    HSTREAM played = engine.BASS_StreamCreateFile(false, mp3.c_str(), 0, 0, 0);
-    HSTREAM decoded = engine.BASS_StreamCreateFile(false, mp3.c_str(), 0, 0, BASS_STREAM_DECODE);
+    ChannelHandle played = engine.openFile(false, mp3.c_str(), 0, 0, 0);
+    ChannelHandle decoded = engine.openFile(false, mp3.c_str(), 0, 0, BASS_STREAM_DECODE);
     ASSERT_NE(played, 0u);
     ASSERT_NE(decoded, 0u);
     EXPECT_NE(played, decoded);
-    ASSERT_TRUE(engine.BASS_ChannelPlay(played, false));
-    EXPECT_TRUE(engine.BASS_StreamFree(played));
-    EXPECT_TRUE(engine.BASS_StreamFree(decoded));
+    ASSERT_TRUE(engine.play(played, false));
+    EXPECT_TRUE(engine.release(played));
+    EXPECT_TRUE(engine.release(decoded));
     expectEveryCallFailsQuietly(engine, played);
     expectEveryCallFailsQuietly(engine, decoded);
     // A decoding stream cannot be played, and a played one cannot be read.
-    HSTREAM again = engine.BASS_StreamCreateFile(false, mp3.c_str(), 0, 0, BASS_STREAM_DECODE);
-    EXPECT_FALSE(engine.BASS_ChannelPlay(again, false));
-    HSTREAM playable = engine.BASS_StreamCreateFile(false, mp3.c_str(), 0, 0, 0);
+    ChannelHandle again = engine.openFile(false, mp3.c_str(), 0, 0, BASS_STREAM_DECODE);
+    EXPECT_FALSE(engine.play(again, false));
+    ChannelHandle playable = engine.openFile(false, mp3.c_str(), 0, 0, 0);
     char buffer[16];
-    EXPECT_EQ(engine.BASS_ChannelGetData(playable, buffer, sizeof buffer), BASS_ERROR_DWORD);
+    EXPECT_EQ(engine.read(playable, buffer, sizeof buffer), BASS_ERROR_DWORD);
     EXPECT_NE(again, played) << "handles are not reused";
     EXPECT_NE(playable, played);
 }
 
-// BASS_Free releases every stream and closes its file; the output can be started again afterwards, as
+// closeOutput releases every stream and closes its file; the output can be started again afterwards, as
 // the radio's reconnect and the deletion of a playing file do.
 TEST(EngineLifecycle, FreeReleasesStreamsAndFiles) {
     REQUIRE_LAME();
     std::string mp3 = someMp3();
-    BassEngine engine;
-    ASSERT_TRUE(engine.BASS_Init(-1, 44100, 0, nullptr, nullptr));
+    Engine engine;
+    ASSERT_TRUE(engine.openOutput(-1, 44100, 0, nullptr, nullptr));
     const std::size_t before = openFileCount();
-    HSTREAM paused = engine.BASS_StreamCreateFile(false, mp3.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
-    HSTREAM decoding = engine.BASS_StreamCreateFile(false, mp3.c_str(), 1000, 50000, BASS_STREAM_DECODE);
-    ASSERT_TRUE(engine.BASS_ChannelPlay(paused, false));
-    ASSERT_TRUE(engine.BASS_ChannelPause(paused));
+    ChannelHandle paused = engine.openFile(false, mp3.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
+    ChannelHandle decoding = engine.openFile(false, mp3.c_str(), 1000, 50000, BASS_STREAM_DECODE);
+    ASSERT_TRUE(engine.play(paused, false));
+    ASSERT_TRUE(engine.pause(paused));
     EXPECT_GT(openFileCount(), before);
-    ASSERT_TRUE(engine.BASS_Stop());
-    ASSERT_TRUE(engine.BASS_Free());
+    ASSERT_TRUE(engine.stopOutput());
+    ASSERT_TRUE(engine.closeOutput());
     EXPECT_EQ(openFileCount(), before);
     expectEveryCallFailsQuietly(engine, paused);
     expectEveryCallFailsQuietly(engine, decoding);
 
-    ASSERT_TRUE(engine.BASS_Init(-1, 44100, 0, nullptr, nullptr));
-    HSTREAM fresh = engine.BASS_StreamCreateFile(false, mp3.c_str(), 0, 0, 0);
+    ASSERT_TRUE(engine.openOutput(-1, 44100, 0, nullptr, nullptr));
+    ChannelHandle fresh = engine.openFile(false, mp3.c_str(), 0, 0, 0);
     ASSERT_NE(fresh, 0u);
     EXPECT_NE(fresh, paused);
-    ASSERT_TRUE(engine.BASS_ChannelPlay(fresh, false));
-    EXPECT_EQ(engine.BASS_ChannelIsActive(fresh), BASS_ACTIVE_PLAYING);
-    // BASS_Stop halts the output's clock: channels hold still until one is played again.
-    ASSERT_TRUE(engine.BASS_Stop());
-    EXPECT_EQ(engine.BASS_ChannelIsActive(fresh), BASS_ACTIVE_PAUSED);
-    ASSERT_TRUE(engine.BASS_ChannelPlay(fresh, false));
-    EXPECT_EQ(engine.BASS_ChannelIsActive(fresh), BASS_ACTIVE_PLAYING);
+    ASSERT_TRUE(engine.play(fresh, false));
+    EXPECT_EQ(engine.state(fresh), BASS_ACTIVE_PLAYING);
+    // stopOutput halts the output's clock: channels hold still until one is played again.
+    ASSERT_TRUE(engine.stopOutput());
+    EXPECT_EQ(engine.state(fresh), BASS_ACTIVE_PAUSED);
+    ASSERT_TRUE(engine.play(fresh, false));
+    EXPECT_EQ(engine.state(fresh), BASS_ACTIVE_PLAYING);
 }
 
 // A sync proc may stop or free its own channel, and free the whole engine, from inside the call.
@@ -171,26 +171,26 @@ TEST(EngineLifecycle, EngineCallsFromInsideASyncDoNotDeadlock) {
         while (c.sleepFor(std::chrono::seconds(1))) {
         }
     });
-    BassEngine engine;
-    ASSERT_TRUE(engine.BASS_Init(-1, 44100, 0, nullptr, nullptr));
+    Engine engine;
+    ASSERT_TRUE(engine.openOutput(-1, 44100, 0, nullptr, nullptr));
     std::atomic<int> calls{0};
     for (int variant = 0; variant < 3; ++variant) {
         SCOPED_TRACE(variant);
-        HSTREAM h =
-            engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+        ChannelHandle h =
+            engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
         ASSERT_NE(h, 0u);
         int before = calls.load();
-        engine.BASS_ChannelSetSync(
+        engine.onMetadata(
             h, BASS_SYNC_META, 0,
             [&, variant](HSYNC, DWORD channel, const char*, void*) {
                 ++calls;
-                if (variant == 0) engine.BASS_ChannelStop(channel);
-                if (variant == 1) engine.BASS_StreamFree(channel);
-                if (variant == 2) engine.BASS_Free();
+                if (variant == 0) engine.stop(channel);
+                if (variant == 1) engine.release(channel);
+                if (variant == 2) engine.closeOutput();
             },
             nullptr);
-        engine.BASS_ChannelPlay(h, false);
+        engine.play(h, false);
         ASSERT_TRUE(waitUntil([&] { return calls.load() > before; }));
-        ASSERT_TRUE(waitUntil([&] { return engine.BASS_ChannelIsActive(h) == BASS_ACTIVE_STOPPED; }));
+        ASSERT_TRUE(waitUntil([&] { return engine.state(h) == BASS_ACTIVE_STOPPED; }));
     }
 }

@@ -2,7 +2,7 @@
 // playing in real time.
 
 #include "AudioTestSupport.h"
-#include "audio/BassEngine.h"
+#include "audio/Engine.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <thread>
 
 using namespace audiotest;
-using audio::BassEngine;
+using audio::Engine;
 using fixtures::LameOptions;
 using fixtures::Signal;
 using fixtures::Waveform;
@@ -35,10 +35,10 @@ class FileStreamTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!fixtures::haveLame()) GTEST_SKIP() << fixtures::missingLameMessage();
-        ASSERT_TRUE(engine.BASS_Init(-1, 44100, 0, nullptr, nullptr)) << "SDL dummy output did not open";
+        ASSERT_TRUE(engine.openOutput(-1, 44100, 0, nullptr, nullptr)) << "SDL dummy output did not open";
     }
 
-    BassEngine engine;
+    Engine engine;
 };
 
 struct LengthCase {
@@ -83,22 +83,22 @@ TEST_F(FileStreamTest, LengthAndSizeMatchTheExactScan) {
         ASSERT_FALSE(c.path.empty());
         Reference ref = referenceDecode(c.path, false);
         ASSERT_GT(ref.frames, 0);
-        HSTREAM h = engine.BASS_StreamCreateFile(false, c.path.c_str(), 0, 0, c.flags);
+        ChannelHandle h = engine.openFile(false, c.path.c_str(), 0, 0, c.flags);
         ASSERT_NE(h, 0u);
         const int channels = (c.flags & BASS_SAMPLE_MONO) ? 1 : ref.channels;
         const int bytesPerFrame = channels * ((c.flags & BASS_SAMPLE_FLOAT) ? 4 : 2);
         const std::int64_t mpegFrame = ref.rate >= 32000 ? 1152 : 576;
 
-        QWORD length = engine.BASS_ChannelGetLength(h);
+        QWORD length = engine.length(h);
         ASSERT_NE(length, BASS_ERROR_QWORD);
         EXPECT_EQ(length % static_cast<QWORD>(bytesPerFrame), 0u);
         EXPECT_LE(std::llabs(static_cast<long long>(length / static_cast<QWORD>(bytesPerFrame)) - ref.frames),
                   mpegFrame);
-        double seconds = engine.BASS_ChannelBytes2Seconds(h, length);
+        double seconds = engine.seconds(h, length);
         EXPECT_NEAR(seconds, static_cast<double>(ref.frames) / static_cast<double>(ref.rate),
                     static_cast<double>(mpegFrame) / static_cast<double>(ref.rate));
-        EXPECT_EQ(engine.BASS_StreamGetFilePosition(h, BASS_FILEPOS_END), fixtures::fileSize(c.path));
-        EXPECT_TRUE(engine.BASS_StreamFree(h));
+        EXPECT_EQ(engine.downloadedBytes(h, BASS_FILEPOS_END), fixtures::fileSize(c.path));
+        EXPECT_TRUE(engine.release(h));
     }
 }
 
@@ -108,11 +108,11 @@ TEST_F(FileStreamTest, LengthBecomesExactOnceTheBackgroundScanEnds) {
     std::string path = sharedMp3("noinfo-long.mp3", sine(20.0), {.infoTag = false});
     ASSERT_FALSE(path.empty());
     Reference ref = referenceDecode(path, false);
-    HSTREAM h = engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, 0);
+    ChannelHandle h = engine.openFile(false, path.c_str(), 0, 0, 0);
     ASSERT_NE(h, 0u);
     const QWORD exact = static_cast<QWORD>(ref.frames) * 4;
-    EXPECT_TRUE(waitUntil([&] { return engine.BASS_ChannelGetLength(h) == exact; }))
-        << engine.BASS_ChannelGetLength(h) << " != " << exact;
+    EXPECT_TRUE(waitUntil([&] { return engine.length(h) == exact; }))
+        << engine.length(h) << " != " << exact;
 }
 
 TEST_F(FileStreamTest, FilesWithoutAudioDoNotOpen) {
@@ -123,15 +123,15 @@ TEST_F(FileStreamTest, FilesWithoutAudioDoNotOpen) {
     ASSERT_TRUE(fixtures::writeRandomFile(empty, 0));
     std::string cbr = sharedMp3("cbr.mp3", sine(3.0));
 
-    EXPECT_EQ(engine.BASS_StreamCreateFile(false, random.c_str(), 0, 0, 0), 0u);
-    EXPECT_EQ(engine.BASS_StreamCreateFile(false, random.c_str(), 0, 0, kDecodeExcerpt), 0u);
-    EXPECT_EQ(engine.BASS_StreamCreateFile(false, empty.c_str(), 0, 0, 0), 0u);
-    EXPECT_EQ(engine.BASS_StreamCreateFile(false, dir.file("missing.mp3").c_str(), 0, 0, 0), 0u);
-    EXPECT_EQ(engine.BASS_StreamCreateFile(false, dir.path().c_str(), 0, 0, 0), 0u) << "a folder";
-    EXPECT_EQ(engine.BASS_StreamCreateFile(false, cbr.c_str(), fixtures::fileSize(cbr), 0, 0), 0u)
+    EXPECT_EQ(engine.openFile(false, random.c_str(), 0, 0, 0), 0u);
+    EXPECT_EQ(engine.openFile(false, random.c_str(), 0, 0, kDecodeExcerpt), 0u);
+    EXPECT_EQ(engine.openFile(false, empty.c_str(), 0, 0, 0), 0u);
+    EXPECT_EQ(engine.openFile(false, dir.file("missing.mp3").c_str(), 0, 0, 0), 0u);
+    EXPECT_EQ(engine.openFile(false, dir.path().c_str(), 0, 0, 0), 0u) << "a folder";
+    EXPECT_EQ(engine.openFile(false, cbr.c_str(), fixtures::fileSize(cbr), 0, 0), 0u)
         << "range beyond the end";
-    EXPECT_EQ(engine.BASS_StreamCreateFile(true, cbr.c_str(), 0, 0, 0), 0u) << "memory streams";
-    EXPECT_EQ(engine.BASS_StreamCreateFile(false, nullptr, 0, 0, 0), 0u);
+    EXPECT_EQ(engine.openFile(true, cbr.c_str(), 0, 0, 0), 0u) << "memory streams";
+    EXPECT_EQ(engine.openFile(false, nullptr, 0, 0, 0), 0u);
 }
 
 // The loudness measurement's excerpts: a decoding stream over 100000 bytes from a plain byte offset
@@ -157,14 +157,14 @@ TEST_F(FileStreamTest, DecodeExcerptDeliversMonoFloatFromTheMiddle) {
     std::vector<float> buffer(12500 + 16, 123.0f);
     for (QWORD k = 1; k <= 4; ++k) {
         SCOPED_TRACE(k);
-        HSTREAM h = engine.BASS_StreamCreateFile(false, path.c_str(), k * (size / 5), 100000, kDecodeExcerpt);
+        ChannelHandle h = engine.openFile(false, path.c_str(), k * (size / 5), 100000, kDecodeExcerpt);
         ASSERT_NE(h, 0u);
-        DWORD got = engine.BASS_ChannelGetData(h, buffer.data(), 50000);
+        DWORD got = engine.read(h, buffer.data(), 50000);
         EXPECT_EQ(got, 50000u);
         EXPECT_NEAR(loudness(buffer.data(), got / 4), expected, 0.02 * expected);
         EXPECT_EQ(buffer[12500], 123.0f) << "wrote past the requested length";
-        EXPECT_EQ(engine.BASS_ChannelGetPosition(h), 50000u);
-        engine.BASS_StreamFree(h);
+        EXPECT_EQ(engine.position(h), 50000u);
+        engine.release(h);
     }
 }
 
@@ -174,20 +174,20 @@ TEST_F(FileStreamTest, DecodingPrescanIsExactWhenAskedAndLeavesTheReadingWhereIt
     const std::string path = sharedMp3("noinfo.mp3", sine(3.0), {.infoTag = false});
     ASSERT_FALSE(path.empty());
     const Reference ref = referenceDecode(path, true, true);
-    HSTREAM h = engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, kDecodeExcerpt);
+    ChannelHandle h = engine.openFile(false, path.c_str(), 0, 0, kDecodeExcerpt);
     ASSERT_NE(h, 0u);
     std::vector<float> head(10000);
-    ASSERT_EQ(engine.BASS_ChannelGetData(h, head.data(), 40000), 40000u);
-    EXPECT_EQ(engine.BASS_ChannelGetLength(h), static_cast<QWORD>(ref.frames) * sizeof(float));
-    EXPECT_EQ(engine.BASS_ChannelGetPosition(h), 40000u);
+    ASSERT_EQ(engine.read(h, head.data(), 40000), 40000u);
+    EXPECT_EQ(engine.length(h), static_cast<QWORD>(ref.frames) * sizeof(float));
+    EXPECT_EQ(engine.position(h), 40000u);
 
     std::vector<float> rest(static_cast<std::size_t>(ref.frames));
     const DWORD got =
-        engine.BASS_ChannelGetData(h, rest.data(), static_cast<DWORD>(rest.size() * sizeof(float)));
+        engine.read(h, rest.data(), static_cast<DWORD>(rest.size() * sizeof(float)));
     ASSERT_EQ(got, static_cast<DWORD>((ref.frames - 10000) * 4));
     for (std::size_t i = 0; i < got / 4; i += 997)
         ASSERT_NEAR(rest[i], ref.samples[10000 + i], 1e-6) << "at sample " << 10000 + i;
-    engine.BASS_StreamFree(h);
+    engine.release(h);
 }
 
 // "Mono" means the mix (L+R)/2: with the right channel inverted the excerpt is silent, where the left
@@ -198,16 +198,16 @@ TEST_F(FileStreamTest, MonoFlagMixesBothChannels) {
     std::string path = sharedMp3("inverted.mp3", inverted, {.extraArguments = {"-m", "s"}});
     ASSERT_FALSE(path.empty());
     std::vector<float> buffer(12500);
-    HSTREAM h = engine.BASS_StreamCreateFile(false, path.c_str(), 20000, 100000, kDecodeExcerpt);
+    ChannelHandle h = engine.openFile(false, path.c_str(), 20000, 100000, kDecodeExcerpt);
     ASSERT_NE(h, 0u);
-    DWORD got = engine.BASS_ChannelGetData(h, buffer.data(), 50000);
+    DWORD got = engine.read(h, buffer.data(), 50000);
     ASSERT_EQ(got, 50000u);
     EXPECT_LT(peak(buffer.data(), got / 4), 0.02f);
 
-    HSTREAM stereo = engine.BASS_StreamCreateFile(false, path.c_str(), 20000, 100000,
+    ChannelHandle stereo = engine.openFile(false, path.c_str(), 20000, 100000,
                                                   BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
     std::vector<float> frames(12500 * 2);
-    ASSERT_EQ(engine.BASS_ChannelGetData(stereo, frames.data(), 100000), 100000u);
+    ASSERT_EQ(engine.read(stereo, frames.data(), 100000), 100000u);
     EXPECT_GT(peak(frames.data(), frames.size()), 0.4f);
 }
 
@@ -222,20 +222,20 @@ TEST_F(FileStreamTest, ExcerptsInsideALargeTag) {
     ASSERT_TRUE(fixtures::prependId3v2(tagged, tagBytes, 3));
 
     std::vector<float> buffer(12500);
-    HSTREAM across =
-        engine.BASS_StreamCreateFile(false, tagged.c_str(), tagBytes - 60000, 100000, kDecodeExcerpt);
+    ChannelHandle across =
+        engine.openFile(false, tagged.c_str(), tagBytes - 60000, 100000, kDecodeExcerpt);
     ASSERT_NE(across, 0u);
-    DWORD got = engine.BASS_ChannelGetData(across, buffer.data(), 50000);
+    DWORD got = engine.read(across, buffer.data(), 50000);
     ASSERT_NE(got, BASS_ERROR_DWORD);
     EXPECT_GT(got, 4000u);
     EXPECT_NEAR(peak(buffer.data() + 4000, got / 4 - 4000), 0.48, 0.03)
         << "decoded something else than the sine";
 
-    HSTREAM inside =
-        engine.BASS_StreamCreateFile(false, tagged.c_str(), tagBytes / 2, 100000, kDecodeExcerpt);
+    ChannelHandle inside =
+        engine.openFile(false, tagged.c_str(), tagBytes / 2, 100000, kDecodeExcerpt);
     if (inside != 0) {
         // A false frame that survives libmpg123's checks may open, but must not pass as loud audio.
-        got = engine.BASS_ChannelGetData(inside, buffer.data(), 50000);
+        got = engine.read(inside, buffer.data(), 50000);
         if (got != BASS_ERROR_DWORD) {
             EXPECT_LT(got, 50000u) << "decoded a whole excerpt out of picture data";
         }
@@ -244,16 +244,16 @@ TEST_F(FileStreamTest, ExcerptsInsideALargeTag) {
 
 TEST_F(FileStreamTest, SixteenBitDecodingMatchesFloat) {
     std::string path = sharedMp3("cbr.mp3", sine(3.0));
-    HSTREAM f =
-        engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
-    HSTREAM s = engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, BASS_STREAM_DECODE);
+    ChannelHandle f =
+        engine.openFile(false, path.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+    ChannelHandle s = engine.openFile(false, path.c_str(), 0, 0, BASS_STREAM_DECODE);
     std::vector<float> floats(4096 * 2);
     std::vector<std::int16_t> shorts(4096 * 2);
-    ASSERT_EQ(engine.BASS_ChannelGetData(f, floats.data(), 4096 * 8), 4096u * 8);
-    ASSERT_EQ(engine.BASS_ChannelGetData(s, shorts.data(), 4096 * 4), 4096u * 4);
+    ASSERT_EQ(engine.read(f, floats.data(), 4096 * 8), 4096u * 8);
+    ASSERT_EQ(engine.read(s, shorts.data(), 4096 * 4), 4096u * 4);
     for (std::size_t i = 0; i < floats.size(); ++i)
         ASSERT_NEAR(shorts[i] / 32768.0, floats[i], 2.0 / 32768) << i;
-    EXPECT_EQ(engine.BASS_ChannelGetLength(s) * 2, engine.BASS_ChannelGetLength(f));
+    EXPECT_EQ(engine.length(s) * 2, engine.length(f));
 }
 
 // A seek lands on the exact sample: what follows a seek is what a straight decode has at that place.
@@ -264,58 +264,58 @@ TEST_F(FileStreamTest, SeekIsSampleAccurate) {
     Reference ref = referenceDecode(path, true);
     ASSERT_EQ(ref.channels, 2);
     const DWORD flags = BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT;
-    HSTREAM h = engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, flags);
+    ChannelHandle h = engine.openFile(false, path.c_str(), 0, 0, flags);
     ASSERT_NE(h, 0u);
     std::vector<float> got(2048 * 2);
     for (std::int64_t frame : {200000, 3333, 0, 150001, 262000}) {
         SCOPED_TRACE(frame);
-        ASSERT_TRUE(engine.BASS_ChannelSetPosition(h, static_cast<QWORD>(frame) * 8 + 5)) << "rounds down";
-        EXPECT_EQ(engine.BASS_ChannelGetPosition(h), static_cast<QWORD>(frame) * 8);
-        ASSERT_EQ(engine.BASS_ChannelGetData(h, got.data(), 2048 * 8), 2048u * 8);
+        ASSERT_TRUE(engine.seek(h, static_cast<QWORD>(frame) * 8 + 5)) << "rounds down";
+        EXPECT_EQ(engine.position(h), static_cast<QWORD>(frame) * 8);
+        ASSERT_EQ(engine.read(h, got.data(), 2048 * 8), 2048u * 8);
         float worst = 0.0f;
         for (std::size_t i = 0; i < got.size(); ++i)
             worst = std::max(worst, std::fabs(got[i] - ref.samples[static_cast<std::size_t>(frame) * 2 + i]));
         EXPECT_LT(worst, 1e-4f);
     }
-    EXPECT_FALSE(engine.BASS_ChannelSetPosition(h, engine.BASS_ChannelGetLength(h) + 8)) << "past the end";
+    EXPECT_FALSE(engine.seek(h, engine.length(h) + 8)) << "past the end";
     // Reading to the end, then once more: the end is an error, not an empty success.
     std::vector<float> rest(1 << 20);
-    ASSERT_TRUE(engine.BASS_ChannelSetPosition(h, engine.BASS_ChannelGetLength(h) - 800));
-    EXPECT_EQ(engine.BASS_ChannelGetData(h, rest.data(), 1 << 22), 800u);
-    EXPECT_EQ(engine.BASS_ChannelGetData(h, rest.data(), 1 << 22), BASS_ERROR_DWORD);
-    EXPECT_EQ(engine.BASS_ChannelIsActive(h), BASS_ACTIVE_STOPPED);
+    ASSERT_TRUE(engine.seek(h, engine.length(h) - 800));
+    EXPECT_EQ(engine.read(h, rest.data(), 1 << 22), 800u);
+    EXPECT_EQ(engine.read(h, rest.data(), 1 << 22), BASS_ERROR_DWORD);
+    EXPECT_EQ(engine.state(h), BASS_ACTIVE_STOPPED);
 }
 
 TEST_F(FileStreamTest, PlayPauseResumeKeepsThePosition) {
     std::string path = sharedMp3("sine8.mp3", sine(8.0, 0.5));
-    HSTREAM h = engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
+    ChannelHandle h = engine.openFile(false, path.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
     ASSERT_NE(h, 0u);
-    EXPECT_EQ(engine.BASS_ChannelIsActive(h), BASS_ACTIVE_STOPPED) << "not started yet";
-    EXPECT_EQ(engine.BASS_ChannelGetPosition(h), 0u);
-    ASSERT_TRUE(engine.BASS_ChannelPlay(h, false));
-    EXPECT_EQ(engine.BASS_ChannelIsActive(h), BASS_ACTIVE_PLAYING);
-    ASSERT_TRUE(waitUntil([&] { return engine.BASS_ChannelGetPosition(h) > 44100; }))
+    EXPECT_EQ(engine.state(h), BASS_ACTIVE_STOPPED) << "not started yet";
+    EXPECT_EQ(engine.position(h), 0u);
+    ASSERT_TRUE(engine.play(h, false));
+    EXPECT_EQ(engine.state(h), BASS_ACTIVE_PLAYING);
+    ASSERT_TRUE(waitUntil([&] { return engine.position(h) > 44100; }))
         << "position does not move";
 
-    ASSERT_TRUE(engine.BASS_ChannelPause(h));
-    EXPECT_EQ(engine.BASS_ChannelIsActive(h), BASS_ACTIVE_PAUSED);
-    QWORD paused = engine.BASS_ChannelGetPosition(h);
+    ASSERT_TRUE(engine.pause(h));
+    EXPECT_EQ(engine.state(h), BASS_ACTIVE_PAUSED);
+    QWORD paused = engine.position(h);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(engine.BASS_ChannelGetPosition(h), paused);
-    EXPECT_FALSE(engine.BASS_ChannelPause(h)) << "already paused";
+    EXPECT_EQ(engine.position(h), paused);
+    EXPECT_FALSE(engine.pause(h)) << "already paused";
 
-    ASSERT_TRUE(engine.BASS_ChannelPlay(h, false));
-    ASSERT_TRUE(waitUntil([&] { return engine.BASS_ChannelGetPosition(h) > paused; }));
+    ASSERT_TRUE(engine.play(h, false));
+    ASSERT_TRUE(waitUntil([&] { return engine.position(h) > paused; }));
     // The heard position never runs ahead of real time by more than the output buffer.
-    EXPECT_LT(engine.BASS_ChannelGetPosition(h), paused + 44100 * 4 * 2);
+    EXPECT_LT(engine.position(h), paused + 44100 * 4 * 2);
 
     // While paused, a seek moves the position and the stream stays paused.
-    ASSERT_TRUE(engine.BASS_ChannelPause(h));
-    ASSERT_TRUE(engine.BASS_ChannelSetPosition(h, 6 * 44100 * 4));
-    EXPECT_EQ(engine.BASS_ChannelGetPosition(h), 6u * 44100 * 4);
-    EXPECT_EQ(engine.BASS_ChannelIsActive(h), BASS_ACTIVE_PAUSED);
-    ASSERT_TRUE(engine.BASS_ChannelPlay(h, false));
-    ASSERT_TRUE(waitUntil([&] { return engine.BASS_ChannelGetPosition(h) > 6u * 44100 * 4; }));
+    ASSERT_TRUE(engine.pause(h));
+    ASSERT_TRUE(engine.seek(h, 6 * 44100 * 4));
+    EXPECT_EQ(engine.position(h), 6u * 44100 * 4);
+    EXPECT_EQ(engine.state(h), BASS_ACTIVE_PAUSED);
+    ASSERT_TRUE(engine.play(h, false));
+    ASSERT_TRUE(waitUntil([&] { return engine.position(h) > 6u * 44100 * 4; }));
 }
 
 // An auto-free stream that plays to its end reports "stopped" and is gone: every later call on its
@@ -323,44 +323,44 @@ TEST_F(FileStreamTest, PlayPauseResumeKeepsThePosition) {
 TEST_F(FileStreamTest, AutoFreeStreamIsGoneAfterItsEnd) {
     std::string path = sharedMp3("short.mp3", sine(0.6));
     ASSERT_FALSE(path.empty());
-    HSTREAM h = engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
+    ChannelHandle h = engine.openFile(false, path.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
     ASSERT_NE(h, 0u);
-    ASSERT_TRUE(engine.BASS_ChannelPlay(h, false));
-    ASSERT_TRUE(waitUntil([&] { return engine.BASS_ChannelIsActive(h) == BASS_ACTIVE_STOPPED; }));
-    EXPECT_EQ(engine.BASS_ChannelGetLength(h), BASS_ERROR_QWORD);
-    EXPECT_FALSE(engine.BASS_ChannelPlay(h, false)) << "the ended stream is gone";
-    EXPECT_FALSE(engine.BASS_ChannelPause(h));
-    EXPECT_FALSE(engine.BASS_StreamFree(h));
+    ASSERT_TRUE(engine.play(h, false));
+    ASSERT_TRUE(waitUntil([&] { return engine.state(h) == BASS_ACTIVE_STOPPED; }));
+    EXPECT_EQ(engine.length(h), BASS_ERROR_QWORD);
+    EXPECT_FALSE(engine.play(h, false)) << "the ended stream is gone";
+    EXPECT_FALSE(engine.pause(h));
+    EXPECT_FALSE(engine.release(h));
 
     // Without auto-free the stream stays, and playing it again starts it over.
-    HSTREAM kept = engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, 0);
-    ASSERT_TRUE(engine.BASS_ChannelPlay(kept, false));
-    ASSERT_TRUE(waitUntil([&] { return engine.BASS_ChannelIsActive(kept) == BASS_ACTIVE_STOPPED; }));
-    EXPECT_NE(engine.BASS_ChannelGetLength(kept), BASS_ERROR_QWORD);
-    ASSERT_TRUE(engine.BASS_ChannelPlay(kept, false));
-    EXPECT_EQ(engine.BASS_ChannelIsActive(kept), BASS_ACTIVE_PLAYING);
-    EXPECT_TRUE(engine.BASS_StreamFree(kept));
+    ChannelHandle kept = engine.openFile(false, path.c_str(), 0, 0, 0);
+    ASSERT_TRUE(engine.play(kept, false));
+    ASSERT_TRUE(waitUntil([&] { return engine.state(kept) == BASS_ACTIVE_STOPPED; }));
+    EXPECT_NE(engine.length(kept), BASS_ERROR_QWORD);
+    ASSERT_TRUE(engine.play(kept, false));
+    EXPECT_EQ(engine.state(kept), BASS_ACTIVE_PLAYING);
+    EXPECT_TRUE(engine.release(kept));
 }
 
 // A paused song and a second stream at another rate play side by side; stopping one leaves the other.
 TEST_F(FileStreamTest, SeveralChannelsPlayAtOnce) {
     std::string a = sharedMp3("sine8.mp3", sine(8.0, 0.5));
     std::string b = sharedMp3("mono22.mp3", sine(2.5, 0.5, 22050, 1), {.bitrateKbps = 64, .mono = true});
-    HSTREAM first = engine.BASS_StreamCreateFile(false, a.c_str(), 0, 0, 0);
-    HSTREAM second = engine.BASS_StreamCreateFile(false, b.c_str(), 0, 0, 0);
-    ASSERT_TRUE(engine.BASS_ChannelPlay(first, false));
-    ASSERT_TRUE(engine.BASS_ChannelPlay(second, false));
+    ChannelHandle first = engine.openFile(false, a.c_str(), 0, 0, 0);
+    ChannelHandle second = engine.openFile(false, b.c_str(), 0, 0, 0);
+    ASSERT_TRUE(engine.play(first, false));
+    ASSERT_TRUE(engine.play(second, false));
     ASSERT_TRUE(waitUntil([&] {
-        return engine.BASS_ChannelGetPosition(first) > 22050 * 4 &&
-               engine.BASS_ChannelGetPosition(second) > 11025 * 2;
+        return engine.position(first) > 22050 * 4 &&
+               engine.position(second) > 11025 * 2;
     }));
     // The 22.05 kHz stream is resampled, so its heard position advances at its own rate.
-    double secondsA = engine.BASS_ChannelBytes2Seconds(first, engine.BASS_ChannelGetPosition(first));
-    double secondsB = engine.BASS_ChannelBytes2Seconds(second, engine.BASS_ChannelGetPosition(second));
+    double secondsA = engine.seconds(first, engine.position(first));
+    double secondsB = engine.seconds(second, engine.position(second));
     EXPECT_NEAR(secondsA, secondsB, 0.3);
-    ASSERT_TRUE(engine.BASS_ChannelStop(second));
-    EXPECT_EQ(engine.BASS_ChannelIsActive(second), BASS_ACTIVE_STOPPED);
-    EXPECT_EQ(engine.BASS_ChannelIsActive(first), BASS_ACTIVE_PLAYING);
+    ASSERT_TRUE(engine.stop(second));
+    EXPECT_EQ(engine.state(second), BASS_ACTIVE_STOPPED);
+    EXPECT_EQ(engine.state(first), BASS_ACTIVE_PLAYING);
 }
 
 // The level meter reads the channel's own peak (before the output gain), left low and right high.
@@ -375,16 +375,16 @@ TEST_F(FileStreamTest, LevelIsThePeakOfWhatPlays) {
         peakLeft = std::max(peakLeft, std::fabs(ref.samples[i]));
         peakRight = std::max(peakRight, std::fabs(ref.samples[i + 1]));
     }
-    ASSERT_TRUE(engine.BASS_SetVolume(30));
-    HSTREAM h = engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, 0);
-    EXPECT_EQ(engine.BASS_ChannelGetLevel(h), BASS_ERROR_DWORD) << "not playing";
-    ASSERT_TRUE(engine.BASS_ChannelPlay(h, false));
-    ASSERT_TRUE(waitUntil([&] { return engine.BASS_ChannelGetPosition(h) > 44100; }));
-    DWORD level = engine.BASS_ChannelGetLevel(h);
+    ASSERT_TRUE(engine.setGain(30));
+    ChannelHandle h = engine.openFile(false, path.c_str(), 0, 0, 0);
+    EXPECT_EQ(engine.level(h), BASS_ERROR_DWORD) << "not playing";
+    ASSERT_TRUE(engine.play(h, false));
+    ASSERT_TRUE(waitUntil([&] { return engine.position(h) > 44100; }));
+    DWORD level = engine.level(h);
     ASSERT_NE(level, BASS_ERROR_DWORD);
     // A 20 ms window holds 20 periods of the 1 kHz sine, so its peak is the file's peak.
     EXPECT_NEAR(static_cast<double>(level & 0xffff), peakLeft * 32768, 0.01 * 32768);
     EXPECT_NEAR(static_cast<double>(level >> 16), peakRight * 32768, 0.01 * 32768);
-    engine.BASS_ChannelPause(h);
-    EXPECT_EQ(engine.BASS_ChannelGetLevel(h), BASS_ERROR_DWORD) << "paused";
+    engine.pause(h);
+    EXPECT_EQ(engine.level(h), BASS_ERROR_DWORD) << "paused";
 }

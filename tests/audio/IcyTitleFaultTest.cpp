@@ -5,7 +5,7 @@
 
 #include "AudioTestSupport.h"
 #include "IcyServer.h"
-#include "audio/BassEngine.h"
+#include "audio/Engine.h"
 #include "platform/TextFile.h"
 #include "playback/StreamTitle.h"
 
@@ -63,8 +63,8 @@ TEST(IcyTitleFaultTest, BlocksOfEveryLengthAndBrokenEncodingsGiveReadableTitles)
                   {.waveform = fixtures::Waveform::Sine, .frequency = 440, .amplitude = 0.5, .seconds = 3.0},
                   {.infoTag = false});
     ASSERT_FALSE(mp3.empty());
-    audio::BassEngine engine;
-    ASSERT_TRUE(engine.BASS_Init(-1, 44100, 0, nullptr, nullptr));
+    audio::Engine engine;
+    ASSERT_TRUE(engine.openOutput(-1, 44100, 0, nullptr, nullptr));
 
     IcyPlan plan;
     plan.metaInterval = 512; // 32 ms of audio between blocks at 128 kbit/s
@@ -80,10 +80,10 @@ TEST(IcyTitleFaultTest, BlocksOfEveryLengthAndBrokenEncodingsGiveReadableTitles)
     plan.end = IcyPlan::End::Hang;
     IcyServer server(mp3, plan);
 
-    HSTREAM h = engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+    ChannelHandle h = engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
     ASSERT_NE(h, 0u);
     Texts texts;
-    engine.BASS_ChannelSetSync(
+    engine.onMetadata(
         h, BASS_SYNC_META, 0,
         [](HSYNC, DWORD, const char* data, void* user) {
             auto& t = *static_cast<Texts*>(user);
@@ -92,11 +92,11 @@ TEST(IcyTitleFaultTest, BlocksOfEveryLengthAndBrokenEncodingsGiveReadableTitles)
         },
         &texts);
     go = true;
-    ASSERT_TRUE(engine.BASS_ChannelPlay(h, false));
+    ASSERT_TRUE(engine.play(h, false));
     // Blocks 1 to 255 all differ; block 0 and the empty blocks after 255 carry nothing.
     ASSERT_TRUE(waitUntil([&] { return texts.count() >= 255; }, 120s))
         << texts.count() << " of 255 blocks seen";
-    EXPECT_EQ(engine.BASS_ChannelIsActive(h), BASS_ACTIVE_PLAYING) << "the audio between the blocks was lost";
+    EXPECT_EQ(engine.state(h), BASS_ACTIVE_PLAYING) << "the audio between the blocks was lost";
 
     std::lock_guard lock(texts.mutex);
     ASSERT_EQ(texts.seen.size(), 255u);
@@ -107,7 +107,7 @@ TEST(IcyTitleFaultTest, BlocksOfEveryLengthAndBrokenEncodingsGiveReadableTitles)
         EXPECT_EQ(got, sent);
 
         // What the title label would show, before fitting it to the label.
-        const QString title = stream_title_from_meta(decodeText(QByteArray::fromStdString(got)));
+        const QString title = streamTitleFromMetadata(decodeText(QByteArray::fromStdString(got)));
         ASSERT_TRUE(title.endsWith(QStringLiteral("  ")));
         // Bytes that are no UTF-8 show as Latin-1 (C1 controls included), but no control character
         // of the ASCII range and no NUL reaches the label.
@@ -124,7 +124,7 @@ TEST(IcyTitleFaultTest, BlocksOfEveryLengthAndBrokenEncodingsGiveReadableTitles)
             EXPECT_EQ(title.size(), n % 4 == 1 ? bytes : bytes + 2); // two 2-byte sequences in UTF-8
         }
     }
-    engine.BASS_StreamFree(h);
+    engine.release(h);
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 
 #include "AudioTestSupport.h"
 #include "audio/AudioSpan.h"
-#include "audio/BassEngine.h"
+#include "audio/Engine.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include <iostream>
 
 using namespace audiotest;
-using audio::BassEngine;
+using audio::Engine;
 using fixtures::LameOptions;
 using fixtures::Signal;
 
@@ -66,23 +66,23 @@ class MpegAudioTest : public ::testing::Test {
 protected:
     void SetUp() override {
         REQUIRE_LAME();
-        ASSERT_TRUE(engine.BASS_Init(-1, 44100, 0, nullptr, nullptr)) << "SDL dummy output did not open";
+        ASSERT_TRUE(engine.openOutput(-1, 44100, 0, nullptr, nullptr)) << "SDL dummy output did not open";
     }
 
     // Everything a decoding stream over the whole file delivers; empty when it does not open.
     std::vector<float> decodeAll(const std::string& path) {
         std::vector<float> all;
-        HSTREAM h = engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, kDecodeFloat);
+        ChannelHandle h = engine.openFile(false, path.c_str(), 0, 0, kDecodeFloat);
         if (h == 0) return all;
         std::vector<float> block(8192);
-        for (DWORD got; (got = engine.BASS_ChannelGetData(h, block.data(), 8192 * 4)) != BASS_ERROR_DWORD;)
+        for (DWORD got; (got = engine.read(h, block.data(), 8192 * 4)) != BASS_ERROR_DWORD;)
             all.insert(all.end(), block.begin(), block.begin() + got / 4);
-        engine.BASS_StreamFree(h);
+        engine.release(h);
         return all;
     }
 
     fixtures::TempDir dir;
-    BassEngine engine;
+    Engine engine;
 };
 
 } // namespace
@@ -106,10 +106,10 @@ TEST_F(MpegAudioTest, FilesOfOtherFormatsAreRefused) {
         << error;
     for (const std::string& path : {wav, aac, ogg}) {
         SCOPED_TRACE(path);
-        EXPECT_EQ(engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, BASS_STREAM_AUTOFREE), 0u);
-        EXPECT_EQ(engine.BASS_StreamCreateFile(false, path.c_str(), 0, 0, kDecodeFloat), 0u);
+        EXPECT_EQ(engine.openFile(false, path.c_str(), 0, 0, BASS_STREAM_AUTOFREE), 0u);
+        EXPECT_EQ(engine.openFile(false, path.c_str(), 0, 0, kDecodeFloat), 0u);
         const QWORD fifth = fixtures::fileSize(path) / 5;
-        EXPECT_EQ(engine.BASS_StreamCreateFile(false, path.c_str(), fifth, 100000,
+        EXPECT_EQ(engine.openFile(false, path.c_str(), fifth, 100000,
                                                kDecodeFloat | BASS_SAMPLE_MONO | BASS_STREAM_PRESCAN),
                   0u);
     }
@@ -177,13 +177,13 @@ TEST_F(MpegAudioTest, EveryKindOfMpegAudioOpens) {
         ASSERT_FALSE(c.path.empty());
         const Reference ref = referenceDecode(c.path, false);
         ASSERT_GT(ref.frames, 0) << "libmpg123 does not take it";
-        HSTREAM h = engine.BASS_StreamCreateFile(false, c.path.c_str(), 0, 0, BASS_STREAM_PRESCAN);
+        ChannelHandle h = engine.openFile(false, c.path.c_str(), 0, 0, BASS_STREAM_PRESCAN);
         ASSERT_NE(h, 0u);
         const QWORD frameBytes = static_cast<QWORD>(ref.channels) * 2;
-        EXPECT_EQ(engine.BASS_ChannelGetLength(h), static_cast<QWORD>(ref.frames) * frameBytes);
-        EXPECT_TRUE(engine.BASS_ChannelPlay(h, false));
-        EXPECT_TRUE(waitUntil([&] { return engine.BASS_ChannelGetPosition(h) > 0; }));
-        engine.BASS_StreamFree(h);
+        EXPECT_EQ(engine.length(h), static_cast<QWORD>(ref.frames) * frameBytes);
+        EXPECT_TRUE(engine.play(h, false));
+        EXPECT_TRUE(waitUntil([&] { return engine.position(h) > 0; }));
+        engine.release(h);
     }
 }
 

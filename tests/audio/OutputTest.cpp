@@ -1,7 +1,7 @@
 // What really reaches the sound device, recorded with SDL's "disk" driver (raw stereo float32).
 
 #include "AudioTestSupport.h"
-#include "audio/BassEngine.h"
+#include "audio/Engine.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <cstring>
 
 using namespace audiotest;
-using audio::BassEngine;
+using audio::Engine;
 
 namespace {
 
@@ -27,12 +27,12 @@ Recording record(const std::string& mp3, DWORD gain) {
     ScopedEnv file("SDL_DISKAUDIOFILE", raw);
     Recording result;
     {
-        BassEngine engine;
-        if (!engine.BASS_Init(-1, 44100, 0, nullptr, nullptr)) return result;
-        engine.BASS_SetVolume(gain);
-        HSTREAM h = engine.BASS_StreamCreateFile(false, mp3.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
-        if (!engine.BASS_ChannelPlay(h, false)) return result;
-        waitUntil([&] { return engine.BASS_ChannelIsActive(h) == BASS_ACTIVE_STOPPED; },
+        Engine engine;
+        if (!engine.openOutput(-1, 44100, 0, nullptr, nullptr)) return result;
+        engine.setGain(gain);
+        ChannelHandle h = engine.openFile(false, mp3.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
+        if (!engine.play(h, false)) return result;
+        waitUntil([&] { return engine.state(h) == BASS_ACTIVE_STOPPED; },
                   std::chrono::seconds(20));
     } // the device closes and the file is complete
     auto bytes = fixtures::readFile(raw);

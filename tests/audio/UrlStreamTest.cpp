@@ -3,7 +3,7 @@
 
 #include "AudioTestSupport.h"
 #include "IcyServer.h"
-#include "audio/BassEngine.h"
+#include "audio/Engine.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@ extern char** environ;
 
 using namespace audiotest;
 using namespace std::chrono_literals;
-using audio::BassEngine;
+using audio::Engine;
 
 namespace {
 
@@ -51,8 +51,8 @@ struct SyncLog {
     }
 };
 
-std::string tags(BassEngine& engine, HSTREAM h) {
-    const char* text = engine.BASS_ChannelGetTags(h, BASS_TAG_META);
+std::string tags(Engine& engine, ChannelHandle h) {
+    const char* text = engine.metadata(h, BASS_TAG_META);
     return text ? text : "<null>";
 }
 
@@ -131,11 +131,11 @@ protected:
             {.waveform = fixtures::Waveform::Sine, .frequency = 440, .amplitude = 0.5, .seconds = 3.0},
             {.infoTag = false});
         ASSERT_FALSE(mp3.empty());
-        ASSERT_TRUE(engine.BASS_Init(-1, 44100, 0, nullptr, nullptr));
+        ASSERT_TRUE(engine.openOutput(-1, 44100, 0, nullptr, nullptr));
     }
 
     std::string mp3;
-    BassEngine engine;
+    Engine engine;
 };
 
 } // namespace
@@ -154,14 +154,14 @@ TEST_F(UrlStreamTest, TitlesReachTagsAndSyncOncePerChange) {
     };
     IcyServer server(mp3, plan);
 
-    HSTREAM h = engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+    ChannelHandle h = engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
     ASSERT_NE(h, 0u);
     EXPECT_TRUE(server.askedForMetadata());
     EXPECT_EQ(tags(engine, h), "<null>") << "no title sent yet";
     SyncLog log;
-    ASSERT_NE(engine.BASS_ChannelSetSync(h, BASS_SYNC_META, 0, log.proc(), nullptr), 0u);
-    ASSERT_TRUE(engine.BASS_ChannelPlay(h, false));
-    EXPECT_EQ(engine.BASS_ChannelIsActive(h), BASS_ACTIVE_PLAYING);
+    ASSERT_NE(engine.onMetadata(h, BASS_SYNC_META, 0, log.proc(), nullptr), 0u);
+    ASSERT_TRUE(engine.play(h, false));
+    EXPECT_EQ(engine.state(h), BASS_ACTIVE_PLAYING);
     go = true;
 
     ASSERT_TRUE(waitUntil([&] { return log.count() >= 2; }, 15s));
@@ -171,13 +171,13 @@ TEST_F(UrlStreamTest, TitlesReachTagsAndSyncOncePerChange) {
     EXPECT_EQ(tags(engine, h), second);
     EXPECT_NE(log.threads[0], std::this_thread::get_id());
     EXPECT_EQ(log.channels[0], h);
-    EXPECT_EQ(engine.BASS_ChannelIsActive(h), BASS_ACTIVE_PLAYING);
-    DWORD level = engine.BASS_ChannelGetLevel(h);
+    EXPECT_EQ(engine.state(h), BASS_ACTIVE_PLAYING);
+    DWORD level = engine.level(h);
     EXPECT_NE(level, BASS_ERROR_DWORD);
     EXPECT_GT(level & 0xffff, 10000u) << "a 0.5 sine is playing";
-    EXPECT_GT(engine.BASS_ChannelGetPosition(h), 0u);
-    EXPECT_EQ(engine.BASS_ChannelGetLength(h), BASS_ERROR_QWORD) << "a live stream has no length";
-    EXPECT_EQ(engine.BASS_ChannelSetPosition(h, 0), 0) << "nor can it seek";
+    EXPECT_GT(engine.position(h), 0u);
+    EXPECT_EQ(engine.length(h), BASS_ERROR_QWORD) << "a live stream has no length";
+    EXPECT_EQ(engine.seek(h, 0), 0) << "nor can it seek";
 }
 
 // An icecast-style answer: HTTP/1.0 status line, and a server that sends no metadata at all.
@@ -186,12 +186,12 @@ TEST_F(UrlStreamTest, PlainHttpStreamWithoutMetadata) {
     plan.statusLine = "HTTP/1.0 200 OK";
     plan.metaIntervalHeader = "-";
     IcyServer server(mp3, plan);
-    HSTREAM h = engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+    ChannelHandle h = engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
     ASSERT_NE(h, 0u);
-    ASSERT_TRUE(engine.BASS_ChannelPlay(h, false));
-    EXPECT_EQ(engine.BASS_ChannelIsActive(h), BASS_ACTIVE_PLAYING);
-    EXPECT_EQ(engine.BASS_ChannelGetTags(h, BASS_TAG_META), nullptr);
-    EXPECT_NEAR(engine.BASS_ChannelBytes2Seconds(h, 44100 * 4), 1.0, 1e-9);
+    ASSERT_TRUE(engine.play(h, false));
+    EXPECT_EQ(engine.state(h), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(engine.metadata(h, BASS_TAG_META), nullptr);
+    EXPECT_NEAR(engine.seconds(h, 44100 * 4), 1.0, 1e-9);
 }
 
 // A server that closes the connection: the stream plays out what it has and then stops.
@@ -199,12 +199,12 @@ TEST_F(UrlStreamTest, DroppedConnectionEndsTheStream) {
     IcyPlan plan;
     plan.blocks = 6;
     IcyServer server(mp3, plan);
-    HSTREAM h = engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+    ChannelHandle h = engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
     ASSERT_NE(h, 0u);
-    ASSERT_TRUE(engine.BASS_ChannelPlay(h, false));
-    ASSERT_TRUE(waitUntil([&] { return engine.BASS_ChannelIsActive(h) != BASS_ACTIVE_PLAYING; }, 20s));
-    ASSERT_TRUE(waitUntil([&] { return engine.BASS_ChannelIsActive(h) == BASS_ACTIVE_STOPPED; }, 20s));
-    EXPECT_FALSE(engine.BASS_ChannelPlay(h, false)) << "nothing left to play";
+    ASSERT_TRUE(engine.play(h, false));
+    ASSERT_TRUE(waitUntil([&] { return engine.state(h) != BASS_ACTIVE_PLAYING; }, 20s));
+    ASSERT_TRUE(waitUntil([&] { return engine.state(h) == BASS_ACTIVE_STOPPED; }, 20s));
+    EXPECT_FALSE(engine.play(h, false)) << "nothing left to play";
 }
 
 // A server that keeps the connection open but stops sending: libcurl's low-speed check would take
@@ -214,14 +214,14 @@ TEST_F(UrlStreamTest, ServerThatStopsSendingStalls) {
     plan.blocks = 5;
     plan.end = IcyPlan::End::Hang;
     IcyServer server(mp3, plan);
-    HSTREAM h = engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+    ChannelHandle h = engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
     ASSERT_NE(h, 0u);
-    ASSERT_TRUE(engine.BASS_ChannelPlay(h, false));
+    ASSERT_TRUE(engine.play(h, false));
     auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(waitUntil([&] { return engine.BASS_ChannelIsActive(h) != BASS_ACTIVE_PLAYING; }, 15s));
-    EXPECT_EQ(engine.BASS_ChannelIsActive(h), BASS_ACTIVE_STALLED);
+    ASSERT_TRUE(waitUntil([&] { return engine.state(h) != BASS_ACTIVE_PLAYING; }, 15s));
+    EXPECT_EQ(engine.state(h), BASS_ACTIVE_STALLED);
     RecordProperty("SecondsUntilStalled", std::to_string(secondsSince(start)));
-    EXPECT_TRUE(waitUntil([&] { return engine.BASS_ChannelGetLevel(h) == 0; }, 2s))
+    EXPECT_TRUE(waitUntil([&] { return engine.level(h) == 0; }, 2s))
         << "silence while stalled";
 }
 
@@ -234,7 +234,7 @@ TEST_F(UrlStreamTest, ServerThatNeverAnswersFailsWithinTheTimeOut) {
         }
     });
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(engine.BASS_StreamCreateURL(silent.url("/").c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr),
+    EXPECT_EQ(engine.openUrl(silent.url("/").c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr),
               0u);
     double waited = secondsSince(start);
     EXPECT_GT(waited, 3.0) << "gave up long before its time-out";
@@ -247,12 +247,12 @@ TEST_F(UrlStreamTest, ServerThatNeverAnswersFailsWithinTheTimeOut) {
     }
     start = std::chrono::steady_clock::now();
     std::string refused = "http://127.0.0.1:" + std::to_string(freePort) + "/";
-    EXPECT_EQ(engine.BASS_StreamCreateURL(refused.c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
+    EXPECT_EQ(engine.openUrl(refused.c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
     EXPECT_LT(secondsSince(start), 3.0);
 }
 
-// A player that closes while a station connects: BASS_Free ends the open waiting on another thread at
-// once, long before its time-out; the connection is closed and the next open after BASS_Init works.
+// A player that closes while a station connects: closeOutput ends the open waiting on another thread at
+// once, long before its time-out; the connection is closed and the next open after openOutput works.
 TEST_F(UrlStreamTest, FreeEndsAnOpenWaitingOnASilentServer) {
     std::atomic<bool> closed{false};
     LoopbackServer silent([&](LoopbackServer::Connection& c) {
@@ -261,16 +261,16 @@ TEST_F(UrlStreamTest, FreeEndsAnOpenWaitingOnASilentServer) {
         c.readSome(1, 30s);
         closed = !c.stopping();
     });
-    std::atomic<HSTREAM> result{1};
+    std::atomic<ChannelHandle> result{1};
     std::atomic<bool> returned{false};
     std::thread opener([&] {
         result =
-            engine.BASS_StreamCreateURL(silent.url("/").c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+            engine.openUrl(silent.url("/").c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
         returned = true;
     });
     ASSERT_TRUE(waitUntil([&] { return silent.connectionCount() == 1; }, 5s));
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(engine.BASS_Free());
+    EXPECT_TRUE(engine.closeOutput());
     EXPECT_TRUE(waitUntil([&] { return returned.load(); }, 2s)) << "the open still waits for its time-out";
     opener.join();
     EXPECT_LT(secondsSince(start), 2.0);
@@ -278,8 +278,8 @@ TEST_F(UrlStreamTest, FreeEndsAnOpenWaitingOnASilentServer) {
     EXPECT_TRUE(waitUntil([&] { return closed.load(); }, 2s)) << "the connection stays open";
 
     IcyServer server(mp3, IcyPlan{});
-    ASSERT_TRUE(engine.BASS_Init(-1, 44100, 0, nullptr, nullptr));
-    EXPECT_NE(engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
+    ASSERT_TRUE(engine.openOutput(-1, 44100, 0, nullptr, nullptr));
+    EXPECT_NE(engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
 }
 
 // Anything that is not MPEG audio is refused as soon as its head arrives, not after the time-out.
@@ -297,13 +297,13 @@ TEST_F(UrlStreamTest, NonMpegResponsesAreRefusedQuickly) {
         plan.contentType = c.contentType;
         IcyServer server(mp3, plan);
         auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr),
+        EXPECT_EQ(engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr),
                   0u);
         EXPECT_LT(secondsSince(start), 3.0);
     }
-    EXPECT_EQ(engine.BASS_StreamCreateURL("ftp://127.0.0.1/stream", 0, BASS_STREAM_STATUS, nullptr, nullptr),
+    EXPECT_EQ(engine.openUrl("ftp://127.0.0.1/stream", 0, BASS_STREAM_STATUS, nullptr, nullptr),
               0u);
-    EXPECT_EQ(engine.BASS_StreamCreateURL("not a url", 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
+    EXPECT_EQ(engine.openUrl("not a url", 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
 }
 
 // Redirects are followed to another port; a redirect to anything but http(s), or an endless chain
@@ -321,22 +321,22 @@ TEST_F(UrlStreamTest, RedirectsToAnotherPort) {
         };
     };
     LoopbackServer hop(redirector(target.url()));
-    HSTREAM h =
-        engine.BASS_StreamCreateURL(hop.url("/listen").c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+    ChannelHandle h =
+        engine.openUrl(hop.url("/listen").c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
     ASSERT_NE(h, 0u);
-    ASSERT_TRUE(engine.BASS_ChannelPlay(h, false));
+    ASSERT_TRUE(engine.play(h, false));
     EXPECT_TRUE(waitUntil([&] { return tags(engine, h) == "StreamTitle='Behind a redirect';"; }, 10s))
         << tags(engine, h);
 
     LoopbackServer toFile(redirector("file:///etc/passwd"));
-    EXPECT_EQ(engine.BASS_StreamCreateURL(toFile.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
+    EXPECT_EQ(engine.openUrl(toFile.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
     std::unique_ptr<LoopbackServer> loop;
     loop = std::make_unique<LoopbackServer>([&loop](LoopbackServer::Connection& c) {
         if (!c.readRequestHead()) return;
         c.send(httpResponseHead(302, "Found", {{"Location", loop->url("/again")}, {"Content-Length", "0"}}));
     });
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(engine.BASS_StreamCreateURL(loop->url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
+    EXPECT_EQ(engine.openUrl(loop->url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
     EXPECT_LT(secondsSince(start), 3.0);
     EXPECT_LE(loop->connectionCount(), 8);
 }
@@ -349,12 +349,12 @@ TEST_F(UrlStreamTest, SplitAndLongestMetadataBlocks) {
         plan.splitMetadata = true;
         plan.metadataBlock = [](int) { return icyBlock("StreamTitle='Split in two';StreamUrl='';"); };
         IcyServer server(mp3, plan);
-        HSTREAM h =
-            engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+        ChannelHandle h =
+            engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
         ASSERT_NE(h, 0u);
         EXPECT_TRUE(waitUntil([&] { return tags(engine, h) != "<null>"; }, 10s));
         EXPECT_EQ(tags(engine, h), "StreamTitle='Split in two';StreamUrl='';");
-        engine.BASS_StreamFree(h);
+        engine.release(h);
     }
     {
         std::string longest = "StreamTitle='" + std::string(4080 - 15, 'x') + "';";
@@ -362,13 +362,13 @@ TEST_F(UrlStreamTest, SplitAndLongestMetadataBlocks) {
         IcyPlan plan;
         plan.metadataBlock = [&](int) { return icyBlock(longest); };
         IcyServer server(mp3, plan);
-        HSTREAM h =
-            engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+        ChannelHandle h =
+            engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
         ASSERT_NE(h, 0u);
-        ASSERT_TRUE(engine.BASS_ChannelPlay(h, false));
+        ASSERT_TRUE(engine.play(h, false));
         EXPECT_TRUE(waitUntil([&] { return tags(engine, h) != "<null>"; }, 10s));
         EXPECT_EQ(tags(engine, h), longest);
-        EXPECT_EQ(engine.BASS_ChannelIsActive(h), BASS_ACTIVE_PLAYING)
+        EXPECT_EQ(engine.state(h), BASS_ACTIVE_PLAYING)
             << "the audio after the block is intact";
     }
 }
@@ -387,24 +387,24 @@ TEST_F(UrlStreamTest, GarbageMetadataIsDropped) {
         return icyBlock("StreamTitle='After the junk';");
     };
     IcyServer server(mp3, plan);
-    HSTREAM h = engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+    ChannelHandle h = engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
     ASSERT_NE(h, 0u);
     SyncLog log;
-    engine.BASS_ChannelSetSync(h, BASS_SYNC_META, 0, log.proc(), nullptr);
-    ASSERT_TRUE(engine.BASS_ChannelPlay(h, false));
+    engine.onMetadata(h, BASS_SYNC_META, 0, log.proc(), nullptr);
+    ASSERT_TRUE(engine.play(h, false));
     ASSERT_TRUE(waitUntil([&] { return log.count() >= 1; }, 10s));
     EXPECT_EQ(log.snapshot(), std::vector<std::string>{"StreamTitle='After the junk';"});
-    EXPECT_EQ(engine.BASS_ChannelIsActive(h), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(engine.state(h), BASS_ACTIVE_PLAYING);
 
     IcyPlan liar;
     liar.metaIntervalHeader = "1000"; // blocks really come every 8192 bytes
     liar.metadataBlock = [](int) { return icyBlock("StreamTitle='Never seen as such';"); };
     IcyServer lying(mp3, liar);
-    HSTREAM l = engine.BASS_StreamCreateURL(lying.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+    ChannelHandle l = engine.openUrl(lying.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
     ASSERT_NE(l, 0u);
-    ASSERT_TRUE(engine.BASS_ChannelPlay(l, false));
+    ASSERT_TRUE(engine.play(l, false));
     std::this_thread::sleep_for(1500ms);
-    EXPECT_NE(engine.BASS_ChannelIsActive(l), BASS_ACTIVE_STOPPED);
+    EXPECT_NE(engine.state(l), BASS_ACTIVE_STOPPED);
 }
 
 // Once a channel is stopped or freed its sync is never called again, though its server keeps
@@ -420,18 +420,18 @@ TEST_F(UrlStreamTest, StoppedOrFreedChannelsCallNoSync) {
     IcyServer server(mp3, plan);
     for (bool freeIt : {false, true}) {
         SCOPED_TRACE(freeIt ? "freed" : "stopped");
-        HSTREAM h =
-            engine.BASS_StreamCreateURL(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+        ChannelHandle h =
+            engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
         ASSERT_NE(h, 0u);
         SyncLog log;
-        engine.BASS_ChannelSetSync(h, BASS_SYNC_META, 0, log.proc(), nullptr);
-        ASSERT_TRUE(engine.BASS_ChannelPlay(h, false));
+        engine.onMetadata(h, BASS_SYNC_META, 0, log.proc(), nullptr);
+        ASSERT_TRUE(engine.play(h, false));
         ASSERT_TRUE(waitUntil([&] { return log.count() >= 2; }, 10s));
-        ASSERT_TRUE(freeIt ? engine.BASS_StreamFree(h) : engine.BASS_ChannelStop(h));
+        ASSERT_TRUE(freeIt ? engine.release(h) : engine.stop(h));
         std::size_t seen = log.count();
         std::this_thread::sleep_for(1200ms);
         EXPECT_EQ(log.count(), seen);
-        EXPECT_EQ(engine.BASS_ChannelIsActive(h), BASS_ACTIVE_STOPPED);
+        EXPECT_EQ(engine.state(h), BASS_ACTIVE_STOPPED);
     }
 }
 
@@ -458,6 +458,6 @@ TEST_F(UrlStreamTest, HttpsWithAnUntrustedCertificateIsRefused) {
     ASSERT_TRUE(waitUntil([&] { return portAccepts(port); }, 10s)) << "openssl s_server did not come up";
     auto start = std::chrono::steady_clock::now();
     std::string url = "https://127.0.0.1:" + std::to_string(port) + "/stream";
-    EXPECT_EQ(engine.BASS_StreamCreateURL(url.c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
+    EXPECT_EQ(engine.openUrl(url.c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
     EXPECT_LT(secondsSince(start), 2.5) << "the handshake went through: certificate not verified";
 }

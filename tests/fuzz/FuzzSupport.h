@@ -35,11 +35,11 @@ inline QString fuzzFile(const QString& name, const std::uint8_t* data, std::size
 }
 
 struct FuzzPlayer {
-    FakeBass bass;
+    FakeAudioEngine audioEngine;
     FakeMixer mixer;
     FakeHotKeys hotKeys;
     FakeDialogs dialogs;
     FakeWindow window;
-    Player player{Services{bass, mixer, hotKeys, dialogs, window}};
+    Player player{Services{audioEngine, mixer, hotKeys, dialogs, window}};
     TestOpens opens{player.stationOpener};
 };

@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzApplication();
     const QString path = fuzzFile(QStringLiteral("mp3.snd"), data, size);
     StationList stations;
-    lesesender(path, stations);
+    readStations(path, stations);
     for (const Station& station : stations.rows())
         parseStationLine(stationLine(station.name, station.url));
     // Names and URLs without line breaks survive a write and a read unchanged.
@@ -17,9 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const Station& station : stations.rows())
         if (!station.name.contains(u'\r') && !station.url.contains(u'\r')) clean.append(station);
     const QString again = fuzzFolder().filePath(QStringLiteral("again.snd"));
-    schreibesender(again, clean);
+    writeStations(again, clean);
     StationList reread;
-    lesesender(again, reread);
+    readStations(again, reread);
     if (reread.rows() != clean.rows()) std::abort();
     return 0;
 }

@@ -4,7 +4,7 @@
 #include "library/FileListModel.h"
 #include "platform/ByteText.h"
 #include "playback/StreamTitle.h"
-#include "radio/HttpGet.h"
+#include "radio/HttpDownload.h"
 
 #include <QByteArray>
 #include <QString>
@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fileDateKey(text);
     SplitUrl(text);
     parseContentLength(bytes);
-    stream_title_from_meta(text);
-    stream_title_from_meta(QString::fromLatin1(bytes));
+    streamTitleFromMetadata(text);
+    streamTitleFromMetadata(QString::fromLatin1(bytes));
     if (textToBytes(bytesToText(bytes)) != bytes) std::abort();
     return 0;
 }

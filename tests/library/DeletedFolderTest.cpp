@@ -47,7 +47,7 @@ protected:
 TEST_F(DeletedFolderTest, AFolderDeletedWhileItIsListedEndsTheListingQuietly) {
     const QString folder = makeFolder(QStringLiteral("Viele"), 2000);
     tree.selectedPath = folder;
-    s.FileList1.setYieldInterval(0);
+    s.fileList.setYieldInterval(0);
     int yields = 0;
     QTimer remover;
     remover.setInterval(0);
@@ -56,42 +56,42 @@ TEST_F(DeletedFolderTest, AFolderDeletedWhileItIsListedEndsTheListingQuietly) {
         if (++yields == 20) QDir(folder).removeRecursively();
     });
     remover.start();
-    h.player.browser.ShellTreeView1Click();
-    EXPECT_TRUE(waitUntil([&] { return !s.FileList1.isListing(); }, 60s));
+    h.player.browser.onFolderTreeClick();
+    EXPECT_TRUE(waitUntil([&] { return !s.fileList.isListing(); }, 60s));
     remover.stop();
     ASSERT_FALSE(QDir(folder).exists());
-    EXPECT_LT(s.FileList1.count(), 2000) << "names of deleted files were listed";
+    EXPECT_LT(s.fileList.count(), 2000) << "names of deleted files were listed";
     // Listing it again gives an empty list, without a message.
-    h.player.browser.ShellTreeView1Click();
-    EXPECT_EQ(s.FileList1.count(), 0);
+    h.player.browser.onFolderTreeClick();
+    EXPECT_EQ(s.fileList.count(), 0);
     EXPECT_TRUE(h.dialogs.errors.isEmpty());
 }
 
 TEST_F(DeletedFolderTest, EntriesOfAFolderDeletedAfterItsListingAreSkipped) {
     const QString folder = makeFolder(QStringLiteral("Weg"), 30);
     tree.selectedPath = folder;
-    h.player.browser.ShellTreeView1Click();
-    ASSERT_EQ(s.FileList1.count(), 30);
+    h.player.browser.onFolderTreeClick();
+    ASSERT_EQ(s.fileList.count(), 30);
     ASSERT_TRUE(QDir(folder).removeRecursively());
 
     // One click, then all entries; with levelling on, each is measured when it enters.
-    s.lautanpassenCB = true;
-    s.FileList1.select(3);
-    h.player.browser.FileList1Click();
-    h.player.browser.alle_eintragen(false);
+    s.levellingBox = true;
+    s.fileList.select(3);
+    h.player.browser.onFileListClick();
+    h.player.browser.takeAllFiles(false);
     EXPECT_TRUE(playToTheEnd());
     EXPECT_EQ(s.playMode, PLAYMODE_IDLE);
-    EXPECT_EQ(h.bass.BASS_ChannelIsActive(s.fileStream), BASS_ACTIVE_STOPPED);
+    EXPECT_EQ(h.audioEngine.state(s.fileStream), BASS_ACTIVE_STOPPED);
     EXPECT_TRUE(h.dialogs.errors.isEmpty()) << h.dialogs.errors.value(0).toStdString();
 
     // The player goes on: a song that exists plays.
     if (!fixtures::haveLame()) GTEST_SKIP() << fixtures::missingLameMessage();
     const QString song = root.filePath(QStringLiteral("da.mp3"));
     ASSERT_TRUE(fixtures::makeMp3(song.toStdString(), {.seconds = 2}));
-    h.player.songList.neuen_song_eintragen(song);
+    h.player.songList.addSong(song);
     EXPECT_TRUE(
-        waitUntil([&] { return h.bass.BASS_ChannelIsActive(s.fileStream) == BASS_ACTIVE_PLAYING; }, 20s));
-    EXPECT_EQ(s.songs.dateinamenLB(s.currentIndex), song);
+        waitUntil([&] { return h.audioEngine.state(s.fileStream) == BASS_ACTIVE_PLAYING; }, 20s));
+    EXPECT_EQ(s.songs.path(s.currentIndex), song);
 }
 
 TEST_F(DeletedFolderTest, QueuedSongsOfADeletedFolderAreSkippedAndTheNextExistingOnePlays) {
@@ -107,17 +107,17 @@ TEST_F(DeletedFolderTest, QueuedSongsOfADeletedFolderAreSkippedAndTheNextExistin
         songs << path;
     }
     for (const QString& path : songs)
-        h.player.songList.neuen_song_eintragen(path);
+        h.player.songList.addSong(path);
     ASSERT_TRUE(
-        waitUntil([&] { return h.bass.BASS_ChannelIsActive(s.fileStream) == BASS_ACTIVE_PLAYING; }, 20s));
+        waitUntil([&] { return h.audioEngine.state(s.fileStream) == BASS_ACTIVE_PLAYING; }, 20s));
     ASSERT_EQ(s.currentIndex, 0);
 
     // The first song's file goes while it plays: it was opened, so it plays to its end.
     ASSERT_TRUE(QDir(gone).removeRecursively());
     EXPECT_TRUE(waitUntil([&] { return s.currentIndex == 3; }, 60s)) << "current row " << s.currentIndex;
-    EXPECT_EQ(s.songs.dateinamenLB(s.currentIndex), songs[3]);
+    EXPECT_EQ(s.songs.path(s.currentIndex), songs[3]);
     EXPECT_TRUE(
-        waitUntil([&] { return h.bass.BASS_ChannelIsActive(s.fileStream) == BASS_ACTIVE_PLAYING; }, 20s));
+        waitUntil([&] { return h.audioEngine.state(s.fileStream) == BASS_ACTIVE_PLAYING; }, 20s));
     EXPECT_TRUE(playToTheEnd());
     EXPECT_TRUE(h.dialogs.errors.isEmpty()) << h.dialogs.errors.value(0).toStdString();
 }

@@ -13,17 +13,17 @@ TEST(DroppedFilesTest, EveryNameContainingMp3GoesInInTheSourcesOrder) {
     PlayerHarness h;
     SongFiles files;
     const QStringList dropped = files.make({"a.mp3", "b.MP3", "c.wav", "track.mp3.txt", "x.Mp3"});
-    DropFileTarget1Drop(h.player, dropped);
+    takeDroppedFiles(h.player, dropped);
     ASSERT_EQ(h.s.songs.count(), 4);
-    EXPECT_EQ(h.s.songs.dateinamenLB(0), dropped[0]);
-    EXPECT_EQ(h.s.songs.dateinamenLB(1), dropped[1]);
-    EXPECT_EQ(h.s.songs.dateinamenLB(2), dropped[3]);
-    EXPECT_EQ(h.s.songs.dateinamenLB(3), dropped[4]);
-    EXPECT_EQ(h.s.songs.songLB(2), QStringLiteral("track.mp3"));
+    EXPECT_EQ(h.s.songs.path(0), dropped[0]);
+    EXPECT_EQ(h.s.songs.path(1), dropped[1]);
+    EXPECT_EQ(h.s.songs.path(2), dropped[3]);
+    EXPECT_EQ(h.s.songs.path(3), dropped[4]);
+    EXPECT_EQ(h.s.songs.title(2), QStringLiteral("track.mp3"));
     // Nothing played: the first song that entered plays, the others wait behind it.
     EXPECT_EQ(h.s.playMode, PLAYMODE_SONG);
     EXPECT_EQ(h.s.currentIndex, 0);
-    EXPECT_EQ(h.bass.stream(h.s.fileStream)->path, dropped[0].toStdString());
+    EXPECT_EQ(h.audioEngine.stream(h.s.fileStream)->path, dropped[0].toStdString());
 
     // Folders and other names without ".mp3" are skipped.
     EXPECT_EQ(songNamesOfDrop({"/m/Musik", "/m/.mp3s", "/m/mp3", "/m/a.mp", ""}), QStringList({"/m/.mp3s"}));
@@ -33,15 +33,15 @@ TEST(DroppedFilesTest, ADuplicateDropStillRunsTheStartRule) {
     PlayerHarness h;
     SongFiles files;
     const QStringList songs = files.make({"a.mp3", "b.mp3"});
-    DropFileTarget1Drop(h.player, songs);
-    h.player.channel.mp3machpause();
+    takeDroppedFiles(h.player, songs);
+    h.player.channel.pauseSong();
     ASSERT_EQ(h.s.playMode, PLAYMODE_IDLE);
     // Dropping a song already listed adds no row, but the last row starts.
-    DropFileTarget1Drop(h.player, {songs[0]});
+    takeDroppedFiles(h.player, {songs[0]});
     EXPECT_EQ(h.s.songs.count(), 2);
     EXPECT_EQ(h.s.playMode, PLAYMODE_SONG);
     EXPECT_EQ(h.s.currentIndex, 1);
-    EXPECT_EQ(h.bass.stream(h.s.fileStream)->path, songs[1].toStdString());
+    EXPECT_EQ(h.audioEngine.stream(h.s.fileStream)->path, songs[1].toStdString());
 }
 
 TEST(DropEffectTest, KeysChooseAmongTheAllowedEffects) {

@@ -23,11 +23,11 @@ protected:
         // Entered while something plays, so the start rule leaves them queued.
         s.playMode = PLAYMODE_SONG;
         for (const QString& path : songs)
-            h.player.songList.neuen_song_eintragen(path);
+            h.player.songList.addSong(path);
     }
     void play(int row) {
         s.songs.setSelected(row);
-        h.player.seq.playsong();
+        h.player.seq.playSelected();
     }
     QStringList titles() const {
         QStringList t;
@@ -43,11 +43,11 @@ protected:
         return names;
     }
     QString playingPath() {
-        const FakeBass::Stream* st = h.bass.stream(s.fileStream);
+        const FakeAudioEngine::Stream* st = h.audioEngine.stream(s.fileStream);
         return st ? QString::fromStdString(st->path) : QString();
     }
     void expectPanelClosed() {
-        EXPECT_FALSE(s.display.loeschPVisible.get());
+        EXPECT_FALSE(s.display.deletePanelVisible.get());
         ASSERT_FALSE(h.window.focused.empty());
         EXPECT_EQ(h.window.focused.back(), FocusTarget::SongList);
     }
@@ -61,16 +61,16 @@ protected:
 
 TEST_F(FileDeletionTest, OfferingShowsTheTitleAndLeavesEnterOnNein) {
     play(0);
-    deletion.loesche(2);
-    EXPECT_TRUE(s.display.loeschPVisible.get());
-    EXPECT_EQ(s.display.loeschL.get(), QStringLiteral("c"));
-    EXPECT_EQ(h.window.focused, std::vector<FocusTarget>{FocusTarget::NeinButton});
+    deletion.offerDeletion(2);
+    EXPECT_TRUE(s.display.deletePanelVisible.get());
+    EXPECT_EQ(s.display.deleteFileLabel.get(), QStringLiteral("c"));
+    EXPECT_EQ(h.window.focused, std::vector<FocusTarget>{FocusTarget::NoButton});
     // A second request replaces the first.
-    deletion.loesche(1);
-    EXPECT_EQ(s.display.loeschL.get(), QStringLiteral("b"));
+    deletion.offerDeletion(1);
+    EXPECT_EQ(s.display.deleteFileLabel.get(), QStringLiteral("b"));
     EXPECT_EQ(deletion.deleteCandidateIndex(), 1);
 
-    deletion.neinBClick();
+    deletion.cancelDeletion();
     expectPanelClosed();
     EXPECT_EQ(deletion.deleteCandidateIndex(), 1);
     EXPECT_EQ(titles(), QStringList({"a", "b", "c", "D"}));
@@ -79,8 +79,8 @@ TEST_F(FileDeletionTest, OfferingShowsTheTitleAndLeavesEnterOnNein) {
 
 TEST_F(FileDeletionTest, DeletingThePlayingSongPlaysTheNextOneOrTheOneBefore) {
     play(1);
-    deletion.loesche(1);
-    deletion.jaBClick();
+    deletion.offerDeletion(1);
+    deletion.confirmDeletion();
     EXPECT_EQ(titles(), QStringList({"a", "c", "D"}));
     EXPECT_EQ(onDisk(), QStringList({"a.mp3", "c.mp3", "D.MP3"}));
     EXPECT_EQ(playingPath(), songs[2]);
@@ -89,31 +89,31 @@ TEST_F(FileDeletionTest, DeletingThePlayingSongPlaysTheNextOneOrTheOneBefore) {
 
     // The playing song is the last one: the song before it plays.
     play(2);
-    deletion.loesche(2);
-    deletion.jaBClick();
+    deletion.offerDeletion(2);
+    deletion.confirmDeletion();
     EXPECT_EQ(titles(), QStringList({"a", "c"}));
     EXPECT_EQ(onDisk(), QStringList({"a.mp3", "c.mp3"}));
     EXPECT_EQ(playingPath(), songs[2]);
     EXPECT_EQ(s.currentIndex, 1);
     // The files went away without the engine being restarted.
-    EXPECT_FALSE(h.bass.called("BASS_Free"));
+    EXPECT_FALSE(h.audioEngine.called("closeOutput"));
     EXPECT_TRUE(h.dialogs.errors.isEmpty());
 }
 
 TEST_F(FileDeletionTest, DeletingASongThatDoesNotPlayLeavesPlaybackAlone) {
     play(0);
-    const HSTREAM playing = s.fileStream;
-    deletion.loesche(2);
-    deletion.jaBClick();
+    const ChannelHandle playing = s.fileStream;
+    deletion.offerDeletion(2);
+    deletion.confirmDeletion();
     EXPECT_EQ(titles(), QStringList({"a", "b", "D"}));
     EXPECT_EQ(onDisk(), QStringList({"a.mp3", "b.mp3", "D.MP3"}));
     EXPECT_EQ(s.fileStream, playing);
-    EXPECT_EQ(h.bass.BASS_ChannelIsActive(playing), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(h.audioEngine.state(playing), BASS_ACTIVE_PLAYING);
     EXPECT_EQ(s.currentIndex, 0);
 }
 
 TEST_F(FileDeletionTest, TheFileListLosesTheEntryOfTheDeletedFileOnly) {
-    FileListModel& list = s.FileList1;
+    FileListModel& list = s.fileList;
     list.setDisplayDirectory(false);
     list.setMask(QStringLiteral("*.mp3"));
     const auto captions = [&] {
@@ -128,65 +128,65 @@ TEST_F(FileDeletionTest, TheFileListLosesTheEntryOfTheDeletedFileOnly) {
     SongFiles other;
     other.make({"D.MP3"});
     list.setDirectory(other.dir.path());
-    deletion.loesche(3);
-    deletion.jaBClick();
+    deletion.offerDeletion(3);
+    deletion.confirmDeletion();
     EXPECT_FALSE(QFile::exists(songs[3]));
     EXPECT_EQ(captions(), QStringList({"D.MP3"}));
 
     // The song's own folder is shown. The extension in capitals: the search text ends in ".mp3" and
     // still finds the entry.
     files.make({"E.MP3"});
-    h.player.songList.neuen_song_eintragen(files.path("E.MP3"));
+    h.player.songList.addSong(files.path("E.MP3"));
     list.setDirectory(files.dir.path());
     ASSERT_EQ(captions(), QStringList({"a.mp3", "b.mp3", "c.mp3", "E.MP3"}));
-    deletion.loesche(3);
-    deletion.jaBClick();
+    deletion.offerDeletion(3);
+    deletion.confirmDeletion();
     EXPECT_EQ(captions(), QStringList({"a.mp3", "b.mp3", "c.mp3"}));
     // The first entry goes like any other.
-    deletion.loesche(0);
-    deletion.jaBClick();
+    deletion.offerDeletion(0);
+    deletion.confirmDeletion();
     EXPECT_EQ(captions(), QStringList({"b.mp3", "c.mp3"}));
 }
 
 TEST_F(FileDeletionTest, ChangesWhileThePanelIsOpenNeverDeleteAnotherFile) {
     play(0);
     // Rows before the candidate removed: "ja" still deletes the song the panel names.
-    deletion.loesche(2);
+    deletion.offerDeletion(2);
     s.rowUnderCursor = 1;
-    h.player.songList.song_aus_listen_entfernen();
-    EXPECT_EQ(s.display.loeschL.get(), QStringLiteral("c"));
-    deletion.jaBClick();
+    h.player.songList.removeSongUnderCursor();
+    EXPECT_EQ(s.display.deleteFileLabel.get(), QStringLiteral("c"));
+    deletion.confirmDeletion();
     EXPECT_EQ(titles(), QStringList({"a", "D"}));
     EXPECT_EQ(onDisk(), QStringList({"a.mp3", "b.mp3", "D.MP3"}));
 
     // The candidate moved to another row.
-    deletion.loesche(1);
+    deletion.offerDeletion(1);
     s.songs.move(1, 0);
-    deletion.jaBClick();
+    deletion.confirmDeletion();
     EXPECT_EQ(titles(), QStringList({"a"}));
     EXPECT_EQ(onDisk(), QStringList({"a.mp3", "b.mp3"}));
 
     // The candidate left the list: nothing is deleted, the panel closes.
-    h.player.songList.neuen_song_eintragen(songs[1]);
-    deletion.loesche(1);
-    h.player.songList.leerenBClick();
-    h.player.songList.neuen_song_eintragen(songs[0]);
-    deletion.jaBClick();
+    h.player.songList.addSong(songs[1]);
+    deletion.offerDeletion(1);
+    h.player.songList.clearButtonClicked();
+    h.player.songList.addSong(songs[0]);
+    deletion.confirmDeletion();
     EXPECT_EQ(onDisk(), QStringList({"a.mp3", "b.mp3"}));
     EXPECT_EQ(titles(), QStringList({"a"}));
     expectPanelClosed();
-    EXPECT_FALSE(h.bass.called("BASS_Free"));
+    EXPECT_FALSE(h.audioEngine.called("closeOutput"));
 }
 
 TEST_F(FileDeletionTest, AFileAlreadyGoneLeavesItsRowWithoutRestartingTheEngine) {
     play(0);
-    deletion.loesche(1);
+    deletion.offerDeletion(1);
     // The file went away behind the player's back: it is not there, so the row goes too.
     ASSERT_TRUE(QFile::remove(songs[1]));
-    const HSTREAM playing = s.fileStream;
-    deletion.jaBClick();
+    const ChannelHandle playing = s.fileStream;
+    deletion.confirmDeletion();
     EXPECT_EQ(titles(), QStringList({"a", "c", "D"}));
-    EXPECT_FALSE(h.bass.called("BASS_Free"));
+    EXPECT_FALSE(h.audioEngine.called("closeOutput"));
     EXPECT_EQ(s.fileStream, playing);
     EXPECT_TRUE(h.dialogs.messages.empty());
     expectPanelClosed();
@@ -222,21 +222,21 @@ private:
 
 TEST_F(FileDeletionTest, AFileThatCannotBeDeletedKeepsItsRowAndPlaybackAndSaysWhy) {
     const QString kept = files.make({"geschuetzt/E.mp3"}).constFirst();
-    h.player.songList.neuen_song_eintragen(kept);
+    h.player.songList.addSong(kept);
     ProtectedFolder folder(files.path("geschuetzt"));
     if (!folder.isProtected()) GTEST_SKIP() << "*** SKIPPED: the folder could not be protected (chattr) ***";
     // The song that cannot be deleted is the one playing: it plays on, and nothing else starts.
     play(4);
-    const HSTREAM playing = s.fileStream;
-    deletion.loesche(4);
-    deletion.jaBClick();
+    const ChannelHandle playing = s.fileStream;
+    deletion.offerDeletion(4);
+    deletion.confirmDeletion();
 
     EXPECT_TRUE(QFile::exists(kept));
     EXPECT_EQ(titles(), QStringList({"a", "b", "c", "D", "E"}));
     EXPECT_EQ(s.fileStream, playing);
-    EXPECT_EQ(h.bass.BASS_ChannelIsActive(playing), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(h.audioEngine.state(playing), BASS_ACTIVE_PLAYING);
     EXPECT_EQ(s.currentIndex, 4);
-    EXPECT_FALSE(h.bass.called("BASS_Free"));
+    EXPECT_FALSE(h.audioEngine.called("closeOutput"));
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
     EXPECT_EQ(h.dialogs.messages[0].text,
               QStringLiteral("konnte nicht gelöscht werden: ") + kept + u'\n' + ProtectedFolder::reason());
@@ -258,24 +258,24 @@ TEST(FileBytesTest, ANameThatIsNotUtf8IsListedPlayedAndDeletedWithItsBytes) {
     FakeFolderTree tree;
     tree.selectedPath = files.dir.path();
     h.player.browser.attachTree(tree);
-    s.FileList1.setMask(QStringLiteral("*.mp3"));
-    s.FileList1.setDirectory(files.dir.path());
-    ASSERT_EQ(s.FileList1.count(), 1);
-    EXPECT_EQ(s.FileList1.data(s.FileList1.index(0, 0)).toString(), QString::fromLatin1("caf\xe9.mp3"));
+    s.fileList.setMask(QStringLiteral("*.mp3"));
+    s.fileList.setDirectory(files.dir.path());
+    ASSERT_EQ(s.fileList.count(), 1);
+    EXPECT_EQ(s.fileList.data(s.fileList.index(0, 0)).toString(), QString::fromLatin1("caf\xe9.mp3"));
 
-    s.FileList1.select(0);
-    h.player.browser.FileList1Click();
+    s.fileList.select(0);
+    h.player.browser.onFileListClick();
     ASSERT_EQ(s.songs.count(), 1);
-    EXPECT_EQ(textToBytes(s.songs.dateinamenLB(0)), textToBytes(song));
+    EXPECT_EQ(textToBytes(s.songs.path(0)), textToBytes(song));
     EXPECT_EQ(s.songs.data(s.songs.index(0), Qt::DisplayRole).toString(), QString::fromLatin1("caf\xe9"));
-    const FakeBass::Stream* playing = h.bass.stream(s.fileStream);
+    const FakeAudioEngine::Stream* playing = h.audioEngine.stream(s.fileStream);
     ASSERT_NE(playing, nullptr);
     EXPECT_EQ(QByteArray::fromStdString(playing->path), textToBytes(song));
 
-    h.player.deletion.loesche(0);
-    h.player.deletion.jaBClick();
+    h.player.deletion.offerDeletion(0);
+    h.player.deletion.confirmDeletion();
     EXPECT_FALSE(pathExists(song));
-    EXPECT_EQ(s.FileList1.count(), 0);
+    EXPECT_EQ(s.fileList.count(), 0);
 }
 
 } // namespace

@@ -27,11 +27,11 @@ protected:
     }
     void load(const std::optional<QString>& answer) {
         h.dialogs.fileAnswers.push_back(answer);
-        h.player.guarded([&] { h.player.playlists.playfileladen(); });
+        h.player.guarded([&] { h.player.playlists.loadPlaylist(); });
     }
     void save(const std::optional<QString>& answer) {
         h.dialogs.fileAnswers.push_back(answer);
-        h.player.guarded([&] { h.player.playlists.playfileschreiben(); });
+        h.player.guarded([&] { h.player.playlists.savePlaylist(); });
     }
     QStringList songPaths() const {
         QStringList p;
@@ -47,7 +47,7 @@ protected:
 };
 
 TEST(PlaylistMenuRulesTest, MenuPointAndDialogTexts) {
-    EXPECT_EQ(playlisteMenuPoint({100, 50}, {176, 192}), QPoint(236, 262));
+    EXPECT_EQ(playlistMenuPoint({100, 50}, {176, 192}), QPoint(236, 262));
 
     const FileDialogSpec open = playlistOpenDialog(QStringLiteral("/p/"), QStringLiteral("/p/l.m3u"));
     EXPECT_FALSE(open.save);
@@ -85,7 +85,7 @@ TEST_F(PlaylistFilesTest, MissingLinesAreReportedTogetherTheOthersAddedAndTheFir
 }
 
 TEST_F(PlaylistFilesTest, SongsAlreadyListedAreNeitherAddedNorReported) {
-    h.player.songList.neuen_song_eintragen(songs[1]);
+    h.player.songList.addSong(songs[1]);
     load(write("l.m3u", songs[1].toUtf8() + "\n" + songs[0].toUtf8() + "\n"));
     EXPECT_EQ(songPaths(), (QStringList{songs[1], songs[0]}));
     EXPECT_TRUE(h.dialogs.messages.empty());
@@ -105,15 +105,15 @@ TEST_F(PlaylistFilesTest, SavedListLoadsBackWithItsPathsAndOrder) {
 
     s.playMode = PLAYMODE_SONG;
     for (const QString& song : {songs[2], songs[0], songs[1]})
-        h.player.songList.neuen_song_eintragen(song);
+        h.player.songList.addSong(song);
     save(list);
     EXPECT_EQ(read(list), (QStringList{songs[2], songs[0], songs[1], ""}.join("\r\n")).toUtf8());
 
-    h.player.songList.leerenBClick();
+    h.player.songList.clearButtonClicked();
     load(list);
     EXPECT_EQ(songPaths(), (QStringList{songs[2], songs[0], songs[1]}));
-    EXPECT_EQ(s.songs.songLB(0), QStringLiteral("c"));
-    EXPECT_EQ(s.songs.LautLB(0), QStringLiteral("30"));
+    EXPECT_EQ(s.songs.title(0), QStringLiteral("c"));
+    EXPECT_EQ(s.songs.loudness(0), QStringLiteral("30"));
     EXPECT_TRUE(h.dialogs.errors.isEmpty());
     // Both dialogs started where the previous one ended.
     ASSERT_EQ(h.dialogs.fileDialogs.size(), 3u);
@@ -126,7 +126,7 @@ TEST_F(PlaylistFilesTest, CancelLeavesFilesListAndDialogStartUntouched) {
     s.playlistFolder = files.dir.path() + "/";
     s.playlistFile = list;
     s.playMode = PLAYMODE_SONG;
-    h.player.songList.neuen_song_eintragen(songs[0]);
+    h.player.songList.addSong(songs[0]);
 
     save(std::nullopt);
     load(std::nullopt);
@@ -157,7 +157,7 @@ TEST_F(PlaylistFilesTest, LinesThatAreNotUtf8LoadAndAreSavedWithTheirBytes) {
                                                 folder + "fehlt\xe8.mp3\r\n");
     load(list);
     EXPECT_EQ(songPaths(), (QStringList{latin1, utf8}));
-    EXPECT_EQ(textToBytes(s.songs.dateinamenLB(0)), folder + "caf\xe9.mp3");
+    EXPECT_EQ(textToBytes(s.songs.path(0)), folder + "caf\xe9.mp3");
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
     EXPECT_EQ(textToBytes(h.dialogs.messages[0].text),
               "nicht (mehr) gefunden:\r\r" + folder + "fehlt\xe8.mp3\r");

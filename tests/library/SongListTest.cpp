@@ -14,13 +14,13 @@ protected:
         const auto mode = s.playMode;
         s.playMode = PLAYMODE_SONG;
         for (const QString& path : paths)
-            h.player.songList.neuen_song_eintragen(path);
+            h.player.songList.addSong(path);
         s.playMode = mode;
     }
     // Plays row i as a click would.
     void play(int i) {
         s.songs.setSelected(i);
-        h.player.seq.playsong();
+        h.player.seq.playSelected();
     }
     QStringList titles() const {
         QStringList t;
@@ -29,7 +29,7 @@ protected:
         return t;
     }
     QString playingPath() {
-        const FakeBass::Stream* st = h.bass.stream(s.fileStream);
+        const FakeAudioEngine::Stream* st = h.audioEngine.stream(s.fileStream);
         return st ? QString::fromStdString(st->path) : QString();
     }
 
@@ -52,23 +52,23 @@ TEST(SongPathTest, FoldsOnlyDriveLettersAndDerivesTitles) {
 TEST_F(SongListTest, DuplicatesAreListedOnceAndOnlyTheDriveLetterIsFolded) {
     enterQueued({"C:/A/b.mp3", "c:/A/b.mp3", "c:/a/b.mp3", ""});
     ASSERT_EQ(s.songs.count(), 2);
-    EXPECT_EQ(s.songs.dateinamenLB(0), QStringLiteral("c:/A/b.mp3"));
-    EXPECT_EQ(s.songs.dateinamenLB(1), QStringLiteral("c:/a/b.mp3"));
-    EXPECT_EQ(s.songs.LautLB(0), QStringLiteral("30"));
+    EXPECT_EQ(s.songs.path(0), QStringLiteral("c:/A/b.mp3"));
+    EXPECT_EQ(s.songs.path(1), QStringLiteral("c:/a/b.mp3"));
+    EXPECT_EQ(s.songs.loudness(0), QStringLiteral("30"));
 }
 
 TEST_F(SongListTest, StartRuleStartsTheLastRowOnlyWhenNothingOrTheRadioPlays) {
     // Nothing plays: the song added starts.
-    h.player.songList.neuen_song_eintragen(songs[0]);
+    h.player.songList.addSong(songs[0]);
     EXPECT_EQ(s.playMode, PLAYMODE_SONG);
     EXPECT_EQ(playingPath(), songs[0]);
     // A song plays: the next one waits.
-    h.player.songList.neuen_song_eintragen(songs[1]);
+    h.player.songList.addSong(songs[1]);
     EXPECT_EQ(playingPath(), songs[0]);
     EXPECT_EQ(s.songs.count(), 2);
     // Nothing plays again: a duplicate add starts the last row, not the duplicate's row.
-    h.player.channel.mp3machpause();
-    h.player.songList.neuen_song_eintragen(songs[0]);
+    h.player.channel.pauseSong();
+    h.player.songList.addSong(songs[0]);
     EXPECT_EQ(s.songs.count(), 2);
     EXPECT_EQ(playingPath(), songs[1]);
     EXPECT_EQ(s.currentIndex, 1);
@@ -77,9 +77,9 @@ TEST_F(SongListTest, StartRuleStartsTheLastRowOnlyWhenNothingOrTheRadioPlays) {
 TEST_F(SongListTest, StartRuleLeavesRadioModeForTheSong) {
     s.radioMode = true;
     s.playMode = PLAYMODE_RADIO;
-    h.player.songList.neuen_song_eintragen(songs[2]);
+    h.player.songList.addSong(songs[2]);
     EXPECT_FALSE(s.radioMode);
-    EXPECT_EQ(s.display.dasRadioB.get(), QStringLiteral("Radio"));
+    EXPECT_EQ(s.display.radioButton.get(), QStringLiteral("Radio"));
     EXPECT_EQ(s.playMode, PLAYMODE_SONG);
     EXPECT_EQ(playingPath(), songs[2]);
 }
@@ -89,20 +89,20 @@ TEST_F(SongListTest, HandlersRunningInsideAnAddSeeWholeRows) {
     h.window.duringEvents = [&] {
         seenRows = s.songs.count();
         h.window.duringEvents = nullptr;
-        h.player.songList.neuen_song_eintragen(songs[1]);
+        h.player.songList.addSong(songs[1]);
     };
     enterQueued({songs[0]});
     EXPECT_EQ(seenRows, 1);
     ASSERT_EQ(s.songs.count(), 2);
-    EXPECT_EQ(s.songs.dateinamenLB(0), songs[0]);
-    EXPECT_EQ(s.songs.dateinamenLB(1), songs[1]);
+    EXPECT_EQ(s.songs.path(0), songs[0]);
+    EXPECT_EQ(s.songs.path(1), songs[1]);
 }
 
 TEST_F(SongListTest, RemovingThePlayingRowMovesPlaybackOn) {
     enterQueued(songs.mid(0, 3));
     play(1);
     s.rowUnderCursor = 1;
-    h.player.songList.song_aus_listen_entfernen();
+    h.player.songList.removeSongUnderCursor();
     EXPECT_EQ(titles(), QStringList({"a", "c"}));
     EXPECT_EQ(playingPath(), songs[2]);
     EXPECT_EQ(s.currentIndex, 1);
@@ -110,30 +110,30 @@ TEST_F(SongListTest, RemovingThePlayingRowMovesPlaybackOn) {
 
     // The playing row is the last: the song before it starts.
     s.rowUnderCursor = 1;
-    h.player.songList.song_aus_listen_entfernen();
+    h.player.songList.removeSongUnderCursor();
     EXPECT_EQ(titles(), QStringList({"a"}));
     EXPECT_EQ(playingPath(), songs[0]);
     EXPECT_EQ(s.currentIndex, 0);
 
     // The only row: the song channel stops and the list is empty.
-    const HSTREAM last = s.fileStream;
+    const ChannelHandle last = s.fileStream;
     s.rowUnderCursor = 0;
-    h.player.songList.song_aus_listen_entfernen();
+    h.player.songList.removeSongUnderCursor();
     EXPECT_EQ(s.songs.count(), 0);
-    EXPECT_EQ(h.bass.BASS_ChannelIsActive(last), BASS_ACTIVE_STOPPED);
+    EXPECT_EQ(h.audioEngine.state(last), BASS_ACTIVE_STOPPED);
 
     // A row outside the list changes nothing.
     s.rowUnderCursor = 3;
-    h.player.songList.song_aus_listen_entfernen();
+    h.player.songList.removeSongUnderCursor();
     EXPECT_EQ(s.songs.count(), 0);
 }
 
 TEST_F(SongListTest, RemovingTheLastRowAfterThePlayingLastButOneRestartsIt) {
     enterQueued(songs.mid(0, 3));
     play(1);
-    const HSTREAM before = s.fileStream;
+    const ChannelHandle before = s.fileStream;
     s.rowUnderCursor = 2;
-    h.player.songList.song_aus_listen_entfernen();
+    h.player.songList.removeSongUnderCursor();
     EXPECT_EQ(titles(), QStringList({"a", "b"}));
     EXPECT_NE(s.fileStream, before);
     EXPECT_EQ(playingPath(), songs[1]);
@@ -143,9 +143,9 @@ TEST_F(SongListTest, RemovingARowBeforeThePlayingOneKeepsItsSong) {
     enterQueued(songs.mid(0, 4));
     play(2);
     s.rowUnderCursor = 0;
-    h.player.songList.song_aus_listen_entfernen();
+    h.player.songList.removeSongUnderCursor();
     EXPECT_EQ(s.currentIndex, 1);
-    EXPECT_EQ(s.songs.dateinamenLB(s.currentIndex), songs[2]);
+    EXPECT_EQ(s.songs.path(s.currentIndex), songs[2]);
     EXPECT_EQ(playingPath(), songs[2]);
 }
 
@@ -153,9 +153,9 @@ TEST_F(SongListTest, DragKeepsTheRowNumberNotTheSong) {
     enterQueued(songs.mid(0, 5));
     play(0);
     // Button down on row 0, moved to row 3, released there.
-    h.player.songList.songLBMouseDown(5);
-    h.player.songList.songLBMouseMove(true, 50, 3 * 13 + 5);
-    h.player.songList.songLBMouseUp(50, 3 * 13 + 5);
+    h.player.songList.onSongListPress(5);
+    h.player.songList.onSongListMove(true, 50, 3 * 13 + 5);
+    h.player.songList.onSongListRelease(50, 3 * 13 + 5);
     EXPECT_EQ(titles(), QStringList({"b", "c", "d", "a", "e"}));
     EXPECT_EQ(s.currentIndex, 0);
     EXPECT_EQ(s.songs.selected(), 0);
@@ -165,9 +165,9 @@ TEST_F(SongListTest, DragKeepsTheRowNumberNotTheSong) {
 TEST_F(SongListTest, ReleaseBeyondTheRightEdgeRemovesTheRowUnderThePointer) {
     enterQueued(songs.mid(0, 4));
     play(0);
-    h.player.songList.songLBMouseDown(5);
-    h.player.songList.songLBMouseMove(true, 240, 2 * 13 + 1);
-    h.player.songList.songLBMouseUp(240, 2 * 13 + 1);
+    h.player.songList.onSongListPress(5);
+    h.player.songList.onSongListMove(true, 240, 2 * 13 + 1);
+    h.player.songList.onSongListRelease(240, 2 * 13 + 1);
     EXPECT_EQ(titles(), QStringList({"a", "b", "d"}));
     EXPECT_EQ(playingPath(), songs[0]);
 }
@@ -175,18 +175,18 @@ TEST_F(SongListTest, ReleaseBeyondTheRightEdgeRemovesTheRowUnderThePointer) {
 TEST_F(SongListTest, AClickWithoutMovementPlaysTheSelectedRow) {
     enterQueued(songs.mid(0, 3));
     s.songs.setSelected(2);
-    h.player.songList.songLBMouseDown(30);
-    h.player.songList.songLBMouseUp(60, 30);
+    h.player.songList.onSongListPress(30);
+    h.player.songList.onSongListRelease(60, 30);
     EXPECT_EQ(playingPath(), songs[2]);
 }
 
 TEST_F(SongListTest, ClearingKeepsTheSongPlaying) {
     enterQueued(songs.mid(0, 5));
     play(3);
-    h.player.songList.leerenBClick();
+    h.player.songList.clearButtonClicked();
     EXPECT_EQ(s.songs.count(), 0);
     EXPECT_EQ(s.songs.selected(), -1);
-    EXPECT_EQ(h.bass.BASS_ChannelIsActive(s.fileStream), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(h.audioEngine.state(s.fileStream), BASS_ACTIVE_PLAYING);
     EXPECT_EQ(s.currentIndex, 3);
 }
 
@@ -195,27 +195,27 @@ TEST_F(SongListTest, TooltipOnlyForTitlesWiderThanTheListSizedToTheText) {
     const QString fits(36, u'x');
     const QString wider(37, u'y');
     enterQueued({files.path(fits + ".mp3"), files.path(wider + ".mp3")});
-    h.player.songList.songLBMouseMove(false, 50, 5);
-    EXPECT_FALSE(s.display.Hilfsanzeige.get().visible);
-    h.player.songList.songLBMouseMove(false, 50, 13 + 5);
-    const HintBox hint = s.display.Hilfsanzeige.get();
+    h.player.songList.onSongListMove(false, 50, 5);
+    EXPECT_FALSE(s.display.titleHint.get().visible);
+    h.player.songList.onSongListMove(false, 50, 13 + 5);
+    const HintBox hint = s.display.titleHint.get();
     EXPECT_TRUE(hint.visible);
     EXPECT_EQ(hint.text, wider);
     EXPECT_EQ(hint.width, 37 * 6 + hintPadding);
     EXPECT_EQ(hint.left, 840 - hint.width);
     EXPECT_EQ(hint.top, 13 + 5 + 39);
     // Near the edges, and over no row, it hides.
-    h.player.songList.songLBMouseMove(false, 5, 13 + 5);
-    EXPECT_FALSE(s.display.Hilfsanzeige.get().visible);
-    h.player.songList.songLBMouseMove(false, 50, 5 * 13);
-    EXPECT_FALSE(s.display.Hilfsanzeige.get().visible);
+    h.player.songList.onSongListMove(false, 5, 13 + 5);
+    EXPECT_FALSE(s.display.titleHint.get().visible);
+    h.player.songList.onSongListMove(false, 50, 5 * 13);
+    EXPECT_FALSE(s.display.titleHint.get().visible);
     // While the button is held nothing about the tooltip changes.
-    h.player.songList.songLBMouseMove(false, 50, 13 + 5);
-    h.player.songList.songLBMouseMove(true, 50, 5);
-    EXPECT_TRUE(s.display.Hilfsanzeige.get().visible);
+    h.player.songList.onSongListMove(false, 50, 13 + 5);
+    h.player.songList.onSongListMove(true, 50, 5);
+    EXPECT_TRUE(s.display.titleHint.get().visible);
     EXPECT_EQ(s.rowUnderCursor, 0);
     h.player.songList.hideHint();
-    EXPECT_FALSE(s.display.Hilfsanzeige.get().visible);
+    EXPECT_FALSE(s.display.titleHint.get().visible);
 }
 
 } // namespace

@@ -31,31 +31,31 @@ TEST(MprisEngineTest, PlayPauseTogglesARealSong) {
     ASSERT_FALSE(bus.address().isEmpty());
     EngineHarness h;
     ASSERT_TRUE(h.init()) << "no SDL output (SDL_AUDIODRIVER=dummy?)";
-    audio::BassEngine& bass = h.bass;
+    audio::Engine& audioEngine = h.audioEngine;
     Player& player = h.player;
     PlayerState& s = h.s;
     {
         Mpris mpris(player, bus.connect());
         ASSERT_TRUE(mpris.registered());
-        player.songList.neuen_song_eintragen(song);
-        ASSERT_EQ(bass.BASS_ChannelIsActive(s.fileStream), BASS_ACTIVE_PLAYING);
+        player.songList.addSong(song);
+        ASSERT_EQ(audioEngine.state(s.fileStream), BASS_ACTIVE_PLAYING);
         EXPECT_EQ(bus.playerctl({"metadata", "xesam:title"}).out, QStringLiteral("Echtes Lied"));
         // lame pads the song by a few frames.
         const qlonglong length = bus.playerctl({"metadata", "mpris:length"}).out.toLongLong();
         EXPECT_GE(length, 4000000);
         EXPECT_LE(length, 4100000);
-        ASSERT_TRUE(waitUntil([&] { return bass.BASS_ChannelGetPosition(s.fileStream) > 0; }, 5s));
+        ASSERT_TRUE(waitUntil([&] { return audioEngine.position(s.fileStream) > 0; }, 5s));
 
         ASSERT_EQ(bus.playerctl({"play-pause"}).exitCode, 0);
-        EXPECT_EQ(bass.BASS_ChannelIsActive(s.fileStream), BASS_ACTIVE_PAUSED);
+        EXPECT_EQ(audioEngine.state(s.fileStream), BASS_ACTIVE_PAUSED);
         EXPECT_EQ(bus.playerctl({"status"}).out, QStringLiteral("Paused"));
-        const QWORD held = bass.BASS_ChannelGetPosition(s.fileStream);
+        const QWORD held = audioEngine.position(s.fileStream);
         waitUntil([] { return false; }, 300ms);
-        EXPECT_EQ(bass.BASS_ChannelGetPosition(s.fileStream), held);
+        EXPECT_EQ(audioEngine.position(s.fileStream), held);
 
         ASSERT_EQ(bus.playerctl({"play-pause"}).exitCode, 0);
-        EXPECT_EQ(bass.BASS_ChannelIsActive(s.fileStream), BASS_ACTIVE_PLAYING);
-        EXPECT_TRUE(waitUntil([&] { return bass.BASS_ChannelGetPosition(s.fileStream) > held; }, 3s));
+        EXPECT_EQ(audioEngine.state(s.fileStream), BASS_ACTIVE_PLAYING);
+        EXPECT_TRUE(waitUntil([&] { return audioEngine.position(s.fileStream) > held; }, 3s));
         EXPECT_EQ(bus.playerctl({"status"}).out, QStringLiteral("Playing"));
 
         // The song plays to its end: clients see it stopped.
@@ -63,7 +63,7 @@ TEST(MprisEngineTest, PlayPauseTogglesARealSong) {
             waitUntil([&] { return bus.playerctl({"status"}).out == QStringLiteral("Stopped"); }, 15s));
     }
     player.trackTimer.stop();
-    bass.BASS_Free();
+    audioEngine.closeOutput();
 }
 
 TEST(MprisEngineTest, TheProgramOffersItselfAndQuitsThroughItsShutdown) {

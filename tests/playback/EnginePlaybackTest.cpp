@@ -17,13 +17,13 @@ class EnginePlaybackTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!fixtures::haveLame()) GTEST_SKIP() << fixtures::missingLameMessage();
-        ASSERT_TRUE(bass.BASS_Init(-1, 44100, 0, nullptr, nullptr))
+        ASSERT_TRUE(audioEngine.openOutput(-1, 44100, 0, nullptr, nullptr))
             << "no SDL output (SDL_AUDIODRIVER=dummy?)";
         s.playMode = PLAYMODE_SONG; // queue the songs without starting them
     }
     void TearDown() override {
         player.trackTimer.stop();
-        bass.BASS_Free();
+        audioEngine.closeOutput();
     }
     QString makeSong(const QString& name, double seconds, double frequency = 440) {
         const QString path = dir.filePath(name);
@@ -33,11 +33,11 @@ protected:
             << error;
         return path;
     }
-    QWORD position() { return bass.BASS_ChannelGetPosition(s.fileStream); }
+    QWORD position() { return audioEngine.position(s.fileStream); }
     void playRow(int row) {
         s.playMode = PLAYMODE_IDLE;
         s.songs.setSelected(row);
-        player.seq.playsong();
+        player.seq.playSelected();
     }
     // The song list's rows played from the first one until nothing plays any more; onPoll looks on
     // while they play.
@@ -56,68 +56,68 @@ protected:
 
     QTemporaryDir dir;
     EngineHarness h;
-    audio::BassEngine& bass = h.bass;
+    audio::Engine& audioEngine = h.audioEngine;
     Player& player = h.player;
     PlayerState& s = h.s;
 };
 
 TEST_F(EnginePlaybackTest, ThreeSongsPlayThroughInOrderToTheEnd) {
     for (const char* name : {"eins.mp3", "zwei.mp3", "drei.mp3"})
-        player.songList.neuen_song_eintragen(makeSong(name, 0.8));
+        player.songList.addSong(makeSong(name, 0.8));
     EXPECT_EQ(playThrough(), QList<int>({0, 1, 2}));
     EXPECT_EQ(s.songs.selected(), 2);
-    EXPECT_EQ(s.display.PlayB.get(), PlayPicture::START);
-    EXPECT_EQ(bass.BASS_ChannelIsActive(s.fileStream), BASS_ACTIVE_STOPPED);
+    EXPECT_EQ(s.display.playButton.get(), PlayPicture::START);
+    EXPECT_EQ(audioEngine.state(s.fileStream), BASS_ACTIVE_STOPPED);
 }
 
 TEST_F(EnginePlaybackTest, PauseHoldsThePositionAndPlayResumesThere) {
-    player.songList.neuen_song_eintragen(makeSong("lang.mp3", 4));
+    player.songList.addSong(makeSong("lang.mp3", 4));
     playRow(0);
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("lang [00:04]"));
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("lang [00:04]"));
     // The whole file over the decoded duration: a little above 128 kbit/s for a short file with its tag.
-    const int kbps = s.display.bitrateL.get().toInt();
+    const int kbps = s.display.bitrateLabel.get().toInt();
     EXPECT_GE(kbps, 128);
     EXPECT_LE(kbps, 134);
-    ASSERT_TRUE(waitUntil([&] { return s.posTB.position() > 50; }, 5s)) << "the position bar did not move";
+    ASSERT_TRUE(waitUntil([&] { return s.positionBar.position() > 50; }, 5s)) << "the position bar did not move";
 
-    player.seq.PlayBClick();
-    ASSERT_EQ(bass.BASS_ChannelIsActive(s.fileStream), BASS_ACTIVE_PAUSED);
+    player.seq.playButtonClicked();
+    ASSERT_EQ(audioEngine.state(s.fileStream), BASS_ACTIVE_PAUSED);
     const QWORD paused = position();
     waitUntil([] { return false; }, 300ms);
     EXPECT_EQ(position(), paused);
 
-    player.seq.PlayBClick();
-    EXPECT_EQ(bass.BASS_ChannelIsActive(s.fileStream), BASS_ACTIVE_PLAYING);
+    player.seq.playButtonClicked();
+    EXPECT_EQ(audioEngine.state(s.fileStream), BASS_ACTIVE_PLAYING);
     ASSERT_TRUE(waitUntil([&] { return position() > paused; }, 3s));
     EXPECT_LT(position(), paused + 44100 * 8 * 2) << "resumed far from where it paused";
 }
 
 TEST_F(EnginePlaybackTest, DraggingTheBarTo500ContinuesFromHalfTheLength) {
-    player.songList.neuen_song_eintragen(makeSong("mitte.mp3", 6));
+    player.songList.addSong(makeSong("mitte.mp3", 6));
     playRow(0);
     ASSERT_GT(s.songLengthBytes, 0u);
 
-    player.seq.posTBMouseDown();
-    s.posTB.setPosition(500);
+    player.seq.onPositionBarPress();
+    s.positionBar.setPosition(500);
     const QWORD half = QWORD{500} * s.songLengthBytes / 1000;
     EXPECT_EQ(position(), half);
-    player.seq.posTBMouseUp();
-    EXPECT_EQ(bass.BASS_ChannelIsActive(s.fileStream), BASS_ACTIVE_PLAYING);
+    player.seq.onPositionBarRelease();
+    EXPECT_EQ(audioEngine.state(s.fileStream), BASS_ACTIVE_PLAYING);
     ASSERT_TRUE(waitUntil([&] { return position() > half; }, 3s));
     EXPECT_LT(position(), half + QWORD{44100} * 8 * 2);
-    ASSERT_TRUE(waitUntil([&] { return s.posTB.position() >= 500; }, 3s));
+    ASSERT_TRUE(waitUntil([&] { return s.positionBar.position() >= 500; }, 3s));
 }
 
 // A file that is not MPEG audio (a WAV under an .mp3 name, in which libmpg123 alone finds 15 s of
 // loud noise) does not open and is skipped as a missing one is: nothing of it sounds, and the next
 // song plays.
 TEST_F(EnginePlaybackTest, AFileThatIsNoMp3IsSkipped) {
-    player.songList.neuen_song_eintragen(makeSong("eins.mp3", 0.8));
+    player.songList.addSong(makeSong("eins.mp3", 0.8));
     const QString wave = dir.filePath("zwei.mp3");
     ASSERT_TRUE(fixtures::writeWav(
         wave.toStdString(), {.waveform = fixtures::Waveform::BrownNoise, .amplitude = 1.0, .seconds = 4.0}));
-    player.songList.neuen_song_eintragen(wave);
-    player.songList.neuen_song_eintragen(makeSong("drei.mp3", 0.8));
+    player.songList.addSong(wave);
+    player.songList.addSong(makeSong("drei.mp3", 0.8));
     bool waveOpened = false;
     EXPECT_EQ(playThrough([&] { waveOpened |= s.currentIndex == 1 && s.fileStream != 0; }),
               QList<int>({0, 1, 2}));
@@ -139,18 +139,18 @@ TEST_F(EnginePlaybackTest, ACoverPictureCountsNeitherForTheBitrateNorForTheLoudn
                                   &error))
         << error;
     ASSERT_GT(fixtures::fileSize(tagged.toStdString()), 5u << 20);
-    s.lautanpassenCB = true;
-    player.songList.neuen_song_eintragen(bare);
-    player.songList.neuen_song_eintragen(tagged);
-    EXPECT_GT(s.songs.LautLB(0).toInt(), 20);
-    EXPECT_EQ(s.songs.LautLB(1), s.songs.LautLB(0));
+    s.levellingBox = true;
+    player.songList.addSong(bare);
+    player.songList.addSong(tagged);
+    EXPECT_GT(s.songs.loudness(0).toInt(), 20);
+    EXPECT_EQ(s.songs.loudness(1), s.songs.loudness(0));
 
     playRow(0);
-    const QString bareBitrate = s.display.bitrateL.get();
+    const QString bareBitrate = s.display.bitrateLabel.get();
     // A little above 128 kbit/s: the whole file (with its Info frame) over the decoded duration.
     EXPECT_NEAR(bareBitrate.toInt(), 128, 2) << bareBitrate.toStdString();
     playRow(1);
-    EXPECT_EQ(s.display.bitrateL.get(), bareBitrate);
+    EXPECT_EQ(s.display.bitrateLabel.get(), bareBitrate);
 }
 
 // A song of 10 hours decodes to more than 4 GiB: its length, bitrate and position bar still hold, and
@@ -177,21 +177,21 @@ TEST_F(EnginePlaybackTest, ATenHourSongShowsItsLengthAndSeeksToItsLastMinute) {
         }
         ASSERT_TRUE(out);
     }
-    player.songList.neuen_song_eintragen(path);
+    player.songList.addSong(path);
     playRow(0);
     const QWORD bytesPerSecond = 48000 * 4;
     EXPECT_EQ(s.songLengthBytes, 36000 * bytesPerSecond);
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("zehn Stunden [10:00:00]"));
-    EXPECT_EQ(s.display.bitrateL.get(), QStringLiteral("32"));
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("zehn Stunden [10:00:00]"));
+    EXPECT_EQ(s.display.bitrateLabel.get(), QStringLiteral("32"));
 
-    player.seq.posTBMouseDown();
-    s.posTB.setPosition(999);
-    player.seq.posTBMouseUp();
+    player.seq.onPositionBarPress();
+    s.positionBar.setPosition(999);
+    player.seq.onPositionBarRelease();
     const QWORD lastMinute = 35940 * bytesPerSecond;
     EXPECT_GE(position(), lastMinute);
     ASSERT_TRUE(waitUntil([&] { return position() > 35965 * bytesPerSecond; }, 5s)) << "does not play on";
-    player.seq.trackTimerTimer();
-    EXPECT_EQ(s.posTB.position(), 999);
+    player.seq.onTrackTick();
+    EXPECT_EQ(s.positionBar.position(), 999);
 }
 
 } // namespace

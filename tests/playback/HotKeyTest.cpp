@@ -21,7 +21,7 @@ struct Rig {
     Rig() {
         s.playMode = PLAYMODE_SONG; // entering a song then does not start it
         for (const QString& path : songs)
-            h.player.songList.neuen_song_eintragen(path);
+            h.player.songList.addSong(path);
         s.playMode = PLAYMODE_IDLE;
         s.stations.append({QStringLiteral("Radio X"), QStringLiteral("http://127.0.0.1:9/x")});
         s.stations.setSelected(0);
@@ -30,15 +30,15 @@ struct Rig {
 
     void playSong(int row) {
         s.songs.setSelected(row);
-        h.player.seq.playsong();
+        h.player.seq.playSelected();
     }
 
     void arrange(Before before) {
         playSong(0);
-        if (before == Before::FilePaused) h.player.seq.PlayBClick();
+        if (before == Before::FilePaused) h.player.seq.playButtonClicked();
         if (before == Before::StationPlaying || before == Before::NoStationPlaying)
-            h.player.radio.dasRadioBClick();
-        if (before == Before::NoStationPlaying) h.player.seq.PlayBClick();
+            h.player.radio.toggleRadioMode();
+        if (before == Before::NoStationPlaying) h.player.seq.playButtonClicked();
         // From here on the mixer records only what the hot key does.
         h.mixer.muted.reset();
         h.mixer.sets = 0;
@@ -48,20 +48,20 @@ struct Rig {
     void pressPlay(int n) {
         const DWORD fileBefore = fileActive();
         const DWORD radioBefore = radioActive();
-        const std::size_t callsBefore = h.bass.calls.size();
+        const std::size_t callsBefore = h.audioEngine.calls.size();
         const int setsBefore = h.mixer.sets;
         for (int i = 0; i < n; ++i)
             h.hotKeys.press(s.hotKeyPlay);
-        EXPECT_TRUE(h.player.mute_timer.isActive());
+        EXPECT_TRUE(h.player.doublePressTimer.isActive());
         EXPECT_EQ(fileActive(), fileBefore);
         EXPECT_EQ(radioActive(), radioBefore);
-        EXPECT_EQ(h.bass.calls.size(), callsBefore);
+        EXPECT_EQ(h.audioEngine.calls.size(), callsBefore);
         EXPECT_EQ(h.mixer.sets, setsBefore);
     }
 
     void tick() {
-        h.player.hotKeyHandler.mute_timerTimer();
-        EXPECT_FALSE(h.player.mute_timer.isActive());
+        h.player.hotKeyHandler.onDoublePressTick();
+        EXPECT_FALSE(h.player.doublePressTimer.isActive());
     }
 
     void press(int presses) {
@@ -69,8 +69,8 @@ struct Rig {
         tick();
     }
 
-    DWORD fileActive() { return h.bass.BASS_ChannelIsActive(s.fileStream); }
-    DWORD radioActive() { return h.bass.BASS_ChannelIsActive(s.radioChannel); }
+    DWORD fileActive() { return h.audioEngine.state(s.fileStream); }
+    DWORD radioActive() { return h.audioEngine.state(s.radioChannel); }
 
     PlayerHarness h;
     PlayerState& s = h.s;
@@ -113,9 +113,9 @@ TEST(HotKeyTest, OutcomeOfSingleAndDoublePressInEverySituation) {
         SCOPED_TRACE(describe(c.before, c.presses));
         Rig r;
         r.arrange(c.before);
-        const HSTREAM stationBefore = r.s.radioChannel;
-        const int pausesBefore = r.h.bass.count("BASS_ChannelPause");
-        const int playsBefore = r.h.bass.count("BASS_ChannelPlay");
+        const ChannelHandle stationBefore = r.s.radioChannel;
+        const int pausesBefore = r.h.audioEngine.count("pause");
+        const int playsBefore = r.h.audioEngine.count("play");
         r.press(c.presses);
         EXPECT_EQ(r.h.mixer.muted, c.muted);
         EXPECT_EQ(r.fileActive(), c.file);
@@ -124,9 +124,9 @@ TEST(HotKeyTest, OutcomeOfSingleAndDoublePressInEverySituation) {
         EXPECT_EQ(r.s.hotKeyDoublePress, c.presses > 1);
         // The play action happens once per window, however many presses it held.
         if (c.before == Before::FilePlaying) {
-            EXPECT_EQ(r.h.bass.count("BASS_ChannelPause"), pausesBefore + 1);
+            EXPECT_EQ(r.h.audioEngine.count("pause"), pausesBefore + 1);
         } else if (c.before == Before::FilePaused) {
-            EXPECT_EQ(r.h.bass.count("BASS_ChannelPlay"), playsBefore + 1);
+            EXPECT_EQ(r.h.audioEngine.count("play"), playsBefore + 1);
         } else if (c.before == Before::NoStationPlaying) {
             EXPECT_NE(r.s.radioChannel, stationBefore) << "a new stream";
         }
@@ -138,7 +138,7 @@ TEST(HotKeyTest, ARealTickClicksThePlayButtonOnce) {
     r.playSong(0);
     r.h.hotKeys.press(r.s.hotKeyPlay);
     r.h.hotKeys.press(r.s.hotKeyPlay);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !r.h.player.mute_timer.isActive(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !r.h.player.doublePressTimer.isActive(); }, 5000));
     EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PAUSED));
     EXPECT_EQ(r.h.mixer.muted, std::optional<bool>(true));
     // The timer does not fire again by itself.
@@ -156,7 +156,7 @@ TEST(HotKeyTest, DoublePressMuteSurvivesThePlayButtonUntilASinglePress) {
     // The play button (and Space, Escape) resume and pause with the master output muted again each time.
     for (DWORD expected : {BASS_ACTIVE_PLAYING, BASS_ACTIVE_PAUSED, BASS_ACTIVE_PLAYING}) {
         r.h.mixer.muted = false; // as if the user had unmuted elsewhere
-        r.h.player.seq.PlayBClick();
+        r.h.player.seq.playButtonClicked();
         EXPECT_EQ(r.fileActive(), expected);
         EXPECT_EQ(r.h.mixer.muted, std::optional<bool>(true));
     }
@@ -164,7 +164,7 @@ TEST(HotKeyTest, DoublePressMuteSurvivesThePlayButtonUntilASinglePress) {
     r.press(1);
     EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PAUSED));
     EXPECT_EQ(r.h.mixer.muted, std::optional<bool>(false));
-    r.h.player.seq.PlayBClick();
+    r.h.player.seq.playButtonClicked();
     EXPECT_EQ(r.h.mixer.muted, std::optional<bool>(false));
 }
 
@@ -178,47 +178,47 @@ TEST(HotKeyTest, StartingASongUnmutesEvenAfterADoublePress) {
     EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PLAYING));
     // The flag itself stays until the play key is pressed again: the button mutes once more.
     EXPECT_TRUE(r.s.hotKeyDoublePress);
-    r.h.player.seq.PlayBClick();
+    r.h.player.seq.playButtonClicked();
     EXPECT_EQ(r.h.mixer.muted, std::optional<bool>(true));
 }
 
 TEST(HotKeyTest, VolumeKeysStepTheBarTwoPerPressWithinItsRange) {
     Rig r;
-    r.s.volumeTB.setPosition(50);
-    r.h.hotKeys.press(r.s.hotKeyLauter);
-    EXPECT_EQ(r.s.volumeTB.position(), 52);
-    r.h.hotKeys.press(r.s.hotKeyLeiser);
-    r.h.hotKeys.press(r.s.hotKeyLeiser);
-    EXPECT_EQ(r.s.volumeTB.position(), 48);
-    EXPECT_FALSE(r.h.player.mute_timer.isActive());
+    r.s.volumeBar.setPosition(50);
+    r.h.hotKeys.press(r.s.hotKeyLouder);
+    EXPECT_EQ(r.s.volumeBar.position(), 52);
+    r.h.hotKeys.press(r.s.hotKeySofter);
+    r.h.hotKeys.press(r.s.hotKeySofter);
+    EXPECT_EQ(r.s.volumeBar.position(), 48);
+    EXPECT_FALSE(r.h.player.doublePressTimer.isActive());
 
-    r.s.volumeTB.setPosition(22);
+    r.s.volumeBar.setPosition(22);
     for (int i = 0; i < 3; ++i)
-        r.h.hotKeys.press(r.s.hotKeyLeiser);
-    EXPECT_EQ(r.s.volumeTB.position(), 20);
-    r.s.volumeTB.setPosition(98);
+        r.h.hotKeys.press(r.s.hotKeySofter);
+    EXPECT_EQ(r.s.volumeBar.position(), 20);
+    r.s.volumeBar.setPosition(98);
     for (int i = 0; i < 3; ++i)
-        r.h.hotKeys.press(r.s.hotKeyLauter);
-    EXPECT_EQ(r.s.volumeTB.position(), 100);
+        r.h.hotKeys.press(r.s.hotKeyLouder);
+    EXPECT_EQ(r.s.volumeBar.position(), 100);
 
     // While a song plays, the step reaches the output at once.
     r.playSong(0);
-    r.h.bass.volumesSet.clear();
-    r.h.hotKeys.press(r.s.hotKeyLeiser);
-    EXPECT_EQ(r.h.bass.volumesSet.size(), 1u);
+    r.h.audioEngine.volumesSet.clear();
+    r.h.hotKeys.press(r.s.hotKeySofter);
+    EXPECT_EQ(r.h.audioEngine.volumesSet.size(), 1u);
 }
 
 TEST(HotKeyTest, UnknownIdentifiersAreIgnored) {
     Rig r;
     r.playSong(0);
-    r.s.volumeTB.setPosition(50);
-    const std::size_t callsBefore = r.h.bass.calls.size();
+    r.s.volumeBar.setPosition(50);
+    const std::size_t callsBefore = r.h.audioEngine.calls.size();
     const int setsBefore = r.h.mixer.sets;
-    for (int id : {0, 1, 19, r.s.hotKeyLauter + 1, -1})
+    for (int id : {0, 1, 19, r.s.hotKeyLouder + 1, -1})
         r.h.hotKeys.press(id);
-    EXPECT_FALSE(r.h.player.mute_timer.isActive());
-    EXPECT_EQ(r.s.volumeTB.position(), 50);
-    EXPECT_EQ(r.h.bass.calls.size(), callsBefore);
+    EXPECT_FALSE(r.h.player.doublePressTimer.isActive());
+    EXPECT_EQ(r.s.volumeBar.position(), 50);
+    EXPECT_EQ(r.h.audioEngine.calls.size(), callsBefore);
     EXPECT_EQ(r.h.mixer.sets, setsBefore);
     EXPECT_FALSE(r.s.hotKeyDoublePress);
 }
@@ -226,10 +226,10 @@ TEST(HotKeyTest, UnknownIdentifiersAreIgnored) {
 TEST(HotKeyTest, RegisteredUnderTheirAtomsAndReleasedForGood) {
     Rig r;
     const std::map<int, HotKey> expected{
-        {r.s.hotKeyPlay, HotKey::Pause}, {r.s.hotKeyLeiser, HotKey::PrintScreen}, {r.s.hotKeyLauter, HotKey::ScrollLock}};
+        {r.s.hotKeyPlay, HotKey::Pause}, {r.s.hotKeySofter, HotKey::PrintScreen}, {r.s.hotKeyLouder, HotKey::ScrollLock}};
     EXPECT_EQ(r.h.hotKeys.registered, expected);
     // Atom values: distinct, from the atom range.
-    for (int id : {r.s.hotKeyPlay, r.s.hotKeyLeiser, r.s.hotKeyLauter})
+    for (int id : {r.s.hotKeyPlay, r.s.hotKeySofter, r.s.hotKeyLouder})
         EXPECT_GE(id, 0xC000);
 
     const int play = r.s.hotKeyPlay;
@@ -237,7 +237,7 @@ TEST(HotKeyTest, RegisteredUnderTheirAtomsAndReleasedForGood) {
     EXPECT_TRUE(r.h.hotKeys.registered.empty());
     // A press still on its way after the release does nothing.
     r.h.hotKeys.press(play);
-    EXPECT_FALSE(r.h.player.mute_timer.isActive());
+    EXPECT_FALSE(r.h.player.doublePressTimer.isActive());
 
     // Registering again gives the same keys back.
     r.h.player.hotKeyHandler.registerHotKeys();
@@ -247,11 +247,11 @@ TEST(HotKeyTest, RegisteredUnderTheirAtomsAndReleasedForGood) {
 TEST(HotKeyTest, HotKeySourceForgetsAPlayerThatIsGone) {
     FakeHotKeys keys;
     {
-        FakeBass bass;
+        FakeAudioEngine audioEngine;
         FakeMixer mixer;
         FakeDialogs dialogs;
         FakeWindow window;
-        Player player(Services{bass, mixer, keys, dialogs, window});
+        Player player(Services{audioEngine, mixer, keys, dialogs, window});
         player.hotKeyHandler.registerHotKeys();
     }
     // Would reach a destroyed player if the handler were still set.
@@ -269,7 +269,7 @@ TEST(MasterMuteTest, StummSchaltenUnmutesUnlessTheLastUseWasADoublePress) {
                           Case{true, false, std::nullopt}, Case{true, true, true}}) {
         FakeMixer mixer;
         MasterMute mute(mixer, c.doublePress);
-        mute.stumm_schalten(c.wish);
+        mute.applyMute(c.wish);
         EXPECT_EQ(mixer.muted, c.muted) << c.doublePress << c.wish;
     }
 }
@@ -282,13 +282,13 @@ TEST(MasterMuteTest, AMissingMixerIsReportedOnceAndPlaybackGoesOn) {
     EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PLAYING));
     r.press(2);
     EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PAUSED));
-    r.h.player.seq.PlayBClick();
+    r.h.player.seq.playButtonClicked();
     EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PLAYING));
-    r.h.player.radio.dasRadioBClick();
+    r.h.player.radio.toggleRadioMode();
     EXPECT_EQ(r.radioActive(), DWORD(BASS_ACTIVE_PLAYING));
-    r.h.player.seq.PlayBClick();
+    r.h.player.seq.playButtonClicked();
     EXPECT_EQ(r.radioActive(), DWORD(BASS_ACTIVE_STOPPED));
-    r.h.player.radio.dasRadioBClick();
+    r.h.player.radio.toggleRadioMode();
     expectReportedOnce(::testing::internal::GetCapturedStderr(), 2);
     EXPECT_EQ(r.h.mixer.sets, 0);
     EXPECT_TRUE(r.h.dialogs.errors.isEmpty());

@@ -25,17 +25,17 @@ constexpr int bar = 80;
 void playInChild(const QString& song) {
     EngineHarness h;
     ASSERT_TRUE(h.init()) << "SDL's disk driver did not open";
-    h.s.volumeTB.setPosition(bar);
-    h.s.lautanpassenCB = true;
-    h.player.songList.neuen_song_eintragen(song);
+    h.s.volumeBar.setPosition(bar);
+    h.s.levellingBox = true;
+    h.player.songList.addSong(song);
     ASSERT_EQ(h.s.playMode, PLAYMODE_SONG);
-    const HSTREAM stream = h.s.fileStream;
+    const ChannelHandle stream = h.s.fileStream;
     ASSERT_NE(stream, 0u);
-    std::printf("levelling: entry=%s volume=%u\n", qPrintable(h.s.songs.LautLB(0)), h.bass.BASS_GetVolume());
+    std::printf("levelling: entry=%s volume=%u\n", qPrintable(h.s.songs.loudness(0)), h.audioEngine.gain());
     std::fflush(stdout);
-    EXPECT_TRUE(waitUntil([&] { return h.bass.BASS_ChannelIsActive(stream) == BASS_ACTIVE_STOPPED; },
+    EXPECT_TRUE(waitUntil([&] { return h.audioEngine.state(stream) == BASS_ACTIVE_STOPPED; },
                           std::chrono::seconds(30)));
-    h.bass.BASS_Free(); // closes the device and with it the output file
+    h.audioEngine.closeOutput(); // closes the device and with it the output file
 }
 
 TEST(LevellingOutputTest, AMeasuredSineSongPlaysAtTheGainOfTheFormula) {
@@ -69,7 +69,7 @@ TEST(LevellingOutputTest, AMeasuredSineSongPlaysAtTheGainOfTheFormula) {
     std::vector<float> buffer;
     const int loudness = bare::measure(decoder, song, buffer);
     EXPECT_EQ(report.captured(1).toInt(), loudness);
-    const int volume = output_volume(bar, loudness);
+    const int volume = outputVolume(bar, loudness);
     EXPECT_EQ(report.captured(2).toInt(), volume);
     ASSERT_GT(volume, 1);
     ASSERT_LT(volume, 100);

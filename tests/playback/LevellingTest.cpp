@@ -27,20 +27,20 @@ QString fileOfSize(SongFiles& files, const QString& name, qint64 bytes) {
 class LevellingTest : public ::testing::Test {
 protected:
     // The decode streams the measurement opened, in order.
-    std::vector<FakeBass::Stream> excerptStreams() const {
-        std::vector<FakeBass::Stream> result;
-        for (const auto& [handle, stream] : h.bass.streams)
+    std::vector<FakeAudioEngine::Stream> excerptStreams() const {
+        std::vector<FakeAudioEngine::Stream> result;
+        for (const auto& [handle, stream] : h.audioEngine.streams)
             if (stream.flags & BASS_STREAM_DECODE) result.push_back(stream);
         return result;
     }
     // Each of the next four excerpts of path delivers one of these blocks.
     void excerptsOf(const QString& path, std::vector<std::vector<float>> blocks) {
-        auto& queue = h.bass.decodeBlocks[path.toStdString()];
+        auto& queue = h.audioEngine.decodeBlocks[path.toStdString()];
         for (auto& block : blocks)
             queue.push_back(std::move(block));
     }
     QString playingPath() {
-        const FakeBass::Stream* st = h.bass.stream(s.fileStream);
+        const FakeAudioEngine::Stream* st = h.audioEngine.stream(s.fileStream);
         return st && st->active == BASS_ACTIVE_PLAYING ? QString::fromStdString(st->path) : QString();
     }
 
@@ -69,7 +69,7 @@ TEST(ExcerptLoudnessTest, AveragesTheLoudSamplesOverTheirCountPlusOne) {
 
 TEST_F(LevellingTest, StepsMoveTheBarByTwoWithinItsRangeAndChangeOnlyOnARealMove) {
     int changes = 0;
-    s.volumeTB.onChange([&](int) { ++changes; });
+    s.volumeBar.onChange([&](int) { ++changes; });
     struct Case {
         int from;
         bool up;
@@ -79,44 +79,44 @@ TEST_F(LevellingTest, StepsMoveTheBarByTwoWithinItsRangeAndChangeOnlyOnARealMove
          {Case{99, true, 99}, Case{98, true, 100}, Case{100, true, 100}, Case{50, true, 52},
           Case{50, false, 48}, Case{21, false, 20}, Case{20, false, 20}, Case{22, false, 20}}) {
         SCOPED_TRACE(testing::Message() << c.from << (c.up ? " up" : " down"));
-        s.volumeTB.setPosition(c.from);
+        s.volumeBar.setPosition(c.from);
         changes = 0;
-        c.up ? h.player.volume.lautermachen() : h.player.volume.leisermachen();
-        EXPECT_EQ(s.volumeTB.position(), c.to);
+        c.up ? h.player.volume.stepVolumeUp() : h.player.volume.stepVolumeDown();
+        EXPECT_EQ(s.volumeBar.position(), c.to);
         EXPECT_EQ(s.volumeSetting, c.to);
         EXPECT_EQ(changes, c.from == c.to ? 0 : 1);
     }
     // Nothing plays: none of these moves reached the output.
-    EXPECT_TRUE(h.bass.volumesSet.empty());
+    EXPECT_TRUE(h.audioEngine.volumesSet.empty());
 }
 
 TEST_F(LevellingTest, TheBarReachesTheOutputOnlyWhileSomethingPlays) {
     const QString song = files.make({"lied.mp3"}).front();
-    s.volumeTB.setPosition(60);
-    h.player.songList.neuen_song_eintragen(song); // levelling off: loudness 30
+    s.volumeBar.setPosition(60);
+    h.player.songList.addSong(song); // levelling off: loudness 30
     ASSERT_EQ(playingPath(), song);
-    EXPECT_EQ(h.bass.volumesSet, std::vector<DWORD>{DWORD(output_volume(60, 30))});
+    EXPECT_EQ(h.audioEngine.volumesSet, std::vector<DWORD>{DWORD(outputVolume(60, 30))});
 
-    h.player.volume.lautermachen();
-    EXPECT_EQ(h.bass.volumesSet.back(), DWORD(output_volume(62, 30)));
+    h.player.volume.stepVolumeUp();
+    EXPECT_EQ(h.audioEngine.volumesSet.back(), DWORD(outputVolume(62, 30)));
 
     // Paused: the bar moves, the output keeps its volume until playback resumes.
-    h.player.seq.PlayBClick();
+    h.player.seq.playButtonClicked();
     ASSERT_EQ(s.playMode, PLAYMODE_IDLE);
-    const std::size_t before = h.bass.volumesSet.size();
-    s.volumeTB.setPosition(80);
-    h.player.volume.leisermachen();
-    EXPECT_EQ(h.bass.volumesSet.size(), before);
+    const std::size_t before = h.audioEngine.volumesSet.size();
+    s.volumeBar.setPosition(80);
+    h.player.volume.stepVolumeDown();
+    EXPECT_EQ(h.audioEngine.volumesSet.size(), before);
     EXPECT_EQ(s.volumeSetting, 78);
-    h.player.seq.PlayBClick();
+    h.player.seq.playButtonClicked();
     EXPECT_EQ(playingPath(), song);
-    EXPECT_EQ(h.bass.volumesSet.back(), DWORD(output_volume(78, 30)));
+    EXPECT_EQ(h.audioEngine.volumesSet.back(), DWORD(outputVolume(78, 30)));
 
     // The radio plays: the bar acts at once with the radio's loudness.
     s.playMode = PLAYMODE_RADIO;
     s.currentLoudness = 20;
-    s.volumeTB.setPosition(40);
-    EXPECT_EQ(h.bass.volumesSet.back(), DWORD(output_volume(40, 20)));
+    s.volumeBar.setPosition(40);
+    EXPECT_EQ(h.audioEngine.volumesSet.back(), DWORD(outputVolume(40, 20)));
 }
 
 TEST_F(LevellingTest, APendingEntryHoldsTheStartUntilItIsMeasured) {
@@ -124,25 +124,25 @@ TEST_F(LevellingTest, APendingEntryHoldsTheStartUntilItIsMeasured) {
     s.songs.append({"a", songs[0], "x"});
     s.songs.append({"b", songs[1], "55"});
     s.songs.setSelected(0);
-    h.player.seq.playsong();
-    EXPECT_TRUE(h.player.lauttimer.isActive());
-    EXPECT_EQ(h.player.lauttimer.interval(), 100);
-    EXPECT_FALSE(h.bass.called("BASS_StreamCreateFile"));
+    h.player.seq.playSelected();
+    EXPECT_TRUE(h.player.levellingWaitTimer.isActive());
+    EXPECT_EQ(h.player.levellingWaitTimer.interval(), 100);
+    EXPECT_FALSE(h.audioEngine.called("openFile"));
     EXPECT_EQ(s.playMode, PLAYMODE_IDLE);
 
     // A tick while the entry is still "x" waits again; the tick itself never disables the timer.
-    h.player.lauttimer.stop();
-    h.player.volume.lauttimerTimer();
-    EXPECT_TRUE(h.player.lauttimer.isActive());
-    EXPECT_FALSE(h.bass.called("BASS_StreamCreateFile"));
+    h.player.levellingWaitTimer.stop();
+    h.player.volume.onLevellingWaitTick();
+    EXPECT_TRUE(h.player.levellingWaitTimer.isActive());
+    EXPECT_FALSE(h.audioEngine.called("openFile"));
 
     // Measured: the running timer's next tick starts the song and ends the wait.
-    s.songs.setLautLB(0, QStringLiteral("42"));
+    s.songs.setLoudness(0, QStringLiteral("42"));
     ASSERT_TRUE(waitUntil([&] { return !playingPath().isEmpty(); }, std::chrono::seconds(10)));
     EXPECT_EQ(playingPath(), songs[0]);
-    EXPECT_FALSE(h.player.lauttimer.isActive());
+    EXPECT_FALSE(h.player.levellingWaitTimer.isActive());
     EXPECT_EQ(s.currentLoudness, 42);
-    EXPECT_EQ(h.bass.volumesSet.back(), DWORD(output_volume(30, 42)));
+    EXPECT_EQ(h.audioEngine.volumesSet.back(), DWORD(outputVolume(30, 42)));
 }
 
 TEST_F(LevellingTest, StartingAnotherSongEndsTheWait) {
@@ -150,38 +150,38 @@ TEST_F(LevellingTest, StartingAnotherSongEndsTheWait) {
     s.songs.append({"a", songs[0], "x"});
     s.songs.append({"b", songs[1], "55"});
     s.songs.setSelected(0);
-    h.player.seq.playsong();
-    ASSERT_TRUE(h.player.lauttimer.isActive());
+    h.player.seq.playSelected();
+    ASSERT_TRUE(h.player.levellingWaitTimer.isActive());
     s.songs.setSelected(1);
-    h.player.seq.playsong();
+    h.player.seq.playSelected();
     EXPECT_EQ(playingPath(), songs[1]);
-    EXPECT_FALSE(h.player.lauttimer.isActive());
+    EXPECT_FALSE(h.player.levellingWaitTimer.isActive());
 }
 
 TEST_F(LevellingTest, SongsEnteredWithTheBoxClearKeepThirtyWhenItIsTickedLater) {
     const QStringList songs = files.make({"a.mp3", "b.mp3", "c.mp3"});
     s.playMode = PLAYMODE_SONG; // something plays: the new songs wait in the list
-    h.player.songList.neuen_song_eintragen(songs[0]);
-    h.player.songList.neuen_song_eintragen(songs[1]);
-    s.lautanpassenCB = true;
+    h.player.songList.addSong(songs[0]);
+    h.player.songList.addSong(songs[1]);
+    s.levellingBox = true;
     excerptsOf(songs[2], {{0.5f}, {0.5f}, {0.5f}, {0.5f}});
-    h.player.songList.neuen_song_eintragen(songs[2]);
+    h.player.songList.addSong(songs[2]);
     ASSERT_EQ(s.songs.count(), 3);
-    EXPECT_EQ(s.songs.LautLB(0), QStringLiteral("30"));
-    EXPECT_EQ(s.songs.LautLB(1), QStringLiteral("30"));
-    EXPECT_EQ(s.songs.LautLB(2), QStringLiteral("25"));
+    EXPECT_EQ(s.songs.loudness(0), QStringLiteral("30"));
+    EXPECT_EQ(s.songs.loudness(1), QStringLiteral("30"));
+    EXPECT_EQ(s.songs.loudness(2), QStringLiteral("25"));
     EXPECT_EQ(excerptStreams().size(), 4u);
 
     // Only an "x" is measured.
-    h.player.loudness.lauttest(0);
-    EXPECT_EQ(s.songs.LautLB(0), QStringLiteral("30"));
+    h.player.loudness.measureLoudness(0);
+    EXPECT_EQ(s.songs.loudness(0), QStringLiteral("30"));
     EXPECT_EQ(excerptStreams().size(), 4u);
 
-    s.volumeTB.setPosition(50);
+    s.volumeBar.setPosition(50);
     s.songs.setSelected(0);
-    h.player.seq.playsong();
+    h.player.seq.playSelected();
     EXPECT_EQ(s.currentLoudness, 30);
-    EXPECT_EQ(h.bass.volumesSet.back(), DWORD(output_volume(50, 30)));
+    EXPECT_EQ(h.audioEngine.volumesSet.back(), DWORD(outputVolume(50, 30)));
 }
 
 TEST_F(LevellingTest, MeasuresFourExcerptsAtFifthsOfTheFile) {
@@ -193,10 +193,10 @@ TEST_F(LevellingTest, MeasuresFourExcerptsAtFifthsOfTheFile) {
     for (const Case& c : {Case{"a million bytes and three", 1'000'003, {200'000, 400'000, 600'000, 800'000}},
                           Case{"four bytes", 4, {0, 0, 0, 0}}, Case{"empty", 0, {0, 0, 0, 0}}}) {
         SCOPED_TRACE(c.name);
-        h.bass.streams.clear();
+        h.audioEngine.streams.clear();
         const QString path = fileOfSize(files, QString::fromLatin1(c.name) + ".mp3", c.size);
         s.songs.append({"t", path, "x"});
-        h.player.loudness.lauttest(s.songs.count() - 1);
+        h.player.loudness.measureLoudness(s.songs.count() - 1);
         const auto streams = excerptStreams();
         ASSERT_EQ(streams.size(), 4u);
         for (std::size_t k = 0; k < 4; ++k) {
@@ -206,7 +206,7 @@ TEST_F(LevellingTest, MeasuresFourExcerptsAtFifthsOfTheFile) {
             EXPECT_EQ(streams[k].flags, excerptFlags);
             EXPECT_TRUE(streams[k].freed);
         }
-        EXPECT_EQ(s.songs.LautLB(s.songs.count() - 1), QStringLiteral("0"));
+        EXPECT_EQ(s.songs.loudness(s.songs.count() - 1), QStringLiteral("0"));
     }
 }
 
@@ -217,67 +217,67 @@ TEST_F(LevellingTest, AveragesTheExcerptsAndReadsOnly50000BytesOfEach) {
     std::fill(lateNoise.begin() + 12'500, lateNoise.end(), 1.0f);
     excerptsOf(path, {{0.5f}, {0.19f, -0.19f, 0.21f}, {-1.0f, 1.0f, 0.6f}, lateNoise});
     s.songs.append({"t", path, "x"});
-    h.player.loudness.lauttest(0);
+    h.player.loudness.measureLoudness(0);
     // (25 + 10 + 65 + 0) div 4
-    EXPECT_EQ(s.songs.LautLB(0), QStringLiteral("25"));
+    EXPECT_EQ(s.songs.loudness(0), QStringLiteral("25"));
 
     // Excerpts that cannot be opened contribute 0; the entry still ends as a number.
-    h.bass.unopenable.push_back(path.toStdString());
-    s.songs.setLautLB(0, QStringLiteral("x"));
-    h.player.loudness.lauttest(0);
-    EXPECT_EQ(s.songs.LautLB(0), QStringLiteral("0"));
+    h.audioEngine.unopenable.push_back(path.toStdString());
+    s.songs.setLoudness(0, QStringLiteral("x"));
+    h.player.loudness.measureLoudness(0);
+    EXPECT_EQ(s.songs.loudness(0), QStringLiteral("0"));
 }
 
 TEST_F(LevellingTest, ASongWhoseFileCannotBeOpenedLeavesTheList) {
     const QStringList songs = files.make({"a.mp3", "b.mp3"});
-    h.player.songList.neuen_song_eintragen(songs[0]);
+    h.player.songList.addSong(songs[0]);
     ASSERT_EQ(playingPath(), songs[0]);
-    s.lautanpassenCB = true;
-    h.player.songList.neuen_song_eintragen(files.path("fehlt.mp3"));
+    s.levellingBox = true;
+    h.player.songList.addSong(files.path("fehlt.mp3"));
     QDir(files.dir.path()).mkdir("ordner.mp3");
-    h.player.songList.neuen_song_eintragen(files.path("ordner.mp3"));
+    h.player.songList.addSong(files.path("ordner.mp3"));
     // A named pipe without a writer: taking its size must not wait for one.
     ASSERT_EQ(::mkfifo(QFile::encodeName(files.path("rohr.mp3")).constData(), 0600), 0);
-    h.player.songList.neuen_song_eintragen(files.path("rohr.mp3"));
+    h.player.songList.addSong(files.path("rohr.mp3"));
     excerptsOf(songs[1], {{0.5f}, {0.5f}, {0.5f}, {0.5f}});
-    h.player.songList.neuen_song_eintragen(songs[1]);
+    h.player.songList.addSong(songs[1]);
     ASSERT_EQ(s.songs.count(), 2);
-    EXPECT_EQ(s.songs.dateinamenLB(0), songs[0]);
-    EXPECT_EQ(s.songs.songLB(1), QStringLiteral("b"));
-    EXPECT_EQ(s.songs.LautLB(1), QStringLiteral("25"));
+    EXPECT_EQ(s.songs.path(0), songs[0]);
+    EXPECT_EQ(s.songs.title(1), QStringLiteral("b"));
+    EXPECT_EQ(s.songs.loudness(1), QStringLiteral("25"));
     EXPECT_EQ(playingPath(), songs[0]);
     EXPECT_EQ(s.currentIndex, 0);
 }
 
 TEST_F(LevellingTest, AWaitForASongThatLeavesTheListEnds) {
     const QString song = files.make({"weg.mp3"}).front();
-    s.lautanpassenCB = true;
+    s.levellingBox = true;
     // While the new row waits for its measurement, the user starts it and its file goes away.
     h.window.duringEvents = [&] {
         s.songs.setSelected(0);
-        h.player.seq.playsong();
+        h.player.seq.playSelected();
         QFile::remove(song);
     };
-    h.player.songList.neuen_song_eintragen(song);
+    h.player.songList.addSong(song);
     EXPECT_EQ(s.songs.count(), 0);
-    EXPECT_FALSE(h.player.lauttimer.isActive());
+    EXPECT_FALSE(h.player.levellingWaitTimer.isActive());
 }
 
 TEST_F(LevellingTest, ASongAddedWhileAnotherWaitsForItsMeasurementLeavesBothMeasured) {
     const QStringList songs = files.make({"a.mp3", "b.mp3"});
     s.playMode = PLAYMODE_SONG;
-    s.lautanpassenCB = true;
+    s.levellingBox = true;
     excerptsOf(songs[0], {{0.5f}, {0.5f}, {0.5f}, {0.5f}});
     excerptsOf(songs[1], {{1.0f}, {1.0f}, {1.0f}, {1.0f}});
     // A song dropped while the first one's title is being drawn.
     h.window.duringEvents = [&] {
         h.window.duringEvents = nullptr;
-        h.player.songList.neuen_song_eintragen(songs[1]);
+        h.player.songList.addSong(songs[1]);
     };
-    h.player.songList.neuen_song_eintragen(songs[0]);
+    h.player.songList.addSong(songs[0]);
     ASSERT_EQ(s.songs.count(), 2);
-    EXPECT_EQ(s.songs.LautLB(0), QStringLiteral("25"));
-    EXPECT_EQ(s.songs.LautLB(1), QStringLiteral("50"));
+    EXPECT_EQ(s.songs.loudness(0), QStringLiteral("25"));
+    EXPECT_EQ(s.songs.loudness(1), QStringLiteral("50"));
 }
 
 } // namespace

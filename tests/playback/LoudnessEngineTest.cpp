@@ -64,7 +64,7 @@ protected:
         ASSERT_TRUE(h.init()) << "the engine's output (SDL dummy driver) did not open";
         // Something plays, so the songs entered here are only measured, not started.
         s.playMode = PLAYMODE_SONG;
-        s.lautanpassenCB = true;
+        s.levellingBox = true;
     }
 
     static std::string mp3(const std::string& name, const Signal& signal) {
@@ -76,9 +76,9 @@ protected:
     // The entry the song gets when it is entered with levelling on; "gone" when its row left the list.
     QString entered(const std::string& path) {
         const int before = s.songs.count();
-        h.player.songList.neuen_song_eintragen(QString::fromStdString(path));
+        h.player.songList.addSong(QString::fromStdString(path));
         if (s.songs.count() == before) return QStringLiteral("gone");
-        return s.songs.LautLB(s.songs.count() - 1);
+        return s.songs.loudness(s.songs.count() - 1);
     }
 
     static fixtures::TempDir* dir;
@@ -134,8 +134,8 @@ TEST_F(LoudnessEngineTest, SignalsMeasureTheirKnownValueAndAgreeWithADirectDecod
             EXPECT_NEAR(value.toDouble(), sineLoudness(song.peak), 2.0) << "peak " << song.peak;
         }
     }
-    EXPECT_EQ(s.songs.LautLB(0), QStringLiteral("0"));
-    EXPECT_GE(s.songs.LautLB(1).toInt(), 90);
+    EXPECT_EQ(s.songs.loudness(0), QStringLiteral("0"));
+    EXPECT_GE(s.songs.loudness(1).toInt(), 90);
     // A long excerpt is 12500 samples, whatever the range holds beyond them.
     EXPECT_EQ(bare::excerpts(decoder, cases[2].path)[0].size(), 12'500u);
 }
@@ -164,7 +164,7 @@ TEST_F(LoudnessEngineTest, FilesWithoutAudioMeasureZeroAndMissingFilesLeaveTheLi
     EXPECT_EQ(entered(wave), QStringLiteral("0"));
     EXPECT_EQ(entered(dir->file("fehlt.mp3")), QStringLiteral("gone"));
     ASSERT_EQ(s.songs.count(), 4);
-    EXPECT_EQ(s.songs.dateinamenLB(2), QString::fromStdString(empty));
+    EXPECT_EQ(s.songs.path(2), QString::fromStdString(empty));
 }
 
 } // namespace

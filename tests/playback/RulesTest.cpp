@@ -11,40 +11,40 @@
 namespace {
 
 TEST(DurationTest, FormatsMinutesAndHoursRoundingHalfToEven) {
-    EXPECT_EQ(format_duration(0.5), QStringLiteral("00:00"));
-    EXPECT_EQ(format_duration(1.5), QStringLiteral("00:02"));
-    EXPECT_EQ(format_duration(59.5), QStringLiteral("01:00"));
-    EXPECT_EQ(format_duration(75), QStringLiteral("01:15"));
-    EXPECT_EQ(format_duration(3725), QStringLiteral("1:02:05"));
-    EXPECT_EQ(format_duration(36000), QStringLiteral("10:00:00"));
-    EXPECT_EQ(format_duration(-1), QStringLiteral("00:00"));
-    EXPECT_EQ(two_digits(QStringLiteral("7")), QStringLiteral("07"));
-    EXPECT_EQ(two_digits(QString()), QStringLiteral("00"));
-    EXPECT_EQ(two_digits(QStringLiteral("123")), QStringLiteral("123"));
+    EXPECT_EQ(formatDuration(0.5), QStringLiteral("00:00"));
+    EXPECT_EQ(formatDuration(1.5), QStringLiteral("00:02"));
+    EXPECT_EQ(formatDuration(59.5), QStringLiteral("01:00"));
+    EXPECT_EQ(formatDuration(75), QStringLiteral("01:15"));
+    EXPECT_EQ(formatDuration(3725), QStringLiteral("1:02:05"));
+    EXPECT_EQ(formatDuration(36000), QStringLiteral("10:00:00"));
+    EXPECT_EQ(formatDuration(-1), QStringLiteral("00:00"));
+    EXPECT_EQ(twoDigits(QStringLiteral("7")), QStringLiteral("07"));
+    EXPECT_EQ(twoDigits(QString()), QStringLiteral("00"));
+    EXPECT_EQ(twoDigits(QStringLiteral("123")), QStringLiteral("123"));
 }
 
 TEST(DurationTest, BitrateIsTheWholeFileOverItsDuration) {
-    EXPECT_EQ(bitrate_text(4'000'000, 250), QStringLiteral("128"));
-    EXPECT_EQ(bitrate_text(1'000, 0), QStringLiteral(" - "));
-    EXPECT_EQ(bitrate_text(1'000, -1), QStringLiteral(" - "));
+    EXPECT_EQ(formatBitrate(4'000'000, 250), QStringLiteral("128"));
+    EXPECT_EQ(formatBitrate(1'000, 0), QStringLiteral(" - "));
+    EXPECT_EQ(formatBitrate(1'000, -1), QStringLiteral(" - "));
 }
 
 TEST(StreamTitleTest, TakesTheTitleOutOfTheMetadata) {
-    EXPECT_EQ(stream_title_from_meta(QStringLiteral("StreamTitle='Artist - Song';StreamUrl='';")),
+    EXPECT_EQ(streamTitleFromMetadata(QStringLiteral("StreamTitle='Artist - Song';StreamUrl='';")),
               QStringLiteral("Artist - Song  "));
-    EXPECT_EQ(stream_title_from_meta(QStringLiteral("StreamTitle='';StreamUrl='';")), QStringLiteral("  "));
-    EXPECT_EQ(stream_title_from_meta(QString()), QStringLiteral("  "));
+    EXPECT_EQ(streamTitleFromMetadata(QStringLiteral("StreamTitle='';StreamUrl='';")), QStringLiteral("  "));
+    EXPECT_EQ(streamTitleFromMetadata(QString()), QStringLiteral("  "));
     // Without the quote-semicolon end the text ends one character before the first ";".
-    EXPECT_EQ(stream_title_from_meta(QStringLiteral("abc;def")), QStringLiteral("ab  "));
-    EXPECT_EQ(stream_title_from_meta(QStringLiteral(";abc")), QStringLiteral(";abc  "));
+    EXPECT_EQ(streamTitleFromMetadata(QStringLiteral("abc;def")), QStringLiteral("ab  "));
+    EXPECT_EQ(streamTitleFromMetadata(QStringLiteral(";abc")), QStringLiteral(";abc  "));
     // Only the first line feed and the first carriage return go.
-    EXPECT_EQ(stream_title_from_meta(QStringLiteral("StreamTitle='a\nb\nc\r\rd';")),
+    EXPECT_EQ(streamTitleFromMetadata(QStringLiteral("StreamTitle='a\nb\nc\r\rd';")),
               QStringLiteral("ab\nc\rd  "));
 }
 
 TEST(StreamTitleTest, ASemicolonInsideTheTitleKeepsTheWholeTitle) {
-    EXPECT_EQ(stream_title_from_meta(QStringLiteral("StreamTitle='A;B';")), QStringLiteral("A;B  "));
-    EXPECT_EQ(stream_title_from_meta(QStringLiteral("StreamTitle='Rock 'n' Roll; Teil 2';StreamUrl='x';")),
+    EXPECT_EQ(streamTitleFromMetadata(QStringLiteral("StreamTitle='A;B';")), QStringLiteral("A;B  "));
+    EXPECT_EQ(streamTitleFromMetadata(QStringLiteral("StreamTitle='Rock 'n' Roll; Teil 2';StreamUrl='x';")),
               QStringLiteral("Rock 'n' Roll; Teil 2  "));
 }
 
@@ -76,17 +76,17 @@ TEST(TitleFitTest, EndsEvenWhenNothingFits) {
 }
 
 TEST(VolumeFormulaTest, TableAndTiesToEven) {
-    EXPECT_EQ(output_volume(30, 30), 1);
-    EXPECT_EQ(output_volume(20, 30), 1);
-    EXPECT_EQ(output_volume(60, 20), 60);
-    EXPECT_EQ(output_volume(80, 45), 52);
-    EXPECT_EQ(output_volume(97, 30), 100);
-    EXPECT_EQ(output_volume(100, 30), 100);
+    EXPECT_EQ(outputVolume(30, 30), 1);
+    EXPECT_EQ(outputVolume(20, 30), 1);
+    EXPECT_EQ(outputVolume(60, 20), 60);
+    EXPECT_EQ(outputVolume(80, 45), 52);
+    EXPECT_EQ(outputVolume(97, 30), 100);
+    EXPECT_EQ(outputVolume(100, 30), 100);
     // 1.5 x 25 = 37.5 -> 38 and 1.5 x 27 = 40.5 -> 40.
-    EXPECT_EQ(output_volume(25, 0), 38);
-    EXPECT_EQ(output_volume(27, 0), 40);
-    EXPECT_EQ(output_volume(40, 21), 60 - 32);
-    EXPECT_EQ(output_volume(40, 23), 60 - 34);
+    EXPECT_EQ(outputVolume(25, 0), 38);
+    EXPECT_EQ(outputVolume(27, 0), 40);
+    EXPECT_EQ(outputVolume(40, 21), 60 - 32);
+    EXPECT_EQ(outputVolume(40, 23), 60 - 34);
 }
 
 } // namespace

@@ -89,8 +89,8 @@ protected:
     void SetUp() override {
         s.volumeSetting = 60;
         s.radioChannel =
-            h.bass.BASS_StreamCreateURL("http://127.0.0.1/live", 0, BASS_STREAM_STATUS, nullptr, nullptr);
-        h.bass.BASS_ChannelPlay(s.radioChannel, 0);
+            h.audioEngine.openUrl("http://127.0.0.1/live", 0, BASS_STREAM_STATUS, nullptr, nullptr);
+        h.audioEngine.play(s.radioChannel, 0);
         s.playMode = PLAYMODE_RADIO;
     }
     PlayerHarness h;
@@ -101,24 +101,24 @@ TEST_F(LevelFollowerTick, EveryTickAppliesTheLoudnessEvenWhenTheLevelIsZero) {
     s.levelAverage = 65;
     s.levelWarmup = 5;
     s.currentLoudness = 20;
-    h.bass.levelAnswer = 0;
-    h.player.levelFollower.radioLautTTimer();
+    h.audioEngine.levelAnswer = 0;
+    h.player.levelFollower.onLevelTick();
     EXPECT_EQ(s.levelAverage, 65u);
     EXPECT_EQ(s.levelWarmup, 5);
     EXPECT_EQ(s.currentLoudness, 10);
     // 1.5 * 60 - 1.5 * 10
-    ASSERT_FALSE(h.bass.volumesSet.empty());
-    EXPECT_EQ(h.bass.volumesSet.back(), 75u);
+    ASSERT_FALSE(h.audioEngine.volumesSet.empty());
+    EXPECT_EQ(h.audioEngine.volumesSet.back(), 75u);
 
-    h.bass.levelAnswer = levelOf(150);
-    h.player.levelFollower.radioLautTTimer();
+    h.audioEngine.levelAnswer = levelOf(150);
+    h.player.levelFollower.onLevelTick();
     EXPECT_EQ(s.levelWarmup, 6);
     EXPECT_GT(s.levelAverage, 65u);
 }
 
 TEST_F(LevelFollowerTick, AChannelTheEngineNoLongerKnowsReadsAsTheErrorWord) {
-    h.bass.BASS_Free();
-    h.player.levelFollower.radioLautTTimer();
+    h.audioEngine.closeOutput();
+    h.player.levelFollower.onLevelTick();
     EXPECT_EQ(s.levelAverage, 20u);
     EXPECT_EQ(s.currentLoudness, 3);
 }

@@ -28,19 +28,19 @@ protected:
     }
     void startStation(int row) {
         s.stations.setSelected(row);
-        h.player.radio.radiosenderLBClick();
+        h.player.radio.startSelectedStation();
     }
     std::string radioUrl() {
-        const FakeBass::Stream* st = h.bass.stream(s.radioChannel);
+        const FakeAudioEngine::Stream* st = h.audioEngine.stream(s.radioChannel);
         return st ? st->url : std::string();
     }
-    DWORD radioActive() { return h.bass.BASS_ChannelIsActive(s.radioChannel); }
-    void tick() { h.player.radio.radioTTimer(); }
+    DWORD radioActive() { return h.audioEngine.state(s.radioChannel); }
+    void tick() { h.player.radio.onWatchdogTick(); }
     // The calls made since the mark, without the volume changes.
     std::vector<std::string> callsSince(std::size_t mark) {
         std::vector<std::string> out;
-        for (std::size_t i = mark; i < h.bass.calls.size(); ++i)
-            if (h.bass.calls[i].rfind("BASS_SetVolume", 0) != 0) out.push_back(h.bass.calls[i]);
+        for (std::size_t i = mark; i < h.audioEngine.calls.size(); ++i)
+            if (h.audioEngine.calls[i].rfind("setGain", 0) != 0) out.push_back(h.audioEngine.calls[i]);
         return out;
     }
 
@@ -51,42 +51,42 @@ protected:
 TEST_F(RadioPlaybackTest, EnteringRadioModePlaysTheSelectedStation) {
     h.mixer.muted = true;
     s.stations.setSelected(1);
-    h.player.radio.dasRadioBClick();
+    h.player.radio.toggleRadioMode();
 
     EXPECT_TRUE(s.radioMode);
-    EXPECT_EQ(s.display.dasRadioB.get(), QStringLiteral("MP3"));
-    EXPECT_EQ(s.display.leerenB.get(), QStringLiteral("Senderliste"));
-    EXPECT_TRUE(s.display.radiosenderLBVisible.get());
+    EXPECT_EQ(s.display.radioButton.get(), QStringLiteral("MP3"));
+    EXPECT_EQ(s.display.clearButton.get(), QStringLiteral("Senderliste"));
+    EXPECT_TRUE(s.display.stationListVisible.get());
     EXPECT_EQ(h.mixer.muted, std::optional<bool>(false));
 
     EXPECT_EQ(radioUrl(), twoUrl);
-    EXPECT_EQ(h.bass.stream(s.radioChannel)->flags, BASS_STREAM_STATUS);
+    EXPECT_EQ(h.audioEngine.stream(s.radioChannel)->flags, BASS_STREAM_STATUS);
     EXPECT_EQ(radioActive(), BASS_ACTIVE_PLAYING);
     EXPECT_EQ(s.playMode, PLAYMODE_RADIO);
     EXPECT_EQ(s.stationName, QStringLiteral("Zwei"));
     // No title yet: two blanks, "> " and the station.
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("  > Zwei"));
-    EXPECT_EQ(s.display.bitrateL.get(), QStringLiteral("- "));
-    EXPECT_EQ(s.display.PlayB.get(), PlayPicture::STOP);
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("  > Zwei"));
+    EXPECT_EQ(s.display.bitrateLabel.get(), QStringLiteral("- "));
+    EXPECT_EQ(s.display.playButton.get(), PlayPicture::STOP);
     EXPECT_EQ(s.currentLoudness, 20);
     // 1.5 * 50 - 1.5 * 20
-    EXPECT_EQ(h.bass.volume, 45u);
-    EXPECT_TRUE(h.player.radioT.isActive());
-    EXPECT_EQ(h.player.radioT.interval(), 3000);
-    EXPECT_FALSE(h.player.radioLautT.isActive());
+    EXPECT_EQ(h.audioEngine.volume, 45u);
+    EXPECT_TRUE(h.player.watchdogTimer.isActive());
+    EXPECT_EQ(h.player.watchdogTimer.interval(), 3000);
+    EXPECT_FALSE(h.player.levelTimer.isActive());
 
-    h.bass.sendMeta(s.radioChannel, "StreamTitle='Band - Lied';StreamUrl='';");
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("  > Zwei")) << "shown on the GUI thread, not at once";
+    h.audioEngine.sendMeta(s.radioChannel, "StreamTitle='Band - Lied';StreamUrl='';");
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("  > Zwei")) << "shown on the GUI thread, not at once";
     QCoreApplication::processEvents();
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("Band - Lied  > Zwei"));
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Band - Lied  > Zwei"));
     EXPECT_EQ(s.display.tip.get(), QStringLiteral("Band - Lied  > Zwei"));
 }
 
 // An engine whose station sends a new title just as the player reads the current one.
-class TitleChangingBass : public FakeBass {
+class TitleChangingBass : public FakeAudioEngine {
 public:
-    const char* BASS_ChannelGetTags(DWORD handle, DWORD tags) override {
-        const char* current = FakeBass::BASS_ChannelGetTags(handle, tags);
+    const char* metadata(DWORD handle, DWORD tags) override {
+        const char* current = FakeAudioEngine::metadata(handle, tags);
         if (!changed_) {
             changed_ = true;
             sendMeta(handle, "StreamTitle='Neu';");
@@ -99,164 +99,164 @@ private:
 };
 
 TEST(RadioTitle, ATitleArrivingWhileTheStationStartsIsNotLost) {
-    TitleChangingBass bass;
+    TitleChangingBass audioEngine;
     FakeMixer mixer;
     FakeHotKeys hotKeys;
     FakeDialogs dialogs;
     FakeWindow window;
-    Player player{Services{bass, mixer, hotKeys, dialogs, window}};
+    Player player{Services{audioEngine, mixer, hotKeys, dialogs, window}};
     TestOpens opens{player.stationOpener};
     player.s.stations.append({QStringLiteral("Eins"), QString::fromLatin1(oneUrl)});
     player.s.stations.setSelected(0);
-    player.radio.radiosenderLBClick();
-    EXPECT_EQ(player.s.display.SongL.get(), QStringLiteral("  > Eins"));
+    player.radio.startSelectedStation();
+    EXPECT_EQ(player.s.display.titleStrip.get(), QStringLiteral("  > Eins"));
     QCoreApplication::processEvents();
-    EXPECT_EQ(player.s.display.SongL.get(), QStringLiteral("Neu  > Eins"));
+    EXPECT_EQ(player.s.display.titleStrip.get(), QStringLiteral("Neu  > Eins"));
 }
 
 TEST_F(RadioPlaybackTest, EnteringRadioModeWithoutAStationShowsTheListOnly) {
-    h.player.radio.dasRadioBClick();
+    h.player.radio.toggleRadioMode();
     EXPECT_TRUE(s.radioMode);
-    EXPECT_TRUE(s.display.radiosenderLBVisible.get());
-    EXPECT_FALSE(h.player.radioT.isActive());
+    EXPECT_TRUE(s.display.stationListVisible.get());
+    EXPECT_FALSE(h.player.watchdogTimer.isActive());
 
     // The playlist reader enters radio mode without starting the selection.
-    h.player.radio.dasRadioBClick();
+    h.player.radio.toggleRadioMode();
     s.stations.setSelected(0);
-    h.player.radio.MP3_Radio_umschalten(false);
+    h.player.radio.switchMode(false);
     EXPECT_TRUE(s.radioMode);
-    EXPECT_FALSE(h.bass.called("BASS_StreamCreateURL"));
+    EXPECT_FALSE(h.audioEngine.called("openUrl"));
 }
 
 TEST_F(RadioPlaybackTest, LeavingRadioModeStopsTheStationAndResumesThePausedSong) {
     SongFiles files;
-    h.player.songList.neuen_song_eintragen(files.make({"lied.mp3"}).first());
-    const HSTREAM song = s.fileStream;
-    h.bass.stream(song)->position = 4711;
+    h.player.songList.addSong(files.make({"lied.mp3"}).first());
+    const ChannelHandle song = s.fileStream;
+    h.audioEngine.stream(song)->position = 4711;
     const QString songLine = s.songDisplay;
     const QString bitrate = s.bitrateText;
     ASSERT_FALSE(songLine.isEmpty());
 
     s.stations.setSelected(0);
-    h.player.radio.dasRadioBClick();
-    EXPECT_EQ(h.bass.BASS_ChannelIsActive(song), BASS_ACTIVE_PAUSED);
+    h.player.radio.toggleRadioMode();
+    EXPECT_EQ(h.audioEngine.state(song), BASS_ACTIVE_PAUSED);
     EXPECT_FALSE(h.player.trackTimer.isActive());
-    s.lautanpassenCB = true;
+    s.levellingBox = true;
     startStation(0);
-    ASSERT_TRUE(h.player.radioLautT.isActive());
-    const HSTREAM radio = s.radioChannel;
+    ASSERT_TRUE(h.player.levelTimer.isActive());
+    const ChannelHandle radio = s.radioChannel;
 
-    h.player.radio.dasRadioBClick();
+    h.player.radio.toggleRadioMode();
     EXPECT_FALSE(s.radioMode);
-    EXPECT_EQ(s.display.dasRadioB.get(), QStringLiteral("Radio"));
-    EXPECT_EQ(s.display.leerenB.get(), QStringLiteral("leeren"));
-    EXPECT_FALSE(s.display.radiosenderLBVisible.get());
-    EXPECT_FALSE(h.player.radioT.isActive());
-    EXPECT_FALSE(h.player.radioLautT.isActive());
-    EXPECT_EQ(h.bass.BASS_ChannelIsActive(radio), BASS_ACTIVE_STOPPED);
-    EXPECT_EQ(h.bass.BASS_ChannelIsActive(song), BASS_ACTIVE_PLAYING);
-    EXPECT_EQ(h.bass.stream(song)->position, 4711u);
+    EXPECT_EQ(s.display.radioButton.get(), QStringLiteral("Radio"));
+    EXPECT_EQ(s.display.clearButton.get(), QStringLiteral("leeren"));
+    EXPECT_FALSE(s.display.stationListVisible.get());
+    EXPECT_FALSE(h.player.watchdogTimer.isActive());
+    EXPECT_FALSE(h.player.levelTimer.isActive());
+    EXPECT_EQ(h.audioEngine.state(radio), BASS_ACTIVE_STOPPED);
+    EXPECT_EQ(h.audioEngine.state(song), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(h.audioEngine.stream(song)->position, 4711u);
     EXPECT_EQ(s.playMode, PLAYMODE_SONG);
     EXPECT_TRUE(h.player.trackTimer.isActive());
-    EXPECT_EQ(s.display.SongL.get(), songLine);
+    EXPECT_EQ(s.display.titleStrip.get(), songLine);
     EXPECT_EQ(s.display.tip.get(), songLine);
-    EXPECT_EQ(s.display.bitrateL.get(), bitrate);
+    EXPECT_EQ(s.display.bitrateLabel.get(), bitrate);
 }
 
 TEST_F(RadioPlaybackTest, ClickingAStationAgainOpensANewStreamBeforeStoppingTheOldOne) {
     startStation(0);
-    const HSTREAM first = s.radioChannel;
-    const std::size_t mark = h.bass.calls.size();
+    const ChannelHandle first = s.radioChannel;
+    const std::size_t mark = h.audioEngine.calls.size();
     startStation(0);
     const std::vector<std::string> calls = callsSince(mark);
     const auto at = [&](const std::string& c) {
         return std::find(calls.begin(), calls.end(), c) - calls.begin();
     };
-    EXPECT_LT(at(std::string("BASS_StreamCreateURL(") + oneUrl + ")"),
-              at("BASS_ChannelStop(" + std::to_string(first) + ")"));
+    EXPECT_LT(at(std::string("openUrl(") + oneUrl + ")"),
+              at("stop(" + std::to_string(first) + ")"));
     EXPECT_NE(s.radioChannel, first);
     EXPECT_EQ(radioActive(), BASS_ACTIVE_PLAYING);
-    EXPECT_EQ(h.bass.BASS_ChannelIsActive(first), BASS_ACTIVE_STOPPED);
+    EXPECT_EQ(h.audioEngine.state(first), BASS_ACTIVE_STOPPED);
 }
 
 TEST_F(RadioPlaybackTest, WatchdogNoticesAStopAtTheNextTickAndReconnectsUntilTheStreamOpens) {
     startStation(0);
     tick();
     EXPECT_FALSE(s.connectionProblem);
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("  > Eins"));
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("  > Eins"));
 
-    h.bass.stream(s.radioChannel)->active = BASS_ACTIVE_STALLED;
+    h.audioEngine.stream(s.radioChannel)->active = BASS_ACTIVE_STALLED;
     tick();
     EXPECT_TRUE(s.connectionProblem);
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("Verbindungsproblem: Eins"));
-    EXPECT_EQ(h.player.radioT.interval(), 6000);
-    EXPECT_TRUE(h.player.radioT.isActive());
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Verbindungsproblem: Eins"));
+    EXPECT_EQ(h.player.watchdogTimer.interval(), 6000);
+    EXPECT_TRUE(h.player.watchdogTimer.isActive());
 
     // The server stays away for two attempts.
-    h.bass.unreachable.push_back(oneUrl);
+    h.audioEngine.unreachable.push_back(oneUrl);
     for (int attempt = 1; attempt <= 2; ++attempt) {
-        const std::size_t mark = h.bass.calls.size();
+        const std::size_t mark = h.audioEngine.calls.size();
         tick();
         EXPECT_EQ(callsSince(mark),
-                  (std::vector<std::string>{"BASS_Free", "BASS_Init(-1,44100)",
-                                            std::string("BASS_StreamCreateURL(") + oneUrl + ")"}));
-        EXPECT_EQ(s.display.bitrateL.get(), QString::number(attempt));
+                  (std::vector<std::string>{"closeOutput", "openOutput(-1,44100)",
+                                            std::string("openUrl(") + oneUrl + ")"}));
+        EXPECT_EQ(s.display.bitrateLabel.get(), QString::number(attempt));
         EXPECT_TRUE(s.connectionProblem);
-        EXPECT_EQ(h.player.radioT.interval(), 6000);
+        EXPECT_EQ(h.player.watchdogTimer.interval(), 6000);
     }
 
-    h.bass.unreachable.clear();
+    h.audioEngine.unreachable.clear();
     tick();
-    EXPECT_EQ(s.display.bitrateL.get(), QStringLiteral("- "));
+    EXPECT_EQ(s.display.bitrateLabel.get(), QStringLiteral("- "));
     EXPECT_EQ(s.reconnectCount, 0);
     EXPECT_FALSE(s.connectionProblem);
-    EXPECT_EQ(h.player.radioT.interval(), 3000);
+    EXPECT_EQ(h.player.watchdogTimer.interval(), 3000);
     EXPECT_EQ(radioActive(), BASS_ACTIVE_PLAYING);
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("  > Eins"));
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("  > Eins"));
 }
 
 TEST_F(RadioPlaybackTest, AStalledStreamIsStoppedWhenTheUserStartsAStationBeforeTheReconnect) {
     startStation(0);
-    const HSTREAM stalled = s.radioChannel;
-    h.bass.stream(stalled)->active = BASS_ACTIVE_STALLED;
+    const ChannelHandle stalled = s.radioChannel;
+    h.audioEngine.stream(stalled)->active = BASS_ACTIVE_STALLED;
     tick();
     ASSERT_TRUE(s.connectionProblem);
     startStation(0);
     EXPECT_FALSE(s.connectionProblem);
     EXPECT_NE(s.radioChannel, stalled);
     // It cannot come back beside the new stream.
-    EXPECT_TRUE(h.bass.stream(stalled)->freed);
-    EXPECT_EQ(h.bass.BASS_ChannelIsActive(stalled), BASS_ACTIVE_STOPPED);
+    EXPECT_TRUE(h.audioEngine.stream(stalled)->freed);
+    EXPECT_EQ(h.audioEngine.state(stalled), BASS_ACTIVE_STOPPED);
 }
 
 TEST_F(RadioPlaybackTest, AStationThatCannotBeOpenedIsLeftToTheWatchdog) {
-    h.bass.unreachable.push_back(twoUrl);
+    h.audioEngine.unreachable.push_back(twoUrl);
     startStation(1);
     EXPECT_EQ(s.radioChannel, 0u);
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("verbinde.."));
-    EXPECT_TRUE(h.player.radioT.isActive());
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("verbinde.."));
+    EXPECT_TRUE(h.player.watchdogTimer.isActive());
     tick();
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("Verbindungsproblem: Zwei"));
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Verbindungsproblem: Zwei"));
 }
 
 // A station that cannot be opened while another plays: the strip goes back to the one that plays, its
 // title under its own name, and so do its later titles; the watchdog keeps watching it.
 TEST_F(RadioPlaybackTest, AFailedStartGoesBackToTheStationThatPlays) {
     startStation(0);
-    const HSTREAM playing = s.radioChannel;
-    h.bass.sendMeta(playing, "StreamTitle='Alt';");
-    h.bass.unreachable.push_back(twoUrl);
+    const ChannelHandle playing = s.radioChannel;
+    h.audioEngine.sendMeta(playing, "StreamTitle='Alt';");
+    h.audioEngine.unreachable.push_back(twoUrl);
     startStation(1);
     EXPECT_EQ(s.radioChannel, playing);
     EXPECT_EQ(radioActive(), BASS_ACTIVE_PLAYING);
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("Alt  > Eins"));
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Alt  > Eins"));
     EXPECT_EQ(s.stationName, QStringLiteral("Eins"));
     EXPECT_EQ(s.streamURL, QString::fromLatin1(oneUrl));
     tick();
     EXPECT_FALSE(s.connectionProblem);
-    h.bass.sendMeta(playing, "StreamTitle='Neu';");
+    h.audioEngine.sendMeta(playing, "StreamTitle='Neu';");
     QCoreApplication::processEvents();
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("Neu  > Eins"));
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Neu  > Eins"));
 }
 
 // A station whose server keeps the player waiting: the strip says "verbinde..", the station playing
@@ -264,32 +264,32 @@ TEST_F(RadioPlaybackTest, AFailedStartGoesBackToTheStationThatPlays) {
 // with the old stream stalled. The next choice drops it: its stream, when it comes, is freed unplayed.
 TEST_F(RadioPlaybackTest, AStationStillConnectingIsDroppedByTheNextChoice) {
     startStation(0);
-    const HSTREAM playing = s.radioChannel;
+    const ChannelHandle playing = s.radioChannel;
     h.opens.held = true;
     startStation(1);
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("verbinde.."));
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("verbinde.."));
     EXPECT_TRUE(h.player.radio.isStarting());
-    h.bass.sendMeta(playing, "StreamTitle='Alt';");
+    h.audioEngine.sendMeta(playing, "StreamTitle='Alt';");
     QCoreApplication::processEvents();
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("verbinde.."));
-    h.bass.stream(playing)->active = BASS_ACTIVE_STALLED;
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("verbinde.."));
+    h.audioEngine.stream(playing)->active = BASS_ACTIVE_STALLED;
     for (int i = 0; i < 3; ++i)
         tick();
     EXPECT_EQ(h.opens.waiting(), 1u);
-    EXPECT_FALSE(h.bass.called("BASS_Free"));
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("verbinde.."));
+    EXPECT_FALSE(h.audioEngine.called("closeOutput"));
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("verbinde.."));
 
     startStation(0);
     h.opens.release();
-    const auto dropped = std::find_if(h.bass.streams.begin(), h.bass.streams.end(),
+    const auto dropped = std::find_if(h.audioEngine.streams.begin(), h.audioEngine.streams.end(),
                                       [](const auto& st) { return st.second.url == twoUrl; });
-    ASSERT_NE(dropped, h.bass.streams.end());
+    ASSERT_NE(dropped, h.audioEngine.streams.end());
     EXPECT_TRUE(dropped->second.freed);
-    EXPECT_FALSE(h.bass.called("BASS_ChannelPlay(" + std::to_string(dropped->first) + ")"));
+    EXPECT_FALSE(h.audioEngine.called("play(" + std::to_string(dropped->first) + ")"));
     EXPECT_EQ(radioUrl(), oneUrl);
     EXPECT_NE(s.radioChannel, playing);
     EXPECT_EQ(radioActive(), BASS_ACTIVE_PLAYING);
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("  > Eins"));
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("  > Eins"));
     EXPECT_FALSE(h.player.radio.isStarting());
 }
 
@@ -297,15 +297,15 @@ TEST_F(RadioPlaybackTest, AStationStillConnectingIsDroppedByTheNextChoice) {
 TEST_F(RadioPlaybackTest, LeavingRadioModeDropsAStationStillConnecting) {
     s.stations.setSelected(0);
     h.opens.held = true;
-    h.player.radio.dasRadioBClick();
-    h.player.radio.dasRadioBClick();
+    h.player.radio.toggleRadioMode();
+    h.player.radio.toggleRadioMode();
     EXPECT_FALSE(h.player.radio.isStarting());
     h.opens.release();
-    ASSERT_EQ(h.bass.count("BASS_StreamCreateURL"), 1);
-    EXPECT_TRUE(h.bass.stream(h.bass.lastHandle)->freed);
+    ASSERT_EQ(h.audioEngine.count("openUrl"), 1);
+    EXPECT_TRUE(h.audioEngine.stream(h.audioEngine.lastHandle)->freed);
     EXPECT_EQ(s.radioChannel, 0u);
     EXPECT_NE(s.playMode, PLAYMODE_RADIO);
-    EXPECT_FALSE(h.player.radioT.isActive());
+    EXPECT_FALSE(h.player.watchdogTimer.isActive());
 }
 
 // A reconnect restarts the engine's output, which takes every stream with it: the song paused for the
@@ -313,50 +313,50 @@ TEST_F(RadioPlaybackTest, LeavingRadioModeDropsAStationStillConnecting) {
 TEST_F(RadioPlaybackTest, ASongPausedForTheRadioSurvivesReconnects) {
     SongFiles files;
     const QString path = files.make({"lied.mp3"}).first();
-    h.player.songList.neuen_song_eintragen(path);
-    h.bass.stream(s.fileStream)->position = 4711;
+    h.player.songList.addSong(path);
+    h.audioEngine.stream(s.fileStream)->position = 4711;
     s.stations.setSelected(0);
-    h.player.radio.dasRadioBClick();
-    ASSERT_EQ(h.bass.BASS_ChannelIsActive(s.fileStream), BASS_ACTIVE_PAUSED);
-    h.bass.stream(s.radioChannel)->active = BASS_ACTIVE_STALLED;
+    h.player.radio.toggleRadioMode();
+    ASSERT_EQ(h.audioEngine.state(s.fileStream), BASS_ACTIVE_PAUSED);
+    h.audioEngine.stream(s.radioChannel)->active = BASS_ACTIVE_STALLED;
     tick();
-    h.bass.unreachable.push_back(oneUrl);
+    h.audioEngine.unreachable.push_back(oneUrl);
     tick();
     tick();
-    ASSERT_EQ(h.bass.count("BASS_Free"), 2);
+    ASSERT_EQ(h.audioEngine.count("closeOutput"), 2);
 
-    h.player.radio.dasRadioBClick();
-    const FakeBass::Stream* song = h.bass.stream(s.fileStream);
+    h.player.radio.toggleRadioMode();
+    const FakeAudioEngine::Stream* song = h.audioEngine.stream(s.fileStream);
     ASSERT_NE(song, nullptr);
     EXPECT_EQ(song->path, QFile::encodeName(path).toStdString());
     EXPECT_EQ(song->position, 4711u);
-    EXPECT_EQ(h.bass.BASS_ChannelIsActive(s.fileStream), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(h.audioEngine.state(s.fileStream), BASS_ACTIVE_PLAYING);
     EXPECT_EQ(s.playMode, PLAYMODE_SONG);
 }
 
 TEST_F(RadioPlaybackTest, PlayButtonStopsThePlayingStationAndStartsTheSelectedOne) {
-    s.lautanpassenCB = true;
+    s.levellingBox = true;
     s.stations.setSelected(0);
-    h.player.radio.dasRadioBClick();
-    const HSTREAM first = s.radioChannel;
-    EXPECT_TRUE(h.player.radioLautT.isActive());
+    h.player.radio.toggleRadioMode();
+    const ChannelHandle first = s.radioChannel;
+    EXPECT_TRUE(h.player.levelTimer.isActive());
     s.hotKeyDoublePress = true;
 
-    h.player.seq.PlayBClick();
-    EXPECT_EQ(h.bass.BASS_ChannelIsActive(first), BASS_ACTIVE_STOPPED);
-    EXPECT_FALSE(h.player.radioT.isActive());
-    EXPECT_FALSE(h.player.radioLautT.isActive());
-    EXPECT_EQ(s.display.PlayB.get(), PlayPicture::START);
+    h.player.seq.playButtonClicked();
+    EXPECT_EQ(h.audioEngine.state(first), BASS_ACTIVE_STOPPED);
+    EXPECT_FALSE(h.player.watchdogTimer.isActive());
+    EXPECT_FALSE(h.player.levelTimer.isActive());
+    EXPECT_EQ(s.display.playButton.get(), PlayPicture::START);
     EXPECT_EQ(s.playMode, PLAYMODE_RADIO);
     EXPECT_EQ(h.mixer.muted, std::optional<bool>(true));
 
     s.hotKeyDoublePress = false;
     s.stations.setSelected(1);
-    h.player.seq.PlayBClick();
+    h.player.seq.playButtonClicked();
     EXPECT_EQ(radioUrl(), twoUrl);
     EXPECT_EQ(radioActive(), BASS_ACTIVE_PLAYING);
-    EXPECT_TRUE(h.player.radioT.isActive());
-    EXPECT_TRUE(h.player.radioLautT.isActive());
+    EXPECT_TRUE(h.player.watchdogTimer.isActive());
+    EXPECT_TRUE(h.player.levelTimer.isActive());
     EXPECT_EQ(s.levelWarmup, 0);
     EXPECT_EQ(h.mixer.muted, std::optional<bool>(false));
 }
@@ -388,7 +388,7 @@ protected:
         s.stations.append({name, server->url(path)});
     }
     bool waitForFetch() {
-        return QTest::qWaitFor([this] { return !h.player.HTTPGet1.isDownloading(); }, 20000);
+        return QTest::qWaitFor([this] { return !h.player.playlistDownload.isDownloading(); }, 20000);
     }
 
     ScopedCurrentFolder folder;
@@ -400,8 +400,8 @@ protected:
 TEST_F(StationPlaylistTest, PlaylistStationPlaysTheSecondLineOfTheFetchedFile) {
     addStation(QStringLiteral("Liste"), QStringLiteral("/station.M3U"));
     startStation(2);
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("verbinde.."));
-    EXPECT_FALSE(h.bass.called("BASS_StreamCreateURL"));
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("verbinde.."));
+    EXPECT_FALSE(h.audioEngine.called("openUrl"));
     // The station chosen while the fetch runs names the stream that starts.
     s.stations.setSelected(1);
     ASSERT_TRUE(waitForFetch());
@@ -411,7 +411,7 @@ TEST_F(StationPlaylistTest, PlaylistStationPlaysTheSecondLineOfTheFetchedFile) {
     EXPECT_EQ(s.streamURL, QStringLiteral("http://stream.example/live"));
     EXPECT_EQ(radioUrl(), "http://stream.example/live");
     EXPECT_EQ(s.stationName, QStringLiteral("Zwei"));
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("  > Zwei"));
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("  > Zwei"));
     EXPECT_FALSE(folder.exists(QStringLiteral("temp.tmp")));
 }
 
@@ -423,27 +423,27 @@ TEST_F(StationPlaylistTest, OnlyM3uUrlsAreFetched) {
 
     // A one-line playlist gives an empty stream URL, which cannot open: the watchdog takes over.
     addStation(QStringLiteral("Kurz"), QStringLiteral("/one-line.m3u"));
-    const HSTREAM playing = s.radioChannel;
-    h.bass.finish(playing);
-    h.bass.unreachable.push_back("");
+    const ChannelHandle playing = s.radioChannel;
+    h.audioEngine.finish(playing);
+    h.audioEngine.unreachable.push_back("");
     startStation(3);
     ASSERT_TRUE(waitForFetch());
     EXPECT_EQ(s.streamURL, QString());
     EXPECT_EQ(s.radioChannel, playing);
-    h.player.radio.radioTTimer();
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("Verbindungsproblem: Kurz"));
+    h.player.radio.onWatchdogTick();
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Verbindungsproblem: Kurz"));
 }
 
 TEST_F(StationPlaylistTest, FailedFetchNamesTheStationAndLeavesThePlayingOneOn) {
     startStation(0);
-    const HSTREAM playing = s.radioChannel;
+    const ChannelHandle playing = s.radioChannel;
     addStation(QStringLiteral("Weg"), QStringLiteral("/missing.m3u"));
     startStation(2);
     ASSERT_TRUE(waitForFetch());
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("Radio: Weg: nicht gefunden"));
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Radio: Weg: nicht gefunden"));
     EXPECT_EQ(s.radioChannel, playing);
     EXPECT_EQ(radioActive(), BASS_ACTIVE_PLAYING);
-    EXPECT_EQ(h.bass.count("BASS_StreamCreateURL"), 1);
+    EXPECT_EQ(h.audioEngine.count("openUrl"), 1);
     EXPECT_FALSE(folder.exists(QStringLiteral("temp.tmp")));
 }
 
@@ -456,13 +456,13 @@ TEST_F(StationPlaylistTest, ANewChoiceAbandonsAPlaylistStillComing) {
     ASSERT_TRUE(QTest::qWaitFor([this] { return server->requests().size() == 1; }, 10000));
     EXPECT_TRUE(h.player.radio.isStarting());
     startStation(0);
-    EXPECT_FALSE(h.player.HTTPGet1.isDownloading());
+    EXPECT_FALSE(h.player.playlistDownload.isDownloading());
     server->openGate();
     ASSERT_TRUE(QTest::qWaitFor([this] { return server->closedConnections() == 1; }, 10000));
     QTest::qWait(200);
-    EXPECT_EQ(h.bass.count("BASS_StreamCreateURL"), 1);
+    EXPECT_EQ(h.audioEngine.count("openUrl"), 1);
     EXPECT_EQ(radioUrl(), oneUrl);
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("  > Eins"));
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("  > Eins"));
 }
 
 // Nothing is written to the current folder, which may be any folder, or none: here it was removed.

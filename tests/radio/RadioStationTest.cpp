@@ -4,7 +4,7 @@
 // real timer while the server goes away and comes back; stations open on threads of their own, so a
 // server that never answers holds nothing up.
 
-#include "audio/BassEngine.h"
+#include "audio/Engine.h"
 #include "radio/LoopbackHttpServer.h"
 #include "radio/RadioTestSupport.h"
 #include "support/Fakes.h"
@@ -53,7 +53,7 @@ protected:
         ASSERT_TRUE(station->startServer(&error)) << error.toStdString();
         ASSERT_TRUE(station->startSource(&error)) << error.toStdString();
 
-        ASSERT_EQ(engine.BASS_Init(-1, 44100, 0, nullptr, nullptr), 1)
+        ASSERT_EQ(engine.openOutput(-1, 44100, 0, nullptr, nullptr), 1)
             << "no output (SDL_AUDIODRIVER=dummy?)";
         player = std::make_unique<Player>(Services{engine, mixer, hotKeys, dialogs, window});
         s = &player->s;
@@ -63,10 +63,10 @@ protected:
     void TearDown() override {
         // The engine's threads call into the player: they end before the player goes.
         if (player) {
-            player->radioT.stop();
-            player->radioLautT.stop();
+            player->watchdogTimer.stop();
+            player->levelTimer.stop();
         }
-        engine.BASS_Free();
+        engine.closeOutput();
         player.reset();
         station.reset();
     }
@@ -76,21 +76,21 @@ protected:
         return title + QStringLiteral("  > ") + name;
     }
     bool showsATitle(const QString& name) const {
-        const QString songL = s->display.SongL;
+        const QString songL = s->display.titleStrip;
         return songL == shown(firstTitle, name) || songL == shown(secondTitle, name);
     }
-    DWORD radioActive() { return engine.BASS_ChannelIsActive(s->radioChannel); }
+    DWORD radioActive() { return engine.state(s->radioChannel); }
     QWORD songPosition() {
-        const QWORD position = engine.BASS_ChannelGetPosition(s->fileStream);
+        const QWORD position = engine.position(s->fileStream);
         return position == BASS_ERROR_QWORD ? 0 : position;
     }
     std::string context() const {
-        return "SongL \"" + s->display.SongL.get().toStdString() + "\", bitrateL \"" +
-               s->display.bitrateL.get().toStdString() + "\"\n" + station->diagnostics().toStdString();
+        return "SongL \"" + s->display.titleStrip.get().toStdString() + "\", bitrateL \"" +
+               s->display.bitrateLabel.get().toStdString() + "\"\n" + station->diagnostics().toStdString();
     }
 
     fixtures::TempDir dir;
-    audio::BassEngine engine;
+    audio::Engine engine;
     FakeMixer mixer;
     FakeHotKeys hotKeys;
     FakeDialogs dialogs;
@@ -105,27 +105,27 @@ protected:
 TEST_F(RadioStationTest, StationPlaysFollowsItsTitlesAndSurvivesTheServerGoingAwayAndComingBack) {
     const std::string song = dir.file("song.mp3");
     ASSERT_TRUE(fixtures::makeMp3(song, {.frequency = 330.0, .seconds = 60.0}));
-    player->songList.neuen_song_eintragen(QString::fromStdString(song));
+    player->songList.addSong(QString::fromStdString(song));
     ASSERT_TRUE(waitFor([&] { return songPosition() > 0; }, 10000)) << "the song does not play";
 
     const QString name = QStringLiteral("Teststation");
     s->stations.append({name, station->mountUrl()});
     s->stations.setSelected(0);
-    s->lautanpassenCB = true;
-    player->radio.dasRadioBClick();
+    s->levellingBox = true;
+    player->radio.toggleRadioMode();
 
     ASSERT_TRUE(waitFor([&] { return s->radioChannel != 0; }, 10000)) << context();
-    EXPECT_EQ(engine.BASS_ChannelIsActive(s->fileStream), BASS_ACTIVE_PAUSED);
+    EXPECT_EQ(engine.state(s->fileStream), BASS_ACTIVE_PAUSED);
     const QWORD pausedAt = songPosition();
     EXPECT_EQ(s->playMode, PLAYMODE_RADIO);
-    EXPECT_EQ(s->display.bitrateL.get(), QStringLiteral("- "));
+    EXPECT_EQ(s->display.bitrateLabel.get(), QStringLiteral("- "));
     ASSERT_TRUE(waitFor([&] { return radioActive() == BASS_ACTIVE_PLAYING; }, 10000)) << context();
 
     // The title arrives on the engine's thread and is shown through the event loop.
     ASSERT_TRUE(waitFor([&] { return showsATitle(name); }, 20000)) << context();
-    const QString before = s->display.SongL;
+    const QString before = s->display.titleStrip;
     EXPECT_EQ(s->display.tip.get(), before);
-    ASSERT_TRUE(waitFor([&] { return showsATitle(name) && s->display.SongL.get() != before; }, 30000))
+    ASSERT_TRUE(waitFor([&] { return showsATitle(name) && s->display.titleStrip.get() != before; }, 30000))
         << context();
 
     // The level follower hears the stream: its average moved off 0 and set the loudness.
@@ -135,14 +135,14 @@ TEST_F(RadioStationTest, StationPlaysFollowsItsTitlesAndSurvivesTheServerGoingAw
     // The server goes away. The engine plays what it has buffered, then the watchdog's next tick
     // (every 3 s) announces the problem.
     int ticks = 0;
-    QObject::connect(&player->radioT, &QTimer::timeout, [&] { ++ticks; });
+    QObject::connect(&player->watchdogTimer, &QTimer::timeout, [&] { ++ticks; });
     QElapsedTimer clock;
     clock.start();
     station->stopServer();
     int ticksWhenStopped = -1;
     qint64 stoppedAt = -1;
     const auto announced = [&] {
-        return s->display.SongL.get().startsWith(QStringLiteral("Verbindungsproblem: "));
+        return s->display.titleStrip.get().startsWith(QStringLiteral("Verbindungsproblem: "));
     };
     ASSERT_TRUE(waitFor(
         [&] {
@@ -154,20 +154,20 @@ TEST_F(RadioStationTest, StationPlaysFollowsItsTitlesAndSurvivesTheServerGoingAw
         },
         30000))
         << context();
-    EXPECT_EQ(s->display.SongL.get(), QStringLiteral("Verbindungsproblem: ") + name);
+    EXPECT_EQ(s->display.titleStrip.get(), QStringLiteral("Verbindungsproblem: ") + name);
     ASSERT_GE(ticksWhenStopped, 0);
     EXPECT_LE(ticks, ticksWhenStopped + 1) << "noticed at the first tick after the stream stopped";
-    EXPECT_EQ(player->radioT.interval(), 6000);
+    EXPECT_EQ(player->watchdogTimer.interval(), 6000);
     std::printf("[ measured ] stream stopped %lld ms after the server, announced %lld ms later\n",
                 static_cast<long long>(stoppedAt), static_cast<long long>(clock.elapsed() - stoppedAt));
 
-    // Reconnect attempts every 6 s, counted in bitrateL, while nothing answers.
-    ASSERT_TRUE(waitFor([&] { return s->display.bitrateL.get() == QStringLiteral("1"); }, 15000))
+    // Reconnect attempts every 6 s, counted in bitrateLabel, while nothing answers.
+    ASSERT_TRUE(waitFor([&] { return s->display.bitrateLabel.get() == QStringLiteral("1"); }, 15000))
         << context();
-    ASSERT_TRUE(waitFor([&] { return s->display.bitrateL.get() == QStringLiteral("2"); }, 15000))
+    ASSERT_TRUE(waitFor([&] { return s->display.bitrateLabel.get() == QStringLiteral("2"); }, 15000))
         << context();
     EXPECT_TRUE(s->connectionProblem);
-    EXPECT_EQ(s->display.SongL.get(), QStringLiteral("Verbindungsproblem: ") + name);
+    EXPECT_EQ(s->display.titleStrip.get(), QStringLiteral("Verbindungsproblem: ") + name);
 
     // The server comes back; its source has to be started again too.
     station->stopSource();
@@ -175,16 +175,16 @@ TEST_F(RadioStationTest, StationPlaysFollowsItsTitlesAndSurvivesTheServerGoingAw
     ASSERT_TRUE(station->startServer(&error)) << error.toStdString();
     ASSERT_TRUE(station->startSource(&error)) << error.toStdString();
     ASSERT_TRUE(waitFor([&] { return !s->connectionProblem; }, 20000)) << context();
-    EXPECT_EQ(s->display.bitrateL.get(), QStringLiteral("- "));
+    EXPECT_EQ(s->display.bitrateLabel.get(), QStringLiteral("- "));
     EXPECT_EQ(s->reconnectCount, 0);
-    EXPECT_EQ(player->radioT.interval(), 3000);
+    EXPECT_EQ(player->watchdogTimer.interval(), 3000);
     EXPECT_TRUE(waitFor([&] { return radioActive() == BASS_ACTIVE_PLAYING; }, 10000)) << context();
     EXPECT_TRUE(waitFor([&] { return showsATitle(name); }, 20000)) << context();
 
     // Back in MP3 mode the song goes on where it was paused.
-    player->radio.dasRadioBClick();
+    player->radio.toggleRadioMode();
     EXPECT_EQ(radioActive(), BASS_ACTIVE_STOPPED);
-    EXPECT_EQ(engine.BASS_ChannelIsActive(s->fileStream), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(engine.state(s->fileStream), BASS_ACTIVE_PLAYING);
     EXPECT_GE(songPosition(), pausedAt);
     EXPECT_LT(songPosition(), pausedAt + 44100 * 4 * 2) << "the song started elsewhere";
 }
@@ -203,14 +203,14 @@ TEST_F(RadioStationTest, ADeadStationHoldsNothingUpAndTheNextChoicePlays) {
     s->stations.setSelected(0);
     QElapsedTimer clock;
     clock.start();
-    player->radio.dasRadioBClick();
+    player->radio.toggleRadioMode();
     EXPECT_LT(clock.elapsed(), 1000) << "the choice waited for the server";
-    EXPECT_EQ(s->display.SongL.get(), QStringLiteral("verbinde.."));
+    EXPECT_EQ(s->display.titleStrip.get(), QStringLiteral("verbinde.."));
     EXPECT_TRUE(player->radio.isStarting());
     ASSERT_TRUE(waitFor([&] { return dead.requests().size() == 1; }, 5000));
 
     s->stations.setSelected(1);
-    player->radio.radiosenderLBClick();
+    player->radio.startSelectedStation();
     ASSERT_TRUE(waitFor([&] { return radioActive() == BASS_ACTIVE_PLAYING; }, 10000)) << context();
     EXPECT_EQ(s->streamURL, station->mountUrl());
     EXPECT_TRUE(waitFor([&] { return showsATitle(name); }, 20000)) << context();
@@ -232,8 +232,8 @@ TEST_F(RadioStationTest, PlaylistStationFromAWebServerResolvesToTheMount) {
     const QString name = QStringLiteral("Liste");
     s->stations.append({name, web.url(QStringLiteral("/sender/liste.m3u"))});
     s->stations.setSelected(0);
-    player->radio.dasRadioBClick();
-    EXPECT_EQ(s->display.SongL.get(), QStringLiteral("verbinde.."));
+    player->radio.toggleRadioMode();
+    EXPECT_EQ(s->display.titleStrip.get(), QStringLiteral("verbinde.."));
 
     ASSERT_TRUE(waitFor([&] { return s->radioChannel != 0; }, 20000)) << context();
     EXPECT_EQ(s->streamURL, station->mountUrl());

@@ -1,4 +1,4 @@
-#include "radio/HttpGet.h"
+#include "radio/HttpDownload.h"
 
 #include <gtest/gtest.h>
 

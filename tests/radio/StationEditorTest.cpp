@@ -55,10 +55,10 @@ protected:
         s.radioMode = true;
     }
     QString sndPath() const { return folder.filePath(QStringLiteral("mp3.snd")); }
-    QStringList editorLines() const { return s.display.radioRE.get(); }
+    QStringList editorLines() const { return s.display.stationEditorText.get(); }
     QList<Station> stations() const { return s.stations.rows(); }
     void save() {
-        h.player.guarded([this] { h.player.editor.radiolistesaveBClick(); });
+        h.player.guarded([this] { h.player.editor.saveStationList(); });
     }
 
     ScopedCurrentFolder folder;
@@ -69,11 +69,11 @@ protected:
 TEST_F(StationEditorTest, OpeningShowsOneLinePerStationAndSavingParsesThemBack) {
     s.stations.append({QStringLiteral("  C;D  "), QStringLiteral(" http://c/?x=1;y=2 ")});
     s.stations.setSelected(1);
-    s.display.senderPVisible = true;
-    s.display.radiosenderLBVisible = true;
-    h.player.editor.radioCBDblClick();
+    s.display.entryPanelVisible = true;
+    s.display.stationListVisible = true;
+    h.player.editor.openStationEditor();
     EXPECT_TRUE(s.display.radioPanelVisible.get());
-    EXPECT_FALSE(s.display.radiosenderLBVisible.get());
+    EXPECT_FALSE(s.display.stationListVisible.get());
     EXPECT_EQ(editorLines(),
               (QStringList{"A ; http://a/", "B ; http://b/", "  C;D   ;  http://c/?x=1;y=2 "}));
 
@@ -84,20 +84,20 @@ TEST_F(StationEditorTest, OpeningShowsOneLinePerStationAndSavingParsesThemBack) 
     EXPECT_EQ(s.stations.selected(), -1);
     EXPECT_EQ(readBytes(sndPath()), "A\r\nhttp://a/\r\nB\r\nhttp://b/\r\nC\r\nD   ;  http://c/?x=1;y=2\r\n");
     EXPECT_FALSE(s.display.radioPanelVisible.get());
-    EXPECT_FALSE(s.display.senderPVisible.get());
-    EXPECT_TRUE(s.display.radiosenderLBVisible.get());
+    EXPECT_FALSE(s.display.entryPanelVisible.get());
+    EXPECT_TRUE(s.display.stationListVisible.get());
     EXPECT_TRUE(h.dialogs.errors.isEmpty());
 }
 
 TEST_F(StationEditorTest, SavingDropsEmptyLinesAndKeepsEverythingElseAsStations) {
-    h.player.editor.radioCBDblClick();
-    s.display.radioRE = QStringList{"", "   ", "---------------", "\tTab ; x\t", ""};
+    h.player.editor.openStationEditor();
+    s.display.stationEditorText = QStringList{"", "   ", "---------------", "\tTab ; x\t", ""};
     save();
     EXPECT_EQ(stations(),
               (QList<Station>{{"", ""}, {"---------------", "---------------"}, {"\tTab", "x\t"}}));
 
-    h.player.editor.radioCBDblClick();
-    s.display.radioRE = QStringList{};
+    h.player.editor.openStationEditor();
+    s.display.stationEditorText = QStringList{};
     save();
     EXPECT_TRUE(stations().isEmpty());
     EXPECT_EQ(readBytes(sndPath()), "");
@@ -105,47 +105,47 @@ TEST_F(StationEditorTest, SavingDropsEmptyLinesAndKeepsEverythingElseAsStations)
 
 TEST_F(StationEditorTest, ExitDiscardsTheTextAndReopeningRebuildsIt) {
     QFile(sndPath()).open(QIODevice::WriteOnly);
-    h.player.editor.radioCBDblClick();
-    s.display.radioRE = QStringList{"X ; http://x/"};
-    h.player.editor.radiolisteexitBClick();
+    h.player.editor.openStationEditor();
+    s.display.stationEditorText = QStringList{"X ; http://x/"};
+    h.player.editor.closeStationEditor();
     EXPECT_FALSE(s.display.radioPanelVisible.get());
-    EXPECT_TRUE(s.display.radiosenderLBVisible.get());
+    EXPECT_TRUE(s.display.stationListVisible.get());
     EXPECT_EQ(stations().size(), 2);
     EXPECT_EQ(readBytes(sndPath()), "");
 
-    h.player.editor.radioCBDblClick();
-    s.display.radioRE = QStringList{"X ; http://x/"};
-    h.player.editor.radioCBDblClick();
+    h.player.editor.openStationEditor();
+    s.display.stationEditorText = QStringList{"X ; http://x/"};
+    h.player.editor.openStationEditor();
     EXPECT_EQ(editorLines(), (QStringList{"A ; http://a/", "B ; http://b/"}));
 }
 
 // Whatever the mode when the editor closes, the list shown is the mode's own: leaving radio mode while
 // the editor is open must not leave the station list over the song list.
 TEST_F(StationEditorTest, ClosingTheEditorShowsTheListOfTheModeItClosesIn) {
-    h.player.songList.leerenBClick();
+    h.player.songList.clearButtonClicked();
     ASSERT_TRUE(s.display.radioPanelVisible.get());
-    h.player.radio.dasRadioBClick();
+    h.player.radio.toggleRadioMode();
     ASSERT_FALSE(s.radioMode);
-    h.player.editor.radiolisteexitBClick();
+    h.player.editor.closeStationEditor();
     EXPECT_FALSE(s.display.radioPanelVisible.get());
-    EXPECT_FALSE(s.display.radiosenderLBVisible.get());
-    EXPECT_EQ(s.display.leerenB.get(), QStringLiteral("leeren"));
+    EXPECT_FALSE(s.display.stationListVisible.get());
+    EXPECT_EQ(s.display.clearButton.get(), QStringLiteral("leeren"));
 
     // Opened in MP3 mode ("Sender hinzufügen") and saved there: the same.
-    h.player.update.senderspeichernBClick();
+    h.player.update.addEntryAsStation();
     save();
-    EXPECT_FALSE(s.display.radiosenderLBVisible.get());
+    EXPECT_FALSE(s.display.stationListVisible.get());
 
-    h.player.radio.dasRadioBClick();
-    h.player.songList.leerenBClick();
+    h.player.radio.toggleRadioMode();
+    h.player.songList.clearButtonClicked();
     save();
-    EXPECT_TRUE(s.display.radiosenderLBVisible.get());
+    EXPECT_TRUE(s.display.stationListVisible.get());
 }
 
 TEST_F(StationEditorTest, AFailedSaveShowsTheErrorKeepsTheEditorOpenAndTheOldFileWhole) {
     s.programFolder = folder.filePath(QStringLiteral("gone")) + u'/';
-    h.player.editor.radioCBDblClick();
-    s.display.radioRE = QStringList{"X ; http://x/"};
+    h.player.editor.openStationEditor();
+    s.display.stationEditorText = QStringList{"X ; http://x/"};
     save();
     EXPECT_EQ(h.dialogs.errors, QStringList{QStringLiteral("Datei nicht gefunden")});
     EXPECT_EQ(stations(), (QList<Station>{{"X", "http://x/"}}));
@@ -158,7 +158,7 @@ TEST_F(StationEditorTest, AFailedSaveShowsTheErrorKeepsTheEditorOpenAndTheOldFil
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write("Alt\r\nhttp://alt/\r\n");
     old.close();
-    s.display.radioRE = QStringList{"Neuer langer Sendername ; http://neu.example/ein/langer/pfad"};
+    s.display.stationEditorText = QStringList{"Neuer langer Sendername ; http://neu.example/ein/langer/pfad"};
     {
         FileSizeLimit limit(16);
         save();
@@ -188,8 +188,8 @@ protected:
         h.player.updateUrl = server->url(QStringLiteral("/download/mp3.snd"));
     }
     void update() {
-        h.player.update.radiolisteladenBClick();
-        ASSERT_TRUE(QTest::qWaitFor([this] { return !h.player.HTTPGet2.isDownloading(); }, 20000));
+        h.player.update.fetchStationUpdate();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !h.player.stationListDownload.isDownloading(); }, 20000));
     }
 
     QByteArray serverFile;
@@ -217,13 +217,13 @@ TEST_F(StationUpdateTest, ServerListIsAppendedAfterASeparatorOrReplacesTheText) 
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        h.player.editor.radioCBDblClick();
-        s.display.anhaengenRB = c.append;
-        s.display.SongL = QString();
+        h.player.editor.openStationEditor();
+        s.display.appendChoice = c.append;
+        s.display.titleStrip = QString();
         serverFile = c.file;
         update();
         EXPECT_EQ(editorLines(), c.lines);
-        EXPECT_EQ(s.display.SongL.get(), c.message);
+        EXPECT_EQ(s.display.titleStrip.get(), c.message);
         EXPECT_FALSE(folder.exists(QStringLiteral("mp3snd.tmp")));
     }
     ASSERT_EQ(server->requests().size(), 4);
@@ -233,8 +233,8 @@ TEST_F(StationUpdateTest, ServerListIsAppendedAfterASeparatorOrReplacesTheText) 
 }
 
 TEST_F(StationUpdateTest, AppendKeepsUnsavedEditsAndTheSavedSeparatorBecomesAStation) {
-    h.player.editor.radioCBDblClick();
-    s.display.radioRE = QStringList{"Eigener ; http://eigen/"};
+    h.player.editor.openStationEditor();
+    s.display.stationEditorText = QStringList{"Eigener ; http://eigen/"};
     serverFile = "C\r\nhttp://c/\r\n";
     update();
     save();
@@ -244,23 +244,23 @@ TEST_F(StationUpdateTest, AppendKeepsUnsavedEditsAndTheSavedSeparatorBecomesASta
 }
 
 TEST_F(StationUpdateTest, UpdateEndingAfterTheEditorClosedIsLostAtTheNextOpening) {
-    h.player.editor.radioCBDblClick();
+    h.player.editor.openStationEditor();
     serverFile = "C\r\nhttp://c/\r\n";
-    h.player.update.radiolisteladenBClick();
-    h.player.editor.radiolisteexitBClick();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !h.player.HTTPGet2.isDownloading(); }, 20000));
+    h.player.update.fetchStationUpdate();
+    h.player.editor.closeStationEditor();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !h.player.stationListDownload.isDownloading(); }, 20000));
     EXPECT_FALSE(s.display.radioPanelVisible.get());
     EXPECT_EQ(editorLines().last(), QStringLiteral("C ; http://c/"));
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("Update: Liste vom Server wurde angefügt"));
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Update: Liste vom Server wurde angefügt"));
 
-    h.player.editor.radioCBDblClick();
+    h.player.editor.openStationEditor();
     EXPECT_EQ(editorLines(), (QStringList{"A ; http://a/", "B ; http://b/"}));
 }
 
 // Nothing is written to the current folder, which may be any folder, or none: here it was removed.
 TEST_F(StationUpdateTest, TheUpdateWorksWhateverTheCurrentFolder) {
-    h.player.editor.radioCBDblClick();
-    s.display.anhaengenRB = false;
+    h.player.editor.openStationEditor();
+    s.display.appendChoice = false;
     serverFile = "C\r\nhttp://c/\r\n";
     ASSERT_TRUE(QDir(folder.path()).removeRecursively());
     update();
@@ -268,47 +268,47 @@ TEST_F(StationUpdateTest, TheUpdateWorksWhateverTheCurrentFolder) {
 }
 
 TEST_F(StationUpdateTest, FailedUpdateSaysSoAndLeavesTheText) {
-    h.player.editor.radioCBDblClick();
+    h.player.editor.openStationEditor();
     serverFails = true;
     update();
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("Problem beim Update der Senderliste"));
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Problem beim Update der Senderliste"));
     EXPECT_EQ(editorLines(), (QStringList{"A ; http://a/", "B ; http://b/"}));
 }
 
 TEST_F(StationUpdateTest, AddingPlaylistEntriesKeepsOnlyTheLastUnsavedOne) {
     s.entries.append({QStringLiteral("Erster"), QStringLiteral("http://erster/")});
     s.entries.append({QStringLiteral("Zweiter"), QStringLiteral("http://zweiter/live.m3u")});
-    s.display.senderPVisible = true;
+    s.display.entryPanelVisible = true;
     s.entries.setSelected(0);
-    h.player.update.senderspeichernBClick();
+    h.player.update.addEntryAsStation();
     s.entries.setSelected(1);
-    h.player.update.senderspeichernBClick();
+    h.player.update.addEntryAsStation();
     EXPECT_EQ(editorLines(),
               (QStringList{"A ; http://a/", "B ; http://b/", "Zweiter ; http://zweiter/live.m3u"}));
-    EXPECT_TRUE(s.display.senderPVisible.get());
+    EXPECT_TRUE(s.display.entryPanelVisible.get());
     EXPECT_TRUE(s.display.radioPanelVisible.get());
 
     // Nothing selected: the editor opens without an addition.
     s.entries.setSelected(-1);
-    h.player.update.senderspeichernBClick();
+    h.player.update.addEntryAsStation();
     EXPECT_EQ(editorLines().size(), 2);
 
-    h.player.update.senderlisteexitBClick();
-    EXPECT_FALSE(s.display.senderPVisible.get());
+    h.player.update.closeEntryPanel();
+    EXPECT_FALSE(s.display.entryPanelVisible.get());
 }
 
 TEST_F(StationUpdateTest, PlayingAPlaylistEntryShowsItsUrlAsTheStation) {
     s.entries.append({QStringLiteral("Liste"), QStringLiteral("http://zweiter/live.m3u")});
-    h.player.update.sendertitelLBClick();
-    EXPECT_FALSE(h.bass.called("BASS_StreamCreateURL"));
+    h.player.update.playSelectedEntry();
+    EXPECT_FALSE(h.audioEngine.called("openUrl"));
 
     s.entries.setSelected(0);
-    h.player.update.sendertitelLBClick();
+    h.player.update.playSelectedEntry();
     // No playlist fetch on this path: the URL goes to the engine as it is.
-    EXPECT_EQ(h.bass.count("BASS_StreamCreateURL(http://zweiter/live.m3u)"), 1);
-    EXPECT_FALSE(h.player.HTTPGet1.isDownloading());
+    EXPECT_EQ(h.audioEngine.count("openUrl(http://zweiter/live.m3u)"), 1);
+    EXPECT_FALSE(h.player.playlistDownload.isDownloading());
     EXPECT_EQ(s.stationName, QStringLiteral("http://zweiter/live.m3u"));
-    EXPECT_EQ(s.display.SongL.get(), QStringLiteral("  > http://zweiter/live.m3u"));
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("  > http://zweiter/live.m3u"));
 }
 
 TEST_F(StationUpdateTest, StationLinesAreWrittenBackInTheEncodingTheyWereReadIn) {
@@ -320,16 +320,16 @@ TEST_F(StationUpdateTest, StationLinesAreWrittenBackInTheEncodingTheyWereReadIn)
     file.write(latin1 + utf8);
     file.close();
     s.stations.clear();
-    lesesender(sndPath(), s.stations);
-    EXPECT_EQ(displayText(s.stations.radiosenderLB(0)), QString::fromLatin1("Radio K\xf6ln"));
+    readStations(sndPath(), s.stations);
+    EXPECT_EQ(displayText(s.stations.name(0)), QString::fromLatin1("Radio K\xf6ln"));
 
-    h.player.editor.radioCBDblClick();
+    h.player.editor.openStationEditor();
     serverFile = "Z\xfcrich\r\nhttp://z/\r\n";
     update();
     // A line typed in the editor is UTF-8.
     QStringList lines = editorLines();
     lines << QString::fromUtf8("Neu \xc3\xa4 ; http://n/");
-    s.display.radioRE = lines;
+    s.display.stationEditorText = lines;
     save();
     EXPECT_EQ(readBytes(sndPath()), latin1 + utf8 +
                                         "---------------\r\n---------------\r\nZ\xfcrich\r\nhttp://z/\r\n" +

@@ -23,7 +23,7 @@ protected:
     }
     QList<Station> read() {
         StationList list;
-        lesesender(path(), list);
+        readStations(path(), list);
         return list.rows();
     }
     QTemporaryDir dir;
@@ -53,11 +53,11 @@ TEST_F(StationFileTest, BlankLinesAndBlanksAreKept) {
 TEST_F(StationFileTest, MissingFileLeavesTheListAsItIs) {
     StationList list;
     list.append({"kept", "http://k/"});
-    lesesender(path(), list);
+    readStations(path(), list);
     EXPECT_EQ(list.rows(), (QList<Station>{{"kept", "http://k/"}}));
     // Reading appends: nothing already there is lost.
     writeBytes("A\r\nU\r\n");
-    lesesender(path(), list);
+    readStations(path(), list);
     EXPECT_EQ(list.rows(), (QList<Station>{{"kept", "http://k/"}, {"A", "U"}}));
 }
 
@@ -66,11 +66,11 @@ TEST_F(StationFileTest, WritesCrLfLinesAndEmptyListAsEmptyFile) {
     list.append({"A", "http://a/;x"});
     list.append({"", ""});
     list.append({" B ", "u"});
-    schreibesender(path(), list);
+    writeStations(path(), list);
     EXPECT_EQ(readBytes(), QByteArray("A\r\nhttp://a/;x\r\n\r\n\r\n B \r\nu\r\n"));
     EXPECT_EQ(read(), list.rows());
 
-    schreibesender(path(), StationList());
+    writeStations(path(), StationList());
     EXPECT_EQ(readBytes(), QByteArray());
     EXPECT_TRUE(read().isEmpty());
 }
@@ -80,7 +80,7 @@ TEST_F(StationFileTest, FailedWriteThrowsAndLeavesNoFile) {
     list.append({"A", "U"});
     const QString inMissingFolder = dir.filePath("missing/mp3.snd");
     try {
-        schreibesender(inMissingFolder, list);
+        writeStations(inMissingFolder, list);
         FAIL() << "no error";
     } catch (const InOutError& e) {
         EXPECT_EQ(e.message(), "Datei nicht gefunden");

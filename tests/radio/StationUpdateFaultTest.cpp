@@ -39,10 +39,10 @@ protected:
         qputenv("no_proxy", "127.0.0.1");
         qputenv("NO_PROXY", "127.0.0.1");
         s.stations.append({QStringLiteral("A"), QStringLiteral("http://a/")});
-        h.player.editor.radioCBDblClick();
+        h.player.editor.openStationEditor();
         // A silent server is given up after this long; the program's own value is longer.
-        h.player.HTTPGet2.setStallTimeoutMs(1500);
-        h.player.HTTPGet2.setConnectTimeoutMs(5000);
+        h.player.stationListDownload.setStallTimeoutMs(1500);
+        h.player.stationListDownload.setConnectTimeoutMs(5000);
     }
     void serve(const std::function<Reply()>& reply) {
         server = std::make_unique<LoopbackHttpServer>(
@@ -57,16 +57,16 @@ protected:
         QObject::connect(&beat, &QTimer::timeout, [this] { ++beats; });
         beat.start();
         beats = 0;
-        h.player.update.radiolisteladenBClick();
-        return QTest::qWaitFor([this] { return !h.player.HTTPGet2.isDownloading(); }, 120000);
+        h.player.update.fetchStationUpdate();
+        return QTest::qWaitFor([this] { return !h.player.stationListDownload.isDownloading(); }, 120000);
     }
 
     ScopedCurrentFolder folder;
     PlayerHarness h;
     PlayerState& s = h.s;
     std::unique_ptr<LoopbackHttpServer> server;
-    QSignalSpy done{&h.player.HTTPGet2, &THTTPGet::OnDoneString};
-    QSignalSpy failed{&h.player.HTTPGet2, &THTTPGet::OnError};
+    QSignalSpy done{&h.player.stationListDownload, &HttpDownload::OnDoneString};
+    QSignalSpy failed{&h.player.stationListDownload, &HttpDownload::OnError};
     int beats = 0;
 };
 
@@ -92,18 +92,18 @@ TEST_F(StationUpdateFaultTest, MisbehavingServersEndInOneFailureAndLeaveTheEdito
          sendBytes(LoopbackHttpServer::response("Content-Length: 99999999999999999999999\r\n", "S\r\n"))},
         {"endless header line", sendBytes("HTTP/1.0 200 OK\r\n" + longLine + "Content-Length: 2\r\n\r\nS\n")},
     };
-    const QStringList editor = s.display.radioRE.get();
+    const QStringList editor = s.display.stationEditorText.get();
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ++n;
         serve([&c] { return c.reply; });
-        s.display.SongL = QString();
+        s.display.titleStrip = QString();
         ASSERT_TRUE(update()) << "the update did not end";
         EXPECT_EQ(failed.size(), n);
         EXPECT_EQ(done.size(), 0);
-        EXPECT_EQ(s.display.SongL.get(), QStringLiteral("Problem beim Update der Senderliste"));
-        EXPECT_EQ(s.display.radioRE.get(), editor);
+        EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Problem beim Update der Senderliste"));
+        EXPECT_EQ(s.display.stationEditorText.get(), editor);
         // The servers that keep the update waiting must not keep the window waiting.
         if (c.slow) {
             EXPECT_GT(beats, 0) << "the event loop stood still";
@@ -131,7 +131,7 @@ TEST_F(StationUpdateFaultTest, AGigabyteBodyIsRefusedWithoutFillingMemoryOrDisk)
         ASSERT_TRUE(update()) << "the update did not end";
         EXPECT_EQ(failed.size(), failures + 1);
         EXPECT_EQ(done.size(), 0);
-        EXPECT_EQ(s.display.SongL.get(), QStringLiteral("Problem beim Update der Senderliste"));
+        EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Problem beim Update der Senderliste"));
         EXPECT_FALSE(QFileInfo::exists(target));
         // What the server got rid of before the client left: the limit and the sockets' buffers.
         const qint64 sent = server->generatedSent();
@@ -143,7 +143,7 @@ TEST_F(StationUpdateFaultTest, AGigabyteBodyIsRefusedWithoutFillingMemoryOrDisk)
     const qint64 after = residentKiB();
     std::cout << "resident memory: " << before << " KiB before, " << after << " KiB after\n";
     EXPECT_LT(after - before, 64 * 1024);
-    EXPECT_EQ(s.display.radioRE.get(), QStringList{QStringLiteral("A ; http://a/")});
+    EXPECT_EQ(s.display.stationEditorText.get(), QStringList{QStringLiteral("A ; http://a/")});
 }
 
 // Just below the limit a list is still taken whole.
@@ -159,10 +159,10 @@ TEST_F(StationUpdateFaultTest, AListJustBelowTheLimitIsTaken) {
         return sendBytes(LoopbackHttpServer::response(
             "Content-Length: " + QByteArray::number(list.size()) + "\r\n", list));
     });
-    s.display.anhaengenRB = false;
+    s.display.appendChoice = false;
     ASSERT_TRUE(update());
     ASSERT_EQ(done.size(), 1);
-    const QStringList editor = s.display.radioRE.get();
+    const QStringList editor = s.display.stationEditorText.get();
     ASSERT_EQ(editor.size(), stations);
     EXPECT_EQ(editor.last(), QStringLiteral("Sender %1 ; http://127.0.0.1:1/%1").arg(stations - 1));
 }

@@ -3,17 +3,17 @@
 // play real MP3 files. The engine's output is whatever SDL_AUDIODRIVER names (the dummy driver in
 // test runs).
 
-#include "audio/BassEngine.h"
+#include "audio/Engine.h"
 #include "support/PlayerHarness.h"
 
 struct EngineHarness {
-    audio::BassEngine bass;
+    audio::Engine audioEngine;
     FakeMixer mixer;
     FakeHotKeys hotKeys;
     FakeDialogs dialogs;
     FakeWindow window;
-    Player player{Services{bass, mixer, hotKeys, dialogs, window}};
+    Player player{Services{audioEngine, mixer, hotKeys, dialogs, window}};
     PlayerState& s = player.s;
 
-    bool init() { return bass.BASS_Init(-1, 44100, 0, nullptr, nullptr) != 0; }
+    bool init() { return audioEngine.openOutput(-1, 44100, 0, nullptr, nullptr) != 0; }
 };

@@ -3,7 +3,7 @@
 // as the test says.
 
 #include "app/Window.h"
-#include "audio/Bass.h"
+#include "audio/AudioEngine.h"
 #include "platform/Dialogs.h"
 #include "platform/HotKeys.h"
 #include "platform/Mixer.h"
@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-class FakeBass : public IBass {
+class FakeAudioEngine : public AudioEngine {
 public:
     struct Stream {
         std::string path;
@@ -58,7 +58,7 @@ public:
     std::vector<std::string> calls;
     std::vector<DWORD> volumesSet;
     std::map<DWORD, Stream> streams;
-    HSTREAM lastHandle = 0;
+    ChannelHandle lastHandle = 0;
 
     Stream* stream(DWORD h);
     // Lets a playing stream end, as the engine does when it reaches its end (autofree).
@@ -68,29 +68,29 @@ public:
     bool called(const std::string& call) const;
     int count(const std::string& call) const;
 
-    DWORD BASS_GetVersion() override;
-    BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* win, const void* clsid) override;
-    BOOL BASS_Stop() override;
-    BOOL BASS_Free() override;
-    DWORD BASS_GetVolume() override;
-    BOOL BASS_SetVolume(DWORD volume) override;
-    HSTREAM BASS_StreamCreateFile(BOOL mem, const char* file, QWORD offset, QWORD length,
+    DWORD version() override;
+    BOOL openOutput(int device, DWORD freq, DWORD flags, void* win, const void* clsid) override;
+    BOOL stopOutput() override;
+    BOOL closeOutput() override;
+    DWORD gain() override;
+    BOOL setGain(DWORD volume) override;
+    ChannelHandle openFile(BOOL mem, const char* file, QWORD offset, QWORD length,
                                   DWORD flags) override;
-    HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, void* proc, void* user) override;
-    BOOL BASS_StreamFree(HSTREAM handle) override;
-    QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode) override;
-    BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) override;
-    BOOL BASS_ChannelPause(DWORD handle) override;
-    BOOL BASS_ChannelStop(DWORD handle) override;
-    DWORD BASS_ChannelIsActive(DWORD handle) override;
-    QWORD BASS_ChannelGetLength(DWORD handle) override;
-    QWORD BASS_ChannelGetPosition(DWORD handle) override;
-    BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos) override;
-    double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) override;
-    DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) override;
-    DWORD BASS_ChannelGetLevel(DWORD handle) override;
-    const char* BASS_ChannelGetTags(DWORD handle, DWORD tags) override;
-    HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD param, SYNCPROC proc, void* user) override;
+    ChannelHandle openUrl(const char* url, DWORD offset, DWORD flags, void* proc, void* user) override;
+    BOOL release(ChannelHandle handle) override;
+    QWORD downloadedBytes(ChannelHandle handle, DWORD mode) override;
+    BOOL play(DWORD handle, BOOL restart) override;
+    BOOL pause(DWORD handle) override;
+    BOOL stop(DWORD handle) override;
+    DWORD state(DWORD handle) override;
+    QWORD length(DWORD handle) override;
+    QWORD position(DWORD handle) override;
+    BOOL seek(DWORD handle, QWORD pos) override;
+    double seconds(DWORD handle, QWORD pos) override;
+    DWORD read(DWORD handle, void* buffer, DWORD length) override;
+    DWORD level(DWORD handle) override;
+    const char* metadata(DWORD handle, DWORD tags) override;
+    HSYNC onMetadata(DWORD handle, DWORD type, QWORD param, SYNCPROC proc, void* user) override;
 
 private:
     Stream* live(DWORD h);

@@ -8,12 +8,12 @@
 #include "support/TestOpens.h"
 
 struct PlayerHarness {
-    FakeBass bass;
+    FakeAudioEngine audioEngine;
     FakeMixer mixer;
     FakeHotKeys hotKeys;
     FakeDialogs dialogs;
     FakeWindow window;
-    Player player{Services{bass, mixer, hotKeys, dialogs, window}};
+    Player player{Services{audioEngine, mixer, hotKeys, dialogs, window}};
     PlayerState& s = player.s;
     TestOpens opens{player.stationOpener};
 };

@@ -23,11 +23,11 @@ const QString stationName = QStringLiteral("Testwelle");
 
 bool onAir(const ProbeState& st) {
     return st.value(S("playMode")) == u"2" && st.value(S("radioActive")) == u"1" &&
-           st.value(S("SongL")) == S("Band - Lied  > ") + stationName;
+           st.value(S("titleStrip")) == S("Band - Lied  > ") + stationName;
 }
 
 bool connecting(const ProbeState& st) {
-    return st.value(S("radioMode")) == u"1" && st.value(S("SongL")) == S("verbinde..");
+    return st.value(S("radioMode")) == u"1" && st.value(S("titleStrip")) == S("verbinde..");
 }
 
 TEST(DeadStationTest, TheWindowAnswersWhileAStationNeverAnswersAndTheNextStationPlays) {
@@ -79,15 +79,15 @@ TEST(DeadStationTest, TheWindowAnswersWhileAStationNeverAnswersAndTheNextStation
     std::vector<qint64> answers;
     QElapsedTimer window;
     window.start();
-    bool ticked = desk.now().value(S("lautanpassenCB")) == u"1";
+    bool ticked = desk.now().value(S("levellingBox")) == u"1";
     while (window.elapsed() < 20000) {
         ticked = !ticked;
         const QString wanted = ticked ? S("1") : S("0");
-        ASSERT_TRUE(desk.click(DesktopRun::lautanpassenCB));
+        ASSERT_TRUE(desk.click(DesktopRun::levellingBox));
         // Timed from the moment the click is with the X server, when xdotool has returned.
         QElapsedTimer answer;
         answer.start();
-        ASSERT_TRUE(waitUntil([&] { return desk.now().value(S("lautanpassenCB")) == wanted; }, 10s))
+        ASSERT_TRUE(waitUntil([&] { return desk.now().value(S("levellingBox")) == wanted; }, 10s))
             << "the click was not taken\n"
             << diagnostics();
         answers.push_back(answer.elapsed());

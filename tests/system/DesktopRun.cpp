@@ -118,7 +118,7 @@ int DesktopRun::visibleWindows() const {
 }
 
 bool DesktopRun::closeWithX() {
-    return click(exitB) && run_->process().waitForFinished(20000);
+    return click(exitButton) && run_->process().waitForFinished(20000);
 }
 
 bool DesktopRun::click(QPoint client, int button) {

@@ -7,7 +7,7 @@
 //     if (!desk.missing().isEmpty()) GTEST_SKIP() << desk.missing().toStdString();
 //     desk.writeIni({music, "", "80"});
 //     ASSERT_TRUE(desk.start());
-//     desk.click(DesktopRun::alleB);
+//     desk.click(DesktopRun::addAllButton);
 
 #include "support/PeerProcess.h"
 #include "support/ProgramRun.h"
@@ -24,14 +24,14 @@
 class DesktopRun {
 public:
     // Controls, as the centre of each in the window's client area (the window has a two-pixel frame).
-    static constexpr QPoint exitB{831, 10};
-    static constexpr QPoint PlayB{74, 52};
-    static constexpr QPoint lautanpassenCB{66, 144};
-    static constexpr QPoint playlisteB{213, 204};
-    static constexpr QPoint alleB{421, 204};
-    static constexpr QPoint leerenB{677, 204};
-    static constexpr QPoint TaskbarL{541, 200};
-    static constexpr QPoint dasRadioB{797, 204};
+    static constexpr QPoint exitButton{831, 10};
+    static constexpr QPoint playButton{74, 52};
+    static constexpr QPoint levellingBox{66, 144};
+    static constexpr QPoint playlistButton{213, 204};
+    static constexpr QPoint addAllButton{421, 204};
+    static constexpr QPoint clearButton{677, 204};
+    static constexpr QPoint trayLabel{541, 200};
+    static constexpr QPoint radioButton{797, 204};
     // The station editor's text (below its lines) and its "speichern" button, near its column's right
     // edge.
     static constexpr QPoint stationEditor{436, 134};
@@ -41,7 +41,7 @@ public:
     // The folder tree and the file list, in client coordinates.
     static constexpr QRect folderTree{160, 32, 220, 150};
     static constexpr QRect fileList{384, 32, 217, 150};
-    // The title strip SongL, in client coordinates.
+    // The title strip titleStrip, in client coordinates.
     static constexpr QRect songStrip{152, 0, 641, 20};
 
     // runtimeDir: shared with another run that is to find this one; empty for a folder of its own.

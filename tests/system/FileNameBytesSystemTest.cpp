@@ -44,14 +44,14 @@ TEST(FileNameBytesSystemTest, NamesThatAreNotUtf8PlayFromTheCommandLineTheFileLi
                                                                         "\xfc"
                                                                         "ber.mp3"}));
 
-    ASSERT_TRUE(desk.click(DesktopRun::alleB));
+    ASSERT_TRUE(desk.click(DesktopRun::addAllButton));
     EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) {
         return bytesOf(st.values(S("song"))) == QList<QByteArray>{cafe, ete, handed};
     })) << desk.now().dump();
 
     // An empty list and a paused song: the song handed over starts, so the engine opens its name.
-    ASSERT_TRUE(desk.click(DesktopRun::leerenB));
-    ASSERT_TRUE(desk.click(DesktopRun::PlayB));
+    ASSERT_TRUE(desk.click(DesktopRun::clearButton));
+    ASSERT_TRUE(desk.click(DesktopRun::playButton));
     ASSERT_TRUE(desk.waitFor([](const ProbeState& st) {
         return st.values(S("song")).isEmpty() && st.value(S("fileActive")) == u"3";
     })) << desk.now().dump();

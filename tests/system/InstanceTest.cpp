@@ -135,7 +135,7 @@ TEST(InstanceTest, AStartWithoutArgumentBringsTheHiddenWindowBack) {
                             "--heighttype", "pixel", "--height", "32"},
                            desk.x().environment()));
     ASSERT_TRUE(desk.start());
-    ASSERT_TRUE(desk.click(DesktopRun::TaskbarL));
+    ASSERT_TRUE(desk.click(DesktopRun::trayLabel));
     ASSERT_TRUE(waitUntil([&] { return !desk.windowShown(); }, 10s)) << "\"Taskbar\" did not hide the window";
     area.stop();
 

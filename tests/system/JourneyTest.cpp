@@ -28,7 +28,7 @@ TEST(JourneyTest, AFirstStartOpensAnEmptyWindowAtItsPlaceAndXLeavesNineSettings)
     EXPECT_TRUE(st.values(S("entry")).isEmpty()) << st.dump();
     EXPECT_EQ(st.value(S("playMode")), u"1");
     EXPECT_EQ(st.value(S("radioMode")), u"0");
-    EXPECT_EQ(st.value(S("PlayB")), u"START");
+    EXPECT_EQ(st.value(S("playButton")), u"START");
     // The start found no settings and left an empty file for the end of the run.
     EXPECT_TRUE(QFileInfo::exists(desk.run().iniPath()));
     EXPECT_TRUE(desk.run().iniBytes().isEmpty());
@@ -80,7 +80,7 @@ TEST(JourneyTest, AllSongsOfAFolderPlayInOrderAndTheLastStaysSelected) {
         << desk.now().dump();
     EXPECT_TRUE(desk.now().values(S("song")).isEmpty()) << "browsing took songs";
 
-    ASSERT_TRUE(desk.click(DesktopRun::alleB));
+    ASSERT_TRUE(desk.click(DesktopRun::addAllButton));
     // Follow the play: which row sounds, and what the title strip says meanwhile.
     QList<int> played;
     QStringList titles;
@@ -90,7 +90,7 @@ TEST(JourneyTest, AllSongsOfAFolderPlayInOrderAndTheLastStaysSelected) {
                 const int row = int(st.number(S("currentIndex")));
                 if (played.isEmpty() || played.constLast() != row) {
                     played << row;
-                    titles << st.value(S("SongL"));
+                    titles << st.value(S("titleStrip"));
                 }
             }
             return played.size() == 3 && st.value(S("playMode")) == u"1" && st.value(S("fileActive")) == u"0";
@@ -104,7 +104,7 @@ TEST(JourneyTest, AllSongsOfAFolderPlayInOrderAndTheLastStaysSelected) {
     const ProbeState after = desk.now();
     EXPECT_EQ(after.values(S("song")), songs);
     EXPECT_EQ(after.value(S("songSelected")), u"2");
-    EXPECT_EQ(after.value(S("PlayB")), u"START");
+    EXPECT_EQ(after.value(S("playButton")), u"START");
     EXPECT_EQ(after.value(S("currentIndex")), u"2");
 
     // A song handed over by a second start, while nothing plays, joins the list and plays.
@@ -115,7 +115,7 @@ TEST(JourneyTest, AllSongsOfAFolderPlayInOrderAndTheLastStaysSelected) {
     EXPECT_FALSE(QFileInfo::exists(second.iniPath())) << "a second start wrote settings";
     EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) {
         return st.values(S("song")) == songs + QStringList{extra} && st.value(S("currentIndex")) == u"3" &&
-               st.value(S("SongL")) == u"4 Zugabe [00:02]" && st.value(S("PlayB")) == u"STOP";
+               st.value(S("titleStrip")) == u"4 Zugabe [00:02]" && st.value(S("playButton")) == u"STOP";
     })) << desk.now().dump();
 
     ASSERT_TRUE(desk.closeWithX());
@@ -150,18 +150,18 @@ TEST(JourneyTest, AFileNamedLikeMarkupShowsItsAngleBracketsInTheTitleStrip) {
     ASSERT_TRUE(desk.writeIni({music.path()}));
     ASSERT_TRUE(desk.start());
     ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.values(S("file")).size() == 2; }));
-    ASSERT_TRUE(desk.click(DesktopRun::alleB));
+    ASSERT_TRUE(desk.click(DesktopRun::addAllButton));
 
     // The strip's drawn width while a title shows; two screenshots that agree, the title still on.
     const auto drawnWidth = [&](const QString& title) {
         int width = 0;
         waitUntil(
             [&] {
-                if (desk.now().value(S("SongL")) != title) return false;
+                if (desk.now().value(S("titleStrip")) != title) return false;
                 const int first = inkWidthOfTitleStrip(desk.screenshot(), desk.windowPosition());
                 const int second = inkWidthOfTitleStrip(desk.screenshot(), desk.windowPosition());
                 width = first;
-                return first > 0 && first == second && desk.now().value(S("SongL")) == title;
+                return first > 0 && first == second && desk.now().value(S("titleStrip")) == title;
             },
             30s);
         return width;
@@ -180,7 +180,7 @@ TEST(JourneyTest, AFileNamedLikeMarkupShowsItsAngleBracketsInTheTitleStrip) {
 // the file dialog and types the path into it.
 bool usePlaylistDialog(DesktopRun& desk, int item, const QString& dialogTitle, const QString& file) {
     const int before = desk.visibleWindows();
-    if (!desk.click(DesktopRun::playlisteB)) return false;
+    if (!desk.click(DesktopRun::playlistButton)) return false;
     if (!waitUntil([&] { return desk.visibleWindows() > before; }, 20s)) return false;
     QStringList keys;
     for (int i = 0; i <= item; ++i)
@@ -204,7 +204,7 @@ TEST(JourneyTest, ASavedPlaylistBringsBackTheSameSongsAfterLeerenAndNamesASongGo
     ASSERT_TRUE(desk.writeIni({music.path()}));
     ASSERT_TRUE(desk.start());
     ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.values(S("file")).size() == 3; }));
-    ASSERT_TRUE(desk.click(DesktopRun::alleB));
+    ASSERT_TRUE(desk.click(DesktopRun::addAllButton));
     ASSERT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(S("song")) == songs; }));
 
     // Save: one path per line, CR LF, in list order.
@@ -215,7 +215,7 @@ TEST(JourneyTest, ASavedPlaylistBringsBackTheSameSongsAfterLeerenAndNamesASongGo
     EXPECT_EQ(saved.readAll(), (songs.join(S("\r\n")) + S("\r\n")).toUtf8());
 
     // "leeren" empties the list; the playing song goes on.
-    ASSERT_TRUE(desk.click(DesktopRun::leerenB));
+    ASSERT_TRUE(desk.click(DesktopRun::clearButton));
     ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.values(S("song")).isEmpty(); }))
         << desk.now().dump();
     EXPECT_EQ(desk.now().value(S("fileActive")), u"1");
@@ -228,7 +228,7 @@ TEST(JourneyTest, ASavedPlaylistBringsBackTheSameSongsAfterLeerenAndNamesASongGo
     // A song gone from the disk: loading again takes the others and says which one is missing, in a
     // message the user confirms.
     ASSERT_TRUE(QFile::remove(songs[2]));
-    ASSERT_TRUE(desk.click(DesktopRun::leerenB));
+    ASSERT_TRUE(desk.click(DesktopRun::clearButton));
     ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.values(S("song")).isEmpty(); }));
     ASSERT_TRUE(usePlaylistDialog(desk, 0, S("Open"), playlist));
     ASSERT_TRUE(desk.waitForWindowNamed(S("mp3zx"))) << "no message about the missing song";

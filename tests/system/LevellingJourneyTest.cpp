@@ -100,10 +100,10 @@ TEST(LevellingJourneyTest, AQuietAndALoudSongReachTheOutputAtTheLevelledVolume) 
         << desk.now().dump();
 
     // The user ticks the box, then takes the whole folder.
-    ASSERT_TRUE(desk.click(DesktopRun::lautanpassenCB));
-    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.value(S("lautanpassenCB")) == u"1"; }))
+    ASSERT_TRUE(desk.click(DesktopRun::levellingBox));
+    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.value(S("levellingBox")) == u"1"; }))
         << "the click did not tick the levelling box";
-    ASSERT_TRUE(desk.click(DesktopRun::alleB));
+    ASSERT_TRUE(desk.click(DesktopRun::addAllButton));
 
     // Both play to their end; note the output volume each one plays at.
     QMap<int, QString> volumeWhilePlaying;
@@ -153,11 +153,11 @@ TEST(LevellingJourneyTest, AQuietAndALoudSongReachTheOutputAtTheLevelledVolume) 
     desk.recordSoundTo(dir.path() + S("/zweiter-lauf.raw"));
     ASSERT_TRUE(desk.restart());
     ASSERT_TRUE(desk.waitFor([&](const ProbeState& st) {
-        return st.value(S("lautanpassenCB")) == u"1" &&
-               st.value(S("volumeTB")) == QString::number(volumeBar) &&
+        return st.value(S("levellingBox")) == u"1" &&
+               st.value(S("volumeBar")) == QString::number(volumeBar) &&
                st.value(S("currentFolder")) == music && st.values(S("file")).size() == 2;
     })) << desk.now().dump();
-    ASSERT_TRUE(desk.click(DesktopRun::alleB));
+    ASSERT_TRUE(desk.click(DesktopRun::addAllButton));
     EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(S("loudness")) == loudness; }))
         << desk.now().dump();
     EXPECT_TRUE(desk.run().terminate());

@@ -91,7 +91,7 @@ TEST(PlaylistArgumentSystemTest, PlsPlaysItsStationAndAnM3uFromASecondStartQueue
         return st.value(QStringLiteral("radioMode")) == u"1" &&
                st.value(QStringLiteral("playMode")) == u"2" &&
                st.value(QStringLiteral("radioActive")) == u"1" && position > 0 &&
-               st.value(QStringLiteral("SongL")).startsWith(QStringLiteral("Testfunk - Sinus"));
+               st.value(QStringLiteral("titleStrip")).startsWith(QStringLiteral("Testfunk - Sinus"));
     })) << state.read().dump();
     EXPECT_TRUE(state.waitFor([&](const ProbeState& st) {
         return st.number(QStringLiteral("radioPosition")) > position;

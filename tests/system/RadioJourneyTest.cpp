@@ -18,7 +18,7 @@ const QStringList titles{QStringLiteral("Bänd - Grüße aus Köln"), QStringLit
 
 // The title strip shows one of the station's titles followed by the station's name.
 bool showsATitle(const ProbeState& st) {
-    const QString strip = st.value(S("SongL"));
+    const QString strip = st.value(S("titleStrip"));
     for (const QString& title : titles)
         if (strip == title + S("  > ") + stationName) return true;
     return false;
@@ -26,7 +26,7 @@ bool showsATitle(const ProbeState& st) {
 
 bool onAir(const ProbeState& st) {
     return st.value(S("radioMode")) == u"1" && st.value(S("playMode")) == u"2" &&
-           st.value(S("radioActive")) == u"1" && st.value(S("PlayB")) == u"STOP" && showsATitle(st);
+           st.value(S("radioActive")) == u"1" && st.value(S("playButton")) == u"STOP" && showsATitle(st);
 }
 
 TEST(RadioJourneyTest, AStationPlaysReconnectsAfterTheServerRestartsAndStartsAgainNextTime) {
@@ -61,7 +61,7 @@ TEST(RadioJourneyTest, AStationPlaysReconnectsAfterTheServerRestartsAndStartsAga
     ASSERT_TRUE(desk.start());
 
     // "Radio" shows the station list; nothing is chosen, so nothing plays yet.
-    ASSERT_TRUE(desk.click(DesktopRun::dasRadioB));
+    ASSERT_TRUE(desk.click(DesktopRun::radioButton));
     ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.value(S("radioMode")) == u"1"; }))
         << diagnostics();
     EXPECT_EQ(desk.now().value(S("playMode")), u"1");
@@ -75,7 +75,7 @@ TEST(RadioJourneyTest, AStationPlaysReconnectsAfterTheServerRestartsAndStartsAga
     // The server goes away: the strip says so; it comes back (with its source): the player reconnects.
     station.stopServer();
     ASSERT_TRUE(desk.waitFor(
-        [](const ProbeState& st) { return st.value(S("SongL")) == S("Verbindungsproblem: ") + stationName; },
+        [](const ProbeState& st) { return st.value(S("titleStrip")) == S("Verbindungsproblem: ") + stationName; },
         40s))
         << diagnostics();
     station.stopSource();

@@ -82,9 +82,9 @@ TEST(WindowUseTest, TheStationEditorTakesEveryTypedKey) {
     if (!desk.missing().isEmpty()) GTEST_SKIP() << desk.missing().toStdString();
     ASSERT_TRUE(desk.writeStations({{S("Alt"), S("http://127.0.0.1:9/alt")}}));
     ASSERT_TRUE(desk.start());
-    ASSERT_TRUE(desk.click(DesktopRun::dasRadioB));
+    ASSERT_TRUE(desk.click(DesktopRun::radioButton));
     ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.value(S("radioMode")) == u"1"; }));
-    ASSERT_TRUE(desk.click(DesktopRun::leerenB)); // "Senderliste" opens the editor
+    ASSERT_TRUE(desk.click(DesktopRun::clearButton)); // "Senderliste" opens the editor
     ASSERT_TRUE(desk.click(DesktopRun::stationEditor));
     // Ctrl+A and Delete empty the text, then the new station is typed.
     ASSERT_TRUE(desk.key({S("ctrl+a"), S("Delete")}));

@@ -3,7 +3,7 @@
 
 #include "platform/ByteText.h"
 #include "support/PeerProcess.h"
-#include "ui/TDropTarget.h"
+#include "ui/DropTarget.h"
 
 #include <QApplication>
 #include <QListView>
@@ -74,7 +74,7 @@ protected:
 
     QStringListModel model;
     QListView list;
-    TDropFileTarget target;
+    FileDropTarget target;
     QStringList dropped;
     QPoint dropPoint;
     DropEffect dropEffect = DROPEFFECT_NONE;
@@ -138,9 +138,9 @@ TEST_F(DropTargetTest, ThePointerNearTheTopOrBottomScrollsOneLineEveryTick) {
     over(data.get(), {60, height - 5});
     ASSERT_TRUE(target.autoScrollTimer().isActive());
     EXPECT_EQ(target.autoScrollTimer().interval(), 100);
-    target.autoScrollTimerTimer();
+    target.onAutoScrollTick();
     EXPECT_EQ(topRow(), 1);
-    target.autoScrollTimerTimer();
+    target.onAutoScrollTick();
     EXPECT_EQ(topRow(), 2);
     // The real timer goes on scrolling while the pointer stays.
     EXPECT_TRUE(waitUntil([&] { return topRow() >= 3; }, 10s));
@@ -151,7 +151,7 @@ TEST_F(DropTargetTest, ThePointerNearTheTopOrBottomScrollsOneLineEveryTick) {
     const int row = topRow();
     over(data.get(), {60, 4});
     EXPECT_TRUE(target.autoScrollTimer().isActive());
-    target.autoScrollTimerTimer();
+    target.onAutoScrollTick();
     EXPECT_EQ(topRow(), row - 1);
 
     QDragLeaveEvent leave;

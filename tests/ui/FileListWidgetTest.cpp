@@ -52,7 +52,7 @@ protected:
     QPoint rowCentre(int i) const { return list.visualRect(list.files().index(i, 0)).center(); }
 
     QTemporaryDir dir;
-    TFileList list;
+    FileListWidget list;
 };
 
 } // namespace
@@ -71,7 +71,7 @@ TEST_F(FileListWidgetTest, DatumTwiceReversesAndTheNameColumnKeepsItsWidth) {
 }
 
 TEST_F(FileListWidgetTest, SeveralEntriesCanBeSelectedWithTheMouse) {
-    QSignalSpy clicks(&list, &TFileList::click);
+    QSignalSpy clicks(&list, &FileListWidget::click);
     QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(1));
     QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(4));
     QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(0));
@@ -90,7 +90,7 @@ TEST_F(FileListWidgetTest, SeveralEntriesCanBeSelectedWithTheMouse) {
 TEST_F(FileListWidgetTest, KeysGoToTheWindowFirstAndAcceptedOnesAreConsumed) {
     list.files().select(0);
     std::vector<int> keys;
-    QObject::connect(&list, &TFileList::keyDown, &list, [&](QKeyEvent* e) {
+    QObject::connect(&list, &FileListWidget::keyDown, &list, [&](QKeyEvent* e) {
         keys.push_back(e->key());
         if (e->key() == Qt::Key_Right) e->accept();
     });

@@ -5,7 +5,7 @@
 #include "platform/InstanceChannel.h"
 #include "support/Fakes.h"
 #include "support/QtPrinters.h"
-#include "ui/TForm1.h"
+#include "ui/MainWindow.h"
 
 #include <QTemporaryDir>
 #include <memory>
@@ -14,7 +14,7 @@ struct FormHarness {
     FormHarness() {
         qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
         channel = std::make_unique<InstanceChannel>(QStringLiteral("RI3-VEZEZI"));
-        form = std::make_unique<TForm1>(PlatformServices{bass, mixer, hotKeys, dialogs}, *channel);
+        form = std::make_unique<MainWindow>(PlatformServices{audioEngine, mixer, hotKeys, dialogs}, *channel);
     }
     // The start-up sequence, as the program runs it before showing the window.
     bool start() {
@@ -23,11 +23,11 @@ struct FormHarness {
 
     QTemporaryDir runtime;
     QTemporaryDir programFolder;
-    FakeBass bass;
+    FakeAudioEngine audioEngine;
     FakeMixer mixer;
     FakeHotKeys hotKeys;
     FakeDialogs dialogs;
     std::unique_ptr<InstanceChannel> channel;
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<MainWindow> form;
     PlayerState& s() { return form->player().s; }
 };

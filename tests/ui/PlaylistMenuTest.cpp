@@ -5,7 +5,7 @@
 #include "support/Fakes.h"
 #include "support/QtPrinters.h"
 #include "ui/QtDialogs.h"
-#include "ui/TForm1.h"
+#include "ui/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,28 +25,28 @@
 namespace {
 
 TEST(PlaylistMenuTest, ButtonOpensTheMenuBesideItAndItsItemsAskForAFile) {
-    FakeBass bass;
+    FakeAudioEngine audioEngine;
     FakeMixer mixer;
     FakeHotKeys hotKeys;
     FakeDialogs dialogs;
     InstanceChannel channel(QStringLiteral("playlist-menu-test"));
-    TForm1 window(PlatformServices{bass, mixer, hotKeys, dialogs}, channel);
+    MainWindow window(PlatformServices{audioEngine, mixer, hotKeys, dialogs}, channel);
     window.move(100, 50);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
-    window.playlisteB->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window.PlaylisteMenu->isVisible(); }, 5000));
-    EXPECT_EQ(window.PlaylisteMenu->pos(), QPoint(100 + 176 - 40, 50 + 192 + 20));
+    window.playlistButton->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.playlistMenu->isVisible(); }, 5000));
+    EXPECT_EQ(window.playlistMenu->pos(), QPoint(100 + 176 - 40, 50 + 192 + 20));
     QStringList items;
-    for (const QAction* action : window.PlaylisteMenu->actions())
+    for (const QAction* action : window.playlistMenu->actions())
         items << action->text();
     EXPECT_EQ(items, (QStringList{"laden", "speichern"}));
-    window.PlaylisteMenu->close();
+    window.playlistMenu->close();
 
     // The fake answers "cancel" to both.
-    window.SLladen->trigger();
-    window.SLspeichern->trigger();
+    window.loadPlaylistAction->trigger();
+    window.savePlaylistAction->trigger();
     ASSERT_EQ(dialogs.fileDialogs.size(), 2u);
     EXPECT_EQ(dialogs.fileDialogs[0].okText, QStringLiteral("&laden"));
     EXPECT_EQ(dialogs.fileDialogs[1].okText, QStringLiteral("&speichern"));

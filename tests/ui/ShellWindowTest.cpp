@@ -5,8 +5,8 @@
 #include "RenderSupport.h"
 #include "support/SongFiles.h"
 #include "ui/QtDialogs.h"
-#include "ui/TDropTarget.h"
-#include "ui/TTaskBarIcon.h"
+#include "ui/DropTarget.h"
+#include "ui/TrayIcon.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -38,7 +38,7 @@ protected:
     }
 
     FormHarness h;
-    TForm1& form = *h.form;
+    MainWindow& form = *h.form;
     PlayerState& s = h.s();
     SongFiles files;
 };
@@ -57,9 +57,9 @@ TEST(TaskBarTipTest, KeepsAtMost63CharactersUpToAZero) {
 
 TEST_F(ShellWindowTest, TheTipFollowsWhatPlays) {
     s.display.tip = QString(64, u'T');
-    EXPECT_EQ(form.TaskBarIcon1->Tip(), QString(63, u'T'));
+    EXPECT_EQ(form.trayIcon->Tip(), QString(63, u'T'));
     s.display.tip = QStringLiteral("<b>Sender</b> & Titel");
-    EXPECT_EQ(form.TaskBarIcon1->Tip(), QStringLiteral("<b>Sender</b> & Titel"));
+    EXPECT_EQ(form.trayIcon->Tip(), QStringLiteral("<b>Sender</b> & Titel"));
 }
 
 TEST_F(ShellWindowTest, TheIconIsPaintedAtThreeThree) {
@@ -67,7 +67,7 @@ TEST_F(ShellWindowTest, TheIconIsPaintedAtThreeThree) {
     const QImage shown = renderOf(*form.client);
     QImage expected(40, 40, QImage::Format_RGB32);
     expected.fill(form.client->palette().color(QPalette::Window));
-    QPainter(&expected).drawPixmap(3, 3, form.TaskBarIcon1->Icon().pixmap(32, 32));
+    QPainter(&expected).drawPixmap(3, 3, form.trayIcon->Icon().pixmap(32, 32));
     int differing = 0;
     for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 40; ++x)
@@ -80,13 +80,13 @@ TEST_F(ShellWindowTest, DraggingTheTitleMovesTheWindow) {
     show();
     form.move(100, 80);
     const QPoint grip(20, 6);
-    mouse(form.SongL, QEvent::MouseButtonPress, grip, form.SongL->mapToGlobal(grip), Qt::LeftButton,
+    mouse(form.titleStrip, QEvent::MouseButtonPress, grip, form.titleStrip->mapToGlobal(grip), Qt::LeftButton,
           Qt::LeftButton);
-    mouse(form.SongL, QEvent::MouseMove, grip, {600, 300}, Qt::NoButton, Qt::LeftButton);
+    mouse(form.titleStrip, QEvent::MouseMove, grip, {600, 300}, Qt::NoButton, Qt::LeftButton);
     EXPECT_EQ(form.pos(), QPoint(600 - 20 - 152, 300 - 6));
-    mouse(form.SongL, QEvent::MouseButtonRelease, grip, {600, 300}, Qt::LeftButton, Qt::NoButton);
+    mouse(form.titleStrip, QEvent::MouseButtonRelease, grip, {600, 300}, Qt::LeftButton, Qt::NoButton);
     // Moving over the strip without a button does nothing.
-    mouse(form.SongL, QEvent::MouseMove, grip, {200, 200}, Qt::NoButton, Qt::NoButton);
+    mouse(form.titleStrip, QEvent::MouseMove, grip, {200, 200}, Qt::NoButton, Qt::NoButton);
     EXPECT_EQ(form.pos(), QPoint(428, 294));
 }
 
@@ -95,13 +95,13 @@ TEST_F(ShellWindowTest, DraggingTheTitleMovesTheWindow) {
 TEST_F(ShellWindowTest, YesWhileHiddenShutsDownAndEndsTheProgram) {
     ASSERT_TRUE(h.start());
     show();
-    form.TaskBarIcon1->activated(QSystemTrayIcon::Trigger);
+    form.trayIcon->activated(QSystemTrayIcon::Trigger);
     ASSERT_FALSE(form.isVisible());
     h.dialogs.answerYes = true;
-    QTimer::singleShot(0, &form, [&] { form.TaskBarIcon1->activated(QSystemTrayIcon::Context); });
+    QTimer::singleShot(0, &form, [&] { form.trayIcon->activated(QSystemTrayIcon::Context); });
     QTimer::singleShot(20000, qApp, [] { QCoreApplication::exit(99); });
     EXPECT_EQ(QApplication::exec(), 0);
-    EXPECT_TRUE(h.bass.called("BASS_Free"));
+    EXPECT_TRUE(h.audioEngine.called("closeOutput"));
     EXPECT_EQ(h.mixer.muted, std::optional<bool>(false));
 }
 
@@ -160,30 +160,30 @@ TEST_F(ShellWindowTest, TheQuitQuestionSpeaksGermanAndStaysWhollyOnTheScreen) {
 TEST_F(ShellWindowTest, EnterAnswersNeinAndJaDeletesTheFile) {
     const QStringList songs = files.make({"a.mp3", "b.mp3"});
     for (const QString& song : songs)
-        form.player().songList.neuen_song_eintragen(song);
+        form.player().songList.addSong(song);
     ASSERT_EQ(s.playMode, PLAYMODE_SONG);
     show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    form.songLB->setFocus();
+    form.songListView->setFocus();
 
-    QTest::keyClick(form.songLB, Qt::Key_Delete, Qt::ShiftModifier);
-    ASSERT_TRUE(form.loeschP->isVisible());
-    EXPECT_EQ(form.loeschL->text(), QStringLiteral("a"));
-    EXPECT_TRUE(form.neinB->hasFocus());
-    QTest::keyClick(form.neinB, Qt::Key_Return);
-    EXPECT_FALSE(form.loeschP->isVisible());
-    EXPECT_TRUE(form.songLB->hasFocus());
+    QTest::keyClick(form.songListView, Qt::Key_Delete, Qt::ShiftModifier);
+    ASSERT_TRUE(form.deletePanel->isVisible());
+    EXPECT_EQ(form.deleteFileLabel->text(), QStringLiteral("a"));
+    EXPECT_TRUE(form.noButton->hasFocus());
+    QTest::keyClick(form.noButton, Qt::Key_Return);
+    EXPECT_FALSE(form.deletePanel->isVisible());
+    EXPECT_TRUE(form.songListView->hasFocus());
     EXPECT_TRUE(QFile::exists(songs[0]));
 
-    QTest::keyClick(form.songLB, Qt::Key_Delete, Qt::ShiftModifier);
-    ASSERT_TRUE(form.loeschP->isVisible());
-    QTest::mouseClick(form.jaB, Qt::LeftButton);
-    EXPECT_FALSE(form.loeschP->isVisible());
+    QTest::keyClick(form.songListView, Qt::Key_Delete, Qt::ShiftModifier);
+    ASSERT_TRUE(form.deletePanel->isVisible());
+    QTest::mouseClick(form.yesButton, Qt::LeftButton);
+    EXPECT_FALSE(form.deletePanel->isVisible());
     EXPECT_FALSE(QFile::exists(songs[0]));
     EXPECT_TRUE(QFile::exists(songs[1]));
     ASSERT_EQ(s.songs.count(), 1);
-    EXPECT_EQ(h.bass.stream(s.fileStream)->path, songs[1].toStdString());
+    EXPECT_EQ(h.audioEngine.stream(s.fileStream)->path, songs[1].toStdString());
 }
 
 TEST_F(ShellWindowTest, TwoMp3FilesDroppedOnTheSongListAreQueuedAndTheFirstPlays) {
@@ -193,7 +193,7 @@ TEST_F(ShellWindowTest, TwoMp3FilesDroppedOnTheSongListAreQueuedAndTheFirstPlays
     data.setUrls(
         {QUrl::fromLocalFile(dropped[0]), QUrl::fromLocalFile(dropped[1]), QUrl::fromLocalFile(dropped[2])});
     ASSERT_TRUE(data.hasFormat(QStringLiteral("text/uri-list")));
-    QWidget* target = form.songLB->viewport();
+    QWidget* target = form.songListView->viewport();
     const QPoint at(40, 40);
     const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
 
@@ -209,12 +209,12 @@ TEST_F(ShellWindowTest, TwoMp3FilesDroppedOnTheSongListAreQueuedAndTheFirstPlays
     EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
 
     ASSERT_EQ(s.songs.count(), 2);
-    EXPECT_EQ(s.songs.songLB(0), QStringLiteral("Erster"));
-    EXPECT_EQ(s.songs.songLB(1), QStringLiteral("Zweiter"));
-    EXPECT_EQ(form.songLB->model()->rowCount(), 2);
+    EXPECT_EQ(s.songs.title(0), QStringLiteral("Erster"));
+    EXPECT_EQ(s.songs.title(1), QStringLiteral("Zweiter"));
+    EXPECT_EQ(form.songListView->model()->rowCount(), 2);
     EXPECT_EQ(s.playMode, PLAYMODE_SONG);
-    EXPECT_EQ(h.bass.stream(s.fileStream)->path, dropped[0].toStdString());
-    EXPECT_TRUE(form.SongL->text().startsWith(QStringLiteral("Erster"))) << form.SongL->text().toStdString();
+    EXPECT_EQ(h.audioEngine.stream(s.fileStream)->path, dropped[0].toStdString());
+    EXPECT_TRUE(form.titleStrip->text().startsWith(QStringLiteral("Erster"))) << form.titleStrip->text().toStdString();
 }
 
 } // namespace

@@ -4,7 +4,7 @@
 // notification area; without it, "Taskbar" minimises the window. Xvfb and trayer are stopped by pid.
 #include "FormHarness.h"
 #include "support/PeerProcess.h"
-#include "ui/TTaskBarIcon.h"
+#include "ui/TrayIcon.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -74,15 +74,15 @@ protected:
 
     QString xdotool_;
     FormHarness h;
-    TForm1& form = *h.form;
+    MainWindow& form = *h.form;
 };
 
 class WithNotificationArea : public TrayAgent {
     void TestBody() override {
         ASSERT_TRUE(waitUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 30s));
-        click(centreOf(form.TaskbarL), 1);
+        click(centreOf(form.trayLabel), 1);
         ASSERT_TRUE(waitUntil([&] { return !form.isVisible(); }, 20s));
-        EXPECT_TRUE(form.TaskBarIcon1->Visible());
+        EXPECT_TRUE(form.trayIcon->Visible());
         EXPECT_FALSE(form.isMinimized());
 
         // Once trayer has embedded the icon it has a place in the notification area at the bottom.
@@ -111,12 +111,12 @@ class WithNotificationArea : public TrayAgent {
         EXPECT_EQ(h.dialogs.questions[0].second, icon - QPoint(120, 150));
         click(icon, 2);
         ASSERT_TRUE(waitUntil([&] { return h.dialogs.questions.size() == 2; }, 20s));
-        EXPECT_FALSE(h.bass.called("BASS_Free"));
+        EXPECT_FALSE(h.audioEngine.called("closeOutput"));
 
         // Yes closes the window through the shutdown.
         h.dialogs.answerYes = true;
         click(icon, 3);
-        ASSERT_TRUE(waitUntil([&] { return h.bass.called("BASS_Free"); }, 20s));
+        ASSERT_TRUE(waitUntil([&] { return h.audioEngine.called("closeOutput"); }, 20s));
         EXPECT_EQ(h.dialogs.questions.size(), 3u);
     }
 };
@@ -124,10 +124,10 @@ class WithNotificationArea : public TrayAgent {
 class WithoutNotificationArea : public TrayAgent {
     void TestBody() override {
         EXPECT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
-        click(centreOf(form.TaskbarL), 1);
+        click(centreOf(form.trayLabel), 1);
         ASSERT_TRUE(waitUntil([&] { return form.isMinimized(); }, 20s));
         EXPECT_TRUE(form.isVisible());
-        EXPECT_FALSE(form.TaskBarIcon1->Visible());
+        EXPECT_FALSE(form.trayIcon->Visible());
     }
 };
 

@@ -6,7 +6,7 @@
 #include "support/QtPrinters.h"
 #include "support/SongFiles.h"
 #include "ui/SongListView.h"
-#include "ui/TForm1.h"
+#include "ui/MainWindow.h"
 
 #include <QLabel>
 #include <QListView>
@@ -23,51 +23,51 @@ protected:
         PlayerState& s = form.player().s;
         s.playMode = PLAYMODE_SONG;
         for (const QString& path : songs)
-            form.player().songList.neuen_song_eintragen(path);
+            form.player().songList.addSong(path);
         s.playMode = PLAYMODE_IDLE;
     }
-    QPoint rowCentre(int row) { return form.songLB->visualRect(form.player().s.songs.index(row)).center(); }
+    QPoint rowCentre(int row) { return form.songListView->visualRect(form.player().s.songs.index(row)).center(); }
     void mouse(QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
-        QWidget* viewport = form.songLB->viewport();
+        QWidget* viewport = form.songListView->viewport();
         QMouseEvent event(type, at, viewport->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
         QCoreApplication::sendEvent(viewport, &event);
     }
     QString playingPath() {
-        const FakeBass::Stream* st = bass.stream(form.player().s.fileStream);
+        const FakeAudioEngine::Stream* st = audioEngine.stream(form.player().s.fileStream);
         return st ? QString::fromStdString(st->path) : QString();
     }
 
-    FakeBass bass;
+    FakeAudioEngine audioEngine;
     FakeMixer mixer;
     FakeHotKeys hotKeys;
     FakeDialogs dialogs;
     InstanceChannel channel{QStringLiteral("WindowSongListTest")};
-    TForm1 form{PlatformServices{bass, mixer, hotKeys, dialogs}, channel};
+    MainWindow form{PlatformServices{audioEngine, mixer, hotKeys, dialogs}, channel};
     SongFiles files;
     QStringList songs = files.make({"eins.mp3", "zwei.mp3", "drei.mp3", "vier.mp3"});
 };
 
 TEST_F(WindowSongListTest, ClickingARowPlaysItAndTheStripShowsIt) {
-    QTest::mouseClick(form.songLB->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(1));
+    QTest::mouseClick(form.songListView->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(1));
     EXPECT_EQ(playingPath(), songs[1]);
-    EXPECT_EQ(form.SongL->text(), QStringLiteral("zwei [03:00]"));
-    EXPECT_EQ(form.bitrateL->text(), QStringLiteral("128"));
-    EXPECT_EQ(form.songLB->currentIndex().row(), 1);
+    EXPECT_EQ(form.titleStrip->text(), QStringLiteral("zwei [03:00]"));
+    EXPECT_EQ(form.bitrateLabel->text(), QStringLiteral("128"));
+    EXPECT_EQ(form.songListView->currentIndex().row(), 1);
 }
 
 TEST_F(WindowSongListTest, OnlyTheLeftButtonSelectsOrPlays) {
-    QTest::mouseClick(form.songLB->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(0));
+    QTest::mouseClick(form.songListView->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(0));
     ASSERT_EQ(playingPath(), songs[0]);
     for (Qt::MouseButton other : {Qt::RightButton, Qt::MiddleButton}) {
-        QTest::mouseClick(form.songLB->viewport(), other, Qt::NoModifier, rowCentre(2));
+        QTest::mouseClick(form.songListView->viewport(), other, Qt::NoModifier, rowCentre(2));
         EXPECT_EQ(playingPath(), songs[0]);
         EXPECT_EQ(form.player().s.songs.selected(), 0);
-        EXPECT_EQ(bass.count("BASS_StreamCreateFile(" + songs[0].toStdString() + ")"), 1);
+        EXPECT_EQ(audioEngine.count("openFile(" + songs[0].toStdString() + ")"), 1);
     }
 }
 
 TEST_F(WindowSongListTest, ADragMovesTheRowAndTheSelectionStaysOnThePlayingRowNumber) {
-    QTest::mouseClick(form.songLB->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(0));
+    QTest::mouseClick(form.songListView->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(0));
     ASSERT_EQ(playingPath(), songs[0]);
     mouse(QEvent::MouseButtonPress, rowCentre(0), Qt::LeftButton);
     mouse(QEvent::MouseMove, rowCentre(1), Qt::LeftButton);
@@ -76,19 +76,19 @@ TEST_F(WindowSongListTest, ADragMovesTheRowAndTheSelectionStaysOnThePlayingRowNu
     const SongList& list = form.player().s.songs;
     QStringList titles;
     for (int i = 0; i < list.count(); ++i)
-        titles << list.songLB(i);
+        titles << list.title(i);
     EXPECT_EQ(titles, QStringList({"zwei", "drei", "eins", "vier"}));
     EXPECT_EQ(playingPath(), songs[0]);
     EXPECT_EQ(list.selected(), 0);
-    EXPECT_EQ(form.songLB->currentIndex().row(), 0);
+    EXPECT_EQ(form.songListView->currentIndex().row(), 0);
 }
 
 TEST_F(WindowSongListTest, TitlesShowAsPlainText) {
     const QString path = files.make({"<b>fett<b>.mp3"})[0];
-    form.player().songList.neuen_song_eintragen(path);
-    QTest::mouseClick(form.songLB->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(4));
-    EXPECT_EQ(form.SongL->text(), QStringLiteral("<b>fett<b> [03:00]"));
-    EXPECT_EQ(form.SongL->textFormat(), Qt::PlainText);
+    form.player().songList.addSong(path);
+    QTest::mouseClick(form.songListView->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(4));
+    EXPECT_EQ(form.titleStrip->text(), QStringLiteral("<b>fett<b> [03:00]"));
+    EXPECT_EQ(form.titleStrip->textFormat(), Qt::PlainText);
 }
 
 } // namespace

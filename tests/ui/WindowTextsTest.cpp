@@ -6,7 +6,7 @@
 #include "RenderSupport.h"
 #include "support/SongFiles.h"
 #include "ui/SongListView.h"
-#include "ui/TTaskBarIcon.h"
+#include "ui/TrayIcon.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -42,14 +42,14 @@ protected:
         return found < 0 ? -1 : label->x() + found;
     }
     void hoverSongRow(int row) {
-        const QRect rect = form.songLB->visualRect(s.songs.index(row));
+        const QRect rect = form.songListView->visualRect(s.songs.index(row));
         // Qt reports no move to where the pointer already is.
-        QTest::mouseMove(form.songLB->viewport(), QPoint(50 + (moves_++ % 2), rect.center().y()));
+        QTest::mouseMove(form.songListView->viewport(), QPoint(50 + (moves_++ % 2), rect.center().y()));
         QApplication::processEvents();
     }
 
     FormHarness h;
-    TForm1& form = *h.form;
+    MainWindow& form = *h.form;
     PlayerState& s = h.s();
     SongFiles files;
     int moves_ = 0;
@@ -57,11 +57,11 @@ protected:
 
 TEST_F(WindowTextsTest, TheTitleNeverTouchesTheBitrate) {
     show();
-    s.display.SongL = QStringLiteral("03 Ein sehr langer Titel, der bis an den Rand reicht [00:20]");
+    s.display.titleStrip = QStringLiteral("03 Ein sehr langer Titel, der bis an den Rand reicht [00:20]");
     for (const char* bitrate : {"129", "320", " - "}) {
-        s.display.bitrateL = QString::fromLatin1(bitrate);
-        const int titleEnd = inkColumn(form.SongL, true);
-        const int bitrateStart = inkColumn(form.bitrateL, false);
+        s.display.bitrateLabel = QString::fromLatin1(bitrate);
+        const int titleEnd = inkColumn(form.titleStrip, true);
+        const int bitrateStart = inkColumn(form.bitrateLabel, false);
         ASSERT_GT(titleEnd, 0);
         ASSERT_GT(bitrateStart, 0);
         EXPECT_GE(bitrateStart - titleEnd, 5) << bitrate;
@@ -83,24 +83,24 @@ TEST_F(WindowTextsTest, EveryCaptionFitsItsControlAndGreyIsTheSystemGrey) {
         EXPECT_LE(needed, button->width()) << button->text().toStdString();
     }
     // The station editor's column does not cover its text field.
-    EXPECT_LT(form.radioRE->geometry().right(), form.radiolisteladenB->x());
-    EXPECT_LE(form.radiolisteladenB->geometry().right(), form.radioPanel->width());
+    EXPECT_LT(form.stationEditorText->geometry().right(), form.updateStationsButton->x());
+    EXPECT_LE(form.updateStationsButton->geometry().right(), form.radioPanel->width());
 
     const QColor systemGrey(0x80, 0x80, 0x80);
-    EXPECT_EQ(form.TaskbarL->palette().color(QPalette::WindowText), systemGrey);
-    EXPECT_EQ(form.sortNameL->palette().color(QPalette::WindowText), systemGrey);
+    EXPECT_EQ(form.trayLabel->palette().color(QPalette::WindowText), systemGrey);
+    EXPECT_EQ(form.sortByNameLabel->palette().color(QPalette::WindowText), systemGrey);
 }
 
 TEST_F(WindowTextsTest, TheHintHoldsTheWholeTitleOnTheScreenAndGoesWithThePointer) {
     const QString title = QStringLiteral("03 Ein sehr langer Titel, der nicht in die Liste passt (Remix)");
     s.playMode = PLAYMODE_SONG; // queued, not played
-    form.player().songList.neuen_song_eintragen(files.make({title + ".mp3"})[0]);
-    form.player().songList.neuen_song_eintragen(files.make({"kurz.mp3"})[0]);
+    form.player().songList.addSong(files.make({title + ".mp3"})[0]);
+    form.player().songList.addSong(files.make({"kurz.mp3"})[0]);
     show();
 
     const QRect screen = form.screen()->availableGeometry();
     const auto expectWholeText = [&] {
-        QLabel* hint = form.Hilfsanzeige;
+        QLabel* hint = form.titleHint;
         ASSERT_TRUE(hint->isVisible());
         EXPECT_EQ(hint->text(), title);
         EXPECT_GE(hint->contentsRect().width(), hint->fontMetrics().horizontalAdvance(title));
@@ -112,31 +112,31 @@ TEST_F(WindowTextsTest, TheHintHoldsTheWholeTitleOnTheScreenAndGoesWithThePointe
     hoverSongRow(0);
     expectWholeText();
     hoverSongRow(1);
-    EXPECT_FALSE(form.Hilfsanzeige->isVisible()) << "a short title needs no hint";
+    EXPECT_FALSE(form.titleHint->isVisible()) << "a short title needs no hint";
 
     // The pointer leaves the list.
     hoverSongRow(0);
-    ASSERT_TRUE(form.Hilfsanzeige->isVisible());
+    ASSERT_TRUE(form.titleHint->isVisible());
     QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(form.songLB->viewport(), &leave);
-    EXPECT_FALSE(form.Hilfsanzeige->isVisible());
+    QApplication::sendEvent(form.songListView->viewport(), &leave);
+    EXPECT_FALSE(form.titleHint->isVisible());
     // The station list covers the song list.
     hoverSongRow(0);
-    ASSERT_TRUE(form.Hilfsanzeige->isVisible());
-    s.display.radiosenderLBVisible = true;
-    EXPECT_FALSE(form.Hilfsanzeige->isVisible());
-    s.display.radiosenderLBVisible = false;
+    ASSERT_TRUE(form.titleHint->isVisible());
+    s.display.stationListVisible = true;
+    EXPECT_FALSE(form.titleHint->isVisible());
+    s.display.stationListVisible = false;
     // The window goes into the notification area.
     hoverSongRow(0);
-    ASSERT_TRUE(form.Hilfsanzeige->isVisible());
+    ASSERT_TRUE(form.titleHint->isVisible());
     form.hide();
-    EXPECT_FALSE(form.Hilfsanzeige->isVisible());
+    EXPECT_FALSE(form.titleHint->isVisible());
 }
 
 TEST_F(WindowTextsTest, TheTrayTipIsOneLineOfPlainText) {
     const auto shownTip = [&](const QString& title) -> QLabel* {
         s.display.tip = title;
-        QToolTip::showText(QPoint(100, 100), form.TaskBarIcon1->toolTip());
+        QToolTip::showText(QPoint(100, 100), form.trayIcon->toolTip());
         QLabel* label = nullptr;
         (void)QTest::qWaitFor(
             [&] {

@@ -1,5 +1,5 @@
 // The download component with libcurl against a real HTTP server on 127.0.0.1.
-#include "radio/HttpGet.h"
+#include "radio/HttpDownload.h"
 #include "radio/LoopbackHttpServer.h"
 
 #include <QDir>
@@ -17,9 +17,9 @@ Reply sendBytes(const QByteArray& bytes) {
     return {bytes, false, {}, false};
 }
 
-class HttpGetServerTest : public ::testing::Test {
+class HttpDownloadServerTest : public ::testing::Test {
 protected:
-    HttpGetServerTest() {
+    HttpDownloadServerTest() {
         // A proxy from the environment must not come between the test and its own server.
         qputenv("no_proxy", "127.0.0.1");
         qputenv("NO_PROXY", "127.0.0.1");
@@ -44,14 +44,14 @@ protected:
 
     QTemporaryDir dir;
     std::unique_ptr<LoopbackHttpServer> server;
-    THTTPGet get;
-    QSignalSpy done{&get, &THTTPGet::OnDoneFile};
-    QSignalSpy error{&get, &THTTPGet::OnError};
+    HttpDownload get;
+    QSignalSpy done{&get, &HttpDownload::OnDoneFile};
+    QSignalSpy error{&get, &HttpDownload::OnError};
 };
 
 } // namespace
 
-TEST_F(HttpGetServerTest, FullBodySucceedsWithTheRequestHeadersSent) {
+TEST_F(HttpDownloadServerTest, FullBodySucceedsWithTheRequestHeadersSent) {
     start([](const auto&) {
         return sendBytes(LoopbackHttpServer::response("Content-Length: 10\r\n", "0123456789"));
     });
@@ -73,7 +73,7 @@ TEST_F(HttpGetServerTest, FullBodySucceedsWithTheRequestHeadersSent) {
     EXPECT_FALSE(r.hasHeader("Referer"));
 }
 
-TEST_F(HttpGetServerTest, BodiesThatDoNotMatchTheLengthFail) {
+TEST_F(HttpDownloadServerTest, BodiesThatDoNotMatchTheLengthFail) {
     start([](const LoopbackHttpServer::Request& r) {
         if (r.target == "/short")
             return sendBytes(LoopbackHttpServer::response("Content-Length: 10\r\n", "0123456"));
@@ -105,7 +105,7 @@ TEST_F(HttpGetServerTest, BodiesThatDoNotMatchTheLengthFail) {
     EXPECT_EQ(error.size(), 4);
 }
 
-TEST_F(HttpGetServerTest, ServerThatNeverAnswersFailsAfterTheStallTimeOut) {
+TEST_F(HttpDownloadServerTest, ServerThatNeverAnswersFailsAfterTheStallTimeOut) {
     start([](const auto&) { return Reply{{}, false, {}, true}; });
     get.setStallTimeoutMs(300);
     download("/silent");
@@ -115,7 +115,7 @@ TEST_F(HttpGetServerTest, ServerThatNeverAnswersFailsAfterTheStallTimeOut) {
     EXPECT_TRUE(QTest::qWaitFor([this] { return server->closedConnections() == 1; }, 5000));
 }
 
-TEST_F(HttpGetServerTest, SecondStartDuringADownloadIsDropped) {
+TEST_F(HttpDownloadServerTest, SecondStartDuringADownloadIsDropped) {
     start([](const auto&) {
         return Reply{LoopbackHttpServer::response("Content-Length: 6\r\n", "abc"), true, "def", false};
     });
@@ -132,7 +132,7 @@ TEST_F(HttpGetServerTest, SecondStartDuringADownloadIsDropped) {
     EXPECT_EQ(fileBytes(), "abcdef");
 }
 
-TEST_F(HttpGetServerTest, ProgressAfterEachPieceOfTheBody) {
+TEST_F(HttpDownloadServerTest, ProgressAfterEachPieceOfTheBody) {
     QByteArray body;
     for (int i = 0; i < 5000; ++i)
         body += char('0' + i % 10);
@@ -140,7 +140,7 @@ TEST_F(HttpGetServerTest, ProgressAfterEachPieceOfTheBody) {
         return sendBytes(LoopbackHttpServer::response("Content-Length: 5000\r\n", body));
     });
     QList<qint64> readed;
-    QObject::connect(&get, &THTTPGet::OnProgress, [&](QObject*, qint64 total, qint64 r) {
+    QObject::connect(&get, &HttpDownload::OnProgress, [&](QObject*, qint64 total, qint64 r) {
         EXPECT_EQ(total, 5000);
         readed << r;
     });
@@ -155,18 +155,18 @@ TEST_F(HttpGetServerTest, ProgressAfterEachPieceOfTheBody) {
     }
 }
 
-TEST_F(HttpGetServerTest, DestroyedDuringADownloadStopsItWithoutAnEvent) {
+TEST_F(HttpDownloadServerTest, DestroyedDuringADownloadStopsItWithoutAnEvent) {
     start([](const auto&) {
         return Reply{LoopbackHttpServer::response("Content-Length: 100\r\n", "abc"), false, {}, true};
     });
-    auto owned = std::make_unique<THTTPGet>();
+    auto owned = std::make_unique<HttpDownload>();
     owned->setFileName(dir.filePath("temp.tmp"));
     owned->setURL(server->url("/endless"));
     int events = 0;
     bool progressed = false;
-    QObject::connect(owned.get(), &THTTPGet::OnProgress, [&] { progressed = true; });
-    QObject::connect(owned.get(), &THTTPGet::OnDoneFile, [&] { ++events; });
-    QObject::connect(owned.get(), &THTTPGet::OnError, [&] { ++events; });
+    QObject::connect(owned.get(), &HttpDownload::OnProgress, [&] { progressed = true; });
+    QObject::connect(owned.get(), &HttpDownload::OnDoneFile, [&] { ++events; });
+    QObject::connect(owned.get(), &HttpDownload::OnError, [&] { ++events; });
     owned->DownloadFile();
     ASSERT_TRUE(QTest::qWaitFor([&] { return progressed; }, 10000));
     owned.reset(); // returns once the worker has ended
@@ -175,7 +175,7 @@ TEST_F(HttpGetServerTest, DestroyedDuringADownloadStopsItWithoutAnEvent) {
     EXPECT_EQ(events, 0);
 }
 
-TEST_F(HttpGetServerTest, PostCredentialsRefererAndCacheAsSet) {
+TEST_F(HttpDownloadServerTest, PostCredentialsRefererAndCacheAsSet) {
     start([](const auto&) { return sendBytes(LoopbackHttpServer::response("Content-Length: 2\r\n", "ok")); });
     get.setPostQuery("name=a%20b&x=1");
     get.setUserName("user");
@@ -195,7 +195,7 @@ TEST_F(HttpGetServerTest, PostCredentialsRefererAndCacheAsSet) {
     EXPECT_FALSE(r.hasHeader("User-Agent"));
 }
 
-TEST_F(HttpGetServerTest, RedirectIsFollowedAndOnlyTheLastBodyKept) {
+TEST_F(HttpDownloadServerTest, RedirectIsFollowedAndOnlyTheLastBodyKept) {
     start([](const LoopbackHttpServer::Request& r) {
         if (r.target == "/old")
             return sendBytes("HTTP/1.0 302 Found\r\nLocation: /new\r\nContent-Length: 5\r\n\r\nmoved");
@@ -207,7 +207,7 @@ TEST_F(HttpGetServerTest, RedirectIsFollowedAndOnlyTheLastBodyKept) {
     EXPECT_EQ(fileBytes(), "new");
 }
 
-TEST_F(HttpGetServerTest, RelativeFileNameIsInTheCurrentFolder) {
+TEST_F(HttpDownloadServerTest, RelativeFileNameIsInTheCurrentFolder) {
     start([](const auto&) { return sendBytes(LoopbackHttpServer::response("Content-Length: 2\r\n", "ok")); });
     const QString before = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.path()));

@@ -18,15 +18,15 @@ QString taskBarTip(const QString& text);
 // What the icon hands to the desktop as its tool tip for a tip: the tip as plain text, one line.
 QString toolTipText(const QString& tip);
 
-class TTaskBarIcon : public QObject, public INotificationIcon {
+class TrayIcon : public QObject, public INotificationIcon {
     Q_OBJECT
 public:
-    using TMouseEvent =
+    using MouseHandler =
         std::function<void(Qt::MouseButton button, Qt::KeyboardModifiers shift, int X, int Y)>;
-    using TMouseMoveEvent = std::function<void(Qt::KeyboardModifiers shift, int X, int Y)>;
+    using MouseMoveHandler = std::function<void(Qt::KeyboardModifiers shift, int X, int Y)>;
 
-    explicit TTaskBarIcon(QObject* owner = nullptr);
-    ~TTaskBarIcon() override;
+    explicit TrayIcon(QObject* owner = nullptr);
+    ~TrayIcon() override;
 
     bool Visible() const override { return visible_; }
     void setVisible(bool visible) override;
@@ -37,10 +37,10 @@ public:
     QString Tip() const { return tip_; }
     void setTip(const QString& text);
 
-    TMouseEvent OnDown;
-    TMouseEvent OnUp;
-    TMouseEvent OnDblClick;
-    TMouseMoveEvent OnMouseMove;
+    MouseHandler OnDown;
+    MouseHandler OnUp;
+    MouseHandler OnDblClick;
+    MouseMoveHandler OnMouseMove;
 
     // Qt's report of a click on the icon, turned into the events; the pointer is read here.
     void activated(QSystemTrayIcon::ActivationReason reason);

@@ -1,4 +1,4 @@
-#include "ui/TTrackbar_32.h"
+#include "ui/TrackBar.h"
 #include "ui/RenderSupport.h"
 #include "ui/WindowControls.h"
 
@@ -11,7 +11,7 @@
 
 namespace {
 
-using Style = TTrackbar_32::TDrawstyle;
+using Style = TrackBar::DrawStyle;
 
 class TrackbarTest : public ::testing::Test {
 protected:
@@ -27,11 +27,11 @@ protected:
 struct Colours {
     QColor background{10, 20, 30}, border{200, 0, 0}, shadow{0, 0, 200}, light{230, 230, 0}, track{0, 160, 0},
         thumb{0, 200, 200};
-    void apply(TTrackbar_32& bar) const {
+    void apply(TrackBar& bar) const {
         bar.setColor(background);
         bar.setBordercolor(border);
-        bar.setColor_shadow(shadow);
-        bar.setColor_light(light);
+        bar.setShadowColor(shadow);
+        bar.setLightColor(light);
         bar.setTrackcolor(track);
         bar.setThumbcolor(thumb);
     }
@@ -40,8 +40,8 @@ struct Colours {
 } // namespace
 
 TEST_F(TrackbarTest, WindowBarsAreConfiguredAndClampTheirValues) {
-    TTrackbar_32* pos = makePosTB(&window);
-    TTrackbar_32* volume = makeVolumeTB(&window);
+    TrackBar* pos = makePositionBar(&window);
+    TrackBar* volume = makeVolumeBar(&window);
     EXPECT_EQ(pos->geometry(), QRect(0, 72, 150, 25));
     EXPECT_EQ(volume->geometry(), QRect(0, 168, 150, 25));
     EXPECT_EQ(volume->value(), 30);
@@ -62,7 +62,7 @@ TEST_F(TrackbarTest, WindowBarsAreConfiguredAndClampTheirValues) {
 }
 
 TEST_F(TrackbarTest, UserChangesByKeyAndDragFireTheChangeEvent) {
-    TTrackbar_32* volume = makeVolumeTB(&window);
+    TrackBar* volume = makeVolumeBar(&window);
     volume->setValue(21);
     volume->setFocus();
     QSignalSpy changes(volume, &QSlider::valueChanged);
@@ -81,7 +81,7 @@ TEST_F(TrackbarTest, UserChangesByKeyAndDragFireTheChangeEvent) {
 }
 
 TEST_F(TrackbarTest, MouseHandlersSeeButtonAndPositionAndTheirExceptionsAreSwallowed) {
-    TTrackbar_32* pos = makePosTB(&window);
+    TrackBar* pos = makePositionBar(&window);
     std::vector<std::tuple<bool, Qt::MouseButton, int, int>> calls;
     int valueAtDown = -1;
     pos->OnMouseDown = [&](Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y) {
@@ -93,9 +93,9 @@ TEST_F(TrackbarTest, MouseHandlersSeeButtonAndPositionAndTheirExceptionsAreSwall
         calls.emplace_back(false, b, x, y);
         throw 42;
     };
-    QSignalSpy downs(pos, &TTrackbar_32::mouseDown);
-    QSignalSpy ups(pos, &TTrackbar_32::mouseUp);
-    QObject::connect(pos, &TTrackbar_32::mouseUp, pos, [] { throw std::runtime_error("slot failed"); });
+    QSignalSpy downs(pos, &TrackBar::mouseDown);
+    QSignalSpy ups(pos, &TrackBar::mouseUp);
+    QObject::connect(pos, &TrackBar::mouseUp, pos, [] { throw std::runtime_error("slot failed"); });
 
     const QPoint grip = pos->thumbRect().center();
     QTest::mousePress(pos, Qt::LeftButton, {}, grip);
@@ -127,7 +127,7 @@ TEST_F(TrackbarTest, MouseHandlersSeeButtonAndPositionAndTheirExceptionsAreSwall
 }
 
 TEST_F(TrackbarTest, SwitchingTheStyleKeepsPositionAndRange) {
-    TTrackbar_32* volume = makeVolumeTB(&window);
+    TrackBar* volume = makeVolumeBar(&window);
     volume->setValue(57);
     QSignalSpy changes(volume, &QSlider::valueChanged);
     for (Style s : {Style::Special, Style::Flat, Style::Normal, Style::Flat}) {
@@ -142,7 +142,7 @@ TEST_F(TrackbarTest, SwitchingTheStyleKeepsPositionAndRange) {
 }
 
 TEST_F(TrackbarTest, SpecialPaintsASunkenChannelAndARaisedThumb) {
-    TTrackbar_32 bar(Qt::Horizontal, &window);
+    TrackBar bar(Qt::Horizontal, &window);
     bar.setGeometry(0, 0, 150, 25);
     const Colours c;
     c.apply(bar);
@@ -171,7 +171,7 @@ TEST_F(TrackbarTest, SpecialPaintsASunkenChannelAndARaisedThumb) {
 }
 
 TEST_F(TrackbarTest, FlatLeavesOutTheBorderAndTheGlyphLetsTheThumbShowThrough) {
-    TTrackbar_32 bar(Qt::Horizontal, &window);
+    TrackBar bar(Qt::Horizontal, &window);
     bar.setGeometry(0, 0, 150, 25);
     bar.setRange(0, 10);
     bar.setValue(10); // thumb at the right end
@@ -208,7 +208,7 @@ TEST_F(TrackbarTest, FlatLeavesOutTheBorderAndTheGlyphLetsTheThumbShowThrough) {
 }
 
 TEST_F(TrackbarTest, VerticalAndPointedThumbsFollowTheSameRecipe) {
-    TTrackbar_32 bar(Qt::Vertical, &window);
+    TrackBar bar(Qt::Vertical, &window);
     bar.setGeometry(0, 0, 25, 150);
     const Colours c;
     c.apply(bar);
@@ -246,7 +246,7 @@ TEST_F(TrackbarTest, VerticalAndPointedThumbsFollowTheSameRecipe) {
 }
 
 TEST_F(TrackbarTest, SelectionRangeAndPositionTip) {
-    TTrackbar_32 bar(Qt::Horizontal, &window);
+    TrackBar bar(Qt::Horizontal, &window);
     bar.setGeometry(0, 0, 150, 25);
     bar.setRange(0, 100);
     bar.setValue(100);

@@ -1,4 +1,4 @@
-#include "ui/TTaskBarIcon.h"
+#include "ui/TrayIcon.h"
 
 #include <QCursor>
 #include <QTextDocument>
@@ -27,19 +27,19 @@ QString toolTipText(const QString& tip) {
     return QStringLiteral("<p style='white-space:pre'>%1</p>").arg(tip.toHtmlEscaped());
 }
 
-TTaskBarIcon::TTaskBarIcon(QObject* owner) : QObject(owner) {
-    connect(&tray_, &QSystemTrayIcon::activated, this, &TTaskBarIcon::activated);
+TrayIcon::TrayIcon(QObject* owner) : QObject(owner) {
+    connect(&tray_, &QSystemTrayIcon::activated, this, &TrayIcon::activated);
 }
 
-TTaskBarIcon::~TTaskBarIcon() {
+TrayIcon::~TrayIcon() {
     setVisible(false);
 }
 
-bool TTaskBarIcon::areaAvailable() const {
+bool TrayIcon::areaAvailable() const {
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-void TTaskBarIcon::setVisible(bool visible) {
+void TrayIcon::setVisible(bool visible) {
     if (visible == visible_) return;
     if (!visible) {
         tray_.hide();
@@ -52,17 +52,17 @@ void TTaskBarIcon::setVisible(bool visible) {
     visible_ = true;
 }
 
-void TTaskBarIcon::setIcon(const QIcon& icon) {
+void TrayIcon::setIcon(const QIcon& icon) {
     icon_ = icon;
     tray_.setIcon(icon);
 }
 
-void TTaskBarIcon::setTip(const QString& text) {
+void TrayIcon::setTip(const QString& text) {
     tip_ = taskBarTip(text);
     tray_.setToolTip(toolTipText(tip_));
 }
 
-void TTaskBarIcon::activated(QSystemTrayIcon::ActivationReason reason) {
+void TrayIcon::activated(QSystemTrayIcon::ActivationReason reason) {
     const QPoint at = QCursor::pos();
     const Qt::KeyboardModifiers none;
     switch (reason) {

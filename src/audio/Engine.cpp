@@ -1,4 +1,4 @@
-#include "audio/BassEngine.h"
+#include "audio/Engine.h"
 
 #include "audio/Channel.h"
 #include "audio/EngineWorker.h"
@@ -28,22 +28,22 @@ bool isHttpUrl(std::string_view url) {
 }
 } // namespace
 
-BassEngine::BassEngine() : BassEngine(Options{}) {}
+Engine::Engine() : Engine(Options{}) {}
 
-BassEngine::BassEngine(Options options)
+Engine::Engine(Options options)
     : options_(std::move(options)),
       worker_(std::make_unique<EngineWorker>([this] { freeFinishedChannels(); }, kHousekeepingPeriod)) {}
 
-BassEngine::~BassEngine() {
-    BASS_Free();
+Engine::~Engine() {
+    closeOutput();
     worker_.reset();
 }
 
-DWORD BassEngine::BASS_GetVersion() {
+DWORD Engine::version() {
     return kVersion;
 }
 
-BOOL BassEngine::BASS_Init(int device, DWORD freq, DWORD, void*, const void*) {
+BOOL Engine::openOutput(int device, DWORD freq, DWORD, void*, const void*) {
     std::lock_guard lock(mutex_);
     if (output_) return 0;
     auto output = Output::open(device, freq == 0 ? 44100 : static_cast<int>(freq));
@@ -54,14 +54,14 @@ BOOL BassEngine::BASS_Init(int device, DWORD freq, DWORD, void*, const void*) {
     return 1;
 }
 
-BOOL BassEngine::BASS_Stop() {
+BOOL Engine::stopOutput() {
     std::lock_guard lock(mutex_);
     if (!output_) return 0;
     output_->stop();
     return 1;
 }
 
-BOOL BassEngine::BASS_Free() {
+BOOL Engine::closeOutput() {
     std::shared_ptr<Output> output;
     {
         std::lock_guard lock(mutex_);
@@ -77,12 +77,12 @@ BOOL BassEngine::BASS_Free() {
     return 1; // the device closes with the last reference to output
 }
 
-DWORD BassEngine::BASS_GetVolume() {
+DWORD Engine::gain() {
     std::lock_guard lock(mutex_);
     return output_ ? volume_.load() : BASS_ERROR_DWORD;
 }
 
-BOOL BassEngine::BASS_SetVolume(DWORD volume) {
+BOOL Engine::setGain(DWORD volume) {
     std::lock_guard lock(mutex_);
     if (!output_ || volume > 100) return 0;
     volume_.store(volume);
@@ -90,7 +90,7 @@ BOOL BassEngine::BASS_SetVolume(DWORD volume) {
     return 1;
 }
 
-HSTREAM BassEngine::BASS_StreamCreateFile(BOOL mem, const char* file, QWORD offset, QWORD length,
+ChannelHandle Engine::openFile(BOOL mem, const char* file, QWORD offset, QWORD length,
                                           DWORD flags) {
     if (mem || !file) return 0;
     ChannelContext context;
@@ -107,7 +107,7 @@ HSTREAM BassEngine::BASS_StreamCreateFile(BOOL mem, const char* file, QWORD offs
     return adopt(Channel::openFile(file, offset, length, flags, options, std::move(context)), generation);
 }
 
-HSTREAM BassEngine::BASS_StreamCreateURL(const char* url, DWORD, DWORD flags, void*, void*) {
+ChannelHandle Engine::openUrl(const char* url, DWORD, DWORD flags, void*, void*) {
     if (!url || !isHttpUrl(url)) return 0;
     ChannelContext context;
     std::uint64_t generation = 0;
@@ -146,9 +146,9 @@ HSTREAM BassEngine::BASS_StreamCreateURL(const char* url, DWORD, DWORD flags, vo
     return adopt(std::move(channel), generation);
 }
 
-HSTREAM BassEngine::adopt(std::shared_ptr<Channel> channel, std::uint64_t generation) {
+ChannelHandle Engine::adopt(std::shared_ptr<Channel> channel, std::uint64_t generation) {
     if (!channel) return 0;
-    HSTREAM handle = channels_.add(channel);
+    ChannelHandle handle = channels_.add(channel);
     if (handle == 0) {
         channel->shutdown();
         return 0;
@@ -157,7 +157,7 @@ HSTREAM BassEngine::adopt(std::shared_ptr<Channel> channel, std::uint64_t genera
     bool stale = false;
     {
         std::lock_guard lock(mutex_);
-        // BASS_Free ran while the stream was opening: it must not outlive the engine's output.
+        // closeOutput ran while the stream was opening: it must not outlive the engine's output.
         stale = generation != generation_;
     }
     if (!stale) return handle;
@@ -165,18 +165,18 @@ HSTREAM BassEngine::adopt(std::shared_ptr<Channel> channel, std::uint64_t genera
     return 0;
 }
 
-std::shared_ptr<Channel> BassEngine::channel(DWORD handle) const {
+std::shared_ptr<Channel> Engine::channel(DWORD handle) const {
     auto channel = channels_.find(handle);
     return channel && !channel->finished() ? channel : nullptr;
 }
 
-void BassEngine::freeFinishedChannels() {
+void Engine::freeFinishedChannels() {
     for (auto& [handle, channel] : channels_.snapshot()) {
         if (channel->finished() && channels_.remove(handle)) channel->shutdown();
     }
 }
 
-BOOL BassEngine::BASS_StreamFree(HSTREAM handle) {
+BOOL Engine::release(ChannelHandle handle) {
     auto channel = channels_.remove(handle);
     if (!channel) return 0;
     bool wasLive = !channel->finished();
@@ -184,67 +184,67 @@ BOOL BassEngine::BASS_StreamFree(HSTREAM handle) {
     return wasLive ? 1 : 0;
 }
 
-QWORD BassEngine::BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode) {
+QWORD Engine::downloadedBytes(ChannelHandle handle, DWORD mode) {
     auto c = channel(handle);
     return c ? c->filePosition(mode) : BASS_ERROR_QWORD;
 }
 
-BOOL BassEngine::BASS_ChannelPlay(DWORD handle, BOOL restart) {
+BOOL Engine::play(DWORD handle, BOOL restart) {
     auto c = channel(handle);
     return c && c->play(restart != 0) ? 1 : 0;
 }
 
-BOOL BassEngine::BASS_ChannelPause(DWORD handle) {
+BOOL Engine::pause(DWORD handle) {
     auto c = channel(handle);
     return c && c->pause() ? 1 : 0;
 }
 
-BOOL BassEngine::BASS_ChannelStop(DWORD handle) {
+BOOL Engine::stop(DWORD handle) {
     auto c = channel(handle);
     return c && c->stop() ? 1 : 0;
 }
 
-DWORD BassEngine::BASS_ChannelIsActive(DWORD handle) {
+DWORD Engine::state(DWORD handle) {
     auto c = channel(handle);
     return c ? c->activity() : BASS_ACTIVE_STOPPED;
 }
 
-QWORD BassEngine::BASS_ChannelGetLength(DWORD handle) {
+QWORD Engine::length(DWORD handle) {
     auto c = channel(handle);
     return c ? c->length() : BASS_ERROR_QWORD;
 }
 
-QWORD BassEngine::BASS_ChannelGetPosition(DWORD handle) {
+QWORD Engine::position(DWORD handle) {
     auto c = channel(handle);
     return c ? c->position() : BASS_ERROR_QWORD;
 }
 
-BOOL BassEngine::BASS_ChannelSetPosition(DWORD handle, QWORD pos) {
+BOOL Engine::seek(DWORD handle, QWORD pos) {
     auto c = channel(handle);
     return c && c->setPosition(pos) ? 1 : 0;
 }
 
-double BassEngine::BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) {
+double Engine::seconds(DWORD handle, QWORD pos) {
     auto c = channel(handle);
     return c ? c->bytesToSeconds(pos) : -1.0;
 }
 
-DWORD BassEngine::BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
+DWORD Engine::read(DWORD handle, void* buffer, DWORD length) {
     auto c = channel(handle);
     return c ? c->getData(buffer, length) : BASS_ERROR_DWORD;
 }
 
-DWORD BassEngine::BASS_ChannelGetLevel(DWORD handle) {
+DWORD Engine::level(DWORD handle) {
     auto c = channel(handle);
     return c ? c->level() : BASS_ERROR_DWORD;
 }
 
-const char* BassEngine::BASS_ChannelGetTags(DWORD handle, DWORD tags) {
+const char* Engine::metadata(DWORD handle, DWORD tags) {
     auto c = channel(handle);
     return c ? c->tags(tags) : nullptr;
 }
 
-HSYNC BassEngine::BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD, SYNCPROC proc, void* user) {
+HSYNC Engine::onMetadata(DWORD handle, DWORD type, QWORD, SYNCPROC proc, void* user) {
     auto c = channel(handle);
     if (!c) return 0;
     HSYNC id = lastSync_.fetch_add(1) + 1;

@@ -1,4 +1,4 @@
-#include "ui/TDropTarget.h"
+#include "ui/DropTarget.h"
 
 #include "platform/FileUrl.h"
 
@@ -24,16 +24,16 @@ QStringList localFiles(const QMimeData& data) {
 
 } // namespace
 
-TDropTarget::TDropTarget(QObject* owner) : QObject(owner) {
+DropTarget::DropTarget(QObject* owner) : QObject(owner) {
     scrollTimer_.setInterval(100);
-    connect(&scrollTimer_, &QTimer::timeout, this, &TDropTarget::autoScrollTimerTimer);
+    connect(&scrollTimer_, &QTimer::timeout, this, &DropTarget::onAutoScrollTick);
 }
 
-TDropTarget::~TDropTarget() {
+DropTarget::~DropTarget() {
     detach();
 }
 
-void TDropTarget::attach(QWidget* control) {
+void DropTarget::attach(QWidget* control) {
     detach();
     control_ = control;
     if (!control) return;
@@ -42,7 +42,7 @@ void TDropTarget::attach(QWidget* control) {
     dropWidget_->installEventFilter(this);
 }
 
-void TDropTarget::detach() {
+void DropTarget::detach() {
     // Not endDrag(): detaching also runs in the destructor, where the data is no longer ours to clear.
     scrollTimer_.stop();
     held_ = false;
@@ -55,12 +55,12 @@ void TDropTarget::detach() {
     control_ = nullptr;
 }
 
-QWidget* TDropTarget::dropWidget() const {
+QWidget* DropTarget::dropWidget() const {
     if (auto* scrollArea = qobject_cast<QAbstractScrollArea*>(control_.data())) return scrollArea->viewport();
     return control_;
 }
 
-void TDropTarget::takeArea() {
+void DropTarget::takeArea() {
     area_ = DropArea{};
     if (!dropWidget_) return;
     area_.client = dropWidget_->size();
@@ -71,7 +71,7 @@ void TDropTarget::takeArea() {
     }
 }
 
-DropEffect TDropTarget::effectFor(const QDropEvent& event) {
+DropEffect DropTarget::effectFor(const QDropEvent& event) {
     DropEffect effect = static_cast<DropEffect>((event.possibleActions() & Dragtypes).toInt()) & anyEffect;
     if (OnGetDropEffect)
         OnGetDropEffect(event.modifiers(), pointer_, effect);
@@ -80,7 +80,7 @@ DropEffect TDropTarget::effectFor(const QDropEvent& event) {
     return effect | scrollMark(area_, pointer_);
 }
 
-void TDropTarget::answer(QDropEvent& event, DropEffect effect) {
+void DropTarget::answer(QDropEvent& event, DropEffect effect) {
     Qt::DropAction action = Qt::IgnoreAction;
     if (effect & DROPEFFECT_COPY)
         action = Qt::CopyAction;
@@ -93,14 +93,14 @@ void TDropTarget::answer(QDropEvent& event, DropEffect effect) {
     event.setAccepted(action != Qt::IgnoreAction);
 }
 
-void TDropTarget::endDrag() {
+void DropTarget::endDrag() {
     scrollTimer_.stop();
     held_ = false;
     fetched_ = false;
     clearData();
 }
 
-bool TDropTarget::eventFilter(QObject* watched, QEvent* event) {
+bool DropTarget::eventFilter(QObject* watched, QEvent* event) {
     if (watched != dropWidget_) return false;
     switch (event->type()) {
     case QEvent::DragEnter: {
@@ -166,7 +166,7 @@ bool TDropTarget::eventFilter(QObject* watched, QEvent* event) {
     }
 }
 
-void TDropTarget::autoScrollTimerTimer() {
+void DropTarget::onAutoScrollTick() {
     auto* scrollArea = qobject_cast<QAbstractScrollArea*>(control_.data());
     if (!scrollArea) return;
     const QPoint step = autoScrollStep(area_, pointer_);
@@ -179,11 +179,11 @@ void TDropTarget::autoScrollTimerTimer() {
     scroll(scrollArea->horizontalScrollBar(), step.x());
 }
 
-bool TDropFileTarget::offersData(const QMimeData& data) const {
+bool FileDropTarget::offersData(const QMimeData& data) const {
     return !localFiles(data).isEmpty();
 }
 
-bool TDropFileTarget::fetchData(const QMimeData& data) {
+bool FileDropTarget::fetchData(const QMimeData& data) {
     Files = localFiles(data);
     return !Files.isEmpty();
 }

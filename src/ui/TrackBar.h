@@ -10,30 +10,30 @@
 
 class QStyleOptionSlider;
 
-class TTrackbar_32 : public QSlider {
+class TrackBar : public QSlider {
     Q_OBJECT
     Q_PROPERTY(bool Enableselrange READ Enableselrange WRITE setEnableselrange)
     Q_PROPERTY(bool DrawFocusRect READ DrawFocusRect WRITE setDrawFocusRect)
     Q_PROPERTY(bool Autohint READ Autohint WRITE setAutohint)
     Q_PROPERTY(QColor thumbcolor READ thumbcolor WRITE setThumbcolor)
     Q_PROPERTY(QColor trackcolor READ trackcolor WRITE setTrackcolor)
-    Q_PROPERTY(QColor color_light READ color_light WRITE setColor_light)
-    Q_PROPERTY(QColor color_shadow READ color_shadow WRITE setColor_shadow)
+    Q_PROPERTY(QColor lightColor READ lightColor WRITE setLightColor)
+    Q_PROPERTY(QColor shadowColor READ shadowColor WRITE setShadowColor)
     Q_PROPERTY(QColor bordercolor READ bordercolor WRITE setBordercolor)
     Q_PROPERTY(QColor Color READ Color WRITE setColor)
-    Q_PROPERTY(TDrawstyle Drawstyle READ Drawstyle WRITE setDrawstyle)
+    Q_PROPERTY(DrawStyle Drawstyle READ Drawstyle WRITE setDrawstyle)
     Q_PROPERTY(QImage Glyph READ Glyph WRITE setGlyph)
 
 public:
-    enum class TDrawstyle { Normal, Special, Flat };
-    Q_ENUM(TDrawstyle)
+    enum class DrawStyle { Normal, Special, Flat };
+    Q_ENUM(DrawStyle)
 
     // Button, modifiers, position in client pixels.
     using MouseHandler = std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)>;
 
-    explicit TTrackbar_32(QWidget* parent = nullptr);
-    explicit TTrackbar_32(Qt::Orientation orientation, QWidget* parent = nullptr);
-    ~TTrackbar_32() override;
+    explicit TrackBar(QWidget* parent = nullptr);
+    explicit TrackBar(Qt::Orientation orientation, QWidget* parent = nullptr);
+    ~TrackBar() override;
 
     // Called after the slider has handled the button; anything they throw is dropped, so a failing
     // handler can never leave the bar half-dragged.
@@ -57,19 +57,19 @@ public:
     // Colours left unset follow the palette, so the defaults track the desktop theme.
     QColor thumbcolor() const;
     QColor trackcolor() const;
-    QColor color_light() const;
-    QColor color_shadow() const;
+    QColor lightColor() const;
+    QColor shadowColor() const;
     QColor bordercolor() const;
     QColor Color() const;
     void setThumbcolor(const QColor& c);
     void setTrackcolor(const QColor& c);
-    void setColor_light(const QColor& c);
-    void setColor_shadow(const QColor& c);
+    void setLightColor(const QColor& c);
+    void setShadowColor(const QColor& c);
     void setBordercolor(const QColor& c);
     void setColor(const QColor& c);
 
-    TDrawstyle Drawstyle() const { return drawstyle_; }
-    void setDrawstyle(TDrawstyle s);
+    DrawStyle Drawstyle() const { return drawstyle_; }
+    void setDrawstyle(DrawStyle s);
 
     // The colour of the picture's top-left pixel is transparent over the thumb.
     QImage Glyph() const { return glyph_; }
@@ -103,7 +103,7 @@ private:
     bool drawFocusRect_ = true;
     bool autohint_ = false;
     QColor thumbColor_, trackColor_, lightColor_, shadowColor_, borderColor_, color_;
-    TDrawstyle drawstyle_ = TDrawstyle::Normal;
+    DrawStyle drawstyle_ = DrawStyle::Normal;
     QImage glyph_;
     QImage keyedGlyph_; // glyph_ with its key colour made transparent
 };

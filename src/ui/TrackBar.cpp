@@ -1,4 +1,4 @@
-#include "ui/TTrackbar_32.h"
+#include "ui/TrackBar.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -60,103 +60,103 @@ void shadeEdges(QPainter& p, const QPolygon& poly, const QColor& light, const QC
 
 } // namespace
 
-TTrackbar_32::TTrackbar_32(QWidget* parent) : QSlider(parent) {
+TrackBar::TrackBar(QWidget* parent) : QSlider(parent) {
     init();
 }
 
-TTrackbar_32::TTrackbar_32(Qt::Orientation orientation, QWidget* parent) : QSlider(orientation, parent) {
+TrackBar::TrackBar(Qt::Orientation orientation, QWidget* parent) : QSlider(orientation, parent) {
     init();
 }
 
-TTrackbar_32::~TTrackbar_32() = default;
+TrackBar::~TrackBar() = default;
 
-void TTrackbar_32::init() {
+void TrackBar::init() {
     connect(this, &QSlider::sliderMoved, this, [this] {
         if (autohint_) showPositionTip();
     });
 }
 
-void TTrackbar_32::setEnableselrange(bool on) {
+void TrackBar::setEnableselrange(bool on) {
     if (on == enableSelRange_) return;
     enableSelRange_ = on;
     update();
 }
 
-void TTrackbar_32::setSelStart(int v) {
+void TrackBar::setSelStart(int v) {
     v = std::clamp(v, minimum(), maximum());
     if (v == selStart_) return;
     selStart_ = v;
     update();
 }
 
-void TTrackbar_32::setSelEnd(int v) {
+void TrackBar::setSelEnd(int v) {
     v = std::clamp(v, minimum(), maximum());
     if (v == selEnd_) return;
     selEnd_ = v;
     update();
 }
 
-void TTrackbar_32::setDrawFocusRect(bool on) {
+void TrackBar::setDrawFocusRect(bool on) {
     if (on == drawFocusRect_) return;
     drawFocusRect_ = on;
     update();
 }
 
-void TTrackbar_32::setAutohint(bool on) {
+void TrackBar::setAutohint(bool on) {
     autohint_ = on;
     if (!on) QToolTip::hideText();
 }
 
-QColor TTrackbar_32::thumbcolor() const {
+QColor TrackBar::thumbcolor() const {
     return thumbColor_.isValid() ? thumbColor_ : palette().color(QPalette::Button);
 }
-QColor TTrackbar_32::trackcolor() const {
+QColor TrackBar::trackcolor() const {
     return trackColor_.isValid() ? trackColor_ : palette().color(QPalette::Button);
 }
-QColor TTrackbar_32::color_light() const {
+QColor TrackBar::lightColor() const {
     return lightColor_.isValid() ? lightColor_ : palette().color(QPalette::Light);
 }
-QColor TTrackbar_32::color_shadow() const {
+QColor TrackBar::shadowColor() const {
     return shadowColor_.isValid() ? shadowColor_ : palette().color(QPalette::Dark);
 }
-QColor TTrackbar_32::bordercolor() const {
+QColor TrackBar::bordercolor() const {
     return borderColor_.isValid() ? borderColor_ : QColor(Qt::black);
 }
-QColor TTrackbar_32::Color() const {
+QColor TrackBar::Color() const {
     return color_.isValid() ? color_ : palette().color(QPalette::Button);
 }
 
-void TTrackbar_32::setColorSlot(QColor& slot, const QColor& c) {
+void TrackBar::setColorSlot(QColor& slot, const QColor& c) {
     if (slot == c) return;
     slot = c;
     update();
 }
-void TTrackbar_32::setThumbcolor(const QColor& c) {
+void TrackBar::setThumbcolor(const QColor& c) {
     setColorSlot(thumbColor_, c);
 }
-void TTrackbar_32::setTrackcolor(const QColor& c) {
+void TrackBar::setTrackcolor(const QColor& c) {
     setColorSlot(trackColor_, c);
 }
-void TTrackbar_32::setColor_light(const QColor& c) {
+void TrackBar::setLightColor(const QColor& c) {
     setColorSlot(lightColor_, c);
 }
-void TTrackbar_32::setColor_shadow(const QColor& c) {
+void TrackBar::setShadowColor(const QColor& c) {
     setColorSlot(shadowColor_, c);
 }
-void TTrackbar_32::setBordercolor(const QColor& c) {
+void TrackBar::setBordercolor(const QColor& c) {
     setColorSlot(borderColor_, c);
 }
-void TTrackbar_32::setColor(const QColor& c) {
+void TrackBar::setColor(const QColor& c) {
     setColorSlot(color_, c);
 }
 
-void TTrackbar_32::setDrawstyle(TDrawstyle s) {
+void TrackBar::setDrawstyle(DrawStyle s) {
     if (s == drawstyle_) return;
     drawstyle_ = s;
     update();
 }
 
-void TTrackbar_32::setGlyph(const QImage& glyph) {
+void TrackBar::setGlyph(const QImage& glyph) {
     glyph_ = glyph;
     keyedGlyph_ = QImage();
     if (!glyph.isNull()) {
@@ -170,26 +170,26 @@ void TTrackbar_32::setGlyph(const QImage& glyph) {
     update();
 }
 
-QRect TTrackbar_32::channelRect() const {
+QRect TrackBar::channelRect() const {
     QStyleOptionSlider opt;
     initStyleOption(&opt);
     return style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
 }
 
-QRect TTrackbar_32::thumbRect() const {
+QRect TrackBar::thumbRect() const {
     QStyleOptionSlider opt;
     initStyleOption(&opt);
     return style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
 }
 
-void TTrackbar_32::showPositionTip() {
+void TrackBar::showPositionTip() {
     const QRect thumb = thumbRect();
     const QPoint at = orientation() == Qt::Horizontal ? thumb.topLeft() - QPoint(0, thumb.height())
                                                       : thumb.topLeft() - QPoint(thumb.width() * 2, 0);
     QToolTip::showText(mapToGlobal(at), QString::number(value()), this);
 }
 
-void TTrackbar_32::fireMouse(const MouseHandler& handler, bool down, QMouseEvent* event) {
+void TrackBar::fireMouse(const MouseHandler& handler, bool down, QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
     // A handler that fails must not take the control's own mouse handling with it.
     try {
@@ -205,7 +205,7 @@ void TTrackbar_32::fireMouse(const MouseHandler& handler, bool down, QMouseEvent
     }
 }
 
-void TTrackbar_32::mousePressEvent(QMouseEvent* event) {
+void TrackBar::mousePressEvent(QMouseEvent* event) {
     QSlider::mousePressEvent(event);
     // Keep every button's press, so its release comes back here for OnMouseUp.
     event->accept();
@@ -213,14 +213,14 @@ void TTrackbar_32::mousePressEvent(QMouseEvent* event) {
     fireMouse(OnMouseDown, true, event);
 }
 
-void TTrackbar_32::mouseReleaseEvent(QMouseEvent* event) {
+void TrackBar::mouseReleaseEvent(QMouseEvent* event) {
     QSlider::mouseReleaseEvent(event);
     event->accept();
     if (autohint_) QToolTip::hideText();
     fireMouse(OnMouseUp, false, event);
 }
 
-void TTrackbar_32::paintSelection(QPainter& p, const QStyleOptionSlider& opt) const {
+void TrackBar::paintSelection(QPainter& p, const QStyleOptionSlider& opt) const {
     if (selEnd_ <= selStart_) return;
     const QRect groove = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
     const QRect handle = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
@@ -238,41 +238,41 @@ void TTrackbar_32::paintSelection(QPainter& p, const QStyleOptionSlider& opt) co
     p.fillRect(band, palette().color(QPalette::Highlight));
 }
 
-void TTrackbar_32::paintChannel(QPainter& p, const QRect& r) const {
+void TrackBar::paintChannel(QPainter& p, const QRect& r) const {
     const int l = r.left(), t = r.top(), rr = r.left() + r.width(), b = r.top() + r.height();
     const QColor track = trackcolor();
-    if (drawstyle_ == TDrawstyle::Special) {
+    if (drawstyle_ == DrawStyle::Special) {
         // Dark outline, then a shadow ring whose bottom-right is relit, so the groove looks sunken.
         frameRect(p, l, t, rr, b, bordercolor());
-        frameRect(p, l + 1, t + 1, rr - 1, b - 1, color_shadow());
-        frameRect(p, l + 2, t + 2, rr - 1, b - 1, color_light());
+        frameRect(p, l + 1, t + 1, rr - 1, b - 1, shadowColor());
+        frameRect(p, l + 2, t + 2, rr - 1, b - 1, lightColor());
         frameRect(p, l + 2, t + 2, rr - 2, b - 2, track, &track);
     } else {
-        frameRect(p, l, t, rr - 1, b, color_shadow());
-        frameRect(p, l + 1, t + 1, rr - 1, b, color_light());
+        frameRect(p, l, t, rr - 1, b, shadowColor());
+        frameRect(p, l + 1, t + 1, rr - 1, b, lightColor());
         frameRect(p, l + 1, t + 1, rr - 2, b - 1, track, &track);
     }
 }
 
-void TTrackbar_32::paintThumb(QPainter& p, const QRect& r) const {
+void TrackBar::paintThumb(QPainter& p, const QRect& r) const {
     const QPolygon outer = thumbShape(r, tickPosition(), orientation());
     p.setPen(thumbcolor());
     p.setBrush(thumbcolor());
     p.drawPolygon(outer);
-    if (drawstyle_ == TDrawstyle::Special) {
+    if (drawstyle_ == DrawStyle::Special) {
         if (r.width() > 2 && r.height() > 2)
-            shadeEdges(p, thumbShape(r.adjusted(1, 1, -1, -1), tickPosition(), orientation()), color_light(),
-                       color_shadow());
+            shadeEdges(p, thumbShape(r.adjusted(1, 1, -1, -1), tickPosition(), orientation()), lightColor(),
+                       shadowColor());
         p.setPen(bordercolor());
         p.setBrush(Qt::NoBrush);
         p.drawPolygon(outer);
     } else {
-        shadeEdges(p, outer, color_light(), color_shadow());
+        shadeEdges(p, outer, lightColor(), shadowColor());
     }
 }
 
-void TTrackbar_32::paintEvent(QPaintEvent* event) {
-    if (drawstyle_ == TDrawstyle::Normal && !enableSelRange_) {
+void TrackBar::paintEvent(QPaintEvent* event) {
+    if (drawstyle_ == DrawStyle::Normal && !enableSelRange_) {
         QSlider::paintEvent(event);
         return;
     }
@@ -281,7 +281,7 @@ void TTrackbar_32::paintEvent(QPaintEvent* event) {
     initStyleOption(&opt);
     const bool ticks = tickPosition() != QSlider::NoTicks;
 
-    if (drawstyle_ == TDrawstyle::Normal) {
+    if (drawstyle_ == DrawStyle::Normal) {
         // The style's own slider, with the selection band between groove and handle.
         opt.subControls = QStyle::SC_SliderGroove;
         if (ticks) opt.subControls |= QStyle::SC_SliderTickmarks;
@@ -302,7 +302,7 @@ void TTrackbar_32::paintEvent(QPaintEvent* event) {
     if (enableSelRange_) paintSelection(p, opt);
     const QRect thumb = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
     paintThumb(p, thumb);
-    if (drawstyle_ == TDrawstyle::Flat && drawFocusRect_ && hasFocus()) {
+    if (drawstyle_ == DrawStyle::Flat && drawFocusRect_ && hasFocus()) {
         QStyleOptionFocusRect focus;
         focus.initFrom(this);
         focus.rect = rect();

@@ -2,7 +2,7 @@
 // button, and the keys the song list and the station list handle after the preview.
 
 #include "ui/SongListView.h"
-#include "ui/TForm1.h"
+#include "ui/MainWindow.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -25,7 +25,7 @@ private:
 
 } // namespace
 
-void TForm1::bindKeys() {
+void MainWindow::bindKeys() {
     // An application filter sees a key before the receiver and before the receiver's own filters. A key
     // the receiver leaves unused travels on to its parents and passes the filter again, so only the
     // first delivery counts: to the focus widget, or to the window when nothing in it has the focus.
@@ -35,7 +35,7 @@ void TForm1::bindKeys() {
         // A window that loses the focus (Alt+Tab) never sees the release that would end the ending
         // preview; losing the focus ends it instead.
         if (event->type() == QEvent::WindowDeactivate && watched == this) {
-            player_->guarded([this] { player_->keys.FormKeyUp(); });
+            player_->guarded([this] { player_->keys.onWindowKeyRelease(); });
             return false;
         }
         if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
@@ -47,36 +47,36 @@ void TForm1::bindKeys() {
         return previewKey(receiver, static_cast<QKeyEvent*>(event));
     });
     qApp->installEventFilter(keyPreview_);
-    songLB->installEventFilter(this);
-    radiosenderLB->installEventFilter(this);
+    songListView->installEventFilter(this);
+    stationListView->installEventFilter(this);
 }
 
-bool TForm1::previewKey(QWidget* receiver, QKeyEvent* event) {
+bool MainWindow::previewKey(QWidget* receiver, QKeyEvent* event) {
     Player& p = *player_;
     if (event->type() == QEvent::KeyRelease) {
         // Auto-repeat sends releases too; only a real release ends the ending preview.
-        if (!event->isAutoRepeat()) p.guarded([&p] { p.keys.FormKeyUp(); });
+        if (!event->isAutoRepeat()) p.guarded([&p] { p.keys.onWindowKeyRelease(); });
         return false;
     }
     bool used = false;
-    const bool inTextEditor = receiver == radioRE;
-    p.guarded([&] { used = p.keys.FormKeyDown(event->key(), event->modifiers(), inTextEditor); });
+    const bool inTextEditor = receiver == stationEditorText;
+    p.guarded([&] { used = p.keys.onWindowKey(event->key(), event->modifiers(), inTextEditor); });
     // The play button is the window's cancel button: Escape without Shift, Ctrl or Alt clicks it.
     if (!used && event->key() == Qt::Key_Escape &&
         !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) &&
-        PlayB->isVisible() && PlayB->isEnabled()) {
-        PlayB->click();
+        playButton->isVisible() && playButton->isEnabled()) {
+        playButton->click();
         used = true;
     }
     return used;
 }
 
-bool TForm1::controlKeyDown(QObject* watched, QKeyEvent* event) {
+bool MainWindow::controlKeyDown(QObject* watched, QKeyEvent* event) {
     Player& p = *player_;
     bool used = false;
-    if (watched == songLB)
-        p.guarded([&] { used = p.keys.songLBKeyDown(event->key()); });
-    else if (watched == radiosenderLB)
-        p.guarded([&] { p.keys.radiosenderLBKeyDown(event->key()); });
+    if (watched == songListView)
+        p.guarded([&] { used = p.keys.onSongListKey(event->key()); });
+    else if (watched == stationListView)
+        p.guarded([&] { p.keys.onStationListKey(event->key()); });
     return used;
 }

@@ -8,10 +8,10 @@
 using DWORD = std::uint32_t;
 using QWORD = std::uint64_t;
 using BOOL = int;
-using HSTREAM = DWORD;
+using ChannelHandle = DWORD;
 using HSYNC = DWORD;
 
-// BASS_GetVersion: the high word is the interface version the player was written for.
+// version: the high word is the interface version the player was written for.
 constexpr DWORD BASSVERSION = 0x0203;
 
 // Stream and sample flags.
@@ -22,7 +22,7 @@ constexpr DWORD BASS_STREAM_AUTOFREE = 0x40000;
 constexpr DWORD BASS_STREAM_DECODE = 0x200000;
 constexpr DWORD BASS_STREAM_STATUS = 0x800000;
 
-// BASS_ChannelIsActive results.
+// state results.
 constexpr DWORD BASS_ACTIVE_STOPPED = 0;
 constexpr DWORD BASS_ACTIVE_PLAYING = 1;
 constexpr DWORD BASS_ACTIVE_STALLED = 2;
@@ -39,44 +39,44 @@ constexpr QWORD BASS_ERROR_QWORD = ~QWORD{0};
 // Called on the engine's own thread with the new metadata text (StreamTitle='…';StreamUrl='…';).
 using SYNCPROC = std::function<void(HSYNC sync, DWORD channel, const char* data, void* user)>;
 
-class IBass {
+class AudioEngine {
 public:
-    virtual ~IBass() = default;
+    virtual ~AudioEngine() = default;
 
-    virtual DWORD BASS_GetVersion() = 0;
+    virtual DWORD version() = 0;
     // device -1 is the default output; 0 (false) when no output device can be opened.
-    virtual BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* win, const void* clsid) = 0;
-    virtual BOOL BASS_Stop() = 0;
+    virtual BOOL openOutput(int device, DWORD freq, DWORD flags, void* win, const void* clsid) = 0;
+    virtual BOOL stopOutput() = 0;
     // Releases every stream and closes its file.
-    virtual BOOL BASS_Free() = 0;
+    virtual BOOL closeOutput() = 0;
     // The engine's output gain, 0..100 (linear amplitude); BASS_ERROR_DWORD on error.
-    virtual DWORD BASS_GetVolume() = 0;
-    virtual BOOL BASS_SetVolume(DWORD volume) = 0;
+    virtual DWORD gain() = 0;
+    virtual BOOL setGain(DWORD volume) = 0;
 
     // A stream over the byte range [offset, offset + length) of the file; length 0 reads to the end.
     // 0 when the file cannot be opened or holds no MP3 frame in the range. mem must be false.
-    virtual HSTREAM BASS_StreamCreateFile(BOOL mem, const char* file, QWORD offset, QWORD length,
+    virtual ChannelHandle openFile(BOOL mem, const char* file, QWORD offset, QWORD length,
                                           DWORD flags) = 0;
     // Returns after the connection is made and audio decodes, or 0 on failure (bounded time-out).
-    virtual HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, void* proc,
+    virtual ChannelHandle openUrl(const char* url, DWORD offset, DWORD flags, void* proc,
                                          void* user) = 0;
-    virtual BOOL BASS_StreamFree(HSTREAM handle) = 0;
-    virtual QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode) = 0;
+    virtual BOOL release(ChannelHandle handle) = 0;
+    virtual QWORD downloadedBytes(ChannelHandle handle, DWORD mode) = 0;
 
-    virtual BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) = 0;
-    virtual BOOL BASS_ChannelPause(DWORD handle) = 0;
-    virtual BOOL BASS_ChannelStop(DWORD handle) = 0;
-    virtual DWORD BASS_ChannelIsActive(DWORD handle) = 0;
+    virtual BOOL play(DWORD handle, BOOL restart) = 0;
+    virtual BOOL pause(DWORD handle) = 0;
+    virtual BOOL stop(DWORD handle) = 0;
+    virtual DWORD state(DWORD handle) = 0;
     // Lengths and positions are bytes of the channel's decoded format; BASS_ERROR_QWORD on error.
-    virtual QWORD BASS_ChannelGetLength(DWORD handle) = 0;
-    virtual QWORD BASS_ChannelGetPosition(DWORD handle) = 0;
-    virtual BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos) = 0;
-    virtual double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) = 0;
+    virtual QWORD length(DWORD handle) = 0;
+    virtual QWORD position(DWORD handle) = 0;
+    virtual BOOL seek(DWORD handle, QWORD pos) = 0;
+    virtual double seconds(DWORD handle, QWORD pos) = 0;
     // Decoding streams only: bytes delivered into buffer, BASS_ERROR_DWORD on error.
-    virtual DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) = 0;
+    virtual DWORD read(DWORD handle, void* buffer, DWORD length) = 0;
     // Left peak in the low 16 bits, right in the high 16 bits (0..32768); BASS_ERROR_DWORD on error.
-    virtual DWORD BASS_ChannelGetLevel(DWORD handle) = 0;
+    virtual DWORD level(DWORD handle) = 0;
     // Zero-terminated text valid until the next call on this channel, or nullptr.
-    virtual const char* BASS_ChannelGetTags(DWORD handle, DWORD tags) = 0;
-    virtual HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD param, SYNCPROC proc, void* user) = 0;
+    virtual const char* metadata(DWORD handle, DWORD tags) = 0;
+    virtual HSYNC onMetadata(DWORD handle, DWORD type, QWORD param, SYNCPROC proc, void* user) = 0;
 };

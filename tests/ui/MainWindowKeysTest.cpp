@@ -9,8 +9,8 @@
 #include "ui/FileList.h"
 #include "ui/ShellTreeView.h"
 #include "ui/SongListView.h"
-#include "ui/TForm1.h"
-#include "ui/TTrackbar_32.h"
+#include "ui/MainWindow.h"
+#include "ui/TrackBar.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -43,7 +43,7 @@ public:
     QList<int> keys;
 };
 
-class TForm1KeysTest : public ::testing::Test {
+class MainWindowKeysTest : public ::testing::Test {
 protected:
     void SetUp() override {
         form.show();
@@ -57,10 +57,10 @@ protected:
     void playSongs(const QStringList& names, int row = 0) {
         s.playMode = PLAYMODE_SONG;
         for (const QString& path : files.make(names))
-            p.songList.neuen_song_eintragen(path);
+            p.songList.addSong(path);
         s.playMode = PLAYMODE_IDLE;
         s.songs.setSelected(row);
-        p.seq.playsong();
+        p.seq.playSelected();
         ASSERT_EQ(fileActive(), DWORD(BASS_ACTIVE_PLAYING));
     }
 
@@ -85,47 +85,47 @@ protected:
     QStringList titles() const {
         QStringList t;
         for (int i = 0; i < s.songs.count(); ++i)
-            t << s.songs.songLB(i);
+            t << s.songs.title(i);
         return t;
     }
 
-    DWORD fileActive() { return bass.BASS_ChannelIsActive(s.fileStream); }
+    DWORD fileActive() { return audioEngine.state(s.fileStream); }
 
-    FakeBass bass;
+    FakeAudioEngine audioEngine;
     FakeMixer mixer;
     FakeHotKeys hotKeys;
     FakeDialogs dialogs;
     QTemporaryDir runtime;
     bool runtimeSet = qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
     InstanceChannel channel{QStringLiteral("RI3-VEZEZI")};
-    TForm1 form{PlatformServices{bass, mixer, hotKeys, dialogs}, channel};
+    MainWindow form{PlatformServices{audioEngine, mixer, hotKeys, dialogs}, channel};
     Player& p = form.player();
     PlayerState& s = p.s;
     TestOpens opens{p.stationOpener};
     SongFiles files;
 };
 
-TEST_F(TForm1KeysTest, SpaceTogglesPlayAndPauseAndNoControlGetsIt) {
+TEST_F(MainWindowKeysTest, SpaceTogglesPlayAndPauseAndNoControlGetsIt) {
     playSongs({"eins.mp3", "zwei.mp3"});
     // Lists, and buttons that a space would otherwise click ("leeren" would empty the song list).
-    for (QWidget* control : std::initializer_list<QWidget*>{form.songLB, form.FileList1, form.ShellTreeView1,
-                                                            form.leerenB, form.vorB, form.volumeTB}) {
+    for (QWidget* control : std::initializer_list<QWidget*>{form.songListView, form.fileList, form.folderTree,
+                                                            form.clearButton, form.nextButton, form.volumeBar}) {
         SCOPED_TRACE(control->metaObject()->className());
         focusOn(control);
         KeyRecorder recorder(control);
         key(Qt::Key_Space);
         EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PAUSED));
-        EXPECT_EQ(s.display.PlayB.get(), PlayPicture::START);
+        EXPECT_EQ(s.display.playButton.get(), PlayPicture::START);
         key(Qt::Key_Space);
         EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PLAYING));
-        EXPECT_EQ(s.display.PlayB.get(), PlayPicture::STOP);
+        EXPECT_EQ(s.display.playButton.get(), PlayPicture::STOP);
         EXPECT_FALSE(recorder.keys.contains(Qt::Key_Space));
     }
     EXPECT_EQ(titles(), QStringList({"eins", "zwei"}));
     EXPECT_EQ(s.currentIndex, 0);
 }
 
-TEST_F(TForm1KeysTest, KeysReachTheWindowWhenNothingInItHasTheFocus) {
+TEST_F(MainWindowKeysTest, KeysReachTheWindowWhenNothingInItHasTheFocus) {
     playSongs({"eins.mp3"});
     if (QWidget* focus = QApplication::focusWidget()) focus->clearFocus();
     ASSERT_EQ(QApplication::focusWidget(), nullptr);
@@ -133,9 +133,9 @@ TEST_F(TForm1KeysTest, KeysReachTheWindowWhenNothingInItHasTheFocus) {
     EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PAUSED));
 }
 
-TEST_F(TForm1KeysTest, EscapeClicksThePlayButtonOnlyWithoutShiftCtrlOrAlt) {
+TEST_F(MainWindowKeysTest, EscapeClicksThePlayButtonOnlyWithoutShiftCtrlOrAlt) {
     playSongs({"eins.mp3"});
-    focusOn(form.songLB);
+    focusOn(form.songListView);
     key(Qt::Key_Escape);
     EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PAUSED));
     for (Qt::KeyboardModifier m : {Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier}) {
@@ -146,9 +146,9 @@ TEST_F(TForm1KeysTest, EscapeClicksThePlayButtonOnlyWithoutShiftCtrlOrAlt) {
     EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PLAYING));
 }
 
-TEST_F(TForm1KeysTest, DeleteRemovesTheSelectedRowOnlyWhileAFilePlays) {
+TEST_F(MainWindowKeysTest, DeleteRemovesTheSelectedRowOnlyWhileAFilePlays) {
     playSongs({"eins.mp3", "zwei.mp3", "drei.mp3", "vier.mp3", "fuenf.mp3"});
-    focusOn(form.songLB);
+    focusOn(form.songListView);
     s.songs.setSelected(3);
     key(Qt::Key_Delete);
     EXPECT_EQ(titles(), QStringList({"eins", "zwei", "drei", "fuenf"}));
@@ -156,125 +156,125 @@ TEST_F(TForm1KeysTest, DeleteRemovesTheSelectedRowOnlyWhileAFilePlays) {
     EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PLAYING));
 
     // With the focus on a control the window also watches, the key still counts once.
-    focusOn(form.posTB);
+    focusOn(form.positionBar);
     s.songs.setSelected(2);
     key(Qt::Key_Delete);
     EXPECT_EQ(titles(), QStringList({"eins", "zwei", "fuenf"}));
 
     // Paused: nothing, not even the removal.
-    focusOn(form.songLB);
+    focusOn(form.songListView);
     key(Qt::Key_Space);
     s.songs.setSelected(1);
     key(Qt::Key_Delete);
     EXPECT_EQ(titles(), QStringList({"eins", "zwei", "fuenf"}));
 
     // A station plays: nothing either.
-    form.dasRadioB->click();
+    form.radioButton->click();
     s.stations.setSelected(0);
-    p.radio.radiosenderLBClick();
+    p.radio.startSelectedStation();
     ASSERT_EQ(s.playMode, PLAYMODE_RADIO);
-    focusOn(form.radiosenderLB);
+    focusOn(form.stationListView);
     key(Qt::Key_Delete);
     EXPECT_EQ(titles(), QStringList({"eins", "zwei", "fuenf"}));
 }
 
-TEST_F(TForm1KeysTest, ShiftDeleteAsksBeforeDeletingTheSelectedSongsFile) {
+TEST_F(MainWindowKeysTest, ShiftDeleteAsksBeforeDeletingTheSelectedSongsFile) {
     playSongs({"eins.mp3", "zwei.mp3", "drei.mp3"});
-    focusOn(form.songLB);
+    focusOn(form.songListView);
     s.songs.setSelected(1);
     key(Qt::Key_Delete, Qt::ShiftModifier);
-    EXPECT_TRUE(form.loeschP->isVisible());
-    EXPECT_EQ(form.loeschL->text(), QStringLiteral("zwei"));
-    EXPECT_EQ(QApplication::focusWidget(), form.neinB);
+    EXPECT_TRUE(form.deletePanel->isVisible());
+    EXPECT_EQ(form.deleteFileLabel->text(), QStringLiteral("zwei"));
+    EXPECT_EQ(QApplication::focusWidget(), form.noButton);
     EXPECT_EQ(titles(), QStringList({"eins", "zwei", "drei"}));
     EXPECT_TRUE(QFile::exists(files.path("zwei.mp3")));
 }
 
-TEST_F(TForm1KeysTest, ShiftDeleteWhilePausedDoesNothing) {
+TEST_F(MainWindowKeysTest, ShiftDeleteWhilePausedDoesNothing) {
     playSongs({"eins.mp3", "zwei.mp3"});
-    focusOn(form.songLB);
+    focusOn(form.songListView);
     key(Qt::Key_Space);
     s.songs.setSelected(1);
     key(Qt::Key_Delete, Qt::ShiftModifier);
-    EXPECT_FALSE(form.loeschP->isVisible());
+    EXPECT_FALSE(form.deletePanel->isVisible());
     EXPECT_EQ(titles(), QStringList({"eins", "zwei"}));
 }
 
-TEST_F(TForm1KeysTest, CtrlATakesAllFilesOfTheFileListAndTheFocusStays) {
+TEST_F(MainWindowKeysTest, CtrlATakesAllFilesOfTheFileListAndTheFocusStays) {
     const QStringList songs = files.make({"c.mp3", "a.mp3", "b.mp3", "notes.txt"});
-    p.browser.sortDateLClick(); // then by name, as at start
-    p.browser.sortNameLClick();
-    ASSERT_TRUE(form.ShellTreeView1->setPath(files.dir.path()));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return s.FileList1.count() == 3; }, 10000));
-    focusOn(form.songLB);
+    p.browser.chooseSortByDate(); // then by name, as at start
+    p.browser.chooseSortByName();
+    ASSERT_TRUE(form.folderTree->setPath(files.dir.path()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.fileList.count() == 3; }, 10000));
+    focusOn(form.songListView);
     key(Qt::Key_A); // without Ctrl: nothing
     EXPECT_EQ(s.songs.count(), 0);
     key(Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(titles(), QStringList({"a", "b", "c"}));
-    EXPECT_EQ(QApplication::focusWidget(), form.songLB);
+    EXPECT_EQ(QApplication::focusWidget(), form.songListView);
     // Nothing played, so the first one entered started.
     EXPECT_EQ(s.currentIndex, 0);
     EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PLAYING));
 }
 
-TEST_F(TForm1KeysTest, KeypadPlusAndMinusStepTheVolumeBar) {
-    s.volumeTB.setPosition(50);
-    focusOn(form.songLB);
+TEST_F(MainWindowKeysTest, KeypadPlusAndMinusStepTheVolumeBar) {
+    s.volumeBar.setPosition(50);
+    focusOn(form.songListView);
     key(Qt::Key_Plus, Qt::KeypadModifier);
-    EXPECT_EQ(form.volumeTB->value(), 52);
+    EXPECT_EQ(form.volumeBar->value(), 52);
     key(Qt::Key_Minus, Qt::KeypadModifier);
     key(Qt::Key_Minus, Qt::KeypadModifier);
-    EXPECT_EQ(form.volumeTB->value(), 48);
+    EXPECT_EQ(form.volumeBar->value(), 48);
     // The keys of the main keyboard are not the keypad's.
     key(Qt::Key_Plus);
     key(Qt::Key_Minus);
-    EXPECT_EQ(s.volumeTB.position(), 48);
+    EXPECT_EQ(s.volumeBar.position(), 48);
     // One step per key also where the window watches the control itself.
-    focusOn(form.posTB);
+    focusOn(form.positionBar);
     key(Qt::Key_Plus, Qt::KeypadModifier);
-    EXPECT_EQ(s.volumeTB.position(), 50);
+    EXPECT_EQ(s.volumeBar.position(), 50);
 }
 
-TEST_F(TForm1KeysTest, AltWhileAFilePlaysPreviewsTheEndAndTheReleaseReturns) {
+TEST_F(MainWindowKeysTest, AltWhileAFilePlaysPreviewsTheEndAndTheReleaseReturns) {
     playSongs({"eins.mp3"});
-    const QWORD length = bass.defaultLength; // 180 s
-    s.posTB.setPosition(300);
-    focusOn(form.songLB);
-    QTest::keyPress(form.songLB, Qt::Key_Alt);
+    const QWORD length = audioEngine.defaultLength; // 180 s
+    s.positionBar.setPosition(300);
+    focusOn(form.songListView);
+    QTest::keyPress(form.songListView, Qt::Key_Alt);
     EXPECT_EQ(s.playMode, PLAYMODE_PREVIEW);
-    EXPECT_EQ(bass.stream(s.fileStream)->position, length * 165 / 180);
+    EXPECT_EQ(audioEngine.stream(s.fileStream)->position, length * 165 / 180);
     EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PLAYING));
 
     // The bar follows the preview; held keys repeat, and their releases do not end it.
-    s.posTB.setPosition(120);
-    const int seeks = bass.count("BASS_ChannelSetPosition");
+    s.positionBar.setPosition(120);
+    const int seeks = audioEngine.count("seek");
     for (int i = 0; i < 3; ++i)
         autoRepeat(Qt::Key_Alt, Qt::AltModifier);
     EXPECT_EQ(s.playMode, PLAYMODE_PREVIEW);
-    EXPECT_EQ(bass.count("BASS_ChannelSetPosition"), seeks);
+    EXPECT_EQ(audioEngine.count("seek"), seeks);
 
-    QTest::keyRelease(form.songLB, Qt::Key_Alt);
+    QTest::keyRelease(form.songListView, Qt::Key_Alt);
     EXPECT_EQ(s.playMode, PLAYMODE_SONG);
-    EXPECT_EQ(s.posTB.position(), 300);
-    EXPECT_EQ(bass.stream(s.fileStream)->position, 300 * length / 1000);
+    EXPECT_EQ(s.positionBar.position(), 300);
+    EXPECT_EQ(audioEngine.stream(s.fileStream)->position, 300 * length / 1000);
     EXPECT_FALSE(s.positionDragging);
     EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PLAYING));
-    EXPECT_EQ(bass.calls.back(), "BASS_ChannelPlay(" + std::to_string(s.fileStream) + ")");
+    EXPECT_EQ(audioEngine.calls.back(), "play(" + std::to_string(s.fileStream) + ")");
 
     // Any key with Alt held starts it too. The release of X ends it before the bar has moved: the song
     // still goes back to where it was.
-    const int seeksBefore = bass.count("BASS_ChannelSetPosition");
+    const int seeksBefore = audioEngine.count("seek");
     key(Qt::Key_X, Qt::AltModifier);
     EXPECT_EQ(s.playMode, PLAYMODE_SONG);
-    EXPECT_EQ(bass.count("BASS_ChannelSetPosition"), seeksBefore + 2);
-    EXPECT_EQ(bass.stream(s.fileStream)->position, 300 * length / 1000);
+    EXPECT_EQ(audioEngine.count("seek"), seeksBefore + 2);
+    EXPECT_EQ(audioEngine.stream(s.fileStream)->position, 300 * length / 1000);
 }
 
-TEST_F(TForm1KeysTest, LosingTheFocusEndsTheEndingPreview) {
+TEST_F(MainWindowKeysTest, LosingTheFocusEndsTheEndingPreview) {
     playSongs({"eins.mp3"});
-    s.posTB.setPosition(400);
-    focusOn(form.songLB);
-    QTest::keyPress(form.songLB, Qt::Key_Alt);
+    s.positionBar.setPosition(400);
+    focusOn(form.songListView);
+    QTest::keyPress(form.songListView, Qt::Key_Alt);
     ASSERT_EQ(s.playMode, PLAYMODE_PREVIEW);
     // Alt+Tab: the release goes to the other window.
     QWidget other;
@@ -282,36 +282,36 @@ TEST_F(TForm1KeysTest, LosingTheFocusEndsTheEndingPreview) {
     other.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     EXPECT_EQ(s.playMode, PLAYMODE_SONG);
-    EXPECT_EQ(bass.stream(s.fileStream)->position, 400 * bass.defaultLength / 1000);
+    EXPECT_EQ(audioEngine.stream(s.fileStream)->position, 400 * audioEngine.defaultLength / 1000);
     EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PLAYING));
 }
 
-TEST_F(TForm1KeysTest, AltWhilePausedOrInRadioModeDoesNothing) {
+TEST_F(MainWindowKeysTest, AltWhilePausedOrInRadioModeDoesNothing) {
     playSongs({"eins.mp3"});
-    focusOn(form.songLB);
+    focusOn(form.songListView);
     key(Qt::Key_Space);
-    const int seeks = bass.count("BASS_ChannelSetPosition");
-    QTest::keyPress(form.songLB, Qt::Key_Alt);
+    const int seeks = audioEngine.count("seek");
+    QTest::keyPress(form.songListView, Qt::Key_Alt);
     EXPECT_EQ(s.playMode, PLAYMODE_IDLE);
-    QTest::keyRelease(form.songLB, Qt::Key_Alt);
+    QTest::keyRelease(form.songListView, Qt::Key_Alt);
     EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PAUSED));
 
-    form.dasRadioB->click();
+    form.radioButton->click();
     s.stations.setSelected(0);
-    p.radio.radiosenderLBClick();
+    p.radio.startSelectedStation();
     ASSERT_EQ(s.playMode, PLAYMODE_RADIO);
-    focusOn(form.radiosenderLB);
-    QTest::keyPress(form.radiosenderLB, Qt::Key_Alt);
+    focusOn(form.stationListView);
+    QTest::keyPress(form.stationListView, Qt::Key_Alt);
     EXPECT_EQ(s.playMode, PLAYMODE_RADIO);
-    QTest::keyRelease(form.radiosenderLB, Qt::Key_Alt);
-    EXPECT_EQ(bass.count("BASS_ChannelSetPosition"), seeks);
-    EXPECT_EQ(bass.BASS_ChannelIsActive(s.radioChannel), DWORD(BASS_ACTIVE_PLAYING));
+    QTest::keyRelease(form.stationListView, Qt::Key_Alt);
+    EXPECT_EQ(audioEngine.count("seek"), seeks);
+    EXPECT_EQ(audioEngine.state(s.radioChannel), DWORD(BASS_ACTIVE_PLAYING));
 }
 
-TEST_F(TForm1KeysTest, SongListEnterPlaysLeftGoesToTheFileListRightPlaysTheNext) {
+TEST_F(MainWindowKeysTest, SongListEnterPlaysLeftGoesToTheFileListRightPlaysTheNext) {
     playSongs({"eins.mp3", "zwei.mp3", "drei.mp3"});
-    focusOn(form.songLB);
-    KeyRecorder recorder(form.songLB, &form);
+    focusOn(form.songListView);
+    KeyRecorder recorder(form.songListView, &form);
     s.songs.setSelected(2);
     key(Qt::Key_Return);
     EXPECT_EQ(s.currentIndex, 2);
@@ -322,45 +322,45 @@ TEST_F(TForm1KeysTest, SongListEnterPlaysLeftGoesToTheFileListRightPlaysTheNext)
     key(Qt::Key_Right);
     EXPECT_EQ(s.currentIndex, 1);
     EXPECT_EQ(s.songs.selected(), 1);
-    EXPECT_EQ(QApplication::focusWidget(), form.songLB);
+    EXPECT_EQ(QApplication::focusWidget(), form.songListView);
 
     key(Qt::Key_Left);
-    EXPECT_EQ(QApplication::focusWidget(), form.FileList1);
+    EXPECT_EQ(QApplication::focusWidget(), form.fileList);
     EXPECT_EQ(s.currentIndex, 1);
     // Enter goes on to the list; the arrows are used up.
     EXPECT_EQ(recorder.keys, QList<int>({Qt::Key_Return, Qt::Key_Enter}));
 }
 
-TEST_F(TForm1KeysTest, StationListEnterStartsTheSelectedStation) {
-    form.dasRadioB->click();
-    ASSERT_TRUE(form.radiosenderLB->isVisible());
+TEST_F(MainWindowKeysTest, StationListEnterStartsTheSelectedStation) {
+    form.radioButton->click();
+    ASSERT_TRUE(form.stationListView->isVisible());
     EXPECT_EQ(s.radioChannel, 0u) << "no station was selected";
-    focusOn(form.radiosenderLB);
+    focusOn(form.stationListView);
     s.stations.setSelected(1);
     key(Qt::Key_Down); // only moves the selection
     EXPECT_EQ(s.radioChannel, 0u);
     s.stations.setSelected(1);
     key(Qt::Key_Return);
     ASSERT_NE(s.radioChannel, 0u);
-    EXPECT_EQ(bass.stream(s.radioChannel)->url, "http://127.0.0.1:9/zwei");
+    EXPECT_EQ(audioEngine.stream(s.radioChannel)->url, "http://127.0.0.1:9/zwei");
     EXPECT_EQ(s.stationName, QStringLiteral("Zwei"));
 }
 
-TEST_F(TForm1KeysTest, TheStationEditorTakesItsKeysAsText) {
+TEST_F(MainWindowKeysTest, TheStationEditorTakesItsKeysAsText) {
     playSongs({"eins.mp3", "zwei.mp3"});
-    p.editor.radioCBDblClick();
+    p.editor.openStationEditor();
     ASSERT_TRUE(form.radioPanel->isVisible());
-    s.volumeTB.setPosition(50);
-    focusOn(form.radioRE);
-    form.radioRE->clear();
-    QTest::keyClicks(form.radioRE, QStringLiteral("Radio X"));
+    s.volumeBar.setPosition(50);
+    focusOn(form.stationEditorText);
+    form.stationEditorText->clear();
+    QTest::keyClicks(form.stationEditorText, QStringLiteral("Radio X"));
     key(Qt::Key_Plus, Qt::KeypadModifier);
     key(Qt::Key_Left);
     key(Qt::Key_Delete);
-    EXPECT_EQ(form.radioRE->toPlainText(), QStringLiteral("Radio X"));
+    EXPECT_EQ(form.stationEditorText->toPlainText(), QStringLiteral("Radio X"));
     EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PLAYING));
     EXPECT_EQ(titles(), QStringList({"eins", "zwei"}));
-    EXPECT_EQ(s.volumeTB.position(), 50);
+    EXPECT_EQ(s.volumeBar.position(), 50);
     // Escape still works the play button.
     key(Qt::Key_Escape);
     EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PAUSED));

@@ -1,6 +1,6 @@
 // The download component over a scripted transport: the cases a real server cannot stage on cue
 // (a transport that waits until told, a file that cannot be made, events that re-enter).
-#include "radio/HttpGet.h"
+#include "radio/HttpDownload.h"
 
 #include <QDir>
 #include <QFile>
@@ -53,13 +53,13 @@ private:
     bool cancelled_ = false;
 };
 
-class HttpGetTest : public ::testing::Test {
+class HttpDownloadTest : public ::testing::Test {
 protected:
-    HttpGetTest() {
+    HttpDownloadTest() {
         get->setURL("http://radio.example/list.m3u");
         get->setFileName(dir.filePath("temp.tmp"));
-        QObject::connect(get.get(), &THTTPGet::OnDoneFile, [this] { ++done; });
-        QObject::connect(get.get(), &THTTPGet::OnError, [this] { ++errors; });
+        QObject::connect(get.get(), &HttpDownload::OnDoneFile, [this] { ++done; });
+        QObject::connect(get.get(), &HttpDownload::OnError, [this] { ++errors; });
     }
     int requests() {
         std::lock_guard lock(script->mutex);
@@ -71,31 +71,31 @@ protected:
 
     QTemporaryDir dir;
     std::shared_ptr<Script> script = std::make_shared<Script>();
-    std::unique_ptr<THTTPGet> get =
-        std::make_unique<THTTPGet>([s = script] { return std::make_unique<ScriptedTransport>(s); });
+    std::unique_ptr<HttpDownload> get =
+        std::make_unique<HttpDownload>([s = script] { return std::make_unique<ScriptedTransport>(s); });
     int done = 0;
     int errors = 0;
 };
 
 } // namespace
 
-TEST_F(HttpGetTest, LargePiecesAreHandedOnAt1025BytesEach) {
+TEST_F(HttpDownloadTest, LargePiecesAreHandedOnAt1025BytesEach) {
     script->contentLength = "3000";
     script->body = QByteArray(3000, 'x');
     QList<qint64> readed;
     QObject* sender = nullptr;
-    QObject::connect(get.get(), &THTTPGet::OnProgress, [&](QObject* s, qint64, qint64 r) {
+    QObject::connect(get.get(), &HttpDownload::OnProgress, [&](QObject* s, qint64, qint64 r) {
         sender = s;
         readed << r;
     });
     get->DownloadFile();
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(readed, (QList<qint64>{1025, 2050, 3000}));
-    EXPECT_NE(qobject_cast<THTTPGetThread*>(sender), nullptr); // the worker, as the events promise
+    EXPECT_NE(qobject_cast<HttpDownloadThread*>(sender), nullptr); // the worker, as the events promise
     EXPECT_EQ(done, 1);
 }
 
-TEST_F(HttpGetTest, FailsWithoutReadingWhenTheBodyCannotBeJudgedOrKept) {
+TEST_F(HttpDownloadTest, FailsWithoutReadingWhenTheBodyCannotBeJudgedOrKept) {
     get->setBinaryData(true);
     script->body = "body";
     get->DownloadFile();
@@ -114,7 +114,7 @@ TEST_F(HttpGetTest, FailsWithoutReadingWhenTheBodyCannotBeJudgedOrKept) {
     EXPECT_EQ(done, 0);
 }
 
-TEST_F(HttpGetTest, CancelEndsWithOneErrorAndTheNextStartRuns) {
+TEST_F(HttpDownloadTest, CancelEndsWithOneErrorAndTheNextStartRuns) {
     script->holdUntilCancelled = true;
     get->DownloadFile();
     ASSERT_TRUE(QTest::qWaitFor([this] { return requests() == 1; }));
@@ -134,9 +134,9 @@ TEST_F(HttpGetTest, CancelEndsWithOneErrorAndTheNextStartRuns) {
 
 // Into memory: the body comes with OnDoneString, byte for byte, and nothing is written; its length
 // must match as for a file.
-TEST_F(HttpGetTest, DownloadIntoMemoryGivesTheBodyAndWritesNoFile) {
+TEST_F(HttpDownloadTest, DownloadIntoMemoryGivesTheBodyAndWritesNoFile) {
     QList<QByteArray> bodies;
-    QObject::connect(get.get(), &THTTPGet::OnDoneString,
+    QObject::connect(get.get(), &HttpDownload::OnDoneString,
                      [&bodies](QObject*, const QByteArray& body) { bodies << body; });
     script->contentLength = "6";
     script->body = QByteArray("a\r\n\xe9\0b", 6);
@@ -154,7 +154,7 @@ TEST_F(HttpGetTest, DownloadIntoMemoryGivesTheBodyAndWritesNoFile) {
 }
 
 // Abandoned: no event ever comes, and the next download starts at once.
-TEST_F(HttpGetTest, AnAbandonedDownloadIsNeverHeardOfAndTheNextStartsAtOnce) {
+TEST_F(HttpDownloadTest, AnAbandonedDownloadIsNeverHeardOfAndTheNextStartsAtOnce) {
     script->holdUntilCancelled = true;
     get->DownloadString();
     ASSERT_TRUE(QTest::qWaitFor([this] { return requests() == 1; }));
@@ -174,9 +174,9 @@ TEST_F(HttpGetTest, AnAbandonedDownloadIsNeverHeardOfAndTheNextStartsAtOnce) {
     EXPECT_EQ(requests(), 2);
 }
 
-TEST_F(HttpGetTest, StartFromInsideTheEventIsDroppedAndWaitThreadReturnsAfterTheEvent) {
+TEST_F(HttpDownloadTest, StartFromInsideTheEventIsDroppedAndWaitThreadReturnsAfterTheEvent) {
     script->contentLength = "0";
-    QObject::connect(get.get(), &THTTPGet::OnDoneFile, [this] { get->DownloadFile(); });
+    QObject::connect(get.get(), &HttpDownload::OnDoneFile, [this] { get->DownloadFile(); });
     get->setWaitThread(true);
     get->DownloadFile();
     EXPECT_EQ(done, 1);
@@ -186,11 +186,11 @@ TEST_F(HttpGetTest, StartFromInsideTheEventIsDroppedAndWaitThreadReturnsAfterThe
     EXPECT_EQ(requests(), 1);
 }
 
-TEST_F(HttpGetTest, ComponentDestroyedFromItsOwnProgressEventEndsCleanly) {
+TEST_F(HttpDownloadTest, ComponentDestroyedFromItsOwnProgressEventEndsCleanly) {
     script->contentLength = "5000";
     script->body = QByteArray(5000, 'x');
     int progress = 0;
-    QObject::connect(get.get(), &THTTPGet::OnProgress, [this, &progress] {
+    QObject::connect(get.get(), &HttpDownload::OnProgress, [this, &progress] {
         ++progress;
         get.reset();
     });

@@ -1,14 +1,14 @@
 #pragma once
-// The audio engine behind IBass: libmpg123 decodes, libcurl fetches network streams, SDL2 plays the
+// The audio engine behind AudioEngine: libmpg123 decodes, libcurl fetches network streams, SDL2 plays the
 // mix (stereo, 32-bit float). Every call is thread-safe; a call on a handle that is 0, ended (with
-// auto-free) or freed fails quietly with the call's error value. BASS_Free also ends the network
+// auto-free) or freed fails quietly with the call's error value. closeOutput also ends the network
 // opens in progress on other threads: they return 0 at once.
 //
 // Sync procs run on the engine's own thread, one at a time. They may call the engine (even free
 // their own stream or the whole engine) but must return promptly and must not wait for a thread that
 // is itself calling the engine: stopping or freeing a stream waits for its sync call in progress.
 
-#include "audio/Bass.h"
+#include "audio/AudioEngine.h"
 #include "audio/HandleTable.h"
 
 #include <atomic>
@@ -25,7 +25,7 @@ class Channel;
 class EngineWorker;
 class Output;
 
-class BassEngine final : public IBass {
+class Engine final : public AudioEngine {
 public:
     struct Options {
         // A network stream must connect and decode its first audio within this time.
@@ -40,49 +40,49 @@ public:
         std::string userAgent; // empty: a browser-like default
     };
 
-    BassEngine();
-    explicit BassEngine(Options options);
-    ~BassEngine() override;
-    BassEngine(const BassEngine&) = delete;
-    BassEngine& operator=(const BassEngine&) = delete;
+    Engine();
+    explicit Engine(Options options);
+    ~Engine() override;
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
 
-    DWORD BASS_GetVersion() override;
-    BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* win, const void* clsid) override;
-    BOOL BASS_Stop() override;
-    BOOL BASS_Free() override;
-    DWORD BASS_GetVolume() override;
-    BOOL BASS_SetVolume(DWORD volume) override;
+    DWORD version() override;
+    BOOL openOutput(int device, DWORD freq, DWORD flags, void* win, const void* clsid) override;
+    BOOL stopOutput() override;
+    BOOL closeOutput() override;
+    DWORD gain() override;
+    BOOL setGain(DWORD volume) override;
 
-    HSTREAM BASS_StreamCreateFile(BOOL mem, const char* file, QWORD offset, QWORD length,
+    ChannelHandle openFile(BOOL mem, const char* file, QWORD offset, QWORD length,
                                   DWORD flags) override;
-    HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, void* proc, void* user) override;
-    BOOL BASS_StreamFree(HSTREAM handle) override;
-    QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode) override;
+    ChannelHandle openUrl(const char* url, DWORD offset, DWORD flags, void* proc, void* user) override;
+    BOOL release(ChannelHandle handle) override;
+    QWORD downloadedBytes(ChannelHandle handle, DWORD mode) override;
 
-    BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) override;
-    BOOL BASS_ChannelPause(DWORD handle) override;
-    BOOL BASS_ChannelStop(DWORD handle) override;
-    DWORD BASS_ChannelIsActive(DWORD handle) override;
-    QWORD BASS_ChannelGetLength(DWORD handle) override;
-    QWORD BASS_ChannelGetPosition(DWORD handle) override;
-    BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos) override;
-    double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) override;
-    DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) override;
-    DWORD BASS_ChannelGetLevel(DWORD handle) override;
-    const char* BASS_ChannelGetTags(DWORD handle, DWORD tags) override;
-    HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD param, SYNCPROC proc, void* user) override;
+    BOOL play(DWORD handle, BOOL restart) override;
+    BOOL pause(DWORD handle) override;
+    BOOL stop(DWORD handle) override;
+    DWORD state(DWORD handle) override;
+    QWORD length(DWORD handle) override;
+    QWORD position(DWORD handle) override;
+    BOOL seek(DWORD handle, QWORD pos) override;
+    double seconds(DWORD handle, QWORD pos) override;
+    DWORD read(DWORD handle, void* buffer, DWORD length) override;
+    DWORD level(DWORD handle) override;
+    const char* metadata(DWORD handle, DWORD tags) override;
+    HSYNC onMetadata(DWORD handle, DWORD type, QWORD param, SYNCPROC proc, void* user) override;
 
 private:
     std::shared_ptr<Channel> channel(DWORD handle) const;
     // Puts a new channel in the table; 0 (and the channel shut down) if the engine was freed meanwhile.
-    HSTREAM adopt(std::shared_ptr<Channel> channel, std::uint64_t generation);
+    ChannelHandle adopt(std::shared_ptr<Channel> channel, std::uint64_t generation);
     void freeFinishedChannels();
 
     const Options options_;
     mutable std::mutex mutex_; // output_, generation_ and opening_
     std::shared_ptr<Output> output_;
-    std::uint64_t generation_ = 0; // counts BASS_Init and BASS_Free
-    // Network streams whose open waits for the server; BASS_Free ends those waits.
+    std::uint64_t generation_ = 0; // counts openOutput and closeOutput
+    // Network streams whose open waits for the server; closeOutput ends those waits.
     std::vector<std::shared_ptr<Channel>> opening_;
     std::atomic<DWORD> volume_{100};
     std::atomic<HSYNC> lastSync_{0};

@@ -32,9 +32,9 @@ UrlParts SplitUrl(const QString& url);
 
 using HttpTransportFactory = std::function<std::unique_ptr<IHttpTransport>()>;
 
-class THTTPGetThread;
+class HttpDownloadThread;
 
-class THTTPGet : public QObject {
+class HttpDownload : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString AcceptTypes READ AcceptTypes WRITE setAcceptTypes)
     Q_PROPERTY(QString Agent READ Agent WRITE setAgent)
@@ -53,11 +53,11 @@ class THTTPGet : public QObject {
 
 public:
     // Downloads through libcurl.
-    explicit THTTPGet(QObject* parent = nullptr);
+    explicit HttpDownload(QObject* parent = nullptr);
     // Downloads through the transports that factory makes, one per download.
-    explicit THTTPGet(HttpTransportFactory factory, QObject* parent = nullptr);
+    explicit HttpDownload(HttpTransportFactory factory, QObject* parent = nullptr);
     // Cancels a running download and waits for its thread; no event fires any more.
-    ~THTTPGet() override;
+    ~HttpDownload() override;
 
     QString AcceptTypes() const { return acceptTypes_; }
     void setAcceptTypes(const QString& v) { acceptTypes_ = v; }
@@ -118,11 +118,11 @@ signals:
     void OnError(QObject* Sender);
 
 private:
-    friend class THTTPGetThread;
-    void ReportProgress(THTTPGetThread* worker, qint64 totalSize, qint64 readed);
-    void DownloadFinished(THTTPGetThread* worker);
+    friend class HttpDownloadThread;
+    void ReportProgress(HttpDownloadThread* worker, qint64 totalSize, qint64 readed);
+    void DownloadFinished(HttpDownloadThread* worker);
     void start(bool saveToFile);
-    void reap(THTTPGetThread* worker);
+    void reap(HttpDownloadThread* worker);
 
     HttpTransportFactory makeTransport_;
     QString acceptTypes_ = QStringLiteral("*/*");
@@ -140,9 +140,9 @@ private:
     int stallTimeoutMs_ = 20000;
     qint64 maxBytes_ = 0;
 
-    std::unique_ptr<THTTPGetThread> worker_; // the running or last worker
+    std::unique_ptr<HttpDownloadThread> worker_; // the running or last worker
     // Abandoned workers, cancelled and silent, until their threads have ended.
-    std::vector<std::unique_ptr<THTTPGetThread>> abandoned_;
+    std::vector<std::unique_ptr<HttpDownloadThread>> abandoned_;
     bool busy_ = false;
     bool success_ = false;
     quint64 started_ = 0;  // downloads started
@@ -152,11 +152,11 @@ private:
 // The worker of one download. It works on copies of the component's properties, so changing them
 // during a download changes nothing, and hands progress and its outcome to the GUI thread, waiting
 // each time until the GUI thread has taken them.
-class THTTPGetThread : public QThread {
+class HttpDownloadThread : public QThread {
     Q_OBJECT
 public:
-    THTTPGetThread(THTTPGet* owner, std::unique_ptr<IHttpTransport> transport);
-    ~THTTPGetThread() override;
+    HttpDownloadThread(HttpDownload* owner, std::unique_ptr<IHttpTransport> transport);
+    ~HttpDownloadThread() override;
 
     // Asks the download to stop; it ends as failed. Any thread.
     void cancel();
@@ -174,7 +174,7 @@ public:
     qint64 ReceivedTotal = 0;
 
 private:
-    friend class THTTPGet;
+    friend class HttpDownload;
     class Sink;
     struct Handoff;
 
@@ -185,7 +185,7 @@ private:
     // The owner is being destroyed: nothing may run on the GUI thread any more.
     void detach();
 
-    THTTPGet* owner_;
+    HttpDownload* owner_;
     std::unique_ptr<IHttpTransport> transport_;
     std::shared_ptr<Handoff> handoff_;
     QString filePath_;            // FileName made absolute at the start

@@ -2,7 +2,7 @@
 // A drop target component over Qt's drag and drop. Attached to a control, it takes the drags that
 // carry its kind of data, answers the effect (the allowed Dragtypes, the keys held, a scroll mark near
 // the edges), scrolls the control one line every 100 ms while the pointer stays near its top or
-// bottom edge, and fires its events. TDropFileTarget accepts drags of local files and hands their
+// bottom edge, and fires its events. FileDropTarget accepts drags of local files and hands their
 // paths to OnDrop.
 
 #include "library/DroppedFiles.h"
@@ -18,16 +18,16 @@ class QMimeData;
 class QDropEvent;
 class QWidget;
 
-class TDropTarget : public QObject {
+class DropTarget : public QObject {
     Q_OBJECT
 public:
     // Shift state, pointer in the control's client coordinates, and the effect, which the handler may
     // change.
-    using TDropTargetEvent =
+    using DropHandler =
         std::function<void(Qt::KeyboardModifiers shift, QPoint point, DropEffect& effect)>;
 
-    explicit TDropTarget(QObject* owner = nullptr);
-    ~TDropTarget() override;
+    explicit DropTarget(QObject* owner = nullptr);
+    ~DropTarget() override;
 
     // Takes drags over control from now on; a control attached before is let go.
     void attach(QWidget* control);
@@ -39,11 +39,11 @@ public:
     // Fetch the data when the pointer enters, not only at the drop.
     bool GetDataOnEnter = false;
 
-    TDropTargetEvent OnEnter;
-    TDropTargetEvent OnDragOver;
-    TDropTargetEvent OnDrop;
+    DropHandler OnEnter;
+    DropHandler OnDragOver;
+    DropHandler OnDrop;
     // When set, decides the effect instead of the keys held (the scroll mark is added afterwards).
-    TDropTargetEvent OnGetDropEffect;
+    DropHandler OnGetDropEffect;
     std::function<void()> OnLeave;
 
     // A drag with data this target takes is over the control.
@@ -52,7 +52,7 @@ public:
     QPoint pointer() const { return pointer_; }
     QTimer& autoScrollTimer() { return scrollTimer_; }
     // One auto-scroll step at the last pointer position (the timer's tick).
-    void autoScrollTimerTimer();
+    void onAutoScrollTick();
 
 protected:
     // Whether the drag's data is of the kind this target takes.
@@ -80,10 +80,10 @@ private:
     QTimer scrollTimer_;
 };
 
-class TDropFileTarget : public TDropTarget {
+class FileDropTarget : public DropTarget {
     Q_OBJECT
 public:
-    using TDropTarget::TDropTarget;
+    using DropTarget::DropTarget;
 
     // The dropped files' local paths in the source's order; valid inside OnDrop only.
     QStringList Files;

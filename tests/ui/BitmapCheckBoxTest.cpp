@@ -1,4 +1,4 @@
-#include "ui/TSRCheckBox.h"
+#include "ui/BitmapCheckBox.h"
 #include "ui/RenderSupport.h"
 #include "ui/WindowControls.h"
 
@@ -9,8 +9,8 @@
 
 namespace {
 
-using State = TSRCheckBox::TCheckBoxState;
-using CheckStyle = TSRCheckBox::TCheckStyle;
+using State = BitmapCheckBox::CheckState;
+using CheckStyle = BitmapCheckBox::CheckStyle;
 
 class CheckBoxTest : public ::testing::Test {
 protected:
@@ -21,8 +21,8 @@ protected:
     }
 
     // A box that counts its OnClick and OnChange events.
-    TSRCheckBox* box(const QString& caption = QStringLiteral("Box"), QWidget* parent = nullptr) {
-        auto* b = new TSRCheckBox(parent ? parent : &window);
+    BitmapCheckBox* box(const QString& caption = QStringLiteral("Box"), QWidget* parent = nullptr) {
+        auto* b = new BitmapCheckBox(parent ? parent : &window);
         b->setCaption(caption);
         b->setGeometry(10, 10 + 30 * static_cast<int>(clicks.size()), 120, 24);
         const std::size_t i = clicks.size();
@@ -33,7 +33,7 @@ protected:
         b->show();
         return b;
     }
-    static void click(TSRCheckBox* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(5, 5)); }
+    static void click(BitmapCheckBox* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(5, 5)); }
 
     QWidget window;
     std::vector<int> clicks, changes;
@@ -52,7 +52,7 @@ void leave(QWidget* w) {
 } // namespace
 
 TEST_F(CheckBoxTest, ChecksOnButtonDownAndUnchecksOnButtonUp) {
-    TSRCheckBox* b = box();
+    BitmapCheckBox* b = box();
     QTest::mousePress(b, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_TRUE(b->Checked());
     EXPECT_EQ(clicks[0], 1);
@@ -94,7 +94,7 @@ TEST_F(CheckBoxTest, ChecksOnButtonDownAndUnchecksOnButtonUp) {
 }
 
 TEST_F(CheckBoxTest, AllowGrayedPassesThroughTheThirdState) {
-    TSRCheckBox* b = box();
+    BitmapCheckBox* b = box();
     b->setAllowGrayed(true);
     click(b);
     click(b);
@@ -108,11 +108,11 @@ TEST_F(CheckBoxTest, AllowGrayedPassesThroughTheThirdState) {
 }
 
 TEST_F(CheckBoxTest, GroupedBoxesOfOneParentUncheckEachOther) {
-    TSRCheckBox* a = box();
-    TSRCheckBox* b = box();
+    BitmapCheckBox* a = box();
+    BitmapCheckBox* b = box();
     QWidget other(&window);
-    TSRCheckBox* elsewhere = box(QStringLiteral("Other"), &other);
-    for (TSRCheckBox* x : {a, b, elsewhere})
+    BitmapCheckBox* elsewhere = box(QStringLiteral("Other"), &other);
+    for (BitmapCheckBox* x : {a, b, elsewhere})
         x->setGrouped(true);
     elsewhere->setChecked(true);
 
@@ -133,7 +133,7 @@ TEST_F(CheckBoxTest, GroupedBoxesOfOneParentUncheckEachOther) {
 
     // Checking from code and joining a group act at once.
     a->setChecked(true);
-    TSRCheckBox* late = box();
+    BitmapCheckBox* late = box();
     late->setChecked(true);
     EXPECT_TRUE(a->Checked());
     late->setStyle(CheckStyle::csRadioButton);
@@ -144,7 +144,7 @@ TEST_F(CheckBoxTest, GroupedBoxesOfOneParentUncheckEachOther) {
 }
 
 TEST_F(CheckBoxTest, SettingCheckedOrStateFromCodeRunsTheChangeStep) {
-    TSRCheckBox* b = box();
+    BitmapCheckBox* b = box();
     b->setChecked(true);
     EXPECT_EQ(b->State(), State::cbChecked);
     b->setChecked(true);
@@ -160,7 +160,7 @@ TEST_F(CheckBoxTest, SettingCheckedOrStateFromCodeRunsTheChangeStep) {
 TEST_F(CheckBoxTest, AcceleratorKeyCyclesTheState) {
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    TSRCheckBox* b = box(QStringLiteral("&Laut"));
+    BitmapCheckBox* b = box(QStringLiteral("&Laut"));
     b->setAllowGrayed(true);
     QTest::keyClick(&window, Qt::Key_L, Qt::AltModifier);
     EXPECT_EQ(b->State(), State::cbChecked);
@@ -191,7 +191,7 @@ TEST_F(CheckBoxTest, AcceleratorKeyCyclesTheState) {
 }
 
 TEST_F(CheckBoxTest, LevellingBoxShowsItsTwoCellsEnabledOrNot) {
-    TSRCheckBox* cb = makeLautanpassenCB(&window);
+    BitmapCheckBox* cb = makeLevellingBox(&window);
     EXPECT_EQ(cb->geometry(), QRect(8, 130, 116, 29));
     EXPECT_EQ(cb->Caption(), QStringLiteral("Lautstärke anpassen"));
     EXPECT_EQ(cb->CheckSize(), 16);
@@ -226,7 +226,7 @@ TEST_F(CheckBoxTest, PictureCellsForDisabledAndGrayed) {
             for (int x = 0; x < 10; ++x)
                 glyph.setPixel(10 * i + x, y, cells[i].rgb());
     glyph.setPixel(0, 9, qRgb(255, 0, 255));
-    TSRCheckBox* b = box();
+    BitmapCheckBox* b = box();
     b->setCheckSize(10);
     b->setGlyph(glyph);
     b->setNumGlyphs(4);
@@ -243,7 +243,7 @@ TEST_F(CheckBoxTest, PictureCellsForDisabledAndGrayed) {
 }
 
 TEST_F(CheckBoxTest, HoverChangesColourCursorAndUnderline) {
-    TSRCheckBox* b = box(QStringLiteral("Hover me"));
+    BitmapCheckBox* b = box(QStringLiteral("Hover me"));
     QFont f = b->font();
     f.setStyleStrategy(QFont::NoAntialias);
     b->setFont(f);
@@ -291,7 +291,7 @@ TEST_F(CheckBoxTest, HoverChangesColourCursorAndUnderline) {
 }
 
 TEST_F(CheckBoxTest, AutoSizeFollowsCaptionMarkAndPicture) {
-    TSRCheckBox* b = box(QStringLiteral("&Abc def"));
+    BitmapCheckBox* b = box(QStringLiteral("&Abc def"));
     b->setStyle(CheckStyle::csCheckBox);
     const QPoint topLeft = b->pos();
     const QFontMetrics fm(b->font());
@@ -318,7 +318,7 @@ TEST_F(CheckBoxTest, AutoSizeFollowsCaptionMarkAndPicture) {
 }
 
 TEST_F(CheckBoxTest, EveryStyleRendersItsStates) {
-    TSRCheckBox* b = box();
+    BitmapCheckBox* b = box();
     b->resize(120, 21);
     b->setCheckSize(13);
     QPalette pal = b->palette();
@@ -348,13 +348,13 @@ TEST_F(CheckBoxTest, EveryStyleRendersItsStates) {
     }
 
     // Right alignment moves the mark to the right edge; the layouts move it up and down.
-    b->setAlignment(TSRCheckBox::TAlignment::taRightJustify);
+    b->setAlignment(BitmapCheckBox::CaptionAlignment::taRightJustify);
     b->setStyle(CheckStyle::csTrafficLight);
     EXPECT_EQ(pixelAt(renderOf(*b), b->markRect().topLeft() + QPoint(6, 6)), lamp[2].rgb());
     EXPECT_EQ(b->markRect().left(), 120 - 13);
-    b->setLayout(TSRCheckBox::TCheckboxLayout::clTop);
+    b->setLayout(BitmapCheckBox::CheckLayout::clTop);
     EXPECT_EQ(b->markRect().top(), 0);
-    b->setLayout(TSRCheckBox::TCheckboxLayout::clBottom);
+    b->setLayout(BitmapCheckBox::CheckLayout::clBottom);
     EXPECT_EQ(b->markRect().top(), 21 - 13);
 
     // The styles drawn by the platform style, in every state, enabled or not, and see-through.

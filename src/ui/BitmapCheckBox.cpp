@@ -1,4 +1,4 @@
-#include "ui/TSRCheckBox.h"
+#include "ui/BitmapCheckBox.h"
 
 #include <QFontMetrics>
 #include <QMouseEvent>
@@ -27,49 +27,49 @@ QString shownText(const QString& caption) {
 
 } // namespace
 
-TSRCheckBox::TSRCheckBox(QWidget* parent) : QWidget(parent) {
+BitmapCheckBox::BitmapCheckBox(QWidget* parent) : QWidget(parent) {
     resize(90, 15);
     hoverFontColor_ = palette().color(QPalette::WindowText);
     // OnMouseMove reports every move, not only drags.
     setMouseTracking(true);
 }
 
-TSRCheckBox::~TSRCheckBox() = default;
+BitmapCheckBox::~BitmapCheckBox() = default;
 
 // --- state ---
 
-void TSRCheckBox::setState(TCheckBoxState s) {
+void BitmapCheckBox::setState(CheckState s) {
     if (s == state_) return;
     state_ = s;
-    if (s == TCheckBoxState::cbChecked)
+    if (s == CheckState::cbChecked)
         checked_ = true;
-    else if (s == TCheckBoxState::cbUnchecked)
+    else if (s == CheckState::cbUnchecked)
         checked_ = false;
     changeStep();
     update();
 }
 
-void TSRCheckBox::setChecked(bool on) {
+void BitmapCheckBox::setChecked(bool on) {
     if (on == checked_) return;
     checked_ = on;
-    setState(on ? TCheckBoxState::cbChecked : TCheckBoxState::cbUnchecked);
+    setState(on ? CheckState::cbChecked : CheckState::cbUnchecked);
     update();
 }
 
-void TSRCheckBox::changeStep() {
+void BitmapCheckBox::changeStep() {
     if (checked_ && grouped_) uncheckGroupSiblings();
     fire(OnChange);
 }
 
-void TSRCheckBox::uncheckGroupSiblings() {
+void BitmapCheckBox::uncheckGroupSiblings() {
     QWidget* parent = parentWidget();
     if (!parent) return;
-    const auto siblings = parent->findChildren<TSRCheckBox*>(Qt::FindDirectChildrenOnly);
-    for (TSRCheckBox* other : siblings)
+    const auto siblings = parent->findChildren<BitmapCheckBox*>(Qt::FindDirectChildrenOnly);
+    for (BitmapCheckBox* other : siblings)
         if (other != this && other->grouped_ && other->checked_) other->setChecked(false);
 }
 
-void TSRCheckBox::setGrouped(bool on) {
+void BitmapCheckBox::setGrouped(bool on) {
     if (on == grouped_) return;
     grouped_ = on;
     if (on && checked_) uncheckGroupSiblings();
@@ -77,7 +77,7 @@ void TSRCheckBox::setGrouped(bool on) {
 
 // --- look and size ---
 
-void TSRCheckBox::setCaption(const QString& caption) {
+void BitmapCheckBox::setCaption(const QString& caption) {
     if (caption == caption_) return;
     caption_ = caption;
     updateShortcut();
@@ -86,20 +86,20 @@ void TSRCheckBox::setCaption(const QString& caption) {
     update();
 }
 
-void TSRCheckBox::setAlignment(TAlignment a) {
+void BitmapCheckBox::setAlignment(CaptionAlignment a) {
     if (a == alignment_) return;
     alignment_ = a;
     update();
 }
 
-void TSRCheckBox::setAutoSize(bool on) {
+void BitmapCheckBox::setAutoSize(bool on) {
     if (on == autoSize_) return;
     autoSize_ = on;
     applyCellWidth();
     adjustSize_();
 }
 
-void TSRCheckBox::setCheckSize(int size) {
+void BitmapCheckBox::setCheckSize(int size) {
     size = std::max(0, size);
     if (size == checkSize_) return;
     checkSize_ = size;
@@ -107,17 +107,17 @@ void TSRCheckBox::setCheckSize(int size) {
     update();
 }
 
-QColor TSRCheckBox::Color() const {
+QColor BitmapCheckBox::Color() const {
     return color_.isValid() ? color_ : palette().color(QPalette::Button);
 }
 
-void TSRCheckBox::setColor(const QColor& c) {
+void BitmapCheckBox::setColor(const QColor& c) {
     if (c == color_) return;
     color_ = c;
     update();
 }
 
-void TSRCheckBox::setGlyph(const QImage& glyph) {
+void BitmapCheckBox::setGlyph(const QImage& glyph) {
     glyph_ = glyph;
     keyedGlyph_ = QImage();
     if (!glyph.isNull()) {
@@ -133,7 +133,7 @@ void TSRCheckBox::setGlyph(const QImage& glyph) {
     update();
 }
 
-void TSRCheckBox::setNumGlyphs(int n) {
+void BitmapCheckBox::setNumGlyphs(int n) {
     n = std::max(1, n);
     if (n == numGlyphs_) return;
     numGlyphs_ = n;
@@ -141,64 +141,64 @@ void TSRCheckBox::setNumGlyphs(int n) {
     update();
 }
 
-void TSRCheckBox::applyCellWidth() {
-    if (style_ == TCheckStyle::csBitmap && autoSize_ && !glyph_.isNull())
+void BitmapCheckBox::applyCellWidth() {
+    if (style_ == CheckStyle::csBitmap && autoSize_ && !glyph_.isNull())
         setCheckSize(glyph_.width() / numGlyphs_);
 }
 
-void TSRCheckBox::setHoverActive(bool on) {
+void BitmapCheckBox::setHoverActive(bool on) {
     if (on == hoverActive_) return;
     hoverActive_ = on;
     repaintWhileHovering();
 }
 
-QColor TSRCheckBox::HoverColor() const {
+QColor BitmapCheckBox::HoverColor() const {
     return hoverColor_.isValid() ? hoverColor_ : palette().color(QPalette::Button);
 }
 
-void TSRCheckBox::setHoverColor(const QColor& c) {
+void BitmapCheckBox::setHoverColor(const QColor& c) {
     if (c == hoverColor_) return;
     hoverColor_ = c;
     repaintWhileHovering();
 }
 
-void TSRCheckBox::setHoverCursor(const QCursor& c) {
+void BitmapCheckBox::setHoverCursor(const QCursor& c) {
     hoverCursor_ = c;
     if (hovering_) setCursor(c);
 }
 
-void TSRCheckBox::setHoverFontColor(const QColor& c) {
+void BitmapCheckBox::setHoverFontColor(const QColor& c) {
     if (c == hoverFontColor_) return;
     hoverFontColor_ = c;
     repaintWhileHovering();
 }
 
-void TSRCheckBox::setUnderlineOnEnter(bool on) {
+void BitmapCheckBox::setUnderlineOnEnter(bool on) {
     if (on == underlineOnEnter_) return;
     underlineOnEnter_ = on;
     repaintWhileHovering();
 }
 
-void TSRCheckBox::repaintWhileHovering() {
+void BitmapCheckBox::repaintWhileHovering() {
     if (hovering_) update();
 }
 
-void TSRCheckBox::setLayout(TCheckboxLayout l) {
+void BitmapCheckBox::setLayout(CheckLayout l) {
     if (l == layout_) return;
     layout_ = l;
     update();
 }
 
-void TSRCheckBox::setSpacing(int pixels) {
+void BitmapCheckBox::setSpacing(int pixels) {
     if (pixels == spacing_) return;
     spacing_ = pixels;
     adjustSize_();
     update();
 }
 
-void TSRCheckBox::setStyle(TCheckStyle s) {
-    if (s == TCheckStyle::csRadioButton) setGrouped(true);
-    if (s == TCheckStyle::csCheckBox) setGrouped(false);
+void BitmapCheckBox::setStyle(CheckStyle s) {
+    if (s == CheckStyle::csRadioButton) setGrouped(true);
+    if (s == CheckStyle::csCheckBox) setGrouped(false);
     if (s == style_) return;
     style_ = s;
     applyCellWidth();
@@ -206,20 +206,20 @@ void TSRCheckBox::setStyle(TCheckStyle s) {
     update();
 }
 
-void TSRCheckBox::setTransparent(bool on) {
+void BitmapCheckBox::setTransparent(bool on) {
     if (on == transparent_) return;
     transparent_ = on;
     update();
 }
 
-void TSRCheckBox::setWordWrap(bool on) {
+void BitmapCheckBox::setWordWrap(bool on) {
     if (on == wordWrap_) return;
     wordWrap_ = on;
     adjustSize_();
     update();
 }
 
-QSize TSRCheckBox::autoSizeHint() const {
+QSize BitmapCheckBox::autoSizeHint() const {
     const QFontMetrics fm(font());
     // An empty caption still takes the room of one blank, so the box keeps a text line's height.
     const bool blank = caption_.isEmpty() || caption_ == QLatin1String("&");
@@ -227,27 +227,27 @@ QSize TSRCheckBox::autoSizeHint() const {
     const int textHeight = fm.height();
     const int w = textWidth + checkSize_ + spacing_ + 1;
     int h = textHeight + 2;
-    if (style_ == TCheckStyle::csBitmap && glyph_.height() > textHeight) h = glyph_.height() + 1;
+    if (style_ == CheckStyle::csBitmap && glyph_.height() > textHeight) h = glyph_.height() + 1;
     return {w, h};
 }
 
-void TSRCheckBox::adjustSize_() {
+void BitmapCheckBox::adjustSize_() {
     if (autoSize_) resize(autoSizeHint());
 }
 
-QRect TSRCheckBox::markRect() const {
-    const int x = alignment_ == TAlignment::taLeftJustify ? 0 : width() - checkSize_;
+QRect BitmapCheckBox::markRect() const {
+    const int x = alignment_ == CaptionAlignment::taLeftJustify ? 0 : width() - checkSize_;
     int y = 0;
-    if (layout_ == TCheckboxLayout::clCenter)
+    if (layout_ == CheckLayout::clCenter)
         y = (height() - checkSize_) / 2;
-    else if (layout_ == TCheckboxLayout::clBottom)
+    else if (layout_ == CheckLayout::clBottom)
         y = height() - checkSize_;
     return {x, y, checkSize_, checkSize_};
 }
 
 // --- events ---
 
-bool TSRCheckBox::event(QEvent* event) {
+bool BitmapCheckBox::event(QEvent* event) {
     if (event->type() == QEvent::Shortcut) {
         auto* se = static_cast<QShortcutEvent*>(event);
         if (shortcutId_ != 0 && se->shortcutId() == shortcutId_) {
@@ -258,37 +258,37 @@ bool TSRCheckBox::event(QEvent* event) {
     return QWidget::event(event);
 }
 
-void TSRCheckBox::updateShortcut() {
+void BitmapCheckBox::updateShortcut() {
     if (shortcutId_ != 0) releaseShortcut(shortcutId_);
     shortcutId_ = 0;
     const QKeySequence key = QKeySequence::mnemonic(caption_);
     if (!key.isEmpty()) shortcutId_ = grabShortcut(key);
 }
 
-void TSRCheckBox::accelerator() {
+void BitmapCheckBox::accelerator() {
     // A disabled box is not the user's to change, by key no more than by mouse.
     if (!isEnabled()) return;
-    if (!(state_ == TCheckBoxState::cbChecked && grouped_ && !allowAllUnchecked_)) {
+    if (!(state_ == CheckState::cbChecked && grouped_ && !allowAllUnchecked_)) {
         switch (state_) {
-        case TCheckBoxState::cbUnchecked:
-            setState(TCheckBoxState::cbChecked);
+        case CheckState::cbUnchecked:
+            setState(CheckState::cbChecked);
             break;
-        case TCheckBoxState::cbChecked:
-            setState(allowGrayed_ ? TCheckBoxState::cbGrayed : TCheckBoxState::cbUnchecked);
+        case CheckState::cbChecked:
+            setState(allowGrayed_ ? CheckState::cbGrayed : CheckState::cbUnchecked);
             break;
-        case TCheckBoxState::cbGrayed:
-            setState(TCheckBoxState::cbUnchecked);
+        case CheckState::cbGrayed:
+            setState(CheckState::cbUnchecked);
             break;
         }
     }
     fire(OnClick);
 }
 
-void TSRCheckBox::press(QMouseEvent* event) {
+void BitmapCheckBox::press(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         pressed_ = true;
-        if (state_ == TCheckBoxState::cbUnchecked) {
-            setState(TCheckBoxState::cbChecked);
+        if (state_ == CheckState::cbUnchecked) {
+            setState(CheckState::cbChecked);
             justChecked_ = true;
             fire(OnClick);
         }
@@ -297,27 +297,27 @@ void TSRCheckBox::press(QMouseEvent* event) {
     if (OnMouseDown) OnMouseDown(event->button(), event->modifiers(), pos.x(), pos.y());
 }
 
-void TSRCheckBox::mousePressEvent(QMouseEvent* event) {
+void BitmapCheckBox::mousePressEvent(QMouseEvent* event) {
     press(event);
 }
 
-void TSRCheckBox::mouseDoubleClickEvent(QMouseEvent* event) {
+void BitmapCheckBox::mouseDoubleClickEvent(QMouseEvent* event) {
     fire(OnDblClick);
     // The second press of a double click is still a press: it checks an unchecked box.
     press(event);
 }
 
-void TSRCheckBox::mouseReleaseEvent(QMouseEvent* event) {
+void BitmapCheckBox::mouseReleaseEvent(QMouseEvent* event) {
     const bool left = event->button() == Qt::LeftButton;
     if (left && pressed_) {
         if (!justChecked_) {
-            if (state_ == TCheckBoxState::cbChecked) {
+            if (state_ == CheckState::cbChecked) {
                 if (!grouped_ || allowAllUnchecked_) {
-                    setState(allowGrayed_ ? TCheckBoxState::cbGrayed : TCheckBoxState::cbUnchecked);
+                    setState(allowGrayed_ ? CheckState::cbGrayed : CheckState::cbUnchecked);
                     fire(OnClick);
                 }
-            } else if (state_ == TCheckBoxState::cbGrayed) {
-                setState(TCheckBoxState::cbUnchecked);
+            } else if (state_ == CheckState::cbGrayed) {
+                setState(CheckState::cbUnchecked);
                 fire(OnClick);
             }
         }
@@ -328,12 +328,12 @@ void TSRCheckBox::mouseReleaseEvent(QMouseEvent* event) {
     if (OnMouseUp) OnMouseUp(event->button(), event->modifiers(), pos.x(), pos.y());
 }
 
-void TSRCheckBox::mouseMoveEvent(QMouseEvent* event) {
+void BitmapCheckBox::mouseMoveEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
     if (OnMouseMove) OnMouseMove(event->modifiers(), pos.x(), pos.y());
 }
 
-void TSRCheckBox::enterEvent(QEnterEvent* event) {
+void BitmapCheckBox::enterEvent(QEnterEvent* event) {
     QWidget::enterEvent(event);
     if (isEnabled() && hoverActive_ && !hovering_) {
         hovering_ = true;
@@ -345,7 +345,7 @@ void TSRCheckBox::enterEvent(QEnterEvent* event) {
     fire(OnMouseEnter);
 }
 
-void TSRCheckBox::leaveEvent(QEvent* event) {
+void BitmapCheckBox::leaveEvent(QEvent* event) {
     QWidget::leaveEvent(event);
     if (hovering_) {
         hovering_ = false;
@@ -358,7 +358,7 @@ void TSRCheckBox::leaveEvent(QEvent* event) {
     fire(OnMouseExit);
 }
 
-void TSRCheckBox::changeEvent(QEvent* event) {
+void BitmapCheckBox::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
         adjustSize_();
@@ -370,7 +370,7 @@ void TSRCheckBox::changeEvent(QEvent* event) {
 
 // --- painting ---
 
-void TSRCheckBox::paintEvent(QPaintEvent*) {
+void BitmapCheckBox::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const bool hoverLook = hovering_ && hoverActive_;
     if (!transparent_ || hoverLook) p.fillRect(rect(), hoverLook ? HoverColor() : Color());
@@ -378,15 +378,15 @@ void TSRCheckBox::paintEvent(QPaintEvent*) {
     paintCaption(p);
 }
 
-void TSRCheckBox::paintMark(QPainter& p, const QRect& r) const {
+void BitmapCheckBox::paintMark(QPainter& p, const QRect& r) const {
     const bool enabled = isEnabled();
-    const bool on = state_ == TCheckBoxState::cbChecked;
-    const bool grayed = state_ == TCheckBoxState::cbGrayed;
+    const bool on = state_ == CheckState::cbChecked;
+    const bool grayed = state_ == CheckState::cbGrayed;
     const QColor light = palette().color(QPalette::Light);
     const QColor shadow = palette().color(QPalette::Dark);
 
     switch (style_) {
-    case TCheckStyle::csBitmap: {
+    case CheckStyle::csBitmap: {
         if (keyedGlyph_.isNull()) return;
         const int cellWidth = keyedGlyph_.width() / numGlyphs_;
         if (cellWidth <= 0) return;
@@ -401,7 +401,7 @@ void TSRCheckBox::paintMark(QPainter& p, const QRect& r) const {
         p.drawImage(at, keyedGlyph_, QRect(cell * cellWidth, 0, cellWidth, keyedGlyph_.height()));
         return;
     }
-    case TCheckStyle::csCheckBox: {
+    case CheckStyle::csCheckBox: {
         QStyleOptionButton opt;
         opt.initFrom(this);
         opt.rect = r;
@@ -411,7 +411,7 @@ void TSRCheckBox::paintMark(QPainter& p, const QRect& r) const {
         style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &opt, &p, this);
         return;
     }
-    case TCheckStyle::csPushButton: {
+    case CheckStyle::csPushButton: {
         QStyleOptionButton opt;
         opt.initFrom(this);
         opt.rect = r;
@@ -424,7 +424,7 @@ void TSRCheckBox::paintMark(QPainter& p, const QRect& r) const {
         style()->drawControl(QStyle::CE_PushButtonBevel, &opt, &p, this);
         return;
     }
-    case TCheckStyle::csRadioButton: {
+    case CheckStyle::csRadioButton: {
         QStyleOptionButton opt;
         opt.initFrom(this);
         opt.rect = r;
@@ -434,7 +434,7 @@ void TSRCheckBox::paintMark(QPainter& p, const QRect& r) const {
         style()->drawPrimitive(QStyle::PE_IndicatorRadioButton, &opt, &p, this);
         return;
     }
-    case TCheckStyle::csDiamond: {
+    case CheckStyle::csDiamond: {
         const int half = r.width() / 2;
         const int l = r.left(), t = r.top(), rr = r.right(), b = r.bottom();
         const QPoint top(l + half, t), right(rr, t + half), bottom(l + half, b), left(l, t + half);
@@ -455,7 +455,7 @@ void TSRCheckBox::paintMark(QPainter& p, const QRect& r) const {
         p.drawLine(bottom, right);
         return;
     }
-    case TCheckStyle::csTrafficLight: {
+    case CheckStyle::csTrafficLight: {
         const QColor lamp = on ? QColor(0xFF, 0, 0) : grayed ? QColor(0xFF, 0xFF, 0) : QColor(0, 0xFF, 0);
         const QRect rim(r.left(), r.top(), r.width() - 1, r.height() - 1);
         // The lamp sits in a hollow: its rim is dark at the top left and lit at the bottom right.
@@ -472,9 +472,9 @@ void TSRCheckBox::paintMark(QPainter& p, const QRect& r) const {
     }
 }
 
-void TSRCheckBox::paintCaption(QPainter& p) const {
+void BitmapCheckBox::paintCaption(QPainter& p) const {
     QRect area = rect();
-    const bool left = alignment_ == TAlignment::taLeftJustify;
+    const bool left = alignment_ == CaptionAlignment::taLeftJustify;
     if (left)
         area.setLeft(area.left() + checkSize_ + spacing_);
     else

@@ -1,4 +1,4 @@
-#include "radio/HttpGet.h"
+#include "radio/HttpDownload.h"
 
 #include "platform/CurlHttpTransport.h"
 
@@ -81,7 +81,7 @@ UrlParts SplitUrl(const QString& url) {
 
 // What the worker and the calls it posts to the GUI thread share. Posted calls may outlive the worker
 // (a call given up stays queued), so they hold this and never the worker once given up.
-struct THTTPGetThread::Handoff {
+struct HttpDownloadThread::Handoff {
     std::mutex mutex;
     std::condition_variable changed;
     bool cancelled = false;
@@ -91,9 +91,9 @@ struct THTTPGetThread::Handoff {
 };
 
 // Takes the response from the transport: checks the head, writes the body to the file as it comes.
-class THTTPGetThread::Sink : public HttpSink {
+class HttpDownloadThread::Sink : public HttpSink {
 public:
-    explicit Sink(THTTPGetThread& worker) : w_(worker) {}
+    explicit Sink(HttpDownloadThread& worker) : w_(worker) {}
 
     bool onHead(const std::optional<QByteArray>& contentLength) override {
         if (w_.isCancelled()) return false;
@@ -133,8 +133,8 @@ public:
             if (w_.progressWanted_) {
                 const qint64 total = w_.ContentLength;
                 const qint64 readed = w_.ReceivedTotal;
-                THTTPGet* owner = w_.owner_;
-                THTTPGetThread* worker = &w_;
+                HttpDownload* owner = w_.owner_;
+                HttpDownloadThread* worker = &w_;
                 if (!w_.onGuiThread(
                         [owner, worker, total, readed] { owner->ReportProgress(worker, total, readed); },
                         false))
@@ -163,22 +163,22 @@ private:
         return file_.write(data, static_cast<qint64>(size)) == static_cast<qint64>(size);
     }
 
-    THTTPGetThread& w_;
+    HttpDownloadThread& w_;
     QFile file_;
     bool headAccepted_ = false;
     bool writeFailed_ = false;
 };
 
-THTTPGetThread::THTTPGetThread(THTTPGet* owner, std::unique_ptr<IHttpTransport> transport)
+HttpDownloadThread::HttpDownloadThread(HttpDownload* owner, std::unique_ptr<IHttpTransport> transport)
     : owner_(owner), transport_(std::move(transport)), handoff_(std::make_shared<Handoff>()) {}
 
-THTTPGetThread::~THTTPGetThread() {
+HttpDownloadThread::~HttpDownloadThread() {
     detach();
     cancel();
     wait();
 }
 
-void THTTPGetThread::cancel() {
+void HttpDownloadThread::cancel() {
     {
         std::lock_guard lock(handoff_->mutex);
         handoff_->cancelled = true;
@@ -187,12 +187,12 @@ void THTTPGetThread::cancel() {
     transport_->cancel();
 }
 
-bool THTTPGetThread::isCancelled() const {
+bool HttpDownloadThread::isCancelled() const {
     std::lock_guard lock(handoff_->mutex);
     return handoff_->cancelled;
 }
 
-void THTTPGetThread::detach() {
+void HttpDownloadThread::detach() {
     {
         std::lock_guard lock(handoff_->mutex);
         handoff_->detached = true;
@@ -200,7 +200,7 @@ void THTTPGetThread::detach() {
     handoff_->changed.notify_all();
 }
 
-bool THTTPGetThread::onGuiThread(std::function<void()> call, bool always) {
+bool HttpDownloadThread::onGuiThread(std::function<void()> call, bool always) {
     const std::shared_ptr<Handoff> h = handoff_;
     const auto givenUp = [h, always] { return h->detached || (!always && h->cancelled); };
     quint64 ticket = 0;
@@ -231,7 +231,7 @@ bool THTTPGetThread::onGuiThread(std::function<void()> call, bool always) {
     return h->done >= ticket;
 }
 
-void THTTPGetThread::run() {
+void HttpDownloadThread::run() {
     const UrlParts parts = SplitUrl(URL);
     if (!isCancelled()) {
         HttpRequest request;
@@ -260,36 +260,36 @@ void THTTPGetThread::run() {
         Success = result == HttpResult::Completed && stored && ContentLength == ReceivedTotal;
     }
     if (isCancelled()) Success = false;
-    THTTPGet* owner = owner_;
+    HttpDownload* owner = owner_;
     onGuiThread([owner, this] { owner->DownloadFinished(this); }, true);
 }
 
 // ---------------------------------------------------------------------------------------------------
 
-THTTPGet::THTTPGet(QObject* parent)
-    : THTTPGet([] { return std::make_unique<CurlHttpTransport>(); }, parent) {}
+HttpDownload::HttpDownload(QObject* parent)
+    : HttpDownload([] { return std::make_unique<CurlHttpTransport>(); }, parent) {}
 
-THTTPGet::THTTPGet(HttpTransportFactory factory, QObject* parent)
+HttpDownload::HttpDownload(HttpTransportFactory factory, QObject* parent)
     : QObject(parent), makeTransport_(std::move(factory)) {}
 
-THTTPGet::~THTTPGet() {
+HttpDownload::~HttpDownload() {
     // The worker's destructor cancels it and waits; the window is going away, so no event may run.
     worker_.reset();
     abandoned_.clear();
 }
 
-void THTTPGet::DownloadFile() {
+void HttpDownload::DownloadFile() {
     start(true);
 }
 
-void THTTPGet::DownloadString() {
+void HttpDownload::DownloadString() {
     start(false);
 }
 
-void THTTPGet::start(bool saveToFile) {
+void HttpDownload::start(bool saveToFile) {
     if (busy_) return;
     worker_.reset(); // the last worker has handed over its outcome and is ending, if not gone already
-    auto worker = std::make_unique<THTTPGetThread>(this, makeTransport_());
+    auto worker = std::make_unique<HttpDownloadThread>(this, makeTransport_());
     worker->AcceptTypes = acceptTypes_;
     worker->Agent = agent_;
     worker->URL = url_;
@@ -303,11 +303,11 @@ void THTTPGet::start(bool saveToFile) {
     worker->SaveToFile = saveToFile;
     // Fixed now, so a change of the current folder during the download cannot move the file.
     worker->filePath_ = fileName_.isEmpty() ? QString() : QFileInfo(fileName_).absoluteFilePath();
-    worker->progressWanted_ = isSignalConnected(QMetaMethod::fromSignal(&THTTPGet::OnProgress));
+    worker->progressWanted_ = isSignalConnected(QMetaMethod::fromSignal(&HttpDownload::OnProgress));
     worker->connectTimeoutMs_ = connectTimeoutMs_;
     worker->stallTimeoutMs_ = stallTimeoutMs_;
     worker->maxBytes_ = maxBytes_;
-    THTTPGetThread* w = worker.get();
+    HttpDownloadThread* w = worker.get();
     connect(
         w, &QThread::finished, this, [this, w] { reap(w); }, Qt::QueuedConnection);
     worker_ = std::move(worker);
@@ -315,17 +315,17 @@ void THTTPGet::start(bool saveToFile) {
     const quint64 serial = ++started_;
     w->start();
     if (waitThread_) {
-        const QPointer<THTTPGet> alive(this);
+        const QPointer<HttpDownload> alive(this);
         while (alive && finished_ < serial)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
 }
 
-void THTTPGet::CancelDownload() {
+void HttpDownload::CancelDownload() {
     if (busy_ && worker_) worker_->cancel();
 }
 
-void THTTPGet::abandon() {
+void HttpDownload::abandon() {
     if (!busy_ || !worker_) return;
     worker_->detach();
     worker_->cancel();
@@ -335,16 +335,16 @@ void THTTPGet::abandon() {
     finished_ = started_;
 }
 
-void THTTPGet::reap(THTTPGetThread* worker) {
+void HttpDownload::reap(HttpDownloadThread* worker) {
     if (!busy_ && worker_.get() == worker) worker_.reset();
     std::erase_if(abandoned_, [worker](const auto& w) { return w.get() == worker; });
 }
 
-void THTTPGet::ReportProgress(THTTPGetThread* worker, qint64 totalSize, qint64 readed) {
+void HttpDownload::ReportProgress(HttpDownloadThread* worker, qint64 totalSize, qint64 readed) {
     emit OnProgress(worker, totalSize, readed);
 }
 
-void THTTPGet::DownloadFinished(THTTPGetThread* worker) {
+void HttpDownload::DownloadFinished(HttpDownloadThread* worker) {
     // A cancel that came after the worker's last check still fails the download.
     success_ = worker->Success && !worker->isCancelled();
     const bool toFile = worker->SaveToFile;
@@ -353,7 +353,7 @@ void THTTPGet::DownloadFinished(THTTPGetThread* worker) {
     const QByteArray body = worker->Body;
     ++finished_;
     // The worker stays referenced while the event runs, so a DownloadFile from inside it is dropped.
-    const QPointer<THTTPGet> alive(this);
+    const QPointer<HttpDownload> alive(this);
     if (success_ && toFile) {
         emit OnDoneFile(this, fileName, fileSize);
     } else if (success_) {

@@ -1,7 +1,7 @@
 // The window's radio controls: the station list, the station list editor with its update from the
 // server, and the playlist entries panel.
 
-#include "ui/TForm1.h"
+#include "ui/MainWindow.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>
@@ -15,7 +15,7 @@
 namespace {
 
 // Runs an action after a list has handled a mouse press, so the action sees the row the press
-// selected. Enter reaches the same action through the window's keys (TForm1Keys.cpp).
+// selected. Enter reaches the same action through the window's keys (MainWindowKeys.cpp).
 class StationListEvents : public QObject {
 public:
     StationListEvents(QListView* list, std::function<void()> action)
@@ -46,22 +46,22 @@ private:
 
 } // namespace
 
-void TForm1::bindRadio() {
+void MainWindow::bindRadio() {
     Player& p = *player_;
     const auto on = [&p](QAbstractButton* b, std::function<void()> handler) {
         connect(b, &QAbstractButton::clicked, b, [&p, handler] { p.guarded(handler); });
     };
-    new StationListEvents(radiosenderLB, [&p] { p.guarded([&p] { p.radio.radiosenderLBClick(); }); });
+    new StationListEvents(stationListView, [&p] { p.guarded([&p] { p.radio.startSelectedStation(); }); });
 
-    on(radiolisteladenB, [&p] { p.update.radiolisteladenBClick(); });
-    on(senderspeichernB, [&p] { p.update.senderspeichernBClick(); });
-    on(senderlisteexitB, [&p] { p.update.senderlisteexitBClick(); });
-    connect(sendertitelLB, &QListView::clicked, this,
-            [&p] { p.guarded([&p] { p.update.sendertitelLBClick(); }); });
+    on(updateStationsButton, [&p] { p.update.fetchStationUpdate(); });
+    on(addStationButton, [&p] { p.update.addEntryAsStation(); });
+    on(closeEntriesButton, [&p] { p.update.closeEntryPanel(); });
+    connect(entryListView, &QListView::clicked, this,
+            [&p] { p.guarded([&p] { p.update.playSelectedEntry(); }); });
 
     // The merge choice lives in the state; the two radio buttons show it.
-    Shown<bool>& append = p.s.display.anhaengenRB;
-    (append.get() ? anhaengenRB : ueberschrRB)->setChecked(true);
-    append.onChange([this](bool a) { (a ? anhaengenRB : ueberschrRB)->setChecked(true); });
-    connect(anhaengenRB, &QRadioButton::toggled, this, [&append](bool checked) { append = checked; });
+    Shown<bool>& append = p.s.display.appendChoice;
+    (append.get() ? appendChoice : overwriteChoice)->setChecked(true);
+    append.onChange([this](bool a) { (a ? appendChoice : overwriteChoice)->setChecked(true); });
+    connect(appendChoice, &QRadioButton::toggled, this, [&append](bool checked) { append = checked; });
 }

@@ -19,27 +19,27 @@ class QPushButton;
 class QFrame;
 class QPlainTextEdit;
 class QRadioButton;
-class TTrackbar_32;
-class TSRCheckBox;
+class TrackBar;
+class BitmapCheckBox;
 class ShellTreeView;
-class TFileList;
+class FileListWidget;
 class InstanceChannel;
-class TTaskBarIcon;
-class TDropFileTarget;
+class TrayIcon;
+class FileDropTarget;
 
 // The platform services the window hands to its Player (the window itself is the fifth).
 struct PlatformServices {
-    IBass& bass;
+    AudioEngine& audioEngine;
     IMixer& mixer;
     IHotKeySource& hotKeys;
     IDialogs& dialogs;
 };
 
-class TForm1 : public QWidget, public IWindow {
+class MainWindow : public QWidget, public IWindow {
     Q_OBJECT
 public:
-    TForm1(PlatformServices services, InstanceChannel& channel, QWidget* parent = nullptr);
-    ~TForm1() override;
+    MainWindow(PlatformServices services, InstanceChannel& channel, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Runs the start-up sequence; EndProcess when this process is to end without showing the window.
     Lifecycle::Start start(const QStringList& arguments, const QString& executableFolder);
@@ -65,58 +65,58 @@ public:
 
     // The controls, under the names the rest of the program uses for them.
     QWidget* client = nullptr;
-    QLabel* verL = nullptr;
-    QLabel* SongL = nullptr;
-    QLabel* bitrateL = nullptr;
-    QPushButton* exitB = nullptr;
-    QLabel* sortL = nullptr;
-    QLabel* sortNameL = nullptr;
-    QLabel* sortDateL = nullptr;
-    QPushButton* rueckB = nullptr;
-    QPushButton* PlayB = nullptr;
-    QPushButton* vorB = nullptr;
-    TTrackbar_32* posTB = nullptr;
-    TSRCheckBox* lautanpassenCB = nullptr;
-    TTrackbar_32* volumeTB = nullptr;
-    ShellTreeView* ShellTreeView1 = nullptr;
-    TFileList* FileList1 = nullptr;
-    SongListView* songLB = nullptr;
-    QListView* radiosenderLB = nullptr;
-    QPushButton* playlisteB = nullptr;
-    QPushButton* alleB = nullptr;
-    QLabel* TaskbarL = nullptr;
-    QPushButton* leerenB = nullptr;
-    QPushButton* dasRadioB = nullptr;
+    QLabel* versionLabel = nullptr;
+    QLabel* titleStrip = nullptr;
+    QLabel* bitrateLabel = nullptr;
+    QPushButton* exitButton = nullptr;
+    QLabel* sortLabel = nullptr;
+    QLabel* sortByNameLabel = nullptr;
+    QLabel* sortByDateLabel = nullptr;
+    QPushButton* previousButton = nullptr;
+    QPushButton* playButton = nullptr;
+    QPushButton* nextButton = nullptr;
+    TrackBar* positionBar = nullptr;
+    BitmapCheckBox* levellingBox = nullptr;
+    TrackBar* volumeBar = nullptr;
+    ShellTreeView* folderTree = nullptr;
+    FileListWidget* fileList = nullptr;
+    SongListView* songListView = nullptr;
+    QListView* stationListView = nullptr;
+    QPushButton* playlistButton = nullptr;
+    QPushButton* addAllButton = nullptr;
+    QLabel* trayLabel = nullptr;
+    QPushButton* clearButton = nullptr;
+    QPushButton* radioButton = nullptr;
     // The hint for a long song title: a window of its own, so it can reach past the window's edge.
-    QLabel* Hilfsanzeige = nullptr;
+    QLabel* titleHint = nullptr;
 
     QFrame* radioPanel = nullptr;
-    QPlainTextEdit* radioRE = nullptr;
-    QPushButton* radiolistesaveB = nullptr;
-    QPushButton* radiolisteexitB = nullptr;
-    QPushButton* radiolisteladenB = nullptr;
-    QRadioButton* anhaengenRB = nullptr;
-    QRadioButton* ueberschrRB = nullptr;
+    QPlainTextEdit* stationEditorText = nullptr;
+    QPushButton* saveStationsButton = nullptr;
+    QPushButton* closeEditorButton = nullptr;
+    QPushButton* updateStationsButton = nullptr;
+    QRadioButton* appendChoice = nullptr;
+    QRadioButton* overwriteChoice = nullptr;
 
-    QFrame* senderP = nullptr;
-    QListView* sendertitelLB = nullptr;
-    QPushButton* senderlisteexitB = nullptr;
-    QPushButton* senderspeichernB = nullptr;
+    QFrame* entryPanel = nullptr;
+    QListView* entryListView = nullptr;
+    QPushButton* closeEntriesButton = nullptr;
+    QPushButton* addStationButton = nullptr;
 
-    QMenu* PlaylisteMenu = nullptr;
-    QAction* SLladen = nullptr;
-    QAction* SLspeichern = nullptr;
+    QMenu* playlistMenu = nullptr;
+    QAction* loadPlaylistAction = nullptr;
+    QAction* savePlaylistAction = nullptr;
 
-    QFrame* loeschP = nullptr;
-    QLabel* loeschL1 = nullptr;
-    QLabel* loeschL = nullptr;
-    QLabel* loeschL2 = nullptr;
-    QPushButton* jaB = nullptr;
-    QPushButton* neinB = nullptr;
+    QFrame* deletePanel = nullptr;
+    QLabel* deleteCaptionLabel = nullptr;
+    QLabel* deleteFileLabel = nullptr;
+    QLabel* deleteQuestionLabel = nullptr;
+    QPushButton* yesButton = nullptr;
+    QPushButton* noButton = nullptr;
 
-    // The notification-area icon and the song list's drop target (wired in TForm1Shell.cpp).
-    TTaskBarIcon* TaskBarIcon1 = nullptr;
-    TDropFileTarget* DropFileTarget1 = nullptr;
+    // The notification-area icon and the song list's drop target (wired in MainWindowShell.cpp).
+    TrayIcon* trayIcon = nullptr;
+    FileDropTarget* songDropTarget = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -129,12 +129,12 @@ private:
     void bindState();
     void bindEvents();
     void bindBrowser();
-    // The "Playliste" button and its menu (TForm1Playlist.cpp).
+    // The "Playliste" button and its menu (MainWindowPlaylist.cpp).
     void bindPlaylist();
-    void playlisteBClick();
-    // The station list, the station list editor and the playlist entries panel (TForm1Radio.cpp).
+    void showPlaylistMenu();
+    // The station list, the station list editor and the playlist entries panel (MainWindowRadio.cpp).
     void bindRadio();
-    // Keys (TForm1Keys.cpp): the window sees every key before the focused control; the song list and
+    // Keys (MainWindowKeys.cpp): the window sees every key before the focused control; the song list and
     // the station list then handle keys of their own.
     void bindKeys();
     bool previewKey(QWidget* receiver, QKeyEvent* event);
@@ -142,8 +142,8 @@ private:
     void bindShell();
     void bindHint();
     void showHint(const HintBox& hint);
-    void FileList1Enter();
-    void FileList1Exit();
+    void onFileListFocusIn();
+    void onFileListFocusOut();
 
     std::unique_ptr<Player> player_;
     std::unique_ptr<Lifecycle> lifecycle_;

@@ -9,28 +9,28 @@
 #include <QWidget>
 #include <functional>
 
-class TSRCheckBox : public QWidget {
+class BitmapCheckBox : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
     Q_PROPERTY(bool Checked READ Checked WRITE setChecked)
 
 public:
-    enum class TAlignment { taLeftJustify, taRightJustify };
-    enum class TCheckboxLayout { clBottom, clCenter, clTop };
-    enum class TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
-    enum class TCheckStyle { csBitmap, csCheckBox, csDiamond, csPushButton, csRadioButton, csTrafficLight };
-    Q_ENUM(TAlignment)
-    Q_ENUM(TCheckboxLayout)
-    Q_ENUM(TCheckBoxState)
-    Q_ENUM(TCheckStyle)
+    enum class CaptionAlignment { taLeftJustify, taRightJustify };
+    enum class CheckLayout { clBottom, clCenter, clTop };
+    enum class CheckState { cbUnchecked, cbChecked, cbGrayed };
+    enum class CheckStyle { csBitmap, csCheckBox, csDiamond, csPushButton, csRadioButton, csTrafficLight };
+    Q_ENUM(CaptionAlignment)
+    Q_ENUM(CheckLayout)
+    Q_ENUM(CheckState)
+    Q_ENUM(CheckStyle)
 
     using NotifyHandler = std::function<void()>;
     // Button, modifiers, position in client pixels.
     using MouseHandler = std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)>;
     using MouseMoveHandler = std::function<void(Qt::KeyboardModifiers, int x, int y)>;
 
-    explicit TSRCheckBox(QWidget* parent = nullptr);
-    ~TSRCheckBox() override;
+    explicit BitmapCheckBox(QWidget* parent = nullptr);
+    ~BitmapCheckBox() override;
 
     // Events; an unset handler is skipped.
     NotifyHandler OnChange;
@@ -45,8 +45,8 @@ public:
     QString Caption() const { return caption_; }
     void setCaption(const QString& caption);
 
-    TAlignment Alignment() const { return alignment_; }
-    void setAlignment(TAlignment a);
+    CaptionAlignment Alignment() const { return alignment_; }
+    void setAlignment(CaptionAlignment a);
     bool AllowAllUnchecked() const { return allowAllUnchecked_; }
     void setAllowAllUnchecked(bool on) { allowAllUnchecked_ = on; }
     bool AllowGrayed() const { return allowGrayed_; }
@@ -56,8 +56,8 @@ public:
     // Setting Checked or State from code runs the change step (group, OnChange) like a click does.
     bool Checked() const { return checked_; }
     void setChecked(bool on);
-    TCheckBoxState State() const { return state_; }
-    void setState(TCheckBoxState s);
+    CheckState State() const { return state_; }
+    void setState(CheckState s);
     int CheckSize() const { return checkSize_; }
     void setCheckSize(int size);
     QColor Color() const;
@@ -78,12 +78,12 @@ public:
     void setHoverCursor(const QCursor& c);
     QColor HoverFontColor() const { return hoverFontColor_; }
     void setHoverFontColor(const QColor& c);
-    TCheckboxLayout Layout() const { return layout_; }
-    void setLayout(TCheckboxLayout l);
+    CheckLayout Layout() const { return layout_; }
+    void setLayout(CheckLayout l);
     int Spacing() const { return spacing_; }
     void setSpacing(int pixels);
-    TCheckStyle Style() const { return style_; }
-    void setStyle(TCheckStyle s);
+    CheckStyle Style() const { return style_; }
+    void setStyle(CheckStyle s);
     using QWidget::setStyle; // the widget's QStyle stays reachable
     bool Transparent() const { return transparent_; }
     void setTransparent(bool on);
@@ -126,12 +126,12 @@ private:
     void paintCaption(QPainter& p) const;
 
     QString caption_;
-    TAlignment alignment_ = TAlignment::taLeftJustify;
+    CaptionAlignment alignment_ = CaptionAlignment::taLeftJustify;
     bool allowAllUnchecked_ = false;
     bool allowGrayed_ = false;
     bool autoSize_ = false;
     bool checked_ = false;
-    TCheckBoxState state_ = TCheckBoxState::cbUnchecked;
+    CheckState state_ = CheckState::cbUnchecked;
     int checkSize_ = 13;
     QColor color_;      // unset: the button face of the palette
     QColor hoverColor_; // unset: the button face of the palette
@@ -142,9 +142,9 @@ private:
     bool hoverActive_ = false;
     QCursor hoverCursor_{Qt::PointingHandCursor};
     QColor hoverFontColor_;
-    TCheckboxLayout layout_ = TCheckboxLayout::clCenter;
+    CheckLayout layout_ = CheckLayout::clCenter;
     int spacing_ = 4;
-    TCheckStyle style_ = TCheckStyle::csBitmap;
+    CheckStyle style_ = CheckStyle::csBitmap;
     bool transparent_ = false;
     bool underlineOnEnter_ = true;
     bool wordWrap_ = false;

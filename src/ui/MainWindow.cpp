@@ -1,0 +1,498 @@
+#include "ui/MainWindow.h"
+
+#include "ui/EventHook.h"
+#include "platform/ByteText.h"
+#include "ui/FileList.h"
+#include "ui/Pictures.h"
+#include "ui/ScreenPlace.h"
+#include "ui/ShellTreeView.h"
+#include "ui/SongListView.h"
+#include "ui/StateBinding.h"
+#include "ui/BitmapCheckBox.h"
+#include "ui/TrackBar.h"
+#include "ui/WindowControls.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <algorithm>
+
+namespace {
+
+// The raised frame around the client area.
+constexpr int frameWidth = 2;
+const QColor skyBlue(0xA6, 0xCA, 0xF0);
+// The system grey of the window's grey texts.
+const QColor gray(0x80, 0x80, 0x80);
+constexpr int titleBitrateGap = 6;
+
+template <class W> W* place(W* widget, int left, int top, int width, int height) {
+    widget->setGeometry(left, top, width, height);
+    return widget;
+}
+
+QLabel* label(QWidget* parent, const QString& text) {
+    auto* l = new QLabel(text, parent);
+    l->setTextFormat(Qt::PlainText);
+    return l;
+}
+
+QPushButton* button(QWidget* parent, const QString& text, int left, int top, int width = 75,
+                    int height = 25) {
+    return place(new QPushButton(text, parent), left, top, width, height);
+}
+
+} // namespace
+
+MainWindow::MainWindow(PlatformServices services, InstanceChannel& channel, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+    player_ = std::make_unique<Player>(
+        Services{services.audioEngine, services.mixer, services.hotKeys, services.dialogs, *this});
+    lifecycle_ = std::make_unique<Lifecycle>(*player_, channel);
+
+    QFont windowFont = font();
+    windowFont.setPixelSize(11);
+    setFont(windowFont);
+    setFixedSize(840 + 2 * frameWidth, 220 + 2 * frameWidth);
+    setWindowIcon(programIcon());
+
+    client = new QWidget(this);
+    client->setGeometry(frameWidth, frameWidth, 840, 220);
+    client->setAutoFillBackground(true);
+    QPalette buttonFace = client->palette();
+    buttonFace.setColor(QPalette::Window, buttonFace.color(QPalette::Button));
+    client->setPalette(buttonFace);
+
+    createControls();
+    createPanels();
+    bindState();
+    bindEvents();
+    bindBrowser();
+    bindPlaylist();
+    bindRadio();
+    bindKeys();
+    bindShell();
+    bindHint();
+}
+
+MainWindow::~MainWindow() {
+    delete keyPreview_;
+    // Closing may not have run (a process that ends during start-up); the settings are written only
+    // after a start that got that far, and only once.
+    if (started_ && !settingsWritten_) lifecycle_->writeSettingsAtExit();
+    // The controls outlive this body and the player; one that loses the focus while it is deleted still
+    // signals (the file list's focus mark), and nothing of the window may answer then.
+    for (QObject* child : findChildren<QObject*>())
+        disconnect(child, nullptr, this, nullptr);
+}
+
+Lifecycle::Start MainWindow::start(const QStringList& arguments, const QString& executableFolder) {
+    const Lifecycle::Start result = lifecycle_->start(arguments, executableFolder);
+    started_ = result == Lifecycle::Start::Run;
+    return result;
+}
+
+void MainWindow::createControls() {
+    QFont bold = font();
+    bold.setBold(true);
+
+    versionLabel = place(label(client, QString()), 48, 0, 105, 20);
+    titleStrip = place(label(client, QString()), 152, 0, 641, 20);
+    titleStrip->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // Room between the title's end and the bitrate beside it, however long the title.
+    titleStrip->setIndent(titleBitrateGap);
+    for (QLabel* strip : {versionLabel, titleStrip}) {
+        strip->setFont(bold);
+        strip->setAutoFillBackground(true);
+        QPalette p = strip->palette();
+        p.setColor(QPalette::Window, skyBlue);
+        strip->setPalette(p);
+    }
+    versionLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    bitrateLabel = place(label(client, QStringLiteral(" - ")), 792, 0, 25, 20);
+    bitrateLabel->setAlignment(Qt::AlignCenter);
+    exitButton = button(client, QStringLiteral("X"), 821, 0, 20, 20);
+    exitButton->setFont(bold);
+
+    sortLabel = place(label(client, QStringLiteral("sortiert nach:")), 388, 20, 72, 13);
+    sortByNameLabel = place(label(client, QStringLiteral("Name")), 464, 20, 36, 13);
+    sortByDateLabel = place(label(client, QStringLiteral("Datum")), 504, 20, 40, 13);
+
+    previousButton = button(client, QString(), 8, 40, 36, 25);
+    previousButton->setIcon(previousPicture());
+    playButton = button(client, QString(), 48, 40, 52, 25);
+    playButton->setIcon(startPicture());
+    nextButton = button(client, QString(), 104, 40, 40, 25);
+    nextButton->setIcon(nextPicture());
+    for (QPushButton* b : {previousButton, playButton, nextButton})
+        b->setIconSize(QSize(16, 16));
+
+    positionBar = makePositionBar(client);
+    levellingBox = makeLevellingBox(client);
+    // The caption needs two lines at this font size.
+    levellingBox->setWordWrap(true);
+    volumeBar = makeVolumeBar(client);
+
+    folderTree = place(new ShellTreeView(client), 160, 32, 220, 150);
+    fileList = place(new FileListWidget(client, &player_->s.fileList), 384, 32, 217, 150);
+    fileList->setColumnWidth(0, 300);
+    songListView = place(new SongListView(client), 608, 32, 225, 150);
+    stationListView = place(new QListView(client), 608, 32, 225, 150);
+    stationListView->hide();
+
+    playlistButton = button(client, QStringLiteral("Playliste"), 176, 192);
+    addAllButton = button(client, QStringLiteral("alle"), 384, 192);
+    trayLabel = place(label(client, QStringLiteral(" T a s k b a r")), 464, 184, 154, 32);
+    QFont arial(QStringLiteral("Arial"));
+    arial.setPixelSize(27);
+    trayLabel->setFont(arial);
+    QPalette grey = trayLabel->palette();
+    grey.setColor(QPalette::WindowText, gray);
+    trayLabel->setPalette(grey);
+    clearButton = button(client, QStringLiteral("leeren"), 640, 192);
+    radioButton = button(client, QStringLiteral("Radio"), 760, 192);
+
+    titleHint = label(this, QString());
+    titleHint->setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput);
+    titleHint->setFont(font());
+    // A one-pixel frame and three pixels of margin on either side: hintPadding in all.
+    titleHint->setFrameStyle(QFrame::Box | QFrame::Plain);
+    titleHint->setLineWidth(1);
+    titleHint->setContentsMargins(3, 0, 3, 0);
+    titleHint->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    titleHint->setAutoFillBackground(true);
+    QPalette yellow = titleHint->palette();
+    yellow.setColor(QPalette::Window, Qt::yellow);
+    yellow.setColor(QPalette::WindowText, Qt::black);
+    titleHint->setPalette(yellow);
+    titleHint->hide();
+}
+
+void MainWindow::createPanels() {
+    // The station list editor covers the file list and the station list.
+    radioPanel = place(new QFrame(client), 384, 32, 449, 158);
+    radioPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    radioPanel->setAutoFillBackground(true);
+    stationEditorText = place(new QPlainTextEdit(radioPanel), 2, 2, 340, 154);
+    stationEditorText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    stationEditorText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    saveStationsButton = button(radioPanel, QStringLiteral("speichern"), 348, 4, 96);
+    closeEditorButton = button(radioPanel, QStringLiteral("exit"), 348, 32, 96);
+    updateStationsButton = button(radioPanel, QStringLiteral("update vom Server "), 348, 72, 96);
+    appendChoice = place(new QRadioButton(QStringLiteral("anhängen"), radioPanel), 348, 100, 96, 20);
+    overwriteChoice = place(new QRadioButton(QStringLiteral("überschreiben"), radioPanel), 348, 122, 96, 20);
+    appendChoice->setChecked(true);
+    // The column of buttons is as wide as its widest caption needs in the window's font; the text
+    // takes the rest of the panel.
+    int column = 96;
+    const QList<QWidget*> controls{saveStationsButton, closeEditorButton, updateStationsButton, appendChoice,
+                                   overwriteChoice};
+    for (QWidget* control : controls)
+        column = std::max(column, control->sizeHint().width());
+    const int columnLeft = radioPanel->width() - 5 - column;
+    stationEditorText->resize(columnLeft - 8, stationEditorText->height());
+    for (QWidget* control : controls)
+        control->setGeometry(columnLeft, control->y(), column, control->height());
+    radioPanel->hide();
+
+    // The playlist entries panel lies over the folder tree.
+    entryPanel = place(new QFrame(client), 160, 32, 220, 158);
+    entryPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    entryPanel->setAutoFillBackground(true);
+    entryListView = place(new QListView(entryPanel), 2, 2, 216, 124);
+    closeEntriesButton = button(entryPanel, QStringLiteral("exit"), 4, 130, 60);
+    addStationButton = button(entryPanel, QStringLiteral("Sender hinzufügen"), 70, 130, 144);
+    entryPanel->hide();
+
+    // The delete confirmation lies over the file list.
+    deletePanel = place(new QFrame(client), 416, 40, 185, 89);
+    deletePanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    deletePanel->setAutoFillBackground(true);
+    deleteCaptionLabel = place(label(deletePanel, QStringLiteral("Datei:")), 8, 4, 170, 14);
+    deleteFileLabel = place(label(deletePanel, QStringLiteral("X")), 8, 20, 170, 14);
+    QPalette red = deleteFileLabel->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    deleteFileLabel->setPalette(red);
+    deleteQuestionLabel = place(label(deletePanel, QStringLiteral("löschen?")), 8, 36, 170, 14);
+    yesButton = button(deletePanel, QStringLiteral("ja"), 8, 56, 75);
+    noButton = button(deletePanel, QStringLiteral("nein"), 100, 56, 75);
+    deletePanel->hide();
+}
+
+void MainWindow::bindState() {
+    PlayerState& s = player_->s;
+    DisplayState& d = s.display;
+    bindText(d.versionLabel, versionLabel);
+    bindText(d.titleStrip, titleStrip);
+    bindText(d.bitrateLabel, bitrateLabel);
+    bindText(d.radioButton, radioButton);
+    bindText(d.clearButton, clearButton);
+    bindText(d.deleteFileLabel, deleteFileLabel);
+    bindVisible(d.stationListVisible, stationListView);
+    bindVisible(d.radioPanelVisible, radioPanel);
+    bindVisible(d.entryPanelVisible, entryPanel);
+    bindVisible(d.deletePanelVisible, deletePanel);
+    d.playButton.onChange([this](PlayPicture picture) {
+        playButton->setIcon(picture == PlayPicture::START ? startPicture() : stopPicture());
+    });
+    d.sortByDate.onChange([this](bool byDate) {
+        // The darker label shows the active sort.
+        const QColor medGray(0xA0, 0xA0, 0xA4);
+        for (auto [label, active] : {std::pair{sortByNameLabel, !byDate}, {sortByDateLabel, byDate}}) {
+            QPalette p = label->palette();
+            p.setColor(QPalette::WindowText, active ? gray : medGray);
+            label->setPalette(p);
+        }
+    });
+    d.windowTitle.onChange([this](const QString& title) { setWindowTitle(title); });
+    d.titleHint.onChange([this](const HintBox& hint) { showHint(hint); });
+    bindLines(d.stationEditorText, stationEditorText);
+
+    bindList(s.songs, songListView);
+    bindList(s.stations, stationListView);
+    bindList(s.entries, entryListView);
+    bindRange(s.positionBar, positionBar);
+    bindRange(s.volumeBar, volumeBar);
+    bindCheck(s.levellingBox, levellingBox);
+}
+
+void MainWindow::bindEvents() {
+    Player& p = *player_;
+    // Every handler runs guarded: an error ends the handler, is shown, and the program runs on.
+    const auto on = [&p](QAbstractButton* b, std::function<void()> handler) {
+        connect(b, &QAbstractButton::clicked, b, [&p, handler] { p.guarded(handler); });
+    };
+    connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
+    on(playButton, [&p] { p.seq.playButtonClicked(); });
+    on(nextButton, [&p] { p.seq.nextButtonClicked(); });
+    on(previousButton, [&p] { p.seq.previousButtonClicked(); });
+    on(addAllButton, [&p] { p.browser.takeAllFiles(true); });
+    on(clearButton, [&p] { p.songList.clearButtonClicked(); });
+    on(radioButton, [&p] { p.radio.toggleRadioMode(); });
+    on(saveStationsButton, [&p] { p.editor.saveStationList(); });
+    on(closeEditorButton, [&p] { p.editor.closeStationEditor(); });
+
+    // The position bar pauses before the bar itself reacts to the press; it resumes after the release.
+    positionBar->installEventFilter(this);
+    positionBar->OnMouseUp = [&p](Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
+        p.guarded([&p] { p.seq.onPositionBarRelease(); });
+    };
+
+    connect(songListView, &SongListView::mouseDown, this,
+            [&p](int, int y) { p.guarded([&] { p.songList.onSongListPress(y); }); });
+    connect(songListView, &SongListView::mouseMove, this,
+            [&p](bool held, int x, int y) { p.guarded([&] { p.songList.onSongListMove(held, x, y); }); });
+    connect(songListView, &SongListView::mouseUp, this,
+            [&p](int x, int y) { p.guarded([&] { p.songList.onSongListRelease(x, y); }); });
+}
+
+void MainWindow::showHint(const HintBox& hint) {
+    if (!hint.visible) {
+        titleHint->hide();
+        return;
+    }
+    titleHint->setText(displayText(hint.text));
+    // Right-aligned with the window as asked, but never off the screen the window is on: a title wider
+    // than the window reaches out to the left of it.
+    const QRect area = screen()->availableGeometry();
+    const QRect box(client->mapToGlobal(QPoint(hint.left, hint.top)),
+                    QSize(std::min(hint.width, area.width()), 21));
+    titleHint->setGeometry(movedInside(box, area));
+    titleHint->show();
+    titleHint->raise();
+}
+
+// The hint belongs to the pointer over the song list: it goes when the pointer leaves the list, when
+// the list is hidden or covered, and when the window is hidden.
+void MainWindow::bindHint() {
+    Player& p = *player_;
+    const auto hideOn = [&p](QWidget* widget, QEvent::Type type) {
+        new EventHook(widget, [&p, type](QEvent* event) {
+            if (event->type() == type) p.guarded([&p] { p.songList.hideHint(); });
+            return false;
+        });
+    };
+    hideOn(songListView->viewport(), QEvent::Leave);
+    hideOn(songListView, QEvent::Hide);
+    hideOn(stationListView, QEvent::Show);
+    hideOn(radioPanel, QEvent::Show);
+    hideOn(this, QEvent::Hide);
+}
+
+void MainWindow::bindBrowser() {
+    Player& p = *player_;
+    p.browser.attachTree(*folderTree);
+    connect(folderTree, &ShellTreeView::change, this,
+            [&p] { p.guarded([&p] { p.browser.onFolderChosen(); }); });
+    connect(folderTree, &ShellTreeView::click, this,
+            [&p] { p.guarded([&p] { p.browser.onFolderTreeClick(); }); });
+    connect(folderTree, &ShellTreeView::keyDown, this,
+            [&p](QKeyEvent* e) { p.guarded([&] { p.browser.onFolderTreeKey(e->key()); }); });
+    connect(fileList, &FileListWidget::click, this, [&p] { p.guarded([&p] { p.browser.onFileListClick(); }); });
+    connect(fileList, &FileListWidget::keyDown, this, [&p](QKeyEvent* e) {
+        p.guarded([&] {
+            if (p.browser.onFileListKey(e->key())) e->accept();
+        });
+    });
+    connect(fileList, &FileListWidget::focusEntered, this, &MainWindow::onFileListFocusIn);
+    connect(fileList, &FileListWidget::focusLeft, this, &MainWindow::onFileListFocusOut);
+    for (QLabel* l : {sortByNameLabel, sortByDateLabel})
+        l->installEventFilter(this);
+    player_->s.display.sortByDate.set(true);
+    player_->s.display.sortByDate.set(false);
+}
+
+// Focus marks: a blue frame around the tree's selected folder while the file list has the focus, and
+// around the selected file when it leaves.
+void MainWindow::onFileListFocusIn() {
+    // The frame is painted with the tree, so nothing needs the event loop here: running it inside the
+    // focus change would deliver a fast click's release before its press had selected the row.
+    folderTree->drawFocusFrame(folderTree->nodeTextRect(folderTree->selectedNode()), Qt::blue);
+}
+
+void MainWindow::onFileListFocusOut() {
+    const int selected = player_->s.fileList.selectedIndex();
+    if (selected < 0) return;
+    fileList->drawFocusFrame(fileList->entryRect(selected).adjusted(0, -1, 0, 1), Qt::blue);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    Player& p = *player_;
+    if (event->type() == QEvent::KeyPress && controlKeyDown(watched, static_cast<QKeyEvent*>(event)))
+        return true;
+    if (event->type() == QEvent::MouseButtonRelease && (watched == sortByNameLabel || watched == sortByDateLabel)) {
+        p.guarded([&] {
+            if (watched == sortByNameLabel)
+                p.browser.chooseSortByName();
+            else
+                p.browser.chooseSortByDate();
+        });
+        return true;
+    }
+    if (watched == positionBar && event->type() == QEvent::MouseButtonPress) {
+        p.guarded([&p] { p.seq.onPositionBarPress(); });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!closed_ && started_) {
+        lifecycle_->shutDown();
+        // The settings are written while the event loop still runs: once it has ended, a message box
+        // returns at once, unseen, and a failed write would go unreported.
+        lifecycle_->writeSettingsAtExit();
+        settingsWritten_ = true;
+    }
+    closed_ = true;
+    event->accept();
+    // Qt ends the program when the last visible window closes; a window closed while hidden in the
+    // notification area has to end it itself.
+    if (!isVisible()) QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void MainWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    QStyleOptionFrame frame;
+    frame.initFrom(this);
+    frame.rect = rect();
+    frame.lineWidth = frameWidth;
+    frame.state |= QStyle::State_Raised;
+    style()->drawPrimitive(QStyle::PE_Frame, &frame, &painter, this);
+}
+
+void MainWindow::moveTo(int left, int top) {
+    move(left, top);
+}
+
+QPoint MainWindow::position() const {
+    return pos();
+}
+
+int MainWindow::width() const {
+    return client->width();
+}
+
+bool MainWindow::isShown() const {
+    return isVisible();
+}
+
+void MainWindow::showWindow() {
+    show();
+}
+
+void MainWindow::hideWindow() {
+    hide();
+}
+
+void MainWindow::minimizeWindow() {
+    showMinimized();
+}
+
+void MainWindow::raiseAndActivate() {
+    if (isMinimized()) showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::closeWindow() {
+    close();
+}
+
+void MainWindow::focus(FocusTarget target) {
+    switch (target) {
+    case FocusTarget::SongList:
+        songListView->setFocus();
+        break;
+    case FocusTarget::FileList:
+        fileList->setFocus();
+        break;
+    case FocusTarget::FolderTree:
+        folderTree->setFocus();
+        break;
+    case FocusTarget::NoButton:
+        noButton->setFocus();
+        break;
+    }
+}
+
+void MainWindow::setBusy(bool busy) {
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+int MainWindow::textWidth(const QString& text) const {
+    return QFontMetrics(font()).horizontalAdvance(displayText(text));
+}
+
+int MainWindow::songListTopIndex() const {
+    const QModelIndex top = songListView->indexAt(QPoint(1, 1));
+    return top.isValid() ? top.row() : 0;
+}
+
+void MainWindow::processEvents() {
+    QCoreApplication::processEvents();
+}
+
+QList<QRect> MainWindow::screenAreas() const {
+    QList<QRect> areas;
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary) areas << primary->availableGeometry();
+    for (const QScreen* other : QGuiApplication::screens())
+        if (other != primary) areas << other->availableGeometry();
+    return areas;
+}

@@ -1,0 +1,75 @@
+// The window's shell: the program icon in the corner, moving the window by its title, "Taskbar" and
+// the notification-area icon, the delete confirmation's buttons and the song list's drop target.
+#include "ui/SongListView.h"
+#include "ui/MainWindow.h"
+
+#include "library/DroppedFiles.h"
+#include "ui/EventHook.h"
+#include "platform/ByteText.h"
+#include "ui/Pictures.h"
+#include "ui/DropTarget.h"
+#include "ui/TrayIcon.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QListView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+
+namespace {
+
+constexpr QPoint iconPlace{3, 3};
+constexpr int iconSize = 32;
+
+} // namespace
+
+void MainWindow::bindShell() {
+    Player& p = *player_;
+
+    trayIcon = new TrayIcon(this);
+    trayIcon->setIcon(programIcon());
+    p.s.display.tip.onChange([this](const QString& tip) { trayIcon->setTip(displayText(tip)); });
+    shell_ = std::make_unique<WindowShell>(p, *trayIcon);
+    trayIcon->OnDown = [this, &p](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
+        p.guarded([&] { shell_->onTrayIconPress(button, x, y); });
+    };
+
+    // FormPaint: the icon in the corner, over the client area's background.
+    new EventHook(client, [this](QEvent* event) {
+        if (event->type() == QEvent::Paint)
+            QPainter(client).drawPixmap(iconPlace, trayIcon->Icon().pixmap(iconSize, iconSize));
+        return false;
+    });
+    new EventHook(titleStrip, [this, &p](QEvent* event) {
+        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+            const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+            p.guarded([&] { shell_->onTitleStripPress(at.x(), at.y()); });
+        } else if (event->type() == QEvent::MouseMove) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            const QPoint cursor = mouse->globalPosition().toPoint();
+            p.guarded([&] { shell_->onTitleStripMove(mouse->buttons() & Qt::LeftButton, cursor); });
+        }
+        return false;
+    });
+    new EventHook(trayLabel, [this, &p](QEvent* event) {
+        if (event->type() != QEvent::MouseButtonRelease) return false;
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && trayLabel->rect().contains(mouse->position().toPoint()))
+            p.guarded([this] { shell_->hideToTray(); });
+        return true;
+    });
+
+    // The delete confirmation: Enter answers with the button that has the focus.
+    for (QPushButton* answer : {yesButton, noButton})
+        answer->setAutoDefault(true);
+    connect(yesButton, &QPushButton::clicked, this, [&p] { p.guarded([&p] { p.deletion.confirmDeletion(); }); });
+    connect(noButton, &QPushButton::clicked, this, [&p] { p.guarded([&p] { p.deletion.cancelDeletion(); }); });
+
+    songDropTarget = new FileDropTarget(this);
+    songDropTarget->Dragtypes = Qt::CopyAction;
+    songDropTarget->OnDrop = [this, &p](Qt::KeyboardModifiers, QPoint, DropEffect&) {
+        p.guarded([&] { takeDroppedFiles(p, songDropTarget->Files); });
+    };
+    songDropTarget->attach(songListView);
+}
