@@ -88,7 +88,7 @@ std::size_t decodeBare(const std::string& path, std::vector<unsigned char>& buff
     return total;
 }
 
-// The same file as a decoding stream of the engine, read with read.
+// The same file as a decoding stream of the engine, read block by block.
 std::size_t decodeEngine(audio::Engine& engine, const std::string& path,
                          std::vector<unsigned char>& buffer) {
     ChannelHandle h =

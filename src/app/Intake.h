@@ -17,7 +17,7 @@ class Intake {
 public:
     explicit Intake(Player& player) : p_(player) {}
 
-    // Runs when the hidden edit box intakeText gets a new text.
+    // Runs when the intake text (the paths handed in from outside) changes.
     void onIntakeText();
 
 private:

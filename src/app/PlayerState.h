@@ -125,9 +125,9 @@ struct PlayerState {
     bool startInRadio = false;
 
     // The lists behind the list boxes.
-    SongList songs;          // songListView, path, loudness
-    StationList stations;    // stationListView, url
-    PlaylistEntries entries; // entryListView, url
+    SongList songs;
+    StationList stations;
+    PlaylistEntries entries;
     FileListModel fileList; // the file list's folders, entries and selection
 
     // The two track bars and the levelling check box.

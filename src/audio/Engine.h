@@ -1,5 +1,5 @@
 #pragma once
-// The audio engine behind AudioEngine: libmpg123 decodes, libcurl fetches network streams, SDL2 plays the
+// The audio engine: libmpg123 decodes, libcurl fetches network streams, SDL2 plays the
 // mix (stereo, 32-bit float). Every call is thread-safe; a call on a handle that is 0, ended (with
 // auto-free) or freed fails quietly with the call's error value. closeOutput also ends the network
 // opens in progress on other threads: they return 0 at once.

@@ -1,7 +1,6 @@
 #pragma once
-// The song list: for each song its title (shown in songListView), its path (path) and its loudness
-// entry (loudness: "x" while a measurement is pending, "30" when entered without levelling, else the
-// measured value).
+// The song list: for each song its title (what the list shows), its path and its loudness entry ("x"
+// while a measurement is pending, "30" when entered without levelling, else the measured value).
 
 #include "library/RowListModel.h"
 

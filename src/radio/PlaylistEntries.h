@@ -1,6 +1,5 @@
 #pragma once
-// The entries of a playlist handed to the player: titles (shown in entryListView) and stream URLs
-// (url), row for row.
+// The entries of a playlist handed to the player: a title (what the list shows) and a stream URL each.
 
 #include "library/RowListModel.h"
 

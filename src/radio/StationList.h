@@ -1,5 +1,5 @@
 #pragma once
-// The station list: for each station its name (shown in stationListView) and its URL (url).
+// The station list: for each station its name (what the list shows) and its URL.
 
 #include "library/RowListModel.h"
 

@@ -35,7 +35,7 @@ void MainWindow::bindShell() {
         p.guarded([&] { shell_->onTrayIconPress(button, x, y); });
     };
 
-    // FormPaint: the icon in the corner, over the client area's background.
+    // The icon in the corner, over the client area's background.
     new EventHook(client, [this](QEvent* event) {
         if (event->type() == QEvent::Paint)
             QPainter(client).drawPixmap(iconPlace, trayIcon->Icon().pixmap(iconSize, iconSize));

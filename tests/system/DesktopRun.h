@@ -41,7 +41,7 @@ public:
     // The folder tree and the file list, in client coordinates.
     static constexpr QRect folderTree{160, 32, 220, 150};
     static constexpr QRect fileList{384, 32, 217, 150};
-    // The title strip titleStrip, in client coordinates.
+    // The title strip, in client coordinates.
     static constexpr QRect songStrip{152, 0, 641, 20};
 
     // runtimeDir: shared with another run that is to find this one; empty for a folder of its own.
