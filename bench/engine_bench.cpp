@@ -89,10 +89,8 @@ std::size_t decodeBare(const std::string& path, std::vector<unsigned char>& buff
 }
 
 // The same file as a decoding stream of the engine, read block by block.
-std::size_t decodeEngine(audio::Engine& engine, const std::string& path,
-                         std::vector<unsigned char>& buffer) {
-    ChannelHandle h =
-        engine.openFile(false, path.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+std::size_t decodeEngine(audio::Engine& engine, const std::string& path, std::vector<unsigned char>& buffer) {
+    ChannelHandle h = engine.openFile(false, path.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
     std::size_t total = 0;
     for (;;) {
         DWORD got = engine.read(h, buffer.data(), static_cast<DWORD>(buffer.size()));
@@ -155,7 +153,7 @@ void BM_PlaybackCpu(benchmark::State& state) {
         ChannelHandle h = engine.openFile(false, files().music.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
         double seconds = engine.seconds(h, engine.length(h));
         engine.play(h, false);
-        while (engine.state(h) != BASS_ACTIVE_STOPPED)
+        while (engine.state(h) != ChannelState::Stopped)
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
         double cpu = processCpuSeconds() - cpuBefore;
         perMinute = cpu / seconds * 60.0;

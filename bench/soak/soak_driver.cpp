@@ -166,7 +166,7 @@ int radioPhase(EngineHarness& h, const Options& o, const QStringList& stationFil
     s.stations.append({QStringLiteral("Soak"), station.mountUrl()});
     s.stations.setSelected(0);
     h.player.radio.toggleRadioMode();
-    if (!runUntil([&] { return h.audioEngine.state(s.radioChannel) == BASS_ACTIVE_PLAYING; }, 60)) {
+    if (!runUntil([&] { return h.audioEngine.state(s.radioChannel) == ChannelState::Playing; }, 60)) {
         std::cerr << "soak: the station does not play" << std::endl;
         restarts.finish();
         return 2;
@@ -180,7 +180,7 @@ int radioPhase(EngineHarness& h, const Options& o, const QStringList& stationFil
     while (clock.elapsed() < o.radioSeconds * 1000LL) {
         runFor(500);
         ++samples;
-        if (h.audioEngine.state(s.radioChannel) == BASS_ACTIVE_PLAYING) ++playingSamples;
+        if (h.audioEngine.state(s.radioChannel) == ChannelState::Playing) ++playingSamples;
         if (s.display.titleStrip.get() != lastTitle) {
             lastTitle = s.display.titleStrip.get();
             ++titles;
@@ -188,7 +188,7 @@ int radioPhase(EngineHarness& h, const Options& o, const QStringList& stationFil
     }
     // After the last restart the player finds the station again by itself.
     const bool recovered =
-        runUntil([&] { return h.audioEngine.state(s.radioChannel) == BASS_ACTIVE_PLAYING; }, 90);
+        runUntil([&] { return h.audioEngine.state(s.radioChannel) == ChannelState::Playing; }, 90);
     restarts.finish();
     say(QStringLiteral("radio: %1 s, %2 restarts of the station (%3 failed), playing in %4 % of the samples, "
                        "%5 changes of the title line, playing again after the last restart: %6")
@@ -262,7 +262,7 @@ int songPhase(EngineHarness& h, const Options& o, const QString& song) {
         h.player.songList.onSongListRelease(0, y);
         if (s.songs.count() % 100 == 0) runFor(5);
     }
-    runUntil([&] { return h.audioEngine.state(s.fileStream) != BASS_ACTIVE_PLAYING; }, 30);
+    runUntil([&] { return h.audioEngine.state(s.fileStream) != ChannelState::Playing; }, 30);
     say(QStringLiteral(
             "songs: %1 added and measured in %2 s, %3 played to their end by themselves%4, %5 stepped "
             "through, %6 drags, all removed; error messages: %7")

@@ -35,9 +35,9 @@ QStringList TestProbe::stateLines() const {
     add("titleStrip", s.display.titleStrip.get());
     add("streamURL", s.streamURL);
     add("currentIndex", QString::number(s.currentIndex));
-    add("fileActive", QString::number(audioEngine.state(s.fileStream)));
+    add("fileActive", QString::number(int(audioEngine.state(s.fileStream))));
     add("filePosition", position(s.fileStream));
-    add("radioActive", QString::number(audioEngine.state(s.radioChannel)));
+    add("radioActive", QString::number(int(audioEngine.state(s.radioChannel))));
     add("radioPosition", position(s.radioChannel));
     add("playButton",
         s.display.playButton.get() == PlayPicture::STOP ? QStringLiteral("STOP") : QStringLiteral("START"));

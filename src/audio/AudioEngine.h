@@ -22,11 +22,8 @@ constexpr DWORD BASS_STREAM_AUTOFREE = 0x40000;
 constexpr DWORD BASS_STREAM_DECODE = 0x200000;
 constexpr DWORD BASS_STREAM_STATUS = 0x800000;
 
-// state results.
-constexpr DWORD BASS_ACTIVE_STOPPED = 0;
-constexpr DWORD BASS_ACTIVE_PLAYING = 1;
-constexpr DWORD BASS_ACTIVE_STALLED = 2;
-constexpr DWORD BASS_ACTIVE_PAUSED = 3;
+// What a channel is doing. Stalled: it plays, but its network buffer ran dry.
+enum class ChannelState { Stopped, Playing, Stalled, Paused };
 
 constexpr DWORD BASS_TAG_META = 5;
 constexpr DWORD BASS_SYNC_META = 4;
@@ -55,18 +52,16 @@ public:
 
     // A stream over the byte range [offset, offset + length) of the file; length 0 reads to the end.
     // 0 when the file cannot be opened or holds no MP3 frame in the range. mem must be false.
-    virtual ChannelHandle openFile(BOOL mem, const char* file, QWORD offset, QWORD length,
-                                          DWORD flags) = 0;
+    virtual ChannelHandle openFile(BOOL mem, const char* file, QWORD offset, QWORD length, DWORD flags) = 0;
     // Returns after the connection is made and audio decodes, or 0 on failure (bounded time-out).
-    virtual ChannelHandle openUrl(const char* url, DWORD offset, DWORD flags, void* proc,
-                                         void* user) = 0;
+    virtual ChannelHandle openUrl(const char* url, DWORD offset, DWORD flags, void* proc, void* user) = 0;
     virtual BOOL release(ChannelHandle handle) = 0;
     virtual QWORD downloadedBytes(ChannelHandle handle, DWORD mode) = 0;
 
     virtual BOOL play(DWORD handle, BOOL restart) = 0;
     virtual BOOL pause(DWORD handle) = 0;
     virtual BOOL stop(DWORD handle) = 0;
-    virtual DWORD state(DWORD handle) = 0;
+    virtual ChannelState state(DWORD handle) = 0;
     // Lengths and positions are bytes of the channel's decoded format; BASS_ERROR_QWORD on error.
     virtual QWORD length(DWORD handle) = 0;
     virtual QWORD position(DWORD handle) = 0;

@@ -64,20 +64,20 @@ bool Channel::stop() {
     return true;
 }
 
-DWORD Channel::activity() const {
-    if (shutDown_.load()) return BASS_ACTIVE_STOPPED;
-    if (decodeOnly_) return decodeEnded_.load() ? BASS_ACTIVE_STOPPED : BASS_ACTIVE_PLAYING;
+ChannelState Channel::activity() const {
+    if (shutDown_.load()) return ChannelState::Stopped;
+    if (decodeOnly_) return decodeEnded_.load() ? ChannelState::Stopped : ChannelState::Playing;
     switch (voice_->state()) {
     case Voice::State::Playing:
-        if (!context_.output->running()) return BASS_ACTIVE_PAUSED;
-        return voice_->stalled() ? BASS_ACTIVE_STALLED : BASS_ACTIVE_PLAYING;
+        if (!context_.output->running()) return ChannelState::Paused;
+        return voice_->stalled() ? ChannelState::Stalled : ChannelState::Playing;
     case Voice::State::Paused:
-        return BASS_ACTIVE_PAUSED;
+        return ChannelState::Paused;
     case Voice::State::Stopped:
     case Voice::State::Ended:
         break;
     }
-    return BASS_ACTIVE_STOPPED;
+    return ChannelState::Stopped;
 }
 
 std::int64_t Channel::lengthFrames() const {

@@ -84,7 +84,7 @@ public:
     bool play(bool restart);
     bool pause();
     bool stop();
-    DWORD activity() const;
+    ChannelState activity() const;
     QWORD length();
     QWORD position() const;
     bool setPosition(QWORD bytes);

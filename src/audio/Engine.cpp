@@ -90,8 +90,7 @@ BOOL Engine::setGain(DWORD volume) {
     return 1;
 }
 
-ChannelHandle Engine::openFile(BOOL mem, const char* file, QWORD offset, QWORD length,
-                                          DWORD flags) {
+ChannelHandle Engine::openFile(BOOL mem, const char* file, QWORD offset, QWORD length, DWORD flags) {
     if (mem || !file) return 0;
     ChannelContext context;
     std::uint64_t generation = 0;
@@ -204,9 +203,9 @@ BOOL Engine::stop(DWORD handle) {
     return c && c->stop() ? 1 : 0;
 }
 
-DWORD Engine::state(DWORD handle) {
+ChannelState Engine::state(DWORD handle) {
     auto c = channel(handle);
-    return c ? c->activity() : BASS_ACTIVE_STOPPED;
+    return c ? c->activity() : ChannelState::Stopped;
 }
 
 QWORD Engine::length(DWORD handle) {

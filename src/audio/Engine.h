@@ -53,8 +53,7 @@ public:
     DWORD gain() override;
     BOOL setGain(DWORD volume) override;
 
-    ChannelHandle openFile(BOOL mem, const char* file, QWORD offset, QWORD length,
-                                  DWORD flags) override;
+    ChannelHandle openFile(BOOL mem, const char* file, QWORD offset, QWORD length, DWORD flags) override;
     ChannelHandle openUrl(const char* url, DWORD offset, DWORD flags, void* proc, void* user) override;
     BOOL release(ChannelHandle handle) override;
     QWORD downloadedBytes(ChannelHandle handle, DWORD mode) override;
@@ -62,7 +61,7 @@ public:
     BOOL play(DWORD handle, BOOL restart) override;
     BOOL pause(DWORD handle) override;
     BOOL stop(DWORD handle) override;
-    DWORD state(DWORD handle) override;
+    ChannelState state(DWORD handle) override;
     QWORD length(DWORD handle) override;
     QWORD position(DWORD handle) override;
     BOOL seek(DWORD handle, QWORD pos) override;

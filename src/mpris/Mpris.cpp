@@ -185,7 +185,7 @@ void Mpris::stop() {
     p_.guarded([this] {
         if (radioPlays())
             p_.seq.stopStation();
-        else if (p_.audioEngine().state(p_.s.fileStream) == BASS_ACTIVE_PLAYING)
+        else if (p_.audioEngine().state(p_.s.fileStream) == ChannelState::Playing)
             p_.channel.pauseSong();
     });
 }
@@ -265,7 +265,7 @@ bool Mpris::songIsCurrent() const {
 
 bool Mpris::radioPlays() const {
     return p_.s.playMode == PLAYMODE_RADIO &&
-           p_.audioEngine().state(p_.s.radioChannel) == BASS_ACTIVE_PLAYING;
+           p_.audioEngine().state(p_.s.radioChannel) == ChannelState::Playing;
 }
 
 QString Mpris::playbackStatus() const {
@@ -276,7 +276,7 @@ QString Mpris::playbackStatus() const {
     case PLAYMODE_RADIO:
         return radioPlays() ? playing : stopped;
     default:
-        return p_.audioEngine().state(p_.s.fileStream) == BASS_ACTIVE_PAUSED ? paused : stopped;
+        return p_.audioEngine().state(p_.s.fileStream) == ChannelState::Paused ? paused : stopped;
     }
 }
 
@@ -348,11 +348,11 @@ bool Mpris::canPlay() const {
     if (playbackStatus() == playing) return true;
     // What the play button would start: the selected station, or the paused song.
     if (s.radioMode) return s.stations.isRow(s.stations.selected());
-    return p_.audioEngine().state(s.fileStream) == BASS_ACTIVE_PAUSED;
+    return p_.audioEngine().state(s.fileStream) == ChannelState::Paused;
 }
 
 bool Mpris::canSeek() const {
     const PlayerState& s = p_.s;
     return songIsCurrent() && s.playMode != PLAYMODE_PREVIEW && s.songLengthBytes > 0 &&
-           p_.audioEngine().state(s.fileStream) != BASS_ACTIVE_STOPPED;
+           p_.audioEngine().state(s.fileStream) != ChannelState::Stopped;
 }

@@ -83,7 +83,7 @@ void ChannelControl::restartOutput() {
     PlayerState& s = p_.s;
     AudioEngine& audioEngine = p_.audioEngine();
     const QWORD position = audioEngine.position(s.fileStream);
-    const bool playing = audioEngine.state(s.fileStream) == BASS_ACTIVE_PLAYING;
+    const bool playing = audioEngine.state(s.fileStream) == ChannelState::Playing;
     audioEngine.closeOutput();
     audioEngine.openOutput(-1, 44100, 0, nullptr, nullptr);
     if (position == BASS_ERROR_QWORD) return;

@@ -58,11 +58,10 @@ void PlaySequencer::showSong(double seconds) {
     s.songSeconds = known ? static_cast<int>(std::llrint(seconds)) : 0;
     const QString duration = formatDuration(known ? seconds : 0);
     const QWORD size = p_.audioEngine().downloadedBytes(s.fileStream, BASS_FILEPOS_END);
-    s.bitrateText =
-        size == BASS_ERROR_QWORD
-            ? QStringLiteral(" - ")
-            : formatBitrate(static_cast<double>(audioBytes(size, s.songs.path(s.currentIndex))),
-                           known ? seconds : 0);
+    s.bitrateText = size == BASS_ERROR_QWORD
+                        ? QStringLiteral(" - ")
+                        : formatBitrate(static_cast<double>(audioBytes(size, s.songs.path(s.currentIndex))),
+                                        known ? seconds : 0);
     s.songDisplay = rechtsb(s.songs.title(s.currentIndex) + QStringLiteral(" [") + duration + u']',
                             [this](const QString& t) { return p_.window().textWidth(t); });
     p_.channel.showTitle(s.songDisplay, s.songDisplay);
@@ -91,7 +90,7 @@ void PlaySequencer::playButtonClicked() {
     if (!s.radioMode) {
         p_.mute.setMasterMute(s.hotKeyDoublePress);
         audioEngine.stop(s.radioChannel);
-        if (audioEngine.state(s.fileStream) == BASS_ACTIVE_PLAYING) {
+        if (audioEngine.state(s.fileStream) == ChannelState::Playing) {
             p_.channel.pauseSong();
         } else {
             p_.mute.applyMute(false);
@@ -100,7 +99,7 @@ void PlaySequencer::playButtonClicked() {
         }
         return;
     }
-    if (audioEngine.state(s.radioChannel) == BASS_ACTIVE_PLAYING) {
+    if (audioEngine.state(s.radioChannel) == ChannelState::Playing) {
         if (s.hotKeyDoublePress) p_.mute.setMasterMute(true);
         stopStation();
     } else {
@@ -133,7 +132,7 @@ void PlaySequencer::previousButtonClicked() {
 void PlaySequencer::onTrackTick() {
     PlayerState& s = p_.s;
     AudioEngine& audioEngine = p_.audioEngine();
-    if (audioEngine.state(s.fileStream) == BASS_ACTIVE_STOPPED) {
+    if (audioEngine.state(s.fileStream) == ChannelState::Stopped) {
         s.playMode = PLAYMODE_IDLE;
         s.display.playButton = PlayPicture::START;
         if (s.currentIndex < s.songs.count() - 1) playNext();
@@ -150,7 +149,8 @@ void PlaySequencer::onTrackTick() {
         value = (pos - static_cast<long long>(s.previewStartBytes)) * 1000 /
                 static_cast<long long>(s.previewRangeBytes);
     }
-    s.positionBar.setPosition(static_cast<int>(std::clamp<long long>(value, s.positionBar.min(), s.positionBar.max())));
+    s.positionBar.setPosition(
+        static_cast<int>(std::clamp<long long>(value, s.positionBar.min(), s.positionBar.max())));
 }
 
 void PlaySequencer::onPositionBarPress() {

@@ -104,7 +104,7 @@ void RadioPlayback::onWatchdogTick() {
         playStation();
         return;
     }
-    if (p_.audioEngine().state(s.radioChannel) != BASS_ACTIVE_PLAYING) {
+    if (p_.audioEngine().state(s.radioChannel) != ChannelState::Playing) {
         s.connectionProblem = true;
         p_.watchdogTimer.setInterval(6000);
         s.display.titleStrip = QStringLiteral("Verbindungsproblem: ") + s.stationName;
@@ -142,7 +142,7 @@ void RadioPlayback::cancelStart() {
 
 bool RadioPlayback::backToPlayingStation() {
     PlayerState& s = p_.s;
-    if (p_.audioEngine().state(s.radioChannel) != BASS_ACTIVE_PLAYING) return false;
+    if (p_.audioEngine().state(s.radioChannel) != ChannelState::Playing) return false;
     s.stationName = playing_.name;
     s.streamURL = playing_.url;
     return true;

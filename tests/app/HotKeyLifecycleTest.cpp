@@ -18,7 +18,7 @@ protected:
     void playThenPress(int presses) {
         const QStringList songs = files.make({"eins.mp3"});
         h.player.songList.addSong(songs[0]);
-        ASSERT_EQ(h.audioEngine.state(h.s.fileStream), DWORD(BASS_ACTIVE_PLAYING));
+        ASSERT_EQ(h.audioEngine.state(h.s.fileStream), ChannelState::Playing);
         for (int i = 0; i < presses; ++i)
             h.hotKeys.press(h.s.hotKeyPlay);
         h.player.hotKeyHandler.onDoublePressTick();
@@ -38,8 +38,9 @@ protected:
 TEST_F(HotKeyLifecycleTest, StartRegistersTheThreeKeysAndUnmutes) {
     h.mixer.muted = true;
     ASSERT_EQ(start(), Lifecycle::Start::Run);
-    const std::map<int, HotKey> expected{
-        {h.s.hotKeyPlay, HotKey::Pause}, {h.s.hotKeySofter, HotKey::PrintScreen}, {h.s.hotKeyLouder, HotKey::ScrollLock}};
+    const std::map<int, HotKey> expected{{h.s.hotKeyPlay, HotKey::Pause},
+                                         {h.s.hotKeySofter, HotKey::PrintScreen},
+                                         {h.s.hotKeyLouder, HotKey::ScrollLock}};
     EXPECT_EQ(h.hotKeys.registered, expected);
     EXPECT_EQ(h.mixer.muted, std::optional<bool>(false));
 }
@@ -94,7 +95,7 @@ TEST_F(HotKeyLifecycleTest, WithoutAMixerStartAndCloseGoOnAndSayItOnce) {
     const QString errors = QString::fromStdString(::testing::internal::GetCapturedStderr());
     ASSERT_EQ(started, Lifecycle::Start::Run);
     EXPECT_EQ(h.s.display.windowTitle.get(), QStringLiteral("RI3-VEZEZI"));
-    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), DWORD(BASS_ACTIVE_STOPPED));
+    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), ChannelState::Stopped);
     EXPECT_TRUE(h.audioEngine.called("closeOutput"));
     EXPECT_EQ(errors.count(QStringLiteral("SetMasterMuteValue failure")), 1) << errors.toStdString();
     EXPECT_TRUE(errors.contains(QStringLiteral("SetMasterMuteValue failure, multimedia system error #2\n")));

@@ -33,7 +33,7 @@ void expectEveryCallFailsQuietly(Engine& engine, DWORD handle) {
     EXPECT_EQ(engine.play(handle, true), 0);
     EXPECT_EQ(engine.pause(handle), 0);
     EXPECT_EQ(engine.stop(handle), 0);
-    EXPECT_EQ(engine.state(handle), BASS_ACTIVE_STOPPED);
+    EXPECT_EQ(engine.state(handle), ChannelState::Stopped);
     EXPECT_EQ(engine.length(handle), BASS_ERROR_QWORD);
     EXPECT_EQ(engine.position(handle), BASS_ERROR_QWORD);
     EXPECT_EQ(engine.seek(handle, 0), 0);
@@ -80,8 +80,7 @@ TEST(EngineLifecycle, NoOutputDevice) {
     EXPECT_EQ(engine.openOutput(7, 44100, 0, nullptr, nullptr), 0);
     EXPECT_EQ(engine.openFile(false, mp3.c_str(), 0, 0, BASS_STREAM_AUTOFREE), 0u);
     EXPECT_EQ(engine.openFile(false, mp3.c_str(), 0, 0, BASS_STREAM_DECODE), 0u);
-    EXPECT_EQ(engine.openUrl("http://127.0.0.1:9/", 0, BASS_STREAM_STATUS, nullptr, nullptr),
-              0u);
+    EXPECT_EQ(engine.openUrl("http://127.0.0.1:9/", 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
     EXPECT_EQ(engine.gain(), BASS_ERROR_DWORD);
     EXPECT_FALSE(engine.setGain(50));
     EXPECT_FALSE(engine.stopOutput());
@@ -141,12 +140,12 @@ TEST(EngineLifecycle, FreeReleasesStreamsAndFiles) {
     ASSERT_NE(fresh, 0u);
     EXPECT_NE(fresh, paused);
     ASSERT_TRUE(engine.play(fresh, false));
-    EXPECT_EQ(engine.state(fresh), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(engine.state(fresh), ChannelState::Playing);
     // stopOutput halts the output's clock: channels hold still until one is played again.
     ASSERT_TRUE(engine.stopOutput());
-    EXPECT_EQ(engine.state(fresh), BASS_ACTIVE_PAUSED);
+    EXPECT_EQ(engine.state(fresh), ChannelState::Paused);
     ASSERT_TRUE(engine.play(fresh, false));
-    EXPECT_EQ(engine.state(fresh), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(engine.state(fresh), ChannelState::Playing);
 }
 
 // A sync proc may stop or free its own channel, and free the whole engine, from inside the call.
@@ -176,8 +175,7 @@ TEST(EngineLifecycle, EngineCallsFromInsideASyncDoNotDeadlock) {
     std::atomic<int> calls{0};
     for (int variant = 0; variant < 3; ++variant) {
         SCOPED_TRACE(variant);
-        ChannelHandle h =
-            engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+        ChannelHandle h = engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
         ASSERT_NE(h, 0u);
         int before = calls.load();
         engine.onMetadata(
@@ -191,6 +189,6 @@ TEST(EngineLifecycle, EngineCallsFromInsideASyncDoNotDeadlock) {
             nullptr);
         engine.play(h, false);
         ASSERT_TRUE(waitUntil([&] { return calls.load() > before; }));
-        ASSERT_TRUE(waitUntil([&] { return engine.state(h) == BASS_ACTIVE_STOPPED; }));
+        ASSERT_TRUE(waitUntil([&] { return engine.state(h) == ChannelState::Stopped; }));
     }
 }

@@ -111,8 +111,7 @@ TEST_F(FileStreamTest, LengthBecomesExactOnceTheBackgroundScanEnds) {
     ChannelHandle h = engine.openFile(false, path.c_str(), 0, 0, 0);
     ASSERT_NE(h, 0u);
     const QWORD exact = static_cast<QWORD>(ref.frames) * 4;
-    EXPECT_TRUE(waitUntil([&] { return engine.length(h) == exact; }))
-        << engine.length(h) << " != " << exact;
+    EXPECT_TRUE(waitUntil([&] { return engine.length(h) == exact; })) << engine.length(h) << " != " << exact;
 }
 
 TEST_F(FileStreamTest, FilesWithoutAudioDoNotOpen) {
@@ -182,8 +181,7 @@ TEST_F(FileStreamTest, DecodingPrescanIsExactWhenAskedAndLeavesTheReadingWhereIt
     EXPECT_EQ(engine.position(h), 40000u);
 
     std::vector<float> rest(static_cast<std::size_t>(ref.frames));
-    const DWORD got =
-        engine.read(h, rest.data(), static_cast<DWORD>(rest.size() * sizeof(float)));
+    const DWORD got = engine.read(h, rest.data(), static_cast<DWORD>(rest.size() * sizeof(float)));
     ASSERT_EQ(got, static_cast<DWORD>((ref.frames - 10000) * 4));
     for (std::size_t i = 0; i < got / 4; i += 997)
         ASSERT_NEAR(rest[i], ref.samples[10000 + i], 1e-6) << "at sample " << 10000 + i;
@@ -204,8 +202,8 @@ TEST_F(FileStreamTest, MonoFlagMixesBothChannels) {
     ASSERT_EQ(got, 50000u);
     EXPECT_LT(peak(buffer.data(), got / 4), 0.02f);
 
-    ChannelHandle stereo = engine.openFile(false, path.c_str(), 20000, 100000,
-                                                  BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+    ChannelHandle stereo =
+        engine.openFile(false, path.c_str(), 20000, 100000, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
     std::vector<float> frames(12500 * 2);
     ASSERT_EQ(engine.read(stereo, frames.data(), 100000), 100000u);
     EXPECT_GT(peak(frames.data(), frames.size()), 0.4f);
@@ -222,8 +220,7 @@ TEST_F(FileStreamTest, ExcerptsInsideALargeTag) {
     ASSERT_TRUE(fixtures::prependId3v2(tagged, tagBytes, 3));
 
     std::vector<float> buffer(12500);
-    ChannelHandle across =
-        engine.openFile(false, tagged.c_str(), tagBytes - 60000, 100000, kDecodeExcerpt);
+    ChannelHandle across = engine.openFile(false, tagged.c_str(), tagBytes - 60000, 100000, kDecodeExcerpt);
     ASSERT_NE(across, 0u);
     DWORD got = engine.read(across, buffer.data(), 50000);
     ASSERT_NE(got, BASS_ERROR_DWORD);
@@ -231,8 +228,7 @@ TEST_F(FileStreamTest, ExcerptsInsideALargeTag) {
     EXPECT_NEAR(peak(buffer.data() + 4000, got / 4 - 4000), 0.48, 0.03)
         << "decoded something else than the sine";
 
-    ChannelHandle inside =
-        engine.openFile(false, tagged.c_str(), tagBytes / 2, 100000, kDecodeExcerpt);
+    ChannelHandle inside = engine.openFile(false, tagged.c_str(), tagBytes / 2, 100000, kDecodeExcerpt);
     if (inside != 0) {
         // A false frame that survives libmpg123's checks may open, but must not pass as loud audio.
         got = engine.read(inside, buffer.data(), 50000);
@@ -244,8 +240,7 @@ TEST_F(FileStreamTest, ExcerptsInsideALargeTag) {
 
 TEST_F(FileStreamTest, SixteenBitDecodingMatchesFloat) {
     std::string path = sharedMp3("cbr.mp3", sine(3.0));
-    ChannelHandle f =
-        engine.openFile(false, path.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+    ChannelHandle f = engine.openFile(false, path.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
     ChannelHandle s = engine.openFile(false, path.c_str(), 0, 0, BASS_STREAM_DECODE);
     std::vector<float> floats(4096 * 2);
     std::vector<std::int16_t> shorts(4096 * 2);
@@ -283,22 +278,21 @@ TEST_F(FileStreamTest, SeekIsSampleAccurate) {
     ASSERT_TRUE(engine.seek(h, engine.length(h) - 800));
     EXPECT_EQ(engine.read(h, rest.data(), 1 << 22), 800u);
     EXPECT_EQ(engine.read(h, rest.data(), 1 << 22), BASS_ERROR_DWORD);
-    EXPECT_EQ(engine.state(h), BASS_ACTIVE_STOPPED);
+    EXPECT_EQ(engine.state(h), ChannelState::Stopped);
 }
 
 TEST_F(FileStreamTest, PlayPauseResumeKeepsThePosition) {
     std::string path = sharedMp3("sine8.mp3", sine(8.0, 0.5));
     ChannelHandle h = engine.openFile(false, path.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
     ASSERT_NE(h, 0u);
-    EXPECT_EQ(engine.state(h), BASS_ACTIVE_STOPPED) << "not started yet";
+    EXPECT_EQ(engine.state(h), ChannelState::Stopped) << "not started yet";
     EXPECT_EQ(engine.position(h), 0u);
     ASSERT_TRUE(engine.play(h, false));
-    EXPECT_EQ(engine.state(h), BASS_ACTIVE_PLAYING);
-    ASSERT_TRUE(waitUntil([&] { return engine.position(h) > 44100; }))
-        << "position does not move";
+    EXPECT_EQ(engine.state(h), ChannelState::Playing);
+    ASSERT_TRUE(waitUntil([&] { return engine.position(h) > 44100; })) << "position does not move";
 
     ASSERT_TRUE(engine.pause(h));
-    EXPECT_EQ(engine.state(h), BASS_ACTIVE_PAUSED);
+    EXPECT_EQ(engine.state(h), ChannelState::Paused);
     QWORD paused = engine.position(h);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(engine.position(h), paused);
@@ -313,7 +307,7 @@ TEST_F(FileStreamTest, PlayPauseResumeKeepsThePosition) {
     ASSERT_TRUE(engine.pause(h));
     ASSERT_TRUE(engine.seek(h, 6 * 44100 * 4));
     EXPECT_EQ(engine.position(h), 6u * 44100 * 4);
-    EXPECT_EQ(engine.state(h), BASS_ACTIVE_PAUSED);
+    EXPECT_EQ(engine.state(h), ChannelState::Paused);
     ASSERT_TRUE(engine.play(h, false));
     ASSERT_TRUE(waitUntil([&] { return engine.position(h) > 6u * 44100 * 4; }));
 }
@@ -326,7 +320,7 @@ TEST_F(FileStreamTest, AutoFreeStreamIsGoneAfterItsEnd) {
     ChannelHandle h = engine.openFile(false, path.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
     ASSERT_NE(h, 0u);
     ASSERT_TRUE(engine.play(h, false));
-    ASSERT_TRUE(waitUntil([&] { return engine.state(h) == BASS_ACTIVE_STOPPED; }));
+    ASSERT_TRUE(waitUntil([&] { return engine.state(h) == ChannelState::Stopped; }));
     EXPECT_EQ(engine.length(h), BASS_ERROR_QWORD);
     EXPECT_FALSE(engine.play(h, false)) << "the ended stream is gone";
     EXPECT_FALSE(engine.pause(h));
@@ -335,10 +329,10 @@ TEST_F(FileStreamTest, AutoFreeStreamIsGoneAfterItsEnd) {
     // Without auto-free the stream stays, and playing it again starts it over.
     ChannelHandle kept = engine.openFile(false, path.c_str(), 0, 0, 0);
     ASSERT_TRUE(engine.play(kept, false));
-    ASSERT_TRUE(waitUntil([&] { return engine.state(kept) == BASS_ACTIVE_STOPPED; }));
+    ASSERT_TRUE(waitUntil([&] { return engine.state(kept) == ChannelState::Stopped; }));
     EXPECT_NE(engine.length(kept), BASS_ERROR_QWORD);
     ASSERT_TRUE(engine.play(kept, false));
-    EXPECT_EQ(engine.state(kept), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(engine.state(kept), ChannelState::Playing);
     EXPECT_TRUE(engine.release(kept));
 }
 
@@ -350,17 +344,15 @@ TEST_F(FileStreamTest, SeveralChannelsPlayAtOnce) {
     ChannelHandle second = engine.openFile(false, b.c_str(), 0, 0, 0);
     ASSERT_TRUE(engine.play(first, false));
     ASSERT_TRUE(engine.play(second, false));
-    ASSERT_TRUE(waitUntil([&] {
-        return engine.position(first) > 22050 * 4 &&
-               engine.position(second) > 11025 * 2;
-    }));
+    ASSERT_TRUE(
+        waitUntil([&] { return engine.position(first) > 22050 * 4 && engine.position(second) > 11025 * 2; }));
     // The 22.05 kHz stream is resampled, so its heard position advances at its own rate.
     double secondsA = engine.seconds(first, engine.position(first));
     double secondsB = engine.seconds(second, engine.position(second));
     EXPECT_NEAR(secondsA, secondsB, 0.3);
     ASSERT_TRUE(engine.stop(second));
-    EXPECT_EQ(engine.state(second), BASS_ACTIVE_STOPPED);
-    EXPECT_EQ(engine.state(first), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(engine.state(second), ChannelState::Stopped);
+    EXPECT_EQ(engine.state(first), ChannelState::Playing);
 }
 
 // The level meter reads the channel's own peak (before the output gain), left low and right high.

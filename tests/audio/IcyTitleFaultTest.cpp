@@ -96,7 +96,7 @@ TEST(IcyTitleFaultTest, BlocksOfEveryLengthAndBrokenEncodingsGiveReadableTitles)
     // Blocks 1 to 255 all differ; block 0 and the empty blocks after 255 carry nothing.
     ASSERT_TRUE(waitUntil([&] { return texts.count() >= 255; }, 120s))
         << texts.count() << " of 255 blocks seen";
-    EXPECT_EQ(engine.state(h), BASS_ACTIVE_PLAYING) << "the audio between the blocks was lost";
+    EXPECT_EQ(engine.state(h), ChannelState::Playing) << "the audio between the blocks was lost";
 
     std::lock_guard lock(texts.mutex);
     ASSERT_EQ(texts.seen.size(), 255u);

@@ -32,8 +32,7 @@ Recording record(const std::string& mp3, DWORD gain) {
         engine.setGain(gain);
         ChannelHandle h = engine.openFile(false, mp3.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
         if (!engine.play(h, false)) return result;
-        waitUntil([&] { return engine.state(h) == BASS_ACTIVE_STOPPED; },
-                  std::chrono::seconds(20));
+        waitUntil([&] { return engine.state(h) == ChannelState::Stopped; }, std::chrono::seconds(20));
     } // the device closes and the file is complete
     auto bytes = fixtures::readFile(raw);
     result.samples.resize(bytes.size() / sizeof(float));

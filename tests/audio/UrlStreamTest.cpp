@@ -161,7 +161,7 @@ TEST_F(UrlStreamTest, TitlesReachTagsAndSyncOncePerChange) {
     SyncLog log;
     ASSERT_NE(engine.onMetadata(h, BASS_SYNC_META, 0, log.proc(), nullptr), 0u);
     ASSERT_TRUE(engine.play(h, false));
-    EXPECT_EQ(engine.state(h), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(engine.state(h), ChannelState::Playing);
     go = true;
 
     ASSERT_TRUE(waitUntil([&] { return log.count() >= 2; }, 15s));
@@ -171,7 +171,7 @@ TEST_F(UrlStreamTest, TitlesReachTagsAndSyncOncePerChange) {
     EXPECT_EQ(tags(engine, h), second);
     EXPECT_NE(log.threads[0], std::this_thread::get_id());
     EXPECT_EQ(log.channels[0], h);
-    EXPECT_EQ(engine.state(h), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(engine.state(h), ChannelState::Playing);
     DWORD level = engine.level(h);
     EXPECT_NE(level, BASS_ERROR_DWORD);
     EXPECT_GT(level & 0xffff, 10000u) << "a 0.5 sine is playing";
@@ -189,7 +189,7 @@ TEST_F(UrlStreamTest, PlainHttpStreamWithoutMetadata) {
     ChannelHandle h = engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
     ASSERT_NE(h, 0u);
     ASSERT_TRUE(engine.play(h, false));
-    EXPECT_EQ(engine.state(h), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(engine.state(h), ChannelState::Playing);
     EXPECT_EQ(engine.metadata(h, BASS_TAG_META), nullptr);
     EXPECT_NEAR(engine.seconds(h, 44100 * 4), 1.0, 1e-9);
 }
@@ -202,8 +202,8 @@ TEST_F(UrlStreamTest, DroppedConnectionEndsTheStream) {
     ChannelHandle h = engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
     ASSERT_NE(h, 0u);
     ASSERT_TRUE(engine.play(h, false));
-    ASSERT_TRUE(waitUntil([&] { return engine.state(h) != BASS_ACTIVE_PLAYING; }, 20s));
-    ASSERT_TRUE(waitUntil([&] { return engine.state(h) == BASS_ACTIVE_STOPPED; }, 20s));
+    ASSERT_TRUE(waitUntil([&] { return engine.state(h) != ChannelState::Playing; }, 20s));
+    ASSERT_TRUE(waitUntil([&] { return engine.state(h) == ChannelState::Stopped; }, 20s));
     EXPECT_FALSE(engine.play(h, false)) << "nothing left to play";
 }
 
@@ -218,11 +218,10 @@ TEST_F(UrlStreamTest, ServerThatStopsSendingStalls) {
     ASSERT_NE(h, 0u);
     ASSERT_TRUE(engine.play(h, false));
     auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(waitUntil([&] { return engine.state(h) != BASS_ACTIVE_PLAYING; }, 15s));
-    EXPECT_EQ(engine.state(h), BASS_ACTIVE_STALLED);
+    ASSERT_TRUE(waitUntil([&] { return engine.state(h) != ChannelState::Playing; }, 15s));
+    EXPECT_EQ(engine.state(h), ChannelState::Stalled);
     RecordProperty("SecondsUntilStalled", std::to_string(secondsSince(start)));
-    EXPECT_TRUE(waitUntil([&] { return engine.level(h) == 0; }, 2s))
-        << "silence while stalled";
+    EXPECT_TRUE(waitUntil([&] { return engine.level(h) == 0; }, 2s)) << "silence while stalled";
 }
 
 // Creation never hangs: a server that accepts but never answers fails within the open time-out
@@ -234,8 +233,7 @@ TEST_F(UrlStreamTest, ServerThatNeverAnswersFailsWithinTheTimeOut) {
         }
     });
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(engine.openUrl(silent.url("/").c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr),
-              0u);
+    EXPECT_EQ(engine.openUrl(silent.url("/").c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
     double waited = secondsSince(start);
     EXPECT_GT(waited, 3.0) << "gave up long before its time-out";
     EXPECT_LT(waited, 9.0);
@@ -264,8 +262,7 @@ TEST_F(UrlStreamTest, FreeEndsAnOpenWaitingOnASilentServer) {
     std::atomic<ChannelHandle> result{1};
     std::atomic<bool> returned{false};
     std::thread opener([&] {
-        result =
-            engine.openUrl(silent.url("/").c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+        result = engine.openUrl(silent.url("/").c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
         returned = true;
     });
     ASSERT_TRUE(waitUntil([&] { return silent.connectionCount() == 1; }, 5s));
@@ -297,12 +294,10 @@ TEST_F(UrlStreamTest, NonMpegResponsesAreRefusedQuickly) {
         plan.contentType = c.contentType;
         IcyServer server(mp3, plan);
         auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr),
-                  0u);
+        EXPECT_EQ(engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
         EXPECT_LT(secondsSince(start), 3.0);
     }
-    EXPECT_EQ(engine.openUrl("ftp://127.0.0.1/stream", 0, BASS_STREAM_STATUS, nullptr, nullptr),
-              0u);
+    EXPECT_EQ(engine.openUrl("ftp://127.0.0.1/stream", 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
     EXPECT_EQ(engine.openUrl("not a url", 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
 }
 
@@ -321,8 +316,7 @@ TEST_F(UrlStreamTest, RedirectsToAnotherPort) {
         };
     };
     LoopbackServer hop(redirector(target.url()));
-    ChannelHandle h =
-        engine.openUrl(hop.url("/listen").c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+    ChannelHandle h = engine.openUrl(hop.url("/listen").c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
     ASSERT_NE(h, 0u);
     ASSERT_TRUE(engine.play(h, false));
     EXPECT_TRUE(waitUntil([&] { return tags(engine, h) == "StreamTitle='Behind a redirect';"; }, 10s))
@@ -349,8 +343,7 @@ TEST_F(UrlStreamTest, SplitAndLongestMetadataBlocks) {
         plan.splitMetadata = true;
         plan.metadataBlock = [](int) { return icyBlock("StreamTitle='Split in two';StreamUrl='';"); };
         IcyServer server(mp3, plan);
-        ChannelHandle h =
-            engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+        ChannelHandle h = engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
         ASSERT_NE(h, 0u);
         EXPECT_TRUE(waitUntil([&] { return tags(engine, h) != "<null>"; }, 10s));
         EXPECT_EQ(tags(engine, h), "StreamTitle='Split in two';StreamUrl='';");
@@ -362,14 +355,12 @@ TEST_F(UrlStreamTest, SplitAndLongestMetadataBlocks) {
         IcyPlan plan;
         plan.metadataBlock = [&](int) { return icyBlock(longest); };
         IcyServer server(mp3, plan);
-        ChannelHandle h =
-            engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+        ChannelHandle h = engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
         ASSERT_NE(h, 0u);
         ASSERT_TRUE(engine.play(h, false));
         EXPECT_TRUE(waitUntil([&] { return tags(engine, h) != "<null>"; }, 10s));
         EXPECT_EQ(tags(engine, h), longest);
-        EXPECT_EQ(engine.state(h), BASS_ACTIVE_PLAYING)
-            << "the audio after the block is intact";
+        EXPECT_EQ(engine.state(h), ChannelState::Playing) << "the audio after the block is intact";
     }
 }
 
@@ -394,7 +385,7 @@ TEST_F(UrlStreamTest, GarbageMetadataIsDropped) {
     ASSERT_TRUE(engine.play(h, false));
     ASSERT_TRUE(waitUntil([&] { return log.count() >= 1; }, 10s));
     EXPECT_EQ(log.snapshot(), std::vector<std::string>{"StreamTitle='After the junk';"});
-    EXPECT_EQ(engine.state(h), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(engine.state(h), ChannelState::Playing);
 
     IcyPlan liar;
     liar.metaIntervalHeader = "1000"; // blocks really come every 8192 bytes
@@ -404,7 +395,7 @@ TEST_F(UrlStreamTest, GarbageMetadataIsDropped) {
     ASSERT_NE(l, 0u);
     ASSERT_TRUE(engine.play(l, false));
     std::this_thread::sleep_for(1500ms);
-    EXPECT_NE(engine.state(l), BASS_ACTIVE_STOPPED);
+    EXPECT_NE(engine.state(l), ChannelState::Stopped);
 }
 
 // Once a channel is stopped or freed its sync is never called again, though its server keeps
@@ -420,8 +411,7 @@ TEST_F(UrlStreamTest, StoppedOrFreedChannelsCallNoSync) {
     IcyServer server(mp3, plan);
     for (bool freeIt : {false, true}) {
         SCOPED_TRACE(freeIt ? "freed" : "stopped");
-        ChannelHandle h =
-            engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+        ChannelHandle h = engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
         ASSERT_NE(h, 0u);
         SyncLog log;
         engine.onMetadata(h, BASS_SYNC_META, 0, log.proc(), nullptr);
@@ -431,7 +421,7 @@ TEST_F(UrlStreamTest, StoppedOrFreedChannelsCallNoSync) {
         std::size_t seen = log.count();
         std::this_thread::sleep_for(1200ms);
         EXPECT_EQ(log.count(), seen);
-        EXPECT_EQ(engine.state(h), BASS_ACTIVE_STOPPED);
+        EXPECT_EQ(engine.state(h), ChannelState::Stopped);
     }
 }
 

@@ -81,7 +81,7 @@ TEST_F(DeletedFolderTest, EntriesOfAFolderDeletedAfterItsListingAreSkipped) {
     h.player.browser.takeAllFiles(false);
     EXPECT_TRUE(playToTheEnd());
     EXPECT_EQ(s.playMode, PLAYMODE_IDLE);
-    EXPECT_EQ(h.audioEngine.state(s.fileStream), BASS_ACTIVE_STOPPED);
+    EXPECT_EQ(h.audioEngine.state(s.fileStream), ChannelState::Stopped);
     EXPECT_TRUE(h.dialogs.errors.isEmpty()) << h.dialogs.errors.value(0).toStdString();
 
     // The player goes on: a song that exists plays.
@@ -89,8 +89,7 @@ TEST_F(DeletedFolderTest, EntriesOfAFolderDeletedAfterItsListingAreSkipped) {
     const QString song = root.filePath(QStringLiteral("da.mp3"));
     ASSERT_TRUE(fixtures::makeMp3(song.toStdString(), {.seconds = 2}));
     h.player.songList.addSong(song);
-    EXPECT_TRUE(
-        waitUntil([&] { return h.audioEngine.state(s.fileStream) == BASS_ACTIVE_PLAYING; }, 20s));
+    EXPECT_TRUE(waitUntil([&] { return h.audioEngine.state(s.fileStream) == ChannelState::Playing; }, 20s));
     EXPECT_EQ(s.songs.path(s.currentIndex), song);
 }
 
@@ -108,16 +107,14 @@ TEST_F(DeletedFolderTest, QueuedSongsOfADeletedFolderAreSkippedAndTheNextExistin
     }
     for (const QString& path : songs)
         h.player.songList.addSong(path);
-    ASSERT_TRUE(
-        waitUntil([&] { return h.audioEngine.state(s.fileStream) == BASS_ACTIVE_PLAYING; }, 20s));
+    ASSERT_TRUE(waitUntil([&] { return h.audioEngine.state(s.fileStream) == ChannelState::Playing; }, 20s));
     ASSERT_EQ(s.currentIndex, 0);
 
     // The first song's file goes while it plays: it was opened, so it plays to its end.
     ASSERT_TRUE(QDir(gone).removeRecursively());
     EXPECT_TRUE(waitUntil([&] { return s.currentIndex == 3; }, 60s)) << "current row " << s.currentIndex;
     EXPECT_EQ(s.songs.path(s.currentIndex), songs[3]);
-    EXPECT_TRUE(
-        waitUntil([&] { return h.audioEngine.state(s.fileStream) == BASS_ACTIVE_PLAYING; }, 20s));
+    EXPECT_TRUE(waitUntil([&] { return h.audioEngine.state(s.fileStream) == ChannelState::Playing; }, 20s));
     EXPECT_TRUE(playToTheEnd());
     EXPECT_TRUE(h.dialogs.errors.isEmpty()) << h.dialogs.errors.value(0).toStdString();
 }

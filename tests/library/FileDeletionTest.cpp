@@ -108,7 +108,7 @@ TEST_F(FileDeletionTest, DeletingASongThatDoesNotPlayLeavesPlaybackAlone) {
     EXPECT_EQ(titles(), QStringList({"a", "b", "D"}));
     EXPECT_EQ(onDisk(), QStringList({"a.mp3", "b.mp3", "D.MP3"}));
     EXPECT_EQ(s.fileStream, playing);
-    EXPECT_EQ(h.audioEngine.state(playing), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(h.audioEngine.state(playing), ChannelState::Playing);
     EXPECT_EQ(s.currentIndex, 0);
 }
 
@@ -234,7 +234,7 @@ TEST_F(FileDeletionTest, AFileThatCannotBeDeletedKeepsItsRowAndPlaybackAndSaysWh
     EXPECT_TRUE(QFile::exists(kept));
     EXPECT_EQ(titles(), QStringList({"a", "b", "c", "D", "E"}));
     EXPECT_EQ(s.fileStream, playing);
-    EXPECT_EQ(h.audioEngine.state(playing), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(h.audioEngine.state(playing), ChannelState::Playing);
     EXPECT_EQ(s.currentIndex, 4);
     EXPECT_FALSE(h.audioEngine.called("closeOutput"));
     ASSERT_EQ(h.dialogs.messages.size(), 1u);

@@ -120,7 +120,7 @@ TEST_F(SongListTest, RemovingThePlayingRowMovesPlaybackOn) {
     s.rowUnderCursor = 0;
     h.player.songList.removeSongUnderCursor();
     EXPECT_EQ(s.songs.count(), 0);
-    EXPECT_EQ(h.audioEngine.state(last), BASS_ACTIVE_STOPPED);
+    EXPECT_EQ(h.audioEngine.state(last), ChannelState::Stopped);
 
     // A row outside the list changes nothing.
     s.rowUnderCursor = 3;
@@ -186,7 +186,7 @@ TEST_F(SongListTest, ClearingKeepsTheSongPlaying) {
     h.player.songList.clearButtonClicked();
     EXPECT_EQ(s.songs.count(), 0);
     EXPECT_EQ(s.songs.selected(), -1);
-    EXPECT_EQ(h.audioEngine.state(s.fileStream), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(h.audioEngine.state(s.fileStream), ChannelState::Playing);
     EXPECT_EQ(s.currentIndex, 3);
 }
 

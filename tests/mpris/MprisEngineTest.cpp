@@ -38,7 +38,7 @@ TEST(MprisEngineTest, PlayPauseTogglesARealSong) {
         Mpris mpris(player, bus.connect());
         ASSERT_TRUE(mpris.registered());
         player.songList.addSong(song);
-        ASSERT_EQ(audioEngine.state(s.fileStream), BASS_ACTIVE_PLAYING);
+        ASSERT_EQ(audioEngine.state(s.fileStream), ChannelState::Playing);
         EXPECT_EQ(bus.playerctl({"metadata", "xesam:title"}).out, QStringLiteral("Echtes Lied"));
         // lame pads the song by a few frames.
         const qlonglong length = bus.playerctl({"metadata", "mpris:length"}).out.toLongLong();
@@ -47,14 +47,14 @@ TEST(MprisEngineTest, PlayPauseTogglesARealSong) {
         ASSERT_TRUE(waitUntil([&] { return audioEngine.position(s.fileStream) > 0; }, 5s));
 
         ASSERT_EQ(bus.playerctl({"play-pause"}).exitCode, 0);
-        EXPECT_EQ(audioEngine.state(s.fileStream), BASS_ACTIVE_PAUSED);
+        EXPECT_EQ(audioEngine.state(s.fileStream), ChannelState::Paused);
         EXPECT_EQ(bus.playerctl({"status"}).out, QStringLiteral("Paused"));
         const QWORD held = audioEngine.position(s.fileStream);
         waitUntil([] { return false; }, 300ms);
         EXPECT_EQ(audioEngine.position(s.fileStream), held);
 
         ASSERT_EQ(bus.playerctl({"play-pause"}).exitCode, 0);
-        EXPECT_EQ(audioEngine.state(s.fileStream), BASS_ACTIVE_PLAYING);
+        EXPECT_EQ(audioEngine.state(s.fileStream), ChannelState::Playing);
         EXPECT_TRUE(waitUntil([&] { return audioEngine.position(s.fileStream) > held; }, 3s));
         EXPECT_EQ(bus.playerctl({"status"}).out, QStringLiteral("Playing"));
 

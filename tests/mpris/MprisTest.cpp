@@ -73,7 +73,7 @@ TEST_F(MprisTest, PlayPauseNextAndPreviousActAsTheButtons) {
     EXPECT_EQ(bus.get(playerIface, "CanGoPrevious").out, QStringLiteral("(<false>,)"));
 
     playerctl({"play-pause"});
-    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), BASS_ACTIVE_PAUSED);
+    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), ChannelState::Paused);
     EXPECT_EQ(h.s.display.playButton.get(), PlayPicture::START);
     EXPECT_EQ(playerctl({"status"}), QStringLiteral("Paused"));
     // Paused, the next button does nothing, and clients are told so.
@@ -82,15 +82,15 @@ TEST_F(MprisTest, PlayPauseNextAndPreviousActAsTheButtons) {
     EXPECT_EQ(h.s.songs.selected(), 0);
     // Pause only pauses: a second one does not resume.
     EXPECT_EQ(bus.call(playerIface + ".Pause").exitCode, 0);
-    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), BASS_ACTIVE_PAUSED);
+    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), ChannelState::Paused);
 
     playerctl({"play"});
-    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), ChannelState::Playing);
     EXPECT_EQ(bus.call(playerIface + ".Play").exitCode, 0);
-    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), ChannelState::Playing);
     // Stop pauses a song, so play goes on where it stopped.
     playerctl({"stop"});
-    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), BASS_ACTIVE_PAUSED);
+    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), ChannelState::Paused);
     EXPECT_EQ(h.s.playMode, PLAYMODE_IDLE);
 }
 
@@ -136,14 +136,14 @@ TEST_F(MprisTest, ChangesOfSongAndRadioTitleAreAnnounced) {
 
     // Stop stops the station as the play button does; the song stays paused.
     playerctl({"stop"});
-    EXPECT_EQ(h.audioEngine.state(h.s.radioChannel), BASS_ACTIVE_STOPPED);
+    EXPECT_EQ(h.audioEngine.state(h.s.radioChannel), ChannelState::Stopped);
     EXPECT_FALSE(h.player.watchdogTimer.isActive());
     EXPECT_EQ(h.s.display.playButton.get(), PlayPicture::START);
     ASSERT_TRUE(waitFor([&] { return recorder->announced("PlaybackStatus", QStringLiteral("Stopped")); }));
-    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), BASS_ACTIVE_PAUSED);
+    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), ChannelState::Paused);
     // Play starts the selected station again.
     playerctl({"play"});
-    EXPECT_EQ(h.audioEngine.state(h.s.radioChannel), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(h.audioEngine.state(h.s.radioChannel), ChannelState::Playing);
 }
 
 TEST_F(MprisTest, SeekAndSetPositionMoveTheSongThroughThePositionBar) {
@@ -155,7 +155,7 @@ TEST_F(MprisTest, SeekAndSetPositionMoveTheSongThroughThePositionBar) {
     playerctl({"position", "90"});
     EXPECT_EQ(h.s.positionBar.position(), 500);
     EXPECT_EQ(song.position, 500 * length / 1000);
-    EXPECT_EQ(song.active, BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(song.active, ChannelState::Playing);
     EXPECT_FALSE(h.s.positionDragging);
     ASSERT_TRUE(waitFor([&] { return !recorder->seeked.isEmpty(); }));
     EXPECT_EQ(recorder->seeked.last(), 90000000);
@@ -167,7 +167,7 @@ TEST_F(MprisTest, SeekAndSetPositionMoveTheSongThroughThePositionBar) {
     playerctl({"position", "10+"});
     EXPECT_EQ(h.s.positionBar.position(), 556);
     EXPECT_EQ(song.position, 556 * length / 1000);
-    EXPECT_EQ(song.active, BASS_ACTIVE_PAUSED);
+    EXPECT_EQ(song.active, ChannelState::Paused);
 
     // Another track's id is ignored.
     EXPECT_EQ(bus.call(playerIface + ".SetPosition", {"'/org/mp3zx/song/999'", "1000000"}).exitCode, 0);
@@ -187,7 +187,7 @@ TEST_F(MprisTest, OpenUriTakesFilesThroughTheIntakeAndPlaysStreams) {
     EXPECT_EQ(h.s.stationName, url);
     EXPECT_EQ(h.s.playMode, PLAYMODE_RADIO);
     EXPECT_EQ(playerctl({"metadata", "xesam:url"}), url);
-    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), BASS_ACTIVE_PAUSED);
+    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), ChannelState::Paused);
 
     const SessionBus::Result refused = bus.call(playerIface + ".OpenUri", {"'ftp://127.0.0.1/x.mp3'"});
     EXPECT_NE(refused.exitCode, 0);

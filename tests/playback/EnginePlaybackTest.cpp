@@ -67,7 +67,7 @@ TEST_F(EnginePlaybackTest, ThreeSongsPlayThroughInOrderToTheEnd) {
     EXPECT_EQ(playThrough(), QList<int>({0, 1, 2}));
     EXPECT_EQ(s.songs.selected(), 2);
     EXPECT_EQ(s.display.playButton.get(), PlayPicture::START);
-    EXPECT_EQ(audioEngine.state(s.fileStream), BASS_ACTIVE_STOPPED);
+    EXPECT_EQ(audioEngine.state(s.fileStream), ChannelState::Stopped);
 }
 
 TEST_F(EnginePlaybackTest, PauseHoldsThePositionAndPlayResumesThere) {
@@ -78,16 +78,17 @@ TEST_F(EnginePlaybackTest, PauseHoldsThePositionAndPlayResumesThere) {
     const int kbps = s.display.bitrateLabel.get().toInt();
     EXPECT_GE(kbps, 128);
     EXPECT_LE(kbps, 134);
-    ASSERT_TRUE(waitUntil([&] { return s.positionBar.position() > 50; }, 5s)) << "the position bar did not move";
+    ASSERT_TRUE(waitUntil([&] { return s.positionBar.position() > 50; }, 5s))
+        << "the position bar did not move";
 
     player.seq.playButtonClicked();
-    ASSERT_EQ(audioEngine.state(s.fileStream), BASS_ACTIVE_PAUSED);
+    ASSERT_EQ(audioEngine.state(s.fileStream), ChannelState::Paused);
     const QWORD paused = position();
     waitUntil([] { return false; }, 300ms);
     EXPECT_EQ(position(), paused);
 
     player.seq.playButtonClicked();
-    EXPECT_EQ(audioEngine.state(s.fileStream), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(audioEngine.state(s.fileStream), ChannelState::Playing);
     ASSERT_TRUE(waitUntil([&] { return position() > paused; }, 3s));
     EXPECT_LT(position(), paused + 44100 * 8 * 2) << "resumed far from where it paused";
 }
@@ -102,7 +103,7 @@ TEST_F(EnginePlaybackTest, DraggingTheBarTo500ContinuesFromHalfTheLength) {
     const QWORD half = QWORD{500} * s.songLengthBytes / 1000;
     EXPECT_EQ(position(), half);
     player.seq.onPositionBarRelease();
-    EXPECT_EQ(audioEngine.state(s.fileStream), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(audioEngine.state(s.fileStream), ChannelState::Playing);
     ASSERT_TRUE(waitUntil([&] { return position() > half; }, 3s));
     EXPECT_LT(position(), half + QWORD{44100} * 8 * 2);
     ASSERT_TRUE(waitUntil([&] { return s.positionBar.position() >= 500; }, 3s));

@@ -46,8 +46,8 @@ struct Rig {
 
     // Presses the play key n times inside one 200 ms window: nothing may happen before the tick.
     void pressPlay(int n) {
-        const DWORD fileBefore = fileActive();
-        const DWORD radioBefore = radioActive();
+        const ChannelState fileBefore = fileActive();
+        const ChannelState radioBefore = radioActive();
         const std::size_t callsBefore = h.audioEngine.calls.size();
         const int setsBefore = h.mixer.sets;
         for (int i = 0; i < n; ++i)
@@ -69,8 +69,8 @@ struct Rig {
         tick();
     }
 
-    DWORD fileActive() { return h.audioEngine.state(s.fileStream); }
-    DWORD radioActive() { return h.audioEngine.state(s.radioChannel); }
+    ChannelState fileActive() { return h.audioEngine.state(s.fileStream); }
+    ChannelState radioActive() { return h.audioEngine.state(s.radioChannel); }
 
     PlayerHarness h;
     PlayerState& s = h.s;
@@ -92,22 +92,23 @@ TEST(HotKeyTest, OutcomeOfSingleAndDoublePressInEverySituation) {
         Before before;
         int presses;
         std::optional<bool> muted; // the master switch afterwards; nullopt: not touched
-        DWORD file;                // the song's channel afterwards
-        DWORD radio;               // the station's channel afterwards
+        ChannelState file;         // the song's channel afterwards
+        ChannelState radio;        // the station's channel afterwards
         std::uint8_t playMode;
     };
     const Case cases[] = {
-        {Before::FilePlaying, 1, false, BASS_ACTIVE_PAUSED, BASS_ACTIVE_STOPPED, PLAYMODE_IDLE},
-        {Before::FilePlaying, 2, true, BASS_ACTIVE_PAUSED, BASS_ACTIVE_STOPPED, PLAYMODE_IDLE},
-        {Before::FilePaused, 1, false, BASS_ACTIVE_PLAYING, BASS_ACTIVE_STOPPED, PLAYMODE_SONG},
-        {Before::FilePaused, 2, true, BASS_ACTIVE_PLAYING, BASS_ACTIVE_STOPPED, PLAYMODE_SONG},
-        {Before::StationPlaying, 1, std::nullopt, BASS_ACTIVE_PAUSED, BASS_ACTIVE_STOPPED, PLAYMODE_RADIO},
-        {Before::StationPlaying, 2, true, BASS_ACTIVE_PAUSED, BASS_ACTIVE_STOPPED, PLAYMODE_RADIO},
-        {Before::NoStationPlaying, 1, false, BASS_ACTIVE_PAUSED, BASS_ACTIVE_PLAYING, PLAYMODE_RADIO},
-        {Before::NoStationPlaying, 2, false, BASS_ACTIVE_PAUSED, BASS_ACTIVE_PLAYING, PLAYMODE_RADIO},
+        {Before::FilePlaying, 1, false, ChannelState::Paused, ChannelState::Stopped, PLAYMODE_IDLE},
+        {Before::FilePlaying, 2, true, ChannelState::Paused, ChannelState::Stopped, PLAYMODE_IDLE},
+        {Before::FilePaused, 1, false, ChannelState::Playing, ChannelState::Stopped, PLAYMODE_SONG},
+        {Before::FilePaused, 2, true, ChannelState::Playing, ChannelState::Stopped, PLAYMODE_SONG},
+        {Before::StationPlaying, 1, std::nullopt, ChannelState::Paused, ChannelState::Stopped,
+         PLAYMODE_RADIO},
+        {Before::StationPlaying, 2, true, ChannelState::Paused, ChannelState::Stopped, PLAYMODE_RADIO},
+        {Before::NoStationPlaying, 1, false, ChannelState::Paused, ChannelState::Playing, PLAYMODE_RADIO},
+        {Before::NoStationPlaying, 2, false, ChannelState::Paused, ChannelState::Playing, PLAYMODE_RADIO},
         // Any further press inside the window is the same double press.
-        {Before::FilePlaying, 3, true, BASS_ACTIVE_PAUSED, BASS_ACTIVE_STOPPED, PLAYMODE_IDLE},
-        {Before::FilePaused, 4, true, BASS_ACTIVE_PLAYING, BASS_ACTIVE_STOPPED, PLAYMODE_SONG},
+        {Before::FilePlaying, 3, true, ChannelState::Paused, ChannelState::Stopped, PLAYMODE_IDLE},
+        {Before::FilePaused, 4, true, ChannelState::Playing, ChannelState::Stopped, PLAYMODE_SONG},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(describe(c.before, c.presses));
@@ -139,22 +140,22 @@ TEST(HotKeyTest, ARealTickClicksThePlayButtonOnce) {
     r.h.hotKeys.press(r.s.hotKeyPlay);
     r.h.hotKeys.press(r.s.hotKeyPlay);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !r.h.player.doublePressTimer.isActive(); }, 5000));
-    EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PAUSED));
+    EXPECT_EQ(r.fileActive(), ChannelState::Paused);
     EXPECT_EQ(r.h.mixer.muted, std::optional<bool>(true));
     // The timer does not fire again by itself.
     QTest::qWait(300);
-    EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PAUSED));
+    EXPECT_EQ(r.fileActive(), ChannelState::Paused);
 }
 
 TEST(HotKeyTest, DoublePressMuteSurvivesThePlayButtonUntilASinglePress) {
     Rig r;
     r.playSong(0);
     r.press(2);
-    EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PAUSED));
+    EXPECT_EQ(r.fileActive(), ChannelState::Paused);
     EXPECT_EQ(r.h.mixer.muted, std::optional<bool>(true));
 
     // The play button (and Space, Escape) resume and pause with the master output muted again each time.
-    for (DWORD expected : {BASS_ACTIVE_PLAYING, BASS_ACTIVE_PAUSED, BASS_ACTIVE_PLAYING}) {
+    for (ChannelState expected : {ChannelState::Playing, ChannelState::Paused, ChannelState::Playing}) {
         r.h.mixer.muted = false; // as if the user had unmuted elsewhere
         r.h.player.seq.playButtonClicked();
         EXPECT_EQ(r.fileActive(), expected);
@@ -162,7 +163,7 @@ TEST(HotKeyTest, DoublePressMuteSurvivesThePlayButtonUntilASinglePress) {
     }
 
     r.press(1);
-    EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PAUSED));
+    EXPECT_EQ(r.fileActive(), ChannelState::Paused);
     EXPECT_EQ(r.h.mixer.muted, std::optional<bool>(false));
     r.h.player.seq.playButtonClicked();
     EXPECT_EQ(r.h.mixer.muted, std::optional<bool>(false));
@@ -175,7 +176,7 @@ TEST(HotKeyTest, StartingASongUnmutesEvenAfterADoublePress) {
     ASSERT_EQ(r.h.mixer.muted, std::optional<bool>(true));
     r.playSong(1);
     EXPECT_EQ(r.h.mixer.muted, std::optional<bool>(false));
-    EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PLAYING));
+    EXPECT_EQ(r.fileActive(), ChannelState::Playing);
     // The flag itself stays until the play key is pressed again: the button mutes once more.
     EXPECT_TRUE(r.s.hotKeyDoublePress);
     r.h.player.seq.playButtonClicked();
@@ -225,8 +226,9 @@ TEST(HotKeyTest, UnknownIdentifiersAreIgnored) {
 
 TEST(HotKeyTest, RegisteredUnderTheirAtomsAndReleasedForGood) {
     Rig r;
-    const std::map<int, HotKey> expected{
-        {r.s.hotKeyPlay, HotKey::Pause}, {r.s.hotKeySofter, HotKey::PrintScreen}, {r.s.hotKeyLouder, HotKey::ScrollLock}};
+    const std::map<int, HotKey> expected{{r.s.hotKeyPlay, HotKey::Pause},
+                                         {r.s.hotKeySofter, HotKey::PrintScreen},
+                                         {r.s.hotKeyLouder, HotKey::ScrollLock}};
     EXPECT_EQ(r.h.hotKeys.registered, expected);
     // Atom values: distinct, from the atom range.
     for (int id : {r.s.hotKeyPlay, r.s.hotKeySofter, r.s.hotKeyLouder})
@@ -279,15 +281,15 @@ TEST(MasterMuteTest, AMissingMixerIsReportedOnceAndPlaybackGoesOn) {
     r.h.mixer.findResult = ENOENT;
     ::testing::internal::CaptureStderr();
     r.playSong(0);
-    EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PLAYING));
+    EXPECT_EQ(r.fileActive(), ChannelState::Playing);
     r.press(2);
-    EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PAUSED));
+    EXPECT_EQ(r.fileActive(), ChannelState::Paused);
     r.h.player.seq.playButtonClicked();
-    EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PLAYING));
+    EXPECT_EQ(r.fileActive(), ChannelState::Playing);
     r.h.player.radio.toggleRadioMode();
-    EXPECT_EQ(r.radioActive(), DWORD(BASS_ACTIVE_PLAYING));
+    EXPECT_EQ(r.radioActive(), ChannelState::Playing);
     r.h.player.seq.playButtonClicked();
-    EXPECT_EQ(r.radioActive(), DWORD(BASS_ACTIVE_STOPPED));
+    EXPECT_EQ(r.radioActive(), ChannelState::Stopped);
     r.h.player.radio.toggleRadioMode();
     expectReportedOnce(::testing::internal::GetCapturedStderr(), 2);
     EXPECT_EQ(r.h.mixer.sets, 0);
@@ -301,7 +303,7 @@ TEST(MasterMuteTest, ARefusedChangeIsReportedWithItsNumber) {
     ::testing::internal::CaptureStderr();
     r.playSong(0);
     r.playSong(1);
-    EXPECT_EQ(r.fileActive(), DWORD(BASS_ACTIVE_PLAYING));
+    EXPECT_EQ(r.fileActive(), ChannelState::Playing);
     expectReportedOnce(::testing::internal::GetCapturedStderr(), 5);
     EXPECT_EQ(r.h.mixer.sets, 2);
 }

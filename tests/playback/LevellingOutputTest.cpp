@@ -33,7 +33,7 @@ void playInChild(const QString& song) {
     ASSERT_NE(stream, 0u);
     std::printf("levelling: entry=%s volume=%u\n", qPrintable(h.s.songs.loudness(0)), h.audioEngine.gain());
     std::fflush(stdout);
-    EXPECT_TRUE(waitUntil([&] { return h.audioEngine.state(stream) == BASS_ACTIVE_STOPPED; },
+    EXPECT_TRUE(waitUntil([&] { return h.audioEngine.state(stream) == ChannelState::Stopped; },
                           std::chrono::seconds(30)));
     h.audioEngine.closeOutput(); // closes the device and with it the output file
 }

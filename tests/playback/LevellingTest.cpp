@@ -41,7 +41,7 @@ protected:
     }
     QString playingPath() {
         const FakeAudioEngine::Stream* st = h.audioEngine.stream(s.fileStream);
-        return st && st->active == BASS_ACTIVE_PLAYING ? QString::fromStdString(st->path) : QString();
+        return st && st->active == ChannelState::Playing ? QString::fromStdString(st->path) : QString();
     }
 
     PlayerHarness h;

@@ -24,7 +24,7 @@ protected:
         const FakeAudioEngine::Stream* st = h.audioEngine.stream(s.fileStream);
         return st ? QString::fromStdString(st->path) : QString();
     }
-    DWORD active() { return h.audioEngine.state(s.fileStream); }
+    ChannelState active() { return h.audioEngine.state(s.fileStream); }
 
     PlayerHarness h;
     PlayerState& s = h.s;
@@ -73,14 +73,14 @@ TEST_F(PlaySequencerTest, PlayButtonPausesAndResumesAtTheSamePlace) {
     play(0);
     h.audioEngine.stream(s.fileStream)->position = 12345;
     h.player.seq.playButtonClicked();
-    EXPECT_EQ(active(), BASS_ACTIVE_PAUSED);
+    EXPECT_EQ(active(), ChannelState::Paused);
     EXPECT_EQ(s.playMode, PLAYMODE_IDLE);
     EXPECT_EQ(s.display.playButton.get(), PlayPicture::START);
     EXPECT_FALSE(h.player.trackTimer.isActive());
 
     s.display.titleStrip = QStringLiteral("something else");
     h.player.seq.playButtonClicked();
-    EXPECT_EQ(active(), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(active(), ChannelState::Playing);
     EXPECT_EQ(h.audioEngine.stream(s.fileStream)->position, 12345u);
     EXPECT_EQ(s.playMode, PLAYMODE_SONG);
     EXPECT_EQ(s.display.titleStrip.get(), s.songDisplay);
@@ -103,7 +103,7 @@ TEST_F(PlaySequencerTest, NextAndPreviousStopAtTheEndsAndOnlyActWhilePlaying) {
     h.player.seq.nextButtonClicked();
     h.player.seq.previousButtonClicked();
     EXPECT_EQ(playingPath(), songs[1]);
-    EXPECT_EQ(active(), BASS_ACTIVE_PAUSED);
+    EXPECT_EQ(active(), ChannelState::Paused);
 }
 
 TEST_F(PlaySequencerTest, EndOfSongTickPlaysOnAndStopsAfterTheLastRow) {
@@ -164,12 +164,12 @@ TEST_F(PlaySequencerTest, PositionBarFollowsAndSeeksWith64BitTruncation) {
     for (const auto& [value, expected] :
          {std::pair{0, 0ull}, {500, 3'500'000'000ull}, {1000, 7'000'000'001ull}}) {
         h.player.seq.onPositionBarPress();
-        EXPECT_EQ(active(), BASS_ACTIVE_PAUSED);
+        EXPECT_EQ(active(), ChannelState::Paused);
         s.positionBar.setPosition(value == 0 ? 1 : 0);
         s.positionBar.setPosition(value);
         EXPECT_EQ(h.audioEngine.stream(s.fileStream)->position, expected) << value;
         h.player.seq.onPositionBarRelease();
-        EXPECT_EQ(active(), BASS_ACTIVE_PLAYING);
+        EXPECT_EQ(active(), ChannelState::Playing);
     }
     // While the bar is held the tick leaves it alone.
     h.player.seq.onPositionBarPress();
@@ -184,7 +184,7 @@ TEST_F(PlaySequencerTest, DraggingWhilePausedMovesButStaysPaused) {
     h.player.seq.onPositionBarPress();
     s.positionBar.setPosition(500);
     h.player.seq.onPositionBarRelease();
-    EXPECT_EQ(active(), BASS_ACTIVE_PAUSED);
+    EXPECT_EQ(active(), ChannelState::Paused);
     EXPECT_EQ(h.audioEngine.stream(s.fileStream)->position, h.audioEngine.defaultLength / 2);
 }
 
@@ -199,7 +199,7 @@ TEST_F(PlaySequencerTest, EndingPreviewJumpsToTheLast15SecondsAndScalesTheBar) {
     EXPECT_EQ(s.previewStartBytes, 1'650'000u);
     EXPECT_EQ(s.previewRangeBytes, 150'000u);
     EXPECT_EQ(h.audioEngine.stream(s.fileStream)->position, 1'650'000u);
-    EXPECT_EQ(active(), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(active(), ChannelState::Playing);
 
     h.audioEngine.stream(s.fileStream)->position = 1'725'000;
     h.player.seq.onTrackTick();

@@ -34,7 +34,7 @@ protected:
         const FakeAudioEngine::Stream* st = h.audioEngine.stream(s.radioChannel);
         return st ? st->url : std::string();
     }
-    DWORD radioActive() { return h.audioEngine.state(s.radioChannel); }
+    ChannelState radioActive() { return h.audioEngine.state(s.radioChannel); }
     void tick() { h.player.radio.onWatchdogTick(); }
     // The calls made since the mark, without the volume changes.
     std::vector<std::string> callsSince(std::size_t mark) {
@@ -61,7 +61,7 @@ TEST_F(RadioPlaybackTest, EnteringRadioModePlaysTheSelectedStation) {
 
     EXPECT_EQ(radioUrl(), twoUrl);
     EXPECT_EQ(h.audioEngine.stream(s.radioChannel)->flags, BASS_STREAM_STATUS);
-    EXPECT_EQ(radioActive(), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(radioActive(), ChannelState::Playing);
     EXPECT_EQ(s.playMode, PLAYMODE_RADIO);
     EXPECT_EQ(s.stationName, QStringLiteral("Zwei"));
     // No title yet: two blanks, "> " and the station.
@@ -76,7 +76,8 @@ TEST_F(RadioPlaybackTest, EnteringRadioModePlaysTheSelectedStation) {
     EXPECT_FALSE(h.player.levelTimer.isActive());
 
     h.audioEngine.sendMeta(s.radioChannel, "StreamTitle='Band - Lied';StreamUrl='';");
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("  > Zwei")) << "shown on the GUI thread, not at once";
+    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("  > Zwei"))
+        << "shown on the GUI thread, not at once";
     QCoreApplication::processEvents();
     EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Band - Lied  > Zwei"));
     EXPECT_EQ(s.display.tip.get(), QStringLiteral("Band - Lied  > Zwei"));
@@ -139,7 +140,7 @@ TEST_F(RadioPlaybackTest, LeavingRadioModeStopsTheStationAndResumesThePausedSong
 
     s.stations.setSelected(0);
     h.player.radio.toggleRadioMode();
-    EXPECT_EQ(h.audioEngine.state(song), BASS_ACTIVE_PAUSED);
+    EXPECT_EQ(h.audioEngine.state(song), ChannelState::Paused);
     EXPECT_FALSE(h.player.trackTimer.isActive());
     s.levellingBox = true;
     startStation(0);
@@ -153,8 +154,8 @@ TEST_F(RadioPlaybackTest, LeavingRadioModeStopsTheStationAndResumesThePausedSong
     EXPECT_FALSE(s.display.stationListVisible.get());
     EXPECT_FALSE(h.player.watchdogTimer.isActive());
     EXPECT_FALSE(h.player.levelTimer.isActive());
-    EXPECT_EQ(h.audioEngine.state(radio), BASS_ACTIVE_STOPPED);
-    EXPECT_EQ(h.audioEngine.state(song), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(h.audioEngine.state(radio), ChannelState::Stopped);
+    EXPECT_EQ(h.audioEngine.state(song), ChannelState::Playing);
     EXPECT_EQ(h.audioEngine.stream(song)->position, 4711u);
     EXPECT_EQ(s.playMode, PLAYMODE_SONG);
     EXPECT_TRUE(h.player.trackTimer.isActive());
@@ -172,11 +173,10 @@ TEST_F(RadioPlaybackTest, ClickingAStationAgainOpensANewStreamBeforeStoppingTheO
     const auto at = [&](const std::string& c) {
         return std::find(calls.begin(), calls.end(), c) - calls.begin();
     };
-    EXPECT_LT(at(std::string("openUrl(") + oneUrl + ")"),
-              at("stop(" + std::to_string(first) + ")"));
+    EXPECT_LT(at(std::string("openUrl(") + oneUrl + ")"), at("stop(" + std::to_string(first) + ")"));
     EXPECT_NE(s.radioChannel, first);
-    EXPECT_EQ(radioActive(), BASS_ACTIVE_PLAYING);
-    EXPECT_EQ(h.audioEngine.state(first), BASS_ACTIVE_STOPPED);
+    EXPECT_EQ(radioActive(), ChannelState::Playing);
+    EXPECT_EQ(h.audioEngine.state(first), ChannelState::Stopped);
 }
 
 TEST_F(RadioPlaybackTest, WatchdogNoticesAStopAtTheNextTickAndReconnectsUntilTheStreamOpens) {
@@ -185,7 +185,7 @@ TEST_F(RadioPlaybackTest, WatchdogNoticesAStopAtTheNextTickAndReconnectsUntilThe
     EXPECT_FALSE(s.connectionProblem);
     EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("  > Eins"));
 
-    h.audioEngine.stream(s.radioChannel)->active = BASS_ACTIVE_STALLED;
+    h.audioEngine.stream(s.radioChannel)->active = ChannelState::Stalled;
     tick();
     EXPECT_TRUE(s.connectionProblem);
     EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Verbindungsproblem: Eins"));
@@ -197,9 +197,8 @@ TEST_F(RadioPlaybackTest, WatchdogNoticesAStopAtTheNextTickAndReconnectsUntilThe
     for (int attempt = 1; attempt <= 2; ++attempt) {
         const std::size_t mark = h.audioEngine.calls.size();
         tick();
-        EXPECT_EQ(callsSince(mark),
-                  (std::vector<std::string>{"closeOutput", "openOutput(-1,44100)",
-                                            std::string("openUrl(") + oneUrl + ")"}));
+        EXPECT_EQ(callsSince(mark), (std::vector<std::string>{"closeOutput", "openOutput(-1,44100)",
+                                                              std::string("openUrl(") + oneUrl + ")"}));
         EXPECT_EQ(s.display.bitrateLabel.get(), QString::number(attempt));
         EXPECT_TRUE(s.connectionProblem);
         EXPECT_EQ(h.player.watchdogTimer.interval(), 6000);
@@ -211,14 +210,14 @@ TEST_F(RadioPlaybackTest, WatchdogNoticesAStopAtTheNextTickAndReconnectsUntilThe
     EXPECT_EQ(s.reconnectCount, 0);
     EXPECT_FALSE(s.connectionProblem);
     EXPECT_EQ(h.player.watchdogTimer.interval(), 3000);
-    EXPECT_EQ(radioActive(), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(radioActive(), ChannelState::Playing);
     EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("  > Eins"));
 }
 
 TEST_F(RadioPlaybackTest, AStalledStreamIsStoppedWhenTheUserStartsAStationBeforeTheReconnect) {
     startStation(0);
     const ChannelHandle stalled = s.radioChannel;
-    h.audioEngine.stream(stalled)->active = BASS_ACTIVE_STALLED;
+    h.audioEngine.stream(stalled)->active = ChannelState::Stalled;
     tick();
     ASSERT_TRUE(s.connectionProblem);
     startStation(0);
@@ -226,7 +225,7 @@ TEST_F(RadioPlaybackTest, AStalledStreamIsStoppedWhenTheUserStartsAStationBefore
     EXPECT_NE(s.radioChannel, stalled);
     // It cannot come back beside the new stream.
     EXPECT_TRUE(h.audioEngine.stream(stalled)->freed);
-    EXPECT_EQ(h.audioEngine.state(stalled), BASS_ACTIVE_STOPPED);
+    EXPECT_EQ(h.audioEngine.state(stalled), ChannelState::Stopped);
 }
 
 TEST_F(RadioPlaybackTest, AStationThatCannotBeOpenedIsLeftToTheWatchdog) {
@@ -248,7 +247,7 @@ TEST_F(RadioPlaybackTest, AFailedStartGoesBackToTheStationThatPlays) {
     h.audioEngine.unreachable.push_back(twoUrl);
     startStation(1);
     EXPECT_EQ(s.radioChannel, playing);
-    EXPECT_EQ(radioActive(), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(radioActive(), ChannelState::Playing);
     EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Alt  > Eins"));
     EXPECT_EQ(s.stationName, QStringLiteral("Eins"));
     EXPECT_EQ(s.streamURL, QString::fromLatin1(oneUrl));
@@ -272,7 +271,7 @@ TEST_F(RadioPlaybackTest, AStationStillConnectingIsDroppedByTheNextChoice) {
     h.audioEngine.sendMeta(playing, "StreamTitle='Alt';");
     QCoreApplication::processEvents();
     EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("verbinde.."));
-    h.audioEngine.stream(playing)->active = BASS_ACTIVE_STALLED;
+    h.audioEngine.stream(playing)->active = ChannelState::Stalled;
     for (int i = 0; i < 3; ++i)
         tick();
     EXPECT_EQ(h.opens.waiting(), 1u);
@@ -288,7 +287,7 @@ TEST_F(RadioPlaybackTest, AStationStillConnectingIsDroppedByTheNextChoice) {
     EXPECT_FALSE(h.audioEngine.called("play(" + std::to_string(dropped->first) + ")"));
     EXPECT_EQ(radioUrl(), oneUrl);
     EXPECT_NE(s.radioChannel, playing);
-    EXPECT_EQ(radioActive(), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(radioActive(), ChannelState::Playing);
     EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("  > Eins"));
     EXPECT_FALSE(h.player.radio.isStarting());
 }
@@ -317,8 +316,8 @@ TEST_F(RadioPlaybackTest, ASongPausedForTheRadioSurvivesReconnects) {
     h.audioEngine.stream(s.fileStream)->position = 4711;
     s.stations.setSelected(0);
     h.player.radio.toggleRadioMode();
-    ASSERT_EQ(h.audioEngine.state(s.fileStream), BASS_ACTIVE_PAUSED);
-    h.audioEngine.stream(s.radioChannel)->active = BASS_ACTIVE_STALLED;
+    ASSERT_EQ(h.audioEngine.state(s.fileStream), ChannelState::Paused);
+    h.audioEngine.stream(s.radioChannel)->active = ChannelState::Stalled;
     tick();
     h.audioEngine.unreachable.push_back(oneUrl);
     tick();
@@ -330,7 +329,7 @@ TEST_F(RadioPlaybackTest, ASongPausedForTheRadioSurvivesReconnects) {
     ASSERT_NE(song, nullptr);
     EXPECT_EQ(song->path, QFile::encodeName(path).toStdString());
     EXPECT_EQ(song->position, 4711u);
-    EXPECT_EQ(h.audioEngine.state(s.fileStream), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(h.audioEngine.state(s.fileStream), ChannelState::Playing);
     EXPECT_EQ(s.playMode, PLAYMODE_SONG);
 }
 
@@ -343,7 +342,7 @@ TEST_F(RadioPlaybackTest, PlayButtonStopsThePlayingStationAndStartsTheSelectedOn
     s.hotKeyDoublePress = true;
 
     h.player.seq.playButtonClicked();
-    EXPECT_EQ(h.audioEngine.state(first), BASS_ACTIVE_STOPPED);
+    EXPECT_EQ(h.audioEngine.state(first), ChannelState::Stopped);
     EXPECT_FALSE(h.player.watchdogTimer.isActive());
     EXPECT_FALSE(h.player.levelTimer.isActive());
     EXPECT_EQ(s.display.playButton.get(), PlayPicture::START);
@@ -354,7 +353,7 @@ TEST_F(RadioPlaybackTest, PlayButtonStopsThePlayingStationAndStartsTheSelectedOn
     s.stations.setSelected(1);
     h.player.seq.playButtonClicked();
     EXPECT_EQ(radioUrl(), twoUrl);
-    EXPECT_EQ(radioActive(), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(radioActive(), ChannelState::Playing);
     EXPECT_TRUE(h.player.watchdogTimer.isActive());
     EXPECT_TRUE(h.player.levelTimer.isActive());
     EXPECT_EQ(s.levelWarmup, 0);
@@ -442,7 +441,7 @@ TEST_F(StationPlaylistTest, FailedFetchNamesTheStationAndLeavesThePlayingOneOn) 
     ASSERT_TRUE(waitForFetch());
     EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Radio: Weg: nicht gefunden"));
     EXPECT_EQ(s.radioChannel, playing);
-    EXPECT_EQ(radioActive(), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(radioActive(), ChannelState::Playing);
     EXPECT_EQ(h.audioEngine.count("openUrl"), 1);
     EXPECT_FALSE(folder.exists(QStringLiteral("temp.tmp")));
 }

@@ -79,7 +79,7 @@ protected:
         const QString songL = s->display.titleStrip;
         return songL == shown(firstTitle, name) || songL == shown(secondTitle, name);
     }
-    DWORD radioActive() { return engine.state(s->radioChannel); }
+    ChannelState radioActive() { return engine.state(s->radioChannel); }
     QWORD songPosition() {
         const QWORD position = engine.position(s->fileStream);
         return position == BASS_ERROR_QWORD ? 0 : position;
@@ -115,11 +115,11 @@ TEST_F(RadioStationTest, StationPlaysFollowsItsTitlesAndSurvivesTheServerGoingAw
     player->radio.toggleRadioMode();
 
     ASSERT_TRUE(waitFor([&] { return s->radioChannel != 0; }, 10000)) << context();
-    EXPECT_EQ(engine.state(s->fileStream), BASS_ACTIVE_PAUSED);
+    EXPECT_EQ(engine.state(s->fileStream), ChannelState::Paused);
     const QWORD pausedAt = songPosition();
     EXPECT_EQ(s->playMode, PLAYMODE_RADIO);
     EXPECT_EQ(s->display.bitrateLabel.get(), QStringLiteral("- "));
-    ASSERT_TRUE(waitFor([&] { return radioActive() == BASS_ACTIVE_PLAYING; }, 10000)) << context();
+    ASSERT_TRUE(waitFor([&] { return radioActive() == ChannelState::Playing; }, 10000)) << context();
 
     // The title arrives on the engine's thread and is shown through the event loop.
     ASSERT_TRUE(waitFor([&] { return showsATitle(name); }, 20000)) << context();
@@ -146,7 +146,7 @@ TEST_F(RadioStationTest, StationPlaysFollowsItsTitlesAndSurvivesTheServerGoingAw
     };
     ASSERT_TRUE(waitFor(
         [&] {
-            if (ticksWhenStopped < 0 && radioActive() != BASS_ACTIVE_PLAYING) {
+            if (ticksWhenStopped < 0 && radioActive() != ChannelState::Playing) {
                 ticksWhenStopped = ticks;
                 stoppedAt = clock.elapsed();
             }
@@ -178,13 +178,13 @@ TEST_F(RadioStationTest, StationPlaysFollowsItsTitlesAndSurvivesTheServerGoingAw
     EXPECT_EQ(s->display.bitrateLabel.get(), QStringLiteral("- "));
     EXPECT_EQ(s->reconnectCount, 0);
     EXPECT_EQ(player->watchdogTimer.interval(), 3000);
-    EXPECT_TRUE(waitFor([&] { return radioActive() == BASS_ACTIVE_PLAYING; }, 10000)) << context();
+    EXPECT_TRUE(waitFor([&] { return radioActive() == ChannelState::Playing; }, 10000)) << context();
     EXPECT_TRUE(waitFor([&] { return showsATitle(name); }, 20000)) << context();
 
     // Back in MP3 mode the song goes on where it was paused.
     player->radio.toggleRadioMode();
-    EXPECT_EQ(radioActive(), BASS_ACTIVE_STOPPED);
-    EXPECT_EQ(engine.state(s->fileStream), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(radioActive(), ChannelState::Stopped);
+    EXPECT_EQ(engine.state(s->fileStream), ChannelState::Playing);
     EXPECT_GE(songPosition(), pausedAt);
     EXPECT_LT(songPosition(), pausedAt + 44100 * 4 * 2) << "the song started elsewhere";
 }
@@ -211,7 +211,7 @@ TEST_F(RadioStationTest, ADeadStationHoldsNothingUpAndTheNextChoicePlays) {
 
     s->stations.setSelected(1);
     player->radio.startSelectedStation();
-    ASSERT_TRUE(waitFor([&] { return radioActive() == BASS_ACTIVE_PLAYING; }, 10000)) << context();
+    ASSERT_TRUE(waitFor([&] { return radioActive() == ChannelState::Playing; }, 10000)) << context();
     EXPECT_EQ(s->streamURL, station->mountUrl());
     EXPECT_TRUE(waitFor([&] { return showsATitle(name); }, 20000)) << context();
     EXPECT_EQ(dead.requests().size(), 1);
@@ -238,7 +238,7 @@ TEST_F(RadioStationTest, PlaylistStationFromAWebServerResolvesToTheMount) {
     ASSERT_TRUE(waitFor([&] { return s->radioChannel != 0; }, 20000)) << context();
     EXPECT_EQ(s->streamURL, station->mountUrl());
     EXPECT_FALSE(folder.exists(QStringLiteral("temp.tmp")));
-    EXPECT_TRUE(waitFor([&] { return radioActive() == BASS_ACTIVE_PLAYING; }, 10000)) << context();
+    EXPECT_TRUE(waitFor([&] { return radioActive() == ChannelState::Playing; }, 10000)) << context();
     EXPECT_TRUE(waitFor([&] { return showsATitle(name); }, 20000)) << context();
 }
 

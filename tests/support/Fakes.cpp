@@ -15,7 +15,7 @@ FakeAudioEngine::Stream* FakeAudioEngine::live(DWORD h) {
 
 void FakeAudioEngine::finish(DWORD h) {
     if (Stream* st = live(h)) {
-        st->active = BASS_ACTIVE_STOPPED;
+        st->active = ChannelState::Stopped;
         if (st->flags & BASS_STREAM_AUTOFREE) st->freed = true;
     }
 }
@@ -104,7 +104,7 @@ BOOL FakeAudioEngine::release(ChannelHandle h) {
     Stream* st = live(h);
     if (!st) return 0;
     st->freed = true;
-    st->active = BASS_ACTIVE_STOPPED;
+    st->active = ChannelState::Stopped;
     return 1;
 }
 
@@ -117,15 +117,15 @@ BOOL FakeAudioEngine::play(DWORD h, BOOL) {
     log("play(" + std::to_string(h) + ")");
     Stream* st = live(h);
     if (!st) return 0;
-    st->active = BASS_ACTIVE_PLAYING;
+    st->active = ChannelState::Playing;
     return 1;
 }
 
 BOOL FakeAudioEngine::pause(DWORD h) {
     log("pause(" + std::to_string(h) + ")");
     Stream* st = live(h);
-    if (!st || st->active != BASS_ACTIVE_PLAYING) return 0;
-    st->active = BASS_ACTIVE_PAUSED;
+    if (!st || st->active != ChannelState::Playing) return 0;
+    st->active = ChannelState::Paused;
     return 1;
 }
 
@@ -133,14 +133,14 @@ BOOL FakeAudioEngine::stop(DWORD h) {
     log("stop(" + std::to_string(h) + ")");
     Stream* st = live(h);
     if (!st) return 0;
-    st->active = BASS_ACTIVE_STOPPED;
+    st->active = ChannelState::Stopped;
     st->sync = nullptr;
     return 1;
 }
 
-DWORD FakeAudioEngine::state(DWORD h) {
+ChannelState FakeAudioEngine::state(DWORD h) {
     Stream* st = live(h);
-    return st ? st->active : BASS_ACTIVE_STOPPED;
+    return st ? st->active : ChannelState::Stopped;
 }
 
 QWORD FakeAudioEngine::length(DWORD h) {

@@ -26,7 +26,7 @@ public:
         QWORD offset = 0;
         QWORD length = 0;
         DWORD flags = 0;
-        DWORD active = BASS_ACTIVE_STOPPED;
+        ChannelState active = ChannelState::Stopped;
         QWORD position = 0;
         QWORD decodedLength = 0;
         double seconds = 0;
@@ -74,15 +74,14 @@ public:
     BOOL closeOutput() override;
     DWORD gain() override;
     BOOL setGain(DWORD volume) override;
-    ChannelHandle openFile(BOOL mem, const char* file, QWORD offset, QWORD length,
-                                  DWORD flags) override;
+    ChannelHandle openFile(BOOL mem, const char* file, QWORD offset, QWORD length, DWORD flags) override;
     ChannelHandle openUrl(const char* url, DWORD offset, DWORD flags, void* proc, void* user) override;
     BOOL release(ChannelHandle handle) override;
     QWORD downloadedBytes(ChannelHandle handle, DWORD mode) override;
     BOOL play(DWORD handle, BOOL restart) override;
     BOOL pause(DWORD handle) override;
     BOOL stop(DWORD handle) override;
-    DWORD state(DWORD handle) override;
+    ChannelState state(DWORD handle) override;
     QWORD length(DWORD handle) override;
     QWORD position(DWORD handle) override;
     BOOL seek(DWORD handle, QWORD pos) override;

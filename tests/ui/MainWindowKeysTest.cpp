@@ -7,9 +7,9 @@
 #include "support/SongFiles.h"
 #include "support/TestOpens.h"
 #include "ui/FileList.h"
+#include "ui/MainWindow.h"
 #include "ui/ShellTreeView.h"
 #include "ui/SongListView.h"
-#include "ui/MainWindow.h"
 #include "ui/TrackBar.h"
 
 #include <QApplication>
@@ -61,7 +61,7 @@ protected:
         s.playMode = PLAYMODE_IDLE;
         s.songs.setSelected(row);
         p.seq.playSelected();
-        ASSERT_EQ(fileActive(), DWORD(BASS_ACTIVE_PLAYING));
+        ASSERT_EQ(fileActive(), ChannelState::Playing);
     }
 
     void focusOn(QWidget* w) {
@@ -89,7 +89,7 @@ protected:
         return t;
     }
 
-    DWORD fileActive() { return audioEngine.state(s.fileStream); }
+    ChannelState fileActive() { return audioEngine.state(s.fileStream); }
 
     FakeAudioEngine audioEngine;
     FakeMixer mixer;
@@ -108,16 +108,17 @@ protected:
 TEST_F(MainWindowKeysTest, SpaceTogglesPlayAndPauseAndNoControlGetsIt) {
     playSongs({"eins.mp3", "zwei.mp3"});
     // Lists, and buttons that a space would otherwise click ("leeren" would empty the song list).
-    for (QWidget* control : std::initializer_list<QWidget*>{form.songListView, form.fileList, form.folderTree,
-                                                            form.clearButton, form.nextButton, form.volumeBar}) {
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{form.songListView, form.fileList, form.folderTree, form.clearButton,
+                                         form.nextButton, form.volumeBar}) {
         SCOPED_TRACE(control->metaObject()->className());
         focusOn(control);
         KeyRecorder recorder(control);
         key(Qt::Key_Space);
-        EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PAUSED));
+        EXPECT_EQ(fileActive(), ChannelState::Paused);
         EXPECT_EQ(s.display.playButton.get(), PlayPicture::START);
         key(Qt::Key_Space);
-        EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PLAYING));
+        EXPECT_EQ(fileActive(), ChannelState::Playing);
         EXPECT_EQ(s.display.playButton.get(), PlayPicture::STOP);
         EXPECT_FALSE(recorder.keys.contains(Qt::Key_Space));
     }
@@ -130,20 +131,20 @@ TEST_F(MainWindowKeysTest, KeysReachTheWindowWhenNothingInItHasTheFocus) {
     if (QWidget* focus = QApplication::focusWidget()) focus->clearFocus();
     ASSERT_EQ(QApplication::focusWidget(), nullptr);
     key(Qt::Key_Space);
-    EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PAUSED));
+    EXPECT_EQ(fileActive(), ChannelState::Paused);
 }
 
 TEST_F(MainWindowKeysTest, EscapeClicksThePlayButtonOnlyWithoutShiftCtrlOrAlt) {
     playSongs({"eins.mp3"});
     focusOn(form.songListView);
     key(Qt::Key_Escape);
-    EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PAUSED));
+    EXPECT_EQ(fileActive(), ChannelState::Paused);
     for (Qt::KeyboardModifier m : {Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier}) {
         key(Qt::Key_Escape, m);
-        EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PAUSED)) << m;
+        EXPECT_EQ(fileActive(), ChannelState::Paused) << m;
     }
     key(Qt::Key_Escape);
-    EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PLAYING));
+    EXPECT_EQ(fileActive(), ChannelState::Playing);
 }
 
 TEST_F(MainWindowKeysTest, DeleteRemovesTheSelectedRowOnlyWhileAFilePlays) {
@@ -153,7 +154,7 @@ TEST_F(MainWindowKeysTest, DeleteRemovesTheSelectedRowOnlyWhileAFilePlays) {
     key(Qt::Key_Delete);
     EXPECT_EQ(titles(), QStringList({"eins", "zwei", "drei", "fuenf"}));
     EXPECT_EQ(s.currentIndex, 0);
-    EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PLAYING));
+    EXPECT_EQ(fileActive(), ChannelState::Playing);
 
     // With the focus on a control the window also watches, the key still counts once.
     focusOn(form.positionBar);
@@ -214,7 +215,7 @@ TEST_F(MainWindowKeysTest, CtrlATakesAllFilesOfTheFileListAndTheFocusStays) {
     EXPECT_EQ(QApplication::focusWidget(), form.songListView);
     // Nothing played, so the first one entered started.
     EXPECT_EQ(s.currentIndex, 0);
-    EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PLAYING));
+    EXPECT_EQ(fileActive(), ChannelState::Playing);
 }
 
 TEST_F(MainWindowKeysTest, KeypadPlusAndMinusStepTheVolumeBar) {
@@ -243,7 +244,7 @@ TEST_F(MainWindowKeysTest, AltWhileAFilePlaysPreviewsTheEndAndTheReleaseReturns)
     QTest::keyPress(form.songListView, Qt::Key_Alt);
     EXPECT_EQ(s.playMode, PLAYMODE_PREVIEW);
     EXPECT_EQ(audioEngine.stream(s.fileStream)->position, length * 165 / 180);
-    EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PLAYING));
+    EXPECT_EQ(fileActive(), ChannelState::Playing);
 
     // The bar follows the preview; held keys repeat, and their releases do not end it.
     s.positionBar.setPosition(120);
@@ -258,7 +259,7 @@ TEST_F(MainWindowKeysTest, AltWhileAFilePlaysPreviewsTheEndAndTheReleaseReturns)
     EXPECT_EQ(s.positionBar.position(), 300);
     EXPECT_EQ(audioEngine.stream(s.fileStream)->position, 300 * length / 1000);
     EXPECT_FALSE(s.positionDragging);
-    EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PLAYING));
+    EXPECT_EQ(fileActive(), ChannelState::Playing);
     EXPECT_EQ(audioEngine.calls.back(), "play(" + std::to_string(s.fileStream) + ")");
 
     // Any key with Alt held starts it too. The release of X ends it before the bar has moved: the song
@@ -283,7 +284,7 @@ TEST_F(MainWindowKeysTest, LosingTheFocusEndsTheEndingPreview) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     EXPECT_EQ(s.playMode, PLAYMODE_SONG);
     EXPECT_EQ(audioEngine.stream(s.fileStream)->position, 400 * audioEngine.defaultLength / 1000);
-    EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PLAYING));
+    EXPECT_EQ(fileActive(), ChannelState::Playing);
 }
 
 TEST_F(MainWindowKeysTest, AltWhilePausedOrInRadioModeDoesNothing) {
@@ -294,7 +295,7 @@ TEST_F(MainWindowKeysTest, AltWhilePausedOrInRadioModeDoesNothing) {
     QTest::keyPress(form.songListView, Qt::Key_Alt);
     EXPECT_EQ(s.playMode, PLAYMODE_IDLE);
     QTest::keyRelease(form.songListView, Qt::Key_Alt);
-    EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PAUSED));
+    EXPECT_EQ(fileActive(), ChannelState::Paused);
 
     form.radioButton->click();
     s.stations.setSelected(0);
@@ -305,7 +306,7 @@ TEST_F(MainWindowKeysTest, AltWhilePausedOrInRadioModeDoesNothing) {
     EXPECT_EQ(s.playMode, PLAYMODE_RADIO);
     QTest::keyRelease(form.stationListView, Qt::Key_Alt);
     EXPECT_EQ(audioEngine.count("seek"), seeks);
-    EXPECT_EQ(audioEngine.state(s.radioChannel), DWORD(BASS_ACTIVE_PLAYING));
+    EXPECT_EQ(audioEngine.state(s.radioChannel), ChannelState::Playing);
 }
 
 TEST_F(MainWindowKeysTest, SongListEnterPlaysLeftGoesToTheFileListRightPlaysTheNext) {
@@ -358,12 +359,12 @@ TEST_F(MainWindowKeysTest, TheStationEditorTakesItsKeysAsText) {
     key(Qt::Key_Left);
     key(Qt::Key_Delete);
     EXPECT_EQ(form.stationEditorText->toPlainText(), QStringLiteral("Radio X"));
-    EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PLAYING));
+    EXPECT_EQ(fileActive(), ChannelState::Playing);
     EXPECT_EQ(titles(), QStringList({"eins", "zwei"}));
     EXPECT_EQ(s.volumeBar.position(), 50);
     // Escape still works the play button.
     key(Qt::Key_Escape);
-    EXPECT_EQ(fileActive(), DWORD(BASS_ACTIVE_PAUSED));
+    EXPECT_EQ(fileActive(), ChannelState::Paused);
 }
 
 } // namespace
