@@ -141,8 +141,8 @@ void BM_MeasureLoudnessVsBare(benchmark::State& state) {
         // The engine's calls alone, as measureLoudness makes them.
         auto runEngine = [&] {
             for (QWORD k = 1; k <= 4; ++k) {
-                const ChannelHandle h = rig.audioEngine.openFile(0, songs[song].c_str(), k * steps[song],
-                                                                 100'000, 0x260102);
+                const ChannelHandle h =
+                    rig.audioEngine.openFile(0, songs[song].c_str(), k * steps[song], 100'000, 0x260102);
                 benchmark::DoNotOptimize(rig.audioEngine.read(h, samples.data(), 50'000));
                 rig.audioEngine.release(h);
             }
@@ -288,12 +288,13 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     // CPU times as well: on a loaded machine the wall-clock times mostly measure the waiting.
     for (const auto* times : {&reporter.realTime, &reporter.cpuTime}) {
-        const double measureLoudness = times->count("BM_MeasureLoudness") ? times->at("BM_MeasureLoudness") : 0;
+        const double measureLoudness =
+            times->count("BM_MeasureLoudness") ? times->at("BM_MeasureLoudness") : 0;
         const double bareTime = times->count("BM_BareMeasure") ? times->at("BM_BareMeasure") : 0;
         if (measureLoudness > 0 && bareTime > 0)
-            std::printf("%s: lauttest %.3f ms per song, bare libmpg123 %.3f ms: ratio %.2f (target <= 1.2)\n",
-                        times == &reporter.realTime ? "wall clock" : "CPU", measureLoudness / 1000, bareTime / 1000,
-                        measureLoudness / bareTime);
+            std::printf("%s: measureLoudness %.3f ms per song, bare libmpg123 %.3f ms: ratio %.2f (target <= 1.2)\n",
+                        times == &reporter.realTime ? "wall clock" : "CPU", measureLoudness / 1000,
+                        bareTime / 1000, measureLoudness / bareTime);
     }
     if (reporter.counters.count("BM_MeasureLoudnessVsBare/ratio"))
         std::printf(

@@ -9,8 +9,8 @@
 #include "platform/FileSystem.h"
 #include "platform/InstanceChannel.h"
 #include "platform/X11HotKeys.h"
-#include "ui/QtDialogs.h"
 #include "ui/MainWindow.h"
+#include "ui/QtDialogs.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -32,7 +32,8 @@ public:
     // running instance did not take the arguments in.
     Start start(const QStringList& arguments, const QString& executableFolder);
 
-    // True when a running instance was found and the argument is to be handed over; endingEarly is set whenever an instance was found.
+    // True when a running instance was found and the argument is to be handed over; endingEarly is set
+    // whenever an instance was found.
     bool findRunningInstance();
     // Hands the arguments to the running instance. Should that instance end meanwhile, this process
     // becomes the instance and its start goes on.

@@ -12,7 +12,8 @@ Player::Player(Services services, QObject* parent)
     levelTimer.setInterval(100);
     doublePressTimer.setInterval(200);
     connect(&trackTimer, &QTimer::timeout, this, [this] { guarded([this] { seq.onTrackTick(); }); });
-    connect(&levellingWaitTimer, &QTimer::timeout, this, [this] { guarded([this] { volume.onLevellingWaitTick(); }); });
+    connect(&levellingWaitTimer, &QTimer::timeout, this,
+            [this] { guarded([this] { volume.onLevellingWaitTick(); }); });
     connect(&watchdogTimer, &QTimer::timeout, this, [this] { guarded([this] { radio.onWatchdogTick(); }); });
     connect(&doublePressTimer, &QTimer::timeout, this,
             [this] { guarded([this] { hotKeyHandler.onDoublePressTick(); }); });
@@ -27,13 +28,17 @@ Player::Player(Services services, QObject* parent)
     // a few, the station list some ten thousand stations at most.
     playlistDownload.setMaxBytes(1 << 20);
     stationListDownload.setMaxBytes(4 << 20);
-    connect(&playlistDownload, &HttpDownload::OnDoneString, this, [this](QObject*, const QByteArray& playlist) {
-        guarded([&] { radio.onPlaylistFetched(playlist); });
-    });
-    connect(&playlistDownload, &HttpDownload::OnError, this, [this] { guarded([this] { radio.onPlaylistFetchFailed(); }); });
-    connect(&stationListDownload, &HttpDownload::OnDoneString, this,
-            [this](QObject*, const QByteArray& list) { guarded([&] { update.onStationListFetched(list); }); });
-    connect(&stationListDownload, &HttpDownload::OnError, this, [this] { guarded([this] { update.onStationListFetchFailed(); }); });
+    connect(&playlistDownload, &HttpDownload::OnDoneString, this,
+            [this](QObject*, const QByteArray& playlist) {
+                guarded([&] { radio.onPlaylistFetched(playlist); });
+            });
+    connect(&playlistDownload, &HttpDownload::OnError, this,
+            [this] { guarded([this] { radio.onPlaylistFetchFailed(); }); });
+    connect(
+        &stationListDownload, &HttpDownload::OnDoneString, this,
+        [this](QObject*, const QByteArray& list) { guarded([&] { update.onStationListFetched(list); }); });
+    connect(&stationListDownload, &HttpDownload::OnError, this,
+            [this] { guarded([this] { update.onStationListFetchFailed(); }); });
     s.positionBar.onChange([this](int) { guarded([this] { seq.onPositionBarChange(); }); });
     s.volumeBar.onChange([this](int) { guarded([this] { volume.onVolumeBarChange(); }); });
 }

@@ -29,7 +29,8 @@ std::int64_t excerptLoudness(const float* samples, std::size_t count) {
     return std::llrint(100.0 * sum) / (n + 1);
 }
 
-std::optional<int> measureFileLoudness(AudioEngine& audioEngine, const QString& path, std::vector<float>& buffer) {
+std::optional<int> measureFileLoudness(AudioEngine& audioEngine, const QString& path,
+                                       std::vector<float>& buffer) {
     // Only a regular file counts as opened: a folder holds no song, and a named pipe is never waited
     // for. The excerpts lie in the audio, so tags at either end (a cover picture may be the larger
     // part of the file) are never measured; a file without tags measures over its whole size.
@@ -40,8 +41,8 @@ std::optional<int> measureFileLoudness(AudioEngine& audioEngine, const QString& 
     const QWORD step = span->size() / 5;
     std::int64_t total = 0;
     for (QWORD k = 1; k <= 4; ++k) {
-        const ChannelHandle excerpt = audioEngine.openFile(0, name.constData(), span->begin + k * step,
-                                                           excerptBytes, excerptFlags);
+        const ChannelHandle excerpt =
+            audioEngine.openFile(0, name.constData(), span->begin + k * step, excerptBytes, excerptFlags);
         if (excerpt == 0) continue;
         const DWORD got = audioEngine.read(excerpt, buffer.data(), fetchBytes);
         audioEngine.release(excerpt);

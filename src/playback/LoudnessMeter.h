@@ -15,7 +15,8 @@ class Player;
 std::int64_t excerptLoudness(const float* samples, std::size_t count);
 
 // Measures the file at path through the engine; nothing when its size cannot be taken.
-std::optional<int> measureFileLoudness(AudioEngine& audioEngine, const QString& path, std::vector<float>& buffer);
+std::optional<int> measureFileLoudness(AudioEngine& audioEngine, const QString& path,
+                                       std::vector<float>& buffer);
 
 class LoudnessMeter {
 public:

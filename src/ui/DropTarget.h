@@ -23,8 +23,7 @@ class DropTarget : public QObject {
 public:
     // Shift state, pointer in the control's client coordinates, and the effect, which the handler may
     // change.
-    using DropHandler =
-        std::function<void(Qt::KeyboardModifiers shift, QPoint point, DropEffect& effect)>;
+    using DropHandler = std::function<void(Qt::KeyboardModifiers shift, QPoint point, DropEffect& effect)>;
 
     explicit DropTarget(QObject* owner = nullptr);
     ~DropTarget() override;

@@ -42,7 +42,8 @@ FileListWidget::FileListWidget(QWidget* parent, FileListModel* files)
     connect(files_, &QAbstractItemModel::layoutChanged, this, &FileListWidget::clearFrame);
     connect(files_, &QAbstractItemModel::rowsRemoved, this, &FileListWidget::clearFrame);
     connect(files_, &QAbstractItemModel::rowsInserted, this, &FileListWidget::clearFrame);
-    connect(files_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &FileListWidget::clearFrame);
+    connect(files_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &FileListWidget::clearFrame);
 }
 
 FileListWidget::~FileListWidget() {

@@ -1,14 +1,14 @@
 #include "ui/MainWindow.h"
 
-#include "ui/EventHook.h"
 #include "platform/ByteText.h"
+#include "ui/BitmapCheckBox.h"
+#include "ui/EventHook.h"
 #include "ui/FileList.h"
 #include "ui/Pictures.h"
 #include "ui/ScreenPlace.h"
 #include "ui/ShellTreeView.h"
 #include "ui/SongListView.h"
 #include "ui/StateBinding.h"
-#include "ui/BitmapCheckBox.h"
 #include "ui/TrackBar.h"
 #include "ui/WindowControls.h"
 
@@ -340,7 +340,8 @@ void MainWindow::bindBrowser() {
             [&p] { p.guarded([&p] { p.browser.onFolderTreeClick(); }); });
     connect(folderTree, &ShellTreeView::keyDown, this,
             [&p](QKeyEvent* e) { p.guarded([&] { p.browser.onFolderTreeKey(e->key()); }); });
-    connect(fileList, &FileListWidget::click, this, [&p] { p.guarded([&p] { p.browser.onFileListClick(); }); });
+    connect(fileList, &FileListWidget::click, this,
+            [&p] { p.guarded([&p] { p.browser.onFileListClick(); }); });
     connect(fileList, &FileListWidget::keyDown, this, [&p](QKeyEvent* e) {
         p.guarded([&] {
             if (p.browser.onFileListKey(e->key())) e->accept();
@@ -372,7 +373,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     Player& p = *player_;
     if (event->type() == QEvent::KeyPress && controlKeyDown(watched, static_cast<QKeyEvent*>(event)))
         return true;
-    if (event->type() == QEvent::MouseButtonRelease && (watched == sortByNameLabel || watched == sortByDateLabel)) {
+    if (event->type() == QEvent::MouseButtonRelease &&
+        (watched == sortByNameLabel || watched == sortByDateLabel)) {
         p.guarded([&] {
             if (watched == sortByNameLabel)
                 p.browser.chooseSortByName();

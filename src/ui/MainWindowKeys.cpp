@@ -1,8 +1,8 @@
 // The window's keys: a preview of every key before the focused control gets it, Escape on the play
 // button, and the keys the song list and the station list handle after the preview.
 
-#include "ui/SongListView.h"
 #include "ui/MainWindow.h"
+#include "ui/SongListView.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -11,7 +11,8 @@ void MainWindow::bindPlaylist() {
     playlistMenu = new QMenu(this);
     loadPlaylistAction = playlistMenu->addAction(QStringLiteral("laden"));
     savePlaylistAction = playlistMenu->addAction(QStringLiteral("speichern"));
-    connect(loadPlaylistAction, &QAction::triggered, this, [&p] { p.guarded([&p] { p.playlists.loadPlaylist(); }); });
+    connect(loadPlaylistAction, &QAction::triggered, this,
+            [&p] { p.guarded([&p] { p.playlists.loadPlaylist(); }); });
     connect(savePlaylistAction, &QAction::triggered, this,
             [&p] { p.guarded([&p] { p.playlists.savePlaylist(); }); });
     connect(playlistButton, &QPushButton::clicked, this, &MainWindow::showPlaylistMenu);

@@ -1,13 +1,13 @@
 // The window's shell: the program icon in the corner, moving the window by its title, "Taskbar" and
 // the notification-area icon, the delete confirmation's buttons and the song list's drop target.
-#include "ui/SongListView.h"
 #include "ui/MainWindow.h"
+#include "ui/SongListView.h"
 
 #include "library/DroppedFiles.h"
-#include "ui/EventHook.h"
 #include "platform/ByteText.h"
-#include "ui/Pictures.h"
 #include "ui/DropTarget.h"
+#include "ui/EventHook.h"
+#include "ui/Pictures.h"
 #include "ui/TrayIcon.h"
 
 #include <QEvent>
@@ -63,8 +63,10 @@ void MainWindow::bindShell() {
     // The delete confirmation: Enter answers with the button that has the focus.
     for (QPushButton* answer : {yesButton, noButton})
         answer->setAutoDefault(true);
-    connect(yesButton, &QPushButton::clicked, this, [&p] { p.guarded([&p] { p.deletion.confirmDeletion(); }); });
-    connect(noButton, &QPushButton::clicked, this, [&p] { p.guarded([&p] { p.deletion.cancelDeletion(); }); });
+    connect(yesButton, &QPushButton::clicked, this,
+            [&p] { p.guarded([&p] { p.deletion.confirmDeletion(); }); });
+    connect(noButton, &QPushButton::clicked, this,
+            [&p] { p.guarded([&p] { p.deletion.cancelDeletion(); }); });
 
     songDropTarget = new FileDropTarget(this);
     songDropTarget->Dragtypes = Qt::CopyAction;

@@ -221,8 +221,7 @@ TEST_F(LifecycleTest, ShutdownStopsStreamsRestoresVolumeAndFreesTheEngine) {
     lifecycle.shutDown();
     EXPECT_FALSE(h.player.trackTimer.isActive());
     EXPECT_FALSE(h.player.watchdogTimer.isActive());
-    const std::vector<std::string> expected{"stop(7)", "stop(9)",
-                                            "setGain(64)", "stopOutput", "closeOutput"};
+    const std::vector<std::string> expected{"stop(7)", "stop(9)", "setGain(64)", "stopOutput", "closeOutput"};
     EXPECT_EQ(h.audioEngine.calls, expected);
     // Its stream, should it still come, is freed and never played.
     h.opens.release();

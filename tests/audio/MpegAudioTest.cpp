@@ -110,7 +110,7 @@ TEST_F(MpegAudioTest, FilesOfOtherFormatsAreRefused) {
         EXPECT_EQ(engine.openFile(false, path.c_str(), 0, 0, kDecodeFloat), 0u);
         const QWORD fifth = fixtures::fileSize(path) / 5;
         EXPECT_EQ(engine.openFile(false, path.c_str(), fifth, 100000,
-                                               kDecodeFloat | BASS_SAMPLE_MONO | BASS_STREAM_PRESCAN),
+                                  kDecodeFloat | BASS_SAMPLE_MONO | BASS_STREAM_PRESCAN),
                   0u);
     }
 }

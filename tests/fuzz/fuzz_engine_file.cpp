@@ -19,8 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ChannelHandle whole = engine.openFile(0, path.constData(), 0, 0, BASS_STREAM_DECODE);
     if (whole) {
         std::vector<float> buffer(4096);
-        for (int i = 0; i < 64 && engine.read(whole, buffer.data(), 16384) != BASS_ERROR_DWORD;
-             ++i) {
+        for (int i = 0; i < 64 && engine.read(whole, buffer.data(), 16384) != BASS_ERROR_DWORD; ++i) {
         }
         engine.seek(whole, engine.length(whole) / 2);
         engine.release(whole);

@@ -75,7 +75,9 @@ TEST(RadioJourneyTest, AStationPlaysReconnectsAfterTheServerRestartsAndStartsAga
     // The server goes away: the strip says so; it comes back (with its source): the player reconnects.
     station.stopServer();
     ASSERT_TRUE(desk.waitFor(
-        [](const ProbeState& st) { return st.value(S("titleStrip")) == S("Verbindungsproblem: ") + stationName; },
+        [](const ProbeState& st) {
+            return st.value(S("titleStrip")) == S("Verbindungsproblem: ") + stationName;
+        },
         40s))
         << diagnostics();
     station.stopSource();

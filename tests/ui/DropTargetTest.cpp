@@ -1,9 +1,9 @@
 // The drop file target on a list view, driven by Qt's drag events: which drags it takes, the effect
 // it answers, the names it hands over, and the scrolling near the edges.
 
+#include "ui/DropTarget.h"
 #include "platform/ByteText.h"
 #include "support/PeerProcess.h"
-#include "ui/DropTarget.h"
 
 #include <QApplication>
 #include <QListView>

@@ -4,8 +4,8 @@
 #include "platform/InstanceChannel.h"
 #include "support/Fakes.h"
 #include "support/QtPrinters.h"
-#include "ui/QtDialogs.h"
 #include "ui/MainWindow.h"
+#include "ui/QtDialogs.h"
 
 #include <QApplication>
 #include <QDir>

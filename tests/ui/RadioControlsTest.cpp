@@ -45,7 +45,8 @@ protected:
 };
 
 TEST_F(RadioControlsTest, PressOnAStationSelectsAndStartsItAndEnterStartsItAgain) {
-    QTest::mousePress(form.stationListView->viewport(), Qt::LeftButton, {}, rowCentre(form.stationListView, 1));
+    QTest::mousePress(form.stationListView->viewport(), Qt::LeftButton, {},
+                      rowCentre(form.stationListView, 1));
     EXPECT_EQ(s.stations.selected(), 1);
     EXPECT_EQ(opened("http://two.example/"), 1);
     EXPECT_EQ(s.stationName, QStringLiteral("Zwei"));
@@ -55,7 +56,8 @@ TEST_F(RadioControlsTest, PressOnAStationSelectsAndStartsItAndEnterStartsItAgain
         QTest::mouseClick(form.stationListView->viewport(), other, {}, rowCentre(form.stationListView, 0));
     EXPECT_EQ(opened("http://one.example/"), 0);
     EXPECT_EQ(s.stations.selected(), 1);
-    QTest::mousePress(form.stationListView->viewport(), Qt::LeftButton, {}, rowCentre(form.stationListView, 0));
+    QTest::mousePress(form.stationListView->viewport(), Qt::LeftButton, {},
+                      rowCentre(form.stationListView, 0));
     EXPECT_EQ(opened("http://one.example/"), 1);
 
     form.stationListView->setFocus();
@@ -100,18 +102,21 @@ TEST_F(RadioControlsTest, LatinOneBytesShowAsLatinOneAndLinesLeftAsTheyWereKeepT
     s.programFolder = programFolder.path() + u'/';
     s.stations.append({bytesToText("K\xf6ln"), bytesToText("http://k\xf6ln/")});
     EXPECT_EQ(s.stations.index(2).data().toString(), QString::fromLatin1("K\xf6ln"));
-    QTest::mousePress(form.stationListView->viewport(), Qt::LeftButton, {}, rowCentre(form.stationListView, 2));
+    QTest::mousePress(form.stationListView->viewport(), Qt::LeftButton, {},
+                      rowCentre(form.stationListView, 2));
     EXPECT_EQ(opened("http://k\xf6ln/"), 1);
     EXPECT_TRUE(form.titleStrip->text().endsWith(QString::fromLatin1("> K\xf6ln")))
         << form.titleStrip->text().toStdString();
 
     form.player().editor.openStationEditor();
-    EXPECT_TRUE(form.stationEditorText->toPlainText().endsWith(QString::fromLatin1("\nK\xf6ln ; http://k\xf6ln/")));
+    EXPECT_TRUE(
+        form.stationEditorText->toPlainText().endsWith(QString::fromLatin1("\nK\xf6ln ; http://k\xf6ln/")));
     form.stationEditorText->setFocus();
     form.stationEditorText->moveCursor(QTextCursor::End);
     QTest::keyClick(form.stationEditorText, Qt::Key_Return);
     QTest::keyClicks(form.stationEditorText, QStringLiteral("Neu "));
-    QTest::sendKeyEvent(QTest::Click, form.stationEditorText, Qt::Key_unknown, QString::fromUtf8("\xc3\xa4"), {});
+    QTest::sendKeyEvent(QTest::Click, form.stationEditorText, Qt::Key_unknown, QString::fromUtf8("\xc3\xa4"),
+                        {});
     QTest::keyClicks(form.stationEditorText, QStringLiteral(" ; http://n/"));
     form.saveStationsButton->click();
     QFile snd(programFolder.filePath(QStringLiteral("mp3.snd")));

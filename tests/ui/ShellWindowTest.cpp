@@ -4,8 +4,8 @@
 #include "FormHarness.h"
 #include "RenderSupport.h"
 #include "support/SongFiles.h"
-#include "ui/QtDialogs.h"
 #include "ui/DropTarget.h"
+#include "ui/QtDialogs.h"
 #include "ui/TrayIcon.h"
 
 #include <QAbstractButton>
@@ -214,7 +214,8 @@ TEST_F(ShellWindowTest, TwoMp3FilesDroppedOnTheSongListAreQueuedAndTheFirstPlays
     EXPECT_EQ(form.songListView->model()->rowCount(), 2);
     EXPECT_EQ(s.playMode, PLAYMODE_SONG);
     EXPECT_EQ(h.audioEngine.stream(s.fileStream)->path, dropped[0].toStdString());
-    EXPECT_TRUE(form.titleStrip->text().startsWith(QStringLiteral("Erster"))) << form.titleStrip->text().toStdString();
+    EXPECT_TRUE(form.titleStrip->text().startsWith(QStringLiteral("Erster")))
+        << form.titleStrip->text().toStdString();
 }
 
 } // namespace

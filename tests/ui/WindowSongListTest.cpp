@@ -5,8 +5,8 @@
 #include "support/Fakes.h"
 #include "support/QtPrinters.h"
 #include "support/SongFiles.h"
-#include "ui/SongListView.h"
 #include "ui/MainWindow.h"
+#include "ui/SongListView.h"
 
 #include <QLabel>
 #include <QListView>
@@ -26,7 +26,9 @@ protected:
             form.player().songList.addSong(path);
         s.playMode = PLAYMODE_IDLE;
     }
-    QPoint rowCentre(int row) { return form.songListView->visualRect(form.player().s.songs.index(row)).center(); }
+    QPoint rowCentre(int row) {
+        return form.songListView->visualRect(form.player().s.songs.index(row)).center();
+    }
     void mouse(QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
         QWidget* viewport = form.songListView->viewport();
         QMouseEvent event(type, at, viewport->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
