@@ -275,7 +275,7 @@ int main(int argc, char** argv) {
             const int row = rig.player.s.songs.count() - 1;
             rig.player.loudness.measureLoudness(row);
             const int bareValue = bare::measure(decoder, path, samples);
-            std::printf("%s: lauttest %s, bare %d\n", path.c_str(),
+            std::printf("%s: measureLoudness %s, bare %d\n", path.c_str(),
                         qPrintable(rig.player.s.songs.loudness(row)), bareValue);
             if (rig.player.s.songs.loudness(row) != QString::number(bareValue))
                 std::printf("  VALUES DIFFER\n");
@@ -298,8 +298,8 @@ int main(int argc, char** argv) {
     }
     if (reporter.counters.count("BM_MeasureLoudnessVsBare/ratio"))
         std::printf(
-            "interleaved, thread CPU: lauttest %.3f ms per song, the engine's calls alone %.3f ms, bare "
-            "libmpg123 %.3f ms: lauttest / bare %.2f (target <= 1.2), engine / bare %.2f\n",
+            "interleaved, thread CPU: measureLoudness %.3f ms per song, the engine's calls alone %.3f ms, bare "
+            "libmpg123 %.3f ms: measureLoudness / bare %.2f (target <= 1.2), engine / bare %.2f\n",
             reporter.counters["BM_MeasureLoudnessVsBare/measure_cpu_us"] / 1000,
             reporter.counters["BM_MeasureLoudnessVsBare/engine_cpu_us"] / 1000,
             reporter.counters["BM_MeasureLoudnessVsBare/bare_cpu_us"] / 1000,
