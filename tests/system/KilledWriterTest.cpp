@@ -34,7 +34,7 @@ QStringList version(const char* name, int lines) {
     return out;
 }
 
-QByteArray bytesOf(const QStringList& lines) {
+QByteArray fileBytesOf(const QStringList& lines) {
     QByteArray data;
     for (const QString& line : lines)
         data += line.toUtf8() + "\r\n";
@@ -65,8 +65,8 @@ TEST(KilledWriterTest, EveryKillLeavesOneWholeVersionAndNoPileOfTemporaries) {
     const QString path = dir.filePath(name);
     const QStringList older = version("alt", 60000); // about 4.6 MB each
     const QStringList newer = version("neu", 60000);
-    const QByteArray olderBytes = bytesOf(older);
-    const QByteArray newerBytes = bytesOf(newer);
+    const QByteArray olderBytes = fileBytesOf(older);
+    const QByteArray newerBytes = fileBytesOf(newer);
     writeTextLinesAtomic(path, older);
     ASSERT_EQ(readAll(path), olderBytes);
 
@@ -162,7 +162,7 @@ TEST(KilledWriterTest, TwoWritersAtOnceKeepEachOthersTemporaries) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
             << "a write failed (status " << status << ")";
     }
-    EXPECT_EQ(readAll(path), bytesOf(lines));
+    EXPECT_EQ(readAll(path), fileBytesOf(lines));
     EXPECT_TRUE(others(dir.path(), QStringLiteral("mp3.ini")).isEmpty());
 }
 
