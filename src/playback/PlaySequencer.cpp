@@ -136,7 +136,9 @@ void PlaySequencer::trackTimerTimer() {
     if (bass.BASS_ChannelIsActive(s.fileStream) == BASS_ACTIVE_STOPPED) {
         s.playMode = PLAYMODE_IDLE;
         s.display.PlayB = PlayPicture::START;
-        if (s.currentIndex < s.songs.count() - 1) nextsong();
+        // While the watchdog is on, a station is playing or being reached and takes over from the
+        // song list: a next song would stop it.
+        if (!p_.radioT.isActive() && s.currentIndex < s.songs.count() - 1) nextsong();
         return;
     }
     if (s.positionDragging) return;

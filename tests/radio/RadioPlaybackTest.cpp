@@ -293,6 +293,25 @@ TEST_F(RadioPlaybackTest, AStationStillConnectingIsDroppedByTheNextChoice) {
     EXPECT_FALSE(h.player.radio.isStarting());
 }
 
+// A song that ends while a station connects leaves the list where it is: the station is not cut off
+// by the next song, and plays once it answers.
+TEST_F(RadioPlaybackTest, ASongEndingWhileAStationConnectsDoesNotDropTheStation) {
+    SongFiles files;
+    for (const QString& path : files.make({"eins.mp3", "zwei.mp3"}))
+        h.player.songList.neuen_song_eintragen(path);
+    const HSTREAM song = s.fileStream;
+    h.player.radio.dasRadioBClick();
+    h.opens.held = true;
+    startStation(0);
+    h.bass.stream(song)->active = BASS_ACTIVE_STOPPED;
+    h.player.seq.trackTimerTimer();
+    EXPECT_EQ(s.fileStream, song);
+    EXPECT_TRUE(h.player.radio.isStarting());
+    h.opens.release();
+    EXPECT_EQ(radioUrl(), oneUrl);
+    EXPECT_EQ(radioActive(), BASS_ACTIVE_PLAYING);
+}
+
 // Leaving radio mode drops a station still connecting the same way.
 TEST_F(RadioPlaybackTest, LeavingRadioModeDropsAStationStillConnecting) {
     s.stations.setSelected(0);
