@@ -135,7 +135,9 @@ void PlaySequencer::onTrackTick() {
     if (audioEngine.state(s.fileStream) == ChannelState::Stopped) {
         s.playMode = PLAYMODE_IDLE;
         s.display.playButton = PlayPicture::START;
-        if (s.currentIndex < s.songs.count() - 1) playNext();
+        // While the watchdog is on, a station is playing or being reached and takes over from the
+        // song list: a next song would stop it.
+        if (!p_.watchdogTimer.isActive() && s.currentIndex < s.songs.count() - 1) playNext();
         return;
     }
     if (s.positionDragging) return;

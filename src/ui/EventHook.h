@@ -7,6 +7,7 @@
 #include <functional>
 
 class EventHook : public QObject {
+    Q_OBJECT
 public:
     EventHook(QWidget* widget, std::function<bool(QEvent*)> handler)
         : QObject(widget), handler_(std::move(handler)) {

@@ -96,6 +96,9 @@ MainWindow::~MainWindow() {
     // signals (the file list's focus mark), and nothing of the window may answer then.
     for (QObject* child : findChildren<QObject*>())
         disconnect(child, nullptr, this, nullptr);
+    // The hooks call into the player, which goes before the controls do: a control hidden while it
+    // is deleted would reach it.
+    qDeleteAll(findChildren<EventHook*>());
 }
 
 Lifecycle::Start MainWindow::start(const QStringList& arguments, const QString& executableFolder) {

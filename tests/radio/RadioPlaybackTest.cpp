@@ -292,6 +292,25 @@ TEST_F(RadioPlaybackTest, AStationStillConnectingIsDroppedByTheNextChoice) {
     EXPECT_FALSE(h.player.radio.isStarting());
 }
 
+// A song that ends while a station connects leaves the list where it is: the station is not cut off
+// by the next song, and plays once it answers.
+TEST_F(RadioPlaybackTest, ASongEndingWhileAStationConnectsDoesNotDropTheStation) {
+    SongFiles files;
+    for (const QString& path : files.make({"eins.mp3", "zwei.mp3"}))
+        h.player.songList.addSong(path);
+    const ChannelHandle song = s.fileStream;
+    h.player.radio.toggleRadioMode();
+    h.opens.held = true;
+    startStation(0);
+    h.audioEngine.stream(song)->active = ChannelState::Stopped;
+    h.player.seq.onTrackTick();
+    EXPECT_EQ(s.fileStream, song);
+    EXPECT_TRUE(h.player.radio.isStarting());
+    h.opens.release();
+    EXPECT_EQ(radioUrl(), oneUrl);
+    EXPECT_EQ(radioActive(), ChannelState::Playing);
+}
+
 // Leaving radio mode drops a station still connecting the same way.
 TEST_F(RadioPlaybackTest, LeavingRadioModeDropsAStationStillConnecting) {
     s.stations.setSelected(0);

@@ -12,7 +12,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QList<QByteArray> bytesOf(const QStringList& texts) {
+QList<QByteArray> textBytesOf(const QStringList& texts) {
     QList<QByteArray> bytes;
     for (const QString& text : texts)
         bytes << textToBytes(text);
@@ -36,17 +36,17 @@ TEST(FileNameBytesSystemTest, NamesThatAreNotUtf8PlayFromTheCommandLineTheFileLi
     ASSERT_TRUE(desk.start({bytesToText(cafe)}));
     // The song plays, and the tree went to its folder, whose names the file list shows.
     ASSERT_TRUE(desk.waitFor([&](const ProbeState& st) {
-        return bytesOf(st.values(S("song"))) == QList<QByteArray>{cafe} && st.value(S("fileActive")) == u"1";
+        return textBytesOf(st.values(S("song"))) == QList<QByteArray>{cafe} && st.value(S("fileActive")) == u"1";
     })) << desk.now().dump();
     ASSERT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(S("file")).size() == 3; }))
         << desk.now().dump();
-    EXPECT_EQ(bytesOf(desk.now().values(S("file"))), (QList<QByteArray>{"caf\xe9.mp3", "\xe9t\xe9.mp3",
+    EXPECT_EQ(textBytesOf(desk.now().values(S("file"))), (QList<QByteArray>{"caf\xe9.mp3", "\xe9t\xe9.mp3",
                                                                         "\xfc"
                                                                         "ber.mp3"}));
 
     ASSERT_TRUE(desk.click(DesktopRun::addAllButton));
     EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) {
-        return bytesOf(st.values(S("song"))) == QList<QByteArray>{cafe, ete, handed};
+        return textBytesOf(st.values(S("song"))) == QList<QByteArray>{cafe, ete, handed};
     })) << desk.now().dump();
 
     // An empty list and a paused song: the song handed over starts, so the engine opens its name.
@@ -58,7 +58,7 @@ TEST(FileNameBytesSystemTest, NamesThatAreNotUtf8PlayFromTheCommandLineTheFileLi
     ProgramRun second(desk.run().runtimeDir(), &desk.x());
     EXPECT_EQ(second.run({bytesToText(handed)}, 10000), 0);
     EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) {
-        return bytesOf(st.values(S("song"))) == QList<QByteArray>{handed} &&
+        return textBytesOf(st.values(S("song"))) == QList<QByteArray>{handed} &&
                st.value(S("fileActive")) == u"1";
     })) << desk.now().dump();
     EXPECT_TRUE(desk.closeWithX());
