@@ -17,6 +17,7 @@ packages=(
   icecast2 ezstream
   pulseaudio pulseaudio-utils libasound2-plugins
   dbus dbus-x11 playerctl libglib2.0-bin
+  weston qt6-wayland  # a Wayland session: Weston's headless and nested backends, Qt's wayland platform
   clang libclang-rt-14-dev
   # benchmarks
   libbenchmark-dev mpv

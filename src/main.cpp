@@ -8,6 +8,8 @@
 #include "platform/ByteText.h"
 #include "platform/FileSystem.h"
 #include "platform/InstanceChannel.h"
+#include "platform/PortalHotKeys.h"
+#include "platform/SessionPlatform.h"
 #include "platform/X11HotKeys.h"
 #include "ui/MainWindow.h"
 #include "ui/QtDialogs.h"
@@ -45,20 +47,27 @@ void closeOnSignals(QWidget& window) {
     sigaction(SIGTERM, &action, nullptr);
 }
 
+// A Wayland client cannot grab keys; there the desktop's shortcuts portal binds them.
+std::unique_ptr<IHotKeySource> desktopHotKeys() {
+    if (runsOnWayland()) return std::make_unique<PortalHotKeys>(Mpris::sessionBus());
+    return std::make_unique<X11HotKeys>();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    preferX11OnWayland(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("mp3zx"));
     QApplication::setDesktopFileName(QStringLiteral("mp3zx"));
 
     audio::Engine audioEngine;
     AlsaMixer mixer;
-    X11HotKeys hotKeys;
+    const std::unique_ptr<IHotKeySource> hotKeys = desktopHotKeys();
     QtDialogs dialogs;
     InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
 
-    MainWindow window(PlatformServices{audioEngine, mixer, hotKeys, dialogs}, channel);
+    MainWindow window(PlatformServices{audioEngine, mixer, *hotKeys, dialogs}, channel);
     dialogs.setOwner(&window);
     const QString executableFolder = QFileInfo(canonicalPath(QStringLiteral("/proc/self/exe"))).path();
     // QApplication has taken its own options out of argv.

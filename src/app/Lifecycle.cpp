@@ -102,6 +102,8 @@ Lifecycle::Start Lifecycle::start(const QStringList& arguments, const QString& e
     p_.guarded([&] { p_.settings.readSettings(); });
     p_.guarded([&] {
         IWindow& window = p_.window();
+        // Where the compositor places the window the saved place is only kept, for the next X11 run.
+        if (!window.positionKnown()) return;
         const QPoint place =
             reachablePosition({s.windowLeft, s.windowTop}, windowOuterSize, window.screenAreas());
         window.moveTo(place.x(), place.y());

@@ -97,7 +97,9 @@ void Settings::restoreTreeTop(const QString& text) {
 void Settings::writeSettings() {
     PlayerState& s = p_.s;
     FolderTree& tree = p_.browser.tree();
-    const QPoint position = p_.window().position();
+    // Where the window cannot learn its place, the saved one goes back unchanged rather than a made-up one.
+    const IWindow& window = p_.window();
+    const QPoint position = window.positionKnown() ? window.position() : QPoint(s.windowLeft, s.windowTop);
     writeTextLinesAtomic(path(), {
                                      s.currentFolder,
                                      tree.nodeText(tree.topNode()),

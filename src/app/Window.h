@@ -14,6 +14,9 @@ public:
     virtual ~IWindow() = default;
     virtual void moveTo(int left, int top) = 0;
     virtual QPoint position() const = 0;
+    // False where the compositor alone places windows (Wayland): moveTo does nothing there and
+    // position() is not where the window is.
+    virtual bool positionKnown() const = 0;
     virtual int width() const = 0;
     virtual bool isShown() const = 0;
     virtual void showWindow() = 0;

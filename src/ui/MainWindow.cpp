@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "platform/ByteText.h"
+#include "platform/SessionPlatform.h"
 #include "ui/BitmapCheckBox.h"
 #include "ui/EventHook.h"
 #include "ui/FileList.h"
@@ -418,11 +419,15 @@ void MainWindow::paintEvent(QPaintEvent*) {
 }
 
 void MainWindow::moveTo(int left, int top) {
-    move(left, top);
+    if (positionKnown()) move(left, top);
 }
 
 QPoint MainWindow::position() const {
     return pos();
+}
+
+bool MainWindow::positionKnown() const {
+    return !runsOnWayland();
 }
 
 int MainWindow::width() const {
@@ -443,9 +448,16 @@ void MainWindow::hideWindow() {
 
 void MainWindow::minimizeWindow() {
     showMinimized();
+    // Qt forgets it there: the compositor never reports the state back.
+    minimizedOnWayland_ = runsOnWayland();
 }
 
 void MainWindow::raiseAndActivate() {
+    if (minimizedOnWayland_) {
+        // A Wayland client cannot take its window out of the minimised state; mapped anew, it shows.
+        minimizedOnWayland_ = false;
+        hide();
+    }
     if (isMinimized()) showNormal();
     show();
     raise();

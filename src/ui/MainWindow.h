@@ -49,6 +49,7 @@ public:
     // IWindow
     void moveTo(int left, int top) override;
     QPoint position() const override;
+    bool positionKnown() const override;
     int width() const override;
     bool isShown() const override;
     void showWindow() override;
@@ -153,4 +154,5 @@ private:
     bool started_ = false;
     bool closed_ = false;
     bool settingsWritten_ = false;
+    bool minimizedOnWayland_ = false;
 };

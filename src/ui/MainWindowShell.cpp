@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QWindow>
 
 namespace {
 
@@ -43,8 +44,11 @@ void MainWindow::bindShell() {
     });
     new EventHook(titleStrip, [this, &p](QEvent* event) {
         if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
-            const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            const QPoint at = mouse->position().toPoint();
             p.guarded([&] { shell_->onTitleStripPress(at.x(), at.y()); });
+            // A Wayland window cannot move itself: the compositor moves it with the pointer until release.
+            if (mouse->button() == Qt::LeftButton && !positionKnown()) windowHandle()->startSystemMove();
         } else if (event->type() == QEvent::MouseMove) {
             const auto* mouse = static_cast<QMouseEvent*>(event);
             const QPoint cursor = mouse->globalPosition().toPoint();

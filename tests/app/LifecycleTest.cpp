@@ -230,4 +230,27 @@ TEST_F(LifecycleTest, ShutdownStopsStreamsRestoresVolumeAndFreesTheEngine) {
     EXPECT_EQ(h.s.radioChannel, 9u);
 }
 
+// On Wayland the window can neither be placed nor learn its place: a saved place, even one on no screen
+// here, is neither applied nor replaced, so the next X11 run finds it as it was.
+TEST_F(LifecycleTest, WhereTheCompositorPlacesTheWindowTheSavedPlaceGoesBackUnchanged) {
+    PlayerHarness h;
+    h.window.knowsPosition = false;
+    h.window.pos = {0, 0};
+    QFile ini(programFolder.filePath(QStringLiteral("mp3.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("/\r\n\r\n60\r\n0\r\n3000\r\n-70\r\n");
+    ini.close();
+    InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
+    Lifecycle lifecycle(h.player, channel);
+    ASSERT_EQ(lifecycle.start({QStringLiteral("mp3zx")}, programFolder.path()), Lifecycle::Start::Run);
+    EXPECT_EQ(h.window.pos, QPoint(0, 0));
+    lifecycle.shutDown();
+    lifecycle.writeSettingsAtExit();
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = ini.readAll().split('\n');
+    ASSERT_GE(lines.size(), 6);
+    EXPECT_EQ(lines[4], "3000\r");
+    EXPECT_EQ(lines[5], "-70\r");
+}
+
 } // namespace

@@ -1,11 +1,11 @@
 // Media control of real playback: a real song through the real engine (SDL's dummy driver), paused and
 // resumed by playerctl on a private session bus; and the real program offering itself on that bus.
 
-#include "SessionBus.h"
 #include "mpris/Mpris.h"
 #include "support/EngineHarness.h"
 #include "support/Mp3Fixtures.h"
 #include "support/ProgramRun.h"
+#include "support/SessionBus.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>

@@ -145,6 +145,7 @@ public:
 class FakeWindow : public IWindow {
 public:
     QPoint pos{0, 0};
+    bool knowsPosition = true;
     int windowWidth = 840;
     bool shown = true;
     int raised = 0;
@@ -162,6 +163,7 @@ public:
 
     void moveTo(int left, int top) override { pos = {left, top}; }
     QPoint position() const override { return pos; }
+    bool positionKnown() const override { return knowsPosition; }
     int width() const override { return windowWidth; }
     bool isShown() const override { return shown; }
     void showWindow() override { shown = true; }

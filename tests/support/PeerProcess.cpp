@@ -1,7 +1,9 @@
 #include "support/PeerProcess.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QThread>
 
@@ -85,4 +87,49 @@ QProcessEnvironment XServer::environment() const {
     env.remove(QStringLiteral("XAUTHORITY"));
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     return env;
+}
+
+WaylandCompositor::WaylandCompositor(const XServer* x) {
+    const QString weston = findTool(QStringLiteral("weston"));
+    if (weston.isEmpty() || !dir_.isValid() || (x && !x->available())) return;
+    QProcessEnvironment env = x ? x->environment() : QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_.path());
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    // pixman draws, so a screenshot shows what the clients drew; --debug offers the screenshot protocol.
+    const QString backend = x ? QStringLiteral("x11-backend.so") : QStringLiteral("headless-backend.so");
+    if (!server_.start(weston,
+                       {"--backend=" + backend, "--use-pixman", "--width=1280", "--height=1024",
+                        "--socket=wayland-test", "--idle-time=0", "--debug"},
+                       env))
+        return;
+    const QString socket = dir_.filePath(QStringLiteral("wayland-test"));
+    if (waitUntil([&] { return QFileInfo::exists(socket) || !server_.running(); },
+                  std::chrono::seconds(20)) &&
+        server_.running())
+        socket_ = socket;
+}
+
+void WaylandCompositor::addTo(QProcessEnvironment& env) const {
+    // An absolute path: the program's XDG_RUNTIME_DIR is a folder of its own.
+    env.insert(QStringLiteral("WAYLAND_DISPLAY"), socket_);
+    env.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+}
+
+QImage WaylandCompositor::screenshot() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("WAYLAND_DISPLAY"), socket_);
+    QProcess tool;
+    tool.setProcessEnvironment(env);
+    // It writes wayland-screenshot-<time>.png into its working folder.
+    QTemporaryDir out;
+    tool.setWorkingDirectory(out.path());
+    tool.start(findTool(QStringLiteral("weston-screenshooter")), {});
+    if (!tool.waitForFinished(20000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0) {
+        tool.kill();
+        tool.waitForFinished(5000);
+        return {};
+    }
+    const QStringList shots = QDir(out.path()).entryList({QStringLiteral("*.png")}, QDir::Files);
+    return shots.isEmpty() ? QImage() : QImage(out.filePath(shots.constFirst()));
 }

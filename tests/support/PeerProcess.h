@@ -4,12 +4,13 @@
 
 #include "support/QtPrinters.h"
 
-#include "support/QtPrinters.h"
+#include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -60,4 +61,23 @@ public:
 private:
     PeerProcess server_;
     QString display_;
+};
+
+// A Wayland compositor of the test's own: Weston, headless or, given an X server, as a window on it at
+// its top left corner, so the pointer that xdotool moves there reaches Weston's clients. Skips nothing
+// itself: check available().
+class WaylandCompositor {
+public:
+    explicit WaylandCompositor(const XServer* x = nullptr);
+    bool available() const { return !socket_.isEmpty(); }
+    // Makes env a program's environment in this Wayland session (WAYLAND_DISPLAY, XDG_SESSION_TYPE),
+    // with no Qt platform named. DISPLAY stays as it is: remove it for a session without XWayland.
+    void addTo(QProcessEnvironment& env) const;
+    // Its screen (weston-screenshooter); null when none could be taken.
+    QImage screenshot() const;
+
+private:
+    QTemporaryDir dir_;
+    PeerProcess server_;
+    QString socket_;
 };
