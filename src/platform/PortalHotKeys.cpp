@@ -22,7 +22,7 @@ QString handlePath(const QDBusConnection& bus, const QString& kind, const QStrin
     return PortalHotKeys::objectPath + u'/' + kind + u'/' + sender + u'/' + token;
 }
 
-bool shortcutFor(unsigned virtualKey, PortalShortcut& shortcut) {
+bool shortcutFor(HotKey key, PortalShortcut& shortcut) {
     // Triggers are named as the shortcuts specification names keys (X keysym names).
     const auto make = [&shortcut](const char* id, const QString& description, const char* trigger) {
         shortcut = {QString::fromLatin1(id),
@@ -30,7 +30,7 @@ bool shortcutFor(unsigned virtualKey, PortalShortcut& shortcut) {
                      {QStringLiteral("preferred_trigger"), QString::fromLatin1(trigger)}}};
         return true;
     };
-    switch (virtualKey) {
+    switch (key) {
     case HotKey::Pause:
         return make("play-pause", QStringLiteral("Abspielen/Pause"), "Pause");
     case HotKey::PrintScreen:
@@ -78,10 +78,10 @@ PortalHotKeys::~PortalHotKeys() {
                         SLOT(onActivated(QDBusMessage)));
 }
 
-bool PortalHotKeys::registerHotKey(int id, unsigned modifiers, unsigned virtualKey) {
+bool PortalHotKeys::registerHotKey(int id, unsigned modifiers, HotKey key) {
     unregisterHotKey(id);
     PortalShortcut shortcut;
-    if (modifiers != 0 || !shortcutFor(virtualKey, shortcut)) return false;
+    if (modifiers != 0 || !shortcutFor(key, shortcut)) return false;
     for (const auto& [otherId, other] : keys_)
         if (other.id == shortcut.id) return false;
     if (!bus_.isConnected()) giveUp();

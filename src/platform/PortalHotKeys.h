@@ -38,7 +38,7 @@ public:
     // Keys registered in one pass of the event loop are bound together in one session, once the loop
     // runs. The answer comes later, so true only says the request will be made: the key is known,
     // without modifiers, not registered under another identifier, and the session bus is there.
-    bool registerHotKey(int id, unsigned modifiers, unsigned virtualKey) override;
+    bool registerHotKey(int id, unsigned modifiers, HotKey key) override;
     // The last key released closes the session at once, so the desktop frees the keys.
     void unregisterHotKey(int id) override;
 

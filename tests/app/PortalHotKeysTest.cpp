@@ -127,11 +127,11 @@ TEST_F(PortalHotKeysTest, TheThreeKeysAreBoundTogetherAndAPressPausesTheSong) {
     EXPECT_EQ(asked, expected);
 
     player.songList.addSong(files.make({"eins.mp3"})[0]);
-    ASSERT_EQ(engine.state(s.fileStream), DWORD(ChannelState::Playing));
+    ASSERT_EQ(engine.state(s.fileStream), ChannelState::Playing);
     portal.activate(QStringLiteral("play-pause"));
     ASSERT_TRUE(waitUntil([&] { return player.doublePressTimer.isActive(); }, 10s));
     player.hotKeyHandler.onDoublePressTick();
-    EXPECT_EQ(engine.state(s.fileStream), DWORD(ChannelState::Paused));
+    EXPECT_EQ(engine.state(s.fileStream), ChannelState::Paused);
     EXPECT_EQ(s.playMode, PLAYMODE_IDLE);
 
     const int volume = s.volumeBar.position();
