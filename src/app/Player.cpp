@@ -41,6 +41,11 @@ Player::Player(Services services, QObject* parent)
             [this] { guarded([this] { update.onStationListFetchFailed(); }); });
     s.positionBar.onChange([this](int) { guarded([this] { seq.onPositionBarChange(); }); });
     s.volumeBar.onChange([this](int) { guarded([this] { volume.onVolumeBarChange(); }); });
+    // A sound server that restarted brings its own master switch; ours is set on the GUI thread.
+    services_.audioEngine.setOutputReturnHandler([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { guarded([this] { mute.restoreAfterOutputReturn(); }); }, Qt::QueuedConnection);
+    });
 }
 
 void Player::fetchStationPlaylist(const QString& url) {
@@ -48,7 +53,9 @@ void Player::fetchStationPlaylist(const QString& url) {
     playlistDownload.DownloadString();
 }
 
-Player::~Player() = default;
+Player::~Player() {
+    services_.audioEngine.setOutputReturnHandler({});
+}
 
 void Player::guarded(const std::function<void()>& handler) {
     try {

@@ -74,4 +74,9 @@ public:
     // Zero-terminated text valid until the next call on this channel, or nullptr.
     virtual const char* metadata(DWORD handle, DWORD tags) = 0;
     virtual HSYNC onMetadata(DWORD handle, DWORD type, QWORD param, SYNCPROC proc, void* user) = 0;
+
+    // The engine reopens a lost sound output by itself; handler runs (on an engine thread) each time
+    // it has done so, for what lives beside the output, such as the mixer's state. An empty handler
+    // ends the calls; once this returns, the old handler is neither running nor called again.
+    virtual void setOutputReturnHandler(std::function<void()> handler) { (void)handler; }
 };

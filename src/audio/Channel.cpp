@@ -70,7 +70,8 @@ ChannelState Channel::activity() const {
     switch (voice_->state()) {
     case Voice::State::Playing:
         if (!context_.output->running()) return ChannelState::Paused;
-        return voice_->stalled() ? ChannelState::Stalled : ChannelState::Playing;
+        // Without a device that plays it, a playing channel holds its place until one is back.
+        return voice_->stalled() || !context_.output->audible() ? ChannelState::Stalled : ChannelState::Playing;
     case Voice::State::Paused:
         return ChannelState::Paused;
     case Voice::State::Stopped:
@@ -184,7 +185,8 @@ DWORD Channel::level() const {
     if (shutDown_.load() || decodeOnly_ || voice_->state() != Voice::State::Playing ||
         !context_.output->running())
         return BASS_ERROR_DWORD;
-    return voice_->levelWord();
+    // Nothing is heard while no device plays.
+    return context_.output->audible() ? voice_->levelWord() : 0;
 }
 
 const char* Channel::tags(DWORD type) {

@@ -80,6 +80,8 @@ public:
     Channel& operator=(const Channel&) = delete;
 
     void setHandle(DWORD handle) { handle_.store(handle); }
+    // Played through the output (not a decoding channel).
+    bool isPlayed() const { return !decodeOnly_; }
 
     bool play(bool restart);
     bool pause();

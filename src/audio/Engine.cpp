@@ -10,9 +10,6 @@ namespace audio {
 
 namespace {
 constexpr DWORD kVersion = BASSVERSION << 16;
-// Streams that ended with the auto-free flag are freed at least this often (and at once when the
-// audio callback reports an end).
-constexpr std::chrono::milliseconds kHousekeepingPeriod{200};
 
 bool isHttpUrl(std::string_view url) {
     auto startsWith = [&](std::string_view prefix) {
@@ -30,9 +27,16 @@ bool isHttpUrl(std::string_view url) {
 
 Engine::Engine() : Engine(Options{}) {}
 
+// Ended auto-free streams are freed each housekeeping round, and at once when the audio callback
+// reports an end.
 Engine::Engine(Options options)
-    : options_(std::move(options)),
-      worker_(std::make_unique<EngineWorker>([this] { freeFinishedChannels(); }, kHousekeepingPeriod)) {}
+    : options_(std::move(options)), keeper_({options_.outputRetryFirst, options_.outputRetryLongest}),
+      worker_(std::make_unique<EngineWorker>(
+          [this] {
+              freeFinishedChannels();
+              lookAfterOutput();
+          },
+          options_.housekeepingPeriod)) {}
 
 Engine::~Engine() {
     closeOutput();
@@ -43,15 +47,18 @@ DWORD Engine::version() {
     return kVersion;
 }
 
+// Without a device to open, the engine still starts (and openOutput says it failed): streams open and
+// wait, and the first play after a device appears is heard.
 BOOL Engine::openOutput(int device, DWORD freq, DWORD, void*, const void*) {
     std::lock_guard lock(mutex_);
-    if (output_) return 0;
-    auto output = Output::open(device, freq == 0 ? 44100 : static_cast<int>(freq));
+    if (output_) return !output_->connected() && output_->connect() ? 1 : 0;
+    auto output = Output::create(device, freq == 0 ? 44100 : static_cast<int>(freq),
+                                 {.driver = driver_, .stallLimit = options_.outputStallLimit});
     if (!output) return 0;
     output->setGain(static_cast<float>(volume_.load()) / 100.0f);
     output_ = std::move(output);
     ++generation_;
-    return 1;
+    return output_->connected() ? 1 : 0;
 }
 
 BOOL Engine::stopOutput() {
@@ -67,6 +74,7 @@ BOOL Engine::closeOutput() {
         std::lock_guard lock(mutex_);
         if (!output_) return 0;
         output = std::move(output_);
+        driver_ = output->driver();
         ++generation_;
         // A server that never answers would otherwise hold its opener for the whole time-out.
         for (const auto& channel : opening_)
@@ -164,6 +172,19 @@ ChannelHandle Engine::adopt(std::shared_ptr<Channel> channel, std::uint64_t gene
     return 0;
 }
 
+std::shared_ptr<Output> Engine::currentOutput() const {
+    std::lock_guard lock(mutex_);
+    return output_;
+}
+
+void Engine::lookAfterOutput() {
+    if (auto output = currentOutput()) keeper_.check(*output);
+}
+
+void Engine::setOutputReturnHandler(std::function<void()> handler) {
+    keeper_.setReturnHandler(std::move(handler));
+}
+
 std::shared_ptr<Channel> Engine::channel(DWORD handle) const {
     auto channel = channels_.find(handle);
     return channel && !channel->finished() ? channel : nullptr;
@@ -190,7 +211,11 @@ QWORD Engine::downloadedBytes(ChannelHandle handle, DWORD mode) {
 
 BOOL Engine::play(DWORD handle, BOOL restart) {
     auto c = channel(handle);
-    return c && c->play(restart != 0) ? 1 : 0;
+    if (!c) return 0;
+    // Someone wants to hear it: a missing output is tried now, not at the next retry.
+    if (auto output = currentOutput(); output && !output->connected() && c->isPlayed())
+        keeper_.openNow(*output);
+    return c->play(restart != 0) ? 1 : 0;
 }
 
 BOOL Engine::pause(DWORD handle) {

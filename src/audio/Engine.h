@@ -4,12 +4,17 @@
 // auto-free) or freed fails quietly with the call's error value. closeOutput also ends the network
 // opens in progress on other threads: they return 0 at once.
 //
+// A lost output device (a sound server that restarts, a card pulled out) is noticed and opened again
+// by the engine, with every channel kept where it was heard; see OutputKeeper. A played channel shows
+// as stalled while no device plays it.
+//
 // Sync procs run on the engine's own thread, one at a time. They may call the engine (even free
 // their own stream or the whole engine) but must return promptly and must not wait for a thread that
 // is itself calling the engine: stopping or freeing a stream waits for its sync call in progress.
 
 #include "audio/AudioEngine.h"
 #include "audio/HandleTable.h"
+#include "audio/OutputKeeper.h"
 
 #include <atomic>
 #include <chrono>
@@ -38,6 +43,13 @@ public:
         // How long opening a played file waits for its exact length (see FileOptions).
         std::chrono::milliseconds exactLengthWait{20};
         std::string userAgent; // empty: a browser-like default
+        // How often ended auto-free streams are freed and the output device is looked after.
+        std::chrono::milliseconds housekeepingPeriod{200};
+        // A missing output device is tried again after these pauses (doubling from the first).
+        std::chrono::milliseconds outputRetryFirst{500};
+        std::chrono::milliseconds outputRetryLongest{5000};
+        // A running device whose callback has not run for this long is not heard.
+        std::chrono::milliseconds outputStallLimit{1000};
     };
 
     Engine();
@@ -70,22 +82,28 @@ public:
     DWORD level(DWORD handle) override;
     const char* metadata(DWORD handle, DWORD tags) override;
     HSYNC onMetadata(DWORD handle, DWORD type, QWORD param, SYNCPROC proc, void* user) override;
+    void setOutputReturnHandler(std::function<void()> handler) override;
 
 private:
     std::shared_ptr<Channel> channel(DWORD handle) const;
     // Puts a new channel in the table; 0 (and the channel shut down) if the engine was freed meanwhile.
     ChannelHandle adopt(std::shared_ptr<Channel> channel, std::uint64_t generation);
     void freeFinishedChannels();
+    std::shared_ptr<Output> currentOutput() const;
+    void lookAfterOutput();
 
     const Options options_;
-    mutable std::mutex mutex_; // output_, generation_ and opening_
+    mutable std::mutex mutex_; // output_, driver_, generation_ and opening_
     std::shared_ptr<Output> output_;
+    // The sound driver that last opened a device, kept across closeOutput.
+    std::string driver_;
     std::uint64_t generation_ = 0; // counts openOutput and closeOutput
     // Network streams whose open waits for the server; closeOutput ends those waits.
     std::vector<std::shared_ptr<Channel>> opening_;
     std::atomic<DWORD> volume_{100};
     std::atomic<HSYNC> lastSync_{0};
     HandleTable<Channel> channels_;
+    OutputKeeper keeper_;
     std::unique_ptr<EngineWorker> worker_; // last: its housekeeping uses the members above
 };
 

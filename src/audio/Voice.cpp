@@ -82,6 +82,17 @@ void Voice::setState(State state) {
     state_.store(state, std::memory_order_release);
 }
 
+void Voice::dropIfLive() {
+    if (!live_ || state() != State::Playing) return;
+    ring_.consume(ring_.readable());
+    level_.store(0, std::memory_order_relaxed);
+    if (sourceDone_.load(std::memory_order_acquire)) {
+        state_.store(State::Ended, std::memory_order_release);
+        endWakeup_.notify();
+    }
+    producerWakeup_.notify();
+}
+
 void Voice::restartAt(std::int64_t sourceFrame) {
     ring_.clear();
     sourceDone_.store(false, std::memory_order_release);

@@ -39,6 +39,9 @@ public:
     void setState(State state);
     // Drops what was decoded ahead and continues from sourceFrame (a seek).
     void restartAt(std::int64_t sourceFrame);
+    // A playing network stream drops what it buffered, as if heard, while no device plays it: it stays
+    // at the live edge. Only while no audio callback runs.
+    void dropIfLive();
 
     // Any thread.
     State state() const { return state_.load(std::memory_order_acquire); }

@@ -1,12 +1,7 @@
 #include "platform/AlsaMixer.h"
 
-#include <cstdarg>
-// This header declares snd_lib_error_set_local outside its extern "C" block; give it C linkage
-// before asoundlib.h includes it again.
-extern "C" {
-#include <alsa/error.h>
-}
-#include <alsa/asoundlib.h>
+#include "audio/QuietAlsa.h"
+
 #include <cerrno>
 #include <memory>
 
@@ -19,22 +14,6 @@ using MixerHandle = std::unique_ptr<snd_mixer_t, MixerCloser>;
 
 struct SelemIdFree {
     void operator()(snd_mixer_selem_id_t* id) const { snd_mixer_selem_id_free(id); }
-};
-
-// ALSA prints its own lines for a missing card or device on every attempt; the caller gets the
-// error number instead and decides what to report. The handler is per thread, so other ALSA users
-// (the sound output) keep their messages.
-void silentAlsaError(const char*, int, const char*, int, const char*, va_list) {}
-
-class QuietAlsa {
-public:
-    QuietAlsa() : previous_(snd_lib_error_set_local(silentAlsaError)) {}
-    ~QuietAlsa() { snd_lib_error_set_local(previous_); }
-    QuietAlsa(const QuietAlsa&) = delete;
-    QuietAlsa& operator=(const QuietAlsa&) = delete;
-
-private:
-    snd_local_error_handler_t previous_;
 };
 
 } // namespace
@@ -52,6 +31,15 @@ int AlsaMixer::setMasterMuted(bool muted) {
 
 int AlsaMixer::withSwitch(bool set, bool muted) {
     const QuietAlsa quiet;
+    const int rc = withSwitchOnce(set, muted);
+    if (rc == 0) return 0;
+    // ALSA decides once what "default" is, by whether a sound server runs then; one that started (or
+    // came back) since is found only when the configuration is read again.
+    snd_config_update_free_global();
+    return withSwitchOnce(set, muted);
+}
+
+int AlsaMixer::withSwitchOnce(bool set, bool muted) {
     snd_mixer_t* raw = nullptr;
     int rc = snd_mixer_open(&raw, 0);
     if (rc < 0) return -rc;

@@ -20,6 +20,7 @@ private:
     // The mixer is opened for each call and closed again, so a sound server restarted in between
     // is found again and no handle stays open for the whole run.
     int withSwitch(bool set, bool muted);
+    int withSwitchOnce(bool set, bool muted);
 
     std::string device_;
     std::string element_;

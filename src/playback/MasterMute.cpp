@@ -9,6 +9,7 @@ int MasterMute::findMasterSwitch() {
 }
 
 void MasterMute::setMasterMute(bool muted) {
+    lastMuted_ = muted;
     int code = findMasterSwitch();
     if (code == 0) code = mixer_.setMasterMuted(muted);
     if (code != 0 && !failureReported_) {
@@ -23,4 +24,8 @@ void MasterMute::applyMute(bool mute) {
         setMasterMute(false);
     else if (mute)
         setMasterMute(true);
+}
+
+void MasterMute::restoreAfterOutputReturn() {
+    if (lastMuted_) setMasterMute(*lastMuted_);
 }

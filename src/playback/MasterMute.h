@@ -2,6 +2,8 @@
 // The sound card's master mute. A machine without a mixer or without a mute switch must still play:
 // the failure is reported once per run on standard error and the caller goes on.
 
+#include <optional>
+
 class IMixer;
 
 class MasterMute {
@@ -15,6 +17,9 @@ public:
     void setMasterMute(bool muted);
     // Unmutes, unless the last use of the play hot key was a double press; then mutes only if asked.
     void applyMute(bool mute);
+    // Sets the master switch again as it was last set, for a sound server that came back with a
+    // switch of its own.
+    void restoreAfterOutputReturn();
 
     // The message reported for a mixer failure.
     static const char* failureFormat() { return "SetMasterMuteValue failure, multimedia system error #%d"; }
@@ -24,4 +29,5 @@ private:
     IMixer& mixer_;
     const bool& hotKeyDoublePress_;
     bool failureReported_ = false;
+    std::optional<bool> lastMuted_;
 };

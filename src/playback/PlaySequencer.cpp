@@ -90,7 +90,9 @@ void PlaySequencer::playButtonClicked() {
     if (!s.radioMode) {
         p_.mute.setMasterMute(s.hotKeyDoublePress);
         audioEngine.stop(s.radioChannel);
-        if (audioEngine.state(s.fileStream) == ChannelState::Playing) {
+        // A song held while the sound output is away still plays (and shows so): the button pauses it.
+        const ChannelState active = audioEngine.state(s.fileStream);
+        if (active == ChannelState::Playing || active == ChannelState::Stalled) {
             p_.channel.pauseSong();
         } else {
             p_.mute.applyMute(false);

@@ -69,24 +69,37 @@ TEST(EngineLifecycle, VersionInitAndVolume) {
     EXPECT_EQ(engine.gain(), 37u);
 }
 
-// Without a sound device the program runs on silently: openOutput fails and everything after it fails
-// without harm.
+// Without a sound device openOutput fails and the engine runs on: streams open, a played one waits at
+// its start (stalled, silent) for a device, a decoding one reads as always. An unknown device number
+// starts nothing.
 TEST(EngineLifecycle, NoOutputDevice) {
     REQUIRE_LAME();
     std::string mp3 = someMp3();
     ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
     Engine engine;
-    EXPECT_EQ(engine.openOutput(-1, 44100, 0, nullptr, nullptr), 0);
     EXPECT_EQ(engine.openOutput(7, 44100, 0, nullptr, nullptr), 0);
-    EXPECT_EQ(engine.openFile(false, mp3.c_str(), 0, 0, BASS_STREAM_AUTOFREE), 0u);
-    EXPECT_EQ(engine.openFile(false, mp3.c_str(), 0, 0, BASS_STREAM_DECODE), 0u);
-    EXPECT_EQ(engine.openUrl("http://127.0.0.1:9/", 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
     EXPECT_EQ(engine.gain(), BASS_ERROR_DWORD);
-    EXPECT_FALSE(engine.setGain(50));
-    EXPECT_FALSE(engine.stopOutput());
-    EXPECT_FALSE(engine.closeOutput());
-    expectEveryCallFailsQuietly(engine, 0);
     expectEveryCallFailsQuietly(engine, 1);
+
+    EXPECT_EQ(engine.openOutput(-1, 44100, 0, nullptr, nullptr), 0);
+    EXPECT_EQ(engine.gain(), 100u);
+    EXPECT_TRUE(engine.setGain(50));
+    ChannelHandle played = engine.openFile(false, mp3.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
+    ASSERT_NE(played, 0u);
+    EXPECT_TRUE(engine.play(played, false));
+    EXPECT_EQ(engine.state(played), ChannelState::Stalled);
+    EXPECT_EQ(engine.level(played), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(engine.position(played), 0u);
+    ChannelHandle decoding = engine.openFile(false, mp3.c_str(), 0, 0, BASS_STREAM_DECODE);
+    char buffer[4096];
+    EXPECT_EQ(engine.read(decoding, buffer, sizeof buffer), sizeof buffer);
+    EXPECT_EQ(engine.openUrl("http://127.0.0.1:9/", 0, BASS_STREAM_STATUS, nullptr, nullptr),
+              0u);
+    EXPECT_TRUE(engine.stopOutput());
+    EXPECT_TRUE(engine.closeOutput());
+    expectEveryCallFailsQuietly(engine, played);
+    expectEveryCallFailsQuietly(engine, decoding);
 }
 
 TEST(EngineLifecycle, ZeroUnknownAndFreedHandlesFailQuietly) {

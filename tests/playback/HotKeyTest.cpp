@@ -309,3 +309,19 @@ TEST(MasterMuteTest, ARefusedChangeIsReportedWithItsNumber) {
 }
 
 } // namespace
+
+// A sound server that comes back brings a master switch of its own: the player sets it again as it last
+// set it, on the window's thread.
+TEST(HotKeyTest, MasterMuteIsSetAgainWhenTheSoundServerReturns) {
+    Rig r;
+    r.playSong(0);
+    r.press(2);
+    r.h.player.seq.playButtonClicked(); // plays on, muted
+    ASSERT_EQ(r.h.mixer.muted, std::optional<bool>(true));
+    r.h.mixer.muted = false; // the restarted server's own switch
+    ASSERT_TRUE(r.h.audioEngine.outputReturnHandler);
+    r.h.audioEngine.outputReturnHandler();
+    EXPECT_EQ(r.h.mixer.muted, std::optional<bool>(false)) << "not on the engine's thread";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return r.h.mixer.muted == std::optional<bool>(true); }, 5000));
+    EXPECT_EQ(r.fileActive(), ChannelState::Playing);
+}

@@ -87,6 +87,19 @@ TEST_F(PlaySequencerTest, PlayButtonPausesAndResumesAtTheSamePlace) {
     EXPECT_TRUE(h.player.trackTimer.isActive());
 }
 
+// While the sound output is away the engine holds the song (stalled); the button, showing it as playing,
+// pauses it, and the next click plays it again (which has the engine try the output at once).
+TEST_F(PlaySequencerTest, PlayButtonPausesASongHeldForTheOutput) {
+    play(0);
+    h.audioEngine.stream(s.fileStream)->active = ChannelState::Stalled;
+    h.player.seq.playButtonClicked();
+    EXPECT_EQ(active(), ChannelState::Paused);
+    EXPECT_EQ(s.display.playButton.get(), PlayPicture::START);
+    h.player.seq.playButtonClicked();
+    EXPECT_EQ(active(), ChannelState::Playing);
+    EXPECT_EQ(s.display.playButton.get(), PlayPicture::STOP);
+}
+
 TEST_F(PlaySequencerTest, NextAndPreviousStopAtTheEndsAndOnlyActWhilePlaying) {
     play(0);
     h.player.seq.previousButtonClicked();

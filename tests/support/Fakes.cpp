@@ -124,7 +124,7 @@ BOOL FakeAudioEngine::play(DWORD h, BOOL) {
 BOOL FakeAudioEngine::pause(DWORD h) {
     log("pause(" + std::to_string(h) + ")");
     Stream* st = live(h);
-    if (!st || st->active != ChannelState::Playing) return 0;
+    if (!st || (st->active != ChannelState::Playing && st->active != ChannelState::Stalled)) return 0;
     st->active = ChannelState::Paused;
     return 1;
 }

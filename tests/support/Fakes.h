@@ -90,6 +90,11 @@ public:
     DWORD level(DWORD handle) override;
     const char* metadata(DWORD handle, DWORD tags) override;
     HSYNC onMetadata(DWORD handle, DWORD type, QWORD param, SYNCPROC proc, void* user) override;
+    // Kept for the test to call, as the engine does when it has opened a lost output again.
+    std::function<void()> outputReturnHandler;
+    void setOutputReturnHandler(std::function<void()> handler) override {
+        outputReturnHandler = std::move(handler);
+    }
 
 private:
     Stream* live(DWORD h);

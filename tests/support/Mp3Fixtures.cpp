@@ -94,8 +94,15 @@ std::vector<float> render(const Signal& signal) {
     std::mt19937 random(signal.seed);
     std::uniform_real_distribution<double> noise(-1.0, 1.0);
     double brown = 0.0;
+    double steppedPhase = 0.0; // kept across the steps, so they do not click
     for (std::size_t i = 0; i < frames; ++i) {
         double phase = std::fmod(signal.frequency * static_cast<double>(i) / signal.sampleRate, 1.0);
+        if (signal.stepHz != 0.0) {
+            phase = steppedPhase;
+            const double second = std::floor(static_cast<double>(i) / signal.sampleRate);
+            steppedPhase =
+                std::fmod(phase + (signal.frequency + signal.stepHz * second) / signal.sampleRate, 1.0);
+        }
         double value = 0.0;
         switch (signal.waveform) {
         case Waveform::Sine:

@@ -22,7 +22,9 @@ enum class Waveform { Sine, Square, Silence, Noise, BrownNoise };
 struct Signal {
     Waveform waveform = Waveform::Sine;
     double frequency = 440.0; // Hz, for Sine and Square
-    double amplitude = 0.5;   // peak, full scale 1.0
+    // Sine: the pitch rises by this much at each whole second, so what is heard tells the time.
+    double stepHz = 0.0;
+    double amplitude = 0.5; // peak, full scale 1.0
     double seconds = 1.0;
     int sampleRate = 44100;
     int channels = 2;

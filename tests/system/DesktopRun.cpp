@@ -68,7 +68,7 @@ ToolResult DesktopRun::xdotool(const QStringList& args) const {
     return runTool(xdotool_, args, x_->environment(), 10s);
 }
 
-bool DesktopRun::start(const QStringList& arguments) {
+bool DesktopRun::launch(const QStringList& arguments) {
     if (!run_->start(arguments)) return false;
     // Should the program's first connection still be refused ("could not connect to display") while
     // the server answers other clients, as seen on a loaded machine before the servers ran with
@@ -79,6 +79,10 @@ bool DesktopRun::start(const QStringList& arguments) {
                      qPrintable(x_->display()));
         if (!run_->start(arguments)) return false;
     }
+    return true;
+}
+
+bool DesktopRun::findWindow() {
     // Without a window manager the window lands exactly where the program put it; ask X where that is.
     QByteArray shell;
     const bool shown = waitUntil(

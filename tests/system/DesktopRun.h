@@ -62,7 +62,10 @@ public:
     void recordSoundTo(const QString& rawFile);
 
     // Starts the program and waits until its window is on the screen.
-    bool start(const QStringList& arguments = {});
+    bool start(const QStringList& arguments = {}) { return launch(arguments) && findWindow(); }
+    // The two halves of start(), for a start that shows a message before the window.
+    bool launch(const QStringList& arguments = {});
+    bool findWindow();
     // Starts again in the same program folder (mp3.ini and mp3.snd stay), after the last run ended.
     bool restart(const QStringList& arguments = {});
     // The window's top-left corner on the screen, as X reports it.
