@@ -163,7 +163,7 @@ TEST_F(LifecycleTest, SecondStartWithoutArgumentOnlyRaisesTheWindow) {
     sender.join();
     EXPECT_TRUE(sent);
     EXPECT_EQ(first.window.raised, 1);
-    EXPECT_EQ(first.player.intakeText(), QStringLiteral("eingabefeldE"));
+    EXPECT_TRUE(first.player.intakeText().isEmpty());
     EXPECT_EQ(first.s.songs.count(), 0);
 }
 
