@@ -90,12 +90,12 @@ std::size_t decodeBare(const std::string& path, std::vector<unsigned char>& buff
 
 // The same file as a decoding stream of the engine, read block by block.
 std::size_t decodeEngine(audio::Engine& engine, const std::string& path, std::vector<unsigned char>& buffer) {
-    ChannelHandle h = engine.openFile(false, path.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+    ChannelHandle h = engine.openFile(path, OpenOptions{.decodeOnly = true, .floatSamples = true});
     std::size_t total = 0;
     for (;;) {
-        DWORD got = engine.read(h, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (got == BASS_ERROR_DWORD || got == 0) break;
-        total += got;
+        const std::int64_t got = engine.read(h, buffer.data(), buffer.size());
+        if (got <= 0) break;
+        total += static_cast<std::size_t>(got);
     }
     engine.release(h);
     return total;
@@ -106,7 +106,7 @@ std::size_t decodeEngine(audio::Engine& engine, const std::string& path, std::ve
 void BM_DecodeEngineVsBareLoop(benchmark::State& state) {
     mpg123_init();
     audio::Engine engine;
-    if (!engine.openOutput(-1, 44100, 0, nullptr, nullptr)) {
+    if (!engine.openOutput(-1, 44100)) {
         state.SkipWithError("no output device (set SDL_AUDIODRIVER=dummy)");
         return;
     }
@@ -143,14 +143,14 @@ void BM_DecodeEngineVsBareLoop(benchmark::State& state) {
 // whole process (decoding thread, audio callback, index scan) per minute of audio.
 void BM_PlaybackCpu(benchmark::State& state) {
     audio::Engine engine;
-    if (!engine.openOutput(-1, 44100, 0, nullptr, nullptr)) {
+    if (!engine.openOutput(-1, 44100)) {
         state.SkipWithError("no output device (set SDL_AUDIODRIVER=dummy)");
         return;
     }
     double perMinute = 0;
     for (auto _ : state) {
         double cpuBefore = processCpuSeconds();
-        ChannelHandle h = engine.openFile(false, files().music.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
+        ChannelHandle h = engine.openFile(files().music, OpenOptions{.autoFree = true});
         double seconds = engine.seconds(h, engine.length(h));
         engine.play(h, false);
         while (engine.state(h) != ChannelState::Stopped)
@@ -166,19 +166,19 @@ void BM_PlaybackCpu(benchmark::State& state) {
 // around 90 % as the position bar is dragged.
 void BM_SeekLongFile(benchmark::State& state) {
     audio::Engine engine;
-    if (!engine.openOutput(-1, 44100, 0, nullptr, nullptr)) {
+    if (!engine.openOutput(-1, 44100)) {
         state.SkipWithError("no output device (set SDL_AUDIODRIVER=dummy)");
         return;
     }
-    ChannelHandle h = engine.openFile(false, files().longFile.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
+    ChannelHandle h = engine.openFile(files().longFile, OpenOptions{.autoFree = true});
     std::this_thread::sleep_for(std::chrono::seconds(1));
-    const QWORD length = engine.length(h);
-    const QWORD step = 44100 * 4; // one second
-    QWORD target = length / 10 * 9;
+    const std::int64_t length = engine.length(h);
+    const std::int64_t step = 44100 * 4; // one second
+    std::int64_t target = length / 10 * 9;
     int i = 0;
     auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
-        engine.seek(h, target + static_cast<QWORD>(i++ % 7) * step);
+        engine.seek(h, target + static_cast<std::int64_t>(i++ % 7) * step);
     }
     double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     state.counters["length_min"] = engine.seconds(h, length) / 60.0;

@@ -43,7 +43,7 @@ struct Rig {
     FakeDialogs dialogs;
     LiveWindow window;
     Player player{Services{audioEngine, mixer, hotKeys, dialogs, window}};
-    bool ready = audioEngine.openOutput(-1, 44100, 0, nullptr, nullptr) != 0;
+    bool ready = audioEngine.openOutput(-1, 44100) != 0;
 };
 
 // The gaps between two ticks of a 1 ms timer while work() runs, counting from its start to the first
@@ -122,7 +122,7 @@ void BM_MeasureLoudnessVsBare(benchmark::State& state) {
         list.append({QStringLiteral("t"), QString::fromStdString(path), QStringLiteral("x")});
     bare::ExcerptDecoder decoder;
     std::vector<float> samples(12'500);
-    std::vector<QWORD> steps;
+    std::vector<std::int64_t> steps;
     for (const std::string& path : songs)
         steps.push_back(fixtures::fileSize(path) / 5);
     double measureUs = 0, engineUs = 0, bareUs = 0;
@@ -140,9 +140,15 @@ void BM_MeasureLoudnessVsBare(benchmark::State& state) {
         };
         // The engine's calls alone, as measureLoudness makes them.
         auto runEngine = [&] {
-            for (QWORD k = 1; k <= 4; ++k) {
-                const ChannelHandle h =
-                    rig.audioEngine.openFile(0, songs[song].c_str(), k * steps[song], 100'000, 0x260102);
+            for (std::uint64_t k = 1; k <= 4; ++k) {
+                const OpenOptions excerpt{.offset = k * steps[song],
+                                          .length = 100'000,
+                                          .decodeOnly = true,
+                                          .mono = true,
+                                          .floatSamples = true,
+                                          .prescan = true,
+                                          .autoFree = true};
+                const ChannelHandle h = rig.audioEngine.openFile(songs[song], excerpt);
                 benchmark::DoNotOptimize(rig.audioEngine.read(h, samples.data(), 50'000));
                 rig.audioEngine.release(h);
             }
@@ -292,20 +298,21 @@ int main(int argc, char** argv) {
             times->count("BM_MeasureLoudness") ? times->at("BM_MeasureLoudness") : 0;
         const double bareTime = times->count("BM_BareMeasure") ? times->at("BM_BareMeasure") : 0;
         if (measureLoudness > 0 && bareTime > 0)
-            std::printf("%s: measureLoudness %.3f ms per song, bare libmpg123 %.3f ms: ratio %.2f (target <= 1.2)\n",
-                        times == &reporter.realTime ? "wall clock" : "CPU", measureLoudness / 1000,
-                        bareTime / 1000, measureLoudness / bareTime);
+            std::printf(
+                "%s: measureLoudness %.3f ms per song, bare libmpg123 %.3f ms: ratio %.2f (target <= 1.2)\n",
+                times == &reporter.realTime ? "wall clock" : "CPU", measureLoudness / 1000, bareTime / 1000,
+                measureLoudness / bareTime);
     }
     if (reporter.counters.count("BM_MeasureLoudnessVsBare/ratio"))
-        std::printf(
-            "interleaved, thread CPU: measureLoudness %.3f ms per song, the engine's calls alone %.3f ms, bare "
-            "libmpg123 %.3f ms: measureLoudness / bare %.2f (target <= 1.2), engine / bare %.2f\n",
-            reporter.counters["BM_MeasureLoudnessVsBare/measure_cpu_us"] / 1000,
-            reporter.counters["BM_MeasureLoudnessVsBare/engine_cpu_us"] / 1000,
-            reporter.counters["BM_MeasureLoudnessVsBare/bare_cpu_us"] / 1000,
-            reporter.counters["BM_MeasureLoudnessVsBare/ratio"],
-            reporter.counters["BM_MeasureLoudnessVsBare/engine_cpu_us"] /
-                reporter.counters["BM_MeasureLoudnessVsBare/bare_cpu_us"]);
+        std::printf("interleaved, thread CPU: measureLoudness %.3f ms per song, the engine's calls alone "
+                    "%.3f ms, bare "
+                    "libmpg123 %.3f ms: measureLoudness / bare %.2f (target <= 1.2), engine / bare %.2f\n",
+                    reporter.counters["BM_MeasureLoudnessVsBare/measure_cpu_us"] / 1000,
+                    reporter.counters["BM_MeasureLoudnessVsBare/engine_cpu_us"] / 1000,
+                    reporter.counters["BM_MeasureLoudnessVsBare/bare_cpu_us"] / 1000,
+                    reporter.counters["BM_MeasureLoudnessVsBare/ratio"],
+                    reporter.counters["BM_MeasureLoudnessVsBare/engine_cpu_us"] /
+                        reporter.counters["BM_MeasureLoudnessVsBare/bare_cpu_us"]);
     const double enter = reporter.realTime["BM_Enter1000Songs"];
     if (enter > 0)
         std::printf("entering %d songs with levelling on: %.0f ms (%.2f ms per song, CPU %.2f ms), longest "

@@ -333,7 +333,7 @@ int main(int argc, char** argv) {
 
     EngineHarness h;
     h.window.duringEvents = [] { QCoreApplication::processEvents(); };
-    if (!h.audioEngine.openOutput(-1, 44100, 0, nullptr, nullptr)) {
+    if (!h.audioEngine.openOutput(-1, 44100)) {
         std::cerr << "soak: the engine did not start (SDL_AUDIODRIVER=dummy?)" << std::endl;
         return 2;
     }

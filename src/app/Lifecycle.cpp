@@ -75,18 +75,18 @@ Lifecycle::Start Lifecycle::start(const QStringList& arguments, const QString& e
     p_.browser.memory.reset(tree.topNode());
 
     AudioEngine& audioEngine = p_.audioEngine();
-    if ((audioEngine.version() >> 16) != BASSVERSION) {
+    if ((audioEngine.version() >> 16) != kEngineInterfaceVersion) {
         p_.dialogs().message(QStringLiteral("An incorrect version of BASS.DLL was loaded"),
                              MessageIcon::Error);
         s.endingEarly = true;
         releaseHotKeys();
         return Start::EndProcess;
     }
-    if (!audioEngine.openOutput(-1, 44100, 0, nullptr, nullptr))
+    if (!audioEngine.openOutput(-1, 44100))
         p_.dialogs().message(QStringLiteral("Error initializing audio"), MessageIcon::Error);
 
-    const DWORD volume = audioEngine.gain();
-    s.initialVolume = volume == BASS_ERROR_DWORD ? 100 : static_cast<int>(volume);
+    const int volume = audioEngine.gain();
+    s.initialVolume = volume < 0 ? 100 : volume;
     s.volumeSetting = s.initialVolume;
     s.volumeBar.setPosition(s.initialVolume);
 
@@ -168,7 +168,7 @@ void Lifecycle::shutDown() {
     AudioEngine& audioEngine = p_.audioEngine();
     audioEngine.stop(s.fileStream);
     audioEngine.stop(s.radioChannel);
-    audioEngine.setGain(static_cast<DWORD>(s.initialVolume));
+    audioEngine.setGain(s.initialVolume);
     audioEngine.stopOutput();
     audioEngine.closeOutput();
     releaseHotKeys();

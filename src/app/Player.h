@@ -104,5 +104,6 @@ public:
 
 private:
     Services services_;
-    QString intakeText_ = QStringLiteral("eingabefeldE");
+    // Empty at start, so the first hand-over of any real path differs and runs the intake.
+    QString intakeText_;
 };

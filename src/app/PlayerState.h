@@ -67,20 +67,20 @@ struct DisplayState {
 struct PlayerState {
     // Play state.
     std::uint8_t playMode = PLAYMODE_IDLE;
-    ChannelHandle fileStream = 0;
+    ChannelHandle fileStream;
     // The file the song stream was opened from, as the engine was given it.
     QByteArray fileStreamFile;
-    ChannelHandle radioChannel = 0;
+    ChannelHandle radioChannel;
 
     // The song that plays.
     int currentIndex = 0;
     QString songDisplay;
     QString bitrateText;
     // Decoded bytes: a long song at 44.1 kHz stereo passes 4 GiB after 6 h 45 min.
-    QWORD songLengthBytes = 0;
+    std::int64_t songLengthBytes = 0;
     int songSeconds = 0;
-    QWORD previewStartBytes = 0;
-    QWORD previewRangeBytes = 0;
+    std::int64_t previewStartBytes = 0;
+    std::int64_t previewRangeBytes = 0;
     int previewReturnPosition = 0;
     bool positionDragging = false;
 

@@ -28,7 +28,7 @@ QStringList TestProbe::stateLines() const {
     };
     // Positions as signed numbers, so "no stream" reads -1.
     const auto position = [&audioEngine](ChannelHandle h) {
-        return QString::number(static_cast<qint64>(audioEngine.position(h)));
+        return QString::number(audioEngine.position(h));
     };
     add("playMode", QString::number(s.playMode));
     add("radioMode", QString::number(int(s.radioMode)));

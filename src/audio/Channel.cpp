@@ -90,29 +90,29 @@ std::int64_t Channel::lengthFrames() const {
     return lengthFrames_.load();
 }
 
-QWORD Channel::length() {
-    if (shutDown_.load()) return BASS_ERROR_QWORD;
+std::int64_t Channel::length() {
+    if (shutDown_.load()) return -1;
     scanIfPending();
     std::int64_t frames = lengthFrames();
-    if (frames < 0) return BASS_ERROR_QWORD;
-    return static_cast<QWORD>(frames) * static_cast<QWORD>(bytesPerFrame());
+    if (frames < 0) return -1;
+    return frames * bytesPerFrame();
 }
 
-QWORD Channel::position() const {
-    if (shutDown_.load() || bytesPerFrame() == 0) return BASS_ERROR_QWORD;
+std::int64_t Channel::position() const {
+    if (shutDown_.load() || bytesPerFrame() == 0) return -1;
     std::int64_t frames = decodeOnly_ ? deliveredFrames_.load() : voice_->heardFrames();
     // The resampler's tail can run a few frames past the decoded length.
     if (std::int64_t length = lengthFrames(); length >= 0 && lengthExact_.load())
         frames = std::min(frames, length);
-    return static_cast<QWORD>(std::max<std::int64_t>(frames, 0)) * static_cast<QWORD>(bytesPerFrame());
+    return std::max<std::int64_t>(frames, 0) * bytesPerFrame();
 }
 
-bool Channel::setPosition(QWORD bytes) {
-    if (kind_ != Kind::File) return false;
+bool Channel::setPosition(std::int64_t bytes) {
+    if (kind_ != Kind::File || bytes < 0) return false;
     std::lock_guard lock(controlMutex_);
     if (shutDown_.load()) return false;
     scanIfPending();
-    auto frame = static_cast<std::int64_t>(bytes / static_cast<QWORD>(bytesPerFrame()));
+    const std::int64_t frame = bytes / bytesPerFrame();
     if (std::int64_t length = lengthFrames(); length >= 0 && frame > length) return false;
     return seekLocked(frame);
 }
@@ -160,49 +160,53 @@ void Channel::scanIfPending() {
     lengthExact_.store(file_->lengthIsExact());
 }
 
-double Channel::bytesToSeconds(QWORD bytes) const {
+double Channel::bytesToSeconds(std::int64_t bytes) const {
     const long rate = rate_.load();
     if (shutDown_.load() || rate <= 0 || bytesPerFrame() == 0) return -1.0;
     return static_cast<double>(bytes) / (static_cast<double>(rate) * bytesPerFrame());
 }
 
-QWORD Channel::filePosition(DWORD mode) const {
-    if (shutDown_.load() || mode != BASS_FILEPOS_END) return BASS_ERROR_QWORD;
-    if (kind_ == Kind::File) return rangeSize_;
+std::int64_t Channel::downloadedBytes() const {
+    if (shutDown_.load()) return -1;
+    if (kind_ == Kind::File) return static_cast<std::int64_t>(rangeSize_);
     std::int64_t length = http_ ? http_->contentLength() : -1;
-    return length >= 0 ? static_cast<QWORD>(length) : BASS_ERROR_QWORD;
+    return length >= 0 ? length : -1;
 }
 
-DWORD Channel::getData(void* buffer, DWORD length) {
-    if (!buffer || !decodeOnly_) return BASS_ERROR_DWORD;
+std::int64_t Channel::getData(void* buffer, std::size_t bytes) {
+    if (!buffer || !decodeOnly_) return -1;
     std::lock_guard lock(controlMutex_);
-    if (shutDown_.load()) return BASS_ERROR_DWORD;
+    if (shutDown_.load()) return -1;
     std::lock_guard decodeLock(decodeMutex_);
-    return readDecoded(buffer, length);
+    return readDecoded(buffer, bytes);
 }
 
-DWORD Channel::level() const {
+std::optional<ChannelLevel> Channel::level() const {
     if (shutDown_.load() || decodeOnly_ || voice_->state() != Voice::State::Playing ||
         !context_.output->running())
-        return BASS_ERROR_DWORD;
+        return std::nullopt;
     // Nothing is heard while no device plays.
-    return context_.output->audible() ? voice_->levelWord() : 0;
+    if (!context_.output->audible()) return ChannelLevel{0, 0};
+    const std::uint32_t word = voice_->levelWord();
+    return ChannelLevel{static_cast<int>(word & 0xFFFFu), static_cast<int>(word >> 16)};
 }
 
-const char* Channel::tags(DWORD type) {
-    if (type != BASS_TAG_META || shutDown_.load()) return nullptr;
+std::optional<std::string> Channel::metadata() const {
+    if (shutDown_.load()) return std::nullopt;
     std::lock_guard lock(metaMutex_);
-    if (!hasMeta_) return nullptr;
-    tagsReturned_ = meta_;
-    return tagsReturned_.c_str();
+    return meta_;
 }
 
-HSYNC Channel::addSync(DWORD type, SYNCPROC proc, void* user, HSYNC id) {
-    if (type != BASS_SYNC_META || !proc) return 0;
+std::optional<std::uint64_t> Channel::addMetadataHandler(MetadataHandler handler) {
     std::lock_guard lock(syncMutex_);
-    if (!syncsEnabled_) return 0;
-    syncs_.push_back({id, std::move(proc), user});
-    return id;
+    if (!syncsEnabled_) return std::nullopt;
+    syncs_.push_back({++lastSyncId_, std::move(handler)});
+    return lastSyncId_;
+}
+
+void Channel::removeMetadataHandler(std::uint64_t id) {
+    std::lock_guard lock(syncMutex_);
+    std::erase_if(syncs_, [id](const Sync& sync) { return sync.id == id; });
 }
 
 bool Channel::finished() const {
@@ -219,9 +223,8 @@ void Channel::onMetadata(const std::string& text) {
     {
         std::lock_guard lock(metaMutex_);
         // Servers repeat the current title in every block; only a change is news.
-        if (hasMeta_ && meta_ == text) return;
+        if (meta_ == text) return;
         meta_ = text;
-        hasMeta_ = true;
     }
     context_.worker->post([weak = weak_from_this(), text] {
         if (auto channel = weak.lock()) channel->dispatchMetadata(text);
@@ -231,10 +234,13 @@ void Channel::onMetadata(const std::string& text) {
 void Channel::dispatchMetadata(const std::string& text) {
     std::lock_guard lock(syncMutex_);
     if (!syncsEnabled_) return;
-    auto syncs = syncs_; // a proc may add syncs while we call
-    const DWORD handle = handle_.load();
-    for (auto& sync : syncs)
-        sync.proc(sync.id, handle, text.c_str(), sync.user);
+    const auto syncs = syncs_; // a handler may add or remove handlers while we call
+    for (const auto& sync : syncs) {
+        // One handler may have stopped the channel or removed another.
+        const bool registered = std::ranges::any_of(syncs_, [&](const Sync& s) { return s.id == sync.id; });
+        if (!syncsEnabled_) return;
+        if (registered) sync.handler(text);
+    }
 }
 
 } // namespace audio

@@ -1,8 +1,8 @@
 #pragma once
 // One stream of the engine: a file range or a network stream, either played through the output or
 // read by the caller (a decoding channel). Lengths and positions are counted in bytes of the
-// channel's decoded format: the source's rate, one channel with the mono flag, 32-bit float samples
-// with the float flag and 16-bit ones without.
+// channel's decoded format: the source's rate, one channel when opened mono, 32-bit float samples
+// when opened with floatSamples and 16-bit ones without.
 //
 // Threads: a played channel decodes on a thread of its own into its voice's ring; a network stream
 // also has the network thread of its HttpStream; a file stream builds its frame index on a third,
@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -63,13 +64,12 @@ struct UrlOptions {
 class Channel : public std::enable_shared_from_this<Channel> {
 public:
     // nullptr when the file cannot be opened or the range holds no MP3 frame.
-    static std::shared_ptr<Channel> openFile(const std::string& path, std::uint64_t offset,
-                                             std::uint64_t length, DWORD flags, const FileOptions& options,
-                                             ChannelContext context);
+    static std::shared_ptr<Channel> openFile(const std::string& path, const OpenOptions& open,
+                                             const FileOptions& options, ChannelContext context);
     // Starts connecting and returns at once; nullptr when the stream cannot be set up. Whether it
     // opened is for waitOpened() to tell.
-    static std::shared_ptr<Channel> connectUrl(const std::string& url, DWORD flags, const UrlOptions& options,
-                                               ChannelContext context);
+    static std::shared_ptr<Channel> connectUrl(const std::string& url, const OpenOptions& open,
+                                               const UrlOptions& options, ChannelContext context);
     // Blocks until a network stream is connected and its first audio decoded: false on failure, when
     // the time passes first, or once abandonOpen() was called.
     bool waitOpened(std::chrono::milliseconds timeout);
@@ -79,7 +79,6 @@ public:
     Channel(const Channel&) = delete;
     Channel& operator=(const Channel&) = delete;
 
-    void setHandle(DWORD handle) { handle_.store(handle); }
     // Played through the output (not a decoding channel).
     bool isPlayed() const { return !decodeOnly_; }
 
@@ -87,16 +86,19 @@ public:
     bool pause();
     bool stop();
     ChannelState activity() const;
-    QWORD length();
-    QWORD position() const;
-    bool setPosition(QWORD bytes);
-    double bytesToSeconds(QWORD bytes) const;
-    QWORD filePosition(DWORD mode) const;
-    DWORD getData(void* buffer, DWORD length);
-    DWORD level() const;
-    const char* tags(DWORD type);
-    // 0 for a sync type the engine does not offer.
-    HSYNC addSync(DWORD type, SYNCPROC proc, void* user, HSYNC id);
+    // Bytes; -1 when unknown or shut down.
+    std::int64_t length();
+    std::int64_t position() const;
+    bool setPosition(std::int64_t bytes);
+    double bytesToSeconds(std::int64_t bytes) const;
+    std::int64_t downloadedBytes() const;
+    std::int64_t getData(void* buffer, std::size_t bytes);
+    std::optional<ChannelLevel> level() const;
+    std::optional<std::string> metadata() const;
+    // The handler's id, to remove it by; nothing once the channel stopped or was shut down.
+    std::optional<std::uint64_t> addMetadataHandler(MetadataHandler handler);
+    // Waits for a call of the handler in progress on another thread.
+    void removeMetadataHandler(std::uint64_t id);
 
     // Ended with the auto-free flag: the engine frees it, and until then it counts as freed.
     bool finished() const;
@@ -106,7 +108,7 @@ public:
 
 private:
     enum class Kind { File, Url };
-    Channel(Kind kind, DWORD flags, ChannelContext context);
+    Channel(Kind kind, const OpenOptions& open, ChannelContext context);
 
     int bytesPerFrame() const { return channels_ * bytesPerSample_; }
     std::int64_t lengthFrames() const;
@@ -126,18 +128,17 @@ private:
     bool setUpConversion(PcmFormat format);
     void checkReady();
     void signalOpened(bool ok);
-    DWORD readDecoded(void* buffer, DWORD length);
+    std::int64_t readDecoded(void* buffer, std::size_t bytes);
 
-    // Metadata (network thread) and its syncs (engine thread).
+    // Metadata (network thread) and its handlers (engine thread).
     void onMetadata(const std::string& text);
     void dispatchMetadata(const std::string& text);
 
     const Kind kind_;
-    const DWORD flags_;
+    const bool floatSamples_;
     const bool decodeOnly_;
     const bool autoFree_;
     ChannelContext context_;
-    std::atomic<DWORD> handle_{0};
 
     // The caller's byte format; fixed once known (for a network stream, by its first frame).
     std::atomic<long> rate_{0};
@@ -181,19 +182,17 @@ private:
     bool openFailed_ = false;
     std::size_t prebufferSamples_ = 0;
 
-    std::mutex metaMutex_;
-    bool hasMeta_ = false;
-    std::string meta_;
-    std::string tagsReturned_;
+    mutable std::mutex metaMutex_;
+    std::optional<std::string> meta_;
 
     struct Sync {
-        HSYNC id;
-        SYNCPROC proc;
-        void* user;
+        std::uint64_t id;
+        MetadataHandler handler;
     };
-    // Recursive: a sync proc may stop or free its own channel from inside the call.
+    // Recursive: a handler may stop or free its own channel, or remove itself, from inside the call.
     std::recursive_mutex syncMutex_;
     std::vector<Sync> syncs_;
+    std::uint64_t lastSyncId_ = 0;
     bool syncsEnabled_ = true;
 };
 

@@ -119,9 +119,9 @@ void Channel::signalOpened(bool ok) {
     openCv_.notify_all();
 }
 
-DWORD Channel::readDecoded(void* buffer, DWORD length) {
+std::int64_t Channel::readDecoded(void* buffer, std::size_t bytes) {
     const auto frameBytes = static_cast<std::size_t>(bytesPerFrame());
-    const std::size_t wanted = length / frameBytes;
+    const std::size_t wanted = bytes / frameBytes;
     const auto sourceChannels = static_cast<std::size_t>(channels_);
     const bool direct =
         bytesPerSample_ == 4 && reinterpret_cast<std::uintptr_t>(buffer) % alignof(float) == 0;
@@ -162,9 +162,9 @@ DWORD Channel::readDecoded(void* buffer, DWORD length) {
         done += result.frames;
     }
     if (sourceEnded_) decodeEnded_.store(true);
-    if (done == 0 && sourceEnded_) return BASS_ERROR_DWORD;
+    if (done == 0 && sourceEnded_) return -1;
     deliveredFrames_.fetch_add(static_cast<std::int64_t>(done));
-    return static_cast<DWORD>(done * frameBytes);
+    return static_cast<std::int64_t>(done * frameBytes);
 }
 
 } // namespace audio

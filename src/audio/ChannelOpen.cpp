@@ -20,19 +20,18 @@ namespace {
 constexpr std::chrono::milliseconds kNetworkReadWait{50};
 } // namespace
 
-std::shared_ptr<Channel> Channel::openFile(const std::string& path, std::uint64_t offset,
-                                           std::uint64_t length, DWORD flags, const FileOptions& options,
-                                           ChannelContext context) {
-    auto decoder = FileDecoder::open(path, offset, length, (flags & BASS_SAMPLE_MONO) != 0);
+std::shared_ptr<Channel> Channel::openFile(const std::string& path, const OpenOptions& open,
+                                           const FileOptions& options, ChannelContext context) {
+    auto decoder = FileDecoder::open(path, open.offset, open.length, open.mono);
     if (!decoder) return nullptr;
-    const bool decodeOnly = (flags & BASS_STREAM_DECODE) != 0;
+    const bool decodeOnly = open.decodeOnly;
     if (!decodeOnly && !context.output) return nullptr;
     // A decoding channel is often read only briefly (the loudness excerpts); its scan waits until its
     // length or a seek is asked for, which gives the same answers without reading the whole range.
-    const bool prescan = (flags & BASS_STREAM_PRESCAN) != 0;
+    const bool prescan = open.prescan;
     if (prescan && !decodeOnly) decoder->scan();
 
-    std::shared_ptr<Channel> channel(new Channel(Kind::File, flags, std::move(context)));
+    std::shared_ptr<Channel> channel(new Channel(Kind::File, open, std::move(context)));
     channel->setByteFormat(decoder->format());
     channel->file_ = decoder.get();
     channel->rangeSize_ = decoder->rangeSize();
@@ -56,14 +55,13 @@ std::shared_ptr<Channel> Channel::openFile(const std::string& path, std::uint64_
     return channel;
 }
 
-std::shared_ptr<Channel> Channel::connectUrl(const std::string& url, DWORD flags, const UrlOptions& options,
-                                             ChannelContext context) {
-    if (!context.output || (flags & BASS_STREAM_DECODE)) return nullptr;
+std::shared_ptr<Channel> Channel::connectUrl(const std::string& url, const OpenOptions& open,
+                                             const UrlOptions& options, ChannelContext context) {
+    if (!context.output || open.decodeOnly) return nullptr;
     const int outputRate = context.output->rate();
-    std::shared_ptr<Channel> channel(new Channel(Kind::Url, flags, std::move(context)));
+    std::shared_ptr<Channel> channel(new Channel(Kind::Url, open, std::move(context)));
     channel->queue_ = std::make_unique<ByteQueue>(options.networkBufferBytes);
-    channel->source_ =
-        StreamDecoder::create(*channel->queue_, (flags & BASS_SAMPLE_MONO) != 0, kNetworkReadWait);
+    channel->source_ = StreamDecoder::create(*channel->queue_, open.mono, kNetworkReadWait);
     if (!channel->source_) return nullptr;
 
     channel->startPlayback(static_cast<std::size_t>(options.prebuffer.count()) *
@@ -86,9 +84,9 @@ bool Channel::waitOpened(std::chrono::milliseconds timeout) {
     return openCv_.wait_for(lock, timeout, [this] { return opened_ || openFailed_; }) && opened_;
 }
 
-Channel::Channel(Kind kind, DWORD flags, ChannelContext context)
-    : kind_(kind), flags_(flags), decodeOnly_((flags & BASS_STREAM_DECODE) != 0),
-      autoFree_((flags & BASS_STREAM_AUTOFREE) != 0), context_(std::move(context)) {}
+Channel::Channel(Kind kind, const OpenOptions& open, ChannelContext context)
+    : kind_(kind), floatSamples_(open.floatSamples), decodeOnly_(open.decodeOnly), autoFree_(open.autoFree),
+      context_(std::move(context)) {}
 
 Channel::~Channel() {
     shutdown();
@@ -96,7 +94,7 @@ Channel::~Channel() {
 
 void Channel::setByteFormat(PcmFormat format) {
     channels_ = format.channels;
-    bytesPerSample_ = (flags_ & BASS_SAMPLE_FLOAT) ? 4 : 2;
+    bytesPerSample_ = floatSamples_ ? 4 : 2;
     rate_.store(format.rate);
 }
 

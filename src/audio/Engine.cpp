@@ -9,7 +9,7 @@
 namespace audio {
 
 namespace {
-constexpr DWORD kVersion = BASSVERSION << 16;
+constexpr std::uint32_t kVersion = kEngineInterfaceVersion << 16;
 
 bool isHttpUrl(std::string_view url) {
     auto startsWith = [&](std::string_view prefix) {
@@ -43,36 +43,36 @@ Engine::~Engine() {
     worker_.reset();
 }
 
-DWORD Engine::version() {
+std::uint32_t Engine::version() {
     return kVersion;
 }
 
 // Without a device to open, the engine still starts (and openOutput says it failed): streams open and
 // wait, and the first play after a device appears is heard.
-BOOL Engine::openOutput(int device, DWORD freq, DWORD, void*, const void*) {
+bool Engine::openOutput(int device, int rate) {
     std::lock_guard lock(mutex_);
-    if (output_) return !output_->connected() && output_->connect() ? 1 : 0;
-    auto output = Output::create(device, freq == 0 ? 44100 : static_cast<int>(freq),
+    if (output_) return !output_->connected() && output_->connect();
+    auto output = Output::create(device, rate <= 0 ? 44100 : rate,
                                  {.driver = driver_, .stallLimit = options_.outputStallLimit});
-    if (!output) return 0;
+    if (!output) return false;
     output->setGain(static_cast<float>(volume_.load()) / 100.0f);
     output_ = std::move(output);
     ++generation_;
-    return output_->connected() ? 1 : 0;
+    return output_->connected();
 }
 
-BOOL Engine::stopOutput() {
+bool Engine::stopOutput() {
     std::lock_guard lock(mutex_);
-    if (!output_) return 0;
+    if (!output_) return false;
     output_->stop();
-    return 1;
+    return true;
 }
 
-BOOL Engine::closeOutput() {
+bool Engine::closeOutput() {
     std::shared_ptr<Output> output;
     {
         std::lock_guard lock(mutex_);
-        if (!output_) return 0;
+        if (!output_) return false;
         output = std::move(output_);
         driver_ = output->driver();
         ++generation_;
@@ -82,45 +82,44 @@ BOOL Engine::closeOutput() {
     }
     for (auto& [handle, channel] : channels_.removeAll())
         channel->shutdown();
-    return 1; // the device closes with the last reference to output
+    return true; // the device closes with the last reference to output
 }
 
-DWORD Engine::gain() {
+int Engine::gain() {
     std::lock_guard lock(mutex_);
-    return output_ ? volume_.load() : BASS_ERROR_DWORD;
+    return output_ ? volume_.load() : -1;
 }
 
-BOOL Engine::setGain(DWORD volume) {
+bool Engine::setGain(int volume) {
     std::lock_guard lock(mutex_);
-    if (!output_ || volume > 100) return 0;
+    if (!output_ || volume < 0 || volume > 100) return false;
     volume_.store(volume);
     output_->setGain(static_cast<float>(volume) / 100.0f);
-    return 1;
+    return true;
 }
 
-ChannelHandle Engine::openFile(BOOL mem, const char* file, QWORD offset, QWORD length, DWORD flags) {
-    if (mem || !file) return 0;
+ChannelHandle Engine::openFile(const std::string& path, const OpenOptions& options) {
     ChannelContext context;
     std::uint64_t generation = 0;
     {
         std::lock_guard lock(mutex_);
-        if (!output_) return 0;
-        if (!(flags & BASS_STREAM_DECODE)) context.output = output_;
+        if (!output_) return {};
+        if (!options.decodeOnly) context.output = output_;
         generation = generation_;
     }
     context.worker = worker_.get();
-    FileOptions options;
-    options.exactLengthWait = options_.exactLengthWait;
-    return adopt(Channel::openFile(file, offset, length, flags, options, std::move(context)), generation);
+    FileOptions fileOptions;
+    fileOptions.exactLengthWait = options_.exactLengthWait;
+    return adopt(Channel::openFile(path, options, fileOptions, std::move(context)), generation);
 }
 
-ChannelHandle Engine::openUrl(const char* url, DWORD, DWORD flags, void*, void*) {
-    if (!url || !isHttpUrl(url)) return 0;
+ChannelHandle Engine::openUrl(const std::string& url, const OpenOptions& openOptions) {
+    if (!isHttpUrl(url)) return {};
     ChannelContext context;
     std::uint64_t generation = 0;
     {
         std::lock_guard lock(mutex_);
-        if (!output_) return 0;
+        if (!output_) return {};
         context.output = output_;
         generation = generation_;
     }
@@ -132,8 +131,8 @@ ChannelHandle Engine::openUrl(const char* url, DWORD, DWORD flags, void*, void*)
     options.networkBufferBytes = options_.networkBufferBytes;
     options.prebuffer = options_.prebuffer;
     options.userAgent = options_.userAgent;
-    std::shared_ptr<Channel> channel = Channel::connectUrl(url, flags, options, std::move(context));
-    if (!channel) return 0;
+    std::shared_ptr<Channel> channel = Channel::connectUrl(url, openOptions, options, std::move(context));
+    if (!channel) return {};
     {
         std::lock_guard lock(mutex_);
         if (generation == generation_)
@@ -148,19 +147,18 @@ ChannelHandle Engine::openUrl(const char* url, DWORD, DWORD flags, void*, void*)
     }
     if (!opened) {
         channel->shutdown();
-        return 0;
+        return {};
     }
     return adopt(std::move(channel), generation);
 }
 
 ChannelHandle Engine::adopt(std::shared_ptr<Channel> channel, std::uint64_t generation) {
-    if (!channel) return 0;
-    ChannelHandle handle = channels_.add(channel);
-    if (handle == 0) {
+    if (!channel) return {};
+    const ChannelHandle handle(channels_.add(channel));
+    if (!handle) {
         channel->shutdown();
-        return 0;
+        return {};
     }
-    channel->setHandle(handle);
     bool stale = false;
     {
         std::lock_guard lock(mutex_);
@@ -168,8 +166,8 @@ ChannelHandle Engine::adopt(std::shared_ptr<Channel> channel, std::uint64_t gene
         stale = generation != generation_;
     }
     if (!stale) return handle;
-    if (channels_.remove(handle)) channel->shutdown();
-    return 0;
+    if (channels_.remove(handle.value())) channel->shutdown();
+    return {};
 }
 
 std::shared_ptr<Output> Engine::currentOutput() const {
@@ -185,8 +183,8 @@ void Engine::setOutputReturnHandler(std::function<void()> handler) {
     keeper_.setReturnHandler(std::move(handler));
 }
 
-std::shared_ptr<Channel> Engine::channel(DWORD handle) const {
-    auto channel = channels_.find(handle);
+std::shared_ptr<Channel> Engine::channel(ChannelHandle handle) const {
+    auto channel = channels_.find(handle.value());
     return channel && !channel->finished() ? channel : nullptr;
 }
 
@@ -196,84 +194,87 @@ void Engine::freeFinishedChannels() {
     }
 }
 
-BOOL Engine::release(ChannelHandle handle) {
-    auto channel = channels_.remove(handle);
-    if (!channel) return 0;
+bool Engine::release(ChannelHandle handle) {
+    auto channel = channels_.remove(handle.value());
+    if (!channel) return false;
     bool wasLive = !channel->finished();
     channel->shutdown();
-    return wasLive ? 1 : 0;
+    return wasLive;
 }
 
-QWORD Engine::downloadedBytes(ChannelHandle handle, DWORD mode) {
+std::int64_t Engine::downloadedBytes(ChannelHandle handle) {
     auto c = channel(handle);
-    return c ? c->filePosition(mode) : BASS_ERROR_QWORD;
+    return c ? c->downloadedBytes() : -1;
 }
 
-BOOL Engine::play(DWORD handle, BOOL restart) {
+bool Engine::play(ChannelHandle handle, bool restart) {
     auto c = channel(handle);
-    if (!c) return 0;
+    if (!c) return false;
     // Someone wants to hear it: a missing output is tried now, not at the next retry.
     if (auto output = currentOutput(); output && !output->connected() && c->isPlayed())
         keeper_.openNow(*output);
-    return c->play(restart != 0) ? 1 : 0;
+    return c->play(restart);
 }
 
-BOOL Engine::pause(DWORD handle) {
+bool Engine::pause(ChannelHandle handle) {
     auto c = channel(handle);
-    return c && c->pause() ? 1 : 0;
+    return c && c->pause();
 }
 
-BOOL Engine::stop(DWORD handle) {
+bool Engine::stop(ChannelHandle handle) {
     auto c = channel(handle);
-    return c && c->stop() ? 1 : 0;
+    return c && c->stop();
 }
 
-ChannelState Engine::state(DWORD handle) {
+ChannelState Engine::state(ChannelHandle handle) {
     auto c = channel(handle);
     return c ? c->activity() : ChannelState::Stopped;
 }
 
-QWORD Engine::length(DWORD handle) {
+std::int64_t Engine::length(ChannelHandle handle) {
     auto c = channel(handle);
-    return c ? c->length() : BASS_ERROR_QWORD;
+    return c ? c->length() : -1;
 }
 
-QWORD Engine::position(DWORD handle) {
+std::int64_t Engine::position(ChannelHandle handle) {
     auto c = channel(handle);
-    return c ? c->position() : BASS_ERROR_QWORD;
+    return c ? c->position() : -1;
 }
 
-BOOL Engine::seek(DWORD handle, QWORD pos) {
+bool Engine::seek(ChannelHandle handle, std::int64_t position) {
     auto c = channel(handle);
-    return c && c->setPosition(pos) ? 1 : 0;
+    return c && c->setPosition(position);
 }
 
-double Engine::seconds(DWORD handle, QWORD pos) {
+double Engine::seconds(ChannelHandle handle, std::int64_t bytes) {
     auto c = channel(handle);
-    return c ? c->bytesToSeconds(pos) : -1.0;
+    return c ? c->bytesToSeconds(bytes) : -1.0;
 }
 
-DWORD Engine::read(DWORD handle, void* buffer, DWORD length) {
+std::int64_t Engine::read(ChannelHandle handle, void* buffer, std::size_t bytes) {
     auto c = channel(handle);
-    return c ? c->getData(buffer, length) : BASS_ERROR_DWORD;
+    return c ? c->getData(buffer, bytes) : -1;
 }
 
-DWORD Engine::level(DWORD handle) {
+std::optional<ChannelLevel> Engine::level(ChannelHandle handle) {
     auto c = channel(handle);
-    return c ? c->level() : BASS_ERROR_DWORD;
+    return c ? c->level() : std::nullopt;
 }
 
-const char* Engine::metadata(DWORD handle, DWORD tags) {
+std::optional<std::string> Engine::metadata(ChannelHandle handle) {
     auto c = channel(handle);
-    return c ? c->tags(tags) : nullptr;
+    return c ? c->metadata() : std::nullopt;
 }
 
-HSYNC Engine::onMetadata(DWORD handle, DWORD type, QWORD, SYNCPROC proc, void* user) {
+MetadataSubscription Engine::onMetadata(ChannelHandle handle, MetadataHandler handler) {
     auto c = channel(handle);
-    if (!c) return 0;
-    HSYNC id = lastSync_.fetch_add(1) + 1;
-    if (id == 0) id = lastSync_.fetch_add(1) + 1;
-    return c->addSync(type, std::move(proc), user, id);
+    if (!c || !handler) return {};
+    const auto id = c->addMetadataHandler(std::move(handler));
+    if (!id) return {};
+    // The channel, not the engine: a subscription may outlive both the handle and the engine.
+    return MetadataSubscription([weak = std::weak_ptr<Channel>(c), id = *id] {
+        if (auto channel = weak.lock()) channel->removeMetadataHandler(id);
+    });
 }
 
 } // namespace audio

@@ -1,16 +1,17 @@
 #pragma once
 // The audio engine: libmpg123 decodes, libcurl fetches network streams, SDL2 plays the
-// mix (stereo, 32-bit float). Every call is thread-safe; a call on a handle that is 0, ended (with
-// auto-free) or freed fails quietly with the call's error value. closeOutput also ends the network
-// opens in progress on other threads: they return 0 at once.
+// mix (stereo, 32-bit float). Every call is thread-safe; a call on no handle, or on a channel that
+// ended (with auto-free) or was freed, fails quietly with the call's error value. closeOutput also ends the
+// network opens in progress on other threads: they return no handle at once.
 //
 // A lost output device (a sound server that restarts, a card pulled out) is noticed and opened again
 // by the engine, with every channel kept where it was heard; see OutputKeeper. A played channel shows
 // as stalled while no device plays it.
 //
-// Sync procs run on the engine's own thread, one at a time. They may call the engine (even free
+// Metadata handlers run on the engine's own thread, one at a time. They may call the engine (even free
 // their own stream or the whole engine) but must return promptly and must not wait for a thread that
-// is itself calling the engine: stopping or freeing a stream waits for its sync call in progress.
+// is itself calling the engine: stopping or freeing a stream, or removing a handler, waits for its
+// call in progress.
 
 #include "audio/AudioEngine.h"
 #include "audio/HandleTable.h"
@@ -21,6 +22,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,35 +60,36 @@ public:
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
-    DWORD version() override;
-    BOOL openOutput(int device, DWORD freq, DWORD flags, void* win, const void* clsid) override;
-    BOOL stopOutput() override;
-    BOOL closeOutput() override;
-    DWORD gain() override;
-    BOOL setGain(DWORD volume) override;
+    std::uint32_t version() override;
+    bool openOutput(int device, int rate) override;
+    bool stopOutput() override;
+    bool closeOutput() override;
+    int gain() override;
+    bool setGain(int volume) override;
 
-    ChannelHandle openFile(BOOL mem, const char* file, QWORD offset, QWORD length, DWORD flags) override;
-    ChannelHandle openUrl(const char* url, DWORD offset, DWORD flags, void* proc, void* user) override;
-    BOOL release(ChannelHandle handle) override;
-    QWORD downloadedBytes(ChannelHandle handle, DWORD mode) override;
+    ChannelHandle openFile(const std::string& path, const OpenOptions& options) override;
+    ChannelHandle openUrl(const std::string& url, const OpenOptions& options) override;
+    bool release(ChannelHandle handle) override;
+    std::int64_t downloadedBytes(ChannelHandle handle) override;
 
-    BOOL play(DWORD handle, BOOL restart) override;
-    BOOL pause(DWORD handle) override;
-    BOOL stop(DWORD handle) override;
-    ChannelState state(DWORD handle) override;
-    QWORD length(DWORD handle) override;
-    QWORD position(DWORD handle) override;
-    BOOL seek(DWORD handle, QWORD pos) override;
-    double seconds(DWORD handle, QWORD pos) override;
-    DWORD read(DWORD handle, void* buffer, DWORD length) override;
-    DWORD level(DWORD handle) override;
-    const char* metadata(DWORD handle, DWORD tags) override;
-    HSYNC onMetadata(DWORD handle, DWORD type, QWORD param, SYNCPROC proc, void* user) override;
+    bool play(ChannelHandle handle, bool restart) override;
+    bool pause(ChannelHandle handle) override;
+    bool stop(ChannelHandle handle) override;
+    ChannelState state(ChannelHandle handle) override;
+    std::int64_t length(ChannelHandle handle) override;
+    std::int64_t position(ChannelHandle handle) override;
+    bool seek(ChannelHandle handle, std::int64_t position) override;
+    double seconds(ChannelHandle handle, std::int64_t bytes) override;
+    std::int64_t read(ChannelHandle handle, void* buffer, std::size_t bytes) override;
+    std::optional<ChannelLevel> level(ChannelHandle handle) override;
+    std::optional<std::string> metadata(ChannelHandle handle) override;
+    MetadataSubscription onMetadata(ChannelHandle handle, MetadataHandler handler) override;
     void setOutputReturnHandler(std::function<void()> handler) override;
 
 private:
-    std::shared_ptr<Channel> channel(DWORD handle) const;
-    // Puts a new channel in the table; 0 (and the channel shut down) if the engine was freed meanwhile.
+    std::shared_ptr<Channel> channel(ChannelHandle handle) const;
+    // Puts a new channel in the table; no handle (and the channel shut down) if the engine was freed
+    // meanwhile.
     ChannelHandle adopt(std::shared_ptr<Channel> channel, std::uint64_t generation);
     void freeFinishedChannels();
     std::shared_ptr<Output> currentOutput() const;
@@ -100,8 +103,7 @@ private:
     std::uint64_t generation_ = 0; // counts openOutput and closeOutput
     // Network streams whose open waits for the server; closeOutput ends those waits.
     std::vector<std::shared_ptr<Channel>> opening_;
-    std::atomic<DWORD> volume_{100};
-    std::atomic<HSYNC> lastSync_{0};
+    std::atomic<int> volume_{100};
     HandleTable<Channel> channels_;
     OutputKeeper keeper_;
     std::unique_ptr<EngineWorker> worker_; // last: its housekeeping uses the members above

@@ -260,7 +260,7 @@ bool Mpris::openUri(const QString& uri) {
 }
 
 bool Mpris::songIsCurrent() const {
-    return p_.s.playMode != PLAYMODE_RADIO && p_.s.fileStream != 0;
+    return p_.s.playMode != PLAYMODE_RADIO && static_cast<bool>(p_.s.fileStream);
 }
 
 bool Mpris::radioPlays() const {
@@ -284,7 +284,7 @@ MprisTrack Mpris::track() {
     const PlayerState& s = p_.s;
     if (s.playMode == PLAYMODE_RADIO) {
         MprisTrack radio;
-        radio.trackId = QStringLiteral("/org/mp3zx/radio/%1").arg(s.radioChannel);
+        radio.trackId = QStringLiteral("/org/mp3zx/radio/%1").arg(s.radioChannel.value());
         const QString& title = s.display.streamTitle.get();
         // Station names and URLs from mp3.snd may hold bytes that are not UTF-8.
         radio.title = title.isEmpty() ? displayText(s.stationName) : title;
@@ -292,7 +292,7 @@ MprisTrack Mpris::track() {
         radio.artist = displayText(s.stationName);
         return radio;
     }
-    if (s.fileStream == 0) {
+    if (!s.fileStream) {
         MprisTrack none;
         none.trackId = noTrack;
         return none;
@@ -301,7 +301,7 @@ MprisTrack Mpris::track() {
         AudioEngine& audioEngine = p_.audioEngine();
         songStream_ = s.fileStream;
         song_ = MprisTrack();
-        song_.trackId = QStringLiteral("/org/mp3zx/song/%1").arg(s.fileStream);
+        song_.trackId = QStringLiteral("/org/mp3zx/song/%1").arg(s.fileStream.value());
         if (s.songs.isRow(s.currentIndex)) {
             song_.title = displayText(s.songs.title(s.currentIndex));
             song_.url = fileUrlOfPath(s.songs.path(s.currentIndex));
@@ -317,8 +317,8 @@ qint64 Mpris::position() {
     const PlayerState& s = p_.s;
     if (!songIsCurrent()) return 0;
     AudioEngine& audioEngine = p_.audioEngine();
-    const QWORD bytes = audioEngine.position(s.fileStream);
-    if (bytes == BASS_ERROR_QWORD) return 0;
+    const std::int64_t bytes = audioEngine.position(s.fileStream);
+    if (bytes < 0) return 0;
     const double seconds = audioEngine.seconds(s.fileStream, bytes);
     return std::isfinite(seconds) && seconds > 0 ? microseconds(seconds) : 0;
 }

@@ -119,6 +119,6 @@ private:
     MprisView announced_;
     bool seekedPending_ = false;
     // The song stream whose track was taken, and that track: its row may move or go while it plays.
-    ChannelHandle songStream_ = 0;
+    ChannelHandle songStream_;
     MprisTrack song_;
 };

@@ -7,7 +7,6 @@
 #include "playback/StreamTitle.h"
 
 #include <QMetaObject>
-#include <QPointer>
 #include <cmath>
 
 void ChannelControl::playChannel(ChannelHandle handle, int newMode) {
@@ -17,17 +16,14 @@ void ChannelControl::playChannel(ChannelHandle handle, int newMode) {
     if (newMode == PLAYMODE_RADIO) {
         // The notification is in place before the current title is read, so a title that arrives in
         // between is not lost until the station's next change.
-        p_.audioEngine().onMetadata(
-            s.radioChannel, BASS_SYNC_META, 0,
-            [this](HSYNC sync, DWORD channel, const char* data, void* user) {
-                onStreamMetadata(sync, channel, data, user);
-            },
-            nullptr);
+        streamTitles_ = p_.audioEngine().onMetadata(
+            s.radioChannel,
+            [this, channel = s.radioChannel](const std::string& text) { onStreamMetadata(channel, text); });
         showCurrentStreamTitle();
     } else {
         showTitle(s.songDisplay, s.songDisplay);
     }
-    p_.audioEngine().play(handle, 0);
+    p_.audioEngine().play(handle, false);
     s.display.playButton = PlayPicture::STOP;
 }
 
@@ -39,7 +35,7 @@ void ChannelControl::pauseSong() {
 }
 
 void ChannelControl::resumeAfterSeek() {
-    p_.audioEngine().play(p_.s.fileStream, 0);
+    p_.audioEngine().play(p_.s.fileStream, false);
     p_.s.positionDragging = false;
 }
 
@@ -51,45 +47,40 @@ void ChannelControl::previewEnding() {
     double start = 0;
     if (s.songSeconds > 15)
         start = std::nearbyint(static_cast<double>(s.songLengthBytes) * (s.songSeconds - 15) / s.songSeconds);
-    s.previewStartBytes = static_cast<QWORD>(start);
+    s.previewStartBytes = static_cast<std::int64_t>(start);
     s.previewRangeBytes = s.songLengthBytes - s.previewStartBytes;
     p_.audioEngine().seek(s.fileStream, s.previewStartBytes);
 }
 
-void ChannelControl::onStreamMetadata(HSYNC, DWORD channel, const char* data, void*) {
+void ChannelControl::onStreamMetadata(ChannelHandle channel, const std::string& text) {
     // The engine's thread may not touch the window: the title is composed on the GUI thread, with the
-    // station name of that moment.
-    const QString meta = data ? decodeText(QByteArray(data)) : QString();
-    QPointer<Player> player(&p_);
+    // station name of that moment. A call still queued when the player goes is dropped with it.
+    const QString meta = decodeText(QByteArray::fromStdString(text));
     QMetaObject::invokeMethod(
-        &p_,
-        [player, channel, meta] {
-            if (player) player->channel.streamTitleArrived(channel, meta);
-        },
-        Qt::QueuedConnection);
+        &p_, [this, channel, meta] { streamTitleArrived(channel, meta); }, Qt::QueuedConnection);
 }
 
-void ChannelControl::streamTitleArrived(DWORD channel, const QString& meta) {
+void ChannelControl::streamTitleArrived(ChannelHandle channel, const QString& meta) {
     if (channel != p_.s.radioChannel || p_.radio.isStarting()) return;
     showStreamTitle(meta);
 }
 
 void ChannelControl::showCurrentStreamTitle() {
-    const char* tags = p_.audioEngine().metadata(p_.s.radioChannel, BASS_TAG_META);
-    showStreamTitle(tags ? decodeText(QByteArray(tags)) : QString());
+    const std::optional<std::string> meta = p_.audioEngine().metadata(p_.s.radioChannel);
+    showStreamTitle(meta ? decodeText(QByteArray::fromStdString(*meta)) : QString());
 }
 
 void ChannelControl::restartOutput() {
     PlayerState& s = p_.s;
     AudioEngine& audioEngine = p_.audioEngine();
-    const QWORD position = audioEngine.position(s.fileStream);
+    const std::int64_t position = audioEngine.position(s.fileStream);
     const bool playing = audioEngine.state(s.fileStream) == ChannelState::Playing;
     audioEngine.closeOutput();
-    audioEngine.openOutput(-1, 44100, 0, nullptr, nullptr);
-    if (position == BASS_ERROR_QWORD) return;
-    s.fileStream = audioEngine.openFile(0, s.fileStreamFile.constData(), 0, 0, BASS_STREAM_AUTOFREE);
+    audioEngine.openOutput(-1, 44100);
+    if (position < 0) return;
+    s.fileStream = audioEngine.openFile(s.fileStreamFile.toStdString(), OpenOptions{.autoFree = true});
     audioEngine.seek(s.fileStream, position);
-    if (playing) audioEngine.play(s.fileStream, 0);
+    if (playing) audioEngine.play(s.fileStream, false);
 }
 
 void ChannelControl::showStreamTitle(const QString& meta) {

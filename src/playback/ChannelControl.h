@@ -5,6 +5,7 @@
 #include "audio/AudioEngine.h"
 
 #include <QString>
+#include <string>
 
 class Player;
 
@@ -19,10 +20,6 @@ public:
     void resumeAfterSeek();
     // Jumps to the last 15 seconds of the song while a key is held.
     void previewEnding();
-    // The engine's metadata notification; runs on the engine's thread and hands the text to the GUI
-    // thread.
-    void onStreamMetadata(HSYNC sync, DWORD channel, const char* data, void* user);
-
     // Shows a radio title composed from metadata with the station name of this moment.
     void showStreamTitle(const QString& meta);
     // Shows the radio stream's current title (none yet: the station name alone).
@@ -37,7 +34,13 @@ public:
 private:
     // A title from the engine's thread; one of a stream replaced meanwhile is dropped, and so is one
     // that comes while another station starts: the strip never joins two stations.
-    void streamTitleArrived(DWORD channel, const QString& meta);
+    void streamTitleArrived(ChannelHandle channel, const QString& meta);
+    // The engine's metadata notification; runs on the engine's thread and hands the text to the GUI
+    // thread.
+    void onStreamMetadata(ChannelHandle channel, const std::string& text);
 
     Player& p_;
+    // The radio stream's titles. Removed at the latest when this goes, which waits for a title
+    // being handed over, so none reaches a player that is being destroyed.
+    MetadataSubscription streamTitles_;
 };

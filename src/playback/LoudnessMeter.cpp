@@ -9,10 +9,8 @@
 
 namespace {
 
-constexpr DWORD excerptFlags =
-    BASS_STREAM_DECODE | BASS_STREAM_AUTOFREE | BASS_STREAM_PRESCAN | BASS_SAMPLE_FLOAT | BASS_SAMPLE_MONO;
-constexpr QWORD excerptBytes = 100000;
-constexpr DWORD fetchBytes = 50000;
+constexpr std::uint64_t excerptBytes = 100000;
+constexpr std::size_t fetchBytes = 50000;
 
 } // namespace
 
@@ -34,20 +32,26 @@ std::optional<int> measureFileLoudness(AudioEngine& audioEngine, const QString& 
     // Only a regular file counts as opened: a folder holds no song, and a named pipe is never waited
     // for. The excerpts lie in the audio, so tags at either end (a cover picture may be the larger
     // part of the file) are never measured; a file without tags measures over its whole size.
-    const QByteArray name = pathBytes(path);
-    const std::optional<audio::AudioSpan> span = audio::findAudioSpan(name.toStdString());
+    const std::string file = pathBytes(path).toStdString();
+    const std::optional<audio::AudioSpan> span = audio::findAudioSpan(file);
     if (!span) return std::nullopt;
     buffer.resize(fetchBytes / sizeof(float));
-    const QWORD step = span->size() / 5;
+    const std::uint64_t step = span->size() / 5;
     std::int64_t total = 0;
-    for (QWORD k = 1; k <= 4; ++k) {
-        const ChannelHandle excerpt =
-            audioEngine.openFile(0, name.constData(), span->begin + k * step, excerptBytes, excerptFlags);
-        if (excerpt == 0) continue;
-        const DWORD got = audioEngine.read(excerpt, buffer.data(), fetchBytes);
+    for (std::uint64_t k = 1; k <= 4; ++k) {
+        const OpenOptions excerptOptions{.offset = span->begin + k * step,
+                                         .length = excerptBytes,
+                                         .decodeOnly = true,
+                                         .mono = true,
+                                         .floatSamples = true,
+                                         .prescan = true,
+                                         .autoFree = true};
+        const ChannelHandle excerpt = audioEngine.openFile(file, excerptOptions);
+        if (!excerpt) continue;
+        const std::int64_t got = audioEngine.read(excerpt, buffer.data(), fetchBytes);
         audioEngine.release(excerpt);
-        if (got == BASS_ERROR_DWORD) continue;
-        total += excerptLoudness(buffer.data(), got / sizeof(float));
+        if (got < 0) continue;
+        total += excerptLoudness(buffer.data(), static_cast<std::size_t>(got) / sizeof(float));
     }
     return static_cast<int>(total / 4);
 }

@@ -14,9 +14,11 @@ namespace {
 
 // The bytes of a song's audio out of its file's size: its tags, which may hold a picture of
 // megabytes, are no part of its bitrate.
-QWORD audioBytes(QWORD fileSize, const QString& path) {
+std::int64_t audioBytes(std::int64_t fileSize, const QString& path) {
     const auto span = audio::findAudioSpan(pathBytes(path).toStdString());
-    return span && span->tagBytes() <= fileSize ? fileSize - span->tagBytes() : fileSize;
+    if (!span) return fileSize;
+    const auto tagBytes = static_cast<std::int64_t>(span->tagBytes());
+    return tagBytes <= fileSize ? fileSize - tagBytes : fileSize;
 }
 
 } // namespace
@@ -42,12 +44,11 @@ void PlaySequencer::playSelected() {
     audioEngine.stop(s.fileStream);
     audioEngine.release(s.fileStream);
     const QByteArray file = pathBytes(path);
-    s.fileStream = audioEngine.openFile(0, file.constData(), 0, 0, BASS_STREAM_AUTOFREE);
+    s.fileStream = audioEngine.openFile(file.toStdString(), OpenOptions{.autoFree = true});
     s.fileStreamFile = file;
     p_.channel.playChannel(s.fileStream, PLAYMODE_SONG);
     // An unknown length counts as 0.
-    const QWORD length = audioEngine.length(s.fileStream);
-    s.songLengthBytes = length == BASS_ERROR_QWORD ? 0 : length;
+    s.songLengthBytes = std::max<std::int64_t>(audioEngine.length(s.fileStream), 0);
     p_.trackTimer.start();
     showSong(audioEngine.seconds(s.fileStream, s.songLengthBytes));
 }
@@ -57,8 +58,8 @@ void PlaySequencer::showSong(double seconds) {
     const bool known = std::isfinite(seconds) && seconds > 0;
     s.songSeconds = known ? static_cast<int>(std::llrint(seconds)) : 0;
     const QString duration = formatDuration(known ? seconds : 0);
-    const QWORD size = p_.audioEngine().downloadedBytes(s.fileStream, BASS_FILEPOS_END);
-    s.bitrateText = size == BASS_ERROR_QWORD
+    const std::int64_t size = p_.audioEngine().downloadedBytes(s.fileStream);
+    s.bitrateText = size < 0
                         ? QStringLiteral(" - ")
                         : formatBitrate(static_cast<double>(audioBytes(size, s.songs.path(s.currentIndex))),
                                         known ? seconds : 0);
@@ -143,18 +144,16 @@ void PlaySequencer::onTrackTick() {
         return;
     }
     if (s.positionDragging) return;
-    const QWORD position = audioEngine.position(s.fileStream);
-    if (position == BASS_ERROR_QWORD) return;
-    const auto pos = static_cast<long long>(position);
-    long long value = 0;
+    const std::int64_t position = audioEngine.position(s.fileStream);
+    if (position < 0) return;
+    std::int64_t value = 0;
     if (s.playMode == PLAYMODE_SONG) {
-        if (s.songLengthBytes > 0) value = pos * 1000 / static_cast<long long>(s.songLengthBytes);
+        if (s.songLengthBytes > 0) value = position * 1000 / s.songLengthBytes;
     } else if (s.previewRangeBytes > 0) {
-        value = (pos - static_cast<long long>(s.previewStartBytes)) * 1000 /
-                static_cast<long long>(s.previewRangeBytes);
+        value = (position - s.previewStartBytes) * 1000 / s.previewRangeBytes;
     }
     s.positionBar.setPosition(
-        static_cast<int>(std::clamp<long long>(value, s.positionBar.min(), s.positionBar.max())));
+        static_cast<int>(std::clamp<std::int64_t>(value, s.positionBar.min(), s.positionBar.max())));
 }
 
 void PlaySequencer::onPositionBarPress() {
@@ -165,14 +164,11 @@ void PlaySequencer::onPositionBarPress() {
 void PlaySequencer::onPositionBarChange() {
     PlayerState& s = p_.s;
     if (!s.positionDragging) return;
-    const auto value = static_cast<long long>(s.positionBar.position());
-    long long target = 0;
-    if (s.playMode == PLAYMODE_PREVIEW)
-        target = static_cast<long long>(s.previewStartBytes) +
-                 value * static_cast<long long>(s.previewRangeBytes) / 1000;
-    else
-        target = value * static_cast<long long>(s.songLengthBytes) / 1000;
-    p_.audioEngine().seek(s.fileStream, static_cast<QWORD>(target));
+    const auto value = static_cast<std::int64_t>(s.positionBar.position());
+    const std::int64_t target = s.playMode == PLAYMODE_PREVIEW
+                                    ? s.previewStartBytes + value * s.previewRangeBytes / 1000
+                                    : value * s.songLengthBytes / 1000;
+    p_.audioEngine().seek(s.fileStream, target);
 }
 
 void PlaySequencer::onPositionBarRelease() {

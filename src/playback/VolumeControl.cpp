@@ -12,7 +12,7 @@ int outputVolume(int volumeSetting, int loudness) {
 }
 
 void VolumeControl::applyVolume() {
-    p_.audioEngine().setGain(static_cast<DWORD>(outputVolume(p_.s.volumeSetting, p_.s.currentLoudness)));
+    p_.audioEngine().setGain(outputVolume(p_.s.volumeSetting, p_.s.currentLoudness));
 }
 
 void VolumeControl::onVolumeBarChange() {

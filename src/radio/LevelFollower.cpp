@@ -12,6 +12,13 @@ unsigned roundEven(long double x) {
     return static_cast<unsigned>(std::llrint(x));
 }
 
+// The follower's scale is the level as one word, the right peak in the high 16 bits; a channel that
+// does not play reads as all bits set.
+std::uint32_t levelWord(const std::optional<ChannelLevel>& level) {
+    if (!level) return 0xFFFFFFFFu;
+    return static_cast<std::uint32_t>(level->right) << 16 | static_cast<std::uint32_t>(level->left);
+}
+
 } // namespace
 
 int followLevel(LevelState& state, std::uint32_t levelWord) {
@@ -38,9 +45,8 @@ int followLevel(LevelState& state, std::uint32_t levelWord) {
 
 void LevelFollower::onLevelTick() {
     PlayerState& s = p_.s;
-    const DWORD word = p_.audioEngine().level(s.radioChannel);
     LevelState level{s.levelAverage, s.levelWarmup};
-    s.currentLoudness = followLevel(level, word);
+    s.currentLoudness = followLevel(level, levelWord(p_.audioEngine().level(s.radioChannel)));
     s.levelAverage = level.levelAverage;
     s.levelWarmup = level.levelWarmup;
     p_.volume.applyVolume();

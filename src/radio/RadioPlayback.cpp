@@ -57,7 +57,7 @@ void RadioPlayback::playStation() {
     // Watched before connecting, so a failed start is noticed too. A running watchdog keeps its beat.
     if (!p_.watchdogTimer.isActive()) p_.watchdogTimer.start();
     const Station station{s.stationName, s.streamURL};
-    p_.stationOpener.open(station.url, BASS_STREAM_STATUS, [this, station](ChannelHandle stream) {
+    p_.stationOpener.open(station.url, [this, station](ChannelHandle stream) {
         p_.guarded([&] { streamOpened(station, stream); });
     });
 }
@@ -65,7 +65,7 @@ void RadioPlayback::playStation() {
 void RadioPlayback::streamOpened(const Station& station, ChannelHandle stream) {
     PlayerState& s = p_.s;
     AudioEngine& audioEngine = p_.audioEngine();
-    if (stream == 0) {
+    if (!stream) {
         // The station that still plays takes the strip back. With none, the watchdog announces the
         // problem and tries the new station again.
         if (backToPlayingStation()) p_.channel.showCurrentStreamTitle();

@@ -40,13 +40,13 @@ StreamOpener::~StreamOpener() {
         if (result.second) audioEngine_.release(result.second);
 }
 
-void StreamOpener::open(const QString& url, DWORD flags, Done done) {
+void StreamOpener::open(const QString& url, Done done) {
     cancel();
     const quint64 ticket = ++lastTicket_;
     pending_ = ticket;
     done_ = std::move(done);
-    runner_([shared = shared_, &audioEngine = audioEngine_, url = textToBytes(url), flags, ticket] {
-        const ChannelHandle stream = audioEngine.openUrl(url.constData(), 0, flags, nullptr, nullptr);
+    runner_([shared = shared_, &audioEngine = audioEngine_, url = textToBytes(url).toStdString(), ticket] {
+        const ChannelHandle stream = audioEngine.openUrl(url, OpenOptions{});
         std::unique_lock lock(shared->mutex);
         StreamOpener* owner = shared->owner;
         if (!owner) {

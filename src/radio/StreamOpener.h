@@ -23,7 +23,7 @@ class StreamOpener : public QObject {
 public:
     // Runs a job that blocks somewhere the caller does not wait for it.
     using Runner = std::function<void(std::function<void()> job)>;
-    // The opened stream, or 0 when it could not be opened.
+    // The opened stream, or no handle when it could not be opened.
     using Done = std::function<void(ChannelHandle stream)>;
 
     explicit StreamOpener(AudioEngine& audioEngine, QObject* parent = nullptr);
@@ -33,9 +33,9 @@ public:
     StreamOpener(const StreamOpener&) = delete;
     StreamOpener& operator=(const StreamOpener&) = delete;
 
-    // Opens url with the engine's flags; done runs with the result unless another open or cancel()
-    // comes first. A result that arrives on this object's thread itself is handed over at once.
-    void open(const QString& url, DWORD flags, Done done);
+    // Opens url; done runs with the result unless another open or cancel() comes first. A result that
+    // arrives on this object's thread itself is handed over at once.
+    void open(const QString& url, Done done);
     void cancel();
     bool isPending() const { return pending_ != 0; }
 

@@ -30,7 +30,7 @@ QString shownText(const QString& caption) {
 BitmapCheckBox::BitmapCheckBox(QWidget* parent) : QWidget(parent) {
     resize(90, 15);
     hoverFontColor_ = palette().color(QPalette::WindowText);
-    // OnMouseMove reports every move, not only drags.
+    // mouseMoved reports every move, not only drags.
     setMouseTracking(true);
 }
 
@@ -41,9 +41,9 @@ BitmapCheckBox::~BitmapCheckBox() = default;
 void BitmapCheckBox::setState(CheckState s) {
     if (s == state_) return;
     state_ = s;
-    if (s == CheckState::cbChecked)
+    if (s == CheckState::Checked)
         checked_ = true;
-    else if (s == CheckState::cbUnchecked)
+    else if (s == CheckState::Unchecked)
         checked_ = false;
     changeStep();
     update();
@@ -52,13 +52,13 @@ void BitmapCheckBox::setState(CheckState s) {
 void BitmapCheckBox::setChecked(bool on) {
     if (on == checked_) return;
     checked_ = on;
-    setState(on ? CheckState::cbChecked : CheckState::cbUnchecked);
+    setState(on ? CheckState::Checked : CheckState::Unchecked);
     update();
 }
 
 void BitmapCheckBox::changeStep() {
     if (checked_ && grouped_) uncheckGroupSiblings();
-    fire(OnChange);
+    emit changed();
 }
 
 void BitmapCheckBox::uncheckGroupSiblings() {
@@ -107,7 +107,7 @@ void BitmapCheckBox::setCheckSize(int size) {
     update();
 }
 
-QColor BitmapCheckBox::Color() const {
+QColor BitmapCheckBox::color() const {
     return color_.isValid() ? color_ : palette().color(QPalette::Button);
 }
 
@@ -142,7 +142,7 @@ void BitmapCheckBox::setNumGlyphs(int n) {
 }
 
 void BitmapCheckBox::applyCellWidth() {
-    if (style_ == CheckStyle::csBitmap && autoSize_ && !glyph_.isNull())
+    if (style_ == CheckStyle::Bitmap && autoSize_ && !glyph_.isNull())
         setCheckSize(glyph_.width() / numGlyphs_);
 }
 
@@ -152,7 +152,7 @@ void BitmapCheckBox::setHoverActive(bool on) {
     repaintWhileHovering();
 }
 
-QColor BitmapCheckBox::HoverColor() const {
+QColor BitmapCheckBox::hoverColor() const {
     return hoverColor_.isValid() ? hoverColor_ : palette().color(QPalette::Button);
 }
 
@@ -183,7 +183,7 @@ void BitmapCheckBox::repaintWhileHovering() {
     if (hovering_) update();
 }
 
-void BitmapCheckBox::setLayout(CheckLayout l) {
+void BitmapCheckBox::setCheckLayout(CheckLayout l) {
     if (l == layout_) return;
     layout_ = l;
     update();
@@ -196,9 +196,9 @@ void BitmapCheckBox::setSpacing(int pixels) {
     update();
 }
 
-void BitmapCheckBox::setStyle(CheckStyle s) {
-    if (s == CheckStyle::csRadioButton) setGrouped(true);
-    if (s == CheckStyle::csCheckBox) setGrouped(false);
+void BitmapCheckBox::setCheckStyle(CheckStyle s) {
+    if (s == CheckStyle::RadioButton) setGrouped(true);
+    if (s == CheckStyle::CheckBox) setGrouped(false);
     if (s == style_) return;
     style_ = s;
     applyCellWidth();
@@ -227,7 +227,7 @@ QSize BitmapCheckBox::autoSizeHint() const {
     const int textHeight = fm.height();
     const int w = textWidth + checkSize_ + spacing_ + 1;
     int h = textHeight + 2;
-    if (style_ == CheckStyle::csBitmap && glyph_.height() > textHeight) h = glyph_.height() + 1;
+    if (style_ == CheckStyle::Bitmap && glyph_.height() > textHeight) h = glyph_.height() + 1;
     return {w, h};
 }
 
@@ -236,11 +236,11 @@ void BitmapCheckBox::adjustSize_() {
 }
 
 QRect BitmapCheckBox::markRect() const {
-    const int x = alignment_ == CaptionAlignment::taLeftJustify ? 0 : width() - checkSize_;
+    const int x = alignment_ == CaptionAlignment::Left ? 0 : width() - checkSize_;
     int y = 0;
-    if (layout_ == CheckLayout::clCenter)
+    if (layout_ == CheckLayout::Center)
         y = (height() - checkSize_) / 2;
-    else if (layout_ == CheckLayout::clBottom)
+    else if (layout_ == CheckLayout::Bottom)
         y = height() - checkSize_;
     return {x, y, checkSize_, checkSize_};
 }
@@ -268,33 +268,33 @@ void BitmapCheckBox::updateShortcut() {
 void BitmapCheckBox::accelerator() {
     // A disabled box is not the user's to change, by key no more than by mouse.
     if (!isEnabled()) return;
-    if (!(state_ == CheckState::cbChecked && grouped_ && !allowAllUnchecked_)) {
+    if (!(state_ == CheckState::Checked && grouped_ && !allowAllUnchecked_)) {
         switch (state_) {
-        case CheckState::cbUnchecked:
-            setState(CheckState::cbChecked);
+        case CheckState::Unchecked:
+            setState(CheckState::Checked);
             break;
-        case CheckState::cbChecked:
-            setState(allowGrayed_ ? CheckState::cbGrayed : CheckState::cbUnchecked);
+        case CheckState::Checked:
+            setState(allowGrayed_ ? CheckState::Grayed : CheckState::Unchecked);
             break;
-        case CheckState::cbGrayed:
-            setState(CheckState::cbUnchecked);
+        case CheckState::Grayed:
+            setState(CheckState::Unchecked);
             break;
         }
     }
-    fire(OnClick);
+    emit clicked();
 }
 
 void BitmapCheckBox::press(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         pressed_ = true;
-        if (state_ == CheckState::cbUnchecked) {
-            setState(CheckState::cbChecked);
+        if (state_ == CheckState::Unchecked) {
+            setState(CheckState::Checked);
             justChecked_ = true;
-            fire(OnClick);
+            emit clicked();
         }
     }
     const QPoint pos = event->position().toPoint();
-    if (OnMouseDown) OnMouseDown(event->button(), event->modifiers(), pos.x(), pos.y());
+    emit mousePressed(event->button(), event->modifiers(), pos.x(), pos.y());
 }
 
 void BitmapCheckBox::mousePressEvent(QMouseEvent* event) {
@@ -302,7 +302,7 @@ void BitmapCheckBox::mousePressEvent(QMouseEvent* event) {
 }
 
 void BitmapCheckBox::mouseDoubleClickEvent(QMouseEvent* event) {
-    fire(OnDblClick);
+    emit doubleClicked();
     // The second press of a double click is still a press: it checks an unchecked box.
     press(event);
 }
@@ -311,26 +311,26 @@ void BitmapCheckBox::mouseReleaseEvent(QMouseEvent* event) {
     const bool left = event->button() == Qt::LeftButton;
     if (left && pressed_) {
         if (!justChecked_) {
-            if (state_ == CheckState::cbChecked) {
+            if (state_ == CheckState::Checked) {
                 if (!grouped_ || allowAllUnchecked_) {
-                    setState(allowGrayed_ ? CheckState::cbGrayed : CheckState::cbUnchecked);
-                    fire(OnClick);
+                    setState(allowGrayed_ ? CheckState::Grayed : CheckState::Unchecked);
+                    emit clicked();
                 }
-            } else if (state_ == CheckState::cbGrayed) {
-                setState(CheckState::cbUnchecked);
-                fire(OnClick);
+            } else if (state_ == CheckState::Grayed) {
+                setState(CheckState::Unchecked);
+                emit clicked();
             }
         }
         justChecked_ = false;
     }
     if (left) pressed_ = false;
     const QPoint pos = event->position().toPoint();
-    if (OnMouseUp) OnMouseUp(event->button(), event->modifiers(), pos.x(), pos.y());
+    emit mouseReleased(event->button(), event->modifiers(), pos.x(), pos.y());
 }
 
 void BitmapCheckBox::mouseMoveEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
-    if (OnMouseMove) OnMouseMove(event->modifiers(), pos.x(), pos.y());
+    emit mouseMoved(event->modifiers(), pos.x(), pos.y());
 }
 
 void BitmapCheckBox::enterEvent(QEnterEvent* event) {
@@ -342,7 +342,7 @@ void BitmapCheckBox::enterEvent(QEnterEvent* event) {
         setCursor(hoverCursor_);
         update();
     }
-    fire(OnMouseEnter);
+    emit mouseEntered();
 }
 
 void BitmapCheckBox::leaveEvent(QEvent* event) {
@@ -355,7 +355,7 @@ void BitmapCheckBox::leaveEvent(QEvent* event) {
             unsetCursor();
         update();
     }
-    fire(OnMouseExit);
+    emit mouseLeft();
 }
 
 void BitmapCheckBox::changeEvent(QEvent* event) {
@@ -373,20 +373,20 @@ void BitmapCheckBox::changeEvent(QEvent* event) {
 void BitmapCheckBox::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const bool hoverLook = hovering_ && hoverActive_;
-    if (!transparent_ || hoverLook) p.fillRect(rect(), hoverLook ? HoverColor() : Color());
+    if (!transparent_ || hoverLook) p.fillRect(rect(), hoverLook ? hoverColor() : color());
     paintMark(p, markRect());
     paintCaption(p);
 }
 
 void BitmapCheckBox::paintMark(QPainter& p, const QRect& r) const {
     const bool enabled = isEnabled();
-    const bool on = state_ == CheckState::cbChecked;
-    const bool grayed = state_ == CheckState::cbGrayed;
+    const bool on = state_ == CheckState::Checked;
+    const bool grayed = state_ == CheckState::Grayed;
     const QColor light = palette().color(QPalette::Light);
     const QColor shadow = palette().color(QPalette::Dark);
 
     switch (style_) {
-    case CheckStyle::csBitmap: {
+    case CheckStyle::Bitmap: {
         if (keyedGlyph_.isNull()) return;
         const int cellWidth = keyedGlyph_.width() / numGlyphs_;
         if (cellWidth <= 0) return;
@@ -401,7 +401,7 @@ void BitmapCheckBox::paintMark(QPainter& p, const QRect& r) const {
         p.drawImage(at, keyedGlyph_, QRect(cell * cellWidth, 0, cellWidth, keyedGlyph_.height()));
         return;
     }
-    case CheckStyle::csCheckBox: {
+    case CheckStyle::CheckBox: {
         QStyleOptionButton opt;
         opt.initFrom(this);
         opt.rect = r;
@@ -411,7 +411,7 @@ void BitmapCheckBox::paintMark(QPainter& p, const QRect& r) const {
         style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &opt, &p, this);
         return;
     }
-    case CheckStyle::csPushButton: {
+    case CheckStyle::PushButton: {
         QStyleOptionButton opt;
         opt.initFrom(this);
         opt.rect = r;
@@ -424,7 +424,7 @@ void BitmapCheckBox::paintMark(QPainter& p, const QRect& r) const {
         style()->drawControl(QStyle::CE_PushButtonBevel, &opt, &p, this);
         return;
     }
-    case CheckStyle::csRadioButton: {
+    case CheckStyle::RadioButton: {
         QStyleOptionButton opt;
         opt.initFrom(this);
         opt.rect = r;
@@ -434,7 +434,7 @@ void BitmapCheckBox::paintMark(QPainter& p, const QRect& r) const {
         style()->drawPrimitive(QStyle::PE_IndicatorRadioButton, &opt, &p, this);
         return;
     }
-    case CheckStyle::csDiamond: {
+    case CheckStyle::Diamond: {
         const int half = r.width() / 2;
         const int l = r.left(), t = r.top(), rr = r.right(), b = r.bottom();
         const QPoint top(l + half, t), right(rr, t + half), bottom(l + half, b), left(l, t + half);
@@ -455,7 +455,7 @@ void BitmapCheckBox::paintMark(QPainter& p, const QRect& r) const {
         p.drawLine(bottom, right);
         return;
     }
-    case CheckStyle::csTrafficLight: {
+    case CheckStyle::TrafficLight: {
         const QColor lamp = on ? QColor(0xFF, 0, 0) : grayed ? QColor(0xFF, 0xFF, 0) : QColor(0, 0xFF, 0);
         const QRect rim(r.left(), r.top(), r.width() - 1, r.height() - 1);
         // The lamp sits in a hollow: its rim is dark at the top left and lit at the bottom right.
@@ -474,7 +474,7 @@ void BitmapCheckBox::paintMark(QPainter& p, const QRect& r) const {
 
 void BitmapCheckBox::paintCaption(QPainter& p) const {
     QRect area = rect();
-    const bool left = alignment_ == CaptionAlignment::taLeftJustify;
+    const bool left = alignment_ == CaptionAlignment::Left;
     if (left)
         area.setLeft(area.left() + checkSize_ + spacing_);
     else

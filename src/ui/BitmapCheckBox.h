@@ -7,97 +7,91 @@
 #include <QCursor>
 #include <QImage>
 #include <QWidget>
-#include <functional>
 
 class BitmapCheckBox : public QWidget {
     Q_OBJECT
-    Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
-    Q_PROPERTY(bool Checked READ Checked WRITE setChecked)
+    Q_PROPERTY(QString caption READ caption WRITE setCaption)
+    Q_PROPERTY(bool checked READ isChecked WRITE setChecked)
 
 public:
-    enum class CaptionAlignment { taLeftJustify, taRightJustify };
-    enum class CheckLayout { clBottom, clCenter, clTop };
-    enum class CheckState { cbUnchecked, cbChecked, cbGrayed };
-    enum class CheckStyle { csBitmap, csCheckBox, csDiamond, csPushButton, csRadioButton, csTrafficLight };
+    enum class CaptionAlignment { Left, Right };
+    enum class CheckLayout { Bottom, Center, Top };
+    enum class CheckState { Unchecked, Checked, Grayed };
+    enum class CheckStyle { Bitmap, CheckBox, Diamond, PushButton, RadioButton, TrafficLight };
     Q_ENUM(CaptionAlignment)
     Q_ENUM(CheckLayout)
     Q_ENUM(CheckState)
     Q_ENUM(CheckStyle)
 
-    using NotifyHandler = std::function<void()>;
-    // Button, modifiers, position in client pixels.
-    using MouseHandler = std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)>;
-    using MouseMoveHandler = std::function<void(Qt::KeyboardModifiers, int x, int y)>;
-
     explicit BitmapCheckBox(QWidget* parent = nullptr);
     ~BitmapCheckBox() override;
 
-    // Events; an unset handler is skipped.
-    NotifyHandler OnChange;
-    NotifyHandler OnClick;
-    NotifyHandler OnDblClick;
-    MouseHandler OnMouseDown;
-    MouseHandler OnMouseUp;
-    MouseMoveHandler OnMouseMove;
-    NotifyHandler OnMouseEnter;
-    NotifyHandler OnMouseExit;
-
-    QString Caption() const { return caption_; }
+    QString caption() const { return caption_; }
     void setCaption(const QString& caption);
 
-    CaptionAlignment Alignment() const { return alignment_; }
+    CaptionAlignment alignment() const { return alignment_; }
     void setAlignment(CaptionAlignment a);
-    bool AllowAllUnchecked() const { return allowAllUnchecked_; }
+    bool allowAllUnchecked() const { return allowAllUnchecked_; }
     void setAllowAllUnchecked(bool on) { allowAllUnchecked_ = on; }
-    bool AllowGrayed() const { return allowGrayed_; }
+    bool allowGrayed() const { return allowGrayed_; }
     void setAllowGrayed(bool on) { allowGrayed_ = on; }
-    bool AutoSize() const { return autoSize_; }
+    bool autoSize() const { return autoSize_; }
     void setAutoSize(bool on);
-    // Setting Checked or State from code runs the change step (group, OnChange) like a click does.
-    bool Checked() const { return checked_; }
+    // Setting the check or the state from code runs the change step (group, changed()) like a click does.
+    bool isChecked() const { return checked_; }
     void setChecked(bool on);
-    CheckState State() const { return state_; }
+    CheckState state() const { return state_; }
     void setState(CheckState s);
-    int CheckSize() const { return checkSize_; }
+    int checkSize() const { return checkSize_; }
     void setCheckSize(int size);
-    QColor Color() const;
+    QColor color() const;
     void setColor(const QColor& c);
-    // The picture of csBitmap: NumGlyphs cells side by side (unchecked, checked, disabled, grayed). Its
-    // bottom-left pixel's colour is transparent.
-    QImage Glyph() const { return glyph_; }
+    // The picture of the Bitmap style: numGlyphs cells side by side (unchecked, checked, disabled, grayed).
+    // Its bottom-left pixel's colour is transparent.
+    QImage glyph() const { return glyph_; }
     void setGlyph(const QImage& glyph);
-    int NumGlyphs() const { return numGlyphs_; }
+    int numGlyphs() const { return numGlyphs_; }
     void setNumGlyphs(int n);
-    bool Grouped() const { return grouped_; }
+    bool isGrouped() const { return grouped_; }
     void setGrouped(bool on);
-    bool HoverActive() const { return hoverActive_; }
+    bool hoverActive() const { return hoverActive_; }
     void setHoverActive(bool on);
-    QColor HoverColor() const;
+    QColor hoverColor() const;
     void setHoverColor(const QColor& c);
-    QCursor HoverCursor() const { return hoverCursor_; }
+    QCursor hoverCursor() const { return hoverCursor_; }
     void setHoverCursor(const QCursor& c);
-    QColor HoverFontColor() const { return hoverFontColor_; }
+    QColor hoverFontColor() const { return hoverFontColor_; }
     void setHoverFontColor(const QColor& c);
-    CheckLayout Layout() const { return layout_; }
-    void setLayout(CheckLayout l);
-    int Spacing() const { return spacing_; }
+    CheckLayout checkLayout() const { return layout_; }
+    void setCheckLayout(CheckLayout l);
+    int spacing() const { return spacing_; }
     void setSpacing(int pixels);
-    CheckStyle Style() const { return style_; }
-    void setStyle(CheckStyle s);
-    using QWidget::setStyle; // the widget's QStyle stays reachable
-    bool Transparent() const { return transparent_; }
+    CheckStyle checkStyle() const { return style_; }
+    void setCheckStyle(CheckStyle s);
+    bool isTransparent() const { return transparent_; }
     void setTransparent(bool on);
-    bool UnderlineOnEnter() const { return underlineOnEnter_; }
+    bool underlineOnEnter() const { return underlineOnEnter_; }
     void setUnderlineOnEnter(bool on);
-    bool WordWrap() const { return wordWrap_; }
+    bool wordWrap() const { return wordWrap_; }
     void setWordWrap(bool on);
 
     bool hovering() const { return hovering_; }
     // Where the mark goes inside the control.
     QRect markRect() const;
-    // The size AutoSize gives the control for its caption, mark and picture.
+    // The size autoSize gives the control for its caption, mark and picture.
     QSize autoSizeHint() const;
     QSize sizeHint() const override { return autoSizeHint(); }
+
+signals:
+    void changed();
+    void clicked();
+    void doubleClicked();
+    // Button, modifiers, position in client pixels.
+    void mousePressed(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
+    void mouseReleased(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
+    void mouseMoved(Qt::KeyboardModifiers modifiers, int x, int y);
+    void mouseEntered();
+    void mouseLeft();
 
 protected:
     bool event(QEvent* event) override;
@@ -113,9 +107,6 @@ protected:
 private:
     void changeStep();
     void uncheckGroupSiblings();
-    void fire(const NotifyHandler& h) const {
-        if (h) h();
-    }
     void press(QMouseEvent* event);
     void accelerator();
     void updateShortcut();
@@ -126,12 +117,12 @@ private:
     void paintCaption(QPainter& p) const;
 
     QString caption_;
-    CaptionAlignment alignment_ = CaptionAlignment::taLeftJustify;
+    CaptionAlignment alignment_ = CaptionAlignment::Left;
     bool allowAllUnchecked_ = false;
     bool allowGrayed_ = false;
     bool autoSize_ = false;
     bool checked_ = false;
-    CheckState state_ = CheckState::cbUnchecked;
+    CheckState state_ = CheckState::Unchecked;
     int checkSize_ = 13;
     QColor color_;      // unset: the button face of the palette
     QColor hoverColor_; // unset: the button face of the palette
@@ -142,9 +133,9 @@ private:
     bool hoverActive_ = false;
     QCursor hoverCursor_{Qt::PointingHandCursor};
     QColor hoverFontColor_;
-    CheckLayout layout_ = CheckLayout::clCenter;
+    CheckLayout layout_ = CheckLayout::Center;
     int spacing_ = 4;
-    CheckStyle style_ = CheckStyle::csBitmap;
+    CheckStyle style_ = CheckStyle::Bitmap;
     bool transparent_ = false;
     bool underlineOnEnter_ = true;
     bool wordWrap_ = false;

@@ -72,9 +72,9 @@ void DropTarget::takeArea() {
 }
 
 DropEffect DropTarget::effectFor(const QDropEvent& event) {
-    DropEffect effect = static_cast<DropEffect>((event.possibleActions() & Dragtypes).toInt()) & anyEffect;
-    if (OnGetDropEffect)
-        OnGetDropEffect(event.modifiers(), pointer_, effect);
+    DropEffect effect = static_cast<DropEffect>((event.possibleActions() & dropActions).toInt()) & anyEffect;
+    if (chooseEffect)
+        chooseEffect(event.modifiers(), pointer_, effect);
     else
         effect = standardDropEffect(event.modifiers(), effect);
     return effect | scrollMark(area_, pointer_);
@@ -114,9 +114,9 @@ bool DropTarget::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         takeArea();
-        if (GetDataOnEnter) fetched_ = fetchData(*e.mimeData());
+        if (fetchDataOnEnter) fetched_ = fetchData(*e.mimeData());
         DropEffect effect = effectFor(e);
-        if (OnEnter) OnEnter(e.modifiers(), pointer_, effect);
+        if (onEnter) onEnter(e.modifiers(), pointer_, effect);
         answer(e, effect);
         return true;
     }
@@ -128,7 +128,7 @@ bool DropTarget::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         DropEffect effect = effectFor(e);
-        if (OnDragOver) OnDragOver(e.modifiers(), pointer_, effect);
+        if (onDragOver) onDragOver(e.modifiers(), pointer_, effect);
         const bool scroll = (area_.horizontalBar || area_.verticalBar) && (effect & DROPEFFECT_SCROLL);
         if (!scroll)
             scrollTimer_.stop();
@@ -140,7 +140,7 @@ bool DropTarget::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::DragLeave: {
         const bool wasHeld = held_;
         endDrag();
-        if (wasHeld && OnLeave) OnLeave();
+        if (wasHeld && onLeave) onLeave();
         return true;
     }
     case QEvent::Drop: {
@@ -153,7 +153,7 @@ bool DropTarget::eventFilter(QObject* watched, QEvent* event) {
         pointer_ = e.position().toPoint();
         DropEffect effect = effectFor(e);
         if (fetched_ || (e.mimeData() && fetchData(*e.mimeData()))) {
-            if (OnDrop) OnDrop(e.modifiers(), pointer_, effect);
+            if (onDrop) onDrop(e.modifiers(), pointer_, effect);
         } else {
             effect = DROPEFFECT_NONE;
         }
@@ -184,6 +184,6 @@ bool FileDropTarget::offersData(const QMimeData& data) const {
 }
 
 bool FileDropTarget::fetchData(const QMimeData& data) {
-    Files = localFiles(data);
-    return !Files.isEmpty();
+    files = localFiles(data);
+    return !files.isEmpty();
 }

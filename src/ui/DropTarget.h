@@ -1,9 +1,9 @@
 #pragma once
 // A drop target component over Qt's drag and drop. Attached to a control, it takes the drags that
-// carry its kind of data, answers the effect (the allowed Dragtypes, the keys held, a scroll mark near
+// carry its kind of data, answers the effect (the allowed dropActions, the keys held, a scroll mark near
 // the edges), scrolls the control one line every 100 ms while the pointer stays near its top or
 // bottom edge, and fires its events. FileDropTarget accepts drags of local files and hands their
-// paths to OnDrop.
+// paths to onDrop.
 
 #include "library/DroppedFiles.h"
 
@@ -34,16 +34,16 @@ public:
     QWidget* control() const { return control_; }
 
     // The effects the target allows (copy, move, link).
-    Qt::DropActions Dragtypes = Qt::CopyAction;
+    Qt::DropActions dropActions = Qt::CopyAction;
     // Fetch the data when the pointer enters, not only at the drop.
-    bool GetDataOnEnter = false;
+    bool fetchDataOnEnter = false;
 
-    DropHandler OnEnter;
-    DropHandler OnDragOver;
-    DropHandler OnDrop;
+    DropHandler onEnter;
+    DropHandler onDragOver;
+    DropHandler onDrop;
     // When set, decides the effect instead of the keys held (the scroll mark is added afterwards).
-    DropHandler OnGetDropEffect;
-    std::function<void()> OnLeave;
+    DropHandler chooseEffect;
+    std::function<void()> onLeave;
 
     // A drag with data this target takes is over the control.
     bool holdsData() const { return held_; }
@@ -84,11 +84,11 @@ class FileDropTarget : public DropTarget {
 public:
     using DropTarget::DropTarget;
 
-    // The dropped files' local paths in the source's order; valid inside OnDrop only.
-    QStringList Files;
+    // The dropped files' local paths in the source's order; valid inside onDrop only.
+    QStringList files;
 
 protected:
     bool offersData(const QMimeData& data) const override;
     bool fetchData(const QMimeData& data) override;
-    void clearData() override { Files.clear(); }
+    void clearData() override { files.clear(); }
 };

@@ -290,7 +290,7 @@ void MainWindow::bindEvents() {
 
     // The position bar pauses before the bar itself reacts to the press; it resumes after the release.
     positionBar->installEventFilter(this);
-    positionBar->OnMouseUp = [&p](Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
+    positionBar->onMouseUp = [&p](Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
         p.guarded([&p] { p.seq.onPositionBarRelease(); });
     };
 

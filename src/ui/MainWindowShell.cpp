@@ -32,14 +32,15 @@ void MainWindow::bindShell() {
     trayIcon->setIcon(programIcon());
     p.s.display.tip.onChange([this](const QString& tip) { trayIcon->setTip(displayText(tip)); });
     shell_ = std::make_unique<WindowShell>(p, *trayIcon);
-    trayIcon->OnDown = [this, &p](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
-        p.guarded([&] { shell_->onTrayIconPress(button, x, y); });
-    };
+    connect(trayIcon, &TrayIcon::pressed, this,
+            [this, &p](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
+                p.guarded([&] { shell_->onTrayIconPress(button, x, y); });
+            });
 
     // The icon in the corner, over the client area's background.
     new EventHook(client, [this](QEvent* event) {
         if (event->type() == QEvent::Paint)
-            QPainter(client).drawPixmap(iconPlace, trayIcon->Icon().pixmap(iconSize, iconSize));
+            QPainter(client).drawPixmap(iconPlace, trayIcon->icon().pixmap(iconSize, iconSize));
         return false;
     });
     new EventHook(titleStrip, [this, &p](QEvent* event) {
@@ -73,9 +74,9 @@ void MainWindow::bindShell() {
             [&p] { p.guarded([&p] { p.deletion.cancelDeletion(); }); });
 
     songDropTarget = new FileDropTarget(this);
-    songDropTarget->Dragtypes = Qt::CopyAction;
-    songDropTarget->OnDrop = [this, &p](Qt::KeyboardModifiers, QPoint, DropEffect&) {
-        p.guarded([&] { takeDroppedFiles(p, songDropTarget->Files); });
+    songDropTarget->dropActions = Qt::CopyAction;
+    songDropTarget->onDrop = [this, &p](Qt::KeyboardModifiers, QPoint, DropEffect&) {
+        p.guarded([&] { takeDroppedFiles(p, songDropTarget->files); });
     };
     songDropTarget->attach(songListView);
 }

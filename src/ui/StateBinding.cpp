@@ -68,7 +68,7 @@ void bindCheck(Shown<bool>& value, BitmapCheckBox* box) {
     value.onChange([guard](bool checked) {
         if (guard) guard->setChecked(checked);
     });
-    box->OnChange = [box, &value] { value.set(box->Checked()); };
+    QObject::connect(box, &BitmapCheckBox::changed, box, [box, &value] { value.set(box->isChecked()); });
 }
 
 void bindRange(RangeValue& value, QAbstractSlider* slider) {

@@ -76,20 +76,20 @@ void TrackBar::init() {
     });
 }
 
-void TrackBar::setEnableselrange(bool on) {
+void TrackBar::setSelectionRangeEnabled(bool on) {
     if (on == enableSelRange_) return;
     enableSelRange_ = on;
     update();
 }
 
-void TrackBar::setSelStart(int v) {
+void TrackBar::setSelectionStart(int v) {
     v = std::clamp(v, minimum(), maximum());
     if (v == selStart_) return;
     selStart_ = v;
     update();
 }
 
-void TrackBar::setSelEnd(int v) {
+void TrackBar::setSelectionEnd(int v) {
     v = std::clamp(v, minimum(), maximum());
     if (v == selEnd_) return;
     selEnd_ = v;
@@ -102,15 +102,15 @@ void TrackBar::setDrawFocusRect(bool on) {
     update();
 }
 
-void TrackBar::setAutohint(bool on) {
+void TrackBar::setAutoHint(bool on) {
     autohint_ = on;
     if (!on) QToolTip::hideText();
 }
 
-QColor TrackBar::thumbcolor() const {
+QColor TrackBar::thumbColor() const {
     return thumbColor_.isValid() ? thumbColor_ : palette().color(QPalette::Button);
 }
-QColor TrackBar::trackcolor() const {
+QColor TrackBar::trackColor() const {
     return trackColor_.isValid() ? trackColor_ : palette().color(QPalette::Button);
 }
 QColor TrackBar::lightColor() const {
@@ -119,10 +119,10 @@ QColor TrackBar::lightColor() const {
 QColor TrackBar::shadowColor() const {
     return shadowColor_.isValid() ? shadowColor_ : palette().color(QPalette::Dark);
 }
-QColor TrackBar::bordercolor() const {
+QColor TrackBar::borderColor() const {
     return borderColor_.isValid() ? borderColor_ : QColor(Qt::black);
 }
-QColor TrackBar::Color() const {
+QColor TrackBar::color() const {
     return color_.isValid() ? color_ : palette().color(QPalette::Button);
 }
 
@@ -131,10 +131,10 @@ void TrackBar::setColorSlot(QColor& slot, const QColor& c) {
     slot = c;
     update();
 }
-void TrackBar::setThumbcolor(const QColor& c) {
+void TrackBar::setThumbColor(const QColor& c) {
     setColorSlot(thumbColor_, c);
 }
-void TrackBar::setTrackcolor(const QColor& c) {
+void TrackBar::setTrackColor(const QColor& c) {
     setColorSlot(trackColor_, c);
 }
 void TrackBar::setLightColor(const QColor& c) {
@@ -143,14 +143,14 @@ void TrackBar::setLightColor(const QColor& c) {
 void TrackBar::setShadowColor(const QColor& c) {
     setColorSlot(shadowColor_, c);
 }
-void TrackBar::setBordercolor(const QColor& c) {
+void TrackBar::setBorderColor(const QColor& c) {
     setColorSlot(borderColor_, c);
 }
 void TrackBar::setColor(const QColor& c) {
     setColorSlot(color_, c);
 }
 
-void TrackBar::setDrawstyle(DrawStyle s) {
+void TrackBar::setDrawStyle(DrawStyle s) {
     if (s == drawstyle_) return;
     drawstyle_ = s;
     update();
@@ -207,17 +207,17 @@ void TrackBar::fireMouse(const MouseHandler& handler, bool down, QMouseEvent* ev
 
 void TrackBar::mousePressEvent(QMouseEvent* event) {
     QSlider::mousePressEvent(event);
-    // Keep every button's press, so its release comes back here for OnMouseUp.
+    // Keep every button's press, so its release comes back here for onMouseUp.
     event->accept();
     if (autohint_ && isSliderDown()) showPositionTip();
-    fireMouse(OnMouseDown, true, event);
+    fireMouse(onMouseDown, true, event);
 }
 
 void TrackBar::mouseReleaseEvent(QMouseEvent* event) {
     QSlider::mouseReleaseEvent(event);
     event->accept();
     if (autohint_) QToolTip::hideText();
-    fireMouse(OnMouseUp, false, event);
+    fireMouse(onMouseUp, false, event);
 }
 
 void TrackBar::paintSelection(QPainter& p, const QStyleOptionSlider& opt) const {
@@ -240,10 +240,10 @@ void TrackBar::paintSelection(QPainter& p, const QStyleOptionSlider& opt) const 
 
 void TrackBar::paintChannel(QPainter& p, const QRect& r) const {
     const int l = r.left(), t = r.top(), rr = r.left() + r.width(), b = r.top() + r.height();
-    const QColor track = trackcolor();
+    const QColor track = trackColor();
     if (drawstyle_ == DrawStyle::Special) {
         // Dark outline, then a shadow ring whose bottom-right is relit, so the groove looks sunken.
-        frameRect(p, l, t, rr, b, bordercolor());
+        frameRect(p, l, t, rr, b, borderColor());
         frameRect(p, l + 1, t + 1, rr - 1, b - 1, shadowColor());
         frameRect(p, l + 2, t + 2, rr - 1, b - 1, lightColor());
         frameRect(p, l + 2, t + 2, rr - 2, b - 2, track, &track);
@@ -256,14 +256,14 @@ void TrackBar::paintChannel(QPainter& p, const QRect& r) const {
 
 void TrackBar::paintThumb(QPainter& p, const QRect& r) const {
     const QPolygon outer = thumbShape(r, tickPosition(), orientation());
-    p.setPen(thumbcolor());
-    p.setBrush(thumbcolor());
+    p.setPen(thumbColor());
+    p.setBrush(thumbColor());
     p.drawPolygon(outer);
     if (drawstyle_ == DrawStyle::Special) {
         if (r.width() > 2 && r.height() > 2)
             shadeEdges(p, thumbShape(r.adjusted(1, 1, -1, -1), tickPosition(), orientation()), lightColor(),
                        shadowColor());
-        p.setPen(bordercolor());
+        p.setPen(borderColor());
         p.setBrush(Qt::NoBrush);
         p.drawPolygon(outer);
     } else {
@@ -292,7 +292,7 @@ void TrackBar::paintEvent(QPaintEvent* event) {
         return;
     }
 
-    p.fillRect(rect(), Color());
+    p.fillRect(rect(), color());
     if (ticks) {
         // The tick marks stay visible over the own background; they tell where the thumb points.
         opt.subControls = QStyle::SC_SliderTickmarks;
@@ -306,7 +306,7 @@ void TrackBar::paintEvent(QPaintEvent* event) {
         QStyleOptionFocusRect focus;
         focus.initFrom(this);
         focus.rect = rect();
-        focus.backgroundColor = Color();
+        focus.backgroundColor = color();
         style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
     }
     if (!keyedGlyph_.isNull()) p.drawImage(thumb, keyedGlyph_);

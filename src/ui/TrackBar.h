@@ -12,17 +12,17 @@ class QStyleOptionSlider;
 
 class TrackBar : public QSlider {
     Q_OBJECT
-    Q_PROPERTY(bool Enableselrange READ Enableselrange WRITE setEnableselrange)
-    Q_PROPERTY(bool DrawFocusRect READ DrawFocusRect WRITE setDrawFocusRect)
-    Q_PROPERTY(bool Autohint READ Autohint WRITE setAutohint)
-    Q_PROPERTY(QColor thumbcolor READ thumbcolor WRITE setThumbcolor)
-    Q_PROPERTY(QColor trackcolor READ trackcolor WRITE setTrackcolor)
+    Q_PROPERTY(bool selectionRangeEnabled READ selectionRangeEnabled WRITE setSelectionRangeEnabled)
+    Q_PROPERTY(bool drawsFocusRect READ drawsFocusRect WRITE setDrawFocusRect)
+    Q_PROPERTY(bool autoHint READ autoHint WRITE setAutoHint)
+    Q_PROPERTY(QColor thumbColor READ thumbColor WRITE setThumbColor)
+    Q_PROPERTY(QColor trackColor READ trackColor WRITE setTrackColor)
     Q_PROPERTY(QColor lightColor READ lightColor WRITE setLightColor)
     Q_PROPERTY(QColor shadowColor READ shadowColor WRITE setShadowColor)
-    Q_PROPERTY(QColor bordercolor READ bordercolor WRITE setBordercolor)
-    Q_PROPERTY(QColor Color READ Color WRITE setColor)
-    Q_PROPERTY(DrawStyle Drawstyle READ Drawstyle WRITE setDrawstyle)
-    Q_PROPERTY(QImage Glyph READ Glyph WRITE setGlyph)
+    Q_PROPERTY(QColor borderColor READ borderColor WRITE setBorderColor)
+    Q_PROPERTY(QColor color READ color WRITE setColor)
+    Q_PROPERTY(DrawStyle drawStyle READ drawStyle WRITE setDrawStyle)
+    Q_PROPERTY(QImage glyph READ glyph WRITE setGlyph)
 
 public:
     enum class DrawStyle { Normal, Special, Flat };
@@ -37,42 +37,42 @@ public:
 
     // Called after the slider has handled the button; anything they throw is dropped, so a failing
     // handler can never leave the bar half-dragged.
-    MouseHandler OnMouseDown;
-    MouseHandler OnMouseUp;
+    MouseHandler onMouseDown;
+    MouseHandler onMouseUp;
 
-    bool Enableselrange() const { return enableSelRange_; }
-    void setEnableselrange(bool on);
-    // The highlighted part of the channel, shown while Enableselrange is on.
-    int SelStart() const { return selStart_; }
-    int SelEnd() const { return selEnd_; }
-    void setSelStart(int v);
-    void setSelEnd(int v);
+    bool selectionRangeEnabled() const { return enableSelRange_; }
+    void setSelectionRangeEnabled(bool on);
+    // The highlighted part of the channel, shown while selectionRangeEnabled is on.
+    int selectionStart() const { return selStart_; }
+    int selectionEnd() const { return selEnd_; }
+    void setSelectionStart(int v);
+    void setSelectionEnd(int v);
 
-    bool DrawFocusRect() const { return drawFocusRect_; }
+    bool drawsFocusRect() const { return drawFocusRect_; }
     void setDrawFocusRect(bool on);
     // A tip with the position follows the thumb while it is dragged.
-    bool Autohint() const { return autohint_; }
-    void setAutohint(bool on);
+    bool autoHint() const { return autohint_; }
+    void setAutoHint(bool on);
 
     // Colours left unset follow the palette, so the defaults track the desktop theme.
-    QColor thumbcolor() const;
-    QColor trackcolor() const;
+    QColor thumbColor() const;
+    QColor trackColor() const;
     QColor lightColor() const;
     QColor shadowColor() const;
-    QColor bordercolor() const;
-    QColor Color() const;
-    void setThumbcolor(const QColor& c);
-    void setTrackcolor(const QColor& c);
+    QColor borderColor() const;
+    QColor color() const;
+    void setThumbColor(const QColor& c);
+    void setTrackColor(const QColor& c);
     void setLightColor(const QColor& c);
     void setShadowColor(const QColor& c);
-    void setBordercolor(const QColor& c);
+    void setBorderColor(const QColor& c);
     void setColor(const QColor& c);
 
-    DrawStyle Drawstyle() const { return drawstyle_; }
-    void setDrawstyle(DrawStyle s);
+    DrawStyle drawStyle() const { return drawstyle_; }
+    void setDrawStyle(DrawStyle s);
 
     // The colour of the picture's top-left pixel is transparent over the thumb.
-    QImage Glyph() const { return glyph_; }
+    QImage glyph() const { return glyph_; }
     void setGlyph(const QImage& glyph);
 
     // The rectangles the custom look paints over, as the current style lays them out.

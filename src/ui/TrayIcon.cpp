@@ -67,16 +67,16 @@ void TrayIcon::activated(QSystemTrayIcon::ActivationReason reason) {
     const Qt::KeyboardModifiers none;
     switch (reason) {
     case QSystemTrayIcon::Trigger:
-        if (OnDown) OnDown(Qt::LeftButton, none, at.x(), at.y());
+        emit pressed(Qt::LeftButton, none, at.x(), at.y());
         break;
     case QSystemTrayIcon::Context:
-        if (OnDown) OnDown(Qt::RightButton, none, at.x(), at.y());
+        emit pressed(Qt::RightButton, none, at.x(), at.y());
         break;
     case QSystemTrayIcon::MiddleClick:
-        if (OnDown) OnDown(Qt::MiddleButton, none, at.x(), at.y());
+        emit pressed(Qt::MiddleButton, none, at.x(), at.y());
         break;
     case QSystemTrayIcon::DoubleClick:
-        if (OnDblClick) OnDblClick(Qt::LeftButton, none, at.x(), at.y());
+        emit doubleClicked(Qt::LeftButton, none, at.x(), at.y());
         break;
     case QSystemTrayIcon::Unknown:
         break;

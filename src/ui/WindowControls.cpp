@@ -31,11 +31,11 @@ BitmapCheckBox* makeLevellingBox(QWidget* parent) {
     auto* box = new BitmapCheckBox(parent);
     box->setObjectName(QStringLiteral("levellingBox"));
     box->setCaption(QStringLiteral("Lautstärke anpassen"));
-    box->setStyle(BitmapCheckBox::CheckStyle::csBitmap);
+    box->setCheckStyle(BitmapCheckBox::CheckStyle::Bitmap);
     box->setGlyph(levellingCheckGlyph());
     box->setNumGlyphs(2);
     box->setCheckSize(16);
-    box->setLayout(BitmapCheckBox::CheckLayout::clCenter);
+    box->setCheckLayout(BitmapCheckBox::CheckLayout::Center);
     box->setSpacing(4);
     box->setGeometry(8, 130, 116, 29);
     return box;

@@ -27,25 +27,23 @@ std::string someMp3() {
 }
 
 // Every call with the given handle must fail with its documented error value and change nothing.
-void expectEveryCallFailsQuietly(Engine& engine, DWORD handle) {
+void expectEveryCallFailsQuietly(Engine& engine, ChannelHandle handle) {
     char buffer[64] = {};
-    EXPECT_EQ(engine.play(handle, false), 0);
-    EXPECT_EQ(engine.play(handle, true), 0);
-    EXPECT_EQ(engine.pause(handle), 0);
-    EXPECT_EQ(engine.stop(handle), 0);
+    EXPECT_FALSE(engine.play(handle, false));
+    EXPECT_FALSE(engine.play(handle, true));
+    EXPECT_FALSE(engine.pause(handle));
+    EXPECT_FALSE(engine.stop(handle));
     EXPECT_EQ(engine.state(handle), ChannelState::Stopped);
-    EXPECT_EQ(engine.length(handle), BASS_ERROR_QWORD);
-    EXPECT_EQ(engine.position(handle), BASS_ERROR_QWORD);
-    EXPECT_EQ(engine.seek(handle, 0), 0);
+    EXPECT_EQ(engine.length(handle), -1);
+    EXPECT_EQ(engine.position(handle), -1);
+    EXPECT_FALSE(engine.seek(handle, 0));
     EXPECT_LT(engine.seconds(handle, 1000), 0.0);
-    EXPECT_EQ(engine.read(handle, buffer, sizeof buffer), BASS_ERROR_DWORD);
-    EXPECT_EQ(engine.level(handle), BASS_ERROR_DWORD);
-    EXPECT_EQ(engine.metadata(handle, BASS_TAG_META), nullptr);
-    EXPECT_EQ(engine.onMetadata(
-                  handle, BASS_SYNC_META, 0, [](HSYNC, DWORD, const char*, void*) {}, nullptr),
-              0u);
-    EXPECT_EQ(engine.downloadedBytes(handle, BASS_FILEPOS_END), BASS_ERROR_QWORD);
-    EXPECT_EQ(engine.release(handle), 0);
+    EXPECT_EQ(engine.read(handle, buffer, sizeof buffer), -1);
+    EXPECT_FALSE(engine.level(handle));
+    EXPECT_FALSE(engine.metadata(handle));
+    EXPECT_FALSE(engine.onMetadata(handle, [](const std::string&) {}));
+    EXPECT_EQ(engine.downloadedBytes(handle), -1);
+    EXPECT_FALSE(engine.release(handle));
 }
 
 } // namespace
@@ -53,20 +51,20 @@ void expectEveryCallFailsQuietly(Engine& engine, DWORD handle) {
 TEST(EngineLifecycle, VersionInitAndVolume) {
     Engine engine;
     EXPECT_EQ(engine.version() >> 16, 0x0203u);
-    EXPECT_EQ(engine.gain(), BASS_ERROR_DWORD) << "before openOutput";
+    EXPECT_EQ(engine.gain(), -1) << "before openOutput";
     EXPECT_FALSE(engine.setGain(50));
-    ASSERT_TRUE(engine.openOutput(-1, 44100, 0, nullptr, nullptr));
-    EXPECT_FALSE(engine.openOutput(-1, 44100, 0, nullptr, nullptr)) << "already initialised";
-    EXPECT_EQ(engine.gain(), 100u);
+    ASSERT_TRUE(engine.openOutput(-1, 44100));
+    EXPECT_FALSE(engine.openOutput(-1, 44100)) << "already initialised";
+    EXPECT_EQ(engine.gain(), 100);
     EXPECT_TRUE(engine.setGain(37));
-    EXPECT_EQ(engine.gain(), 37u);
+    EXPECT_EQ(engine.gain(), 37);
     EXPECT_FALSE(engine.setGain(101));
-    EXPECT_EQ(engine.gain(), 37u);
+    EXPECT_EQ(engine.gain(), 37);
     // The gain belongs to the engine, not to one initialisation: a restart of the output keeps it.
     EXPECT_TRUE(engine.closeOutput());
     EXPECT_FALSE(engine.closeOutput()) << "already freed";
-    ASSERT_TRUE(engine.openOutput(-1, 44100, 0, nullptr, nullptr));
-    EXPECT_EQ(engine.gain(), 37u);
+    ASSERT_TRUE(engine.openOutput(-1, 44100));
+    EXPECT_EQ(engine.gain(), 37);
 }
 
 // Without a sound device openOutput fails and the engine runs on: streams open, a played one waits at
@@ -77,25 +75,24 @@ TEST(EngineLifecycle, NoOutputDevice) {
     std::string mp3 = someMp3();
     ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
     Engine engine;
-    EXPECT_EQ(engine.openOutput(7, 44100, 0, nullptr, nullptr), 0);
-    EXPECT_EQ(engine.gain(), BASS_ERROR_DWORD);
-    expectEveryCallFailsQuietly(engine, 1);
+    EXPECT_FALSE(engine.openOutput(7, 44100));
+    EXPECT_EQ(engine.gain(), -1);
+    expectEveryCallFailsQuietly(engine, ChannelHandle(1));
 
-    EXPECT_EQ(engine.openOutput(-1, 44100, 0, nullptr, nullptr), 0);
-    EXPECT_EQ(engine.gain(), 100u);
+    EXPECT_FALSE(engine.openOutput(-1, 44100));
+    EXPECT_EQ(engine.gain(), 100);
     EXPECT_TRUE(engine.setGain(50));
-    ChannelHandle played = engine.openFile(false, mp3.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
-    ASSERT_NE(played, 0u);
+    ChannelHandle played = engine.openFile(mp3, OpenOptions{.autoFree = true});
+    ASSERT_TRUE(played);
     EXPECT_TRUE(engine.play(played, false));
     EXPECT_EQ(engine.state(played), ChannelState::Stalled);
-    EXPECT_EQ(engine.level(played), 0u);
+    EXPECT_EQ(engine.level(played), (ChannelLevel{0, 0}));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(engine.position(played), 0u);
-    ChannelHandle decoding = engine.openFile(false, mp3.c_str(), 0, 0, BASS_STREAM_DECODE);
+    EXPECT_EQ(engine.position(played), 0);
+    ChannelHandle decoding = engine.openFile(mp3, OpenOptions{.decodeOnly = true});
     char buffer[4096];
-    EXPECT_EQ(engine.read(decoding, buffer, sizeof buffer), sizeof buffer);
-    EXPECT_EQ(engine.openUrl("http://127.0.0.1:9/", 0, BASS_STREAM_STATUS, nullptr, nullptr),
-              0u);
+    EXPECT_EQ(engine.read(decoding, buffer, sizeof buffer), std::int64_t(sizeof buffer));
+    EXPECT_FALSE(engine.openUrl("http://127.0.0.1:9/", OpenOptions{}));
     EXPECT_TRUE(engine.stopOutput());
     EXPECT_TRUE(engine.closeOutput());
     expectEveryCallFailsQuietly(engine, played);
@@ -105,14 +102,14 @@ TEST(EngineLifecycle, NoOutputDevice) {
 TEST(EngineLifecycle, ZeroUnknownAndFreedHandlesFailQuietly) {
     REQUIRE_LAME();
     Engine engine;
-    ASSERT_TRUE(engine.openOutput(-1, 44100, 0, nullptr, nullptr));
-    expectEveryCallFailsQuietly(engine, 0);
-    expectEveryCallFailsQuietly(engine, 0xdeadbeef);
+    ASSERT_TRUE(engine.openOutput(-1, 44100));
+    expectEveryCallFailsQuietly(engine, ChannelHandle());
+    expectEveryCallFailsQuietly(engine, ChannelHandle(0xdeadbeef));
     std::string mp3 = someMp3();
-    ChannelHandle played = engine.openFile(false, mp3.c_str(), 0, 0, 0);
-    ChannelHandle decoded = engine.openFile(false, mp3.c_str(), 0, 0, BASS_STREAM_DECODE);
-    ASSERT_NE(played, 0u);
-    ASSERT_NE(decoded, 0u);
+    ChannelHandle played = engine.openFile(mp3, OpenOptions{});
+    ChannelHandle decoded = engine.openFile(mp3, OpenOptions{.decodeOnly = true});
+    ASSERT_TRUE(played);
+    ASSERT_TRUE(decoded);
     EXPECT_NE(played, decoded);
     ASSERT_TRUE(engine.play(played, false));
     EXPECT_TRUE(engine.release(played));
@@ -120,11 +117,11 @@ TEST(EngineLifecycle, ZeroUnknownAndFreedHandlesFailQuietly) {
     expectEveryCallFailsQuietly(engine, played);
     expectEveryCallFailsQuietly(engine, decoded);
     // A decoding stream cannot be played, and a played one cannot be read.
-    ChannelHandle again = engine.openFile(false, mp3.c_str(), 0, 0, BASS_STREAM_DECODE);
+    ChannelHandle again = engine.openFile(mp3, OpenOptions{.decodeOnly = true});
     EXPECT_FALSE(engine.play(again, false));
-    ChannelHandle playable = engine.openFile(false, mp3.c_str(), 0, 0, 0);
+    ChannelHandle playable = engine.openFile(mp3, OpenOptions{});
     char buffer[16];
-    EXPECT_EQ(engine.read(playable, buffer, sizeof buffer), BASS_ERROR_DWORD);
+    EXPECT_EQ(engine.read(playable, buffer, sizeof buffer), -1);
     EXPECT_NE(again, played) << "handles are not reused";
     EXPECT_NE(playable, played);
 }
@@ -135,10 +132,11 @@ TEST(EngineLifecycle, FreeReleasesStreamsAndFiles) {
     REQUIRE_LAME();
     std::string mp3 = someMp3();
     Engine engine;
-    ASSERT_TRUE(engine.openOutput(-1, 44100, 0, nullptr, nullptr));
+    ASSERT_TRUE(engine.openOutput(-1, 44100));
     const std::size_t before = openFileCount();
-    ChannelHandle paused = engine.openFile(false, mp3.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
-    ChannelHandle decoding = engine.openFile(false, mp3.c_str(), 1000, 50000, BASS_STREAM_DECODE);
+    ChannelHandle paused = engine.openFile(mp3, OpenOptions{.autoFree = true});
+    ChannelHandle decoding =
+        engine.openFile(mp3, OpenOptions{.offset = 1000, .length = 50000, .decodeOnly = true});
     ASSERT_TRUE(engine.play(paused, false));
     ASSERT_TRUE(engine.pause(paused));
     EXPECT_GT(openFileCount(), before);
@@ -148,9 +146,9 @@ TEST(EngineLifecycle, FreeReleasesStreamsAndFiles) {
     expectEveryCallFailsQuietly(engine, paused);
     expectEveryCallFailsQuietly(engine, decoding);
 
-    ASSERT_TRUE(engine.openOutput(-1, 44100, 0, nullptr, nullptr));
-    ChannelHandle fresh = engine.openFile(false, mp3.c_str(), 0, 0, 0);
-    ASSERT_NE(fresh, 0u);
+    ASSERT_TRUE(engine.openOutput(-1, 44100));
+    ChannelHandle fresh = engine.openFile(mp3, OpenOptions{});
+    ASSERT_TRUE(fresh);
     EXPECT_NE(fresh, paused);
     ASSERT_TRUE(engine.play(fresh, false));
     EXPECT_EQ(engine.state(fresh), ChannelState::Playing);
@@ -161,7 +159,7 @@ TEST(EngineLifecycle, FreeReleasesStreamsAndFiles) {
     EXPECT_EQ(engine.state(fresh), ChannelState::Playing);
 }
 
-// A sync proc may stop or free its own channel, and free the whole engine, from inside the call.
+// A metadata handler may stop or free its own channel, and free the whole engine, from inside the call.
 TEST(EngineLifecycle, EngineCallsFromInsideASyncDoNotDeadlock) {
     REQUIRE_LAME();
     // Metadata needs a network stream; a tiny server sends one title.
@@ -176,7 +174,7 @@ TEST(EngineLifecycle, EngineCallsFromInsideASyncDoNotDeadlock) {
     LoopbackServer server([&](LoopbackServer::Connection& c) {
         if (!c.readRequestHead()) return;
         c.send(responseHead("ICY 200 OK", {{"Content-Type", "audio/mpeg"}, {"icy-metaint", "16000"}}));
-        // One second of audio without a title, then the title once the test has registered its sync.
+        // One second of audio without a title, then the title once the test has registered its handler.
         c.send(audio + std::string(1, '\0'));
         if (!c.sleepFor(std::chrono::milliseconds(500))) return;
         c.send(audio + std::string(1, '\1') + "StreamTitle='x';" + audio);
@@ -184,22 +182,19 @@ TEST(EngineLifecycle, EngineCallsFromInsideASyncDoNotDeadlock) {
         }
     });
     Engine engine;
-    ASSERT_TRUE(engine.openOutput(-1, 44100, 0, nullptr, nullptr));
+    ASSERT_TRUE(engine.openOutput(-1, 44100));
     std::atomic<int> calls{0};
     for (int variant = 0; variant < 3; ++variant) {
         SCOPED_TRACE(variant);
-        ChannelHandle h = engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
-        ASSERT_NE(h, 0u);
+        ChannelHandle h = engine.openUrl(server.url(), OpenOptions{});
+        ASSERT_TRUE(h);
         int before = calls.load();
-        engine.onMetadata(
-            h, BASS_SYNC_META, 0,
-            [&, variant](HSYNC, DWORD channel, const char*, void*) {
-                ++calls;
-                if (variant == 0) engine.stop(channel);
-                if (variant == 1) engine.release(channel);
-                if (variant == 2) engine.closeOutput();
-            },
-            nullptr);
+        const MetadataSubscription subscription = engine.onMetadata(h, [&, variant, h](const std::string&) {
+            ++calls;
+            if (variant == 0) engine.stop(h);
+            if (variant == 1) engine.release(h);
+            if (variant == 2) engine.closeOutput();
+        });
         engine.play(h, false);
         ASSERT_TRUE(waitUntil([&] { return calls.load() > before; }));
         ASSERT_TRUE(waitUntil([&] { return engine.state(h) == ChannelState::Stopped; }));

@@ -1,7 +1,7 @@
 // A station whose metadata blocks take every length the length byte allows (0 to 255 units of 16
 // bytes), with titles that are Latin-1, UTF-8, cut-off UTF-8 or no encoding at all, some blocks too
-// short for their own text. Through the real engine every block reaches the sync in order, the audio
-// between them keeps playing, and the player's title rule makes a readable title of each.
+// short for their own text. Through the real engine every block reaches the metadata handler in order, the
+// audio between them keeps playing, and the player's title rule makes a readable title of each.
 
 #include "AudioTestSupport.h"
 #include "IcyServer.h"
@@ -64,11 +64,11 @@ TEST(IcyTitleFaultTest, BlocksOfEveryLengthAndBrokenEncodingsGiveReadableTitles)
                   {.infoTag = false});
     ASSERT_FALSE(mp3.empty());
     audio::Engine engine;
-    ASSERT_TRUE(engine.openOutput(-1, 44100, 0, nullptr, nullptr));
+    ASSERT_TRUE(engine.openOutput(-1, 44100));
 
     IcyPlan plan;
     plan.metaInterval = 512; // 32 ms of audio between blocks at 128 kbit/s
-    // The sweep of lengths starts once the sync is in place; blocks before it carry nothing.
+    // The sweep of lengths starts once the handler is in place; blocks before it carry nothing.
     std::atomic<bool> go{false};
     std::atomic<int> first{-1};
     plan.metadataBlock = [&go, &first](int block) {
@@ -80,17 +80,13 @@ TEST(IcyTitleFaultTest, BlocksOfEveryLengthAndBrokenEncodingsGiveReadableTitles)
     plan.end = IcyPlan::End::Hang;
     IcyServer server(mp3, plan);
 
-    ChannelHandle h = engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
-    ASSERT_NE(h, 0u);
+    ChannelHandle h = engine.openUrl(server.url(), OpenOptions{});
+    ASSERT_TRUE(h);
     Texts texts;
-    engine.onMetadata(
-        h, BASS_SYNC_META, 0,
-        [](HSYNC, DWORD, const char* data, void* user) {
-            auto& t = *static_cast<Texts*>(user);
-            std::lock_guard lock(t.mutex);
-            t.seen.emplace_back(data ? data : "<null>");
-        },
-        &texts);
+    const MetadataSubscription subscription = engine.onMetadata(h, [&texts](const std::string& text) {
+        std::lock_guard lock(texts.mutex);
+        texts.seen.push_back(text);
+    });
     go = true;
     ASSERT_TRUE(engine.play(h, false));
     // Blocks 1 to 255 all differ; block 0 and the empty blocks after 255 carry nothing.

@@ -20,7 +20,7 @@ using fixtures::Signal;
 
 namespace {
 
-constexpr DWORD kDecodeFloat = BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT;
+constexpr OpenOptions kDecodeFloat{.decodeOnly = true, .floatSamples = true};
 
 Signal tone(double seconds, int rate = 44100, int channels = 2) {
     return {
@@ -66,16 +66,16 @@ class MpegAudioTest : public ::testing::Test {
 protected:
     void SetUp() override {
         REQUIRE_LAME();
-        ASSERT_TRUE(engine.openOutput(-1, 44100, 0, nullptr, nullptr)) << "SDL dummy output did not open";
+        ASSERT_TRUE(engine.openOutput(-1, 44100)) << "SDL dummy output did not open";
     }
 
     // Everything a decoding stream over the whole file delivers; empty when it does not open.
     std::vector<float> decodeAll(const std::string& path) {
         std::vector<float> all;
-        ChannelHandle h = engine.openFile(false, path.c_str(), 0, 0, kDecodeFloat);
-        if (h == 0) return all;
+        ChannelHandle h = engine.openFile(path, kDecodeFloat);
+        if (!h) return all;
         std::vector<float> block(8192);
-        for (DWORD got; (got = engine.read(h, block.data(), 8192 * 4)) != BASS_ERROR_DWORD;)
+        for (std::int64_t got; (got = engine.read(h, block.data(), 8192 * 4)) >= 0;)
             all.insert(all.end(), block.begin(), block.begin() + got / 4);
         engine.release(h);
         return all;
@@ -106,12 +106,15 @@ TEST_F(MpegAudioTest, FilesOfOtherFormatsAreRefused) {
         << error;
     for (const std::string& path : {wav, aac, ogg}) {
         SCOPED_TRACE(path);
-        EXPECT_EQ(engine.openFile(false, path.c_str(), 0, 0, BASS_STREAM_AUTOFREE), 0u);
-        EXPECT_EQ(engine.openFile(false, path.c_str(), 0, 0, kDecodeFloat), 0u);
-        const QWORD fifth = fixtures::fileSize(path) / 5;
-        EXPECT_EQ(engine.openFile(false, path.c_str(), fifth, 100000,
-                                  kDecodeFloat | BASS_SAMPLE_MONO | BASS_STREAM_PRESCAN),
-                  0u);
+        EXPECT_FALSE(engine.openFile(path, OpenOptions{.autoFree = true}));
+        EXPECT_FALSE(engine.openFile(path, kDecodeFloat));
+        const std::uint64_t fifth = fixtures::fileSize(path) / 5;
+        EXPECT_FALSE(engine.openFile(path, OpenOptions{.offset = fifth,
+                                                       .length = 100000,
+                                                       .decodeOnly = true,
+                                                       .mono = true,
+                                                       .floatSamples = true,
+                                                       .prescan = true}));
     }
 }
 
@@ -177,10 +180,10 @@ TEST_F(MpegAudioTest, EveryKindOfMpegAudioOpens) {
         ASSERT_FALSE(c.path.empty());
         const Reference ref = referenceDecode(c.path, false);
         ASSERT_GT(ref.frames, 0) << "libmpg123 does not take it";
-        ChannelHandle h = engine.openFile(false, c.path.c_str(), 0, 0, BASS_STREAM_PRESCAN);
-        ASSERT_NE(h, 0u);
-        const QWORD frameBytes = static_cast<QWORD>(ref.channels) * 2;
-        EXPECT_EQ(engine.length(h), static_cast<QWORD>(ref.frames) * frameBytes);
+        ChannelHandle h = engine.openFile(c.path, OpenOptions{.prescan = true});
+        ASSERT_TRUE(h);
+        const std::int64_t frameBytes = static_cast<std::int64_t>(ref.channels) * 2;
+        EXPECT_EQ(engine.length(h), static_cast<std::int64_t>(ref.frames) * frameBytes);
         EXPECT_TRUE(engine.play(h, false));
         EXPECT_TRUE(waitUntil([&] { return engine.position(h) > 0; }));
         engine.release(h);

@@ -91,9 +91,9 @@ TEST_F(OutputReturn, PlayedFileWaitsWhereItWasHeardAndGoesOnWithItsGain) {
     Engine engine(quickOptions());
     std::atomic<int> returns{0};
     engine.setOutputReturnHandler([&] { ++returns; });
-    ASSERT_EQ(engine.openOutput(-1, 44100, 0, nullptr, nullptr), 1);
+    ASSERT_TRUE(engine.openOutput(-1, 44100));
     ASSERT_TRUE(engine.setGain(50));
-    const ChannelHandle song = engine.openFile(false, clock_.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
+    const ChannelHandle song = engine.openFile(clock_, OpenOptions{.autoFree = true});
     ASSERT_TRUE(engine.play(song, false));
     float peakBefore = 0;
     {
@@ -106,7 +106,7 @@ TEST_F(OutputReturn, PlayedFileWaitsWhereItWasHeardAndGoesOnWithItsGain) {
     server_.kill();
     ASSERT_TRUE(waitUntil([&] { return engine.state(song) == ChannelState::Stalled; }, 1s))
         << "the lost server is noticed within a second";
-    EXPECT_EQ(engine.level(song), 0u) << "nothing is heard";
+    EXPECT_EQ(engine.level(song), (ChannelLevel{0, 0})) << "nothing is heard";
     const double held = seconds(engine, song);
     waitUntil([] { return false; }, 500ms);
     EXPECT_EQ(seconds(engine, song), held) << "the position holds while nothing plays";
@@ -127,10 +127,10 @@ TEST_F(OutputReturn, LiveStreamGoesOnFromTheLiveEdge) {
     ASSERT_TRUE(server_.start()) << server_.diagnostics();
     PulseClient client(server_);
     Engine engine(quickOptions());
-    ASSERT_EQ(engine.openOutput(-1, 44100, 0, nullptr, nullptr), 1);
+    ASSERT_TRUE(engine.openOutput(-1, 44100));
     const ChannelHandle radio =
-        engine.openUrl(station.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
-    ASSERT_NE(radio, 0u);
+        engine.openUrl(station.url(), OpenOptions{});
+    ASSERT_TRUE(radio);
     ASSERT_TRUE(engine.play(radio, false));
     double before = 0;
     {
@@ -159,9 +159,9 @@ TEST_F(OutputReturn, PlayOpensTheOutputAtOnceOnceAServerIsThere) {
     std::atomic<int> returns{0};
     engine.setOutputReturnHandler([&] { ++returns; });
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(engine.openOutput(-1, 44100, 0, nullptr, nullptr), 0) << "no server, no card";
-    const ChannelHandle song = engine.openFile(false, clock_.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
-    ASSERT_NE(song, 0u);
+    EXPECT_FALSE(engine.openOutput(-1, 44100)) << "no server, no card";
+    const ChannelHandle song = engine.openFile(clock_, OpenOptions{.autoFree = true});
+    ASSERT_TRUE(song);
     EXPECT_TRUE(engine.play(song, false));
     EXPECT_EQ(engine.state(song), ChannelState::Stalled);
     // The player says it once; ALSA's complaints about the missing card would come at every try.
@@ -186,8 +186,8 @@ TEST_F(OutputReturn, RetriesCostNoCpuAndLeaveNoThreads) {
     options.outputRetryFirst = 10ms;
     options.outputRetryLongest = 40ms;
     Engine engine(options);
-    ASSERT_EQ(engine.openOutput(-1, 44100, 0, nullptr, nullptr), 1);
-    const ChannelHandle song = engine.openFile(false, clock_.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
+    ASSERT_TRUE(engine.openOutput(-1, 44100));
+    const ChannelHandle song = engine.openFile(clock_, OpenOptions{.autoFree = true});
     ASSERT_TRUE(engine.play(song, false));
     ASSERT_TRUE(waitUntil([&] { return seconds(engine, song) > 0.5; }, 10s));
     const int threads = threadCount();

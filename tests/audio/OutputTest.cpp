@@ -20,7 +20,7 @@ struct Recording {
 };
 
 // Plays the file to its end at the given gain and returns what the output device received.
-Recording record(const std::string& mp3, DWORD gain) {
+Recording record(const std::string& mp3, int gain) {
     fixtures::TempDir dir;
     std::string raw = dir.file("output.raw");
     ScopedEnv driver("SDL_AUDIODRIVER", "disk");
@@ -28,9 +28,9 @@ Recording record(const std::string& mp3, DWORD gain) {
     Recording result;
     {
         Engine engine;
-        if (!engine.openOutput(-1, 44100, 0, nullptr, nullptr)) return result;
+        if (!engine.openOutput(-1, 44100)) return result;
         engine.setGain(gain);
-        ChannelHandle h = engine.openFile(false, mp3.c_str(), 0, 0, BASS_STREAM_AUTOFREE);
+        ChannelHandle h = engine.openFile(mp3, OpenOptions{.autoFree = true});
         if (!engine.play(h, false)) return result;
         waitUntil([&] { return engine.state(h) == ChannelState::Stopped; }, std::chrono::seconds(20));
     } // the device closes and the file is complete

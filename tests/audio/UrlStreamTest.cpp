@@ -26,19 +26,17 @@ using audio::Engine;
 
 namespace {
 
-// Records the sync calls: which texts, on which thread.
-struct SyncLog {
+// Records the metadata handler's calls: which texts, on which thread.
+struct MetadataLog {
     std::mutex mutex;
     std::vector<std::string> texts;
     std::vector<std::thread::id> threads;
-    std::vector<DWORD> channels;
 
-    SYNCPROC proc() {
-        return [this](HSYNC, DWORD channel, const char* data, void*) {
+    MetadataHandler handler() {
+        return [this](const std::string& text) {
             std::lock_guard lock(mutex);
-            texts.emplace_back(data ? data : "<null>");
+            texts.push_back(text);
             threads.push_back(std::this_thread::get_id());
-            channels.push_back(channel);
         };
     }
     std::size_t count() {
@@ -52,8 +50,7 @@ struct SyncLog {
 };
 
 std::string tags(Engine& engine, ChannelHandle h) {
-    const char* text = engine.metadata(h, BASS_TAG_META);
-    return text ? text : "<null>";
+    return engine.metadata(h).value_or("<null>");
 }
 
 // A child process of the test, ended by its pid when the test ends.
@@ -131,7 +128,7 @@ protected:
             {.waveform = fixtures::Waveform::Sine, .frequency = 440, .amplitude = 0.5, .seconds = 3.0},
             {.infoTag = false});
         ASSERT_FALSE(mp3.empty());
-        ASSERT_TRUE(engine.openOutput(-1, 44100, 0, nullptr, nullptr));
+        ASSERT_TRUE(engine.openOutput(-1, 44100));
     }
 
     std::string mp3;
@@ -154,12 +151,13 @@ TEST_F(UrlStreamTest, TitlesReachTagsAndSyncOncePerChange) {
     };
     IcyServer server(mp3, plan);
 
-    ChannelHandle h = engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
-    ASSERT_NE(h, 0u);
+    ChannelHandle h = engine.openUrl(server.url(), OpenOptions{});
+    ASSERT_TRUE(h);
     EXPECT_TRUE(server.askedForMetadata());
     EXPECT_EQ(tags(engine, h), "<null>") << "no title sent yet";
-    SyncLog log;
-    ASSERT_NE(engine.onMetadata(h, BASS_SYNC_META, 0, log.proc(), nullptr), 0u);
+    MetadataLog log;
+    const MetadataSubscription subscription = engine.onMetadata(h, log.handler());
+    ASSERT_TRUE(subscription);
     ASSERT_TRUE(engine.play(h, false));
     EXPECT_EQ(engine.state(h), ChannelState::Playing);
     go = true;
@@ -170,14 +168,13 @@ TEST_F(UrlStreamTest, TitlesReachTagsAndSyncOncePerChange) {
     EXPECT_EQ(log.snapshot(), (std::vector<std::string>{first, second}));
     EXPECT_EQ(tags(engine, h), second);
     EXPECT_NE(log.threads[0], std::this_thread::get_id());
-    EXPECT_EQ(log.channels[0], h);
     EXPECT_EQ(engine.state(h), ChannelState::Playing);
-    DWORD level = engine.level(h);
-    EXPECT_NE(level, BASS_ERROR_DWORD);
-    EXPECT_GT(level & 0xffff, 10000u) << "a 0.5 sine is playing";
-    EXPECT_GT(engine.position(h), 0u);
-    EXPECT_EQ(engine.length(h), BASS_ERROR_QWORD) << "a live stream has no length";
-    EXPECT_EQ(engine.seek(h, 0), 0) << "nor can it seek";
+    const std::optional<ChannelLevel> level = engine.level(h);
+    ASSERT_TRUE(level);
+    EXPECT_GT(level->left, 10000) << "a 0.5 sine is playing";
+    EXPECT_GT(engine.position(h), 0);
+    EXPECT_EQ(engine.length(h), -1) << "a live stream has no length";
+    EXPECT_FALSE(engine.seek(h, 0)) << "nor can it seek";
 }
 
 // An icecast-style answer: HTTP/1.0 status line, and a server that sends no metadata at all.
@@ -186,11 +183,11 @@ TEST_F(UrlStreamTest, PlainHttpStreamWithoutMetadata) {
     plan.statusLine = "HTTP/1.0 200 OK";
     plan.metaIntervalHeader = "-";
     IcyServer server(mp3, plan);
-    ChannelHandle h = engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
-    ASSERT_NE(h, 0u);
+    ChannelHandle h = engine.openUrl(server.url(), OpenOptions{});
+    ASSERT_TRUE(h);
     ASSERT_TRUE(engine.play(h, false));
     EXPECT_EQ(engine.state(h), ChannelState::Playing);
-    EXPECT_EQ(engine.metadata(h, BASS_TAG_META), nullptr);
+    EXPECT_FALSE(engine.metadata(h));
     EXPECT_NEAR(engine.seconds(h, 44100 * 4), 1.0, 1e-9);
 }
 
@@ -199,8 +196,8 @@ TEST_F(UrlStreamTest, DroppedConnectionEndsTheStream) {
     IcyPlan plan;
     plan.blocks = 6;
     IcyServer server(mp3, plan);
-    ChannelHandle h = engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
-    ASSERT_NE(h, 0u);
+    ChannelHandle h = engine.openUrl(server.url(), OpenOptions{});
+    ASSERT_TRUE(h);
     ASSERT_TRUE(engine.play(h, false));
     ASSERT_TRUE(waitUntil([&] { return engine.state(h) != ChannelState::Playing; }, 20s));
     ASSERT_TRUE(waitUntil([&] { return engine.state(h) == ChannelState::Stopped; }, 20s));
@@ -214,14 +211,18 @@ TEST_F(UrlStreamTest, ServerThatStopsSendingStalls) {
     plan.blocks = 5;
     plan.end = IcyPlan::End::Hang;
     IcyServer server(mp3, plan);
-    ChannelHandle h = engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
-    ASSERT_NE(h, 0u);
+    ChannelHandle h = engine.openUrl(server.url(), OpenOptions{});
+    ASSERT_TRUE(h);
     ASSERT_TRUE(engine.play(h, false));
     auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(waitUntil([&] { return engine.state(h) != ChannelState::Playing; }, 15s));
     EXPECT_EQ(engine.state(h), ChannelState::Stalled);
     RecordProperty("SecondsUntilStalled", std::to_string(secondsSince(start)));
-    EXPECT_TRUE(waitUntil([&] { return engine.level(h) == 0; }, 2s)) << "silence while stalled";
+    const auto silent = [&] {
+        const std::optional<ChannelLevel> level = engine.level(h);
+        return level && level->left == 0 && level->right == 0;
+    };
+    EXPECT_TRUE(waitUntil(silent, 2s)) << "silence while stalled";
 }
 
 // Creation never hangs: a server that accepts but never answers fails within the open time-out
@@ -233,7 +234,7 @@ TEST_F(UrlStreamTest, ServerThatNeverAnswersFailsWithinTheTimeOut) {
         }
     });
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(engine.openUrl(silent.url("/").c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
+    EXPECT_FALSE(engine.openUrl(silent.url("/"), OpenOptions{}));
     double waited = secondsSince(start);
     EXPECT_GT(waited, 3.0) << "gave up long before its time-out";
     EXPECT_LT(waited, 9.0);
@@ -245,7 +246,7 @@ TEST_F(UrlStreamTest, ServerThatNeverAnswersFailsWithinTheTimeOut) {
     }
     start = std::chrono::steady_clock::now();
     std::string refused = "http://127.0.0.1:" + std::to_string(freePort) + "/";
-    EXPECT_EQ(engine.openUrl(refused.c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
+    EXPECT_FALSE(engine.openUrl(refused, OpenOptions{}));
     EXPECT_LT(secondsSince(start), 3.0);
 }
 
@@ -259,10 +260,10 @@ TEST_F(UrlStreamTest, FreeEndsAnOpenWaitingOnASilentServer) {
         c.readSome(1, 30s);
         closed = !c.stopping();
     });
-    std::atomic<ChannelHandle> result{1};
+    std::atomic<ChannelHandle> result{ChannelHandle(1)};
     std::atomic<bool> returned{false};
     std::thread opener([&] {
-        result = engine.openUrl(silent.url("/").c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
+        result = engine.openUrl(silent.url("/"), OpenOptions{});
         returned = true;
     });
     ASSERT_TRUE(waitUntil([&] { return silent.connectionCount() == 1; }, 5s));
@@ -271,12 +272,12 @@ TEST_F(UrlStreamTest, FreeEndsAnOpenWaitingOnASilentServer) {
     EXPECT_TRUE(waitUntil([&] { return returned.load(); }, 2s)) << "the open still waits for its time-out";
     opener.join();
     EXPECT_LT(secondsSince(start), 2.0);
-    EXPECT_EQ(result.load(), 0u);
+    EXPECT_FALSE(result.load());
     EXPECT_TRUE(waitUntil([&] { return closed.load(); }, 2s)) << "the connection stays open";
 
     IcyServer server(mp3, IcyPlan{});
-    ASSERT_TRUE(engine.openOutput(-1, 44100, 0, nullptr, nullptr));
-    EXPECT_NE(engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
+    ASSERT_TRUE(engine.openOutput(-1, 44100));
+    EXPECT_TRUE(engine.openUrl(server.url(), OpenOptions{}));
 }
 
 // Anything that is not MPEG audio is refused as soon as its head arrives, not after the time-out.
@@ -294,11 +295,11 @@ TEST_F(UrlStreamTest, NonMpegResponsesAreRefusedQuickly) {
         plan.contentType = c.contentType;
         IcyServer server(mp3, plan);
         auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
+        EXPECT_FALSE(engine.openUrl(server.url(), OpenOptions{}));
         EXPECT_LT(secondsSince(start), 3.0);
     }
-    EXPECT_EQ(engine.openUrl("ftp://127.0.0.1/stream", 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
-    EXPECT_EQ(engine.openUrl("not a url", 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
+    EXPECT_FALSE(engine.openUrl("ftp://127.0.0.1/stream", OpenOptions{}));
+    EXPECT_FALSE(engine.openUrl("not a url", OpenOptions{}));
 }
 
 // Redirects are followed to another port; a redirect to anything but http(s), or an endless chain
@@ -316,21 +317,21 @@ TEST_F(UrlStreamTest, RedirectsToAnotherPort) {
         };
     };
     LoopbackServer hop(redirector(target.url()));
-    ChannelHandle h = engine.openUrl(hop.url("/listen").c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
-    ASSERT_NE(h, 0u);
+    ChannelHandle h = engine.openUrl(hop.url("/listen"), OpenOptions{});
+    ASSERT_TRUE(h);
     ASSERT_TRUE(engine.play(h, false));
     EXPECT_TRUE(waitUntil([&] { return tags(engine, h) == "StreamTitle='Behind a redirect';"; }, 10s))
         << tags(engine, h);
 
     LoopbackServer toFile(redirector("file:///etc/passwd"));
-    EXPECT_EQ(engine.openUrl(toFile.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
+    EXPECT_FALSE(engine.openUrl(toFile.url(), OpenOptions{}));
     std::unique_ptr<LoopbackServer> loop;
     loop = std::make_unique<LoopbackServer>([&loop](LoopbackServer::Connection& c) {
         if (!c.readRequestHead()) return;
         c.send(httpResponseHead(302, "Found", {{"Location", loop->url("/again")}, {"Content-Length", "0"}}));
     });
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(engine.openUrl(loop->url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
+    EXPECT_FALSE(engine.openUrl(loop->url(), OpenOptions{}));
     EXPECT_LT(secondsSince(start), 3.0);
     EXPECT_LE(loop->connectionCount(), 8);
 }
@@ -343,8 +344,8 @@ TEST_F(UrlStreamTest, SplitAndLongestMetadataBlocks) {
         plan.splitMetadata = true;
         plan.metadataBlock = [](int) { return icyBlock("StreamTitle='Split in two';StreamUrl='';"); };
         IcyServer server(mp3, plan);
-        ChannelHandle h = engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
-        ASSERT_NE(h, 0u);
+        ChannelHandle h = engine.openUrl(server.url(), OpenOptions{});
+        ASSERT_TRUE(h);
         EXPECT_TRUE(waitUntil([&] { return tags(engine, h) != "<null>"; }, 10s));
         EXPECT_EQ(tags(engine, h), "StreamTitle='Split in two';StreamUrl='';");
         engine.release(h);
@@ -355,8 +356,8 @@ TEST_F(UrlStreamTest, SplitAndLongestMetadataBlocks) {
         IcyPlan plan;
         plan.metadataBlock = [&](int) { return icyBlock(longest); };
         IcyServer server(mp3, plan);
-        ChannelHandle h = engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
-        ASSERT_NE(h, 0u);
+        ChannelHandle h = engine.openUrl(server.url(), OpenOptions{});
+        ASSERT_TRUE(h);
         ASSERT_TRUE(engine.play(h, false));
         EXPECT_TRUE(waitUntil([&] { return tags(engine, h) != "<null>"; }, 10s));
         EXPECT_EQ(tags(engine, h), longest);
@@ -378,10 +379,10 @@ TEST_F(UrlStreamTest, GarbageMetadataIsDropped) {
         return icyBlock("StreamTitle='After the junk';");
     };
     IcyServer server(mp3, plan);
-    ChannelHandle h = engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
-    ASSERT_NE(h, 0u);
-    SyncLog log;
-    engine.onMetadata(h, BASS_SYNC_META, 0, log.proc(), nullptr);
+    ChannelHandle h = engine.openUrl(server.url(), OpenOptions{});
+    ASSERT_TRUE(h);
+    MetadataLog log;
+    const MetadataSubscription subscription = engine.onMetadata(h, log.handler());
     ASSERT_TRUE(engine.play(h, false));
     ASSERT_TRUE(waitUntil([&] { return log.count() >= 1; }, 10s));
     EXPECT_EQ(log.snapshot(), std::vector<std::string>{"StreamTitle='After the junk';"});
@@ -391,16 +392,16 @@ TEST_F(UrlStreamTest, GarbageMetadataIsDropped) {
     liar.metaIntervalHeader = "1000"; // blocks really come every 8192 bytes
     liar.metadataBlock = [](int) { return icyBlock("StreamTitle='Never seen as such';"); };
     IcyServer lying(mp3, liar);
-    ChannelHandle l = engine.openUrl(lying.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
-    ASSERT_NE(l, 0u);
+    ChannelHandle l = engine.openUrl(lying.url(), OpenOptions{});
+    ASSERT_TRUE(l);
     ASSERT_TRUE(engine.play(l, false));
     std::this_thread::sleep_for(1500ms);
     EXPECT_NE(engine.state(l), ChannelState::Stopped);
 }
 
-// Once a channel is stopped or freed its sync is never called again, though its server keeps
-// sending new titles.
-TEST_F(UrlStreamTest, StoppedOrFreedChannelsCallNoSync) {
+// Once a channel is stopped or freed, or its subscription removed, its handler is never called again,
+// though its server keeps sending new titles. A subscription may outlive its engine.
+TEST_F(UrlStreamTest, StoppedFreedOrUnsubscribedChannelsCallNoHandler) {
     std::atomic<int> counter{0};
     IcyPlan plan;
     plan.burstBlocks = 1;
@@ -409,20 +410,39 @@ TEST_F(UrlStreamTest, StoppedOrFreedChannelsCallNoSync) {
         return icyBlock("StreamTitle='Title " + std::to_string(counter++) + "';");
     };
     IcyServer server(mp3, plan);
-    for (bool freeIt : {false, true}) {
-        SCOPED_TRACE(freeIt ? "freed" : "stopped");
-        ChannelHandle h = engine.openUrl(server.url().c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr);
-        ASSERT_NE(h, 0u);
-        SyncLog log;
-        engine.onMetadata(h, BASS_SYNC_META, 0, log.proc(), nullptr);
+    for (const char* how : {"stopped", "freed", "unsubscribed"}) {
+        SCOPED_TRACE(how);
+        const std::string_view way = how;
+        ChannelHandle h = engine.openUrl(server.url(), OpenOptions{});
+        ASSERT_TRUE(h);
+        MetadataLog log;
+        MetadataSubscription subscription = engine.onMetadata(h, log.handler());
         ASSERT_TRUE(engine.play(h, false));
         ASSERT_TRUE(waitUntil([&] { return log.count() >= 2; }, 10s));
-        ASSERT_TRUE(freeIt ? engine.release(h) : engine.stop(h));
+        if (way == "unsubscribed")
+            subscription.reset();
+        else
+            ASSERT_TRUE(way == "freed" ? engine.release(h) : engine.stop(h));
         std::size_t seen = log.count();
         std::this_thread::sleep_for(1200ms);
         EXPECT_EQ(log.count(), seen);
-        EXPECT_EQ(engine.state(h), ChannelState::Stopped);
+        EXPECT_EQ(engine.state(h) == ChannelState::Stopped, way != "unsubscribed");
+        engine.release(h);
     }
+
+    MetadataLog log;
+    MetadataSubscription outliving;
+    engine.closeOutput(); // the dummy driver opens one device at a time
+    {
+        Engine shortLived;
+        ASSERT_TRUE(shortLived.openOutput(-1, 44100));
+        ChannelHandle h = shortLived.openUrl(server.url(), OpenOptions{});
+        ASSERT_TRUE(h);
+        outliving = shortLived.onMetadata(h, log.handler());
+        ASSERT_TRUE(shortLived.play(h, false));
+        ASSERT_TRUE(waitUntil([&] { return log.count() >= 1; }, 10s));
+    }
+    outliving.reset();
 }
 
 // TLS verification stays on: a server whose certificate nobody signed is refused during the handshake
@@ -448,6 +468,6 @@ TEST_F(UrlStreamTest, HttpsWithAnUntrustedCertificateIsRefused) {
     ASSERT_TRUE(waitUntil([&] { return portAccepts(port); }, 10s)) << "openssl s_server did not come up";
     auto start = std::chrono::steady_clock::now();
     std::string url = "https://127.0.0.1:" + std::to_string(port) + "/stream";
-    EXPECT_EQ(engine.openUrl(url.c_str(), 0, BASS_STREAM_STATUS, nullptr, nullptr), 0u);
+    EXPECT_FALSE(engine.openUrl(url, OpenOptions{}));
     EXPECT_LT(secondsSince(start), 2.5) << "the handshake went through: certificate not verified";
 }

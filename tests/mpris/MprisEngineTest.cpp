@@ -49,7 +49,7 @@ TEST(MprisEngineTest, PlayPauseTogglesARealSong) {
         ASSERT_EQ(bus.playerctl({"play-pause"}).exitCode, 0);
         EXPECT_EQ(audioEngine.state(s.fileStream), ChannelState::Paused);
         EXPECT_EQ(bus.playerctl({"status"}).out, QStringLiteral("Paused"));
-        const QWORD held = audioEngine.position(s.fileStream);
+        const std::int64_t held = audioEngine.position(s.fileStream);
         waitUntil([] { return false; }, 300ms);
         EXPECT_EQ(audioEngine.position(s.fileStream), held);
 

@@ -101,7 +101,7 @@ TEST_F(MprisTest, VolumeSetByAClientMovesTheVolumeBar) {
     EXPECT_EQ(h.s.volumeBar.position(), 60);
     EXPECT_EQ(h.s.volumeSetting, 60);
     ASSERT_FALSE(h.audioEngine.volumesSet.empty());
-    EXPECT_EQ(h.audioEngine.volumesSet.back(), static_cast<DWORD>(outputVolume(60, 30)));
+    EXPECT_EQ(h.audioEngine.volumesSet.back(), outputVolume(60, 30));
     // The bar keeps its range.
     playerctl({"volume", "0.05"});
     EXPECT_EQ(h.s.volumeBar.position(), 20);
@@ -149,7 +149,7 @@ TEST_F(MprisTest, ChangesOfSongAndRadioTitleAreAnnounced) {
 TEST_F(MprisTest, SeekAndSetPositionMoveTheSongThroughThePositionBar) {
     addSongs();
     const FakeAudioEngine::Stream& song = *h.audioEngine.stream(h.s.fileStream);
-    const QWORD length = song.decodedLength;
+    const std::int64_t length = song.decodedLength;
     ASSERT_GT(length, 0u);
 
     playerctl({"position", "90"});

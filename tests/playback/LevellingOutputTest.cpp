@@ -30,8 +30,8 @@ void playInChild(const QString& song) {
     h.player.songList.addSong(song);
     ASSERT_EQ(h.s.playMode, PLAYMODE_SONG);
     const ChannelHandle stream = h.s.fileStream;
-    ASSERT_NE(stream, 0u);
-    std::printf("levelling: entry=%s volume=%u\n", qPrintable(h.s.songs.loudness(0)), h.audioEngine.gain());
+    ASSERT_TRUE(stream);
+    std::printf("levelling: entry=%s volume=%d\n", qPrintable(h.s.songs.loudness(0)), h.audioEngine.gain());
     std::fflush(stdout);
     EXPECT_TRUE(waitUntil([&] { return h.audioEngine.state(stream) == ChannelState::Stopped; },
                           std::chrono::seconds(30)));

@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr DWORD excerptFlags = 0x260102;
-
 // A file of the given size, filled with zero bytes.
 QString fileOfSize(SongFiles& files, const QString& name, qint64 bytes) {
     const QString path = files.make({name}).front();
@@ -30,7 +28,7 @@ protected:
     std::vector<FakeAudioEngine::Stream> excerptStreams() const {
         std::vector<FakeAudioEngine::Stream> result;
         for (const auto& [handle, stream] : h.audioEngine.streams)
-            if (stream.flags & BASS_STREAM_DECODE) result.push_back(stream);
+            if (stream.options.decodeOnly) result.push_back(stream);
         return result;
     }
     // Each of the next four excerpts of path delivers one of these blocks.
@@ -95,10 +93,10 @@ TEST_F(LevellingTest, TheBarReachesTheOutputOnlyWhileSomethingPlays) {
     s.volumeBar.setPosition(60);
     h.player.songList.addSong(song); // levelling off: loudness 30
     ASSERT_EQ(playingPath(), song);
-    EXPECT_EQ(h.audioEngine.volumesSet, std::vector<DWORD>{DWORD(outputVolume(60, 30))});
+    EXPECT_EQ(h.audioEngine.volumesSet, std::vector<int>{outputVolume(60, 30)});
 
     h.player.volume.stepVolumeUp();
-    EXPECT_EQ(h.audioEngine.volumesSet.back(), DWORD(outputVolume(62, 30)));
+    EXPECT_EQ(h.audioEngine.volumesSet.back(), outputVolume(62, 30));
 
     // Paused: the bar moves, the output keeps its volume until playback resumes.
     h.player.seq.playButtonClicked();
@@ -110,13 +108,13 @@ TEST_F(LevellingTest, TheBarReachesTheOutputOnlyWhileSomethingPlays) {
     EXPECT_EQ(s.volumeSetting, 78);
     h.player.seq.playButtonClicked();
     EXPECT_EQ(playingPath(), song);
-    EXPECT_EQ(h.audioEngine.volumesSet.back(), DWORD(outputVolume(78, 30)));
+    EXPECT_EQ(h.audioEngine.volumesSet.back(), outputVolume(78, 30));
 
     // The radio plays: the bar acts at once with the radio's loudness.
     s.playMode = PLAYMODE_RADIO;
     s.currentLoudness = 20;
     s.volumeBar.setPosition(40);
-    EXPECT_EQ(h.audioEngine.volumesSet.back(), DWORD(outputVolume(40, 20)));
+    EXPECT_EQ(h.audioEngine.volumesSet.back(), outputVolume(40, 20));
 }
 
 TEST_F(LevellingTest, APendingEntryHoldsTheStartUntilItIsMeasured) {
@@ -142,7 +140,7 @@ TEST_F(LevellingTest, APendingEntryHoldsTheStartUntilItIsMeasured) {
     EXPECT_EQ(playingPath(), songs[0]);
     EXPECT_FALSE(h.player.levellingWaitTimer.isActive());
     EXPECT_EQ(s.currentLoudness, 42);
-    EXPECT_EQ(h.audioEngine.volumesSet.back(), DWORD(outputVolume(30, 42)));
+    EXPECT_EQ(h.audioEngine.volumesSet.back(), outputVolume(30, 42));
 }
 
 TEST_F(LevellingTest, StartingAnotherSongEndsTheWait) {
@@ -181,14 +179,14 @@ TEST_F(LevellingTest, SongsEnteredWithTheBoxClearKeepThirtyWhenItIsTickedLater) 
     s.songs.setSelected(0);
     h.player.seq.playSelected();
     EXPECT_EQ(s.currentLoudness, 30);
-    EXPECT_EQ(h.audioEngine.volumesSet.back(), DWORD(outputVolume(50, 30)));
+    EXPECT_EQ(h.audioEngine.volumesSet.back(), outputVolume(50, 30));
 }
 
 TEST_F(LevellingTest, MeasuresFourExcerptsAtFifthsOfTheFile) {
     struct Case {
         const char* name;
         qint64 size;
-        std::vector<QWORD> offsets;
+        std::vector<std::uint64_t> offsets;
     };
     for (const Case& c : {Case{"a million bytes and three", 1'000'003, {200'000, 400'000, 600'000, 800'000}},
                           Case{"four bytes", 4, {0, 0, 0, 0}}, Case{"empty", 0, {0, 0, 0, 0}}}) {
@@ -201,9 +199,15 @@ TEST_F(LevellingTest, MeasuresFourExcerptsAtFifthsOfTheFile) {
         ASSERT_EQ(streams.size(), 4u);
         for (std::size_t k = 0; k < 4; ++k) {
             EXPECT_EQ(streams[k].path, path.toStdString());
-            EXPECT_EQ(streams[k].offset, c.offsets[k]);
-            EXPECT_EQ(streams[k].length, 100'000u);
-            EXPECT_EQ(streams[k].flags, excerptFlags);
+            // Mono float samples, the length exact from the start.
+            const OpenOptions excerpt{.offset = c.offsets[k],
+                                      .length = 100'000,
+                                      .decodeOnly = true,
+                                      .mono = true,
+                                      .floatSamples = true,
+                                      .prescan = true,
+                                      .autoFree = true};
+            EXPECT_EQ(streams[k].options, excerpt);
             EXPECT_TRUE(streams[k].freed);
         }
         EXPECT_EQ(s.songs.loudness(s.songs.count() - 1), QStringLiteral("0"));

@@ -47,7 +47,7 @@ TEST_F(PlaySequencerTest, PlaysongStartsTheSelectedSongAndShowsIt) {
     EXPECT_EQ(s.display.bitrateLabel.get(), QStringLiteral("128"));
     EXPECT_EQ(s.display.playButton.get(), PlayPicture::STOP);
     EXPECT_TRUE(h.player.trackTimer.isActive());
-    EXPECT_EQ(h.audioEngine.stream(s.fileStream)->flags, BASS_STREAM_AUTOFREE);
+    EXPECT_EQ(h.audioEngine.stream(s.fileStream)->options, OpenOptions{.autoFree = true});
     // Loudness 30 with the bar at 30 plays at the lowest output volume.
     EXPECT_EQ(h.audioEngine.volume, 1u);
 }
@@ -158,7 +158,7 @@ TEST_F(PlaySequencerTest, MissingFilesAreSkippedOnePerTick) {
 TEST_F(PlaySequencerTest, AFileTheEngineCannotOpenCountsAsEnded) {
     h.audioEngine.unopenable.push_back(songs[0].toStdString());
     play(0);
-    EXPECT_EQ(s.fileStream, 0u);
+    EXPECT_FALSE(s.fileStream);
     h.player.seq.onTrackTick();
     EXPECT_EQ(playingPath(), songs[1]);
 }

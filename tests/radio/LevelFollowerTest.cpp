@@ -88,9 +88,8 @@ class LevelFollowerTick : public ::testing::Test {
 protected:
     void SetUp() override {
         s.volumeSetting = 60;
-        s.radioChannel =
-            h.audioEngine.openUrl("http://127.0.0.1/live", 0, BASS_STREAM_STATUS, nullptr, nullptr);
-        h.audioEngine.play(s.radioChannel, 0);
+        s.radioChannel = h.audioEngine.openUrl("http://127.0.0.1/live", OpenOptions{});
+        h.audioEngine.play(s.radioChannel, false);
         s.playMode = PLAYMODE_RADIO;
     }
     PlayerHarness h;
@@ -101,16 +100,17 @@ TEST_F(LevelFollowerTick, EveryTickAppliesTheLoudnessEvenWhenTheLevelIsZero) {
     s.levelAverage = 65;
     s.levelWarmup = 5;
     s.currentLoudness = 20;
-    h.audioEngine.levelAnswer = 0;
+    h.audioEngine.levelAnswer = ChannelLevel{};
     h.player.levelFollower.onLevelTick();
     EXPECT_EQ(s.levelAverage, 65u);
     EXPECT_EQ(s.levelWarmup, 5);
     EXPECT_EQ(s.currentLoudness, 10);
     // 1.5 * 60 - 1.5 * 10
     ASSERT_FALSE(h.audioEngine.volumesSet.empty());
-    EXPECT_EQ(h.audioEngine.volumesSet.back(), 75u);
+    EXPECT_EQ(h.audioEngine.volumesSet.back(), 75);
 
-    h.audioEngine.levelAnswer = levelOf(150);
+    // A right peak at half scale.
+    h.audioEngine.levelAnswer = ChannelLevel{.left = 0, .right = 16384};
     h.player.levelFollower.onLevelTick();
     EXPECT_EQ(s.levelWarmup, 6);
     EXPECT_GT(s.levelAverage, 65u);

@@ -60,7 +60,7 @@ TEST_F(RadioPlaybackTest, EnteringRadioModePlaysTheSelectedStation) {
     EXPECT_EQ(h.mixer.muted, std::optional<bool>(false));
 
     EXPECT_EQ(radioUrl(), twoUrl);
-    EXPECT_EQ(h.audioEngine.stream(s.radioChannel)->flags, BASS_STREAM_STATUS);
+    EXPECT_EQ(h.audioEngine.stream(s.radioChannel)->options, OpenOptions{});
     EXPECT_EQ(radioActive(), ChannelState::Playing);
     EXPECT_EQ(s.playMode, PLAYMODE_RADIO);
     EXPECT_EQ(s.stationName, QStringLiteral("Zwei"));
@@ -70,7 +70,7 @@ TEST_F(RadioPlaybackTest, EnteringRadioModePlaysTheSelectedStation) {
     EXPECT_EQ(s.display.playButton.get(), PlayPicture::STOP);
     EXPECT_EQ(s.currentLoudness, 20);
     // 1.5 * 50 - 1.5 * 20
-    EXPECT_EQ(h.audioEngine.volume, 45u);
+    EXPECT_EQ(h.audioEngine.volume, 45);
     EXPECT_TRUE(h.player.watchdogTimer.isActive());
     EXPECT_EQ(h.player.watchdogTimer.interval(), 3000);
     EXPECT_FALSE(h.player.levelTimer.isActive());
@@ -84,10 +84,10 @@ TEST_F(RadioPlaybackTest, EnteringRadioModePlaysTheSelectedStation) {
 }
 
 // An engine whose station sends a new title just as the player reads the current one.
-class TitleChangingBass : public FakeAudioEngine {
+class TitleChangingEngine : public FakeAudioEngine {
 public:
-    const char* metadata(DWORD handle, DWORD tags) override {
-        const char* current = FakeAudioEngine::metadata(handle, tags);
+    std::optional<std::string> metadata(ChannelHandle handle) override {
+        std::optional<std::string> current = FakeAudioEngine::metadata(handle);
         if (!changed_) {
             changed_ = true;
             sendMeta(handle, "StreamTitle='Neu';");
@@ -100,7 +100,7 @@ private:
 };
 
 TEST(RadioTitle, ATitleArrivingWhileTheStationStartsIsNotLost) {
-    TitleChangingBass audioEngine;
+    TitleChangingEngine audioEngine;
     FakeMixer mixer;
     FakeHotKeys hotKeys;
     FakeDialogs dialogs;
@@ -173,7 +173,7 @@ TEST_F(RadioPlaybackTest, ClickingAStationAgainOpensANewStreamBeforeStoppingTheO
     const auto at = [&](const std::string& c) {
         return std::find(calls.begin(), calls.end(), c) - calls.begin();
     };
-    EXPECT_LT(at(std::string("openUrl(") + oneUrl + ")"), at("stop(" + std::to_string(first) + ")"));
+    EXPECT_LT(at(std::string("openUrl(") + oneUrl + ")"), at("stop(" + std::to_string(first.value()) + ")"));
     EXPECT_NE(s.radioChannel, first);
     EXPECT_EQ(radioActive(), ChannelState::Playing);
     EXPECT_EQ(h.audioEngine.state(first), ChannelState::Stopped);
@@ -231,7 +231,7 @@ TEST_F(RadioPlaybackTest, AStalledStreamIsStoppedWhenTheUserStartsAStationBefore
 TEST_F(RadioPlaybackTest, AStationThatCannotBeOpenedIsLeftToTheWatchdog) {
     h.audioEngine.unreachable.push_back(twoUrl);
     startStation(1);
-    EXPECT_EQ(s.radioChannel, 0u);
+    EXPECT_FALSE(s.radioChannel);
     EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("verbinde.."));
     EXPECT_TRUE(h.player.watchdogTimer.isActive());
     tick();
@@ -284,7 +284,7 @@ TEST_F(RadioPlaybackTest, AStationStillConnectingIsDroppedByTheNextChoice) {
                                       [](const auto& st) { return st.second.url == twoUrl; });
     ASSERT_NE(dropped, h.audioEngine.streams.end());
     EXPECT_TRUE(dropped->second.freed);
-    EXPECT_FALSE(h.audioEngine.called("play(" + std::to_string(dropped->first) + ")"));
+    EXPECT_FALSE(h.audioEngine.called("play(" + std::to_string(dropped->first.value()) + ")"));
     EXPECT_EQ(radioUrl(), oneUrl);
     EXPECT_NE(s.radioChannel, playing);
     EXPECT_EQ(radioActive(), ChannelState::Playing);
@@ -321,7 +321,7 @@ TEST_F(RadioPlaybackTest, LeavingRadioModeDropsAStationStillConnecting) {
     h.opens.release();
     ASSERT_EQ(h.audioEngine.count("openUrl"), 1);
     EXPECT_TRUE(h.audioEngine.stream(h.audioEngine.lastHandle)->freed);
-    EXPECT_EQ(s.radioChannel, 0u);
+    EXPECT_FALSE(s.radioChannel);
     EXPECT_NE(s.playMode, PLAYMODE_RADIO);
     EXPECT_FALSE(h.player.watchdogTimer.isActive());
 }
@@ -490,6 +490,28 @@ TEST_F(StationPlaylistTest, APlaylistStationPlaysWhateverTheCurrentFolder) {
     startStation(2);
     ASSERT_TRUE(waitForFetch());
     EXPECT_EQ(radioUrl(), "http://stream.example/live");
+}
+
+// The player's title handler goes with the player, whatever the engine does after: a title the
+// engine's thread sends later reaches nothing.
+TEST(RadioShutdownTest, FreeingThePlayerRemovesItsTitleHandler) {
+    FakeAudioEngine audioEngine;
+    FakeMixer mixer;
+    FakeHotKeys hotKeys;
+    FakeDialogs dialogs;
+    FakeWindow window;
+    auto player = std::make_unique<Player>(Services{audioEngine, mixer, hotKeys, dialogs, window});
+    TestOpens opens{player->stationOpener};
+    player->s.stations.append({QStringLiteral("Eins"), QString::fromLatin1(oneUrl)});
+    player->s.stations.setSelected(0);
+    player->radio.startSelectedStation();
+    const ChannelHandle radio = player->s.radioChannel;
+    ASSERT_TRUE(radio);
+    ASSERT_TRUE(audioEngine.stream(radio)->metadataHandler);
+
+    player.reset();
+    EXPECT_FALSE(audioEngine.stream(radio)->metadataHandler);
+    audioEngine.sendMeta(radio, "StreamTitle='Nach dem Ende';");
 }
 
 } // namespace

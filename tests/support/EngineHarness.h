@@ -15,5 +15,5 @@ struct EngineHarness {
     Player player{Services{audioEngine, mixer, hotKeys, dialogs, window}};
     PlayerState& s = player.s;
 
-    bool init() { return audioEngine.openOutput(-1, 44100, 0, nullptr, nullptr) != 0; }
+    bool init() { return audioEngine.openOutput(-1, 44100); }
 };

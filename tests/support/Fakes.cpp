@@ -3,28 +3,33 @@
 #include <algorithm>
 #include <cstring>
 
-FakeAudioEngine::Stream* FakeAudioEngine::stream(DWORD h) {
+namespace {
+std::string number(ChannelHandle h) {
+    return std::to_string(h.value());
+}
+} // namespace
+
+FakeAudioEngine::Stream* FakeAudioEngine::stream(ChannelHandle h) {
     auto it = streams.find(h);
     return it == streams.end() ? nullptr : &it->second;
 }
 
-FakeAudioEngine::Stream* FakeAudioEngine::live(DWORD h) {
+FakeAudioEngine::Stream* FakeAudioEngine::live(ChannelHandle h) {
     Stream* st = stream(h);
     return st && !st->freed ? st : nullptr;
 }
 
-void FakeAudioEngine::finish(DWORD h) {
+void FakeAudioEngine::finish(ChannelHandle h) {
     if (Stream* st = live(h)) {
         st->active = ChannelState::Stopped;
-        if (st->flags & BASS_STREAM_AUTOFREE) st->freed = true;
+        if (st->options.autoFree) st->freed = true;
     }
 }
 
-void FakeAudioEngine::sendMeta(DWORD h, const std::string& meta) {
+void FakeAudioEngine::sendMeta(ChannelHandle h, const std::string& meta) {
     if (Stream* st = live(h)) {
-        st->tags = meta;
-        st->hasTags = true;
-        if (st->sync) st->sync(1, h, st->tags.c_str(), nullptr);
+        st->metadata = meta;
+        if (st->metadataHandler) st->metadataHandler(meta);
     }
 }
 
@@ -38,164 +43,169 @@ int FakeAudioEngine::count(const std::string& call) const {
     }));
 }
 
-DWORD FakeAudioEngine::version() {
+std::uint32_t FakeAudioEngine::version() {
     log("version");
     return versionAnswer;
 }
 
-BOOL FakeAudioEngine::openOutput(int device, DWORD freq, DWORD, void*, const void*) {
-    log("openOutput(" + std::to_string(device) + "," + std::to_string(freq) + ")");
+bool FakeAudioEngine::openOutput(int device, int rate) {
+    log("openOutput(" + std::to_string(device) + "," + std::to_string(rate) + ")");
     return initResult;
 }
 
-BOOL FakeAudioEngine::stopOutput() {
+bool FakeAudioEngine::stopOutput() {
     log("stopOutput");
-    return 1;
+    return true;
 }
 
-BOOL FakeAudioEngine::closeOutput() {
+bool FakeAudioEngine::closeOutput() {
     log("closeOutput");
     for (auto& [h, st] : streams)
         st.freed = true;
-    return 1;
+    return true;
 }
 
-DWORD FakeAudioEngine::gain() {
+int FakeAudioEngine::gain() {
     log("gain");
     return volume;
 }
 
-BOOL FakeAudioEngine::setGain(DWORD v) {
+bool FakeAudioEngine::setGain(int v) {
     log("setGain(" + std::to_string(v) + ")");
     volume = v;
     volumesSet.push_back(v);
-    return 1;
+    return true;
 }
 
-ChannelHandle FakeAudioEngine::openFile(BOOL, const char* file, QWORD offset, QWORD length, DWORD flags) {
-    const std::string path = file ? file : "";
+ChannelHandle FakeAudioEngine::add(Stream st) {
+    lastHandle = ChannelHandle(lastHandle.value() + 1);
+    streams[lastHandle] = std::move(st);
+    return lastHandle;
+}
+
+ChannelHandle FakeAudioEngine::openFile(const std::string& path, const OpenOptions& options) {
     log("openFile(" + path + ")");
-    if (std::find(unopenable.begin(), unopenable.end(), path) != unopenable.end()) return 0;
+    if (std::find(unopenable.begin(), unopenable.end(), path) != unopenable.end()) return {};
     Stream st;
     st.path = path;
-    st.offset = offset;
-    st.length = length;
-    st.flags = flags;
+    st.options = options;
     st.decodedLength = lengths.count(path) ? lengths[path] : defaultLength;
     st.seconds = secondsOf.count(path) ? secondsOf[path] : defaultSeconds;
     st.fileSize = defaultFileSize;
-    streams[++lastHandle] = st;
-    return lastHandle;
+    return add(std::move(st));
 }
 
-ChannelHandle FakeAudioEngine::openUrl(const char* url, DWORD, DWORD flags, void*, void*) {
-    const std::string u = url ? url : "";
-    log("openUrl(" + u + ")");
-    if (std::find(unreachable.begin(), unreachable.end(), u) != unreachable.end()) return 0;
+ChannelHandle FakeAudioEngine::openUrl(const std::string& url, const OpenOptions& options) {
+    log("openUrl(" + url + ")");
+    if (std::find(unreachable.begin(), unreachable.end(), url) != unreachable.end()) return {};
     Stream st;
-    st.url = u;
-    st.flags = flags;
-    streams[++lastHandle] = st;
-    return lastHandle;
+    st.url = url;
+    st.options = options;
+    return add(std::move(st));
 }
 
-BOOL FakeAudioEngine::release(ChannelHandle h) {
-    log("release(" + std::to_string(h) + ")");
+bool FakeAudioEngine::release(ChannelHandle h) {
+    log("release(" + number(h) + ")");
     Stream* st = live(h);
-    if (!st) return 0;
+    if (!st) return false;
     st->freed = true;
     st->active = ChannelState::Stopped;
-    return 1;
+    return true;
 }
 
-QWORD FakeAudioEngine::downloadedBytes(ChannelHandle h, DWORD) {
+std::int64_t FakeAudioEngine::downloadedBytes(ChannelHandle h) {
     Stream* st = live(h);
-    return st ? st->fileSize : BASS_ERROR_QWORD;
+    return st ? st->fileSize : -1;
 }
 
-BOOL FakeAudioEngine::play(DWORD h, BOOL) {
-    log("play(" + std::to_string(h) + ")");
+bool FakeAudioEngine::play(ChannelHandle h, bool) {
+    log("play(" + number(h) + ")");
     Stream* st = live(h);
-    if (!st) return 0;
+    if (!st) return false;
     st->active = ChannelState::Playing;
-    return 1;
+    return true;
 }
 
-BOOL FakeAudioEngine::pause(DWORD h) {
-    log("pause(" + std::to_string(h) + ")");
+bool FakeAudioEngine::pause(ChannelHandle h) {
+    log("pause(" + number(h) + ")");
     Stream* st = live(h);
-    if (!st || (st->active != ChannelState::Playing && st->active != ChannelState::Stalled)) return 0;
+    if (!st || (st->active != ChannelState::Playing && st->active != ChannelState::Stalled)) return false;
     st->active = ChannelState::Paused;
-    return 1;
+    return true;
 }
 
-BOOL FakeAudioEngine::stop(DWORD h) {
-    log("stop(" + std::to_string(h) + ")");
+bool FakeAudioEngine::stop(ChannelHandle h) {
+    log("stop(" + number(h) + ")");
     Stream* st = live(h);
-    if (!st) return 0;
+    if (!st) return false;
     st->active = ChannelState::Stopped;
-    st->sync = nullptr;
-    return 1;
+    st->metadataHandler = nullptr;
+    return true;
 }
 
-ChannelState FakeAudioEngine::state(DWORD h) {
+ChannelState FakeAudioEngine::state(ChannelHandle h) {
     Stream* st = live(h);
     return st ? st->active : ChannelState::Stopped;
 }
 
-QWORD FakeAudioEngine::length(DWORD h) {
+std::int64_t FakeAudioEngine::length(ChannelHandle h) {
     Stream* st = live(h);
-    return st ? st->decodedLength : BASS_ERROR_QWORD;
+    return st ? st->decodedLength : -1;
 }
 
-QWORD FakeAudioEngine::position(DWORD h) {
+std::int64_t FakeAudioEngine::position(ChannelHandle h) {
     Stream* st = live(h);
-    return st ? st->position : BASS_ERROR_QWORD;
+    return st ? st->position : -1;
 }
 
-BOOL FakeAudioEngine::seek(DWORD h, QWORD pos) {
-    log("seek(" + std::to_string(h) + "," + std::to_string(pos) + ")");
+bool FakeAudioEngine::seek(ChannelHandle h, std::int64_t position) {
+    log("seek(" + number(h) + "," + std::to_string(position) + ")");
     Stream* st = live(h);
-    if (!st) return 0;
-    st->position = pos;
-    return 1;
+    if (!st) return false;
+    st->position = position;
+    return true;
 }
 
-double FakeAudioEngine::seconds(DWORD h, QWORD pos) {
+double FakeAudioEngine::seconds(ChannelHandle h, std::int64_t bytes) {
     Stream* st = live(h);
     if (!st || st->decodedLength == 0) return -1;
-    return st->seconds * static_cast<double>(pos) / static_cast<double>(st->decodedLength);
+    return st->seconds * static_cast<double>(bytes) / static_cast<double>(st->decodedLength);
 }
 
-DWORD FakeAudioEngine::read(DWORD h, void* buffer, DWORD length) {
+std::int64_t FakeAudioEngine::read(ChannelHandle h, void* buffer, std::size_t bytes) {
     Stream* st = live(h);
-    if (!st || !(st->flags & BASS_STREAM_DECODE)) return BASS_ERROR_DWORD;
+    if (!st || !st->options.decodeOnly) return -1;
     auto& blocks = decodeBlocks[st->path];
     if (blocks.empty()) return 0;
     const std::vector<float> block = blocks.front();
     blocks.pop_front();
-    const DWORD bytes = std::min<DWORD>(length, static_cast<DWORD>(block.size() * sizeof(float)));
-    std::memcpy(buffer, block.data(), bytes);
-    return bytes;
+    const std::size_t delivered = std::min(bytes, block.size() * sizeof(float));
+    std::memcpy(buffer, block.data(), delivered);
+    return static_cast<std::int64_t>(delivered);
 }
 
-DWORD FakeAudioEngine::level(DWORD h) {
-    return live(h) ? levelAnswer : BASS_ERROR_DWORD;
+std::optional<ChannelLevel> FakeAudioEngine::level(ChannelHandle h) {
+    return live(h) ? levelAnswer : std::nullopt;
 }
 
-const char* FakeAudioEngine::metadata(DWORD h, DWORD) {
+std::optional<std::string> FakeAudioEngine::metadata(ChannelHandle h) {
     Stream* st = live(h);
-    if (!st || !st->hasTags) return nullptr;
-    tagCopy_ = st->tags;
-    return tagCopy_.c_str();
+    return st ? st->metadata : std::nullopt;
 }
 
-HSYNC FakeAudioEngine::onMetadata(DWORD h, DWORD type, QWORD, SYNCPROC proc, void*) {
-    log("onMetadata(" + std::to_string(h) + "," + std::to_string(type) + ")");
+MetadataSubscription FakeAudioEngine::onMetadata(ChannelHandle h, MetadataHandler handler) {
+    log("onMetadata(" + number(h) + ")");
     Stream* st = live(h);
-    if (!st) return 0;
-    st->sync = std::move(proc);
-    return 1;
+    if (!st) return {};
+    st->metadataHandler = std::move(handler);
+    const std::uint64_t id = ++lastSubscription_;
+    subscriptionOf_[h] = id;
+    return MetadataSubscription([this, h, id] {
+        auto it = subscriptionOf_.find(h);
+        if (it == subscriptionOf_.end() || it->second != id) return;
+        subscriptionOf_.erase(it);
+        if (Stream* removed = stream(h)) removed->metadataHandler = nullptr;
+    });
 }
 
 bool FakeHotKeys::registerHotKey(int id, unsigned, HotKey key) {

@@ -23,73 +23,70 @@ public:
     struct Stream {
         std::string path;
         std::string url;
-        QWORD offset = 0;
-        QWORD length = 0;
-        DWORD flags = 0;
+        OpenOptions options;
         ChannelState active = ChannelState::Stopped;
-        QWORD position = 0;
-        QWORD decodedLength = 0;
+        std::int64_t position = 0;
+        std::int64_t decodedLength = 0;
         double seconds = 0;
-        QWORD fileSize = 0;
-        std::string tags;
-        bool hasTags = false;
-        SYNCPROC sync;
+        std::int64_t fileSize = 0;
+        std::optional<std::string> metadata;
+        MetadataHandler metadataHandler;
         bool freed = false;
     };
 
     // What the engine answers.
-    DWORD versionAnswer = 0x02030000;
-    BOOL initResult = 1;
-    DWORD volume = 100;
+    std::uint32_t versionAnswer = 0x02030000;
+    bool initResult = true;
+    int volume = 100;
     // Per-path answers for file streams; a path not listed opens with these defaults.
-    QWORD defaultLength = 44100ull * 4 * 180;
+    std::int64_t defaultLength = 44100ll * 4 * 180;
     double defaultSeconds = 180.0;
-    QWORD defaultFileSize = 2880000;
-    std::map<std::string, QWORD> lengths;
+    std::int64_t defaultFileSize = 2880000;
+    std::map<std::string, std::int64_t> lengths;
     std::map<std::string, double> secondsOf;
     std::vector<std::string> unopenable;
     // URL streams that fail to open.
     std::vector<std::string> unreachable;
     // Samples delivered by decode streams, by path; each call takes the next block.
     std::map<std::string, std::deque<std::vector<float>>> decodeBlocks;
-    DWORD levelAnswer = 0;
+    std::optional<ChannelLevel> levelAnswer = ChannelLevel{};
 
     // What the player asked.
     std::vector<std::string> calls;
-    std::vector<DWORD> volumesSet;
-    std::map<DWORD, Stream> streams;
-    ChannelHandle lastHandle = 0;
+    std::vector<int> volumesSet;
+    std::map<ChannelHandle, Stream> streams;
+    ChannelHandle lastHandle;
 
-    Stream* stream(DWORD h);
+    Stream* stream(ChannelHandle h);
     // Lets a playing stream end, as the engine does when it reaches its end (autofree).
-    void finish(DWORD h);
+    void finish(ChannelHandle h);
     // Delivers new metadata on a URL stream, as the engine's thread would.
-    void sendMeta(DWORD h, const std::string& meta);
+    void sendMeta(ChannelHandle h, const std::string& meta);
     bool called(const std::string& call) const;
     int count(const std::string& call) const;
 
-    DWORD version() override;
-    BOOL openOutput(int device, DWORD freq, DWORD flags, void* win, const void* clsid) override;
-    BOOL stopOutput() override;
-    BOOL closeOutput() override;
-    DWORD gain() override;
-    BOOL setGain(DWORD volume) override;
-    ChannelHandle openFile(BOOL mem, const char* file, QWORD offset, QWORD length, DWORD flags) override;
-    ChannelHandle openUrl(const char* url, DWORD offset, DWORD flags, void* proc, void* user) override;
-    BOOL release(ChannelHandle handle) override;
-    QWORD downloadedBytes(ChannelHandle handle, DWORD mode) override;
-    BOOL play(DWORD handle, BOOL restart) override;
-    BOOL pause(DWORD handle) override;
-    BOOL stop(DWORD handle) override;
-    ChannelState state(DWORD handle) override;
-    QWORD length(DWORD handle) override;
-    QWORD position(DWORD handle) override;
-    BOOL seek(DWORD handle, QWORD pos) override;
-    double seconds(DWORD handle, QWORD pos) override;
-    DWORD read(DWORD handle, void* buffer, DWORD length) override;
-    DWORD level(DWORD handle) override;
-    const char* metadata(DWORD handle, DWORD tags) override;
-    HSYNC onMetadata(DWORD handle, DWORD type, QWORD param, SYNCPROC proc, void* user) override;
+    std::uint32_t version() override;
+    bool openOutput(int device, int rate) override;
+    bool stopOutput() override;
+    bool closeOutput() override;
+    int gain() override;
+    bool setGain(int volume) override;
+    ChannelHandle openFile(const std::string& path, const OpenOptions& options) override;
+    ChannelHandle openUrl(const std::string& url, const OpenOptions& options) override;
+    bool release(ChannelHandle handle) override;
+    std::int64_t downloadedBytes(ChannelHandle handle) override;
+    bool play(ChannelHandle handle, bool restart) override;
+    bool pause(ChannelHandle handle) override;
+    bool stop(ChannelHandle handle) override;
+    ChannelState state(ChannelHandle handle) override;
+    std::int64_t length(ChannelHandle handle) override;
+    std::int64_t position(ChannelHandle handle) override;
+    bool seek(ChannelHandle handle, std::int64_t position) override;
+    double seconds(ChannelHandle handle, std::int64_t bytes) override;
+    std::int64_t read(ChannelHandle handle, void* buffer, std::size_t bytes) override;
+    std::optional<ChannelLevel> level(ChannelHandle handle) override;
+    std::optional<std::string> metadata(ChannelHandle handle) override;
+    MetadataSubscription onMetadata(ChannelHandle handle, MetadataHandler handler) override;
     // Kept for the test to call, as the engine does when it has opened a lost output again.
     std::function<void()> outputReturnHandler;
     void setOutputReturnHandler(std::function<void()> handler) override {
@@ -97,9 +94,12 @@ public:
     }
 
 private:
-    Stream* live(DWORD h);
+    Stream* live(ChannelHandle h);
+    ChannelHandle add(Stream stream);
     void log(const std::string& call) { calls.push_back(call); }
-    std::string tagCopy_;
+    // Removed subscriptions clear a stream's handler only while it is still theirs.
+    std::uint64_t lastSubscription_ = 0;
+    std::map<ChannelHandle, std::uint64_t> subscriptionOf_;
 };
 
 class FakeMixer : public IMixer {

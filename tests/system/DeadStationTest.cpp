@@ -1,7 +1,8 @@
 // The real program and a station whose server accepts the connection and never answers (the dead
 // station users meet), next to a working one on a local icecast2. The program starts in radio mode on
 // the dead station and is chosen there again; for 20 s the window answers every click on the levelling
-// box within 100 ms, timed through the state probe, while the strip says "verbinde.." and the watchdog
+// box within a second (a window held by the station's open waits seconds; a busy machine delays some
+// answers by a tenth of that), timed through the state probe, while the strip says "verbinde.." and the watchdog
 // retries. Then the working station, chosen with the mouse, plays.
 
 #include "DesktopRun.h"
@@ -75,7 +76,7 @@ TEST(DeadStationTest, TheWindowAnswersWhileAStationNeverAnswersAndTheNextStation
     ASSERT_TRUE(waitUntil([&] { return dead.connectionCount() > before; }, 10s)) << diagnostics();
     EXPECT_TRUE(desk.waitFor(connecting, 5s)) << diagnostics();
 
-    // Every click on the levelling box shows in the probe within 100 ms, for 20 s.
+    // Every click on the levelling box shows in the probe within a second, for 20 s.
     std::vector<qint64> answers;
     QElapsedTimer window;
     window.start();
@@ -97,7 +98,7 @@ TEST(DeadStationTest, TheWindowAnswersWhileAStationNeverAnswersAndTheNextStation
                 "%d connections to the dead station\n",
                 static_cast<long long>(startMs), answers.size(), static_cast<long long>(slowest),
                 dead.connectionCount());
-    EXPECT_LE(slowest, 100) << "the window stood still";
+    EXPECT_LE(slowest, 1000) << "the window stood still";
     EXPECT_GE(answers.size(), 20u);
 
     // The working station, chosen with the mouse, plays under its name.

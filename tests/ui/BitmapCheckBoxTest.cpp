@@ -20,7 +20,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
 
-    // A box that counts its OnClick and OnChange events.
+    // A box that counts its clicked and changed signals.
     BitmapCheckBox* box(const QString& caption = QStringLiteral("Box"), QWidget* parent = nullptr) {
         auto* b = new BitmapCheckBox(parent ? parent : &window);
         b->setCaption(caption);
@@ -28,8 +28,8 @@ protected:
         const std::size_t i = clicks.size();
         clicks.push_back(0);
         changes.push_back(0);
-        b->OnClick = [this, i] { ++clicks[i]; };
-        b->OnChange = [this, i] { ++changes[i]; };
+        QObject::connect(b, &BitmapCheckBox::clicked, b, [this, i] { ++clicks[i]; });
+        QObject::connect(b, &BitmapCheckBox::changed, b, [this, i] { ++changes[i]; });
         b->show();
         return b;
     }
@@ -54,43 +54,43 @@ void leave(QWidget* w) {
 TEST_F(CheckBoxTest, ChecksOnButtonDownAndUnchecksOnButtonUp) {
     BitmapCheckBox* b = box();
     QTest::mousePress(b, Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_TRUE(b->Checked());
+    EXPECT_TRUE(b->isChecked());
     EXPECT_EQ(clicks[0], 1);
     EXPECT_EQ(changes[0], 1);
     QTest::mouseRelease(b, Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_EQ(b->State(), State::cbChecked);
+    EXPECT_EQ(b->state(), State::Checked);
     EXPECT_EQ(clicks[0], 1);
 
     QTest::mousePress(b, Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_TRUE(b->Checked());
+    EXPECT_TRUE(b->isChecked());
     QTest::mouseRelease(b, Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_FALSE(b->Checked());
+    EXPECT_FALSE(b->isChecked());
     EXPECT_EQ(clicks[0], 2);
     EXPECT_EQ(changes[0], 2);
 
     // Other buttons report themselves but change nothing.
     std::vector<Qt::MouseButton> downs;
-    b->OnMouseDown = [&](Qt::MouseButton button, Qt::KeyboardModifiers, int, int) {
-        downs.push_back(button);
-    };
+    QObject::connect(
+        b, &BitmapCheckBox::mousePressed, b,
+        [&](Qt::MouseButton button, Qt::KeyboardModifiers, int, int) { downs.push_back(button); });
     QTest::mouseClick(b, Qt::RightButton, {}, QPoint(5, 5));
-    EXPECT_FALSE(b->Checked());
+    EXPECT_FALSE(b->isChecked());
     EXPECT_EQ(downs, std::vector<Qt::MouseButton>{Qt::RightButton});
 
     // A double click is two clicks: checked by the first press, unchecked by the last release. The
     // system sends press, release, double click, release.
     int doubles = 0;
-    b->OnDblClick = [&] { ++doubles; };
+    QObject::connect(b, &BitmapCheckBox::doubleClicked, b, [&] { ++doubles; });
     click(b);
     QTest::mouseDClick(b, Qt::LeftButton, {}, QPoint(5, 5));
     QTest::mouseRelease(b, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(doubles, 1);
-    EXPECT_FALSE(b->Checked());
+    EXPECT_FALSE(b->isChecked());
     EXPECT_EQ(clicks[0], 4);
 
     b->setEnabled(false);
     click(b);
-    EXPECT_FALSE(b->Checked());
+    EXPECT_FALSE(b->isChecked());
 }
 
 TEST_F(CheckBoxTest, AllowGrayedPassesThroughTheThirdState) {
@@ -98,11 +98,11 @@ TEST_F(CheckBoxTest, AllowGrayedPassesThroughTheThirdState) {
     b->setAllowGrayed(true);
     click(b);
     click(b);
-    EXPECT_EQ(b->State(), State::cbGrayed);
-    EXPECT_TRUE(b->Checked()); // grayed leaves Checked as it was
+    EXPECT_EQ(b->state(), State::Grayed);
+    EXPECT_TRUE(b->isChecked()); // grayed leaves Checked as it was
     click(b);
-    EXPECT_EQ(b->State(), State::cbUnchecked);
-    EXPECT_FALSE(b->Checked());
+    EXPECT_EQ(b->state(), State::Unchecked);
+    EXPECT_FALSE(b->isChecked());
     EXPECT_EQ(clicks[0], 3);
     EXPECT_EQ(changes[0], 3);
 }
@@ -117,42 +117,42 @@ TEST_F(CheckBoxTest, GroupedBoxesOfOneParentUncheckEachOther) {
     elsewhere->setChecked(true);
 
     click(a);
-    EXPECT_TRUE(a->Checked());
+    EXPECT_TRUE(a->isChecked());
     click(b);
-    EXPECT_TRUE(b->Checked());
-    EXPECT_FALSE(a->Checked());
+    EXPECT_TRUE(b->isChecked());
+    EXPECT_FALSE(a->isChecked());
     EXPECT_EQ(changes[0], 2);
-    EXPECT_TRUE(elsewhere->Checked());
+    EXPECT_TRUE(elsewhere->isChecked());
 
     click(b); // the checked box of a group stays checked
-    EXPECT_TRUE(b->Checked());
+    EXPECT_TRUE(b->isChecked());
     EXPECT_EQ(clicks[1], 1);
     b->setAllowAllUnchecked(true);
     click(b);
-    EXPECT_FALSE(b->Checked());
+    EXPECT_FALSE(b->isChecked());
 
     // Checking from code and joining a group act at once.
     a->setChecked(true);
     BitmapCheckBox* late = box();
     late->setChecked(true);
-    EXPECT_TRUE(a->Checked());
-    late->setStyle(CheckStyle::csRadioButton);
-    EXPECT_TRUE(late->Grouped());
-    EXPECT_FALSE(a->Checked());
-    late->setStyle(CheckStyle::csCheckBox);
-    EXPECT_FALSE(late->Grouped());
+    EXPECT_TRUE(a->isChecked());
+    late->setCheckStyle(CheckStyle::RadioButton);
+    EXPECT_TRUE(late->isGrouped());
+    EXPECT_FALSE(a->isChecked());
+    late->setCheckStyle(CheckStyle::CheckBox);
+    EXPECT_FALSE(late->isGrouped());
 }
 
 TEST_F(CheckBoxTest, SettingCheckedOrStateFromCodeRunsTheChangeStep) {
     BitmapCheckBox* b = box();
     b->setChecked(true);
-    EXPECT_EQ(b->State(), State::cbChecked);
+    EXPECT_EQ(b->state(), State::Checked);
     b->setChecked(true);
     EXPECT_EQ(changes[0], 1);
-    b->setState(State::cbGrayed);
-    EXPECT_TRUE(b->Checked());
+    b->setState(State::Grayed);
+    EXPECT_TRUE(b->isChecked());
     b->setChecked(false);
-    EXPECT_EQ(b->State(), State::cbUnchecked);
+    EXPECT_EQ(b->state(), State::Unchecked);
     EXPECT_EQ(changes[0], 3);
     EXPECT_EQ(clicks[0], 0);
 }
@@ -163,11 +163,11 @@ TEST_F(CheckBoxTest, AcceleratorKeyCyclesTheState) {
     BitmapCheckBox* b = box(QStringLiteral("&Laut"));
     b->setAllowGrayed(true);
     QTest::keyClick(&window, Qt::Key_L, Qt::AltModifier);
-    EXPECT_EQ(b->State(), State::cbChecked);
+    EXPECT_EQ(b->state(), State::Checked);
     QTest::keyClick(&window, Qt::Key_L, Qt::AltModifier);
-    EXPECT_EQ(b->State(), State::cbGrayed);
+    EXPECT_EQ(b->state(), State::Grayed);
     QTest::keyClick(&window, Qt::Key_L, Qt::AltModifier);
-    EXPECT_EQ(b->State(), State::cbUnchecked);
+    EXPECT_EQ(b->state(), State::Unchecked);
     EXPECT_EQ(clicks[0], 3);
     QTest::keyClick(&window, Qt::Key_A, Qt::AltModifier);
     EXPECT_EQ(clicks[0], 3);
@@ -175,28 +175,28 @@ TEST_F(CheckBoxTest, AcceleratorKeyCyclesTheState) {
     b->setAllowGrayed(false);
     b->setChecked(true);
     QTest::keyClick(&window, Qt::Key_L, Qt::AltModifier);
-    EXPECT_EQ(b->State(), State::cbUnchecked);
+    EXPECT_EQ(b->state(), State::Unchecked);
 
     b->setEnabled(false);
     QTest::keyClick(&window, Qt::Key_L, Qt::AltModifier);
-    EXPECT_EQ(b->State(), State::cbUnchecked);
+    EXPECT_EQ(b->state(), State::Unchecked);
     b->setEnabled(true);
 
     b->setCaption(QStringLiteral("&&Laut")); // a literal "&", no accelerator
     QTest::keyClick(&window, Qt::Key_L, Qt::AltModifier);
-    EXPECT_EQ(b->State(), State::cbUnchecked);
+    EXPECT_EQ(b->state(), State::Unchecked);
     b->setCaption(QStringLiteral("L&aut"));
     QTest::keyClick(&window, Qt::Key_A, Qt::AltModifier);
-    EXPECT_EQ(b->State(), State::cbChecked);
+    EXPECT_EQ(b->state(), State::Checked);
 }
 
 TEST_F(CheckBoxTest, LevellingBoxShowsItsTwoCellsEnabledOrNot) {
     BitmapCheckBox* cb = makeLevellingBox(&window);
     EXPECT_EQ(cb->geometry(), QRect(8, 130, 116, 29));
-    EXPECT_EQ(cb->Caption(), QStringLiteral("Lautstärke anpassen"));
-    EXPECT_EQ(cb->CheckSize(), 16);
-    EXPECT_EQ(cb->NumGlyphs(), 2);
-    EXPECT_FALSE(cb->Checked());
+    EXPECT_EQ(cb->caption(), QStringLiteral("Lautstärke anpassen"));
+    EXPECT_EQ(cb->checkSize(), 16);
+    EXPECT_EQ(cb->numGlyphs(), 2);
+    EXPECT_FALSE(cb->isChecked());
 
     const QImage glyph = levellingCheckGlyph();
     const QRect mark = cb->markRect();
@@ -210,7 +210,7 @@ TEST_F(CheckBoxTest, LevellingBoxShowsItsTwoCellsEnabledOrNot) {
         cb->setChecked(false);
         QImage img = renderOf(*cb);
         EXPECT_EQ(pixelAt(img, tickOnScreen), glyph.pixel(tickInGlyph - QPoint(16, 0)) | 0xFF000000u);
-        EXPECT_EQ(pixelAt(img, mark.topLeft()), cb->Color().rgb()); // the key colour is see-through
+        EXPECT_EQ(pixelAt(img, mark.topLeft()), cb->color().rgb()); // the key colour is see-through
         cb->setChecked(true);
         img = renderOf(*cb);
         EXPECT_EQ(pixelAt(img, tickOnScreen), glyph.pixel(tickInGlyph) | 0xFF000000u);
@@ -233,7 +233,7 @@ TEST_F(CheckBoxTest, PictureCellsForDisabledAndGrayed) {
     const QPoint middle = b->markRect().center();
     auto shown = [&] { return pixelAt(renderOf(*b), middle); };
     EXPECT_EQ(shown(), cells[0].rgb());
-    b->setState(State::cbGrayed);
+    b->setState(State::Grayed);
     EXPECT_EQ(shown(), cells[3].rgb());
     b->setEnabled(false);
     EXPECT_EQ(shown(), cells[2].rgb());
@@ -251,10 +251,10 @@ TEST_F(CheckBoxTest, HoverChangesColourCursorAndUnderline) {
     b->setHoverColor(QColor(255, 220, 0));
     b->setHoverFontColor(QColor(0, 0, 160));
     int entered = 0, exited = 0;
-    b->OnMouseEnter = [&] { ++entered; };
-    b->OnMouseExit = [&] { ++exited; };
+    QObject::connect(b, &BitmapCheckBox::mouseEntered, b, [&] { ++entered; });
+    QObject::connect(b, &BitmapCheckBox::mouseLeft, b, [&] { ++exited; });
 
-    enter(b); // without HoverActive only the events fire
+    enter(b); // without hoverActive only the signals come
     EXPECT_FALSE(b->hovering());
     EXPECT_EQ(pixelAt(renderOf(*b), b->width() - 1, 0), QColor(200, 200, 200).rgb());
     leave(b);
@@ -292,7 +292,7 @@ TEST_F(CheckBoxTest, HoverChangesColourCursorAndUnderline) {
 
 TEST_F(CheckBoxTest, AutoSizeFollowsCaptionMarkAndPicture) {
     BitmapCheckBox* b = box(QStringLiteral("&Abc def"));
-    b->setStyle(CheckStyle::csCheckBox);
+    b->setCheckStyle(CheckStyle::CheckBox);
     const QPoint topLeft = b->pos();
     const QFontMetrics fm(b->font());
     b->setAutoSize(true);
@@ -308,10 +308,10 @@ TEST_F(CheckBoxTest, AutoSizeFollowsCaptionMarkAndPicture) {
     // A picture taller than the text sets the height; its cell width becomes the mark size.
     QImage tall(60, fm.height() + 10, QImage::Format_RGB32);
     tall.fill(Qt::red);
-    b->setStyle(CheckStyle::csBitmap);
+    b->setCheckStyle(CheckStyle::Bitmap);
     b->setNumGlyphs(2);
     b->setGlyph(tall);
-    EXPECT_EQ(b->CheckSize(), 30);
+    EXPECT_EQ(b->checkSize(), 30);
     EXPECT_EQ(b->height(), tall.height() + 1);
     EXPECT_EQ(b->width(), fm.horizontalAdvance(QLatin1Char(' ')) + 30 + 2 + 1);
     EXPECT_EQ(b->pos(), topLeft);
@@ -334,12 +334,12 @@ TEST_F(CheckBoxTest, EveryStyleRendersItsStates) {
 
     const QColor lamp[] = {QColor(0, 255, 0), QColor(255, 0, 0), QColor(255, 255, 0)};
     const QColor diamond[] = {QColor(200, 200, 200), QColor(0, 0, 0), QColor(128, 128, 128)};
-    const State states[] = {State::cbUnchecked, State::cbChecked, State::cbGrayed};
+    const State states[] = {State::Unchecked, State::Checked, State::Grayed};
     for (int i = 0; i < 3; ++i) {
         b->setState(states[i]);
-        b->setStyle(CheckStyle::csTrafficLight);
+        b->setCheckStyle(CheckStyle::TrafficLight);
         EXPECT_EQ(pixelAt(renderOf(*b), middle), lamp[i].rgb()) << i;
-        b->setStyle(CheckStyle::csDiamond);
+        b->setCheckStyle(CheckStyle::Diamond);
         const QImage img = renderOf(*b);
         EXPECT_EQ(pixelAt(img, middle), diamond[i].rgb()) << i;
         EXPECT_EQ(pixelAt(img, upperLeftEdge),
@@ -348,21 +348,21 @@ TEST_F(CheckBoxTest, EveryStyleRendersItsStates) {
     }
 
     // Right alignment moves the mark to the right edge; the layouts move it up and down.
-    b->setAlignment(BitmapCheckBox::CaptionAlignment::taRightJustify);
-    b->setStyle(CheckStyle::csTrafficLight);
+    b->setAlignment(BitmapCheckBox::CaptionAlignment::Right);
+    b->setCheckStyle(CheckStyle::TrafficLight);
     EXPECT_EQ(pixelAt(renderOf(*b), b->markRect().topLeft() + QPoint(6, 6)), lamp[2].rgb());
     EXPECT_EQ(b->markRect().left(), 120 - 13);
-    b->setLayout(BitmapCheckBox::CheckLayout::clTop);
+    b->setCheckLayout(BitmapCheckBox::CheckLayout::Top);
     EXPECT_EQ(b->markRect().top(), 0);
-    b->setLayout(BitmapCheckBox::CheckLayout::clBottom);
+    b->setCheckLayout(BitmapCheckBox::CheckLayout::Bottom);
     EXPECT_EQ(b->markRect().top(), 21 - 13);
 
     // The styles drawn by the platform style, in every state, enabled or not, and see-through.
-    for (CheckStyle s : {CheckStyle::csBitmap, CheckStyle::csCheckBox, CheckStyle::csPushButton,
-                         CheckStyle::csRadioButton, CheckStyle::csDiamond, CheckStyle::csTrafficLight})
+    for (CheckStyle s : {CheckStyle::Bitmap, CheckStyle::CheckBox, CheckStyle::PushButton,
+                         CheckStyle::RadioButton, CheckStyle::Diamond, CheckStyle::TrafficLight})
         for (State st : states)
             for (bool enabled : {true, false}) {
-                b->setStyle(s);
+                b->setCheckStyle(s);
                 b->setState(st);
                 b->setEnabled(enabled);
                 b->setTransparent(!enabled);

@@ -40,9 +40,9 @@ protected:
         list.setGeometry(100, 100, 225, 150);
         list.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
-        target.Dragtypes = Qt::CopyAction;
-        target.OnDrop = [this](Qt::KeyboardModifiers, QPoint at, DropEffect& effect) {
-            dropped << target.Files;
+        target.dropActions = Qt::CopyAction;
+        target.onDrop = [this](Qt::KeyboardModifiers, QPoint at, DropEffect& effect) {
+            dropped << target.files;
             dropPoint = at;
             dropEffect = effect;
         };
@@ -84,7 +84,7 @@ TEST_F(DropTargetTest, FilesAreHandedOverInTheSourcesOrderAndCopied) {
     std::unique_ptr<QMimeData> data(filesData({"/m/b.MP3", "/m/a.mp3", "/m/c.wav"}));
     EXPECT_EQ(enter(data.get()), std::pair(true, Qt::CopyAction));
     EXPECT_TRUE(target.holdsData());
-    EXPECT_TRUE(target.Files.isEmpty()); // fetched at the drop only
+    EXPECT_TRUE(target.files.isEmpty()); // fetched at the drop only
     // Shift asks to move, which the list does not allow: still a copy.
     EXPECT_EQ(over(data.get(), {60, 70}, Qt::CopyAction | Qt::MoveAction, Qt::ShiftModifier),
               std::pair(true, Qt::CopyAction));
@@ -94,7 +94,7 @@ TEST_F(DropTargetTest, FilesAreHandedOverInTheSourcesOrderAndCopied) {
     EXPECT_EQ(dropPoint, QPoint(61, 71));
     EXPECT_EQ(dropEffect, DROPEFFECT_COPY);
     // The names are valid inside the drop event only.
-    EXPECT_TRUE(target.Files.isEmpty());
+    EXPECT_TRUE(target.files.isEmpty());
     EXPECT_FALSE(target.holdsData());
 }
 

@@ -238,7 +238,7 @@ TEST_F(MainWindowKeysTest, KeypadPlusAndMinusStepTheVolumeBar) {
 
 TEST_F(MainWindowKeysTest, AltWhileAFilePlaysPreviewsTheEndAndTheReleaseReturns) {
     playSongs({"eins.mp3"});
-    const QWORD length = audioEngine.defaultLength; // 180 s
+    const std::int64_t length = audioEngine.defaultLength; // 180 s
     s.positionBar.setPosition(300);
     focusOn(form.songListView);
     QTest::keyPress(form.songListView, Qt::Key_Alt);
@@ -260,7 +260,7 @@ TEST_F(MainWindowKeysTest, AltWhileAFilePlaysPreviewsTheEndAndTheReleaseReturns)
     EXPECT_EQ(audioEngine.stream(s.fileStream)->position, 300 * length / 1000);
     EXPECT_FALSE(s.positionDragging);
     EXPECT_EQ(fileActive(), ChannelState::Playing);
-    EXPECT_EQ(audioEngine.calls.back(), "play(" + std::to_string(s.fileStream) + ")");
+    EXPECT_EQ(audioEngine.calls.back(), "play(" + std::to_string(s.fileStream.value()) + ")");
 
     // Any key with Alt held starts it too. The release of X ends it before the bar has moved: the song
     // still goes back to where it was.
@@ -335,14 +335,14 @@ TEST_F(MainWindowKeysTest, SongListEnterPlaysLeftGoesToTheFileListRightPlaysTheN
 TEST_F(MainWindowKeysTest, StationListEnterStartsTheSelectedStation) {
     form.radioButton->click();
     ASSERT_TRUE(form.stationListView->isVisible());
-    EXPECT_EQ(s.radioChannel, 0u) << "no station was selected";
+    EXPECT_FALSE(s.radioChannel) << "no station was selected";
     focusOn(form.stationListView);
     s.stations.setSelected(1);
     key(Qt::Key_Down); // only moves the selection
-    EXPECT_EQ(s.radioChannel, 0u);
+    EXPECT_FALSE(s.radioChannel);
     s.stations.setSelected(1);
     key(Qt::Key_Return);
-    ASSERT_NE(s.radioChannel, 0u);
+    ASSERT_TRUE(s.radioChannel);
     EXPECT_EQ(audioEngine.stream(s.radioChannel)->url, "http://127.0.0.1:9/zwei");
     EXPECT_EQ(s.stationName, QStringLiteral("Zwei"));
 }

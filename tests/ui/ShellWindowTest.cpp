@@ -57,9 +57,9 @@ TEST(TaskBarTipTest, KeepsAtMost63CharactersUpToAZero) {
 
 TEST_F(ShellWindowTest, TheTipFollowsWhatPlays) {
     s.display.tip = QString(64, u'T');
-    EXPECT_EQ(form.trayIcon->Tip(), QString(63, u'T'));
+    EXPECT_EQ(form.trayIcon->tip(), QString(63, u'T'));
     s.display.tip = QStringLiteral("<b>Sender</b> & Titel");
-    EXPECT_EQ(form.trayIcon->Tip(), QStringLiteral("<b>Sender</b> & Titel"));
+    EXPECT_EQ(form.trayIcon->tip(), QStringLiteral("<b>Sender</b> & Titel"));
 }
 
 TEST_F(ShellWindowTest, TheIconIsPaintedAtThreeThree) {
@@ -67,7 +67,7 @@ TEST_F(ShellWindowTest, TheIconIsPaintedAtThreeThree) {
     const QImage shown = renderOf(*form.client);
     QImage expected(40, 40, QImage::Format_RGB32);
     expected.fill(form.client->palette().color(QPalette::Window));
-    QPainter(&expected).drawPixmap(3, 3, form.trayIcon->Icon().pixmap(32, 32));
+    QPainter(&expected).drawPixmap(3, 3, form.trayIcon->icon().pixmap(32, 32));
     int differing = 0;
     for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 40; ++x)

@@ -29,11 +29,11 @@ struct Colours {
         thumb{0, 200, 200};
     void apply(TrackBar& bar) const {
         bar.setColor(background);
-        bar.setBordercolor(border);
+        bar.setBorderColor(border);
         bar.setShadowColor(shadow);
         bar.setLightColor(light);
-        bar.setTrackcolor(track);
-        bar.setThumbcolor(thumb);
+        bar.setTrackColor(track);
+        bar.setThumbColor(thumb);
     }
 };
 
@@ -84,12 +84,12 @@ TEST_F(TrackbarTest, MouseHandlersSeeButtonAndPositionAndTheirExceptionsAreSwall
     TrackBar* pos = makePositionBar(&window);
     std::vector<std::tuple<bool, Qt::MouseButton, int, int>> calls;
     int valueAtDown = -1;
-    pos->OnMouseDown = [&](Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y) {
+    pos->onMouseDown = [&](Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y) {
         calls.emplace_back(true, b, x, y);
         valueAtDown = pos->value();
         throw std::runtime_error("handler failed");
     };
-    pos->OnMouseUp = [&](Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y) {
+    pos->onMouseUp = [&](Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y) {
         calls.emplace_back(false, b, x, y);
         throw 42;
     };
@@ -131,9 +131,9 @@ TEST_F(TrackbarTest, SwitchingTheStyleKeepsPositionAndRange) {
     volume->setValue(57);
     QSignalSpy changes(volume, &QSlider::valueChanged);
     for (Style s : {Style::Special, Style::Flat, Style::Normal, Style::Flat}) {
-        volume->setDrawstyle(s);
+        volume->setDrawStyle(s);
         renderOf(*volume);
-        EXPECT_EQ(volume->Drawstyle(), s);
+        EXPECT_EQ(volume->drawStyle(), s);
         EXPECT_EQ(volume->value(), 57);
         EXPECT_EQ(volume->minimum(), 20);
         EXPECT_EQ(volume->maximum(), 100);
@@ -146,7 +146,7 @@ TEST_F(TrackbarTest, SpecialPaintsASunkenChannelAndARaisedThumb) {
     bar.setGeometry(0, 0, 150, 25);
     const Colours c;
     c.apply(bar);
-    bar.setDrawstyle(Style::Special);
+    bar.setDrawStyle(Style::Special);
     const QImage img = renderOf(bar);
     const QRect ch = bar.channelRect();
     const QRect th = bar.thumbRect();
@@ -177,7 +177,7 @@ TEST_F(TrackbarTest, FlatLeavesOutTheBorderAndTheGlyphLetsTheThumbShowThrough) {
     bar.setValue(10); // thumb at the right end
     const Colours c;
     c.apply(bar);
-    bar.setDrawstyle(Style::Flat);
+    bar.setDrawStyle(Style::Flat);
     const QImage img = renderOf(bar);
     const QRect ch = bar.channelRect();
     const QRect th = bar.thumbRect();
@@ -203,7 +203,7 @@ TEST_F(TrackbarTest, FlatLeavesOutTheBorderAndTheGlyphLetsTheThumbShowThrough) {
     EXPECT_EQ(countColour(withGlyph, QColor(255, 0, 255)), 0);
 
     // The platform look shows no glyph.
-    bar.setDrawstyle(Style::Normal);
+    bar.setDrawStyle(Style::Normal);
     EXPECT_EQ(countColour(renderOf(bar), QColor(0, 0, 255)), 0);
 }
 
@@ -212,7 +212,7 @@ TEST_F(TrackbarTest, VerticalAndPointedThumbsFollowTheSameRecipe) {
     bar.setGeometry(0, 0, 25, 150);
     const Colours c;
     c.apply(bar);
-    bar.setDrawstyle(Style::Special);
+    bar.setDrawStyle(Style::Special);
     const QImage img = renderOf(bar);
     const QRect ch = bar.channelRect();
     const QRect th = bar.thumbRect();
@@ -239,7 +239,7 @@ TEST_F(TrackbarTest, VerticalAndPointedThumbsFollowTheSameRecipe) {
     bar.resize(150, 30);
     for (auto ticks : {QSlider::TicksAbove, QSlider::TicksBelow}) {
         bar.setTickPosition(ticks);
-        bar.setDrawstyle(Style::Flat);
+        bar.setDrawStyle(Style::Flat);
         const QImage pointed = renderOf(bar);
         EXPECT_EQ(pixelAt(pointed, bar.thumbRect().center()), c.thumb.rgb());
     }
@@ -250,22 +250,22 @@ TEST_F(TrackbarTest, SelectionRangeAndPositionTip) {
     bar.setGeometry(0, 0, 150, 25);
     bar.setRange(0, 100);
     bar.setValue(100);
-    bar.setSelStart(0);
-    bar.setSelEnd(40);
+    bar.setSelectionStart(0);
+    bar.setSelectionEnd(40);
     const QColor highlight = bar.palette().color(QPalette::Highlight);
     const QRect ch = bar.channelRect();
     const QPoint inside(ch.left() + ch.width() / 5, ch.center().y());
     const QPoint outside(ch.left() + ch.width() * 3 / 5, ch.center().y());
     EXPECT_NE(pixelAt(renderOf(bar), inside), highlight.rgb());
-    bar.setEnableselrange(true);
+    bar.setSelectionRangeEnabled(true);
     for (Style s : {Style::Normal, Style::Special}) {
-        bar.setDrawstyle(s);
+        bar.setDrawStyle(s);
         const QImage img = renderOf(bar);
         EXPECT_EQ(pixelAt(img, inside), highlight.rgb());
         EXPECT_NE(pixelAt(img, outside), highlight.rgb());
     }
 
-    bar.setAutohint(true);
+    bar.setAutoHint(true);
     QTest::mousePress(&bar, Qt::LeftButton, {}, bar.thumbRect().center());
     EXPECT_EQ(QToolTip::text(), QStringLiteral("100"));
     QTest::mouseRelease(&bar, Qt::LeftButton, {}, bar.thumbRect().center());
