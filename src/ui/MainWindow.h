@@ -4,8 +4,8 @@
 
 #include "app/Lifecycle.h"
 #include "app/Player.h"
-#include "app/Window.h"
 #include "app/WindowShell.h"
+#include "platform/Window.h"
 #include "ui/SongListView.h"
 
 #include <QWidget>

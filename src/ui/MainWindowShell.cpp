@@ -29,7 +29,7 @@ void MainWindow::bindShell() {
 
     trayIcon = new TrayIcon(this);
     trayIcon->setIcon(programIcon());
-    p.s.display.tip.onChange([this](const QString& tip) { trayIcon->setTip(displayText(tip)); });
+    p.channel.tip.onChange([this](const QString& tip) { trayIcon->setTip(displayText(tip)); });
     shell_ = std::make_unique<WindowShell>(p, *trayIcon);
     trayIcon->OnDown = [this, &p](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
         p.guarded([&] { shell_->onTrayIconPress(button, x, y); });
@@ -71,7 +71,7 @@ void MainWindow::bindShell() {
     songDropTarget = new FileDropTarget(this);
     songDropTarget->Dragtypes = Qt::CopyAction;
     songDropTarget->OnDrop = [this, &p](Qt::KeyboardModifiers, QPoint, DropEffect&) {
-        p.guarded([&] { takeDroppedFiles(p, songDropTarget->Files); });
+        p.guarded([&] { takeDroppedFiles(p.songList, songDropTarget->Files); });
     };
     songDropTarget->attach(songListView);
 }

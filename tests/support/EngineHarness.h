@@ -13,7 +13,7 @@ struct EngineHarness {
     FakeDialogs dialogs;
     FakeWindow window;
     Player player{Services{audioEngine, mixer, hotKeys, dialogs, window}};
-    PlayerState& s = player.s;
+    Player& s = player;
 
     bool init() { return audioEngine.openOutput(-1, 44100); }
 };

@@ -2,11 +2,11 @@
 // Fakes of the platform services for unit tests. Each records what the player asked of it and answers
 // as the test says.
 
-#include "app/Window.h"
 #include "audio/AudioEngine.h"
 #include "platform/Dialogs.h"
 #include "platform/HotKeys.h"
 #include "platform/Mixer.h"
+#include "platform/Window.h"
 
 #include <QPoint>
 #include <QString>
