@@ -26,7 +26,7 @@ void SongListEditor::addSong(const QString& path) {
         const bool levelling = host_.levellingOn();
         songs.append({titleOfPath(folded), folded, levelling ? QStringLiteral("x") : QStringLiteral("30")});
         // The new title is drawn before a measurement starts; handlers that run here see whole rows.
-        window_.processEvents();
+        window_.yieldToEvents();
         // Those handlers may have added, moved or removed rows: measure the row that holds this path.
         if (levelling) host_.measureLoudness(rowOfPath(folded));
     }

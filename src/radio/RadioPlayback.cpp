@@ -65,7 +65,7 @@ void RadioPlayback::startSelectedStation() {
     reconnectCount = 0;
     const int index = stations.selected();
     channel_.playButton = PlayPicture::START;
-    window_.processEvents();
+    window_.yieldToEvents();
     if (index < 0 || !stations.isRow(index)) return;
     channel_.titleStrip = QStringLiteral("verbinde..");
     stationName = stations.name(index);

@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "platform/ByteText.h"
+#include "platform/EventLoop.h"
 #include "ui/BitmapCheckBox.h"
 #include "ui/EventHook.h"
 #include "ui/FileList.h"
@@ -488,8 +489,8 @@ int MainWindow::songListTopIndex() const {
     return top.isValid() ? top.row() : 0;
 }
 
-void MainWindow::processEvents() {
-    QCoreApplication::processEvents();
+void MainWindow::yieldToEvents() {
+    ::yieldToEvents();
 }
 
 QList<QRect> MainWindow::screenAreas() const {

@@ -60,7 +60,7 @@ public:
     void setBusy(bool busy) override;
     int textWidth(const QString& text) const override;
     int songListTopIndex() const override;
-    void processEvents() override;
+    void yieldToEvents() override;
     QList<QRect> screenAreas() const override;
 
     // The controls, under the names the rest of the program uses for them.

@@ -174,7 +174,7 @@ public:
     int textWidth(const QString& text) const override { return static_cast<int>(text.size()) * charWidth; }
     int songListTopIndex() const override { return topIndex; }
     QList<QRect> screenAreas() const override { return screens; }
-    void processEvents() override {
+    void yieldToEvents() override {
         ++eventPasses;
         if (duringEvents) duringEvents();
     }
