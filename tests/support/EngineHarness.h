@@ -13,7 +13,6 @@ struct EngineHarness {
     FakeDialogs dialogs;
     FakeWindow window;
     Player player{Services{audioEngine, mixer, hotKeys, dialogs, window}};
-    Player& s = player;
 
     bool init() { return audioEngine.openOutput(-1, 44100); }
 };

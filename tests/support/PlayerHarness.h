@@ -14,6 +14,5 @@ struct PlayerHarness {
     FakeDialogs dialogs;
     FakeWindow window;
     Player player{Services{audioEngine, mixer, hotKeys, dialogs, window}};
-    Player& s = player;
     TestOpens opens{player.radio.stationOpener};
 };
