@@ -79,7 +79,7 @@ void BM_MeasureLoudness(benchmark::State& state) {
         state.SkipWithError("the engine's output did not open");
         return;
     }
-    SongList& list = rig.player.s.songs;
+    SongList& list = rig.player.songList.songs;
     for (const std::string& path : songs)
         list.append({QStringLiteral("t"), QString::fromStdString(path), QStringLiteral("x")});
     std::size_t i = 0;
@@ -117,7 +117,7 @@ void BM_MeasureLoudnessVsBare(benchmark::State& state) {
         state.SkipWithError("the engine's output did not open");
         return;
     }
-    SongList& list = rig.player.s.songs;
+    SongList& list = rig.player.songList.songs;
     for (const std::string& path : songs)
         list.append({QStringLiteral("t"), QString::fromStdString(path), QStringLiteral("x")});
     bare::ExcerptDecoder decoder;
@@ -181,15 +181,15 @@ void BM_Enter1000Songs(benchmark::State& state) {
         state.SkipWithError("the engine's output did not open");
         return;
     }
-    PlayerState& s = rig.player.s;
+    Player& s = rig.player;
     Stalls worst;
     for (auto _ : state) {
         state.PauseTiming();
-        rig.audioEngine.release(s.fileStream);
-        s.fileStream = 0;
-        s.playMode = PLAYMODE_IDLE;
-        s.songs.clear();
-        s.levellingBox = true;
+        rig.audioEngine.release(s.channel.fileStream);
+        s.channel.fileStream = 0;
+        s.channel.playMode = PLAYMODE_IDLE;
+        s.songList.songs.clear();
+        s.volume.levellingBox = true;
         state.ResumeTiming();
         const Stalls stalls = eventLoopStalls([&] {
             for (const QString& path : manySongs)
@@ -198,7 +198,8 @@ void BM_Enter1000Songs(benchmark::State& state) {
         worst.longestMs = std::max(worst.longestMs, stalls.longestMs);
         worst.p99Ms = std::max(worst.p99Ms, stalls.p99Ms);
     }
-    if (s.songs.count() != songCount || s.songs.loudness(songCount - 1) == QStringLiteral("x"))
+    if (s.songList.songs.count() != songCount ||
+        s.songList.songs.loudness(songCount - 1) == QStringLiteral("x"))
         state.SkipWithError("the songs were not all entered and measured");
     state.counters["max_stall_ms"] = worst.longestMs;
     state.counters["p99_gap_ms"] = worst.p99Ms;
@@ -276,14 +277,14 @@ int main(int argc, char** argv) {
         bare::ExcerptDecoder decoder;
         std::vector<float> samples;
         for (const std::string& path : songs) {
-            rig.player.s.songs.append(
+            rig.player.songList.songs.append(
                 {QStringLiteral("t"), QString::fromStdString(path), QStringLiteral("x")});
-            const int row = rig.player.s.songs.count() - 1;
+            const int row = rig.player.songList.songs.count() - 1;
             rig.player.loudness.measureLoudness(row);
             const int bareValue = bare::measure(decoder, path, samples);
             std::printf("%s: measureLoudness %s, bare %d\n", path.c_str(),
-                        qPrintable(rig.player.s.songs.loudness(row)), bareValue);
-            if (rig.player.s.songs.loudness(row) != QString::number(bareValue))
+                        qPrintable(rig.player.songList.songs.loudness(row)), bareValue);
+            if (rig.player.songList.songs.loudness(row) != QString::number(bareValue))
                 std::printf("  VALUES DIFFER\n");
         }
     }

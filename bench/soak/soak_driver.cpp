@@ -162,11 +162,11 @@ int radioPhase(EngineHarness& h, const Options& o, const QStringList& stationFil
         restarts.finish();
         return 2;
     }
-    PlayerState& s = h.s;
-    s.stations.append({QStringLiteral("Soak"), station.mountUrl()});
-    s.stations.setSelected(0);
+    Player& s = h.player;
+    s.radio.stations.append({QStringLiteral("Soak"), station.mountUrl()});
+    s.radio.stations.setSelected(0);
     h.player.radio.toggleRadioMode();
-    if (!runUntil([&] { return h.audioEngine.state(s.radioChannel) == ChannelState::Playing; }, 60)) {
+    if (!runUntil([&] { return h.audioEngine.state(s.radio.radioChannel) == ChannelState::Playing; }, 60)) {
         std::cerr << "soak: the station does not play" << std::endl;
         restarts.finish();
         return 2;
@@ -180,15 +180,15 @@ int radioPhase(EngineHarness& h, const Options& o, const QStringList& stationFil
     while (clock.elapsed() < o.radioSeconds * 1000LL) {
         runFor(500);
         ++samples;
-        if (h.audioEngine.state(s.radioChannel) == ChannelState::Playing) ++playingSamples;
-        if (s.display.titleStrip.get() != lastTitle) {
-            lastTitle = s.display.titleStrip.get();
+        if (h.audioEngine.state(s.radio.radioChannel) == ChannelState::Playing) ++playingSamples;
+        if (s.channel.titleStrip.get() != lastTitle) {
+            lastTitle = s.channel.titleStrip.get();
             ++titles;
         }
     }
     // After the last restart the player finds the station again by itself.
     const bool recovered =
-        runUntil([&] { return h.audioEngine.state(s.radioChannel) == ChannelState::Playing; }, 90);
+        runUntil([&] { return h.audioEngine.state(s.radio.radioChannel) == ChannelState::Playing; }, 90);
     restarts.finish();
     say(QStringLiteral("radio: %1 s, %2 restarts of the station (%3 failed), playing in %4 % of the samples, "
                        "%5 changes of the title line, playing again after the last restart: %6")
@@ -199,12 +199,12 @@ int radioPhase(EngineHarness& h, const Options& o, const QStringList& stationFil
             .arg(titles)
             .arg(recovered ? QStringLiteral("yes") : QStringLiteral("NO")));
     h.player.radio.toggleRadioMode(); // back to MP3 mode: the radio stops
-    h.audioEngine.stop(s.radioChannel);
+    h.audioEngine.stop(s.radio.radioChannel);
     return recovered ? 0 : 1;
 }
 
 int songPhase(EngineHarness& h, const Options& o, const QString& song) {
-    PlayerState& s = h.s;
+    Player& s = h.player;
     const QString folder = o.work + QStringLiteral("/songs");
     QDir().mkpath(folder);
     QStringList paths;
@@ -220,7 +220,7 @@ int songPhase(EngineHarness& h, const Options& o, const QString& song) {
     }
     std::mt19937 random(4711);
     // Added in slices, as a user's "alle" on big folders would, each song measured as it enters.
-    s.levellingBox = true;
+    s.volume.levellingBox = true;
     QElapsedTimer clock;
     clock.start();
     for (const QString& path : paths) {
@@ -228,25 +228,26 @@ int songPhase(EngineHarness& h, const Options& o, const QString& song) {
         QCoreApplication::processEvents();
     }
     const qint64 addMs = clock.elapsed();
-    if (s.songs.count() != o.songs) {
-        std::cerr << "soak: " << s.songs.count() << " of " << o.songs << " songs in the list" << std::endl;
+    if (s.songList.songs.count() != o.songs) {
+        std::cerr << "soak: " << s.songList.songs.count() << " of " << o.songs << " songs in the list"
+                  << std::endl;
         return 1;
     }
     // A few songs play to their ends by themselves, the rest are stepped through with "vor".
-    const bool played = runUntil([&] { return s.currentIndex >= 3; }, 120);
+    const bool played = runUntil([&] { return s.songList.currentIndex >= 3; }, 120);
     const int steps = std::min(o.songs - 10, 2000);
     for (int i = 0; i < steps; ++i) {
         h.player.seq.nextButtonClicked();
-        if (s.playMode != PLAYMODE_SONG) h.player.seq.playSelected();
+        if (s.channel.playMode != PLAYMODE_SONG) h.player.seq.playSelected();
         if (i % 20 == 0) runFor(5);
     }
     // Reordering: rows dragged within the visible part of the list, the list scrolled at random.
     const int drags = std::min(o.songs, 2000);
     for (int i = 0; i < drags; ++i) {
-        h.window.topIndex = std::uniform_int_distribution<int>(0, s.songs.count() - 12)(random);
+        h.window.topIndex = std::uniform_int_distribution<int>(0, s.songList.songs.count() - 12)(random);
         const int fromY = std::uniform_int_distribution<int>(0, 11)(random) * songRowHeight + 3;
         const int toY = std::uniform_int_distribution<int>(0, 11)(random) * songRowHeight + 3;
-        s.songs.setSelected(h.window.topIndex + fromY / songRowHeight);
+        s.songList.songs.setSelected(h.window.topIndex + fromY / songRowHeight);
         h.player.songList.onSongListPress(fromY);
         h.player.songList.onSongListMove(true, 100, toY);
         h.player.songList.onSongListRelease(100, toY == fromY ? toY + 1 : toY);
@@ -254,15 +255,16 @@ int songPhase(EngineHarness& h, const Options& o, const QString& song) {
     }
     // Removing every row, one at a time, the playing one among them.
     h.window.topIndex = 0;
-    while (s.songs.count() > 0) {
+    while (s.songList.songs.count() > 0) {
         const int y =
-            std::uniform_int_distribution<int>(0, std::min(11, s.songs.count() - 1))(random) * songRowHeight +
+            std::uniform_int_distribution<int>(0, std::min(11, s.songList.songs.count() - 1))(random) *
+                songRowHeight +
             3;
         h.player.songList.onSongListMove(false, 1, y);
         h.player.songList.onSongListRelease(0, y);
-        if (s.songs.count() % 100 == 0) runFor(5);
+        if (s.songList.songs.count() % 100 == 0) runFor(5);
     }
-    runUntil([&] { return h.audioEngine.state(s.fileStream) != ChannelState::Playing; }, 30);
+    runUntil([&] { return h.audioEngine.state(s.channel.fileStream) != ChannelState::Playing; }, 30);
     say(QStringLiteral(
             "songs: %1 added and measured in %2 s, %3 played to their end by themselves%4, %5 stepped "
             "through, %6 drags, all removed; error messages: %7")

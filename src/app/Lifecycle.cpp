@@ -3,13 +3,13 @@
 #include "app/Player.h"
 #include "app/ProgramFolder.h"
 #include "app/Version.h"
-#include "app/Window.h"
 #include "app/WindowPlacement.h"
 #include "audio/AudioEngine.h"
 #include "platform/ByteText.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/InstanceChannel.h"
+#include "platform/Window.h"
 #include "radio/StationFile.h"
 
 #include <QFileInfo>
@@ -45,32 +45,31 @@ QList<QByteArray> handOverTexts(const QStringList& arguments) {
 }
 
 Lifecycle::Start Lifecycle::start(const QStringList& arguments, const QString& executableFolder) {
-    PlayerState& s = p_.s;
     // No floating-point operation may trap; ties round to even.
     std::feclearexcept(FE_ALL_EXCEPT);
     std::fesetround(FE_TONEAREST);
 
-    s.endingEarly = false;
-    s.levelWarmup = 0;
-    s.display.titleStrip = QString();
-    s.display.tip = QString();
-    s.windowLeft = 50;
-    s.windowTop = 50;
+    p_.startup.endingEarly = false;
+    p_.radio.levelFollower.levelWarmup = 0;
+    p_.channel.titleStrip = QString();
+    p_.channel.tip = QString();
+    p_.startup.windowLeft = 50;
+    p_.startup.windowTop = 50;
 
-    s.commandArguments.clear();
+    p_.startup.commandArguments.clear();
     for (const QString& argument : arguments.mid(1))
-        s.commandArguments << absoluteArgument(argument);
-    s.commandArgument = s.commandArguments.value(0);
-    s.argumentExtension = upperExtension(s.commandArgument);
+        p_.startup.commandArguments << absoluteArgument(argument);
+    p_.startup.commandArgument = p_.startup.commandArguments.value(0);
+    p_.startup.argumentExtension = upperExtension(p_.startup.commandArgument);
 
     if (findRunningInstance()) handOverToRunningInstance();
     if (handOverFailed_) return Start::HandOverFailed;
-    if (s.endingEarly) return Start::EndProcess;
+    if (p_.startup.endingEarly) return Start::EndProcess;
 
     registerHotKeys();
     p_.mute.setMasterMute(false);
-    s.playMode = PLAYMODE_IDLE;
-    s.radioMode = false;
+    p_.channel.playMode = PLAYMODE_IDLE;
+    p_.radio.radioMode = false;
     FolderTree& tree = p_.browser.tree();
     p_.browser.memory.reset(tree.topNode());
 
@@ -78,7 +77,7 @@ Lifecycle::Start Lifecycle::start(const QStringList& arguments, const QString& e
     if ((audioEngine.version() >> 16) != kEngineInterfaceVersion) {
         p_.dialogs().message(QStringLiteral("An incorrect version of BASS.DLL was loaded"),
                              MessageIcon::Error);
-        s.endingEarly = true;
+        p_.startup.endingEarly = true;
         releaseHotKeys();
         return Start::EndProcess;
     }
@@ -86,26 +85,26 @@ Lifecycle::Start Lifecycle::start(const QStringList& arguments, const QString& e
         p_.dialogs().message(QStringLiteral("Error initializing audio"), MessageIcon::Error);
 
     const int volume = audioEngine.gain();
-    s.initialVolume = volume < 0 ? 100 : volume;
-    s.volumeSetting = s.initialVolume;
-    s.volumeBar.setPosition(s.initialVolume);
+    p_.volume.initialVolume = volume < 0 ? 100 : volume;
+    p_.volume.volumeSetting = p_.volume.initialVolume;
+    p_.volume.volumeBar.setPosition(p_.volume.initialVolume);
 
-    s.display.versionLabel = QStringLiteral("MP3  ZX V") + version_string();
-    s.programFolder = findProgramFolder(executableFolder);
-    s.playlistFolder = s.programFolder;
+    p_.startup.versionLabel = QStringLiteral("MP3  ZX V") + version_string();
+    p_.startup.programFolder = findProgramFolder(executableFolder);
+    p_.playlists.playlistFolder = p_.startup.programFolder;
     tree.setPath(QStringLiteral("/"));
-    s.display.windowTitle = QStringLiteral("RI3-VEZEZI");
+    p_.startup.windowTitle = QStringLiteral("RI3-VEZEZI");
 
     // From here on a failing step is shown and start-up goes on with the next one, so a bad settings
     // file cannot cost the command-line file, the drop target or the window position.
-    readStations(stationFilePath(s.programFolder), s.stations);
+    readStations(stationFilePath(p_.startup.programFolder), p_.radio.stations);
     p_.guarded([&] { p_.settings.readSettings(); });
     p_.guarded([&] {
         IWindow& window = p_.window();
         // Where the compositor places the window the saved place is only kept, for the next X11 run.
         if (!window.positionKnown()) return;
-        const QPoint place =
-            reachablePosition({s.windowLeft, s.windowTop}, windowOuterSize, window.screenAreas());
+        const QPoint place = reachablePosition({p_.startup.windowLeft, p_.startup.windowTop}, windowOuterSize,
+                                               window.screenAreas());
         window.moveTo(place.x(), place.y());
     });
     p_.browser.memory.lastTreeLevel = nodeLevel(tree.topNode());
@@ -124,30 +123,29 @@ Lifecycle::Start Lifecycle::start(const QStringList& arguments, const QString& e
 }
 
 void Lifecycle::takeArgumentsIn() {
-    PlayerState& s = p_.s;
     bool takenIn = false;
-    for (const QString& argument : std::as_const(s.commandArguments)) {
+    for (const QString& argument : std::as_const(p_.startup.commandArguments)) {
         if (!takesArgumentIn(upperExtension(argument))) continue;
         takenIn = true;
         p_.guarded([&] { p_.setIntakeText(argument); });
     }
-    if (!takenIn && s.startInRadio) p_.guarded([&] { p_.radio.toggleRadioMode(); });
+    if (!takenIn && p_.startup.startInRadio) p_.guarded([&] { p_.radio.toggleRadioMode(); });
 }
 
 bool Lifecycle::findRunningInstance() {
     // Of all processes starting at once exactly one claims the instance; it becomes findable here.
     if (channel_.listen()) return false;
-    p_.s.endingEarly = true;
-    return !handOverTexts(p_.s.commandArguments).isEmpty();
+    p_.startup.endingEarly = true;
+    return !handOverTexts(p_.startup.commandArguments).isEmpty();
 }
 
 void Lifecycle::handOverToRunningInstance() {
-    switch (channel_.handOver(handOverTexts(p_.s.commandArguments))) {
+    switch (channel_.handOver(handOverTexts(p_.startup.commandArguments))) {
     case InstanceChannel::HandOver::Delivered:
         return;
     case InstanceChannel::HandOver::Claimed:
         // The running instance closed meanwhile; this process takes its place.
-        p_.s.endingEarly = false;
+        p_.startup.endingEarly = false;
         return;
     case InstanceChannel::HandOver::Failed:
         handOverFailed_ = true;
@@ -157,18 +155,17 @@ void Lifecycle::handOverToRunningInstance() {
 }
 
 void Lifecycle::shutDown() {
-    PlayerState& s = p_.s;
     p_.guarded([&] { p_.mute.applyMute(false); });
-    p_.trackTimer.stop();
-    p_.watchdogTimer.stop();
+    p_.seq.trackTimer.stop();
+    p_.radio.watchdogTimer.stop();
     // A station still connecting is dropped; closeOutput below ends its open.
     p_.radio.cancelStart();
     // A play-key press still waiting for its tick would otherwise start playback again while closing.
-    p_.doublePressTimer.stop();
+    p_.hotKeyHandler.doublePressTimer.stop();
     AudioEngine& audioEngine = p_.audioEngine();
-    audioEngine.stop(s.fileStream);
-    audioEngine.stop(s.radioChannel);
-    audioEngine.setGain(s.initialVolume);
+    audioEngine.stop(p_.channel.fileStream);
+    audioEngine.stop(p_.radio.radioChannel);
+    audioEngine.setGain(p_.volume.initialVolume);
     audioEngine.stopOutput();
     audioEngine.closeOutput();
     releaseHotKeys();
@@ -177,7 +174,7 @@ void Lifecycle::shutDown() {
 }
 
 void Lifecycle::writeSettingsAtExit() {
-    if (p_.s.endingEarly) return;
+    if (p_.startup.endingEarly) return;
     p_.guarded([this] { p_.settings.writeSettings(); });
 }
 

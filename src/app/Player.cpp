@@ -1,46 +1,16 @@
 #include "app/Player.h"
 
-#include "platform/Dialogs.h"
-#include "platform/RuntimeError.h"
+#include "platform/Guarded.h"
 
-Player::Player(Services services, QObject* parent)
-    : QObject(parent), mute(services.mixer, s.hotKeyDoublePress), stationOpener(services.audioEngine),
-      services_(services) {
-    trackTimer.setInterval(200);
-    levellingWaitTimer.setInterval(100);
-    watchdogTimer.setInterval(3000);
-    levelTimer.setInterval(100);
-    doublePressTimer.setInterval(200);
-    connect(&trackTimer, &QTimer::timeout, this, [this] { guarded([this] { seq.onTrackTick(); }); });
-    connect(&levellingWaitTimer, &QTimer::timeout, this,
-            [this] { guarded([this] { volume.onLevellingWaitTick(); }); });
-    connect(&watchdogTimer, &QTimer::timeout, this, [this] { guarded([this] { radio.onWatchdogTick(); }); });
-    connect(&doublePressTimer, &QTimer::timeout, this,
-            [this] { guarded([this] { hotKeyHandler.onDoublePressTick(); }); });
-    connect(&levelTimer, &QTimer::timeout, this,
-            [this] { guarded([this] { levelFollower.onLevelTick(); }); });
-    // The program's file list shows MP3 files only, without folders.
-    s.fileList.setDisplayDirectory(false);
-    s.fileList.setFileTypes({ftArchive, ftReadonly});
-    s.fileList.setViewColumns({fiName, fiModified});
-    s.fileList.setMask(QStringLiteral("*.mp3"));
-    // Both downloads are read into memory whole when they end: a station's playlist names a stream or
-    // a few, the station list some ten thousand stations at most.
-    playlistDownload.setMaxBytes(1 << 20);
-    stationListDownload.setMaxBytes(4 << 20);
-    connect(&playlistDownload, &HttpDownload::OnDoneString, this,
-            [this](QObject*, const QByteArray& playlist) {
-                guarded([&] { radio.onPlaylistFetched(playlist); });
-            });
-    connect(&playlistDownload, &HttpDownload::OnError, this,
-            [this] { guarded([this] { radio.onPlaylistFetchFailed(); }); });
-    connect(
-        &stationListDownload, &HttpDownload::OnDoneString, this,
-        [this](QObject*, const QByteArray& list) { guarded([&] { update.onStationListFetched(list); }); });
-    connect(&stationListDownload, &HttpDownload::OnError, this,
-            [this] { guarded([this] { update.onStationListFetchFailed(); }); });
-    s.positionBar.onChange([this](int) { guarded([this] { seq.onPositionBarChange(); }); });
-    s.volumeBar.onChange([this](int) { guarded([this] { volume.onVolumeBarChange(); }); });
+Player::Player(Services services, PlayerOptions options, QObject* parent)
+    : QObject(parent), services_(services), volume(services.audioEngine, channel, options.volume),
+      seq(services.audioEngine, services.window, mute, channel, volume, songList, links_, options.sequencer),
+      hotKeyHandler(services.hotKeys, services.dialogs, mute, volume, seq, options.hotKeys),
+      radio(services.audioEngine, services.window, services.dialogs, mute, channel, volume, seq,
+            options.radio) {
+    wireTimers();
+    channel.positionBar.onChange([this](int) { guarded([this] { seq.onPositionBarChange(); }); });
+    volume.volumeBar.onChange([this](int) { guarded([this] { volume.onVolumeBarChange(); }); });
     // A sound server that restarted brings its own master switch; ours is set on the GUI thread.
     services_.audioEngine.setOutputReturnHandler([this] {
         QMetaObject::invokeMethod(
@@ -48,25 +18,93 @@ Player::Player(Services services, QObject* parent)
     });
 }
 
-void Player::fetchStationPlaylist(const QString& url) {
-    playlistDownload.setURL(url);
-    playlistDownload.DownloadString();
-}
-
 Player::~Player() {
     services_.audioEngine.setOutputReturnHandler({});
 }
 
+void Player::wireTimers() {
+    const auto tick = [this](QTimer& timer, auto handler) {
+        connect(&timer, &QTimer::timeout, this, [this, handler] { guarded(handler); });
+    };
+    tick(seq.trackTimer, [this] { seq.onTrackTick(); });
+    tick(volume.levellingWaitTimer, [this] { volume.onLevellingWaitTick(); });
+    tick(radio.watchdogTimer, [this] { radio.onWatchdogTick(); });
+    tick(radio.levelFollower.levelTimer, [this] { radio.levelFollower.onLevelTick(); });
+    tick(hotKeyHandler.doublePressTimer, [this] { hotKeyHandler.onDoublePressTick(); });
+}
+
 void Player::guarded(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (const RuntimeError& e) {
-        dialogs().showError(e.message());
-    }
+    runGuarded(dialogs(), handler);
 }
 
 void Player::setIntakeText(const QString& text) {
     if (text == intakeText_) return;
     intakeText_ = text;
     intake.onIntakeText();
+}
+
+bool Player::Links::levellingOn() const {
+    return p_.volume.levellingBox;
+}
+
+void Player::Links::measureLoudness(int row) {
+    p_.loudness.measureLoudness(row);
+}
+
+bool Player::Links::readyForNewSong() const {
+    return p_.seq.acceptsNewSong();
+}
+
+void Player::Links::leaveRadioMode() {
+    if (p_.radio.radioMode) p_.radio.toggleRadioMode();
+}
+
+void Player::Links::playSelected() {
+    p_.seq.playSelected();
+}
+
+void Player::Links::playNext() {
+    p_.seq.playNext();
+}
+
+void Player::Links::stopSong() {
+    p_.channel.stopSong();
+}
+
+void Player::Links::cancelLevellingWait() {
+    p_.volume.levellingWaitTimer.stop();
+}
+
+bool Player::Links::openStationEditorInstead() {
+    if (!p_.radio.radioMode) return false;
+    p_.editor.openStationEditor();
+    return true;
+}
+
+bool Player::Links::inRadioMode() const {
+    return p_.radio.inRadioMode();
+}
+
+bool Player::Links::stationWatched() const {
+    return p_.radio.stationWatched();
+}
+
+bool Player::Links::streamPlaying() const {
+    return p_.radio.streamPlaying();
+}
+
+void Player::Links::startStation() {
+    p_.radio.startStation();
+}
+
+void Player::Links::stopStation() {
+    p_.radio.stopStation();
+}
+
+void Player::Links::stopStream() {
+    p_.radio.stopStream();
+}
+
+void Player::Links::dropStation() {
+    p_.radio.dropStation();
 }

@@ -1,32 +1,30 @@
 #pragma once
-// The player: its shared state, its timers, the platform services it uses, and the operations of each
-// subsystem. The main window owns one Player and forwards its events to the operations; tests build a
-// Player over fakes of the services.
+// The composition root: builds the subsystems over the platform services and wires them to each other
+// and to their timers. The rules live in the subsystems; the main window owns one Player and forwards
+// its events to them, and tests build a Player over fakes of the services.
 
 #include "app/Intake.h"
-#include "app/PlayerState.h"
 #include "app/PlaylistArgumentReader.h"
 #include "app/Settings.h"
+#include "app/StartupState.h"
+#include "app/WindowKeys.h"
 #include "library/FileBrowser.h"
 #include "library/FileDeletion.h"
 #include "library/PlaylistFiles.h"
 #include "library/SongListEditor.h"
+#include "library/SongListHost.h"
 #include "playback/ChannelControl.h"
 #include "playback/HotKeyHandler.h"
 #include "playback/LoudnessMeter.h"
 #include "playback/MasterMute.h"
 #include "playback/PlaySequencer.h"
+#include "playback/RadioLink.h"
 #include "playback/VolumeControl.h"
-#include "playback/WindowKeys.h"
-#include "radio/HttpDownload.h"
-#include "radio/LevelFollower.h"
 #include "radio/RadioPlayback.h"
 #include "radio/StationEditor.h"
 #include "radio/StationUpdate.h"
-#include "radio/StreamOpener.h"
 
 #include <QObject>
-#include <QTimer>
 #include <functional>
 
 class AudioEngine;
@@ -43,10 +41,18 @@ struct Services {
     IWindow& window;
 };
 
+// The timers' intervals of every subsystem.
+struct PlayerOptions {
+    SequencerOptions sequencer;
+    VolumeOptions volume;
+    HotKeyOptions hotKeys;
+    RadioOptions radio;
+};
+
 class Player : public QObject {
     Q_OBJECT
 public:
-    explicit Player(Services services, QObject* parent = nullptr);
+    explicit Player(Services services, PlayerOptions options = {}, QObject* parent = nullptr);
     ~Player() override;
 
     AudioEngine& audioEngine() { return services_.audioEngine; }
@@ -62,48 +68,57 @@ public:
     const QString& intakeText() const { return intakeText_; }
     void setIntakeText(const QString& text);
 
-    PlayerState s;
+private:
+    // The calls of the song list and the sequencer up to the subsystems above them.
+    class Links final : public SongListHost, public RadioLink {
+    public:
+        explicit Links(Player& player) : p_(player) {}
+        bool levellingOn() const override;
+        void measureLoudness(int row) override;
+        bool readyForNewSong() const override;
+        void leaveRadioMode() override;
+        void playSelected() override;
+        void playNext() override;
+        void stopSong() override;
+        void cancelLevellingWait() override;
+        bool openStationEditorInstead() override;
+        bool inRadioMode() const override;
+        bool stationWatched() const override;
+        bool streamPlaying() const override;
+        void startStation() override;
+        void stopStation() override;
+        void stopStream() override;
+        void dropStation() override;
 
-    // Timers, all on the GUI thread and off at start. Their tick handlers are ordinary methods.
-    QTimer trackTimer;
-    QTimer levellingWaitTimer;
-    QTimer watchdogTimer;
-    QTimer levelTimer;
-    QTimer doublePressTimer;
+    private:
+        Player& p_;
+    };
 
-    // The operations of each subsystem; they reach each other through the player.
-    MasterMute mute;
-    ChannelControl channel{*this};
-    PlaySequencer seq{*this};
-    VolumeControl volume{*this};
-    LoudnessMeter loudness{*this};
-    SongListEditor songList{*this};
-    FileBrowser browser{*this};
-    FileDeletion deletion{*this};
-    HotKeyHandler hotKeyHandler{*this};
+    Services services_;
+    Links links_{*this};
+
+public:
+    StartupState startup;
+    MasterMute mute{services_.mixer};
+    ChannelControl channel{services_.audioEngine};
+    VolumeControl volume;
+    SongListEditor songList{services_.window, links_};
+    FileBrowser browser{services_.window, songList};
+    FileDeletion deletion{songList, browser, services_.window, services_.dialogs};
+    PlaylistFiles playlists{songList, services_.dialogs};
+    LoudnessMeter loudness{services_.audioEngine, songList};
+    PlaySequencer seq;
+    HotKeyHandler hotKeyHandler;
+    RadioPlayback radio;
+    StationEditor editor{radio, startup.programFolder};
+    StationUpdate update{editor, radio, channel, services_.dialogs};
     WindowKeys keys{*this};
-    RadioPlayback radio{*this};
-    LevelFollower levelFollower{*this};
-    StationEditor editor{*this};
-    StationUpdate update{*this};
     Settings settings{*this};
     Intake intake{*this};
     PlaylistArgumentReader playlistReader{*this};
-    PlaylistFiles playlists{*this};
-
-    // The two download components: a station's playlist, and the station list update. Both keep what
-    // they fetch in memory.
-    HttpDownload playlistDownload;
-    HttpDownload stationListDownload;
-    QString updateUrl = stationUpdateUrl;
-    // Opens the radio streams, off the window's thread.
-    StreamOpener stationOpener;
-
-    // Fetches a station's playlist; its end runs radio.onPlaylistFetched or onPlaylistFetchFailed.
-    void fetchStationPlaylist(const QString& url);
 
 private:
-    Services services_;
+    void wireTimers();
     // Empty at start, so the first hand-over of any real path differs and runs the intake.
     QString intakeText_;
 };

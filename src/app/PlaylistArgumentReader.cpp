@@ -1,8 +1,8 @@
 #include "app/PlaylistArgumentReader.h"
 
 #include "app/Player.h"
-#include "app/Window.h"
 #include "platform/TextFile.h"
+#include "platform/Window.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -39,14 +39,13 @@ void PlaylistArgumentReader::entryAdded(bool& first) {
     if (!first) return;
     first = false;
     p_.update.playSelectedEntry();
-    if (!p_.s.radioMode) p_.radio.switchMode(false);
+    if (!p_.radio.radioMode) p_.radio.switchMode(false);
 }
 
 void PlaylistArgumentReader::read(const QString& path, PlaylistKind kind) {
-    PlayerState& s = p_.s;
-    s.display.entryPanelVisible = true;
+    p_.editor.entryPanelVisible = true;
     const QStringList lines = readTextLines(path);
-    s.entries.clear();
+    p_.update.entries.clear();
     const QString base = playlistBaseName(path);
     const QDir listFolder = QFileInfo(path).absoluteDir();
     int counter = -1;
@@ -57,22 +56,22 @@ void PlaylistArgumentReader::read(const QString& path, PlaylistKind kind) {
         if (kind == PlaylistKind::Pls) {
             const QString key = plsKey(line);
             if (key.contains(QStringLiteral("FILE"))) {
-                s.entries.append({line, valueAfterEquals(line)});
+                p_.update.entries.append({line, valueAfterEquals(line)});
                 ++counter;
-                if (first) s.entries.setSelected(0);
+                if (first) p_.update.entries.setSelected(0);
                 entryAdded(first);
             }
-            if (key.contains(QStringLiteral("TITLE")) && s.entries.isRow(counter))
-                s.entries.setTitle(counter, valueAfterEquals(line));
+            if (key.contains(QStringLiteral("TITLE")) && p_.update.entries.isRow(counter))
+                p_.update.entries.setTitle(counter, valueAfterEquals(line));
         } else if (line.startsWith(u'#')) {
             // #EXTM3U and #EXTINF lines are comments, whatever their text holds.
         } else if (upper.contains(QStringLiteral("HTTP"))) {
             // A URL whose query holds "=" stays whole.
             const QString url = startsWithUrlScheme(line) ? line : valueAfterEquals(line);
-            s.entries.append({base + suffix, url});
+            p_.update.entries.append({base + suffix, url});
             ++counter;
             suffix = u'_' + QString::number(counter);
-            s.entries.setSelected(0);
+            p_.update.entries.setSelected(0);
             entryAdded(first);
         } else if (upper.contains(QStringLiteral(".MP3")) && !line.contains(QChar(0))) {
             // A relative path names a file beside the playlist. A name with a zero byte names no file:
@@ -81,7 +80,7 @@ void PlaylistArgumentReader::read(const QString& path, PlaylistKind kind) {
                 QFileInfo(line).isRelative() ? QDir::cleanPath(listFolder.filePath(line)) : line;
             p_.songList.addSong(song);
         }
-        s.entries.setSelected(0);
+        p_.update.entries.setSelected(0);
     }
     p_.window().raiseAndActivate();
 }

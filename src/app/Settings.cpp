@@ -1,11 +1,11 @@
 #include "app/Settings.h"
 
 #include "app/Player.h"
-#include "app/Window.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/RuntimeError.h"
 #include "platform/TextFile.h"
+#include "platform/Window.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 QString Settings::path() const {
-    return p_.s.programFolder + QStringLiteral("mp3.ini");
+    return p_.startup.programFolder + QStringLiteral("mp3.ini");
 }
 
 bool Settings::readSettingsLine() {
@@ -36,7 +36,6 @@ bool Settings::numberLine(int& value) {
 }
 
 void Settings::readSettings() {
-    PlayerState& s = p_.s;
     try {
         lines_ = readTextLines(path());
     } catch (const InOutError&) {
@@ -51,20 +50,21 @@ void Settings::readSettings() {
     }
     next_ = 0;
 
-    if (readSettingsLine()) s.currentFolder = line_;
-    if (!s.currentFolder.isEmpty() && isFolder(s.currentFolder)) openFolder(s.currentFolder);
+    if (readSettingsLine()) p_.browser.currentFolder = line_;
+    if (!p_.browser.currentFolder.isEmpty() && isFolder(p_.browser.currentFolder))
+        openFolder(p_.browser.currentFolder);
     if (readSettingsLine()) restoreTreeTop(line_);
     int value = 0;
-    if (numberLine(value)) s.volumeBar.setPosition(value);
+    if (numberLine(value)) p_.volume.volumeBar.setPosition(value);
     if (numberLine(value)) {
-        if (value == 1) s.levellingBox = true;
-        if (value == 0) s.levellingBox = false;
+        if (value == 1) p_.volume.levellingBox = true;
+        if (value == 0) p_.volume.levellingBox = false;
     }
-    if (numberLine(value)) s.windowLeft = value;
-    if (numberLine(value)) s.windowTop = value;
-    if (numberLine(value)) s.stations.setSelected(value);
-    if (numberLine(value) && value == 1) s.startInRadio = true;
-    if (readSettingsLine()) s.playlistFolder = line_;
+    if (numberLine(value)) p_.startup.windowLeft = value;
+    if (numberLine(value)) p_.startup.windowTop = value;
+    if (numberLine(value)) p_.radio.stations.setSelected(value);
+    if (numberLine(value) && value == 1) p_.startup.startInRadio = true;
+    if (readSettingsLine()) p_.playlists.playlistFolder = line_;
 }
 
 QString firstStartFolder() {
@@ -95,20 +95,19 @@ void Settings::restoreTreeTop(const QString& text) {
 }
 
 void Settings::writeSettings() {
-    PlayerState& s = p_.s;
     FolderTree& tree = p_.browser.tree();
     // Where the window cannot learn its place, the saved one goes back unchanged rather than a made-up one.
     const IWindow& window = p_.window();
-    const QPoint position = window.positionKnown() ? window.position() : QPoint(s.windowLeft, s.windowTop);
+    const QPoint position = window.positionKnown() ? window.position() : QPoint(p_.startup.windowLeft, p_.startup.windowTop);
     writeTextLinesAtomic(path(), {
-                                     s.currentFolder,
+                                     p_.browser.currentFolder,
                                      tree.nodeText(tree.topNode()),
-                                     QString::number(s.volumeBar.position()),
-                                     s.levellingBox ? QStringLiteral("1") : QStringLiteral("0"),
+                                     QString::number(p_.volume.volumeBar.position()),
+                                     p_.volume.levellingBox ? QStringLiteral("1") : QStringLiteral("0"),
                                      QString::number(position.x()),
                                      QString::number(position.y()),
-                                     QString::number(s.stations.selected()),
-                                     s.radioMode ? QStringLiteral("1") : QStringLiteral("0"),
-                                     s.playlistFolder,
+                                     QString::number(p_.radio.stations.selected()),
+                                     p_.radio.radioMode ? QStringLiteral("1") : QStringLiteral("0"),
+                                     p_.playlists.playlistFolder,
                                  });
 }

@@ -14,13 +14,13 @@ std::unique_ptr<TestProbe> TestProbe::fromEnvironment(Player& player) {
 TestProbe::TestProbe(Player& player, const QString& file, int intervalMs) : p_(player), file_(file) {
     timer_.setInterval(intervalMs);
     QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { writeIfChanged(); });
-    QObject::connect(&p_.s.fileList, &FileListModel::listingFinished, &timer_, [this] { ++fileListings_; });
+    QObject::connect(&p_.browser.fileList, &FileListModel::listingFinished, &timer_,
+                     [this] { ++fileListings_; });
     timer_.start();
     writeIfChanged();
 }
 
 QStringList TestProbe::stateLines() const {
-    const PlayerState& s = p_.s;
     AudioEngine& audioEngine = p_.audioEngine();
     QStringList lines;
     const auto add = [&lines](const char* key, const QString& value) {
@@ -30,32 +30,32 @@ QStringList TestProbe::stateLines() const {
     const auto position = [&audioEngine](ChannelHandle h) {
         return QString::number(audioEngine.position(h));
     };
-    add("playMode", QString::number(s.playMode));
-    add("radioMode", QString::number(int(s.radioMode)));
-    add("titleStrip", s.display.titleStrip.get());
-    add("streamURL", s.streamURL);
-    add("currentIndex", QString::number(s.currentIndex));
-    add("fileActive", QString::number(int(audioEngine.state(s.fileStream))));
-    add("filePosition", position(s.fileStream));
-    add("radioActive", QString::number(int(audioEngine.state(s.radioChannel))));
-    add("radioPosition", position(s.radioChannel));
+    add("playMode", QString::number(p_.channel.playMode));
+    add("radioMode", QString::number(int(p_.radio.radioMode)));
+    add("titleStrip", p_.channel.titleStrip.get());
+    add("streamURL", p_.radio.streamURL);
+    add("currentIndex", QString::number(p_.songList.currentIndex));
+    add("fileActive", QString::number(int(audioEngine.state(p_.channel.fileStream))));
+    add("filePosition", position(p_.channel.fileStream));
+    add("radioActive", QString::number(int(audioEngine.state(p_.radio.radioChannel))));
+    add("radioPosition", position(p_.radio.radioChannel));
     add("playButton",
-        s.display.playButton.get() == PlayPicture::STOP ? QStringLiteral("STOP") : QStringLiteral("START"));
-    add("songSelected", QString::number(s.songs.selected()));
-    add("stationSelected", QString::number(s.stations.selected()));
-    add("currentLoudness", QString::number(s.currentLoudness));
+        p_.channel.playButton.get() == PlayPicture::STOP ? QStringLiteral("STOP") : QStringLiteral("START"));
+    add("songSelected", QString::number(p_.songList.songs.selected()));
+    add("stationSelected", QString::number(p_.radio.stations.selected()));
+    add("currentLoudness", QString::number(p_.volume.currentLoudness));
     add("volume", QString::number(audioEngine.gain()));
-    add("volumeBar", QString::number(s.volumeBar.position()));
-    add("levellingBox", QString::number(int(s.levellingBox.get())));
-    add("currentFolder", s.currentFolder);
+    add("volumeBar", QString::number(p_.volume.volumeBar.position()));
+    add("levellingBox", QString::number(int(p_.volume.levellingBox.get())));
+    add("currentFolder", p_.browser.currentFolder);
     add("fileListings", QString::number(fileListings_));
-    for (int i = 0; i < s.fileList.count(); ++i)
-        add("file", s.fileList.caption(i));
-    for (const Song& song : s.songs.rows())
+    for (int i = 0; i < p_.browser.fileList.count(); ++i)
+        add("file", p_.browser.fileList.caption(i));
+    for (const Song& song : p_.songList.songs.rows())
         add("song", song.path);
-    for (const Song& song : s.songs.rows())
+    for (const Song& song : p_.songList.songs.rows())
         add("loudness", song.loudness);
-    for (const PlaylistEntry& entry : s.entries.rows())
+    for (const PlaylistEntry& entry : p_.update.entries.rows())
         add("entry", entry.title + u'\t' + entry.url);
     return lines;
 }

@@ -1,8 +1,8 @@
 #include "app/WindowShell.h"
 
 #include "app/Player.h"
-#include "app/Window.h"
 #include "platform/Dialogs.h"
+#include "platform/Window.h"
 
 void WindowShell::onTitleStripPress(int x, int y) {
     dragOffsetX = x;

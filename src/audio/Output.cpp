@@ -1,6 +1,6 @@
 #include "audio/Output.h"
 
-#include "audio/QuietAlsa.h"
+#include "platform/QuietAlsa.h"
 #include "audio/Voice.h"
 
 #include <algorithm>

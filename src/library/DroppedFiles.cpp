@@ -1,6 +1,6 @@
 #include "library/DroppedFiles.h"
 
-#include "app/Player.h"
+#include "library/SongListEditor.h"
 
 DropEffect standardDropEffect(Qt::KeyboardModifiers keys, DropEffect allowed) {
     const bool shift = keys & Qt::ShiftModifier;
@@ -34,7 +34,7 @@ QStringList songNamesOfDrop(const QStringList& names) {
     return songs;
 }
 
-void takeDroppedFiles(Player& player, const QStringList& names) {
+void takeDroppedFiles(SongListEditor& songList, const QStringList& names) {
     for (const QString& name : songNamesOfDrop(names))
-        player.songList.addSong(name);
+        songList.addSong(name);
 }

@@ -9,7 +9,7 @@
 #include <Qt>
 #include <cstdint>
 
-class Player;
+class SongListEditor;
 
 // Drop effects. The first three have the values of Qt::CopyAction, MoveAction and LinkAction; the
 // scroll mark tells the target to scroll its control while the pointer stays where it is.
@@ -41,4 +41,4 @@ QPoint autoScrollStep(const DropArea& area, QPoint pointer);
 // order of the drop.
 QStringList songNamesOfDrop(const QStringList& names);
 // The window's handler of a drop on the song list.
-void takeDroppedFiles(Player& player, const QStringList& names);
+void takeDroppedFiles(SongListEditor& songList, const QStringList& names);

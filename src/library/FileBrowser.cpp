@@ -1,8 +1,8 @@
 #include "library/FileBrowser.h"
 
-#include "app/Player.h"
-#include "app/Window.h"
+#include "library/SongListEditor.h"
 #include "platform/FileSystem.h"
+#include "platform/Window.h"
 
 #include <QDir>
 
@@ -28,38 +28,45 @@ NoFolderTree noFolderTree;
 
 } // namespace
 
-FileBrowser::FileBrowser(Player& player) : p_(player), tree_(&noFolderTree) {}
+FileBrowser::FileBrowser(IWindow& window, SongListEditor& songList)
+    : window_(window), songList_(songList), tree_(&noFolderTree) {
+    // The program's file list shows MP3 files only, without folders.
+    fileList.setDisplayDirectory(false);
+    fileList.setFileTypes({ftArchive, ftReadonly});
+    fileList.setViewColumns({fiName, fiModified});
+    fileList.setMask(QStringLiteral("*.mp3"));
+}
 
 void FileBrowser::onFolderChosen() {
-    p_.s.currentFolder = tree_->path();
+    currentFolder = tree_->path();
     memory.selectionChanged(*tree_);
-    p_.s.fileList.setDirectory(tree_->path());
+    fileList.setDirectory(tree_->path());
 }
 
 void FileBrowser::onFolderTreeClick() {
-    p_.s.fileList.setDirectory(tree_->path());
+    fileList.setDirectory(tree_->path());
 }
 
 void FileBrowser::onFolderTreeKey(int key) {
     memory.keyDown(key);
-    FileListModel& files = p_.s.fileList;
+    FileListModel& files = fileList;
     if (files.count() == 0) return;
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        p_.window().focus(FocusTarget::FileList);
+        window_.focus(FocusTarget::FileList);
         files.select(0);
     } else if (key == Qt::Key_Right && !tree_->hasSubfolders(tree_->selectedNode())) {
-        p_.window().focus(FocusTarget::FileList);
+        window_.focus(FocusTarget::FileList);
         if (files.selectedIndex() < 0) files.select(0);
     }
 }
 
 void FileBrowser::onFileListClick() {
-    const int index = p_.s.fileList.selectedIndex();
+    const int index = fileList.selectedIndex();
     if (index >= 0) takeFileListEntry(index);
 }
 
 bool FileBrowser::onFileListKey(int key) {
-    FileListModel& files = p_.s.fileList;
+    FileListModel& files = fileList;
     switch (key) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -71,14 +78,14 @@ bool FileBrowser::onFileListKey(int key) {
             for (int index : files.selectedRows())
                 paths << tree_->path() + u'/' + files.caption(index);
             for (const QString& path : paths)
-                p_.songList.addSong(path);
+                songList_.addSong(path);
         }
         return false;
     case Qt::Key_Left:
-        p_.window().focus(FocusTarget::FolderTree);
+        window_.focus(FocusTarget::FolderTree);
         return false;
     case Qt::Key_Right:
-        p_.window().focus(FocusTarget::SongList);
+        window_.focus(FocusTarget::SongList);
         return true;
     default:
         return false;
@@ -86,33 +93,33 @@ bool FileBrowser::onFileListKey(int key) {
 }
 
 void FileBrowser::chooseSortByName() {
-    p_.s.fileList.setSortColumn(fiName);
-    p_.s.display.sortByDate = false;
+    fileList.setSortColumn(fiName);
+    sortByDate = false;
 }
 
 void FileBrowser::chooseSortByDate() {
-    p_.s.fileList.setSortColumn(fiModified);
-    p_.s.display.sortByDate = true;
+    fileList.setSortColumn(fiModified);
+    sortByDate = true;
 }
 
 void FileBrowser::takeFileListEntry(int index) {
-    FileListModel& files = p_.s.fileList;
+    FileListModel& files = fileList;
     if (index < 0 || index >= files.count()) return;
-    p_.songList.addSong(tree_->path() + u'/' + files.caption(index));
+    songList_.addSong(tree_->path() + u'/' + files.caption(index));
 }
 
 void FileBrowser::takeAllFiles(bool focusTree) {
-    FileListModel& files = p_.s.fileList;
+    FileListModel& files = fileList;
     const int n = files.count();
     // An add lets the event loop run; a folder listed meanwhile may have fewer entries.
     for (int i = 0; i < n && i < files.count(); ++i)
         takeFileListEntry(i);
-    if (focusTree) p_.window().focus(FocusTarget::FolderTree);
+    if (focusTree) window_.focus(FocusTarget::FolderTree);
     if (files.count() > 0) files.select(0);
 }
 
 void FileBrowser::removeFileListEntry(const QString& text, const QString& folder) {
-    FileListModel& files = p_.s.fileList;
+    FileListModel& files = fileList;
     const auto sameFolder = [](const QString& a, const QString& b) {
         if (QDir::cleanPath(a) == QDir::cleanPath(b)) return true;
         const QString canonical = canonicalPath(a);

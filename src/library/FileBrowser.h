@@ -2,16 +2,26 @@
 // The folder tree and the file list: choosing a folder lists its MP3 files; a click, Enter or "alle"
 // takes files into the song list; the tree remembers the subfolder last chosen at each depth.
 
+#include "library/FileListModel.h"
 #include "library/FolderTree.h"
 #include "library/FolderTreeMemory.h"
 
+#include "platform/Shown.h"
+
 #include <QString>
 
-class Player;
+class IWindow;
+class SongListEditor;
 
 class FileBrowser {
 public:
-    explicit FileBrowser(Player& player);
+    FileBrowser(IWindow& window, SongListEditor& songList);
+
+    // The file list's folders, entries and selection.
+    FileListModel fileList;
+    QString currentFolder;
+    // The file list is sorted by date (the "Datum" label is the dark one), else by name.
+    Shown<bool> sortByDate{false};
 
     // The window attaches its tree widget; until then a tree without folders stands in.
     void attachTree(FolderTree& tree) { tree_ = &tree; }
@@ -36,6 +46,7 @@ public:
     void removeFileListEntry(const QString& text, const QString& folder);
 
 private:
-    Player& p_;
+    IWindow& window_;
+    SongListEditor& songList_;
     FolderTree* tree_;
 };

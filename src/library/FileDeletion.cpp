@@ -1,9 +1,10 @@
 #include "library/FileDeletion.h"
 
-#include "app/Player.h"
-#include "app/Window.h"
+#include "library/FileBrowser.h"
+#include "library/SongListEditor.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
+#include "platform/Window.h"
 
 #include <cerrno>
 #include <cstring>
@@ -26,39 +27,39 @@ std::optional<QString> deleteFile(const QString& path) {
 } // namespace
 
 void FileDeletion::offerDeletion(int index) {
-    PlayerState& s = p_.s;
-    if (!s.songs.isRow(index)) return;
+    SongList& songs = songList_.songs;
+    if (!songs.isRow(index)) return;
     deleteCandidateIndex_ = index;
-    candidatePath_ = s.songs.path(index);
-    s.display.deletePanelVisible = true;
-    p_.window().focus(FocusTarget::NoButton);
-    s.display.deleteFileLabel = s.songs.title(index);
+    candidatePath_ = songs.path(index);
+    panelVisible = true;
+    window_.focus(FocusTarget::NoButton);
+    fileLabel = songs.title(index);
 }
 
 void FileDeletion::confirmDeletion() {
-    PlayerState& s = p_.s;
+    SongList& songs = songList_.songs;
     // Find the song the panel names; it may have moved, or left the list, since the panel opened.
     int row = -1;
-    for (int i = 0; i < s.songs.count(); ++i)
-        if (s.songs.path(i) == candidatePath_) row = i;
+    for (int i = 0; i < songs.count(); ++i)
+        if (songs.path(i) == candidatePath_) row = i;
     if (row < 0) {
         closePanel();
         return;
     }
     deleteCandidateIndex_ = row;
     const QString path = candidatePath_;
-    const QString searchText = s.songs.title(row) + QStringLiteral(".mp3");
+    const QString searchText = songs.title(row) + QStringLiteral(".mp3");
     // The file goes first: the engine plays on from a file deleted while open, so playback need not
     // move on for it, and a file that stays keeps its row and plays on undisturbed.
     if (const std::optional<QString> reason = deleteFile(path)) {
         closePanel();
-        p_.dialogs().message(QStringLiteral("konnte nicht gelöscht werden: %1\n%2").arg(path, *reason),
-                             MessageIcon::Error);
+        dialogs_.message(QStringLiteral("konnte nicht gelöscht werden: %1\n%2").arg(path, *reason),
+                         MessageIcon::Error);
         return;
     }
-    s.rowUnderCursor = row;
-    p_.songList.removeSongUnderCursor();
-    p_.browser.removeFileListEntry(searchText, path.left(path.lastIndexOf(u'/') + 1));
+    songList_.rowUnderCursor = row;
+    songList_.removeSongUnderCursor();
+    browser_.removeFileListEntry(searchText, path.left(path.lastIndexOf(u'/') + 1));
     closePanel();
 }
 
@@ -67,6 +68,6 @@ void FileDeletion::cancelDeletion() {
 }
 
 void FileDeletion::closePanel() {
-    p_.s.display.deletePanelVisible = false;
-    p_.window().focus(FocusTarget::SongList);
+    panelVisible = false;
+    window_.focus(FocusTarget::SongList);
 }

@@ -4,13 +4,23 @@
 // nothing when that song has left the list. A file that cannot be deleted keeps its row, playback goes
 // on as it was, and a message names the file and the reason.
 
+#include "platform/Shown.h"
+
 #include <QString>
 
-class Player;
+class FileBrowser;
+class IDialogs;
+class IWindow;
+class SongListEditor;
 
 class FileDeletion {
 public:
-    explicit FileDeletion(Player& player) : p_(player) {}
+    FileDeletion(SongListEditor& songList, FileBrowser& browser, IWindow& window, IDialogs& dialogs)
+        : songList_(songList), browser_(browser), window_(window), dialogs_(dialogs) {}
+
+    Shown<bool> panelVisible{false};
+    // The title of the song the panel offers to delete.
+    Shown<QString> fileLabel{QStringLiteral("X")};
 
     // Offers the song at row index for deletion.
     void offerDeletion(int index);
@@ -22,7 +32,10 @@ public:
 private:
     void closePanel();
 
-    Player& p_;
+    SongListEditor& songList_;
+    FileBrowser& browser_;
+    IWindow& window_;
+    IDialogs& dialogs_;
     int deleteCandidateIndex_ = 0;
     QString candidatePath_;
 };

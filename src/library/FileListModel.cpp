@@ -2,9 +2,9 @@
 
 #include "library/MaskSearch.h"
 #include "platform/ByteText.h"
+#include "platform/EventLoop.h"
 #include "platform/FileSystem.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QMimeDatabase>
@@ -283,7 +283,7 @@ void FileListModel::list() {
     sinceYield.start();
     // Lets the event loop run; false when this listing must stop (replaced, or the model is gone).
     auto yield = [&]() {
-        QCoreApplication::processEvents();
+        yieldToEvents();
         sinceYield.restart();
         return *alive && listingId_ == id;
     };

@@ -1,6 +1,6 @@
 #include "library/PlaylistFiles.h"
 
-#include "app/Player.h"
+#include "library/SongListEditor.h"
 #include "platform/FileSystem.h"
 #include "platform/TextFile.h"
 
@@ -62,16 +62,14 @@ QString notFoundMessage(const QStringList& missing) {
 }
 
 void PlaylistFiles::remember(const QString& chosen) {
-    PlayerState& s = p_.s;
-    s.playlistFile = chosen;
-    s.playlistFolder = QFileInfo(chosen).absolutePath();
-    if (!s.playlistFolder.endsWith(u'/')) s.playlistFolder += u'/';
+    playlistFile = chosen;
+    playlistFolder = QFileInfo(chosen).absolutePath();
+    if (!playlistFolder.endsWith(u'/')) playlistFolder += u'/';
 }
 
 void PlaylistFiles::loadPlaylist() {
-    PlayerState& s = p_.s;
     const std::optional<QString> chosen =
-        p_.dialogs().chooseFile(playlistOpenDialog(s.playlistFolder, s.playlistFile));
+        dialogs_.chooseFile(playlistOpenDialog(playlistFolder, playlistFile));
     if (!chosen) return;
     remember(*chosen);
     // A relative line names a file beside the playlist (the dialog has made its folder the current
@@ -81,21 +79,20 @@ void PlaylistFiles::loadPlaylist() {
     for (const QString& line : readPlaylistLines(*chosen)) {
         const QString path = QFileInfo(line).isRelative() ? QDir::cleanPath(folder.filePath(line)) : line;
         if (canOpenSong(path))
-            p_.songList.addSong(path);
+            songList_.addSong(path);
         else
             missing << line;
     }
-    if (!missing.isEmpty()) p_.dialogs().message(notFoundMessage(missing), MessageIcon::None);
+    if (!missing.isEmpty()) dialogs_.message(notFoundMessage(missing), MessageIcon::None);
 }
 
 void PlaylistFiles::savePlaylist() {
-    PlayerState& s = p_.s;
     const std::optional<QString> chosen =
-        p_.dialogs().chooseFile(playlistSaveDialog(s.playlistFolder, s.playlistFile));
+        dialogs_.chooseFile(playlistSaveDialog(playlistFolder, playlistFile));
     if (!chosen) return;
     remember(*chosen);
     QStringList paths;
-    for (const Song& song : s.songs.rows())
+    for (const Song& song : songList_.songs.rows())
         paths << song.path;
     writeTextLinesAtomic(*chosen, paths);
 }

@@ -8,7 +8,7 @@
 #include <QString>
 #include <QStringList>
 
-class Player;
+class SongListEditor;
 
 // The menu opens 40 pixels left of the button's left edge and 20 pixels below its top; both points in
 // screen coordinates of the window's and the button's top-left corner.
@@ -30,7 +30,11 @@ QString notFoundMessage(const QStringList& missing);
 
 class PlaylistFiles {
 public:
-    explicit PlaylistFiles(Player& player) : p_(player) {}
+    PlaylistFiles(SongListEditor& songList, IDialogs& dialogs) : songList_(songList), dialogs_(dialogs) {}
+
+    // Where the file dialogs open, and the file chosen last.
+    QString playlistFolder;
+    QString playlistFile;
 
     // "laden": asks for a playlist and adds every song it names; the lines naming no file are reported
     // together afterwards.
@@ -42,5 +46,6 @@ private:
     // Takes the chosen file as the dialogs' next start.
     void remember(const QString& chosen);
 
-    Player& p_;
+    SongListEditor& songList_;
+    IDialogs& dialogs_;
 };

@@ -1,7 +1,7 @@
 #include "library/SongListEditor.h"
 
-#include "app/Player.h"
-#include "app/Window.h"
+#include "library/SongListHost.h"
+#include "platform/Window.h"
 
 #include <cstdlib>
 
@@ -18,114 +18,104 @@ QString titleOfPath(const QString& path) {
 
 void SongListEditor::addSong(const QString& path) {
     if (path.isEmpty()) return;
-    PlayerState& s = p_.s;
     const QString folded = foldDriveLetter(path);
     bool duplicate = false;
-    for (const Song& song : s.songs.rows())
+    for (const Song& song : songs.rows())
         if (foldDriveLetter(song.path) == folded) duplicate = true;
     if (!duplicate) {
-        const bool levelling = s.levellingBox;
-        s.songs.append({titleOfPath(folded), folded, levelling ? QStringLiteral("x") : QStringLiteral("30")});
+        const bool levelling = host_.levellingOn();
+        songs.append({titleOfPath(folded), folded, levelling ? QStringLiteral("x") : QStringLiteral("30")});
         // The new title is drawn before a measurement starts; handlers that run here see whole rows.
-        p_.window().processEvents();
+        window_.yieldToEvents();
         // Those handlers may have added, moved or removed rows: measure the row that holds this path.
-        if (levelling) p_.loudness.measureLoudness(rowOfPath(folded));
+        if (levelling) host_.measureLoudness(rowOfPath(folded));
     }
     startNewSong();
 }
 
 void SongListEditor::startNewSong() {
-    PlayerState& s = p_.s;
-    if (s.playMode != PLAYMODE_IDLE && s.playMode != PLAYMODE_RADIO) return;
-    if (s.radioMode) p_.radio.toggleRadioMode();
-    s.songs.setSelected(s.songs.count() - 1);
-    p_.seq.playSelected();
+    if (!host_.readyForNewSong()) return;
+    host_.leaveRadioMode();
+    songs.setSelected(songs.count() - 1);
+    host_.playSelected();
 }
 
 void SongListEditor::removeSongUnderCursor() {
-    PlayerState& s = p_.s;
-    const int r = s.rowUnderCursor;
-    if (!s.songs.isRow(r)) return;
-    if (r == s.currentIndex) p_.seq.playNext();
-    s.songs.remove(r);
-    if (s.songs.count() == 0) {
-        p_.audioEngine().stop(s.fileStream);
+    const int r = rowUnderCursor;
+    if (!songs.isRow(r)) return;
+    if (r == currentIndex) host_.playNext();
+    songs.remove(r);
+    if (songs.count() == 0) {
+        host_.stopSong();
         return;
     }
-    if (r <= s.currentIndex) --s.currentIndex;
-    s.songs.setSelected(s.currentIndex);
-    if (s.currentIndex == s.songs.count() - 1 && r > s.currentIndex) p_.seq.playSelected();
+    if (r <= currentIndex) --currentIndex;
+    songs.setSelected(currentIndex);
+    if (currentIndex == songs.count() - 1 && r > currentIndex) host_.playSelected();
 }
 
 int SongListEditor::rowOfPath(const QString& path) const {
-    const QList<Song>& rows = p_.s.songs.rows();
+    const QList<Song>& rows = songs.rows();
     for (int i = 0; i < rows.size(); ++i)
         if (rows[i].path == path) return i;
     return -1;
 }
 
 void SongListEditor::removeUnplayable(int row) {
-    PlayerState& s = p_.s;
-    if (!s.songs.isRow(row)) return;
+    if (!songs.isRow(row)) return;
     // A start that waits for this song's measurement has nothing left to wait for.
-    if (row == s.currentIndex) p_.levellingWaitTimer.stop();
-    s.songs.remove(row);
-    if (row < s.currentIndex) --s.currentIndex;
+    if (row == currentIndex) host_.cancelLevellingWait();
+    songs.remove(row);
+    if (row < currentIndex) --currentIndex;
 }
 
 void SongListEditor::clearButtonClicked() {
-    PlayerState& s = p_.s;
-    if (s.radioMode) {
-        p_.editor.openStationEditor();
-        return;
-    }
-    s.songs.clear();
+    if (host_.openStationEditorInstead()) return;
+    songs.clear();
 }
 
 void SongListEditor::onSongListMove(bool leftButtonHeld, int x, int y) {
-    p_.s.rowUnderCursor = p_.window().songListTopIndex() + y / songRowHeight;
+    rowUnderCursor = window_.songListTopIndex() + y / songRowHeight;
     if (leftButtonHeld) return;
     updateHint(x, y);
 }
 
 void SongListEditor::updateHint(int x, int y) {
-    PlayerState& s = p_.s;
-    if (!s.songs.isRow(s.rowUnderCursor)) {
+    if (!songs.isRow(rowUnderCursor)) {
         hideHint();
         return;
     }
-    const QString title = s.songs.title(s.rowUnderCursor);
+    const QString title = songs.title(rowUnderCursor);
     // Measured in the window's font, so the box holds the whole text; a title that fits the list needs
     // no hint.
-    const int w = p_.window().textWidth(title) + hintPadding;
+    const int w = window_.textWidth(title) + hintPadding;
     if (y >= songListHeight - 9 || x < 10 || x > songListWidth - 10 || y < 4 || w < songListWidth) {
         hideHint();
         return;
     }
-    s.display.titleHint = HintBox{true, title, p_.window().width() - w, y + 39, w};
+    titleHint = HintBox{true, title, window_.width() - w, y + 39, w};
 }
 
 void SongListEditor::hideHint() {
-    HintBox hint = p_.s.display.titleHint.get();
+    HintBox hint = titleHint.get();
     hint.visible = false;
-    p_.s.display.titleHint = hint;
+    titleHint = hint;
 }
 
 void SongListEditor::onSongListPress(int y) {
-    p_.s.dragStartRow = p_.s.songs.selected();
-    p_.s.dragStartY = y;
+    dragStartRow = songs.selected();
+    dragStartY = y;
 }
 
 void SongListEditor::onSongListRelease(int x, int y) {
-    PlayerState& s = p_.s;
     if (x < 2 || x > songListWidth - 2) {
         removeSongUnderCursor();
-    } else if (std::abs(s.dragStartY - y) >= 1) {
-        if (s.songs.isRow(s.rowUnderCursor) && s.songs.isRow(s.dragStartRow)) {
-            s.songs.move(s.dragStartRow, s.rowUnderCursor);
-            s.songs.setSelected(s.currentIndex);
+    } else if (std::abs(dragStartY - y) >= 1) {
+        if (songs.isRow(rowUnderCursor) && songs.isRow(dragStartRow)) {
+            songs.move(dragStartRow, rowUnderCursor);
+            songs.setSelected(currentIndex);
         }
     } else {
-        p_.seq.playSelected();
+        host_.playSelected();
     }
 }

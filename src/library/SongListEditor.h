@@ -1,9 +1,13 @@
 #pragma once
 // Entering, removing, moving and clearing songs, and the song list's pointer gestures and tooltip.
 
+#include "library/SongList.h"
+#include "platform/Shown.h"
+
 #include <QString>
 
-class Player;
+class IWindow;
+class SongListHost;
 
 // The stored form of a path: a drive-letter form "X:…" gets a lower-case letter; anything else stays.
 QString foldDriveLetter(const QString& path);
@@ -17,9 +21,28 @@ constexpr int songRowHeight = 13;
 // The hint box is this much wider than its text: its frame and margins.
 constexpr int hintPadding = 8;
 
+// The tooltip for long song titles, in window coordinates.
+struct HintBox {
+    bool visible = false;
+    QString text;
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    bool operator==(const HintBox&) const = default;
+};
+
 class SongListEditor {
 public:
-    explicit SongListEditor(Player& player) : p_(player) {}
+    SongListEditor(IWindow& window, SongListHost& host) : window_(window), host_(host) {}
+
+    SongList songs;
+    // The row of the song that plays (or played last).
+    int currentIndex = 0;
+    // The row under the pointer, and where a drag began.
+    int rowUnderCursor = 0;
+    int dragStartRow = 0;
+    int dragStartY = 0;
+    Shown<HintBox> titleHint;
 
     // Adds a song unless its path is already listed, then runs the start rule.
     void addSong(const QString& path);
@@ -44,5 +67,6 @@ private:
     // The row whose stored path is path, or -1; stored paths are unique.
     int rowOfPath(const QString& path) const;
 
-    Player& p_;
+    IWindow& window_;
+    SongListHost& host_;
 };

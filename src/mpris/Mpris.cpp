@@ -1,16 +1,15 @@
 #include "mpris/Mpris.h"
 
 #include "app/Player.h"
-#include "app/Window.h"
 #include "mpris/MprisAdaptors.h"
 #include "platform/ByteText.h"
 #include "platform/FileUrl.h"
+#include "platform/Window.h"
 
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QFileInfo>
-#include <QPointer>
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
@@ -72,25 +71,21 @@ Mpris::~Mpris() {
 }
 
 void Mpris::watchState() {
-    PlayerState& s = p_.s;
-    // The state's listeners cannot be removed: they outlive this object and must notice that it is gone.
-    QPointer<Mpris> self(this);
-    const auto changed = [self] {
-        if (self) self->scheduleRefresh();
-    };
-    s.display.titleStrip.onChange([changed](const QString&) { changed(); });
-    s.display.streamTitle.onChange([changed](const QString&) { changed(); });
-    s.display.playButton.onChange([changed](PlayPicture) { changed(); });
+    const auto changed = [this] { scheduleRefresh(); };
+    watched_.push_back(p_.channel.titleStrip.subscribe([changed](const QString&) { changed(); }));
+    watched_.push_back(p_.radio.streamTitle.subscribe([changed](const QString&) { changed(); }));
+    watched_.push_back(p_.channel.playButton.subscribe([changed](PlayPicture) { changed(); }));
     // The radio button's caption turns with the mode.
-    s.display.radioButton.onChange([changed](const QString&) { changed(); });
-    s.volumeBar.onChange([changed](int) { changed(); });
+    watched_.push_back(p_.radio.radioButton.subscribe([changed](const QString&) { changed(); }));
+    watched_.push_back(p_.volume.volumeBar.subscribe([changed](int) { changed(); }));
     // The bar moves while it is held only when the song is moved with it (the window, Seek, the preview).
-    s.positionBar.onChange([self, &s](int) {
-        if (!self || !s.positionDragging) return;
-        self->seekedPending_ = true;
-        self->scheduleRefresh();
-    });
-    for (RowListModelBase* model : std::initializer_list<RowListModelBase*>{&s.songs, &s.stations}) {
+    watched_.push_back(p_.channel.positionBar.subscribe([this](int) {
+        if (!p_.channel.positionDragging) return;
+        seekedPending_ = true;
+        scheduleRefresh();
+    }));
+    for (RowListModelBase* model :
+         std::initializer_list<RowListModelBase*>{&p_.songList.songs, &p_.radio.stations}) {
         connect(model, &QAbstractItemModel::rowsInserted, this, [this] { scheduleRefresh(); });
         connect(model, &QAbstractItemModel::rowsRemoved, this, [this] { scheduleRefresh(); });
         connect(model, &QAbstractItemModel::rowsMoved, this, [this] { scheduleRefresh(); });
@@ -151,7 +146,7 @@ MprisView Mpris::view() {
     v.canPlay = canPlay();
     v.canPause = v.canPlay;
     v.canSeek = canSeek();
-    v.playMode = p_.s.playMode;
+    v.playMode = p_.channel.playMode;
     return v;
 }
 
@@ -184,9 +179,9 @@ void Mpris::pause() {
 void Mpris::stop() {
     p_.guarded([this] {
         if (radioPlays())
-            p_.seq.stopStation();
-        else if (p_.audioEngine().state(p_.s.fileStream) == ChannelState::Playing)
-            p_.channel.pauseSong();
+            p_.radio.stopStation();
+        else if (p_.audioEngine().state(p_.channel.fileStream) == ChannelState::Playing)
+            p_.seq.pauseSong();
     });
 }
 
@@ -219,18 +214,17 @@ void Mpris::setPosition(const QString& trackId, qint64 positionUs) {
 }
 
 void Mpris::seekTo(qint64 positionUs) {
-    PlayerState& s = p_.s;
     const qint64 length = track().lengthUs;
     // The user holds the bar: the hand on it wins.
-    if (length <= 0 || s.positionDragging) return;
+    if (length <= 0 || p_.channel.positionDragging) return;
     const int value =
         static_cast<int>(std::clamp<qint64>(std::llround(1000.0 * positionUs / length), 0, 1000));
     // The position bar's own path: hold it, move it, let go.
     p_.seq.onPositionBarPress();
-    if (s.positionBar.position() == value)
+    if (p_.channel.positionBar.position() == value)
         p_.seq.onPositionBarChange();
     else
-        s.positionBar.setPosition(value);
+        p_.channel.positionBar.setPosition(value);
     p_.seq.onPositionBarRelease();
     seekedPending_ = true;
     scheduleRefresh();
@@ -247,8 +241,8 @@ bool Mpris::openUri(const QString& uri) {
     if (scheme == QStringLiteral("http") || scheme == QStringLiteral("https")) {
         // Played as a playlist entry is: the URL stands for the station's name.
         p_.guarded([&] {
-            p_.s.streamURL = uri;
-            p_.s.stationName = uri;
+            p_.radio.streamURL = uri;
+            p_.radio.stationName = uri;
             p_.radio.playStation();
         });
         return true;
@@ -260,99 +254,96 @@ bool Mpris::openUri(const QString& uri) {
 }
 
 bool Mpris::songIsCurrent() const {
-    return p_.s.playMode != PLAYMODE_RADIO && static_cast<bool>(p_.s.fileStream);
+    return p_.channel.playMode != PLAYMODE_RADIO && static_cast<bool>(p_.channel.fileStream);
 }
 
 bool Mpris::radioPlays() const {
-    return p_.s.playMode == PLAYMODE_RADIO &&
-           p_.audioEngine().state(p_.s.radioChannel) == ChannelState::Playing;
+    return p_.channel.playMode == PLAYMODE_RADIO &&
+           p_.audioEngine().state(p_.radio.radioChannel) == ChannelState::Playing;
 }
 
 QString Mpris::playbackStatus() const {
-    switch (p_.s.playMode) {
+    switch (p_.channel.playMode) {
     case PLAYMODE_SONG:
     case PLAYMODE_PREVIEW:
         return playing;
     case PLAYMODE_RADIO:
         return radioPlays() ? playing : stopped;
     default:
-        return p_.audioEngine().state(p_.s.fileStream) == ChannelState::Paused ? paused : stopped;
+        return p_.audioEngine().state(p_.channel.fileStream) == ChannelState::Paused ? paused : stopped;
     }
 }
 
 MprisTrack Mpris::track() {
-    const PlayerState& s = p_.s;
-    if (s.playMode == PLAYMODE_RADIO) {
+    if (p_.channel.playMode == PLAYMODE_RADIO) {
         MprisTrack radio;
-        radio.trackId = QStringLiteral("/org/mp3zx/radio/%1").arg(s.radioChannel.value());
-        const QString& title = s.display.streamTitle.get();
+        radio.trackId = QStringLiteral("/org/mp3zx/radio/%1").arg(p_.radio.radioChannel.value());
+        const QString& title = p_.radio.streamTitle.get();
         // Station names and URLs from mp3.snd may hold bytes that are not UTF-8.
-        radio.title = title.isEmpty() ? displayText(s.stationName) : title;
-        radio.url = displayText(s.streamURL);
-        radio.artist = displayText(s.stationName);
+        radio.title = title.isEmpty() ? displayText(p_.radio.stationName) : title;
+        radio.url = displayText(p_.radio.streamURL);
+        radio.artist = displayText(p_.radio.stationName);
         return radio;
     }
-    if (!s.fileStream) {
+    if (!p_.channel.fileStream) {
         MprisTrack none;
         none.trackId = noTrack;
         return none;
     }
-    if (s.fileStream != songStream_) {
+    if (p_.channel.fileStream != songStream_) {
         AudioEngine& audioEngine = p_.audioEngine();
-        songStream_ = s.fileStream;
+        songStream_ = p_.channel.fileStream;
         song_ = MprisTrack();
-        song_.trackId = QStringLiteral("/org/mp3zx/song/%1").arg(s.fileStream.value());
-        if (s.songs.isRow(s.currentIndex)) {
-            song_.title = displayText(s.songs.title(s.currentIndex));
-            song_.url = fileUrlOfPath(s.songs.path(s.currentIndex));
+        song_.trackId = QStringLiteral("/org/mp3zx/song/%1").arg(p_.channel.fileStream.value());
+        if (p_.songList.songs.isRow(p_.songList.currentIndex)) {
+            song_.title = displayText(p_.songList.songs.title(p_.songList.currentIndex));
+            song_.url = fileUrlOfPath(p_.songList.songs.path(p_.songList.currentIndex));
         }
-        const double seconds = audioEngine.seconds(s.fileStream, s.songLengthBytes);
-        song_.lengthUs =
-            std::isfinite(seconds) && seconds > 0 ? microseconds(seconds) : s.songSeconds * 1000000LL;
+        const double seconds = audioEngine.seconds(p_.channel.fileStream, p_.channel.songLengthBytes);
+        song_.lengthUs = std::isfinite(seconds) && seconds > 0 ? microseconds(seconds)
+                                                               : p_.channel.songSeconds * 1000000LL;
     }
     return song_;
 }
 
 qint64 Mpris::position() {
-    const PlayerState& s = p_.s;
     if (!songIsCurrent()) return 0;
     AudioEngine& audioEngine = p_.audioEngine();
-    const std::int64_t bytes = audioEngine.position(s.fileStream);
+    const std::int64_t bytes = audioEngine.position(p_.channel.fileStream);
     if (bytes < 0) return 0;
-    const double seconds = audioEngine.seconds(s.fileStream, bytes);
+    const double seconds = audioEngine.seconds(p_.channel.fileStream, bytes);
     return std::isfinite(seconds) && seconds > 0 ? microseconds(seconds) : 0;
 }
 
 // The volume bar's 20..100 as 0.2..1.0.
 double Mpris::volume() const {
-    return p_.s.volumeBar.position() / 100.0;
+    return p_.volume.volumeBar.position() / 100.0;
 }
 
 void Mpris::setVolume(double volume) {
     if (!std::isfinite(volume)) return;
     // The bar keeps its range and runs the volume formula.
-    p_.s.volumeBar.setPosition(static_cast<int>(std::llround(std::clamp(volume, 0.0, 1.0) * 100)));
+    p_.volume.volumeBar.setPosition(static_cast<int>(std::llround(std::clamp(volume, 0.0, 1.0) * 100)));
 }
 
 bool Mpris::canGoNext() const {
-    const SongList& songs = p_.s.songs;
-    return p_.s.playMode == PLAYMODE_SONG && songs.selected() >= 0 && songs.selected() < songs.count() - 1;
+    const SongList& songs = p_.songList.songs;
+    return p_.channel.playMode == PLAYMODE_SONG && songs.selected() >= 0 &&
+           songs.selected() < songs.count() - 1;
 }
 
 bool Mpris::canGoPrevious() const {
-    return p_.s.playMode == PLAYMODE_SONG && p_.s.songs.selected() > 0;
+    return p_.channel.playMode == PLAYMODE_SONG && p_.songList.songs.selected() > 0;
 }
 
 bool Mpris::canPlay() const {
-    const PlayerState& s = p_.s;
     if (playbackStatus() == playing) return true;
     // What the play button would start: the selected station, or the paused song.
-    if (s.radioMode) return s.stations.isRow(s.stations.selected());
-    return p_.audioEngine().state(s.fileStream) == ChannelState::Paused;
+    if (p_.radio.radioMode) return p_.radio.stations.isRow(p_.radio.stations.selected());
+    return p_.audioEngine().state(p_.channel.fileStream) == ChannelState::Paused;
 }
 
 bool Mpris::canSeek() const {
-    const PlayerState& s = p_.s;
-    return songIsCurrent() && s.playMode != PLAYMODE_PREVIEW && s.songLengthBytes > 0 &&
-           p_.audioEngine().state(s.fileStream) != ChannelState::Stopped;
+    return songIsCurrent() && p_.channel.playMode != PLAYMODE_PREVIEW && p_.channel.songLengthBytes > 0 &&
+           p_.audioEngine().state(p_.channel.fileStream) != ChannelState::Stopped;
 }

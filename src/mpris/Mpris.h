@@ -8,6 +8,7 @@
 // The player has no shuffle and no repeat, so Shuffle and LoopStatus (both optional) are not offered.
 
 #include "audio/AudioEngine.h"
+#include "platform/Subscription.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -15,6 +16,7 @@
 #include <QString>
 #include <QTimer>
 #include <QVariantMap>
+#include <vector>
 
 class Player;
 class MprisPlayerAdaptor;
@@ -121,4 +123,6 @@ private:
     // The song stream whose track was taken, and that track: its row may move or go while it plays.
     ChannelHandle songStream_;
     MprisTrack song_;
+    // The player's values this object listens to; they end with it.
+    std::vector<Subscription> watched_;
 };

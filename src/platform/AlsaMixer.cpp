@@ -1,6 +1,6 @@
 #include "platform/AlsaMixer.h"
 
-#include "audio/QuietAlsa.h"
+#include "platform/QuietAlsa.h"
 
 #include <cerrno>
 #include <memory>

@@ -1,46 +1,69 @@
 #pragma once
-// Starting, pausing and resuming the two channels (the song and the radio stream), the ending
-// preview, and the radio title shown from the station's metadata.
+// The song channel and what the window shows of what plays: starting, pausing and resuming, the
+// ending preview, the position bar, the title strip and the play button.
 
 #include "audio/AudioEngine.h"
+#include "platform/RangeValue.h"
+#include "platform/Shown.h"
 
+#include <QByteArray>
 #include <QString>
-#include <string>
+#include <cstdint>
 
-class Player;
+// playMode values.
+enum PlayModeValue : std::uint8_t {
+    PLAYMODE_SONG = 0,    // a song plays
+    PLAYMODE_IDLE = 1,    // nothing plays (start, paused, ended, paused for the radio)
+    PLAYMODE_RADIO = 2,   // a radio stream was started
+    PLAYMODE_PREVIEW = 3, // the ending preview runs
+};
+
+// The two pictures of the play button.
+enum class PlayPicture { START, STOP };
 
 class ChannelControl {
 public:
-    explicit ChannelControl(Player& player) : p_(player) {}
+    explicit ChannelControl(AudioEngine& audioEngine) : audioEngine_(audioEngine) {}
 
-    // Starts or resumes a channel: newMode 0 with the song, 2 with the radio stream.
+    std::uint8_t playMode = PLAYMODE_IDLE;
+    ChannelHandle fileStream;
+    // The file the song stream was opened from, as the engine was given it.
+    QByteArray fileStreamFile;
+    // The song that plays, as the strip shows it, and its bitrate.
+    QString songDisplay;
+    QString bitrateText;
+    // Decoded bytes: a long song at 44.1 kHz stereo passes 4 GiB after 6 h 45 min.
+    std::int64_t songLengthBytes = 0;
+    int songSeconds = 0;
+    std::int64_t previewStartBytes = 0;
+    std::int64_t previewRangeBytes = 0;
+    int previewReturnPosition = 0;
+    bool positionDragging = false;
+    RangeValue positionBar{0, 1000, 0};
+
+    Shown<QString> titleStrip;
+    // The notification-area icon's tip, as handed over (the icon keeps at most 63 characters).
+    Shown<QString> tip;
+    Shown<QString> bitrateLabel{QStringLiteral(" - ")};
+    Shown<PlayPicture> playButton{PlayPicture::START};
+
+    // Starts or resumes a channel in a play mode (PLAYMODE_SONG or PLAYMODE_RADIO). A song shows its
+    // title; a station has shown its own before.
     void playChannel(ChannelHandle handle, int newMode);
-    void pauseSong();
     // Resumes the song after the position bar was moved.
     void resumeAfterSeek();
     // Jumps to the last 15 seconds of the song while a key is held.
     void previewEnding();
-    // Shows a radio title composed from metadata with the station name of this moment.
-    void showStreamTitle(const QString& meta);
-    // Shows the radio stream's current title (none yet: the station name alone).
-    void showCurrentStreamTitle();
     // Frees and initialises the engine's output again. The song stream, which goes with it, is
     // opened again where it was and as it was (playing or not), so a song paused for the radio
     // resumes there later.
     void restartOutput();
     // Shows a text in the title label (fitted) and as the tray tip.
     void showTitle(const QString& fitted, const QString& full);
+    void stopSong() { audioEngine_.stop(fileStream); }
+    // Shows the song's title and bitrate again (after the radio had the strip).
+    void restoreSongTitle();
 
 private:
-    // A title from the engine's thread; one of a stream replaced meanwhile is dropped, and so is one
-    // that comes while another station starts: the strip never joins two stations.
-    void streamTitleArrived(ChannelHandle channel, const QString& meta);
-    // The engine's metadata notification; runs on the engine's thread and hands the text to the GUI
-    // thread.
-    void onStreamMetadata(ChannelHandle channel, const std::string& text);
-
-    Player& p_;
-    // The radio stream's titles. Removed at the latest when this goes, which waits for a title
-    // being handed over, so none reaches a player that is being destroyed.
-    MetadataSubscription streamTitles_;
+    AudioEngine& audioEngine_;
 };

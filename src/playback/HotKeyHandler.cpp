@@ -1,30 +1,36 @@
 #include "playback/HotKeyHandler.h"
 
-#include "app/Player.h"
+#include "platform/Guarded.h"
 #include "platform/HotKeys.h"
+#include "playback/MasterMute.h"
+#include "playback/PlaySequencer.h"
+#include "playback/VolumeControl.h"
+
+HotKeyHandler::HotKeyHandler(IHotKeySource& source, IDialogs& dialogs, MasterMute& mute,
+                             VolumeControl& volume, PlaySequencer& sequencer, HotKeyOptions options)
+    : keys_(source), dialogs_(dialogs), mute_(mute), volume_(volume), sequencer_(sequencer) {
+    doublePressTimer.setInterval(options.doublePressMs);
+}
 
 HotKeyHandler::~HotKeyHandler() {
     if (source_) source_->setHandler({});
 }
 
 void HotKeyHandler::registerHotKeys() {
-    PlayerState& s = p_.s;
-    IHotKeySource& keys = p_.hotKeys();
-    source_ = &keys;
-    s.hotKeyPlay = atoms_.add(QStringLiteral("MyHotKey_play"));
-    s.hotKeySofter = atoms_.add(QStringLiteral("MyHotKey_leiser"));
-    s.hotKeyLouder = atoms_.add(QStringLiteral("MyHotKey_lauter"));
-    keys.setHandler([this](int id) { p_.guarded([this, id] { onHotKey(id); }); });
-    keys.registerHotKey(s.hotKeyPlay, 0, HotKey::Pause);
-    keys.registerHotKey(s.hotKeySofter, 0, HotKey::PrintScreen);
-    keys.registerHotKey(s.hotKeyLouder, 0, HotKey::ScrollLock);
+    source_ = &keys_;
+    hotKeyPlay = atoms_.add(QStringLiteral("MyHotKey_play"));
+    hotKeySofter = atoms_.add(QStringLiteral("MyHotKey_leiser"));
+    hotKeyLouder = atoms_.add(QStringLiteral("MyHotKey_lauter"));
+    keys_.setHandler([this](int id) { runGuarded(dialogs_, [this, id] { onHotKey(id); }); });
+    keys_.registerHotKey(hotKeyPlay, 0, HotKey::Pause);
+    keys_.registerHotKey(hotKeySofter, 0, HotKey::PrintScreen);
+    keys_.registerHotKey(hotKeyLouder, 0, HotKey::ScrollLock);
 }
 
 void HotKeyHandler::releaseHotKeys() {
-    PlayerState& s = p_.s;
-    for (int* id : {&s.hotKeyPlay, &s.hotKeySofter, &s.hotKeyLouder}) {
+    for (int* id : {&hotKeyPlay, &hotKeySofter, &hotKeyLouder}) {
         if (*id == 0) continue;
-        p_.hotKeys().unregisterHotKey(*id);
+        keys_.unregisterHotKey(*id);
         atoms_.remove(static_cast<std::uint16_t>(*id));
         *id = 0;
     }
@@ -33,22 +39,21 @@ void HotKeyHandler::releaseHotKeys() {
 }
 
 void HotKeyHandler::onHotKey(int id) {
-    PlayerState& s = p_.s;
     if (id == 0) return;
-    if (id == s.hotKeyPlay) {
+    if (id == hotKeyPlay) {
         // The order of the presses alone decides: a press while the timer runs is a double press.
-        if (p_.doublePressTimer.isActive()) {
-            s.hotKeyDoublePress = true;
+        if (doublePressTimer.isActive()) {
+            mute_.hotKeyDoublePress = true;
         } else {
-            p_.doublePressTimer.start();
-            s.hotKeyDoublePress = false;
+            doublePressTimer.start();
+            mute_.hotKeyDoublePress = false;
         }
     }
-    if (id == s.hotKeySofter) p_.volume.stepVolumeDown();
-    if (id == s.hotKeyLouder) p_.volume.stepVolumeUp();
+    if (id == hotKeySofter) volume_.stepVolumeDown();
+    if (id == hotKeyLouder) volume_.stepVolumeUp();
 }
 
 void HotKeyHandler::onDoublePressTick() {
-    p_.doublePressTimer.stop();
-    p_.seq.playButtonClicked();
+    doublePressTimer.stop();
+    sequencer_.playButtonClicked();
 }

@@ -1,7 +1,8 @@
 #include "playback/LoudnessMeter.h"
 
-#include "app/Player.h"
+#include "audio/AudioEngine.h"
 #include "audio/AudioSpan.h"
+#include "library/SongListEditor.h"
 #include "platform/FileSystem.h"
 
 #include <cmath>
@@ -57,11 +58,11 @@ std::optional<int> measureFileLoudness(AudioEngine& audioEngine, const QString& 
 }
 
 void LoudnessMeter::measureLoudness(int index) {
-    SongList& songs = p_.s.songs;
+    SongList& songs = songList_.songs;
     if (!songs.isRow(index) || songs.loudness(index) != QStringLiteral("x")) return;
-    const std::optional<int> loudness = measureFileLoudness(p_.audioEngine(), songs.path(index), buffer_);
+    const std::optional<int> loudness = measureFileLoudness(audioEngine_, songs.path(index), buffer_);
     if (!loudness) {
-        p_.songList.removeUnplayable(index);
+        songList_.removeUnplayable(index);
         return;
     }
     songs.setLoudness(index, QString::number(*loudness));

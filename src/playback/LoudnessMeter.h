@@ -8,7 +8,7 @@
 #include <vector>
 
 class AudioEngine;
-class Player;
+class SongListEditor;
 
 // The loudness value of one excerpt: round(100 × the sum of the magnitudes above 0.2) div (their
 // number + 1), so an excerpt without a loud sample gives 0.
@@ -20,14 +20,16 @@ std::optional<int> measureFileLoudness(AudioEngine& audioEngine, const QString& 
 
 class LoudnessMeter {
 public:
-    explicit LoudnessMeter(Player& player) : p_(player) {}
+    LoudnessMeter(AudioEngine& audioEngine, SongListEditor& songList)
+        : audioEngine_(audioEngine), songList_(songList) {}
 
     // Measures the song at row index if its entry is "x" and writes the value into the entry. A song
     // whose file cannot be opened cannot play: its row leaves the song list.
     void measureLoudness(int index);
 
 private:
-    Player& p_;
+    AudioEngine& audioEngine_;
+    SongListEditor& songList_;
     // One buffer for every excerpt of every measurement.
     std::vector<float> buffer_;
 };

@@ -20,7 +20,7 @@ void MasterMute::setMasterMute(bool muted) {
 }
 
 void MasterMute::applyMute(bool mute) {
-    if (!hotKeyDoublePress_)
+    if (!hotKeyDoublePress)
         setMasterMute(false);
     else if (mute)
         setMasterMute(true);

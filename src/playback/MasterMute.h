@@ -8,8 +8,10 @@ class IMixer;
 
 class MasterMute {
 public:
-    MasterMute(IMixer& mixer, const bool& hotKeyDoublePress)
-        : mixer_(mixer), hotKeyDoublePress_(hotKeyDoublePress) {}
+    explicit MasterMute(IMixer& mixer) : mixer_(mixer) {}
+
+    // The last use of the play hot key was a double press: the sound card stays muted.
+    bool hotKeyDoublePress = false;
 
     // Looks up the master switch; 0 on success, else the mixer's error number.
     int findMasterSwitch();
@@ -27,7 +29,6 @@ public:
 
 private:
     IMixer& mixer_;
-    const bool& hotKeyDoublePress_;
     bool failureReported_ = false;
     std::optional<bool> lastMuted_;
 };

@@ -1,12 +1,17 @@
 #include "playback/PlaySequencer.h"
 
-#include "app/Player.h"
-#include "app/Window.h"
+#include "audio/AudioEngine.h"
 #include "audio/AudioSpan.h"
+#include "library/SongListEditor.h"
 #include "library/TitleFit.h"
 #include "platform/FileSystem.h"
 #include "platform/RuntimeError.h"
+#include "platform/Window.h"
+#include "playback/ChannelControl.h"
 #include "playback/Duration.h"
+#include "playback/MasterMute.h"
+#include "playback/RadioLink.h"
+#include "playback/VolumeControl.h"
 
 #include <cmath>
 
@@ -23,54 +28,63 @@ std::int64_t audioBytes(std::int64_t fileSize, const QString& path) {
 
 } // namespace
 
+PlaySequencer::PlaySequencer(AudioEngine& audioEngine, IWindow& window, MasterMute& mute,
+                             ChannelControl& channel, VolumeControl& volume, SongListEditor& songList,
+                             RadioLink& radio, SequencerOptions options)
+    : audioEngine_(audioEngine), window_(window), mute_(mute), channel_(channel), volume_(volume),
+      songList_(songList), radio_(radio) {
+    trackTimer.setInterval(options.trackTickMs);
+    volume_.setLevellingRetry([this] { playSelected(); });
+}
+
 void PlaySequencer::playSelected() {
-    PlayerState& s = p_.s;
-    AudioEngine& audioEngine = p_.audioEngine();
-    p_.mute.setMasterMute(false);
-    const int row = s.songs.selected();
+    ChannelControl& c = channel_;
+    SongList& songs = songList_.songs;
+    mute_.setMasterMute(false);
+    const int row = songs.selected();
     if (row < 0) return;
-    const QString path = s.songs.path(row);
+    const QString path = songs.path(row);
     if (!isFile(path)) return;
-    s.currentIndex = row;
-    if (s.songs.loudness(row) == QStringLiteral("x")) {
-        p_.levellingWaitTimer.start();
+    songList_.currentIndex = row;
+    if (songs.loudness(row) == QStringLiteral("x")) {
+        volume_.levellingWaitTimer.start();
         return;
     }
-    p_.watchdogTimer.stop();
-    p_.radio.cancelStart();
-    p_.levellingWaitTimer.stop();
-    audioEngine.stop(s.radioChannel);
-    s.currentLoudness = strToInt(s.songs.loudness(row));
-    audioEngine.stop(s.fileStream);
-    audioEngine.release(s.fileStream);
+    radio_.dropStation();
+    volume_.levellingWaitTimer.stop();
+    volume_.currentLoudness = strToInt(songs.loudness(row));
+    audioEngine_.stop(c.fileStream);
+    audioEngine_.release(c.fileStream);
     const QByteArray file = pathBytes(path);
-    s.fileStream = audioEngine.openFile(file.toStdString(), OpenOptions{.autoFree = true});
-    s.fileStreamFile = file;
-    p_.channel.playChannel(s.fileStream, PLAYMODE_SONG);
+    c.fileStream = audioEngine_.openFile(file.toStdString(), OpenOptions{.autoFree = true});
+    c.fileStreamFile = file;
+    volume_.applyVolume();
+    c.playChannel(c.fileStream, PLAYMODE_SONG);
     // An unknown length counts as 0.
-    s.songLengthBytes = std::max<std::int64_t>(audioEngine.length(s.fileStream), 0);
-    p_.trackTimer.start();
-    showSong(audioEngine.seconds(s.fileStream, s.songLengthBytes));
+    c.songLengthBytes = std::max<std::int64_t>(audioEngine_.length(c.fileStream), 0);
+    trackTimer.start();
+    showSong(audioEngine_.seconds(c.fileStream, c.songLengthBytes));
 }
 
 void PlaySequencer::showSong(double seconds) {
-    PlayerState& s = p_.s;
+    ChannelControl& c = channel_;
+    const SongList& songs = songList_.songs;
+    const int current = songList_.currentIndex;
     const bool known = std::isfinite(seconds) && seconds > 0;
-    s.songSeconds = known ? static_cast<int>(std::llrint(seconds)) : 0;
+    c.songSeconds = known ? static_cast<int>(std::llrint(seconds)) : 0;
     const QString duration = formatDuration(known ? seconds : 0);
-    const std::int64_t size = p_.audioEngine().downloadedBytes(s.fileStream);
-    s.bitrateText = size < 0
-                        ? QStringLiteral(" - ")
-                        : formatBitrate(static_cast<double>(audioBytes(size, s.songs.path(s.currentIndex))),
-                                        known ? seconds : 0);
-    s.songDisplay = rechtsb(s.songs.title(s.currentIndex) + QStringLiteral(" [") + duration + u']',
-                            [this](const QString& t) { return p_.window().textWidth(t); });
-    p_.channel.showTitle(s.songDisplay, s.songDisplay);
-    s.display.bitrateLabel = s.bitrateText;
+    const std::int64_t size = audioEngine_.downloadedBytes(c.fileStream);
+    c.bitrateText = size < 0 ? QStringLiteral(" - ")
+                             : formatBitrate(static_cast<double>(audioBytes(size, songs.path(current))),
+                                             known ? seconds : 0);
+    c.songDisplay = rechtsb(songs.title(current) + QStringLiteral(" [") + duration + u']',
+                            [this](const QString& t) { return window_.textWidth(t); });
+    c.showTitle(c.songDisplay, c.songDisplay);
+    c.bitrateLabel = c.bitrateText;
 }
 
 void PlaySequencer::playNext() {
-    SongList& songs = p_.s.songs;
+    SongList& songs = songList_.songs;
     const int i = songs.selected();
     if (i < 0 || i >= songs.count() - 1) return;
     songs.setSelected(i + 1);
@@ -78,7 +92,7 @@ void PlaySequencer::playNext() {
 }
 
 void PlaySequencer::playPrevious() {
-    SongList& songs = p_.s.songs;
+    SongList& songs = songList_.songs;
     const int i = songs.selected();
     if (i <= 0) return;
     songs.setSelected(i - 1);
@@ -86,93 +100,91 @@ void PlaySequencer::playPrevious() {
 }
 
 void PlaySequencer::playButtonClicked() {
-    PlayerState& s = p_.s;
-    AudioEngine& audioEngine = p_.audioEngine();
-    if (!s.radioMode) {
-        p_.mute.setMasterMute(s.hotKeyDoublePress);
-        audioEngine.stop(s.radioChannel);
+    ChannelControl& c = channel_;
+    if (!radio_.inRadioMode()) {
+        mute_.setMasterMute(mute_.hotKeyDoublePress);
+        radio_.stopStream();
         // A song held while the sound output is away still plays (and shows so): the button pauses it.
-        const ChannelState active = audioEngine.state(s.fileStream);
+        const ChannelState active = audioEngine_.state(c.fileStream);
         if (active == ChannelState::Playing || active == ChannelState::Stalled) {
-            p_.channel.pauseSong();
+            pauseSong();
         } else {
-            p_.mute.applyMute(false);
-            p_.channel.playChannel(s.fileStream, PLAYMODE_SONG);
-            p_.trackTimer.start();
+            mute_.applyMute(false);
+            volume_.applyVolume();
+            c.playChannel(c.fileStream, PLAYMODE_SONG);
+            trackTimer.start();
         }
         return;
     }
-    if (audioEngine.state(s.radioChannel) == ChannelState::Playing) {
-        if (s.hotKeyDoublePress) p_.mute.setMasterMute(true);
-        stopStation();
+    if (radio_.streamPlaying()) {
+        if (mute_.hotKeyDoublePress) mute_.setMasterMute(true);
+        radio_.stopStation();
     } else {
-        p_.mute.setMasterMute(false);
-        p_.watchdogTimer.start();
-        p_.radio.startSelectedStation();
-        if (s.levellingBox)
-            p_.levelTimer.start();
-        else
-            p_.levelTimer.stop();
+        mute_.setMasterMute(false);
+        radio_.startStation();
     }
 }
 
-void PlaySequencer::stopStation() {
-    p_.watchdogTimer.stop();
-    p_.radio.cancelStart();
-    p_.audioEngine().stop(p_.s.radioChannel);
-    p_.s.display.playButton = PlayPicture::START;
-    p_.levelTimer.stop();
+void PlaySequencer::pauseSong() {
+    audioEngine_.pause(channel_.fileStream);
+    channel_.playButton = PlayPicture::START;
+    channel_.playMode = PLAYMODE_IDLE;
+    trackTimer.stop();
 }
 
 void PlaySequencer::nextButtonClicked() {
-    if (p_.s.playMode == PLAYMODE_SONG) playNext();
+    if (channel_.playMode == PLAYMODE_SONG) playNext();
 }
 
 void PlaySequencer::previousButtonClicked() {
-    if (p_.s.playMode == PLAYMODE_SONG) playPrevious();
+    if (channel_.playMode == PLAYMODE_SONG) playPrevious();
+}
+
+bool PlaySequencer::acceptsNewSong() const {
+    return channel_.playMode == PLAYMODE_IDLE || channel_.playMode == PLAYMODE_RADIO;
 }
 
 void PlaySequencer::onTrackTick() {
-    PlayerState& s = p_.s;
-    AudioEngine& audioEngine = p_.audioEngine();
-    if (audioEngine.state(s.fileStream) == ChannelState::Stopped) {
-        s.playMode = PLAYMODE_IDLE;
-        s.display.playButton = PlayPicture::START;
+    ChannelControl& c = channel_;
+    const SongList& songs = songList_.songs;
+    if (audioEngine_.state(c.fileStream) == ChannelState::Stopped) {
+        c.playMode = PLAYMODE_IDLE;
+        c.playButton = PlayPicture::START;
         // While the watchdog is on, a station is playing or being reached and takes over from the
         // song list: a next song would stop it.
-        if (!p_.watchdogTimer.isActive() && s.currentIndex < s.songs.count() - 1) playNext();
+        if (!radio_.stationWatched() && songList_.currentIndex < songs.count() - 1) playNext();
         return;
     }
-    if (s.positionDragging) return;
-    const std::int64_t position = audioEngine.position(s.fileStream);
+    if (c.positionDragging) return;
+    const std::int64_t position = audioEngine_.position(c.fileStream);
     if (position < 0) return;
     std::int64_t value = 0;
-    if (s.playMode == PLAYMODE_SONG) {
-        if (s.songLengthBytes > 0) value = position * 1000 / s.songLengthBytes;
-    } else if (s.previewRangeBytes > 0) {
-        value = (position - s.previewStartBytes) * 1000 / s.previewRangeBytes;
+    if (c.playMode == PLAYMODE_SONG) {
+        if (c.songLengthBytes > 0) value = position * 1000 / c.songLengthBytes;
+    } else if (c.previewRangeBytes > 0) {
+        value = (position - c.previewStartBytes) * 1000 / c.previewRangeBytes;
     }
-    s.positionBar.setPosition(
-        static_cast<int>(std::clamp<std::int64_t>(value, s.positionBar.min(), s.positionBar.max())));
+    c.positionBar.setPosition(
+        static_cast<int>(std::clamp<std::int64_t>(value, c.positionBar.min(), c.positionBar.max())));
 }
 
 void PlaySequencer::onPositionBarPress() {
-    p_.audioEngine().pause(p_.s.fileStream);
-    p_.s.positionDragging = true;
+    audioEngine_.pause(channel_.fileStream);
+    channel_.positionDragging = true;
 }
 
 void PlaySequencer::onPositionBarChange() {
-    PlayerState& s = p_.s;
-    if (!s.positionDragging) return;
-    const auto value = static_cast<std::int64_t>(s.positionBar.position());
-    const std::int64_t target = s.playMode == PLAYMODE_PREVIEW
-                                    ? s.previewStartBytes + value * s.previewRangeBytes / 1000
-                                    : value * s.songLengthBytes / 1000;
-    p_.audioEngine().seek(s.fileStream, target);
+    ChannelControl& c = channel_;
+    if (!c.positionDragging) return;
+    const auto value = static_cast<std::int64_t>(c.positionBar.position());
+    const std::int64_t target = c.playMode == PLAYMODE_PREVIEW
+                                    ? c.previewStartBytes + value * c.previewRangeBytes / 1000
+                                    : value * c.songLengthBytes / 1000;
+    audioEngine_.seek(c.fileStream, target);
 }
 
 void PlaySequencer::onPositionBarRelease() {
-    PlayerState& s = p_.s;
-    s.positionDragging = false;
-    if (s.playMode == PLAYMODE_SONG || s.playMode == PLAYMODE_PREVIEW) p_.channel.resumeAfterSeek();
+    channel_.positionDragging = false;
+    if (channel_.playMode == PLAYMODE_SONG || channel_.playMode == PLAYMODE_PREVIEW)
+        channel_.resumeAfterSeek();
 }

@@ -2,24 +2,42 @@
 // Playing the song list: the selected song, next and previous, the play button, the end-of-song test
 // and the position bar.
 
-class Player;
+#include <QTimer>
+
+class AudioEngine;
+class ChannelControl;
+class IWindow;
+class MasterMute;
+class RadioLink;
+class SongListEditor;
+class VolumeControl;
+
+// The intervals of its timers; tests shorten them.
+struct SequencerOptions {
+    int trackTickMs = 200;
+};
 
 class PlaySequencer {
 public:
-    explicit PlaySequencer(Player& player) : p_(player) {}
+    PlaySequencer(AudioEngine& audioEngine, IWindow& window, MasterMute& mute, ChannelControl& channel,
+                  VolumeControl& volume, SongListEditor& songList, RadioLink& radio,
+                  SequencerOptions options = {});
+
+    // Follows the song that plays; off at start.
+    QTimer trackTimer;
 
     // Plays the song in the selected row.
     void playSelected();
     void playNext();
     void playPrevious();
     void playButtonClicked();
-    // Stops the playing station as the play button does in radio mode; playMode stays 2.
-    void stopStation();
+    void pauseSong();
     void nextButtonClicked();
     void previousButtonClicked();
+    // Nothing plays, or the radio does: a song just added to the list may start.
+    bool acceptsNewSong() const;
     // Every 200 ms: the end of a song, the next song, the position bar.
     void onTrackTick();
-
     // Seeking with the position bar.
     void onPositionBarPress();
     void onPositionBarChange();
@@ -27,6 +45,11 @@ public:
 
 private:
     void showSong(double seconds);
-
-    Player& p_;
+    AudioEngine& audioEngine_;
+    IWindow& window_;
+    MasterMute& mute_;
+    ChannelControl& channel_;
+    VolumeControl& volume_;
+    SongListEditor& songList_;
+    RadioLink& radio_;
 };

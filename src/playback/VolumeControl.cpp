@@ -1,6 +1,7 @@
 #include "playback/VolumeControl.h"
 
-#include "app/Player.h"
+#include "audio/AudioEngine.h"
+#include "playback/ChannelControl.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,27 +12,32 @@ int outputVolume(int volumeSetting, int loudness) {
     return static_cast<int>(std::clamp(a - b, 1LL, 100LL));
 }
 
+VolumeControl::VolumeControl(AudioEngine& audioEngine, const ChannelControl& channel, VolumeOptions options)
+    : audioEngine_(audioEngine), channel_(channel) {
+    levellingWaitTimer.setInterval(options.levellingWaitMs);
+}
+
 void VolumeControl::applyVolume() {
-    p_.audioEngine().setGain(outputVolume(p_.s.volumeSetting, p_.s.currentLoudness));
+    audioEngine_.setGain(outputVolume(volumeSetting, currentLoudness));
 }
 
 void VolumeControl::onVolumeBarChange() {
-    p_.s.volumeSetting = p_.s.volumeBar.position();
-    if (p_.s.playMode != PLAYMODE_IDLE) applyVolume();
+    volumeSetting = volumeBar.position();
+    if (channel_.playMode != PLAYMODE_IDLE) applyVolume();
 }
 
 void VolumeControl::stepVolumeDown() {
-    int position = p_.s.volumeBar.position();
+    int position = volumeBar.position();
     if (position > 2) position -= 2;
-    p_.s.volumeBar.setPosition(position);
+    volumeBar.setPosition(position);
 }
 
 void VolumeControl::stepVolumeUp() {
-    int position = p_.s.volumeBar.position();
+    int position = volumeBar.position();
     if (position < 99) position += 2;
-    p_.s.volumeBar.setPosition(position);
+    volumeBar.setPosition(position);
 }
 
 void VolumeControl::onLevellingWaitTick() {
-    p_.seq.playSelected();
+    if (retry_) retry_();
 }

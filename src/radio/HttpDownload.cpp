@@ -1,8 +1,8 @@
 #include "radio/HttpDownload.h"
 
 #include "platform/CurlHttpTransport.h"
+#include "platform/EventLoop.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaMethod>
@@ -317,7 +317,7 @@ void HttpDownload::start(bool saveToFile) {
     if (waitThread_) {
         const QPointer<HttpDownload> alive(this);
         while (alive && finished_ < serial)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            yieldToEvents(QEventLoop::WaitForMoreEvents);
     }
 }
 

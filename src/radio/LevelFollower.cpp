@@ -1,6 +1,6 @@
 #include "radio/LevelFollower.h"
 
-#include "app/Player.h"
+#include "playback/VolumeControl.h"
 
 #include <algorithm>
 #include <cmath>
@@ -43,11 +43,16 @@ int followLevel(LevelState& state, std::uint32_t levelWord) {
     return static_cast<int>(roundEven(state.levelAverage / 6.5L));
 }
 
+LevelFollower::LevelFollower(AudioEngine& audioEngine, VolumeControl& volume, const ChannelHandle& channel,
+                             LevelFollowerOptions options)
+    : audioEngine_(audioEngine), volume_(volume), channel_(channel) {
+    levelTimer.setInterval(options.levelTickMs);
+}
+
 void LevelFollower::onLevelTick() {
-    PlayerState& s = p_.s;
-    LevelState level{s.levelAverage, s.levelWarmup};
-    s.currentLoudness = followLevel(level, levelWord(p_.audioEngine().level(s.radioChannel)));
-    s.levelAverage = level.levelAverage;
-    s.levelWarmup = level.levelWarmup;
-    p_.volume.applyVolume();
+    LevelState level{levelAverage, levelWarmup};
+    volume_.currentLoudness = followLevel(level, levelWord(audioEngine_.level(channel_)));
+    levelAverage = level.levelAverage;
+    levelWarmup = level.levelWarmup;
+    volume_.applyVolume();
 }

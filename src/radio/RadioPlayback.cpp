@@ -1,32 +1,58 @@
 #include "radio/RadioPlayback.h"
 
-#include "app/Player.h"
-#include "app/Window.h"
-
+#include "library/TitleFit.h"
 #include "platform/ByteText.h"
+#include "platform/Guarded.h"
 #include "platform/TextFile.h"
+#include "platform/Window.h"
+#include "playback/ChannelControl.h"
+#include "playback/MasterMute.h"
+#include "playback/PlaySequencer.h"
+#include "playback/StreamTitle.h"
+#include "playback/VolumeControl.h"
+
+#include <QMetaObject>
+
+RadioPlayback::RadioPlayback(AudioEngine& audioEngine, IWindow& window, IDialogs& dialogs, MasterMute& mute,
+                             ChannelControl& channel, VolumeControl& volume, PlaySequencer& sequencer,
+                             RadioOptions options)
+    : levelFollower(audioEngine, volume, radioChannel, options.levelFollower), stationOpener(audioEngine),
+      audioEngine_(audioEngine), window_(window), dialogs_(dialogs), mute_(mute), channel_(channel),
+      volume_(volume), sequencer_(sequencer), options_(options) {
+    watchdogTimer.setInterval(options_.watchdogMs);
+    // A station's playlist names a stream or a few: it is read into memory whole.
+    playlistDownload.setMaxBytes(1 << 20);
+    QObject::connect(&playlistDownload, &HttpDownload::OnDoneString, &playlistDownload,
+                     [this](QObject*, const QByteArray& playlist) {
+                         runGuarded(dialogs_, [&] { onPlaylistFetched(playlist); });
+                     });
+    QObject::connect(&playlistDownload, &HttpDownload::OnError, &playlistDownload,
+                     [this] { runGuarded(dialogs_, [this] { onPlaylistFetchFailed(); }); });
+}
+
+RadioPlayback::~RadioPlayback() {
+    streamTitles_ = {};
+}
 
 void RadioPlayback::switchMode(bool start) {
-    PlayerState& s = p_.s;
-    p_.mute.applyMute(false);
-    if (s.radioMode) {
-        p_.watchdogTimer.stop();
-        p_.levelTimer.stop();
+    mute_.applyMute(false);
+    if (radioMode) {
+        watchdogTimer.stop();
+        levelFollower.levelTimer.stop();
         cancelStart();
-        s.display.stationListVisible = false;
-        s.display.radioButton = QStringLiteral("Radio");
-        s.radioMode = false;
-        s.display.clearButton = QStringLiteral("leeren");
-        p_.seq.playButtonClicked();
-        p_.channel.showTitle(s.songDisplay, s.songDisplay);
-        s.display.bitrateLabel = s.bitrateText;
+        stationListVisible = false;
+        radioButton = QStringLiteral("Radio");
+        radioMode = false;
+        clearButton = QStringLiteral("leeren");
+        sequencer_.playButtonClicked();
+        channel_.restoreSongTitle();
         return;
     }
-    s.display.stationListVisible = true;
+    stationListVisible = true;
     if (start) startSelectedStation();
-    s.display.radioButton = QStringLiteral("MP3");
-    s.radioMode = true;
-    s.display.clearButton = QStringLiteral("Senderliste");
+    radioButton = QStringLiteral("MP3");
+    radioMode = true;
+    clearButton = QStringLiteral("Senderliste");
 }
 
 void RadioPlayback::toggleRadioMode() {
@@ -34,116 +60,178 @@ void RadioPlayback::toggleRadioMode() {
 }
 
 void RadioPlayback::startSelectedStation() {
-    PlayerState& s = p_.s;
     cancelStart();
-    p_.mute.setMasterMute(false);
-    s.reconnectCount = 0;
-    const int index = s.stations.selected();
-    s.display.playButton = PlayPicture::START;
-    p_.window().processEvents();
-    if (index < 0 || !s.stations.isRow(index)) return;
-    s.display.titleStrip = QStringLiteral("verbinde..");
-    s.stationName = s.stations.name(index);
-    s.streamURL = s.stations.url(index);
-    if (s.streamURL.toUpper().endsWith(QStringLiteral(".M3U")))
-        p_.fetchStationPlaylist(s.streamURL);
-    else
+    mute_.setMasterMute(false);
+    reconnectCount = 0;
+    const int index = stations.selected();
+    channel_.playButton = PlayPicture::START;
+    window_.yieldToEvents();
+    if (index < 0 || !stations.isRow(index)) return;
+    channel_.titleStrip = QStringLiteral("verbinde..");
+    stationName = stations.name(index);
+    streamURL = stations.url(index);
+    if (streamURL.toUpper().endsWith(QStringLiteral(".M3U"))) {
+        playlistDownload.setURL(streamURL);
+        playlistDownload.DownloadString();
+    } else {
         playStation();
+    }
 }
 
 void RadioPlayback::playStation() {
-    PlayerState& s = p_.s;
     cancelStart();
     // Watched before connecting, so a failed start is noticed too. A running watchdog keeps its beat.
-    if (!p_.watchdogTimer.isActive()) p_.watchdogTimer.start();
-    const Station station{s.stationName, s.streamURL};
-    p_.stationOpener.open(station.url, [this, station](ChannelHandle stream) {
-        p_.guarded([&] { streamOpened(station, stream); });
+    if (!watchdogTimer.isActive()) watchdogTimer.start();
+    const Station station{stationName, streamURL};
+    stationOpener.open(station.url, [this, station](ChannelHandle stream) {
+        runGuarded(dialogs_, [&] { streamOpened(station, stream); });
     });
 }
 
 void RadioPlayback::streamOpened(const Station& station, ChannelHandle stream) {
-    PlayerState& s = p_.s;
-    AudioEngine& audioEngine = p_.audioEngine();
     if (!stream) {
         // The station that still plays takes the strip back. With none, the watchdog announces the
         // problem and tries the new station again.
-        if (backToPlayingStation()) p_.channel.showCurrentStreamTitle();
+        if (backToPlayingStation()) showCurrentStreamTitle();
         return;
     }
-    s.display.bitrateLabel = QStringLiteral("- ");
-    s.reconnectCount = 0;
-    p_.watchdogTimer.setInterval(3000);
+    channel_.bitrateLabel = QStringLiteral("- ");
+    reconnectCount = 0;
+    watchdogTimer.setInterval(options_.watchdogMs);
     // The old stream is stopped even while reconnecting: one that only stalled could otherwise come
     // back and play beside the new one, out of reach. After an engine restart the calls do nothing.
-    audioEngine.stop(s.radioChannel);
-    audioEngine.release(s.radioChannel);
-    s.radioChannel = stream;
-    s.stationName = station.name;
-    s.streamURL = station.url;
+    audioEngine_.stop(radioChannel);
+    audioEngine_.release(radioChannel);
+    radioChannel = stream;
+    stationName = station.name;
+    streamURL = station.url;
     playing_ = station;
-    p_.channel.pauseSong();
-    s.currentLoudness = 20;
-    p_.channel.playChannel(s.radioChannel, PLAYMODE_RADIO);
-    s.connectionProblem = false;
-    p_.levelTimer.stop();
-    if (s.levellingBox) {
-        p_.levelTimer.start();
-        s.levelWarmup = 0;
+    sequencer_.pauseSong();
+    volume_.currentLoudness = 20;
+    playStream();
+    connectionProblem = false;
+    levelFollower.levelTimer.stop();
+    if (volume_.levellingBox) {
+        levelFollower.levelTimer.start();
+        levelFollower.levelWarmup = 0;
     }
 }
 
+void RadioPlayback::playStream() {
+    volume_.applyVolume();
+    // The notification is in place before the current title is read, so a title that arrives in
+    // between is not lost until the station's next change.
+    streamTitles_ =
+        audioEngine_.onMetadata(radioChannel, [this, channel = radioChannel](const std::string& text) {
+            onStreamMetadata(channel, text);
+        });
+    showCurrentStreamTitle();
+    channel_.playChannel(radioChannel, PLAYMODE_RADIO);
+}
+
 void RadioPlayback::onWatchdogTick() {
-    PlayerState& s = p_.s;
     // The start in progress decides first; a second open beside it would only race it.
     if (isStarting()) return;
-    if (s.connectionProblem) {
-        ++s.reconnectCount;
-        s.display.bitrateLabel = QString::number(s.reconnectCount);
-        p_.channel.restartOutput();
+    if (connectionProblem) {
+        ++reconnectCount;
+        channel_.bitrateLabel = QString::number(reconnectCount);
+        channel_.restartOutput();
         playStation();
         return;
     }
-    if (p_.audioEngine().state(s.radioChannel) != ChannelState::Playing) {
-        s.connectionProblem = true;
-        p_.watchdogTimer.setInterval(6000);
-        s.display.titleStrip = QStringLiteral("Verbindungsproblem: ") + s.stationName;
+    if (audioEngine_.state(radioChannel) != ChannelState::Playing) {
+        connectionProblem = true;
+        watchdogTimer.setInterval(options_.reconnectWatchdogMs);
+        channel_.titleStrip = QStringLiteral("Verbindungsproblem: ") + stationName;
     }
 }
 
 QString RadioPlayback::selectedStationName() const {
-    const StationList& stations = p_.s.stations;
     const int index = stations.selected();
     return stations.isRow(index) ? stations.name(index) : QString();
 }
 
 void RadioPlayback::onPlaylistFetched(const QByteArray& playlist) {
-    PlayerState& s = p_.s;
     const QStringList lines = splitTextLines(playlist);
-    s.streamURL = lines.value(1);
-    s.stationName = selectedStationName();
+    streamURL = lines.value(1);
+    stationName = selectedStationName();
     playStation();
 }
 
 void RadioPlayback::onPlaylistFetchFailed() {
     backToPlayingStation();
-    p_.s.display.titleStrip =
+    channel_.titleStrip =
         QStringLiteral("Radio: ") + selectedStationName() + QStringLiteral(": nicht gefunden");
 }
 
 bool RadioPlayback::isStarting() const {
-    return p_.stationOpener.isPending() || p_.playlistDownload.isDownloading();
+    return stationOpener.isPending() || playlistDownload.isDownloading();
 }
 
 void RadioPlayback::cancelStart() {
-    p_.stationOpener.cancel();
-    p_.playlistDownload.abandon();
+    stationOpener.cancel();
+    playlistDownload.abandon();
 }
 
 bool RadioPlayback::backToPlayingStation() {
-    PlayerState& s = p_.s;
-    if (p_.audioEngine().state(s.radioChannel) != ChannelState::Playing) return false;
-    s.stationName = playing_.name;
-    s.streamURL = playing_.url;
+    if (audioEngine_.state(radioChannel) != ChannelState::Playing) return false;
+    stationName = playing_.name;
+    streamURL = playing_.url;
     return true;
+}
+
+void RadioPlayback::onStreamMetadata(ChannelHandle channel, const std::string& text) {
+    // The engine's thread may not touch the window: the title is composed on the GUI thread, with the
+    // station name of that moment.
+    const QString meta = decodeText(QByteArray::fromStdString(text));
+    QMetaObject::invokeMethod(
+        &titleReceiver_, [this, channel, meta] { streamTitleArrived(channel, meta); }, Qt::QueuedConnection);
+}
+
+void RadioPlayback::streamTitleArrived(ChannelHandle channel, const QString& meta) {
+    if (channel != radioChannel || isStarting()) return;
+    showStreamTitle(meta);
+}
+
+void RadioPlayback::showCurrentStreamTitle() {
+    const std::optional<std::string> meta = audioEngine_.metadata(radioChannel);
+    showStreamTitle(meta ? decodeText(QByteArray::fromStdString(*meta)) : QString());
+}
+
+void RadioPlayback::showStreamTitle(const QString& meta) {
+    const QString title = streamTitleFromMetadata(meta);
+    streamTitle = title.trimmed();
+    const QString text = title + QStringLiteral("> ") + stationName;
+    channel_.showTitle(linksb(text, [this](const QString& t) { return window_.textWidth(t); }), text);
+}
+
+bool RadioPlayback::streamPlaying() const {
+    return audioEngine_.state(radioChannel) == ChannelState::Playing;
+}
+
+void RadioPlayback::startStation() {
+    watchdogTimer.start();
+    startSelectedStation();
+    if (volume_.levellingBox)
+        levelFollower.levelTimer.start();
+    else
+        levelFollower.levelTimer.stop();
+}
+
+void RadioPlayback::stopStation() {
+    watchdogTimer.stop();
+    cancelStart();
+    audioEngine_.stop(radioChannel);
+    channel_.playButton = PlayPicture::START;
+    levelFollower.levelTimer.stop();
+}
+
+void RadioPlayback::stopStream() {
+    audioEngine_.stop(radioChannel);
+}
+
+void RadioPlayback::dropStation() {
+    watchdogTimer.stop();
+    cancelStart();
+    audioEngine_.stop(radioChannel);
 }

@@ -1,35 +1,32 @@
 #include "radio/StationEditor.h"
 
-#include "app/Player.h"
+#include "radio/RadioPlayback.h"
 #include "radio/StationFile.h"
 #include "radio/StationLine.h"
 
 void StationEditor::openStationEditor() {
-    PlayerState& s = p_.s;
-    s.display.radioPanelVisible = true;
-    s.display.stationListVisible = false;
+    panelVisible = true;
+    radio_.stationListVisible = false;
     QStringList lines;
-    for (const Station& station : s.stations.rows())
+    for (const Station& station : radio_.stations.rows())
         lines << stationLine(station.name, station.url);
-    s.display.stationEditorText = lines;
+    text = lines;
 }
 
 void StationEditor::saveStationList() {
-    PlayerState& s = p_.s;
-    p_.update.closeEntryPanel();
+    closeEntryPanel();
     QList<Station> stations;
-    for (const QString& line : s.display.stationEditorText.get())
+    for (const QString& line : text.get())
         if (!line.isEmpty()) stations << parseStationLine(line);
-    s.stations.replaceAll(stations);
+    radio_.stations.replaceAll(stations);
     // A failed write is shown and leaves the editor open; the old file stays whole.
-    writeStations(stationFilePath(s.programFolder), s.stations);
+    writeStations(stationFilePath(programFolder_), radio_.stations);
     closeStationEditor();
 }
 
 void StationEditor::closeStationEditor() {
-    PlayerState& s = p_.s;
-    p_.update.closeEntryPanel();
-    s.display.radioPanelVisible = false;
+    closeEntryPanel();
+    panelVisible = false;
     // The mode may have changed while the editor was open: its own list comes back.
-    s.display.stationListVisible = s.radioMode;
+    radio_.stationListVisible = radio_.radioMode;
 }

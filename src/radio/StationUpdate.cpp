@@ -1,53 +1,66 @@
 #include "radio/StationUpdate.h"
 
-#include "app/Player.h"
+#include "platform/Guarded.h"
 #include "platform/TextFile.h"
+#include "playback/ChannelControl.h"
+#include "radio/RadioPlayback.h"
+#include "radio/StationEditor.h"
 #include "radio/StationLine.h"
 
+StationUpdate::StationUpdate(StationEditor& editor, RadioPlayback& radio, ChannelControl& channel,
+                             IDialogs& dialogs)
+    : editor_(editor), radio_(radio), channel_(channel), dialogs_(dialogs) {
+    // Some ten thousand stations at most, read into memory whole.
+    stationListDownload.setMaxBytes(4 << 20);
+    QObject::connect(&stationListDownload, &HttpDownload::OnDoneString, &stationListDownload,
+                     [this](QObject*, const QByteArray& list) {
+                         runGuarded(dialogs_, [&] { onStationListFetched(list); });
+                     });
+    QObject::connect(&stationListDownload, &HttpDownload::OnError, &stationListDownload,
+                     [this] { runGuarded(dialogs_, [this] { onStationListFetchFailed(); }); });
+}
+
 void StationUpdate::fetchStationUpdate() {
-    p_.stationListDownload.setURL(p_.updateUrl);
-    p_.stationListDownload.DownloadString();
+    stationListDownload.setURL(updateUrl);
+    stationListDownload.DownloadString();
 }
 
 void StationUpdate::onStationListFetched(const QByteArray& list) {
-    PlayerState& s = p_.s;
     const QStringList lines = splitTextLines(list);
-    QStringList editor = s.display.stationEditorText;
-    if (s.display.appendChoice) {
-        editor << QStringLiteral("---------------");
-        s.display.titleStrip = QStringLiteral("Update: Liste vom Server wurde angefügt");
+    QStringList text = editor_.text;
+    if (editor_.appendChoice) {
+        text << QStringLiteral("---------------");
+        channel_.titleStrip = QStringLiteral("Update: Liste vom Server wurde angefügt");
     } else {
-        editor.clear();
-        s.display.titleStrip = QStringLiteral("Update: Liste vom Server wurde übernommen");
+        text.clear();
+        channel_.titleStrip = QStringLiteral("Update: Liste vom Server wurde übernommen");
     }
     for (qsizetype i = 0; i < lines.size(); i += 2)
-        editor << stationLine(lines[i], lines.value(i + 1));
-    s.display.stationEditorText = editor;
+        text << stationLine(lines[i], lines.value(i + 1));
+    editor_.text = text;
 }
 
 void StationUpdate::onStationListFetchFailed() {
-    p_.s.display.titleStrip = QStringLiteral("Problem beim Update der Senderliste");
+    channel_.titleStrip = QStringLiteral("Problem beim Update der Senderliste");
 }
 
 void StationUpdate::playSelectedEntry() {
-    PlayerState& s = p_.s;
-    const int index = s.entries.selected();
-    if (!s.entries.isRow(index)) return;
-    s.streamURL = s.entries.url(index);
-    s.stationName = s.streamURL;
-    p_.radio.playStation();
+    const int index = entries.selected();
+    if (!entries.isRow(index)) return;
+    radio_.streamURL = entries.url(index);
+    radio_.stationName = radio_.streamURL;
+    radio_.playStation();
 }
 
 void StationUpdate::addEntryAsStation() {
-    PlayerState& s = p_.s;
-    p_.editor.openStationEditor();
-    const int index = s.entries.selected();
-    if (!s.entries.isRow(index)) return;
-    QStringList editor = s.display.stationEditorText;
-    editor << stationLine(s.entries.title(index), s.entries.url(index));
-    s.display.stationEditorText = editor;
+    editor_.openStationEditor();
+    const int index = entries.selected();
+    if (!entries.isRow(index)) return;
+    QStringList text = editor_.text;
+    text << stationLine(entries.title(index), entries.url(index));
+    editor_.text = text;
 }
 
 void StationUpdate::closeEntryPanel() {
-    p_.s.display.entryPanelVisible = false;
+    editor_.closeEntryPanel();
 }

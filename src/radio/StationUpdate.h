@@ -3,17 +3,29 @@
 // (appended after a separator line, or replacing the text), and the entries of a playlist handed to
 // the player, which can be played or added as stations.
 
+#include "radio/HttpDownload.h"
+#include "radio/PlaylistEntries.h"
+
 #include <QByteArray>
 #include <QString>
 
-class Player;
+class ChannelControl;
+class IDialogs;
+class RadioPlayback;
+class StationEditor;
 
 // Where the station list update is fetched from.
 inline const QString stationUpdateUrl = QStringLiteral("http://mp3zx.example.net/download/mp3.snd");
 
 class StationUpdate {
 public:
-    explicit StationUpdate(Player& player) : p_(player) {}
+    StationUpdate(StationEditor& editor, RadioPlayback& radio, ChannelControl& channel, IDialogs& dialogs);
+
+    // The playlist entries handed to the player.
+    PlaylistEntries entries;
+    // Fetches the station list, into memory.
+    HttpDownload stationListDownload;
+    QString updateUrl = stationUpdateUrl;
 
     // "update vom Server ": fetches the station list.
     void fetchStationUpdate();
@@ -29,5 +41,8 @@ public:
     void closeEntryPanel();
 
 private:
-    Player& p_;
+    StationEditor& editor_;
+    RadioPlayback& radio_;
+    ChannelControl& channel_;
+    IDialogs& dialogs_;
 };

@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "platform/ByteText.h"
+#include "platform/EventLoop.h"
 #include "platform/SessionPlatform.h"
 #include "ui/BitmapCheckBox.h"
 #include "ui/EventHook.h"
@@ -150,7 +151,7 @@ void MainWindow::createControls() {
     volumeBar = makeVolumeBar(client);
 
     folderTree = place(new ShellTreeView(client), 160, 32, 220, 150);
-    fileList = place(new FileListWidget(client, &player_->s.fileList), 384, 32, 217, 150);
+    fileList = place(new FileListWidget(client, &player_->browser.fileList), 384, 32, 217, 150);
     fileList->setColumnWidth(0, 300);
     songListView = place(new SongListView(client), 608, 32, 225, 150);
     stationListView = place(new QListView(client), 608, 32, 225, 150);
@@ -236,40 +237,39 @@ void MainWindow::createPanels() {
 }
 
 void MainWindow::bindState() {
-    PlayerState& s = player_->s;
-    DisplayState& d = s.display;
-    bindText(d.versionLabel, versionLabel);
-    bindText(d.titleStrip, titleStrip);
-    bindText(d.bitrateLabel, bitrateLabel);
-    bindText(d.radioButton, radioButton);
-    bindText(d.clearButton, clearButton);
-    bindText(d.deleteFileLabel, deleteFileLabel);
-    bindVisible(d.stationListVisible, stationListView);
-    bindVisible(d.radioPanelVisible, radioPanel);
-    bindVisible(d.entryPanelVisible, entryPanel);
-    bindVisible(d.deletePanelVisible, deletePanel);
-    d.playButton.onChange([this](PlayPicture picture) {
+    Player& p = *player_;
+    bindText(p.startup.versionLabel, versionLabel);
+    bindText(p.channel.titleStrip, titleStrip);
+    bindText(p.channel.bitrateLabel, bitrateLabel);
+    bindText(p.radio.radioButton, radioButton);
+    bindText(p.radio.clearButton, clearButton);
+    bindText(p.deletion.fileLabel, deleteFileLabel);
+    bindVisible(p.radio.stationListVisible, stationListView);
+    bindVisible(p.editor.panelVisible, radioPanel);
+    bindVisible(p.editor.entryPanelVisible, entryPanel);
+    bindVisible(p.deletion.panelVisible, deletePanel);
+    p.channel.playButton.onChange([this](PlayPicture picture) {
         playButton->setIcon(picture == PlayPicture::START ? startPicture() : stopPicture());
     });
-    d.sortByDate.onChange([this](bool byDate) {
+    p.browser.sortByDate.onChange([this](bool byDate) {
         // The darker label shows the active sort.
         const QColor medGray(0xA0, 0xA0, 0xA4);
         for (auto [label, active] : {std::pair{sortByNameLabel, !byDate}, {sortByDateLabel, byDate}}) {
-            QPalette p = label->palette();
-            p.setColor(QPalette::WindowText, active ? gray : medGray);
-            label->setPalette(p);
+            QPalette palette = label->palette();
+            palette.setColor(QPalette::WindowText, active ? gray : medGray);
+            label->setPalette(palette);
         }
     });
-    d.windowTitle.onChange([this](const QString& title) { setWindowTitle(title); });
-    d.titleHint.onChange([this](const HintBox& hint) { showHint(hint); });
-    bindLines(d.stationEditorText, stationEditorText);
+    p.startup.windowTitle.onChange([this](const QString& title) { setWindowTitle(title); });
+    p.songList.titleHint.onChange([this](const HintBox& hint) { showHint(hint); });
+    bindLines(p.editor.text, stationEditorText);
 
-    bindList(s.songs, songListView);
-    bindList(s.stations, stationListView);
-    bindList(s.entries, entryListView);
-    bindRange(s.positionBar, positionBar);
-    bindRange(s.volumeBar, volumeBar);
-    bindCheck(s.levellingBox, levellingBox);
+    bindList(p.songList.songs, songListView);
+    bindList(p.radio.stations, stationListView);
+    bindList(p.update.entries, entryListView);
+    bindRange(p.channel.positionBar, positionBar);
+    bindRange(p.volume.volumeBar, volumeBar);
+    bindCheck(p.volume.levellingBox, levellingBox);
 }
 
 void MainWindow::bindEvents() {
@@ -355,8 +355,8 @@ void MainWindow::bindBrowser() {
     connect(fileList, &FileListWidget::focusLeft, this, &MainWindow::onFileListFocusOut);
     for (QLabel* l : {sortByNameLabel, sortByDateLabel})
         l->installEventFilter(this);
-    player_->s.display.sortByDate.set(true);
-    player_->s.display.sortByDate.set(false);
+    player_->browser.sortByDate.set(true);
+    player_->browser.sortByDate.set(false);
 }
 
 // Focus marks: a blue frame around the tree's selected folder while the file list has the focus, and
@@ -368,7 +368,7 @@ void MainWindow::onFileListFocusIn() {
 }
 
 void MainWindow::onFileListFocusOut() {
-    const int selected = player_->s.fileList.selectedIndex();
+    const int selected = player_->browser.fileList.selectedIndex();
     if (selected < 0) return;
     fileList->drawFocusFrame(fileList->entryRect(selected).adjusted(0, -1, 0, 1), Qt::blue);
 }
@@ -501,8 +501,8 @@ int MainWindow::songListTopIndex() const {
     return top.isValid() ? top.row() : 0;
 }
 
-void MainWindow::processEvents() {
-    QCoreApplication::processEvents();
+void MainWindow::yieldToEvents() {
+    ::yieldToEvents();
 }
 
 QList<QRect> MainWindow::screenAreas() const {

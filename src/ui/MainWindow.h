@@ -4,8 +4,8 @@
 
 #include "app/Lifecycle.h"
 #include "app/Player.h"
-#include "app/Window.h"
 #include "app/WindowShell.h"
+#include "platform/Window.h"
 #include "ui/SongListView.h"
 
 #include <QWidget>
@@ -61,7 +61,7 @@ public:
     void setBusy(bool busy) override;
     int textWidth(const QString& text) const override;
     int songListTopIndex() const override;
-    void processEvents() override;
+    void yieldToEvents() override;
     QList<QRect> screenAreas() const override;
 
     // The controls, under the names the rest of the program uses for them.

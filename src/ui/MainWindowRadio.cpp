@@ -60,7 +60,7 @@ void MainWindow::bindRadio() {
             [&p] { p.guarded([&p] { p.update.playSelectedEntry(); }); });
 
     // The merge choice lives in the state; the two radio buttons show it.
-    Shown<bool>& append = p.s.display.appendChoice;
+    Shown<bool>& append = p.editor.appendChoice;
     (append.get() ? appendChoice : overwriteChoice)->setChecked(true);
     append.onChange([this](bool a) { (a ? appendChoice : overwriteChoice)->setChecked(true); });
     connect(appendChoice, &QRadioButton::toggled, this, [&append](bool checked) { append = checked; });

@@ -30,7 +30,7 @@ void MainWindow::bindShell() {
 
     trayIcon = new TrayIcon(this);
     trayIcon->setIcon(programIcon());
-    p.s.display.tip.onChange([this](const QString& tip) { trayIcon->setTip(displayText(tip)); });
+    p.channel.tip.onChange([this](const QString& tip) { trayIcon->setTip(displayText(tip)); });
     shell_ = std::make_unique<WindowShell>(p, *trayIcon);
     connect(trayIcon, &TrayIcon::pressed, this,
             [this, &p](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
@@ -76,7 +76,7 @@ void MainWindow::bindShell() {
     songDropTarget = new FileDropTarget(this);
     songDropTarget->dropActions = Qt::CopyAction;
     songDropTarget->onDrop = [this, &p](Qt::KeyboardModifiers, QPoint, DropEffect&) {
-        p.guarded([&] { takeDroppedFiles(p, songDropTarget->files); });
+        p.guarded([&] { takeDroppedFiles(p.songList, songDropTarget->files); });
     };
     songDropTarget->attach(songListView);
 }

@@ -1,7 +1,7 @@
 #include "ui/ShellTreeView.h"
+#include "platform/EventLoop.h"
 
 #include <QAbstractFileIconProvider>
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -181,7 +181,7 @@ bool ShellTreeView::waitForLoad(const QModelIndex& node, int timeoutMs) {
         if (!allLoaded()) return false;
     }
     // The model sorts newly read folders a moment later; do it now so walks see the final order.
-    QCoreApplication::processEvents();
+    yieldToEvents();
     model_->sort(0, Qt::AscendingOrder);
     revealPending();
     return true;

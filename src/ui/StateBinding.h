@@ -2,8 +2,8 @@
 // Ties widgets to the player's state: what the state holds, the widget shows, and what the user
 // changes in a widget goes back into the state.
 
-#include "app/RangeValue.h"
-#include "app/Shown.h"
+#include "platform/RangeValue.h"
+#include "platform/Shown.h"
 
 #include <QString>
 #include <QStringList>

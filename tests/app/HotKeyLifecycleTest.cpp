@@ -18,9 +18,9 @@ protected:
     void playThenPress(int presses) {
         const QStringList songs = files.make({"eins.mp3"});
         h.player.songList.addSong(songs[0]);
-        ASSERT_EQ(h.audioEngine.state(h.s.fileStream), ChannelState::Playing);
+        ASSERT_EQ(h.audioEngine.state(h.player.channel.fileStream), ChannelState::Playing);
         for (int i = 0; i < presses; ++i)
-            h.hotKeys.press(h.s.hotKeyPlay);
+            h.hotKeys.press(h.player.hotKeyHandler.hotKeyPlay);
         h.player.hotKeyHandler.onDoublePressTick();
     }
 
@@ -38,9 +38,9 @@ protected:
 TEST_F(HotKeyLifecycleTest, StartRegistersTheThreeKeysAndUnmutes) {
     h.mixer.muted = true;
     ASSERT_EQ(start(), Lifecycle::Start::Run);
-    const std::map<int, HotKey> expected{{h.s.hotKeyPlay, HotKey::Pause},
-                                         {h.s.hotKeySofter, HotKey::PrintScreen},
-                                         {h.s.hotKeyLouder, HotKey::ScrollLock}};
+    const std::map<int, HotKey> expected{{h.player.hotKeyHandler.hotKeyPlay, HotKey::Pause},
+                                         {h.player.hotKeyHandler.hotKeySofter, HotKey::PrintScreen},
+                                         {h.player.hotKeyHandler.hotKeyLouder, HotKey::ScrollLock}};
     EXPECT_EQ(h.hotKeys.registered, expected);
     EXPECT_EQ(h.mixer.muted, std::optional<bool>(false));
 }
@@ -51,9 +51,9 @@ TEST_F(HotKeyLifecycleTest, AKeyHeldElsewhereIsSkippedAndTheOthersWork) {
     EXPECT_EQ(h.hotKeys.registered.size(), 2u);
     EXPECT_TRUE(h.dialogs.messages.empty());
     EXPECT_TRUE(h.dialogs.errors.isEmpty());
-    const int before = h.s.volumeBar.position();
-    h.hotKeys.press(h.s.hotKeySofter);
-    EXPECT_EQ(h.s.volumeBar.position(), before - 2);
+    const int before = h.player.volume.volumeBar.position();
+    h.hotKeys.press(h.player.hotKeyHandler.hotKeySofter);
+    EXPECT_EQ(h.player.volume.volumeBar.position(), before - 2);
 }
 
 TEST_F(HotKeyLifecycleTest, ClosingUnmutesAfterASinglePressAndReleasesTheKeys) {
@@ -63,7 +63,7 @@ TEST_F(HotKeyLifecycleTest, ClosingUnmutesAfterASinglePressAndReleasesTheKeys) {
     lifecycle.shutDown();
     EXPECT_EQ(h.mixer.muted, std::optional<bool>(false));
     EXPECT_TRUE(h.hotKeys.registered.empty());
-    EXPECT_EQ(h.s.hotKeyPlay, 0);
+    EXPECT_EQ(h.player.hotKeyHandler.hotKeyPlay, 0);
 }
 
 TEST_F(HotKeyLifecycleTest, AMuteByDoublePressSurvivesTheClose) {
@@ -81,9 +81,9 @@ TEST_F(HotKeyLifecycleTest, APressWaitingForItsTickDoesNothingAfterTheClose) {
     ASSERT_EQ(start(), Lifecycle::Start::Run);
     const QStringList songs = files.make({"eins.mp3"});
     h.player.songList.addSong(songs[0]);
-    h.hotKeys.press(h.s.hotKeyPlay);
+    h.hotKeys.press(h.player.hotKeyHandler.hotKeyPlay);
     lifecycle.shutDown();
-    EXPECT_FALSE(h.player.doublePressTimer.isActive());
+    EXPECT_FALSE(h.player.hotKeyHandler.doublePressTimer.isActive());
 }
 
 TEST_F(HotKeyLifecycleTest, WithoutAMixerStartAndCloseGoOnAndSayItOnce) {
@@ -94,8 +94,8 @@ TEST_F(HotKeyLifecycleTest, WithoutAMixerStartAndCloseGoOnAndSayItOnce) {
     lifecycle.shutDown();
     const QString errors = QString::fromStdString(::testing::internal::GetCapturedStderr());
     ASSERT_EQ(started, Lifecycle::Start::Run);
-    EXPECT_EQ(h.s.display.windowTitle.get(), QStringLiteral("RI3-VEZEZI"));
-    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), ChannelState::Stopped);
+    EXPECT_EQ(h.player.startup.windowTitle.get(), QStringLiteral("RI3-VEZEZI"));
+    EXPECT_EQ(h.audioEngine.state(h.player.channel.fileStream), ChannelState::Stopped);
     EXPECT_TRUE(h.audioEngine.called("closeOutput"));
     EXPECT_EQ(errors.count(QStringLiteral("SetMasterMuteValue failure")), 1) << errors.toStdString();
     EXPECT_TRUE(errors.contains(QStringLiteral("SetMasterMuteValue failure, multimedia system error #2\n")));

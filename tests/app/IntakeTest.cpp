@@ -31,9 +31,9 @@ TEST(ShortUpperPathTest, TwoSpellingsOfOneFolderCompareEqual) {
 TEST_F(IntakeTest, AnMp3EntersAndPlaysAndTheTreeMovesToItsFolder) {
     const QString song = files.make({"Rock/Lied.mp3"})[0];
     h.player.setIntakeText(song);
-    ASSERT_EQ(h.s.songs.count(), 1);
-    EXPECT_EQ(h.s.songs.path(0), song);
-    EXPECT_EQ(h.s.playMode, PLAYMODE_SONG);
+    ASSERT_EQ(h.player.songList.songs.count(), 1);
+    EXPECT_EQ(h.player.songList.songs.path(0), song);
+    EXPECT_EQ(h.player.channel.playMode, PLAYMODE_SONG);
     EXPECT_EQ(tree.pathsSet, QStringList{QFileInfo(song).canonicalPath()});
 }
 
@@ -42,7 +42,7 @@ TEST_F(IntakeTest, ASongFromTheTemporaryFolderLeavesTheTreeWhereItIs) {
     qputenv("TEMP", (files.dir.path() + QStringLiteral("/./")).toUtf8());
     h.player.setIntakeText(song);
     qunsetenv("TEMP");
-    EXPECT_EQ(h.s.songs.count(), 1);
+    EXPECT_EQ(h.player.songList.songs.count(), 1);
     EXPECT_TRUE(tree.pathsSet.isEmpty());
 }
 
@@ -51,17 +51,17 @@ TEST_F(IntakeTest, TheSameTextTwiceAndOtherExtensionsDoNothing) {
     h.player.setIntakeText(songs[0]);
     h.player.songList.clearButtonClicked();
     h.player.setIntakeText(songs[0]);
-    EXPECT_EQ(h.s.songs.count(), 0);
+    EXPECT_EQ(h.player.songList.songs.count(), 0);
     h.player.setIntakeText(songs[1]);
     h.player.setIntakeText(songs[2]);
-    EXPECT_EQ(h.s.songs.count(), 0);
-    EXPECT_FALSE(h.s.display.entryPanelVisible.get());
+    EXPECT_EQ(h.player.songList.songs.count(), 0);
+    EXPECT_FALSE(h.player.editor.entryPanelVisible.get());
 }
 
 TEST_F(IntakeTest, AMissingFileIsStillListed) {
     h.player.setIntakeText(files.dir.path() + QStringLiteral("/fehlt.MP3"));
-    EXPECT_EQ(h.s.songs.count(), 1);
-    EXPECT_EQ(h.s.playMode, PLAYMODE_IDLE);
+    EXPECT_EQ(h.player.songList.songs.count(), 1);
+    EXPECT_EQ(h.player.channel.playMode, PLAYMODE_IDLE);
 }
 
 } // namespace

@@ -69,17 +69,17 @@ TEST_F(LifecycleTest, FirstStartShowsVersionTitleAndDefaults) {
     InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
     ASSERT_EQ(start(h, channel), Lifecycle::Start::Run);
 
-    EXPECT_EQ(h.s.display.versionLabel.get(), QStringLiteral("MP3  ZX V5.4.1"));
-    EXPECT_EQ(h.s.display.windowTitle.get(), QStringLiteral("RI3-VEZEZI"));
+    EXPECT_EQ(h.player.startup.versionLabel.get(), QStringLiteral("MP3  ZX V5.4.1"));
+    EXPECT_EQ(h.player.startup.windowTitle.get(), QStringLiteral("RI3-VEZEZI"));
     EXPECT_EQ(h.window.pos, QPoint(50, 50));
-    EXPECT_EQ(h.s.playMode, PLAYMODE_IDLE);
-    EXPECT_FALSE(h.s.radioMode);
-    EXPECT_FALSE(h.s.endingEarly);
-    EXPECT_EQ(h.s.initialVolume, 70);
-    EXPECT_EQ(h.s.volumeBar.position(), 70);
+    EXPECT_EQ(h.player.channel.playMode, PLAYMODE_IDLE);
+    EXPECT_FALSE(h.player.radio.radioMode);
+    EXPECT_FALSE(h.player.startup.endingEarly);
+    EXPECT_EQ(h.player.volume.initialVolume, 70);
+    EXPECT_EQ(h.player.volume.volumeBar.position(), 70);
     EXPECT_TRUE(h.audioEngine.called("openOutput(-1,44100)"));
-    EXPECT_EQ(h.s.programFolder, programFolder.path() + u'/');
-    EXPECT_EQ(h.s.playlistFolder, h.s.programFolder);
+    EXPECT_EQ(h.player.startup.programFolder, programFolder.path() + u'/');
+    EXPECT_EQ(h.player.playlists.playlistFolder, h.player.startup.programFolder);
     EXPECT_TRUE(h.dialogs.messages.empty());
     // The master output is unmuted at start.
     EXPECT_EQ(h.mixer.muted, std::optional<bool>(false));
@@ -93,7 +93,7 @@ TEST_F(LifecycleTest, WrongEngineVersionEndsTheProcessWithItsMessage) {
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
     EXPECT_EQ(h.dialogs.messages[0].text, QStringLiteral("An incorrect version of BASS.DLL was loaded"));
     EXPECT_EQ(h.dialogs.messages[0].icon, MessageIcon::Error);
-    EXPECT_TRUE(h.s.endingEarly);
+    EXPECT_TRUE(h.player.startup.endingEarly);
     EXPECT_FALSE(h.audioEngine.called("openOutput"));
 }
 
@@ -104,7 +104,7 @@ TEST_F(LifecycleTest, FailedInitialisationIsReportedAndStartGoesOn) {
     EXPECT_EQ(start(h, channel), Lifecycle::Start::Run);
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
     EXPECT_EQ(h.dialogs.messages[0].text, QStringLiteral("Error initializing audio"));
-    EXPECT_EQ(h.s.display.windowTitle.get(), QStringLiteral("RI3-VEZEZI"));
+    EXPECT_EQ(h.player.startup.windowTitle.get(), QStringLiteral("RI3-VEZEZI"));
 }
 
 TEST_F(LifecycleTest, SecondStartHandsItsMp3OverAndEndsEarly) {
@@ -117,7 +117,7 @@ TEST_F(LifecycleTest, SecondStartHandsItsMp3OverAndEndsEarly) {
     PlayerHarness second;
     InstanceChannel secondChannel(QStringLiteral("RI3-VEZEZI"));
     Lifecycle secondLifecycle(second.player, secondChannel);
-    second.s.commandArguments = QStringList{QStringLiteral("/musik/Titel.mp3")};
+    second.player.startup.commandArguments = QStringList{QStringLiteral("/musik/Titel.mp3")};
     ASSERT_TRUE(secondChannel.findRunning());
 
     std::atomic<bool> sent{false};
@@ -132,7 +132,7 @@ TEST_F(LifecycleTest, SecondStartHandsItsMp3OverAndEndsEarly) {
     EXPECT_EQ(first.player.intakeText(), QStringLiteral("/musik/Titel.mp3"));
     EXPECT_EQ(first.window.raised, 1);
     EXPECT_TRUE(secondLifecycle.findRunningInstance());
-    EXPECT_TRUE(second.s.endingEarly);
+    EXPECT_TRUE(second.player.startup.endingEarly);
 }
 
 TEST_F(LifecycleTest, SecondStartWithoutArgumentOnlyRaisesTheWindow) {
@@ -144,16 +144,16 @@ TEST_F(LifecycleTest, SecondStartWithoutArgumentOnlyRaisesTheWindow) {
     PlayerHarness other;
     InstanceChannel otherChannel(QStringLiteral("RI3-VEZEZI"));
     Lifecycle otherLifecycle(other.player, otherChannel);
-    other.s.commandArguments = QStringList{QStringLiteral("/tmp/notes.txt")};
+    other.player.startup.commandArguments = QStringList{QStringLiteral("/tmp/notes.txt")};
     EXPECT_FALSE(otherLifecycle.findRunningInstance());
-    EXPECT_TRUE(other.s.endingEarly);
+    EXPECT_TRUE(other.player.startup.endingEarly);
 
     // No argument: an empty hand-over, which brings the window to the front and adds nothing.
     PlayerHarness second;
     InstanceChannel secondChannel(QStringLiteral("RI3-VEZEZI"));
     Lifecycle secondLifecycle(second.player, secondChannel);
     EXPECT_TRUE(secondLifecycle.findRunningInstance());
-    EXPECT_TRUE(second.s.endingEarly);
+    EXPECT_TRUE(second.player.startup.endingEarly);
     std::atomic<bool> sent{false};
     std::thread sender([&] {
         InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
@@ -164,7 +164,7 @@ TEST_F(LifecycleTest, SecondStartWithoutArgumentOnlyRaisesTheWindow) {
     EXPECT_TRUE(sent);
     EXPECT_EQ(first.window.raised, 1);
     EXPECT_TRUE(first.player.intakeText().isEmpty());
-    EXPECT_EQ(first.s.songs.count(), 0);
+    EXPECT_EQ(first.player.songList.songs.count(), 0);
 }
 
 TEST_F(LifecycleTest, TheClaimIsExclusiveAndPassesOnWhenItsHolderGoes) {
@@ -208,26 +208,26 @@ TEST_F(LifecycleTest, ShutdownStopsStreamsRestoresVolumeAndFreesTheEngine) {
     Lifecycle lifecycle(h.player, channel);
     ASSERT_EQ(lifecycle.start({QStringLiteral("mp3zx")}, programFolder.path()), Lifecycle::Start::Run);
     // A station still connecting when the window closes.
-    h.s.stations.append({QStringLiteral("Langsam"), QStringLiteral("http://127.0.0.1:9/langsam")});
-    h.s.stations.setSelected(0);
+    h.player.radio.stations.append({QStringLiteral("Langsam"), QStringLiteral("http://127.0.0.1:9/langsam")});
+    h.player.radio.stations.setSelected(0);
     h.opens.held = true;
     h.player.radio.startSelectedStation();
-    h.s.fileStream = ChannelHandle(7);
-    h.s.radioChannel = ChannelHandle(9);
-    h.player.trackTimer.start();
-    h.player.watchdogTimer.start();
+    h.player.channel.fileStream = ChannelHandle(7);
+    h.player.radio.radioChannel = ChannelHandle(9);
+    h.player.seq.trackTimer.start();
+    h.player.radio.watchdogTimer.start();
     h.audioEngine.calls.clear();
 
     lifecycle.shutDown();
-    EXPECT_FALSE(h.player.trackTimer.isActive());
-    EXPECT_FALSE(h.player.watchdogTimer.isActive());
+    EXPECT_FALSE(h.player.seq.trackTimer.isActive());
+    EXPECT_FALSE(h.player.radio.watchdogTimer.isActive());
     const std::vector<std::string> expected{"stop(7)", "stop(9)", "setGain(64)", "stopOutput", "closeOutput"};
     EXPECT_EQ(h.audioEngine.calls, expected);
     // Its stream, should it still come, is freed and never played.
     h.opens.release();
     ASSERT_EQ(h.audioEngine.count("openUrl"), 1);
     EXPECT_TRUE(h.audioEngine.called("release(" + std::to_string(h.audioEngine.lastHandle.value()) + ")"));
-    EXPECT_EQ(h.s.radioChannel, ChannelHandle(9));
+    EXPECT_EQ(h.player.radio.radioChannel, ChannelHandle(9));
 }
 
 // On Wayland the window can neither be placed nor learn its place: a saved place, even one on no screen

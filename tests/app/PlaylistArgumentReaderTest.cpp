@@ -23,19 +23,19 @@ protected:
     }
     QStringList titles() const {
         QStringList t;
-        for (const PlaylistEntry& e : s.entries.rows())
+        for (const PlaylistEntry& e : s.update.entries.rows())
             t << e.title;
         return t;
     }
     QStringList urls() const {
         QStringList u;
-        for (const PlaylistEntry& e : s.entries.rows())
+        for (const PlaylistEntry& e : s.update.entries.rows())
             u << e.url;
         return u;
     }
     QStringList songPaths() const {
         QStringList p;
-        for (const Song& song : s.songs.rows())
+        for (const Song& song : s.songList.songs.rows())
             p << song.path;
         return p;
     }
@@ -47,7 +47,7 @@ protected:
     }
 
     PlayerHarness h;
-    PlayerState& s = h.s;
+    Player& s = h.player;
     QTemporaryDir dir;
 };
 
@@ -67,12 +67,12 @@ TEST_F(PlaylistArgumentReaderTest, PlsTitlesFollowTheirFileLinesAndTheFirstEntry
     EXPECT_EQ(titles(), (QStringList{"Rock", "Jazz"}));
     EXPECT_EQ(urls(), (QStringList{"http://h/1", "http://h/2?id=7"}));
     EXPECT_EQ(opened(), QStringList{"http://h/1"});
-    EXPECT_EQ(s.streamURL, QStringLiteral("http://h/1"));
-    EXPECT_EQ(s.stationName, QStringLiteral("http://h/1"));
-    EXPECT_EQ(s.playMode, PLAYMODE_RADIO);
-    EXPECT_TRUE(s.radioMode);
-    EXPECT_TRUE(s.display.entryPanelVisible.get());
-    EXPECT_EQ(s.entries.selected(), 0);
+    EXPECT_EQ(s.radio.streamURL, QStringLiteral("http://h/1"));
+    EXPECT_EQ(s.radio.stationName, QStringLiteral("http://h/1"));
+    EXPECT_EQ(s.channel.playMode, PLAYMODE_RADIO);
+    EXPECT_TRUE(s.radio.radioMode);
+    EXPECT_TRUE(s.editor.entryPanelVisible.get());
+    EXPECT_EQ(s.update.entries.selected(), 0);
     EXPECT_EQ(h.window.raised, 1);
     EXPECT_TRUE(h.dialogs.errors.isEmpty());
 }
@@ -98,7 +98,7 @@ TEST_F(PlaylistArgumentReaderTest, M3uStreamsAreNamedBaseThenBaseUnderscoreCount
     handOver(QStringLiteral("radio.m3u"), "http://h/a\nhttp://h/b\nhttp://h/c\n");
     EXPECT_EQ(titles(), (QStringList{"radio", "radio_0", "radio_1"}));
     EXPECT_EQ(opened(), QStringList{"http://h/a"});
-    EXPECT_TRUE(s.radioMode);
+    EXPECT_TRUE(s.radio.radioMode);
 
     // A file named ".m3u": the name is shorter than ten characters and stays whole.
     handOver(QStringLiteral(".m3u"), "http://h/d\nhttp://h/e\n");
@@ -108,7 +108,7 @@ TEST_F(PlaylistArgumentReaderTest, M3uStreamsAreNamedBaseThenBaseUnderscoreCount
 TEST_F(PlaylistArgumentReaderTest, M3uUrlsStayWholeCommentsAreSkippedRelativeSongsLieBesideThePlaylist) {
     SongFiles songs;
     const QString absolute = songs.make({"b.mp3"}).constFirst();
-    s.playMode = PLAYMODE_SONG; // the songs queue; nothing is started
+    s.channel.playMode = PLAYMODE_SONG; // the songs queue; nothing is started
     handOver(QStringLiteral("mix.m3u"), "#EXTM3U\n#EXTINF:-1,Best http radio.mp3\nhttp://h/s?id=7\n"
                                         "HTTPS://h/t\nurl=http://h/u\nsub/../a.mp3\n" +
                                             absolute.toUtf8() + "\n");
@@ -124,22 +124,22 @@ TEST_F(PlaylistArgumentReaderTest, M3uOfLocalSongsQueuesThemAndPlaysNoRadio) {
     handOver(QStringLiteral("songs.m3u"),
              (paths.join(u'\n') + u'\n').toUtf8() + paths[0].toUtf8() + QByteArray("\0.mp3\n", 6));
     EXPECT_EQ(songPaths(), paths);
-    EXPECT_TRUE(s.entries.rows().isEmpty());
-    EXPECT_TRUE(s.display.entryPanelVisible.get());
-    EXPECT_FALSE(s.radioMode);
+    EXPECT_TRUE(s.update.entries.rows().isEmpty());
+    EXPECT_TRUE(s.editor.entryPanelVisible.get());
+    EXPECT_FALSE(s.radio.radioMode);
     EXPECT_TRUE(opened().isEmpty());
     // Nothing played: the start rule started the first song.
-    EXPECT_EQ(s.playMode, PLAYMODE_SONG);
-    EXPECT_EQ(s.currentIndex, 0);
+    EXPECT_EQ(s.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(s.songList.currentIndex, 0);
 }
 
 TEST_F(PlaylistArgumentReaderTest, UnreadablePlaylistIsReportedAndKeepsThePanelsLists) {
     handOver(QStringLiteral("alt.pls"), "File1=http://h/1\n");
-    s.display.entryPanelVisible = false;
+    s.editor.entryPanelVisible = false;
     h.player.guarded([&] { h.player.setIntakeText(dir.filePath(QStringLiteral("fehlt.pls"))); });
     EXPECT_EQ(h.dialogs.errors, QStringList{"Datei nicht gefunden"});
     EXPECT_EQ(urls(), QStringList{"http://h/1"});
-    EXPECT_TRUE(s.display.entryPanelVisible.get());
+    EXPECT_TRUE(s.editor.entryPanelVisible.get());
 }
 
 } // namespace

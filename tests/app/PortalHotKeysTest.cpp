@@ -108,7 +108,6 @@ TEST_F(PortalHotKeysTest, TheThreeKeysAreBoundTogetherAndAPressPausesTheSong) {
     ASSERT_TRUE(portal.registered);
     PortalHotKeys keys(bus.connect());
     Player player(Services{engine, mixer, keys, dialogs, window});
-    PlayerState& s = player.s;
     player.hotKeyHandler.registerHotKeys();
     ASSERT_TRUE(waitUntil([&] { return !portal.bound.isEmpty(); }, 10s))
         << portal.calls.join(u' ').toStdString();
@@ -127,16 +126,16 @@ TEST_F(PortalHotKeysTest, TheThreeKeysAreBoundTogetherAndAPressPausesTheSong) {
     EXPECT_EQ(asked, expected);
 
     player.songList.addSong(files.make({"eins.mp3"})[0]);
-    ASSERT_EQ(engine.state(s.fileStream), ChannelState::Playing);
+    ASSERT_EQ(engine.state(player.channel.fileStream), ChannelState::Playing);
     portal.activate(QStringLiteral("play-pause"));
-    ASSERT_TRUE(waitUntil([&] { return player.doublePressTimer.isActive(); }, 10s));
+    ASSERT_TRUE(waitUntil([&] { return player.hotKeyHandler.doublePressTimer.isActive(); }, 10s));
     player.hotKeyHandler.onDoublePressTick();
-    EXPECT_EQ(engine.state(s.fileStream), ChannelState::Paused);
-    EXPECT_EQ(s.playMode, PLAYMODE_IDLE);
+    EXPECT_EQ(engine.state(player.channel.fileStream), ChannelState::Paused);
+    EXPECT_EQ(player.channel.playMode, PLAYMODE_IDLE);
 
-    const int volume = s.volumeBar.position();
+    const int volume = player.volume.volumeBar.position();
     portal.activate(QStringLiteral("softer"));
-    EXPECT_TRUE(waitUntil([&] { return s.volumeBar.position() == volume - 2; }, 10s));
+    EXPECT_TRUE(waitUntil([&] { return player.volume.volumeBar.position() == volume - 2; }, 10s));
 
     // At the close the session ends, so the desktop frees the keys.
     player.hotKeyHandler.releaseHotKeys();

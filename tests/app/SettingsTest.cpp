@@ -14,10 +14,10 @@ namespace {
 class SettingsTest : public ::testing::Test {
 protected:
     SettingsTest() {
-        h.s.programFolder = folder.path() + u'/';
+        h.player.startup.programFolder = folder.path() + u'/';
         h.player.browser.attachTree(tree);
         for (const char* name : {"Eins", "Zwei", "Drei", "Vier", "Fünf"})
-            h.s.stations.append({name, "http://x"});
+            h.player.radio.stations.append({name, "http://x"});
     }
     void writeIni(const QByteArray& bytes) {
         QFile file(h.player.settings.path());
@@ -38,9 +38,9 @@ protected:
 TEST_F(SettingsTest, MissingFileIsCreatedEmptyAndDefaultsStay) {
     h.player.settings.readSettings();
     EXPECT_EQ(readIni(), QByteArray());
-    EXPECT_EQ(h.s.windowLeft, 50);
-    EXPECT_EQ(h.s.volumeBar.position(), 30);
-    EXPECT_FALSE(h.s.startInRadio);
+    EXPECT_EQ(h.player.startup.windowLeft, 50);
+    EXPECT_EQ(h.player.volume.volumeBar.position(), 30);
+    EXPECT_FALSE(h.player.startup.startInRadio);
     EXPECT_TRUE(h.dialogs.errors.isEmpty());
 }
 
@@ -67,19 +67,19 @@ TEST_F(SettingsTest, TheFirstStartOpensTheMusicFolderElseHome) {
     qputenv("HOME", oldHome);
     qputenv("XDG_CONFIG_HOME", oldConfig);
     EXPECT_EQ(tree.pathsSet, QStringList{music});
-    ASSERT_EQ(h.s.fileList.count(), 1);
-    EXPECT_EQ(h.s.fileList.caption(0), QStringLiteral("lied.mp3"));
+    ASSERT_EQ(h.player.browser.fileList.count(), 1);
+    EXPECT_EQ(h.player.browser.fileList.caption(0), QStringLiteral("lied.mp3"));
 }
 
 TEST_F(SettingsTest, WritesNineCrLfLinesAndReadsThemBack) {
-    h.s.currentFolder = music.path();
+    h.player.browser.currentFolder = music.path();
     tree.setTopNode(tree.nextNode(tree.nextNode(tree.topNode())));
-    h.s.volumeBar.setPosition(64);
-    h.s.levellingBox = true;
+    h.player.volume.volumeBar.setPosition(64);
+    h.player.volume.levellingBox = true;
     h.window.pos = {120, -7};
-    h.s.stations.setSelected(3);
-    h.s.radioMode = true;
-    h.s.playlistFolder = QStringLiteral("/listen/");
+    h.player.radio.stations.setSelected(3);
+    h.player.radio.radioMode = true;
+    h.player.playlists.playlistFolder = QStringLiteral("/listen/");
     h.player.settings.writeSettings();
     const QByteArray expected =
         music.path().toUtf8() + "\r\nhome\r\n64\r\n1\r\n120\r\n-7\r\n3\r\n1\r\n/listen/\r\n";
@@ -88,37 +88,37 @@ TEST_F(SettingsTest, WritesNineCrLfLinesAndReadsThemBack) {
     PlayerHarness next;
     FakeFolderTree nextTree{{"bin", "home", "usr"}};
     next.player.browser.attachTree(nextTree);
-    next.s.programFolder = h.s.programFolder;
-    for (const Station& st : h.s.stations.rows())
-        next.s.stations.append(st);
+    next.player.startup.programFolder = h.player.startup.programFolder;
+    for (const Station& st : h.player.radio.stations.rows())
+        next.player.radio.stations.append(st);
     next.player.settings.readSettings();
-    EXPECT_EQ(next.s.currentFolder, music.path());
+    EXPECT_EQ(next.player.browser.currentFolder, music.path());
     EXPECT_EQ(nextTree.pathsSet, QStringList{music.path()});
     EXPECT_EQ(nextTree.nodeText(nextTree.topNode()), QStringLiteral("home"));
-    EXPECT_EQ(next.s.volumeBar.position(), 64);
-    EXPECT_EQ(next.s.volumeSetting, 64);
-    EXPECT_TRUE(next.s.levellingBox.get());
-    EXPECT_EQ(next.s.windowLeft, 120);
-    EXPECT_EQ(next.s.windowTop, -7);
-    EXPECT_EQ(next.s.stations.selected(), 3);
-    EXPECT_TRUE(next.s.startInRadio);
-    EXPECT_EQ(next.s.playlistFolder, QStringLiteral("/listen/"));
+    EXPECT_EQ(next.player.volume.volumeBar.position(), 64);
+    EXPECT_EQ(next.player.volume.volumeSetting, 64);
+    EXPECT_TRUE(next.player.volume.levellingBox.get());
+    EXPECT_EQ(next.player.startup.windowLeft, 120);
+    EXPECT_EQ(next.player.startup.windowTop, -7);
+    EXPECT_EQ(next.player.radio.stations.selected(), 3);
+    EXPECT_TRUE(next.player.startup.startInRadio);
+    EXPECT_EQ(next.player.playlists.playlistFolder, QStringLiteral("/listen/"));
 }
 
 TEST_F(SettingsTest, LfOnlyAndShortFilesAndOutOfRangeValues) {
     writeIni("/gibt/es/nicht\n\n5\n0\n10\n20\n12\n2\n");
     h.player.settings.readSettings();
     // A folder that no longer exists is kept for writing back but the tree stays where it is.
-    EXPECT_EQ(h.s.currentFolder, QStringLiteral("/gibt/es/nicht"));
+    EXPECT_EQ(h.player.browser.currentFolder, QStringLiteral("/gibt/es/nicht"));
     EXPECT_TRUE(tree.pathsSet.isEmpty());
-    EXPECT_EQ(h.s.volumeBar.position(), 20);
-    EXPECT_EQ(h.s.volumeSetting, 20);
-    EXPECT_FALSE(h.s.levellingBox.get());
-    EXPECT_EQ(h.s.windowLeft, 10);
-    EXPECT_EQ(h.s.windowTop, 20);
-    EXPECT_EQ(h.s.stations.selected(), -1);
-    EXPECT_FALSE(h.s.startInRadio);
-    EXPECT_EQ(h.s.playlistFolder, QString());
+    EXPECT_EQ(h.player.volume.volumeBar.position(), 20);
+    EXPECT_EQ(h.player.volume.volumeSetting, 20);
+    EXPECT_FALSE(h.player.volume.levellingBox.get());
+    EXPECT_EQ(h.player.startup.windowLeft, 10);
+    EXPECT_EQ(h.player.startup.windowTop, 20);
+    EXPECT_EQ(h.player.radio.stations.selected(), -1);
+    EXPECT_FALSE(h.player.startup.startInRadio);
+    EXPECT_EQ(h.player.playlists.playlistFolder, QString());
     EXPECT_TRUE(h.dialogs.errors.isEmpty());
 }
 
@@ -126,20 +126,20 @@ TEST_F(SettingsTest, ABadNumberIsReportedAndTheLaterLinesStillApply) {
     writeIni("\r\n\r\nlaut\r\n1\r\n33\r\n44\r\n2\r\n1\r\n/pl/\r\n");
     h.player.settings.readSettings();
     EXPECT_EQ(h.dialogs.errors, QStringList{QStringLiteral("'laut' ist kein gültiger Integerwert")});
-    EXPECT_EQ(h.s.volumeBar.position(), 30);
-    EXPECT_TRUE(h.s.levellingBox.get());
-    EXPECT_EQ(h.s.windowLeft, 33);
-    EXPECT_EQ(h.s.windowTop, 44);
-    EXPECT_EQ(h.s.stations.selected(), 2);
-    EXPECT_TRUE(h.s.startInRadio);
-    EXPECT_EQ(h.s.playlistFolder, QStringLiteral("/pl/"));
+    EXPECT_EQ(h.player.volume.volumeBar.position(), 30);
+    EXPECT_TRUE(h.player.volume.levellingBox.get());
+    EXPECT_EQ(h.player.startup.windowLeft, 33);
+    EXPECT_EQ(h.player.startup.windowTop, 44);
+    EXPECT_EQ(h.player.radio.stations.selected(), 2);
+    EXPECT_TRUE(h.player.startup.startInRadio);
+    EXPECT_EQ(h.player.playlists.playlistFolder, QStringLiteral("/pl/"));
     // The file written at the end holds valid values again.
     h.player.settings.writeSettings();
     EXPECT_TRUE(readIni().split('\n').value(2).startsWith("30\r"));
 }
 
 TEST_F(SettingsTest, AFolderThatCannotBeWrittenGivesTheErrorAndNoCrash) {
-    h.s.programFolder = QStringLiteral("/proc/self/");
+    h.player.startup.programFolder = QStringLiteral("/proc/self/");
     EXPECT_THROW(h.player.settings.readSettings(), InOutError);
     EXPECT_THROW(h.player.settings.writeSettings(), InOutError);
 }

@@ -41,5 +41,5 @@ struct FuzzPlayer {
     FakeDialogs dialogs;
     FakeWindow window;
     Player player{Services{audioEngine, mixer, hotKeys, dialogs, window}};
-    TestOpens opens{player.stationOpener};
+    TestOpens opens{player.radio.stationOpener};
 };

@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FuzzPlayer f;
         const QString path = fuzzFile(QStringLiteral("liste.m3u"), data, size);
         f.player.guarded([&] { f.player.playlistReader.read(path, kind); });
-        for (const Song& song : f.player.s.songs.rows())
+        for (const Song& song : f.player.songList.songs.rows())
             if (song.loudness != QStringLiteral("30")) std::abort();
     }
     return 0;

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QString path = fuzzFile(QStringLiteral("liste.m3u"), data, size);
     f.dialogs.fileAnswers.push_back(path);
     f.player.guarded([&] { f.player.playlists.loadPlaylist(); });
-    for (const Song& song : f.player.s.songs.rows())
+    for (const Song& song : f.player.songList.songs.rows())
         if (!QFileInfo(song.path).isFile()) std::abort();
     return 0;
 }

@@ -4,7 +4,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzzApplication();
     FuzzPlayer f;
-    f.player.s.programFolder = fuzzFolder().path() + u'/';
+    f.player.startup.programFolder = fuzzFolder().path() + u'/';
     fuzzFile(QStringLiteral("mp3.ini"), data, size);
     f.player.guarded([&] { f.player.settings.readSettings(); });
     return 0;

@@ -35,19 +35,19 @@ protected:
     }
     // Runs the song timer's ticks until nothing plays; false when that did not come.
     bool playToTheEnd() {
-        return waitUntil([this] { return s.playMode == PLAYMODE_IDLE; }, 60s);
+        return waitUntil([this] { return s.channel.playMode == PLAYMODE_IDLE; }, 60s);
     }
 
     QTemporaryDir root;
     FakeFolderTree tree;
     EngineHarness h;
-    PlayerState& s = h.s;
+    Player& s = h.player;
 };
 
 TEST_F(DeletedFolderTest, AFolderDeletedWhileItIsListedEndsTheListingQuietly) {
     const QString folder = makeFolder(QStringLiteral("Viele"), 2000);
     tree.selectedPath = folder;
-    s.fileList.setYieldInterval(0);
+    s.browser.fileList.setYieldInterval(0);
     int yields = 0;
     QTimer remover;
     remover.setInterval(0);
@@ -57,13 +57,13 @@ TEST_F(DeletedFolderTest, AFolderDeletedWhileItIsListedEndsTheListingQuietly) {
     });
     remover.start();
     h.player.browser.onFolderTreeClick();
-    EXPECT_TRUE(waitUntil([&] { return !s.fileList.isListing(); }, 60s));
+    EXPECT_TRUE(waitUntil([&] { return !s.browser.fileList.isListing(); }, 60s));
     remover.stop();
     ASSERT_FALSE(QDir(folder).exists());
-    EXPECT_LT(s.fileList.count(), 2000) << "names of deleted files were listed";
+    EXPECT_LT(s.browser.fileList.count(), 2000) << "names of deleted files were listed";
     // Listing it again gives an empty list, without a message.
     h.player.browser.onFolderTreeClick();
-    EXPECT_EQ(s.fileList.count(), 0);
+    EXPECT_EQ(s.browser.fileList.count(), 0);
     EXPECT_TRUE(h.dialogs.errors.isEmpty());
 }
 
@@ -71,17 +71,17 @@ TEST_F(DeletedFolderTest, EntriesOfAFolderDeletedAfterItsListingAreSkipped) {
     const QString folder = makeFolder(QStringLiteral("Weg"), 30);
     tree.selectedPath = folder;
     h.player.browser.onFolderTreeClick();
-    ASSERT_EQ(s.fileList.count(), 30);
+    ASSERT_EQ(s.browser.fileList.count(), 30);
     ASSERT_TRUE(QDir(folder).removeRecursively());
 
     // One click, then all entries; with levelling on, each is measured when it enters.
-    s.levellingBox = true;
-    s.fileList.select(3);
+    s.volume.levellingBox = true;
+    s.browser.fileList.select(3);
     h.player.browser.onFileListClick();
     h.player.browser.takeAllFiles(false);
     EXPECT_TRUE(playToTheEnd());
-    EXPECT_EQ(s.playMode, PLAYMODE_IDLE);
-    EXPECT_EQ(h.audioEngine.state(s.fileStream), ChannelState::Stopped);
+    EXPECT_EQ(s.channel.playMode, PLAYMODE_IDLE);
+    EXPECT_EQ(h.audioEngine.state(s.channel.fileStream), ChannelState::Stopped);
     EXPECT_TRUE(h.dialogs.errors.isEmpty()) << h.dialogs.errors.value(0).toStdString();
 
     // The player goes on: a song that exists plays.
@@ -89,8 +89,9 @@ TEST_F(DeletedFolderTest, EntriesOfAFolderDeletedAfterItsListingAreSkipped) {
     const QString song = root.filePath(QStringLiteral("da.mp3"));
     ASSERT_TRUE(fixtures::makeMp3(song.toStdString(), {.seconds = 2}));
     h.player.songList.addSong(song);
-    EXPECT_TRUE(waitUntil([&] { return h.audioEngine.state(s.fileStream) == ChannelState::Playing; }, 20s));
-    EXPECT_EQ(s.songs.path(s.currentIndex), song);
+    EXPECT_TRUE(
+        waitUntil([&] { return h.audioEngine.state(s.channel.fileStream) == ChannelState::Playing; }, 20s));
+    EXPECT_EQ(s.songList.songs.path(s.songList.currentIndex), song);
 }
 
 TEST_F(DeletedFolderTest, QueuedSongsOfADeletedFolderAreSkippedAndTheNextExistingOnePlays) {
@@ -107,14 +108,17 @@ TEST_F(DeletedFolderTest, QueuedSongsOfADeletedFolderAreSkippedAndTheNextExistin
     }
     for (const QString& path : songs)
         h.player.songList.addSong(path);
-    ASSERT_TRUE(waitUntil([&] { return h.audioEngine.state(s.fileStream) == ChannelState::Playing; }, 20s));
-    ASSERT_EQ(s.currentIndex, 0);
+    ASSERT_TRUE(
+        waitUntil([&] { return h.audioEngine.state(s.channel.fileStream) == ChannelState::Playing; }, 20s));
+    ASSERT_EQ(s.songList.currentIndex, 0);
 
     // The first song's file goes while it plays: it was opened, so it plays to its end.
     ASSERT_TRUE(QDir(gone).removeRecursively());
-    EXPECT_TRUE(waitUntil([&] { return s.currentIndex == 3; }, 60s)) << "current row " << s.currentIndex;
-    EXPECT_EQ(s.songs.path(s.currentIndex), songs[3]);
-    EXPECT_TRUE(waitUntil([&] { return h.audioEngine.state(s.fileStream) == ChannelState::Playing; }, 20s));
+    EXPECT_TRUE(waitUntil([&] { return s.songList.currentIndex == 3; }, 60s))
+        << "current row " << s.songList.currentIndex;
+    EXPECT_EQ(s.songList.songs.path(s.songList.currentIndex), songs[3]);
+    EXPECT_TRUE(
+        waitUntil([&] { return h.audioEngine.state(s.channel.fileStream) == ChannelState::Playing; }, 20s));
     EXPECT_TRUE(playToTheEnd());
     EXPECT_TRUE(h.dialogs.errors.isEmpty()) << h.dialogs.errors.value(0).toStdString();
 }

@@ -13,17 +13,17 @@ TEST(DroppedFilesTest, EveryNameContainingMp3GoesInInTheSourcesOrder) {
     PlayerHarness h;
     SongFiles files;
     const QStringList dropped = files.make({"a.mp3", "b.MP3", "c.wav", "track.mp3.txt", "x.Mp3"});
-    takeDroppedFiles(h.player, dropped);
-    ASSERT_EQ(h.s.songs.count(), 4);
-    EXPECT_EQ(h.s.songs.path(0), dropped[0]);
-    EXPECT_EQ(h.s.songs.path(1), dropped[1]);
-    EXPECT_EQ(h.s.songs.path(2), dropped[3]);
-    EXPECT_EQ(h.s.songs.path(3), dropped[4]);
-    EXPECT_EQ(h.s.songs.title(2), QStringLiteral("track.mp3"));
+    takeDroppedFiles(h.player.songList, dropped);
+    ASSERT_EQ(h.player.songList.songs.count(), 4);
+    EXPECT_EQ(h.player.songList.songs.path(0), dropped[0]);
+    EXPECT_EQ(h.player.songList.songs.path(1), dropped[1]);
+    EXPECT_EQ(h.player.songList.songs.path(2), dropped[3]);
+    EXPECT_EQ(h.player.songList.songs.path(3), dropped[4]);
+    EXPECT_EQ(h.player.songList.songs.title(2), QStringLiteral("track.mp3"));
     // Nothing played: the first song that entered plays, the others wait behind it.
-    EXPECT_EQ(h.s.playMode, PLAYMODE_SONG);
-    EXPECT_EQ(h.s.currentIndex, 0);
-    EXPECT_EQ(h.audioEngine.stream(h.s.fileStream)->path, dropped[0].toStdString());
+    EXPECT_EQ(h.player.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(h.player.songList.currentIndex, 0);
+    EXPECT_EQ(h.audioEngine.stream(h.player.channel.fileStream)->path, dropped[0].toStdString());
 
     // Folders and other names without ".mp3" are skipped.
     EXPECT_EQ(songNamesOfDrop({"/m/Musik", "/m/.mp3s", "/m/mp3", "/m/a.mp", ""}), QStringList({"/m/.mp3s"}));
@@ -33,15 +33,15 @@ TEST(DroppedFilesTest, ADuplicateDropStillRunsTheStartRule) {
     PlayerHarness h;
     SongFiles files;
     const QStringList songs = files.make({"a.mp3", "b.mp3"});
-    takeDroppedFiles(h.player, songs);
-    h.player.channel.pauseSong();
-    ASSERT_EQ(h.s.playMode, PLAYMODE_IDLE);
+    takeDroppedFiles(h.player.songList, songs);
+    h.player.seq.pauseSong();
+    ASSERT_EQ(h.player.channel.playMode, PLAYMODE_IDLE);
     // Dropping a song already listed adds no row, but the last row starts.
-    takeDroppedFiles(h.player, {songs[0]});
-    EXPECT_EQ(h.s.songs.count(), 2);
-    EXPECT_EQ(h.s.playMode, PLAYMODE_SONG);
-    EXPECT_EQ(h.s.currentIndex, 1);
-    EXPECT_EQ(h.audioEngine.stream(h.s.fileStream)->path, songs[1].toStdString());
+    takeDroppedFiles(h.player.songList, {songs[0]});
+    EXPECT_EQ(h.player.songList.songs.count(), 2);
+    EXPECT_EQ(h.player.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(h.player.songList.currentIndex, 1);
+    EXPECT_EQ(h.audioEngine.stream(h.player.channel.fileStream)->path, songs[1].toStdString());
 }
 
 TEST(DropEffectTest, KeysChooseAmongTheAllowedEffects) {

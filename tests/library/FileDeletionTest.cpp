@@ -21,17 +21,17 @@ class FileDeletionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         // Entered while something plays, so the start rule leaves them queued.
-        s.playMode = PLAYMODE_SONG;
+        s.channel.playMode = PLAYMODE_SONG;
         for (const QString& path : songs)
             h.player.songList.addSong(path);
     }
     void play(int row) {
-        s.songs.setSelected(row);
+        s.songList.songs.setSelected(row);
         h.player.seq.playSelected();
     }
     QStringList titles() const {
         QStringList t;
-        for (const Song& song : s.songs.rows())
+        for (const Song& song : s.songList.songs.rows())
             t << song.title;
         return t;
     }
@@ -43,17 +43,17 @@ protected:
         return names;
     }
     QString playingPath() {
-        const FakeAudioEngine::Stream* st = h.audioEngine.stream(s.fileStream);
+        const FakeAudioEngine::Stream* st = h.audioEngine.stream(s.channel.fileStream);
         return st ? QString::fromStdString(st->path) : QString();
     }
     void expectPanelClosed() {
-        EXPECT_FALSE(s.display.deletePanelVisible.get());
+        EXPECT_FALSE(s.deletion.panelVisible.get());
         ASSERT_FALSE(h.window.focused.empty());
         EXPECT_EQ(h.window.focused.back(), FocusTarget::SongList);
     }
 
     PlayerHarness h;
-    PlayerState& s = h.s;
+    Player& s = h.player;
     FileDeletion& deletion = h.player.deletion;
     SongFiles files;
     QStringList songs = files.make({"a.mp3", "b.mp3", "c.mp3", "D.MP3"});
@@ -62,12 +62,12 @@ protected:
 TEST_F(FileDeletionTest, OfferingShowsTheTitleAndLeavesEnterOnNein) {
     play(0);
     deletion.offerDeletion(2);
-    EXPECT_TRUE(s.display.deletePanelVisible.get());
-    EXPECT_EQ(s.display.deleteFileLabel.get(), QStringLiteral("c"));
+    EXPECT_TRUE(s.deletion.panelVisible.get());
+    EXPECT_EQ(s.deletion.fileLabel.get(), QStringLiteral("c"));
     EXPECT_EQ(h.window.focused, std::vector<FocusTarget>{FocusTarget::NoButton});
     // A second request replaces the first.
     deletion.offerDeletion(1);
-    EXPECT_EQ(s.display.deleteFileLabel.get(), QStringLiteral("b"));
+    EXPECT_EQ(s.deletion.fileLabel.get(), QStringLiteral("b"));
     EXPECT_EQ(deletion.deleteCandidateIndex(), 1);
 
     deletion.cancelDeletion();
@@ -84,7 +84,7 @@ TEST_F(FileDeletionTest, DeletingThePlayingSongPlaysTheNextOneOrTheOneBefore) {
     EXPECT_EQ(titles(), QStringList({"a", "c", "D"}));
     EXPECT_EQ(onDisk(), QStringList({"a.mp3", "c.mp3", "D.MP3"}));
     EXPECT_EQ(playingPath(), songs[2]);
-    EXPECT_EQ(s.currentIndex, 1);
+    EXPECT_EQ(s.songList.currentIndex, 1);
     expectPanelClosed();
 
     // The playing song is the last one: the song before it plays.
@@ -94,7 +94,7 @@ TEST_F(FileDeletionTest, DeletingThePlayingSongPlaysTheNextOneOrTheOneBefore) {
     EXPECT_EQ(titles(), QStringList({"a", "c"}));
     EXPECT_EQ(onDisk(), QStringList({"a.mp3", "c.mp3"}));
     EXPECT_EQ(playingPath(), songs[2]);
-    EXPECT_EQ(s.currentIndex, 1);
+    EXPECT_EQ(s.songList.currentIndex, 1);
     // The files went away without the engine being restarted.
     EXPECT_FALSE(h.audioEngine.called("closeOutput"));
     EXPECT_TRUE(h.dialogs.errors.isEmpty());
@@ -102,18 +102,18 @@ TEST_F(FileDeletionTest, DeletingThePlayingSongPlaysTheNextOneOrTheOneBefore) {
 
 TEST_F(FileDeletionTest, DeletingASongThatDoesNotPlayLeavesPlaybackAlone) {
     play(0);
-    const ChannelHandle playing = s.fileStream;
+    const ChannelHandle playing = s.channel.fileStream;
     deletion.offerDeletion(2);
     deletion.confirmDeletion();
     EXPECT_EQ(titles(), QStringList({"a", "b", "D"}));
     EXPECT_EQ(onDisk(), QStringList({"a.mp3", "b.mp3", "D.MP3"}));
-    EXPECT_EQ(s.fileStream, playing);
+    EXPECT_EQ(s.channel.fileStream, playing);
     EXPECT_EQ(h.audioEngine.state(playing), ChannelState::Playing);
-    EXPECT_EQ(s.currentIndex, 0);
+    EXPECT_EQ(s.songList.currentIndex, 0);
 }
 
 TEST_F(FileDeletionTest, TheFileListLosesTheEntryOfTheDeletedFileOnly) {
-    FileListModel& list = s.fileList;
+    FileListModel& list = s.browser.fileList;
     list.setDisplayDirectory(false);
     list.setMask(QStringLiteral("*.mp3"));
     const auto captions = [&] {
@@ -152,16 +152,16 @@ TEST_F(FileDeletionTest, ChangesWhileThePanelIsOpenNeverDeleteAnotherFile) {
     play(0);
     // Rows before the candidate removed: "ja" still deletes the song the panel names.
     deletion.offerDeletion(2);
-    s.rowUnderCursor = 1;
+    s.songList.rowUnderCursor = 1;
     h.player.songList.removeSongUnderCursor();
-    EXPECT_EQ(s.display.deleteFileLabel.get(), QStringLiteral("c"));
+    EXPECT_EQ(s.deletion.fileLabel.get(), QStringLiteral("c"));
     deletion.confirmDeletion();
     EXPECT_EQ(titles(), QStringList({"a", "D"}));
     EXPECT_EQ(onDisk(), QStringList({"a.mp3", "b.mp3", "D.MP3"}));
 
     // The candidate moved to another row.
     deletion.offerDeletion(1);
-    s.songs.move(1, 0);
+    s.songList.songs.move(1, 0);
     deletion.confirmDeletion();
     EXPECT_EQ(titles(), QStringList({"a"}));
     EXPECT_EQ(onDisk(), QStringList({"a.mp3", "b.mp3"}));
@@ -183,11 +183,11 @@ TEST_F(FileDeletionTest, AFileAlreadyGoneLeavesItsRowWithoutRestartingTheEngine)
     deletion.offerDeletion(1);
     // The file went away behind the player's back: it is not there, so the row goes too.
     ASSERT_TRUE(QFile::remove(songs[1]));
-    const ChannelHandle playing = s.fileStream;
+    const ChannelHandle playing = s.channel.fileStream;
     deletion.confirmDeletion();
     EXPECT_EQ(titles(), QStringList({"a", "c", "D"}));
     EXPECT_FALSE(h.audioEngine.called("closeOutput"));
-    EXPECT_EQ(s.fileStream, playing);
+    EXPECT_EQ(s.channel.fileStream, playing);
     EXPECT_TRUE(h.dialogs.messages.empty());
     expectPanelClosed();
 }
@@ -227,15 +227,15 @@ TEST_F(FileDeletionTest, AFileThatCannotBeDeletedKeepsItsRowAndPlaybackAndSaysWh
     if (!folder.isProtected()) GTEST_SKIP() << "*** SKIPPED: the folder could not be protected (chattr) ***";
     // The song that cannot be deleted is the one playing: it plays on, and nothing else starts.
     play(4);
-    const ChannelHandle playing = s.fileStream;
+    const ChannelHandle playing = s.channel.fileStream;
     deletion.offerDeletion(4);
     deletion.confirmDeletion();
 
     EXPECT_TRUE(QFile::exists(kept));
     EXPECT_EQ(titles(), QStringList({"a", "b", "c", "D", "E"}));
-    EXPECT_EQ(s.fileStream, playing);
+    EXPECT_EQ(s.channel.fileStream, playing);
     EXPECT_EQ(h.audioEngine.state(playing), ChannelState::Playing);
-    EXPECT_EQ(s.currentIndex, 4);
+    EXPECT_EQ(s.songList.currentIndex, 4);
     EXPECT_FALSE(h.audioEngine.called("closeOutput"));
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
     EXPECT_EQ(h.dialogs.messages[0].text,
@@ -252,30 +252,32 @@ namespace {
 // own bytes, and shown as Latin-1.
 TEST(FileBytesTest, ANameThatIsNotUtf8IsListedPlayedAndDeletedWithItsBytes) {
     PlayerHarness h;
-    PlayerState& s = h.s;
+    Player& s = h.player;
     SongFiles files;
     const QString song = files.makeBytes("caf\xe9.mp3");
     FakeFolderTree tree;
     tree.selectedPath = files.dir.path();
     h.player.browser.attachTree(tree);
-    s.fileList.setMask(QStringLiteral("*.mp3"));
-    s.fileList.setDirectory(files.dir.path());
-    ASSERT_EQ(s.fileList.count(), 1);
-    EXPECT_EQ(s.fileList.data(s.fileList.index(0, 0)).toString(), QString::fromLatin1("caf\xe9.mp3"));
+    s.browser.fileList.setMask(QStringLiteral("*.mp3"));
+    s.browser.fileList.setDirectory(files.dir.path());
+    ASSERT_EQ(s.browser.fileList.count(), 1);
+    EXPECT_EQ(s.browser.fileList.data(s.browser.fileList.index(0, 0)).toString(),
+              QString::fromLatin1("caf\xe9.mp3"));
 
-    s.fileList.select(0);
+    s.browser.fileList.select(0);
     h.player.browser.onFileListClick();
-    ASSERT_EQ(s.songs.count(), 1);
-    EXPECT_EQ(textToBytes(s.songs.path(0)), textToBytes(song));
-    EXPECT_EQ(s.songs.data(s.songs.index(0), Qt::DisplayRole).toString(), QString::fromLatin1("caf\xe9"));
-    const FakeAudioEngine::Stream* playing = h.audioEngine.stream(s.fileStream);
+    ASSERT_EQ(s.songList.songs.count(), 1);
+    EXPECT_EQ(textToBytes(s.songList.songs.path(0)), textToBytes(song));
+    EXPECT_EQ(s.songList.songs.data(s.songList.songs.index(0), Qt::DisplayRole).toString(),
+              QString::fromLatin1("caf\xe9"));
+    const FakeAudioEngine::Stream* playing = h.audioEngine.stream(s.channel.fileStream);
     ASSERT_NE(playing, nullptr);
     EXPECT_EQ(QByteArray::fromStdString(playing->path), textToBytes(song));
 
     h.player.deletion.offerDeletion(0);
     h.player.deletion.confirmDeletion();
     EXPECT_FALSE(pathExists(song));
-    EXPECT_EQ(s.fileList.count(), 0);
+    EXPECT_EQ(s.browser.fileList.count(), 0);
 }
 
 } // namespace

@@ -35,13 +35,13 @@ protected:
     }
     QStringList songPaths() const {
         QStringList p;
-        for (const Song& song : s.songs.rows())
+        for (const Song& song : s.songList.songs.rows())
             p << song.path;
         return p;
     }
 
     PlayerHarness h;
-    PlayerState& s = h.s;
+    Player& s = h.player;
     SongFiles files;
     QStringList songs = files.make({"a.mp3", "b.mp3", "c.mp3"});
 };
@@ -72,16 +72,16 @@ TEST_F(PlaylistFilesTest, MissingLinesAreReportedTogetherTheOthersAddedAndTheFir
     load(list);
     EXPECT_EQ(songPaths(), (QStringList{songs[0], songs[2]}));
     // Nothing played: the first song added started.
-    EXPECT_EQ(s.playMode, PLAYMODE_SONG);
-    EXPECT_EQ(s.currentIndex, 0);
+    EXPECT_EQ(s.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(s.songList.currentIndex, 0);
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
     EXPECT_EQ(h.dialogs.messages[0].text, "nicht (mehr) gefunden:\r\r" + files.path("weg.mp3") +
                                               "\r#EXTM3U\r" + files.dir.path() + "\r/dev/null\r" + songs[1] +
                                               QChar(0) + ".txt\r");
     EXPECT_EQ(h.dialogs.messages[0].icon, MessageIcon::None);
     // The dialogs start from the chosen file from now on.
-    EXPECT_EQ(s.playlistFile, list);
-    EXPECT_EQ(s.playlistFolder, files.dir.path() + "/");
+    EXPECT_EQ(s.playlists.playlistFile, list);
+    EXPECT_EQ(s.playlists.playlistFolder, files.dir.path() + "/");
 }
 
 TEST_F(PlaylistFilesTest, SongsAlreadyListedAreNeitherAddedNorReported) {
@@ -103,7 +103,7 @@ TEST_F(PlaylistFilesTest, SavedListLoadsBackWithItsPathsAndOrder) {
     save(list);
     EXPECT_EQ(read(list), QByteArray());
 
-    s.playMode = PLAYMODE_SONG;
+    s.channel.playMode = PLAYMODE_SONG;
     for (const QString& song : {songs[2], songs[0], songs[1]})
         h.player.songList.addSong(song);
     save(list);
@@ -112,8 +112,8 @@ TEST_F(PlaylistFilesTest, SavedListLoadsBackWithItsPathsAndOrder) {
     h.player.songList.clearButtonClicked();
     load(list);
     EXPECT_EQ(songPaths(), (QStringList{songs[2], songs[0], songs[1]}));
-    EXPECT_EQ(s.songs.title(0), QStringLiteral("c"));
-    EXPECT_EQ(s.songs.loudness(0), QStringLiteral("30"));
+    EXPECT_EQ(s.songList.songs.title(0), QStringLiteral("c"));
+    EXPECT_EQ(s.songList.songs.loudness(0), QStringLiteral("30"));
     EXPECT_TRUE(h.dialogs.errors.isEmpty());
     // Both dialogs started where the previous one ended.
     ASSERT_EQ(h.dialogs.fileDialogs.size(), 3u);
@@ -123,9 +123,9 @@ TEST_F(PlaylistFilesTest, SavedListLoadsBackWithItsPathsAndOrder) {
 
 TEST_F(PlaylistFilesTest, CancelLeavesFilesListAndDialogStartUntouched) {
     const QString list = write("alt.m3u", "alt\r\n");
-    s.playlistFolder = files.dir.path() + "/";
-    s.playlistFile = list;
-    s.playMode = PLAYMODE_SONG;
+    s.playlists.playlistFolder = files.dir.path() + "/";
+    s.playlists.playlistFile = list;
+    s.channel.playMode = PLAYMODE_SONG;
     h.player.songList.addSong(songs[0]);
 
     save(std::nullopt);
@@ -134,7 +134,7 @@ TEST_F(PlaylistFilesTest, CancelLeavesFilesListAndDialogStartUntouched) {
     EXPECT_EQ(QDir(files.dir.path()).entryList(QDir::Files | QDir::Hidden),
               (QStringList{"a.mp3", "alt.m3u", "b.mp3", "c.mp3"}));
     EXPECT_EQ(songPaths(), QStringList{songs[0]});
-    EXPECT_EQ(s.playlistFile, list);
+    EXPECT_EQ(s.playlists.playlistFile, list);
     ASSERT_EQ(h.dialogs.fileDialogs.size(), 2u);
     EXPECT_EQ(h.dialogs.fileDialogs[0].folder, files.dir.path() + "/");
     EXPECT_EQ(h.dialogs.fileDialogs[0].fileName, list);
@@ -145,7 +145,7 @@ TEST_F(PlaylistFilesTest, UnreadablePlaylistAndUnwritableTargetAreShownAsErrors)
     load(files.path("fehlt.m3u"));
     save(files.path("kein/ordner.m3u"));
     EXPECT_EQ(h.dialogs.errors, (QStringList{"Datei nicht gefunden", "Datei nicht gefunden"}));
-    EXPECT_TRUE(s.songs.rows().isEmpty());
+    EXPECT_TRUE(s.songList.songs.rows().isEmpty());
 }
 
 TEST_F(PlaylistFilesTest, LinesThatAreNotUtf8LoadAndAreSavedWithTheirBytes) {
@@ -157,7 +157,7 @@ TEST_F(PlaylistFilesTest, LinesThatAreNotUtf8LoadAndAreSavedWithTheirBytes) {
                                                 folder + "fehlt\xe8.mp3\r\n");
     load(list);
     EXPECT_EQ(songPaths(), (QStringList{latin1, utf8}));
-    EXPECT_EQ(textToBytes(s.songs.path(0)), folder + "caf\xe9.mp3");
+    EXPECT_EQ(textToBytes(s.songList.songs.path(0)), folder + "caf\xe9.mp3");
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
     EXPECT_EQ(textToBytes(h.dialogs.messages[0].text),
               "nicht (mehr) gefunden:\r\r" + folder + "fehlt\xe8.mp3\r");

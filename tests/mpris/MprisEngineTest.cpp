@@ -33,36 +33,36 @@ TEST(MprisEngineTest, PlayPauseTogglesARealSong) {
     ASSERT_TRUE(h.init()) << "no SDL output (SDL_AUDIODRIVER=dummy?)";
     audio::Engine& audioEngine = h.audioEngine;
     Player& player = h.player;
-    PlayerState& s = h.s;
+    Player& s = h.player;
     {
         Mpris mpris(player, bus.connect());
         ASSERT_TRUE(mpris.registered());
         player.songList.addSong(song);
-        ASSERT_EQ(audioEngine.state(s.fileStream), ChannelState::Playing);
+        ASSERT_EQ(audioEngine.state(s.channel.fileStream), ChannelState::Playing);
         EXPECT_EQ(bus.playerctl({"metadata", "xesam:title"}).out, QStringLiteral("Echtes Lied"));
         // lame pads the song by a few frames.
         const qlonglong length = bus.playerctl({"metadata", "mpris:length"}).out.toLongLong();
         EXPECT_GE(length, 4000000);
         EXPECT_LE(length, 4100000);
-        ASSERT_TRUE(waitUntil([&] { return audioEngine.position(s.fileStream) > 0; }, 5s));
+        ASSERT_TRUE(waitUntil([&] { return audioEngine.position(s.channel.fileStream) > 0; }, 5s));
 
         ASSERT_EQ(bus.playerctl({"play-pause"}).exitCode, 0);
-        EXPECT_EQ(audioEngine.state(s.fileStream), ChannelState::Paused);
+        EXPECT_EQ(audioEngine.state(s.channel.fileStream), ChannelState::Paused);
         EXPECT_EQ(bus.playerctl({"status"}).out, QStringLiteral("Paused"));
-        const std::int64_t held = audioEngine.position(s.fileStream);
+        const std::int64_t held = audioEngine.position(s.channel.fileStream);
         waitUntil([] { return false; }, 300ms);
-        EXPECT_EQ(audioEngine.position(s.fileStream), held);
+        EXPECT_EQ(audioEngine.position(s.channel.fileStream), held);
 
         ASSERT_EQ(bus.playerctl({"play-pause"}).exitCode, 0);
-        EXPECT_EQ(audioEngine.state(s.fileStream), ChannelState::Playing);
-        EXPECT_TRUE(waitUntil([&] { return audioEngine.position(s.fileStream) > held; }, 3s));
+        EXPECT_EQ(audioEngine.state(s.channel.fileStream), ChannelState::Playing);
+        EXPECT_TRUE(waitUntil([&] { return audioEngine.position(s.channel.fileStream) > held; }, 3s));
         EXPECT_EQ(bus.playerctl({"status"}).out, QStringLiteral("Playing"));
 
         // The song plays to its end: clients see it stopped.
         EXPECT_TRUE(
             waitUntil([&] { return bus.playerctl({"status"}).out == QStringLiteral("Stopped"); }, 15s));
     }
-    player.trackTimer.stop();
+    player.seq.trackTimer.stop();
     audioEngine.closeOutput();
 }
 

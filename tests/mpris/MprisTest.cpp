@@ -35,14 +35,14 @@ protected:
     }
     void TearDown() override {
         mpris.reset();
-        h.player.trackTimer.stop();
-        h.player.watchdogTimer.stop();
+        h.player.seq.trackTimer.stop();
+        h.player.radio.watchdogTimer.stop();
     }
     // Three songs; the first one plays (the start rule plays a song added while nothing plays).
     void addSongs() {
         for (const QString& path : files.make({"eins.mp3", "zwei.mp3", "drei.mp3"}))
             h.player.songList.addSong(path);
-        ASSERT_EQ(h.s.currentIndex, 0);
+        ASSERT_EQ(h.player.songList.currentIndex, 0);
     }
     QString playerctl(const QStringList& args) {
         const SessionBus::Result r = bus.playerctl(args);
@@ -65,49 +65,49 @@ TEST_F(MprisTest, PlayPauseNextAndPreviousActAsTheButtons) {
     EXPECT_EQ(playerctl({"metadata", "xesam:title"}), QStringLiteral("eins"));
 
     playerctl({"next"});
-    EXPECT_EQ(h.s.currentIndex, 1);
+    EXPECT_EQ(h.player.songList.currentIndex, 1);
     EXPECT_EQ(playerctl({"metadata", "xesam:title"}), QStringLiteral("zwei"));
     EXPECT_EQ(playerctl({"metadata", "xesam:url"}), QUrl::fromLocalFile(files.path("zwei.mp3")).toString());
     playerctl({"previous"});
-    EXPECT_EQ(h.s.currentIndex, 0);
+    EXPECT_EQ(h.player.songList.currentIndex, 0);
     EXPECT_EQ(bus.get(playerIface, "CanGoPrevious").out, QStringLiteral("(<false>,)"));
 
     playerctl({"play-pause"});
-    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), ChannelState::Paused);
-    EXPECT_EQ(h.s.display.playButton.get(), PlayPicture::START);
+    EXPECT_EQ(h.audioEngine.state(h.player.channel.fileStream), ChannelState::Paused);
+    EXPECT_EQ(h.player.channel.playButton.get(), PlayPicture::START);
     EXPECT_EQ(playerctl({"status"}), QStringLiteral("Paused"));
     // Paused, the next button does nothing, and clients are told so.
     EXPECT_EQ(bus.get(playerIface, "CanGoNext").out, QStringLiteral("(<false>,)"));
     EXPECT_EQ(bus.call(playerIface + ".Next").exitCode, 0);
-    EXPECT_EQ(h.s.songs.selected(), 0);
+    EXPECT_EQ(h.player.songList.songs.selected(), 0);
     // Pause only pauses: a second one does not resume.
     EXPECT_EQ(bus.call(playerIface + ".Pause").exitCode, 0);
-    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), ChannelState::Paused);
+    EXPECT_EQ(h.audioEngine.state(h.player.channel.fileStream), ChannelState::Paused);
 
     playerctl({"play"});
-    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), ChannelState::Playing);
+    EXPECT_EQ(h.audioEngine.state(h.player.channel.fileStream), ChannelState::Playing);
     EXPECT_EQ(bus.call(playerIface + ".Play").exitCode, 0);
-    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), ChannelState::Playing);
+    EXPECT_EQ(h.audioEngine.state(h.player.channel.fileStream), ChannelState::Playing);
     // Stop pauses a song, so play goes on where it stopped.
     playerctl({"stop"});
-    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), ChannelState::Paused);
-    EXPECT_EQ(h.s.playMode, PLAYMODE_IDLE);
+    EXPECT_EQ(h.audioEngine.state(h.player.channel.fileStream), ChannelState::Paused);
+    EXPECT_EQ(h.player.channel.playMode, PLAYMODE_IDLE);
 }
 
 TEST_F(MprisTest, VolumeSetByAClientMovesTheVolumeBar) {
     addSongs();
-    h.s.currentLoudness = 30;
+    h.player.volume.currentLoudness = 30;
     playerctl({"volume", "0.6"});
-    EXPECT_EQ(h.s.volumeBar.position(), 60);
-    EXPECT_EQ(h.s.volumeSetting, 60);
+    EXPECT_EQ(h.player.volume.volumeBar.position(), 60);
+    EXPECT_EQ(h.player.volume.volumeSetting, 60);
     ASSERT_FALSE(h.audioEngine.volumesSet.empty());
     EXPECT_EQ(h.audioEngine.volumesSet.back(), outputVolume(60, 30));
     // The bar keeps its range.
     playerctl({"volume", "0.05"});
-    EXPECT_EQ(h.s.volumeBar.position(), 20);
+    EXPECT_EQ(h.player.volume.volumeBar.position(), 20);
 
     // The bar moved in the window: clients are told, and read it back.
-    h.s.volumeBar.setPosition(44);
+    h.player.volume.volumeBar.setPosition(44);
     ASSERT_TRUE(waitFor([&] { return recorder->announced("Volume", 0.44); }));
     EXPECT_EQ(playerctl({"volume"}), QStringLiteral("0.440000"));
 }
@@ -117,46 +117,46 @@ TEST_F(MprisTest, ChangesOfSongAndRadioTitleAreAnnounced) {
     ASSERT_TRUE(waitFor([&] { return recorder->lastTitle() == QStringLiteral("eins"); }));
 
     // The song ends and the next one starts.
-    h.audioEngine.finish(h.s.fileStream);
+    h.audioEngine.finish(h.player.channel.fileStream);
     h.player.seq.onTrackTick();
     ASSERT_TRUE(waitFor([&] { return recorder->lastTitle() == QStringLiteral("zwei"); }));
 
     // A station plays, then sends a new title.
-    h.s.stations.append({QStringLiteral("Radio X"), QStringLiteral("http://127.0.0.1:9/x")});
-    h.s.stations.setSelected(0);
+    h.player.radio.stations.append({QStringLiteral("Radio X"), QStringLiteral("http://127.0.0.1:9/x")});
+    h.player.radio.stations.setSelected(0);
     recorder->changes.clear();
     h.player.radio.toggleRadioMode();
-    ASSERT_EQ(h.s.playMode, PLAYMODE_RADIO);
+    ASSERT_EQ(h.player.channel.playMode, PLAYMODE_RADIO);
     ASSERT_TRUE(waitFor([&] { return recorder->lastTitle() == QStringLiteral("Radio X"); }));
     EXPECT_TRUE(recorder->announced("CanGoNext", false));
-    h.audioEngine.sendMeta(h.s.radioChannel, "StreamTitle='Artist - Song';StreamUrl='';");
+    h.audioEngine.sendMeta(h.player.radio.radioChannel, "StreamTitle='Artist - Song';StreamUrl='';");
     ASSERT_TRUE(waitFor([&] { return recorder->lastTitle() == QStringLiteral("Artist - Song"); }));
     EXPECT_EQ(playerctl({"metadata", "xesam:artist"}), QStringLiteral("Radio X"));
     EXPECT_EQ(playerctl({"status"}), QStringLiteral("Playing"));
 
     // Stop stops the station as the play button does; the song stays paused.
     playerctl({"stop"});
-    EXPECT_EQ(h.audioEngine.state(h.s.radioChannel), ChannelState::Stopped);
-    EXPECT_FALSE(h.player.watchdogTimer.isActive());
-    EXPECT_EQ(h.s.display.playButton.get(), PlayPicture::START);
+    EXPECT_EQ(h.audioEngine.state(h.player.radio.radioChannel), ChannelState::Stopped);
+    EXPECT_FALSE(h.player.radio.watchdogTimer.isActive());
+    EXPECT_EQ(h.player.channel.playButton.get(), PlayPicture::START);
     ASSERT_TRUE(waitFor([&] { return recorder->announced("PlaybackStatus", QStringLiteral("Stopped")); }));
-    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), ChannelState::Paused);
+    EXPECT_EQ(h.audioEngine.state(h.player.channel.fileStream), ChannelState::Paused);
     // Play starts the selected station again.
     playerctl({"play"});
-    EXPECT_EQ(h.audioEngine.state(h.s.radioChannel), ChannelState::Playing);
+    EXPECT_EQ(h.audioEngine.state(h.player.radio.radioChannel), ChannelState::Playing);
 }
 
 TEST_F(MprisTest, SeekAndSetPositionMoveTheSongThroughThePositionBar) {
     addSongs();
-    const FakeAudioEngine::Stream& song = *h.audioEngine.stream(h.s.fileStream);
+    const FakeAudioEngine::Stream& song = *h.audioEngine.stream(h.player.channel.fileStream);
     const std::int64_t length = song.decodedLength;
     ASSERT_GT(length, 0u);
 
     playerctl({"position", "90"});
-    EXPECT_EQ(h.s.positionBar.position(), 500);
+    EXPECT_EQ(h.player.channel.positionBar.position(), 500);
     EXPECT_EQ(song.position, 500 * length / 1000);
     EXPECT_EQ(song.active, ChannelState::Playing);
-    EXPECT_FALSE(h.s.positionDragging);
+    EXPECT_FALSE(h.player.channel.positionDragging);
     ASSERT_TRUE(waitFor([&] { return !recorder->seeked.isEmpty(); }));
     EXPECT_EQ(recorder->seeked.last(), 90000000);
     // playerctl adds the time since it read the position.
@@ -165,7 +165,7 @@ TEST_F(MprisTest, SeekAndSetPositionMoveTheSongThroughThePositionBar) {
     // Relative, while paused: the song moves and stays paused.
     playerctl({"pause"});
     playerctl({"position", "10+"});
-    EXPECT_EQ(h.s.positionBar.position(), 556);
+    EXPECT_EQ(h.player.channel.positionBar.position(), 556);
     EXPECT_EQ(song.position, 556 * length / 1000);
     EXPECT_EQ(song.active, ChannelState::Paused);
 
@@ -177,17 +177,17 @@ TEST_F(MprisTest, SeekAndSetPositionMoveTheSongThroughThePositionBar) {
 TEST_F(MprisTest, OpenUriTakesFilesThroughTheIntakeAndPlaysStreams) {
     const QString path = files.make({"neu.mp3"}).first();
     playerctl({"open", QUrl::fromLocalFile(path).toString()});
-    ASSERT_EQ(h.s.songs.count(), 1);
-    EXPECT_EQ(h.s.songs.path(0), path);
-    EXPECT_EQ(h.s.playMode, PLAYMODE_SONG);
+    ASSERT_EQ(h.player.songList.songs.count(), 1);
+    EXPECT_EQ(h.player.songList.songs.path(0), path);
+    EXPECT_EQ(h.player.channel.playMode, PLAYMODE_SONG);
 
     const QString url = QStringLiteral("http://127.0.0.1:9/stream");
     playerctl({"open", url});
     EXPECT_TRUE(h.audioEngine.called("openUrl(" + url.toStdString() + ")"));
-    EXPECT_EQ(h.s.stationName, url);
-    EXPECT_EQ(h.s.playMode, PLAYMODE_RADIO);
+    EXPECT_EQ(h.player.radio.stationName, url);
+    EXPECT_EQ(h.player.channel.playMode, PLAYMODE_RADIO);
     EXPECT_EQ(playerctl({"metadata", "xesam:url"}), url);
-    EXPECT_EQ(h.audioEngine.state(h.s.fileStream), ChannelState::Paused);
+    EXPECT_EQ(h.audioEngine.state(h.player.channel.fileStream), ChannelState::Paused);
 
     const SessionBus::Result refused = bus.call(playerIface + ".OpenUri", {"'ftp://127.0.0.1/x.mp3'"});
     EXPECT_NE(refused.exitCode, 0);
@@ -243,9 +243,9 @@ TEST_F(MprisTest, WithoutABusOrWithItsNameTakenThePlayerRunsOn) {
     const QStringList paths = files.make({"a.mp3", "b.mp3"});
     for (const QString& path : paths)
         other.player.songList.addSong(path);
-    other.s.volumeBar.setPosition(70);
+    other.player.volume.volumeBar.setPosition(70);
     other.player.seq.playButtonClicked();
-    EXPECT_EQ(other.s.playMode, PLAYMODE_IDLE);
+    EXPECT_EQ(other.player.channel.playMode, PLAYMODE_IDLE);
     // The first player still has the name.
     EXPECT_EQ(playerctl({"status"}), QStringLiteral("Stopped"));
 }

@@ -18,10 +18,10 @@ protected:
     void SetUp() override {
         if (!fixtures::haveLame()) GTEST_SKIP() << fixtures::missingLameMessage();
         ASSERT_TRUE(audioEngine.openOutput(-1, 44100)) << "no SDL output (SDL_AUDIODRIVER=dummy?)";
-        s.playMode = PLAYMODE_SONG; // queue the songs without starting them
+        s.channel.playMode = PLAYMODE_SONG; // queue the songs without starting them
     }
     void TearDown() override {
-        player.trackTimer.stop();
+        player.seq.trackTimer.stop();
         audioEngine.closeOutput();
     }
     QString makeSong(const QString& name, double seconds, double frequency = 440) {
@@ -32,22 +32,22 @@ protected:
             << error;
         return path;
     }
-    std::int64_t position() { return audioEngine.position(s.fileStream); }
+    std::int64_t position() { return audioEngine.position(s.channel.fileStream); }
     void playRow(int row) {
-        s.playMode = PLAYMODE_IDLE;
-        s.songs.setSelected(row);
+        s.channel.playMode = PLAYMODE_IDLE;
+        s.songList.songs.setSelected(row);
         player.seq.playSelected();
     }
     // The song list's rows played from the first one until nothing plays any more; onPoll looks on
     // while they play.
     QList<int> playThrough(const std::function<void()>& onPoll = [] {}) {
         playRow(0);
-        QList<int> played{s.currentIndex};
+        QList<int> played{s.songList.currentIndex};
         EXPECT_TRUE(waitUntil(
             [&] {
                 onPoll();
-                if (played.last() != s.currentIndex) played << s.currentIndex;
-                return s.playMode == PLAYMODE_IDLE;
+                if (played.last() != s.songList.currentIndex) played << s.songList.currentIndex;
+                return s.channel.playMode == PLAYMODE_IDLE;
             },
             15s));
         return played;
@@ -57,37 +57,37 @@ protected:
     EngineHarness h;
     audio::Engine& audioEngine = h.audioEngine;
     Player& player = h.player;
-    PlayerState& s = h.s;
+    Player& s = h.player;
 };
 
 TEST_F(EnginePlaybackTest, ThreeSongsPlayThroughInOrderToTheEnd) {
     for (const char* name : {"eins.mp3", "zwei.mp3", "drei.mp3"})
         player.songList.addSong(makeSong(name, 0.8));
     EXPECT_EQ(playThrough(), QList<int>({0, 1, 2}));
-    EXPECT_EQ(s.songs.selected(), 2);
-    EXPECT_EQ(s.display.playButton.get(), PlayPicture::START);
-    EXPECT_EQ(audioEngine.state(s.fileStream), ChannelState::Stopped);
+    EXPECT_EQ(s.songList.songs.selected(), 2);
+    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::START);
+    EXPECT_EQ(audioEngine.state(s.channel.fileStream), ChannelState::Stopped);
 }
 
 TEST_F(EnginePlaybackTest, PauseHoldsThePositionAndPlayResumesThere) {
     player.songList.addSong(makeSong("lang.mp3", 4));
     playRow(0);
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("lang [00:04]"));
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("lang [00:04]"));
     // The whole file over the decoded duration: a little above 128 kbit/s for a short file with its tag.
-    const int kbps = s.display.bitrateLabel.get().toInt();
+    const int kbps = s.channel.bitrateLabel.get().toInt();
     EXPECT_GE(kbps, 128);
     EXPECT_LE(kbps, 134);
-    ASSERT_TRUE(waitUntil([&] { return s.positionBar.position() > 50; }, 5s))
+    ASSERT_TRUE(waitUntil([&] { return s.channel.positionBar.position() > 50; }, 5s))
         << "the position bar did not move";
 
     player.seq.playButtonClicked();
-    ASSERT_EQ(audioEngine.state(s.fileStream), ChannelState::Paused);
+    ASSERT_EQ(audioEngine.state(s.channel.fileStream), ChannelState::Paused);
     const std::int64_t paused = position();
     waitUntil([] { return false; }, 300ms);
     EXPECT_EQ(position(), paused);
 
     player.seq.playButtonClicked();
-    EXPECT_EQ(audioEngine.state(s.fileStream), ChannelState::Playing);
+    EXPECT_EQ(audioEngine.state(s.channel.fileStream), ChannelState::Playing);
     ASSERT_TRUE(waitUntil([&] { return position() > paused; }, 3s));
     EXPECT_LT(position(), paused + 44100 * 8 * 2) << "resumed far from where it paused";
 }
@@ -95,17 +95,17 @@ TEST_F(EnginePlaybackTest, PauseHoldsThePositionAndPlayResumesThere) {
 TEST_F(EnginePlaybackTest, DraggingTheBarTo500ContinuesFromHalfTheLength) {
     player.songList.addSong(makeSong("mitte.mp3", 6));
     playRow(0);
-    ASSERT_GT(s.songLengthBytes, 0u);
+    ASSERT_GT(s.channel.songLengthBytes, 0u);
 
     player.seq.onPositionBarPress();
-    s.positionBar.setPosition(500);
-    const std::int64_t half = std::int64_t{500} * s.songLengthBytes / 1000;
+    s.channel.positionBar.setPosition(500);
+    const std::int64_t half = std::int64_t{500} * s.channel.songLengthBytes / 1000;
     EXPECT_EQ(position(), half);
     player.seq.onPositionBarRelease();
-    EXPECT_EQ(audioEngine.state(s.fileStream), ChannelState::Playing);
+    EXPECT_EQ(audioEngine.state(s.channel.fileStream), ChannelState::Playing);
     ASSERT_TRUE(waitUntil([&] { return position() > half; }, 3s));
     EXPECT_LT(position(), half + std::int64_t{44100} * 8 * 2);
-    ASSERT_TRUE(waitUntil([&] { return s.positionBar.position() >= 500; }, 3s));
+    ASSERT_TRUE(waitUntil([&] { return s.channel.positionBar.position() >= 500; }, 3s));
 }
 
 // A file that is not MPEG audio (a WAV under an .mp3 name, in which libmpg123 alone finds 15 s of
@@ -119,7 +119,8 @@ TEST_F(EnginePlaybackTest, AFileThatIsNoMp3IsSkipped) {
     player.songList.addSong(wave);
     player.songList.addSong(makeSong("drei.mp3", 0.8));
     bool waveOpened = false;
-    EXPECT_EQ(playThrough([&] { waveOpened |= s.currentIndex == 1 && s.fileStream; }), QList<int>({0, 1, 2}));
+    EXPECT_EQ(playThrough([&] { waveOpened |= s.songList.currentIndex == 1 && s.channel.fileStream; }),
+              QList<int>({0, 1, 2}));
     EXPECT_FALSE(waveOpened);
 }
 
@@ -138,18 +139,18 @@ TEST_F(EnginePlaybackTest, ACoverPictureCountsNeitherForTheBitrateNorForTheLoudn
                                   &error))
         << error;
     ASSERT_GT(fixtures::fileSize(tagged.toStdString()), 5u << 20);
-    s.levellingBox = true;
+    s.volume.levellingBox = true;
     player.songList.addSong(bare);
     player.songList.addSong(tagged);
-    EXPECT_GT(s.songs.loudness(0).toInt(), 20);
-    EXPECT_EQ(s.songs.loudness(1), s.songs.loudness(0));
+    EXPECT_GT(s.songList.songs.loudness(0).toInt(), 20);
+    EXPECT_EQ(s.songList.songs.loudness(1), s.songList.songs.loudness(0));
 
     playRow(0);
-    const QString bareBitrate = s.display.bitrateLabel.get();
+    const QString bareBitrate = s.channel.bitrateLabel.get();
     // A little above 128 kbit/s: the whole file (with its Info frame) over the decoded duration.
     EXPECT_NEAR(bareBitrate.toInt(), 128, 2) << bareBitrate.toStdString();
     playRow(1);
-    EXPECT_EQ(s.display.bitrateLabel.get(), bareBitrate);
+    EXPECT_EQ(s.channel.bitrateLabel.get(), bareBitrate);
 }
 
 // A song of 10 hours decodes to more than 4 GiB: its length, bitrate and position bar still hold, and
@@ -179,18 +180,18 @@ TEST_F(EnginePlaybackTest, ATenHourSongShowsItsLengthAndSeeksToItsLastMinute) {
     player.songList.addSong(path);
     playRow(0);
     const std::int64_t bytesPerSecond = 48000 * 4;
-    EXPECT_EQ(s.songLengthBytes, 36000 * bytesPerSecond);
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("zehn Stunden [10:00:00]"));
-    EXPECT_EQ(s.display.bitrateLabel.get(), QStringLiteral("32"));
+    EXPECT_EQ(s.channel.songLengthBytes, 36000 * bytesPerSecond);
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("zehn Stunden [10:00:00]"));
+    EXPECT_EQ(s.channel.bitrateLabel.get(), QStringLiteral("32"));
 
     player.seq.onPositionBarPress();
-    s.positionBar.setPosition(999);
+    s.channel.positionBar.setPosition(999);
     player.seq.onPositionBarRelease();
     const std::int64_t lastMinute = 35940 * bytesPerSecond;
     EXPECT_GE(position(), lastMinute);
     ASSERT_TRUE(waitUntil([&] { return position() > 35965 * bytesPerSecond; }, 5s)) << "does not play on";
     player.seq.onTrackTick();
-    EXPECT_EQ(s.positionBar.position(), 999);
+    EXPECT_EQ(s.channel.positionBar.position(), 999);
 }
 
 } // namespace

@@ -19,17 +19,17 @@ std::string describe(Before b, int presses) {
 // A player with two songs, one station and its hot keys registered.
 struct Rig {
     Rig() {
-        s.playMode = PLAYMODE_SONG; // entering a song then does not start it
+        s.channel.playMode = PLAYMODE_SONG; // entering a song then does not start it
         for (const QString& path : songs)
             h.player.songList.addSong(path);
-        s.playMode = PLAYMODE_IDLE;
-        s.stations.append({QStringLiteral("Radio X"), QStringLiteral("http://127.0.0.1:9/x")});
-        s.stations.setSelected(0);
+        s.channel.playMode = PLAYMODE_IDLE;
+        s.radio.stations.append({QStringLiteral("Radio X"), QStringLiteral("http://127.0.0.1:9/x")});
+        s.radio.stations.setSelected(0);
         h.player.hotKeyHandler.registerHotKeys();
     }
 
     void playSong(int row) {
-        s.songs.setSelected(row);
+        s.songList.songs.setSelected(row);
         h.player.seq.playSelected();
     }
 
@@ -51,8 +51,8 @@ struct Rig {
         const std::size_t callsBefore = h.audioEngine.calls.size();
         const int setsBefore = h.mixer.sets;
         for (int i = 0; i < n; ++i)
-            h.hotKeys.press(s.hotKeyPlay);
-        EXPECT_TRUE(h.player.doublePressTimer.isActive());
+            h.hotKeys.press(s.hotKeyHandler.hotKeyPlay);
+        EXPECT_TRUE(h.player.hotKeyHandler.doublePressTimer.isActive());
         EXPECT_EQ(fileActive(), fileBefore);
         EXPECT_EQ(radioActive(), radioBefore);
         EXPECT_EQ(h.audioEngine.calls.size(), callsBefore);
@@ -61,7 +61,7 @@ struct Rig {
 
     void tick() {
         h.player.hotKeyHandler.onDoublePressTick();
-        EXPECT_FALSE(h.player.doublePressTimer.isActive());
+        EXPECT_FALSE(h.player.hotKeyHandler.doublePressTimer.isActive());
     }
 
     void press(int presses) {
@@ -69,11 +69,11 @@ struct Rig {
         tick();
     }
 
-    ChannelState fileActive() { return h.audioEngine.state(s.fileStream); }
-    ChannelState radioActive() { return h.audioEngine.state(s.radioChannel); }
+    ChannelState fileActive() { return h.audioEngine.state(s.channel.fileStream); }
+    ChannelState radioActive() { return h.audioEngine.state(s.radio.radioChannel); }
 
     PlayerHarness h;
-    PlayerState& s = h.s;
+    Player& s = h.player;
     SongFiles files;
     QStringList songs = files.make({"eins.mp3", "zwei.mp3"});
 };
@@ -114,22 +114,22 @@ TEST(HotKeyTest, OutcomeOfSingleAndDoublePressInEverySituation) {
         SCOPED_TRACE(describe(c.before, c.presses));
         Rig r;
         r.arrange(c.before);
-        const ChannelHandle stationBefore = r.s.radioChannel;
+        const ChannelHandle stationBefore = r.s.radio.radioChannel;
         const int pausesBefore = r.h.audioEngine.count("pause");
         const int playsBefore = r.h.audioEngine.count("play");
         r.press(c.presses);
         EXPECT_EQ(r.h.mixer.muted, c.muted);
         EXPECT_EQ(r.fileActive(), c.file);
         EXPECT_EQ(r.radioActive(), c.radio);
-        EXPECT_EQ(r.s.playMode, c.playMode);
-        EXPECT_EQ(r.s.hotKeyDoublePress, c.presses > 1);
+        EXPECT_EQ(r.s.channel.playMode, c.playMode);
+        EXPECT_EQ(r.s.mute.hotKeyDoublePress, c.presses > 1);
         // The play action happens once per window, however many presses it held.
         if (c.before == Before::FilePlaying) {
             EXPECT_EQ(r.h.audioEngine.count("pause"), pausesBefore + 1);
         } else if (c.before == Before::FilePaused) {
             EXPECT_EQ(r.h.audioEngine.count("play"), playsBefore + 1);
         } else if (c.before == Before::NoStationPlaying) {
-            EXPECT_NE(r.s.radioChannel, stationBefore) << "a new stream";
+            EXPECT_NE(r.s.radio.radioChannel, stationBefore) << "a new stream";
         }
     }
 }
@@ -137,9 +137,9 @@ TEST(HotKeyTest, OutcomeOfSingleAndDoublePressInEverySituation) {
 TEST(HotKeyTest, ARealTickClicksThePlayButtonOnce) {
     Rig r;
     r.playSong(0);
-    r.h.hotKeys.press(r.s.hotKeyPlay);
-    r.h.hotKeys.press(r.s.hotKeyPlay);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !r.h.player.doublePressTimer.isActive(); }, 5000));
+    r.h.hotKeys.press(r.s.hotKeyHandler.hotKeyPlay);
+    r.h.hotKeys.press(r.s.hotKeyHandler.hotKeyPlay);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !r.h.player.hotKeyHandler.doublePressTimer.isActive(); }, 5000));
     EXPECT_EQ(r.fileActive(), ChannelState::Paused);
     EXPECT_EQ(r.h.mixer.muted, std::optional<bool>(true));
     // The timer does not fire again by itself.
@@ -178,68 +178,69 @@ TEST(HotKeyTest, StartingASongUnmutesEvenAfterADoublePress) {
     EXPECT_EQ(r.h.mixer.muted, std::optional<bool>(false));
     EXPECT_EQ(r.fileActive(), ChannelState::Playing);
     // The flag itself stays until the play key is pressed again: the button mutes once more.
-    EXPECT_TRUE(r.s.hotKeyDoublePress);
+    EXPECT_TRUE(r.s.mute.hotKeyDoublePress);
     r.h.player.seq.playButtonClicked();
     EXPECT_EQ(r.h.mixer.muted, std::optional<bool>(true));
 }
 
 TEST(HotKeyTest, VolumeKeysStepTheBarTwoPerPressWithinItsRange) {
     Rig r;
-    r.s.volumeBar.setPosition(50);
-    r.h.hotKeys.press(r.s.hotKeyLouder);
-    EXPECT_EQ(r.s.volumeBar.position(), 52);
-    r.h.hotKeys.press(r.s.hotKeySofter);
-    r.h.hotKeys.press(r.s.hotKeySofter);
-    EXPECT_EQ(r.s.volumeBar.position(), 48);
-    EXPECT_FALSE(r.h.player.doublePressTimer.isActive());
+    r.s.volume.volumeBar.setPosition(50);
+    r.h.hotKeys.press(r.s.hotKeyHandler.hotKeyLouder);
+    EXPECT_EQ(r.s.volume.volumeBar.position(), 52);
+    r.h.hotKeys.press(r.s.hotKeyHandler.hotKeySofter);
+    r.h.hotKeys.press(r.s.hotKeyHandler.hotKeySofter);
+    EXPECT_EQ(r.s.volume.volumeBar.position(), 48);
+    EXPECT_FALSE(r.h.player.hotKeyHandler.doublePressTimer.isActive());
 
-    r.s.volumeBar.setPosition(22);
+    r.s.volume.volumeBar.setPosition(22);
     for (int i = 0; i < 3; ++i)
-        r.h.hotKeys.press(r.s.hotKeySofter);
-    EXPECT_EQ(r.s.volumeBar.position(), 20);
-    r.s.volumeBar.setPosition(98);
+        r.h.hotKeys.press(r.s.hotKeyHandler.hotKeySofter);
+    EXPECT_EQ(r.s.volume.volumeBar.position(), 20);
+    r.s.volume.volumeBar.setPosition(98);
     for (int i = 0; i < 3; ++i)
-        r.h.hotKeys.press(r.s.hotKeyLouder);
-    EXPECT_EQ(r.s.volumeBar.position(), 100);
+        r.h.hotKeys.press(r.s.hotKeyHandler.hotKeyLouder);
+    EXPECT_EQ(r.s.volume.volumeBar.position(), 100);
 
     // While a song plays, the step reaches the output at once.
     r.playSong(0);
     r.h.audioEngine.volumesSet.clear();
-    r.h.hotKeys.press(r.s.hotKeySofter);
+    r.h.hotKeys.press(r.s.hotKeyHandler.hotKeySofter);
     EXPECT_EQ(r.h.audioEngine.volumesSet.size(), 1u);
 }
 
 TEST(HotKeyTest, UnknownIdentifiersAreIgnored) {
     Rig r;
     r.playSong(0);
-    r.s.volumeBar.setPosition(50);
+    r.s.volume.volumeBar.setPosition(50);
     const std::size_t callsBefore = r.h.audioEngine.calls.size();
     const int setsBefore = r.h.mixer.sets;
-    for (int id : {0, 1, 19, r.s.hotKeyLouder + 1, -1})
+    for (int id : {0, 1, 19, r.s.hotKeyHandler.hotKeyLouder + 1, -1})
         r.h.hotKeys.press(id);
-    EXPECT_FALSE(r.h.player.doublePressTimer.isActive());
-    EXPECT_EQ(r.s.volumeBar.position(), 50);
+    EXPECT_FALSE(r.h.player.hotKeyHandler.doublePressTimer.isActive());
+    EXPECT_EQ(r.s.volume.volumeBar.position(), 50);
     EXPECT_EQ(r.h.audioEngine.calls.size(), callsBefore);
     EXPECT_EQ(r.h.mixer.sets, setsBefore);
-    EXPECT_FALSE(r.s.hotKeyDoublePress);
+    EXPECT_FALSE(r.s.mute.hotKeyDoublePress);
 }
 
 TEST(HotKeyTest, RegisteredUnderTheirAtomsAndReleasedForGood) {
     Rig r;
-    const std::map<int, HotKey> expected{{r.s.hotKeyPlay, HotKey::Pause},
-                                         {r.s.hotKeySofter, HotKey::PrintScreen},
-                                         {r.s.hotKeyLouder, HotKey::ScrollLock}};
+    const std::map<int, HotKey> expected{{r.s.hotKeyHandler.hotKeyPlay, HotKey::Pause},
+                                         {r.s.hotKeyHandler.hotKeySofter, HotKey::PrintScreen},
+                                         {r.s.hotKeyHandler.hotKeyLouder, HotKey::ScrollLock}};
     EXPECT_EQ(r.h.hotKeys.registered, expected);
     // Atom values: distinct, from the atom range.
-    for (int id : {r.s.hotKeyPlay, r.s.hotKeySofter, r.s.hotKeyLouder})
+    for (int id :
+         {r.s.hotKeyHandler.hotKeyPlay, r.s.hotKeyHandler.hotKeySofter, r.s.hotKeyHandler.hotKeyLouder})
         EXPECT_GE(id, 0xC000);
 
-    const int play = r.s.hotKeyPlay;
+    const int play = r.s.hotKeyHandler.hotKeyPlay;
     r.h.player.hotKeyHandler.releaseHotKeys();
     EXPECT_TRUE(r.h.hotKeys.registered.empty());
     // A press still on its way after the release does nothing.
     r.h.hotKeys.press(play);
-    EXPECT_FALSE(r.h.player.doublePressTimer.isActive());
+    EXPECT_FALSE(r.h.player.hotKeyHandler.doublePressTimer.isActive());
 
     // Registering again gives the same keys back.
     r.h.player.hotKeyHandler.registerHotKeys();
@@ -270,7 +271,8 @@ TEST(MasterMuteTest, StummSchaltenUnmutesUnlessTheLastUseWasADoublePress) {
     for (const Case& c : {Case{false, false, false}, Case{false, true, false},
                           Case{true, false, std::nullopt}, Case{true, true, true}}) {
         FakeMixer mixer;
-        MasterMute mute(mixer, c.doublePress);
+        MasterMute mute(mixer);
+        mute.hotKeyDoublePress = c.doublePress;
         mute.applyMute(c.wish);
         EXPECT_EQ(mixer.muted, c.muted) << c.doublePress << c.wish;
     }

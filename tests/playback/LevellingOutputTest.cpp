@@ -25,13 +25,14 @@ constexpr int bar = 80;
 void playInChild(const QString& song) {
     EngineHarness h;
     ASSERT_TRUE(h.init()) << "SDL's disk driver did not open";
-    h.s.volumeBar.setPosition(bar);
-    h.s.levellingBox = true;
+    h.player.volume.volumeBar.setPosition(bar);
+    h.player.volume.levellingBox = true;
     h.player.songList.addSong(song);
-    ASSERT_EQ(h.s.playMode, PLAYMODE_SONG);
-    const ChannelHandle stream = h.s.fileStream;
+    ASSERT_EQ(h.player.channel.playMode, PLAYMODE_SONG);
+    const ChannelHandle stream = h.player.channel.fileStream;
     ASSERT_TRUE(stream);
-    std::printf("levelling: entry=%s volume=%d\n", qPrintable(h.s.songs.loudness(0)), h.audioEngine.gain());
+    std::printf("levelling: entry=%s volume=%d\n", qPrintable(h.player.songList.songs.loudness(0)),
+                h.audioEngine.gain());
     std::fflush(stdout);
     EXPECT_TRUE(waitUntil([&] { return h.audioEngine.state(stream) == ChannelState::Stopped; },
                           std::chrono::seconds(30)));

@@ -38,12 +38,12 @@ protected:
             queue.push_back(std::move(block));
     }
     QString playingPath() {
-        const FakeAudioEngine::Stream* st = h.audioEngine.stream(s.fileStream);
+        const FakeAudioEngine::Stream* st = h.audioEngine.stream(s.channel.fileStream);
         return st && st->active == ChannelState::Playing ? QString::fromStdString(st->path) : QString();
     }
 
     PlayerHarness h;
-    PlayerState& s = h.s;
+    Player& s = h.player;
     SongFiles files;
 };
 
@@ -67,7 +67,7 @@ TEST(ExcerptLoudnessTest, AveragesTheLoudSamplesOverTheirCountPlusOne) {
 
 TEST_F(LevellingTest, StepsMoveTheBarByTwoWithinItsRangeAndChangeOnlyOnARealMove) {
     int changes = 0;
-    s.volumeBar.onChange([&](int) { ++changes; });
+    s.volume.volumeBar.onChange([&](int) { ++changes; });
     struct Case {
         int from;
         bool up;
@@ -77,11 +77,11 @@ TEST_F(LevellingTest, StepsMoveTheBarByTwoWithinItsRangeAndChangeOnlyOnARealMove
          {Case{99, true, 99}, Case{98, true, 100}, Case{100, true, 100}, Case{50, true, 52},
           Case{50, false, 48}, Case{21, false, 20}, Case{20, false, 20}, Case{22, false, 20}}) {
         SCOPED_TRACE(testing::Message() << c.from << (c.up ? " up" : " down"));
-        s.volumeBar.setPosition(c.from);
+        s.volume.volumeBar.setPosition(c.from);
         changes = 0;
         c.up ? h.player.volume.stepVolumeUp() : h.player.volume.stepVolumeDown();
-        EXPECT_EQ(s.volumeBar.position(), c.to);
-        EXPECT_EQ(s.volumeSetting, c.to);
+        EXPECT_EQ(s.volume.volumeBar.position(), c.to);
+        EXPECT_EQ(s.volume.volumeSetting, c.to);
         EXPECT_EQ(changes, c.from == c.to ? 0 : 1);
     }
     // Nothing plays: none of these moves reached the output.
@@ -90,7 +90,7 @@ TEST_F(LevellingTest, StepsMoveTheBarByTwoWithinItsRangeAndChangeOnlyOnARealMove
 
 TEST_F(LevellingTest, TheBarReachesTheOutputOnlyWhileSomethingPlays) {
     const QString song = files.make({"lied.mp3"}).front();
-    s.volumeBar.setPosition(60);
+    s.volume.volumeBar.setPosition(60);
     h.player.songList.addSong(song); // levelling off: loudness 30
     ASSERT_EQ(playingPath(), song);
     EXPECT_EQ(h.audioEngine.volumesSet, std::vector<int>{outputVolume(60, 30)});
@@ -100,85 +100,85 @@ TEST_F(LevellingTest, TheBarReachesTheOutputOnlyWhileSomethingPlays) {
 
     // Paused: the bar moves, the output keeps its volume until playback resumes.
     h.player.seq.playButtonClicked();
-    ASSERT_EQ(s.playMode, PLAYMODE_IDLE);
+    ASSERT_EQ(s.channel.playMode, PLAYMODE_IDLE);
     const std::size_t before = h.audioEngine.volumesSet.size();
-    s.volumeBar.setPosition(80);
+    s.volume.volumeBar.setPosition(80);
     h.player.volume.stepVolumeDown();
     EXPECT_EQ(h.audioEngine.volumesSet.size(), before);
-    EXPECT_EQ(s.volumeSetting, 78);
+    EXPECT_EQ(s.volume.volumeSetting, 78);
     h.player.seq.playButtonClicked();
     EXPECT_EQ(playingPath(), song);
     EXPECT_EQ(h.audioEngine.volumesSet.back(), outputVolume(78, 30));
 
     // The radio plays: the bar acts at once with the radio's loudness.
-    s.playMode = PLAYMODE_RADIO;
-    s.currentLoudness = 20;
-    s.volumeBar.setPosition(40);
+    s.channel.playMode = PLAYMODE_RADIO;
+    s.volume.currentLoudness = 20;
+    s.volume.volumeBar.setPosition(40);
     EXPECT_EQ(h.audioEngine.volumesSet.back(), outputVolume(40, 20));
 }
 
 TEST_F(LevellingTest, APendingEntryHoldsTheStartUntilItIsMeasured) {
     const QStringList songs = files.make({"a.mp3", "b.mp3"});
-    s.songs.append({"a", songs[0], "x"});
-    s.songs.append({"b", songs[1], "55"});
-    s.songs.setSelected(0);
+    s.songList.songs.append({"a", songs[0], "x"});
+    s.songList.songs.append({"b", songs[1], "55"});
+    s.songList.songs.setSelected(0);
     h.player.seq.playSelected();
-    EXPECT_TRUE(h.player.levellingWaitTimer.isActive());
-    EXPECT_EQ(h.player.levellingWaitTimer.interval(), 100);
+    EXPECT_TRUE(h.player.volume.levellingWaitTimer.isActive());
+    EXPECT_EQ(h.player.volume.levellingWaitTimer.interval(), 100);
     EXPECT_FALSE(h.audioEngine.called("openFile"));
-    EXPECT_EQ(s.playMode, PLAYMODE_IDLE);
+    EXPECT_EQ(s.channel.playMode, PLAYMODE_IDLE);
 
     // A tick while the entry is still "x" waits again; the tick itself never disables the timer.
-    h.player.levellingWaitTimer.stop();
+    h.player.volume.levellingWaitTimer.stop();
     h.player.volume.onLevellingWaitTick();
-    EXPECT_TRUE(h.player.levellingWaitTimer.isActive());
+    EXPECT_TRUE(h.player.volume.levellingWaitTimer.isActive());
     EXPECT_FALSE(h.audioEngine.called("openFile"));
 
     // Measured: the running timer's next tick starts the song and ends the wait.
-    s.songs.setLoudness(0, QStringLiteral("42"));
+    s.songList.songs.setLoudness(0, QStringLiteral("42"));
     ASSERT_TRUE(waitUntil([&] { return !playingPath().isEmpty(); }, std::chrono::seconds(10)));
     EXPECT_EQ(playingPath(), songs[0]);
-    EXPECT_FALSE(h.player.levellingWaitTimer.isActive());
-    EXPECT_EQ(s.currentLoudness, 42);
+    EXPECT_FALSE(h.player.volume.levellingWaitTimer.isActive());
+    EXPECT_EQ(s.volume.currentLoudness, 42);
     EXPECT_EQ(h.audioEngine.volumesSet.back(), outputVolume(30, 42));
 }
 
 TEST_F(LevellingTest, StartingAnotherSongEndsTheWait) {
     const QStringList songs = files.make({"a.mp3", "b.mp3"});
-    s.songs.append({"a", songs[0], "x"});
-    s.songs.append({"b", songs[1], "55"});
-    s.songs.setSelected(0);
+    s.songList.songs.append({"a", songs[0], "x"});
+    s.songList.songs.append({"b", songs[1], "55"});
+    s.songList.songs.setSelected(0);
     h.player.seq.playSelected();
-    ASSERT_TRUE(h.player.levellingWaitTimer.isActive());
-    s.songs.setSelected(1);
+    ASSERT_TRUE(h.player.volume.levellingWaitTimer.isActive());
+    s.songList.songs.setSelected(1);
     h.player.seq.playSelected();
     EXPECT_EQ(playingPath(), songs[1]);
-    EXPECT_FALSE(h.player.levellingWaitTimer.isActive());
+    EXPECT_FALSE(h.player.volume.levellingWaitTimer.isActive());
 }
 
 TEST_F(LevellingTest, SongsEnteredWithTheBoxClearKeepThirtyWhenItIsTickedLater) {
     const QStringList songs = files.make({"a.mp3", "b.mp3", "c.mp3"});
-    s.playMode = PLAYMODE_SONG; // something plays: the new songs wait in the list
+    s.channel.playMode = PLAYMODE_SONG; // something plays: the new songs wait in the list
     h.player.songList.addSong(songs[0]);
     h.player.songList.addSong(songs[1]);
-    s.levellingBox = true;
+    s.volume.levellingBox = true;
     excerptsOf(songs[2], {{0.5f}, {0.5f}, {0.5f}, {0.5f}});
     h.player.songList.addSong(songs[2]);
-    ASSERT_EQ(s.songs.count(), 3);
-    EXPECT_EQ(s.songs.loudness(0), QStringLiteral("30"));
-    EXPECT_EQ(s.songs.loudness(1), QStringLiteral("30"));
-    EXPECT_EQ(s.songs.loudness(2), QStringLiteral("25"));
+    ASSERT_EQ(s.songList.songs.count(), 3);
+    EXPECT_EQ(s.songList.songs.loudness(0), QStringLiteral("30"));
+    EXPECT_EQ(s.songList.songs.loudness(1), QStringLiteral("30"));
+    EXPECT_EQ(s.songList.songs.loudness(2), QStringLiteral("25"));
     EXPECT_EQ(excerptStreams().size(), 4u);
 
     // Only an "x" is measured.
     h.player.loudness.measureLoudness(0);
-    EXPECT_EQ(s.songs.loudness(0), QStringLiteral("30"));
+    EXPECT_EQ(s.songList.songs.loudness(0), QStringLiteral("30"));
     EXPECT_EQ(excerptStreams().size(), 4u);
 
-    s.volumeBar.setPosition(50);
-    s.songs.setSelected(0);
+    s.volume.volumeBar.setPosition(50);
+    s.songList.songs.setSelected(0);
     h.player.seq.playSelected();
-    EXPECT_EQ(s.currentLoudness, 30);
+    EXPECT_EQ(s.volume.currentLoudness, 30);
     EXPECT_EQ(h.audioEngine.volumesSet.back(), outputVolume(50, 30));
 }
 
@@ -193,8 +193,8 @@ TEST_F(LevellingTest, MeasuresFourExcerptsAtFifthsOfTheFile) {
         SCOPED_TRACE(c.name);
         h.audioEngine.streams.clear();
         const QString path = fileOfSize(files, QString::fromLatin1(c.name) + ".mp3", c.size);
-        s.songs.append({"t", path, "x"});
-        h.player.loudness.measureLoudness(s.songs.count() - 1);
+        s.songList.songs.append({"t", path, "x"});
+        h.player.loudness.measureLoudness(s.songList.songs.count() - 1);
         const auto streams = excerptStreams();
         ASSERT_EQ(streams.size(), 4u);
         for (std::size_t k = 0; k < 4; ++k) {
@@ -210,7 +210,7 @@ TEST_F(LevellingTest, MeasuresFourExcerptsAtFifthsOfTheFile) {
             EXPECT_EQ(streams[k].options, excerpt);
             EXPECT_TRUE(streams[k].freed);
         }
-        EXPECT_EQ(s.songs.loudness(s.songs.count() - 1), QStringLiteral("0"));
+        EXPECT_EQ(s.songList.songs.loudness(s.songList.songs.count() - 1), QStringLiteral("0"));
     }
 }
 
@@ -220,23 +220,23 @@ TEST_F(LevellingTest, AveragesTheExcerptsAndReadsOnly50000BytesOfEach) {
     std::vector<float> lateNoise(20'000, 0.0f);
     std::fill(lateNoise.begin() + 12'500, lateNoise.end(), 1.0f);
     excerptsOf(path, {{0.5f}, {0.19f, -0.19f, 0.21f}, {-1.0f, 1.0f, 0.6f}, lateNoise});
-    s.songs.append({"t", path, "x"});
+    s.songList.songs.append({"t", path, "x"});
     h.player.loudness.measureLoudness(0);
     // (25 + 10 + 65 + 0) div 4
-    EXPECT_EQ(s.songs.loudness(0), QStringLiteral("25"));
+    EXPECT_EQ(s.songList.songs.loudness(0), QStringLiteral("25"));
 
     // Excerpts that cannot be opened contribute 0; the entry still ends as a number.
     h.audioEngine.unopenable.push_back(path.toStdString());
-    s.songs.setLoudness(0, QStringLiteral("x"));
+    s.songList.songs.setLoudness(0, QStringLiteral("x"));
     h.player.loudness.measureLoudness(0);
-    EXPECT_EQ(s.songs.loudness(0), QStringLiteral("0"));
+    EXPECT_EQ(s.songList.songs.loudness(0), QStringLiteral("0"));
 }
 
 TEST_F(LevellingTest, ASongWhoseFileCannotBeOpenedLeavesTheList) {
     const QStringList songs = files.make({"a.mp3", "b.mp3"});
     h.player.songList.addSong(songs[0]);
     ASSERT_EQ(playingPath(), songs[0]);
-    s.levellingBox = true;
+    s.volume.levellingBox = true;
     h.player.songList.addSong(files.path("fehlt.mp3"));
     QDir(files.dir.path()).mkdir("ordner.mp3");
     h.player.songList.addSong(files.path("ordner.mp3"));
@@ -245,32 +245,32 @@ TEST_F(LevellingTest, ASongWhoseFileCannotBeOpenedLeavesTheList) {
     h.player.songList.addSong(files.path("rohr.mp3"));
     excerptsOf(songs[1], {{0.5f}, {0.5f}, {0.5f}, {0.5f}});
     h.player.songList.addSong(songs[1]);
-    ASSERT_EQ(s.songs.count(), 2);
-    EXPECT_EQ(s.songs.path(0), songs[0]);
-    EXPECT_EQ(s.songs.title(1), QStringLiteral("b"));
-    EXPECT_EQ(s.songs.loudness(1), QStringLiteral("25"));
+    ASSERT_EQ(s.songList.songs.count(), 2);
+    EXPECT_EQ(s.songList.songs.path(0), songs[0]);
+    EXPECT_EQ(s.songList.songs.title(1), QStringLiteral("b"));
+    EXPECT_EQ(s.songList.songs.loudness(1), QStringLiteral("25"));
     EXPECT_EQ(playingPath(), songs[0]);
-    EXPECT_EQ(s.currentIndex, 0);
+    EXPECT_EQ(s.songList.currentIndex, 0);
 }
 
 TEST_F(LevellingTest, AWaitForASongThatLeavesTheListEnds) {
     const QString song = files.make({"weg.mp3"}).front();
-    s.levellingBox = true;
+    s.volume.levellingBox = true;
     // While the new row waits for its measurement, the user starts it and its file goes away.
     h.window.duringEvents = [&] {
-        s.songs.setSelected(0);
+        s.songList.songs.setSelected(0);
         h.player.seq.playSelected();
         QFile::remove(song);
     };
     h.player.songList.addSong(song);
-    EXPECT_EQ(s.songs.count(), 0);
-    EXPECT_FALSE(h.player.levellingWaitTimer.isActive());
+    EXPECT_EQ(s.songList.songs.count(), 0);
+    EXPECT_FALSE(h.player.volume.levellingWaitTimer.isActive());
 }
 
 TEST_F(LevellingTest, ASongAddedWhileAnotherWaitsForItsMeasurementLeavesBothMeasured) {
     const QStringList songs = files.make({"a.mp3", "b.mp3"});
-    s.playMode = PLAYMODE_SONG;
-    s.levellingBox = true;
+    s.channel.playMode = PLAYMODE_SONG;
+    s.volume.levellingBox = true;
     excerptsOf(songs[0], {{0.5f}, {0.5f}, {0.5f}, {0.5f}});
     excerptsOf(songs[1], {{1.0f}, {1.0f}, {1.0f}, {1.0f}});
     // A song dropped while the first one's title is being drawn.
@@ -279,9 +279,9 @@ TEST_F(LevellingTest, ASongAddedWhileAnotherWaitsForItsMeasurementLeavesBothMeas
         h.player.songList.addSong(songs[1]);
     };
     h.player.songList.addSong(songs[0]);
-    ASSERT_EQ(s.songs.count(), 2);
-    EXPECT_EQ(s.songs.loudness(0), QStringLiteral("25"));
-    EXPECT_EQ(s.songs.loudness(1), QStringLiteral("50"));
+    ASSERT_EQ(s.songList.songs.count(), 2);
+    EXPECT_EQ(s.songList.songs.loudness(0), QStringLiteral("25"));
+    EXPECT_EQ(s.songList.songs.loudness(1), QStringLiteral("50"));
 }
 
 } // namespace

@@ -63,8 +63,8 @@ protected:
         if (!fixtures::haveLame()) GTEST_SKIP() << fixtures::missingLameMessage();
         ASSERT_TRUE(h.init()) << "the engine's output (SDL dummy driver) did not open";
         // Something plays, so the songs entered here are only measured, not started.
-        s.playMode = PLAYMODE_SONG;
-        s.levellingBox = true;
+        s.channel.playMode = PLAYMODE_SONG;
+        s.volume.levellingBox = true;
     }
 
     static std::string mp3(const std::string& name, const Signal& signal) {
@@ -75,15 +75,15 @@ protected:
     }
     // The entry the song gets when it is entered with levelling on; "gone" when its row left the list.
     QString entered(const std::string& path) {
-        const int before = s.songs.count();
+        const int before = s.songList.songs.count();
         h.player.songList.addSong(QString::fromStdString(path));
-        if (s.songs.count() == before) return QStringLiteral("gone");
-        return s.songs.loudness(s.songs.count() - 1);
+        if (s.songList.songs.count() == before) return QStringLiteral("gone");
+        return s.songList.songs.loudness(s.songList.songs.count() - 1);
     }
 
     static fixtures::TempDir* dir;
     EngineHarness h;
-    PlayerState& s = h.s;
+    Player& s = h.player;
     bare::ExcerptDecoder decoder;
 };
 
@@ -134,8 +134,8 @@ TEST_F(LoudnessEngineTest, SignalsMeasureTheirKnownValueAndAgreeWithADirectDecod
             EXPECT_NEAR(value.toDouble(), sineLoudness(song.peak), 2.0) << "peak " << song.peak;
         }
     }
-    EXPECT_EQ(s.songs.loudness(0), QStringLiteral("0"));
-    EXPECT_GE(s.songs.loudness(1).toInt(), 90);
+    EXPECT_EQ(s.songList.songs.loudness(0), QStringLiteral("0"));
+    EXPECT_GE(s.songList.songs.loudness(1).toInt(), 90);
     // A long excerpt is 12500 samples, whatever the range holds beyond them.
     EXPECT_EQ(bare::excerpts(decoder, cases[2].path)[0].size(), 12'500u);
 }
@@ -163,8 +163,8 @@ TEST_F(LoudnessEngineTest, FilesWithoutAudioMeasureZeroAndMissingFilesLeaveTheLi
         fixtures::writeWav(wave, {.waveform = Waveform::BrownNoise, .amplitude = 1.0, .seconds = 4.0}));
     EXPECT_EQ(entered(wave), QStringLiteral("0"));
     EXPECT_EQ(entered(dir->file("fehlt.mp3")), QStringLiteral("gone"));
-    ASSERT_EQ(s.songs.count(), 4);
-    EXPECT_EQ(s.songs.path(2), QString::fromStdString(empty));
+    ASSERT_EQ(s.songList.songs.count(), 4);
+    EXPECT_EQ(s.songList.songs.path(2), QString::fromStdString(empty));
 }
 
 } // namespace

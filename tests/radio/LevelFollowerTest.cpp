@@ -87,40 +87,40 @@ TEST(LevelFollowerRule, LevelsFromZeroToTheLimitGiveLoudnessZeroToThirtyOne) {
 class LevelFollowerTick : public ::testing::Test {
 protected:
     void SetUp() override {
-        s.volumeSetting = 60;
-        s.radioChannel = h.audioEngine.openUrl("http://127.0.0.1/live", OpenOptions{});
-        h.audioEngine.play(s.radioChannel, false);
-        s.playMode = PLAYMODE_RADIO;
+        s.volume.volumeSetting = 60;
+        s.radio.radioChannel = h.audioEngine.openUrl("http://127.0.0.1/live", OpenOptions{});
+        h.audioEngine.play(s.radio.radioChannel, false);
+        s.channel.playMode = PLAYMODE_RADIO;
     }
     PlayerHarness h;
-    PlayerState& s = h.s;
+    Player& s = h.player;
 };
 
 TEST_F(LevelFollowerTick, EveryTickAppliesTheLoudnessEvenWhenTheLevelIsZero) {
-    s.levelAverage = 65;
-    s.levelWarmup = 5;
-    s.currentLoudness = 20;
+    s.radio.levelFollower.levelAverage = 65;
+    s.radio.levelFollower.levelWarmup = 5;
+    s.volume.currentLoudness = 20;
     h.audioEngine.levelAnswer = ChannelLevel{};
-    h.player.levelFollower.onLevelTick();
-    EXPECT_EQ(s.levelAverage, 65u);
-    EXPECT_EQ(s.levelWarmup, 5);
-    EXPECT_EQ(s.currentLoudness, 10);
+    h.player.radio.levelFollower.onLevelTick();
+    EXPECT_EQ(s.radio.levelFollower.levelAverage, 65u);
+    EXPECT_EQ(s.radio.levelFollower.levelWarmup, 5);
+    EXPECT_EQ(s.volume.currentLoudness, 10);
     // 1.5 * 60 - 1.5 * 10
     ASSERT_FALSE(h.audioEngine.volumesSet.empty());
     EXPECT_EQ(h.audioEngine.volumesSet.back(), 75);
 
     // A right peak at half scale.
     h.audioEngine.levelAnswer = ChannelLevel{.left = 0, .right = 16384};
-    h.player.levelFollower.onLevelTick();
-    EXPECT_EQ(s.levelWarmup, 6);
-    EXPECT_GT(s.levelAverage, 65u);
+    h.player.radio.levelFollower.onLevelTick();
+    EXPECT_EQ(s.radio.levelFollower.levelWarmup, 6);
+    EXPECT_GT(s.radio.levelFollower.levelAverage, 65u);
 }
 
 TEST_F(LevelFollowerTick, AChannelTheEngineNoLongerKnowsReadsAsTheErrorWord) {
     h.audioEngine.closeOutput();
-    h.player.levelFollower.onLevelTick();
-    EXPECT_EQ(s.levelAverage, 20u);
-    EXPECT_EQ(s.currentLoudness, 3);
+    h.player.radio.levelFollower.onLevelTick();
+    EXPECT_EQ(s.radio.levelFollower.levelAverage, 20u);
+    EXPECT_EQ(s.volume.currentLoudness, 3);
 }
 
 } // namespace

@@ -22,19 +22,19 @@ const char* const twoUrl = "http://two.example/stream";
 class RadioPlaybackTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        s.stations.append({QStringLiteral("Eins"), QString::fromLatin1(oneUrl)});
-        s.stations.append({QStringLiteral("Zwei"), QString::fromLatin1(twoUrl)});
-        s.volumeSetting = 50;
+        s.radio.stations.append({QStringLiteral("Eins"), QString::fromLatin1(oneUrl)});
+        s.radio.stations.append({QStringLiteral("Zwei"), QString::fromLatin1(twoUrl)});
+        s.volume.volumeSetting = 50;
     }
     void startStation(int row) {
-        s.stations.setSelected(row);
+        s.radio.stations.setSelected(row);
         h.player.radio.startSelectedStation();
     }
     std::string radioUrl() {
-        const FakeAudioEngine::Stream* st = h.audioEngine.stream(s.radioChannel);
+        const FakeAudioEngine::Stream* st = h.audioEngine.stream(s.radio.radioChannel);
         return st ? st->url : std::string();
     }
-    ChannelState radioActive() { return h.audioEngine.state(s.radioChannel); }
+    ChannelState radioActive() { return h.audioEngine.state(s.radio.radioChannel); }
     void tick() { h.player.radio.onWatchdogTick(); }
     // The calls made since the mark, without the volume changes.
     std::vector<std::string> callsSince(std::size_t mark) {
@@ -45,42 +45,42 @@ protected:
     }
 
     PlayerHarness h;
-    PlayerState& s = h.s;
+    Player& s = h.player;
 };
 
 TEST_F(RadioPlaybackTest, EnteringRadioModePlaysTheSelectedStation) {
     h.mixer.muted = true;
-    s.stations.setSelected(1);
+    s.radio.stations.setSelected(1);
     h.player.radio.toggleRadioMode();
 
-    EXPECT_TRUE(s.radioMode);
-    EXPECT_EQ(s.display.radioButton.get(), QStringLiteral("MP3"));
-    EXPECT_EQ(s.display.clearButton.get(), QStringLiteral("Senderliste"));
-    EXPECT_TRUE(s.display.stationListVisible.get());
+    EXPECT_TRUE(s.radio.radioMode);
+    EXPECT_EQ(s.radio.radioButton.get(), QStringLiteral("MP3"));
+    EXPECT_EQ(s.radio.clearButton.get(), QStringLiteral("Senderliste"));
+    EXPECT_TRUE(s.radio.stationListVisible.get());
     EXPECT_EQ(h.mixer.muted, std::optional<bool>(false));
 
     EXPECT_EQ(radioUrl(), twoUrl);
-    EXPECT_EQ(h.audioEngine.stream(s.radioChannel)->options, OpenOptions{});
+    EXPECT_EQ(h.audioEngine.stream(s.radio.radioChannel)->options, OpenOptions{});
     EXPECT_EQ(radioActive(), ChannelState::Playing);
-    EXPECT_EQ(s.playMode, PLAYMODE_RADIO);
-    EXPECT_EQ(s.stationName, QStringLiteral("Zwei"));
+    EXPECT_EQ(s.channel.playMode, PLAYMODE_RADIO);
+    EXPECT_EQ(s.radio.stationName, QStringLiteral("Zwei"));
     // No title yet: two blanks, "> " and the station.
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("  > Zwei"));
-    EXPECT_EQ(s.display.bitrateLabel.get(), QStringLiteral("- "));
-    EXPECT_EQ(s.display.playButton.get(), PlayPicture::STOP);
-    EXPECT_EQ(s.currentLoudness, 20);
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("  > Zwei"));
+    EXPECT_EQ(s.channel.bitrateLabel.get(), QStringLiteral("- "));
+    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::STOP);
+    EXPECT_EQ(s.volume.currentLoudness, 20);
     // 1.5 * 50 - 1.5 * 20
     EXPECT_EQ(h.audioEngine.volume, 45);
-    EXPECT_TRUE(h.player.watchdogTimer.isActive());
-    EXPECT_EQ(h.player.watchdogTimer.interval(), 3000);
-    EXPECT_FALSE(h.player.levelTimer.isActive());
+    EXPECT_TRUE(h.player.radio.watchdogTimer.isActive());
+    EXPECT_EQ(h.player.radio.watchdogTimer.interval(), 3000);
+    EXPECT_FALSE(h.player.radio.levelFollower.levelTimer.isActive());
 
-    h.audioEngine.sendMeta(s.radioChannel, "StreamTitle='Band - Lied';StreamUrl='';");
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("  > Zwei"))
+    h.audioEngine.sendMeta(s.radio.radioChannel, "StreamTitle='Band - Lied';StreamUrl='';");
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("  > Zwei"))
         << "shown on the GUI thread, not at once";
     QCoreApplication::processEvents();
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Band - Lied  > Zwei"));
-    EXPECT_EQ(s.display.tip.get(), QStringLiteral("Band - Lied  > Zwei"));
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("Band - Lied  > Zwei"));
+    EXPECT_EQ(s.channel.tip.get(), QStringLiteral("Band - Lied  > Zwei"));
 }
 
 // An engine whose station sends a new title just as the player reads the current one.
@@ -106,67 +106,67 @@ TEST(RadioTitle, ATitleArrivingWhileTheStationStartsIsNotLost) {
     FakeDialogs dialogs;
     FakeWindow window;
     Player player{Services{audioEngine, mixer, hotKeys, dialogs, window}};
-    TestOpens opens{player.stationOpener};
-    player.s.stations.append({QStringLiteral("Eins"), QString::fromLatin1(oneUrl)});
-    player.s.stations.setSelected(0);
+    TestOpens opens{player.radio.stationOpener};
+    player.radio.stations.append({QStringLiteral("Eins"), QString::fromLatin1(oneUrl)});
+    player.radio.stations.setSelected(0);
     player.radio.startSelectedStation();
-    EXPECT_EQ(player.s.display.titleStrip.get(), QStringLiteral("  > Eins"));
+    EXPECT_EQ(player.channel.titleStrip.get(), QStringLiteral("  > Eins"));
     QCoreApplication::processEvents();
-    EXPECT_EQ(player.s.display.titleStrip.get(), QStringLiteral("Neu  > Eins"));
+    EXPECT_EQ(player.channel.titleStrip.get(), QStringLiteral("Neu  > Eins"));
 }
 
 TEST_F(RadioPlaybackTest, EnteringRadioModeWithoutAStationShowsTheListOnly) {
     h.player.radio.toggleRadioMode();
-    EXPECT_TRUE(s.radioMode);
-    EXPECT_TRUE(s.display.stationListVisible.get());
-    EXPECT_FALSE(h.player.watchdogTimer.isActive());
+    EXPECT_TRUE(s.radio.radioMode);
+    EXPECT_TRUE(s.radio.stationListVisible.get());
+    EXPECT_FALSE(h.player.radio.watchdogTimer.isActive());
 
     // The playlist reader enters radio mode without starting the selection.
     h.player.radio.toggleRadioMode();
-    s.stations.setSelected(0);
+    s.radio.stations.setSelected(0);
     h.player.radio.switchMode(false);
-    EXPECT_TRUE(s.radioMode);
+    EXPECT_TRUE(s.radio.radioMode);
     EXPECT_FALSE(h.audioEngine.called("openUrl"));
 }
 
 TEST_F(RadioPlaybackTest, LeavingRadioModeStopsTheStationAndResumesThePausedSong) {
     SongFiles files;
     h.player.songList.addSong(files.make({"lied.mp3"}).first());
-    const ChannelHandle song = s.fileStream;
+    const ChannelHandle song = s.channel.fileStream;
     h.audioEngine.stream(song)->position = 4711;
-    const QString songLine = s.songDisplay;
-    const QString bitrate = s.bitrateText;
+    const QString songLine = s.channel.songDisplay;
+    const QString bitrate = s.channel.bitrateText;
     ASSERT_FALSE(songLine.isEmpty());
 
-    s.stations.setSelected(0);
+    s.radio.stations.setSelected(0);
     h.player.radio.toggleRadioMode();
     EXPECT_EQ(h.audioEngine.state(song), ChannelState::Paused);
-    EXPECT_FALSE(h.player.trackTimer.isActive());
-    s.levellingBox = true;
+    EXPECT_FALSE(h.player.seq.trackTimer.isActive());
+    s.volume.levellingBox = true;
     startStation(0);
-    ASSERT_TRUE(h.player.levelTimer.isActive());
-    const ChannelHandle radio = s.radioChannel;
+    ASSERT_TRUE(h.player.radio.levelFollower.levelTimer.isActive());
+    const ChannelHandle radio = s.radio.radioChannel;
 
     h.player.radio.toggleRadioMode();
-    EXPECT_FALSE(s.radioMode);
-    EXPECT_EQ(s.display.radioButton.get(), QStringLiteral("Radio"));
-    EXPECT_EQ(s.display.clearButton.get(), QStringLiteral("leeren"));
-    EXPECT_FALSE(s.display.stationListVisible.get());
-    EXPECT_FALSE(h.player.watchdogTimer.isActive());
-    EXPECT_FALSE(h.player.levelTimer.isActive());
+    EXPECT_FALSE(s.radio.radioMode);
+    EXPECT_EQ(s.radio.radioButton.get(), QStringLiteral("Radio"));
+    EXPECT_EQ(s.radio.clearButton.get(), QStringLiteral("leeren"));
+    EXPECT_FALSE(s.radio.stationListVisible.get());
+    EXPECT_FALSE(h.player.radio.watchdogTimer.isActive());
+    EXPECT_FALSE(h.player.radio.levelFollower.levelTimer.isActive());
     EXPECT_EQ(h.audioEngine.state(radio), ChannelState::Stopped);
     EXPECT_EQ(h.audioEngine.state(song), ChannelState::Playing);
     EXPECT_EQ(h.audioEngine.stream(song)->position, 4711u);
-    EXPECT_EQ(s.playMode, PLAYMODE_SONG);
-    EXPECT_TRUE(h.player.trackTimer.isActive());
-    EXPECT_EQ(s.display.titleStrip.get(), songLine);
-    EXPECT_EQ(s.display.tip.get(), songLine);
-    EXPECT_EQ(s.display.bitrateLabel.get(), bitrate);
+    EXPECT_EQ(s.channel.playMode, PLAYMODE_SONG);
+    EXPECT_TRUE(h.player.seq.trackTimer.isActive());
+    EXPECT_EQ(s.channel.titleStrip.get(), songLine);
+    EXPECT_EQ(s.channel.tip.get(), songLine);
+    EXPECT_EQ(s.channel.bitrateLabel.get(), bitrate);
 }
 
 TEST_F(RadioPlaybackTest, ClickingAStationAgainOpensANewStreamBeforeStoppingTheOldOne) {
     startStation(0);
-    const ChannelHandle first = s.radioChannel;
+    const ChannelHandle first = s.radio.radioChannel;
     const std::size_t mark = h.audioEngine.calls.size();
     startStation(0);
     const std::vector<std::string> calls = callsSince(mark);
@@ -174,7 +174,7 @@ TEST_F(RadioPlaybackTest, ClickingAStationAgainOpensANewStreamBeforeStoppingTheO
         return std::find(calls.begin(), calls.end(), c) - calls.begin();
     };
     EXPECT_LT(at(std::string("openUrl(") + oneUrl + ")"), at("stop(" + std::to_string(first.value()) + ")"));
-    EXPECT_NE(s.radioChannel, first);
+    EXPECT_NE(s.radio.radioChannel, first);
     EXPECT_EQ(radioActive(), ChannelState::Playing);
     EXPECT_EQ(h.audioEngine.state(first), ChannelState::Stopped);
 }
@@ -182,15 +182,15 @@ TEST_F(RadioPlaybackTest, ClickingAStationAgainOpensANewStreamBeforeStoppingTheO
 TEST_F(RadioPlaybackTest, WatchdogNoticesAStopAtTheNextTickAndReconnectsUntilTheStreamOpens) {
     startStation(0);
     tick();
-    EXPECT_FALSE(s.connectionProblem);
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("  > Eins"));
+    EXPECT_FALSE(s.radio.connectionProblem);
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("  > Eins"));
 
-    h.audioEngine.stream(s.radioChannel)->active = ChannelState::Stalled;
+    h.audioEngine.stream(s.radio.radioChannel)->active = ChannelState::Stalled;
     tick();
-    EXPECT_TRUE(s.connectionProblem);
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Verbindungsproblem: Eins"));
-    EXPECT_EQ(h.player.watchdogTimer.interval(), 6000);
-    EXPECT_TRUE(h.player.watchdogTimer.isActive());
+    EXPECT_TRUE(s.radio.connectionProblem);
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("Verbindungsproblem: Eins"));
+    EXPECT_EQ(h.player.radio.watchdogTimer.interval(), 6000);
+    EXPECT_TRUE(h.player.radio.watchdogTimer.isActive());
 
     // The server stays away for two attempts.
     h.audioEngine.unreachable.push_back(oneUrl);
@@ -199,30 +199,30 @@ TEST_F(RadioPlaybackTest, WatchdogNoticesAStopAtTheNextTickAndReconnectsUntilThe
         tick();
         EXPECT_EQ(callsSince(mark), (std::vector<std::string>{"closeOutput", "openOutput(-1,44100)",
                                                               std::string("openUrl(") + oneUrl + ")"}));
-        EXPECT_EQ(s.display.bitrateLabel.get(), QString::number(attempt));
-        EXPECT_TRUE(s.connectionProblem);
-        EXPECT_EQ(h.player.watchdogTimer.interval(), 6000);
+        EXPECT_EQ(s.channel.bitrateLabel.get(), QString::number(attempt));
+        EXPECT_TRUE(s.radio.connectionProblem);
+        EXPECT_EQ(h.player.radio.watchdogTimer.interval(), 6000);
     }
 
     h.audioEngine.unreachable.clear();
     tick();
-    EXPECT_EQ(s.display.bitrateLabel.get(), QStringLiteral("- "));
-    EXPECT_EQ(s.reconnectCount, 0);
-    EXPECT_FALSE(s.connectionProblem);
-    EXPECT_EQ(h.player.watchdogTimer.interval(), 3000);
+    EXPECT_EQ(s.channel.bitrateLabel.get(), QStringLiteral("- "));
+    EXPECT_EQ(s.radio.reconnectCount, 0);
+    EXPECT_FALSE(s.radio.connectionProblem);
+    EXPECT_EQ(h.player.radio.watchdogTimer.interval(), 3000);
     EXPECT_EQ(radioActive(), ChannelState::Playing);
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("  > Eins"));
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("  > Eins"));
 }
 
 TEST_F(RadioPlaybackTest, AStalledStreamIsStoppedWhenTheUserStartsAStationBeforeTheReconnect) {
     startStation(0);
-    const ChannelHandle stalled = s.radioChannel;
+    const ChannelHandle stalled = s.radio.radioChannel;
     h.audioEngine.stream(stalled)->active = ChannelState::Stalled;
     tick();
-    ASSERT_TRUE(s.connectionProblem);
+    ASSERT_TRUE(s.radio.connectionProblem);
     startStation(0);
-    EXPECT_FALSE(s.connectionProblem);
-    EXPECT_NE(s.radioChannel, stalled);
+    EXPECT_FALSE(s.radio.connectionProblem);
+    EXPECT_NE(s.radio.radioChannel, stalled);
     // It cannot come back beside the new stream.
     EXPECT_TRUE(h.audioEngine.stream(stalled)->freed);
     EXPECT_EQ(h.audioEngine.state(stalled), ChannelState::Stopped);
@@ -231,31 +231,31 @@ TEST_F(RadioPlaybackTest, AStalledStreamIsStoppedWhenTheUserStartsAStationBefore
 TEST_F(RadioPlaybackTest, AStationThatCannotBeOpenedIsLeftToTheWatchdog) {
     h.audioEngine.unreachable.push_back(twoUrl);
     startStation(1);
-    EXPECT_FALSE(s.radioChannel);
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("verbinde.."));
-    EXPECT_TRUE(h.player.watchdogTimer.isActive());
+    EXPECT_FALSE(s.radio.radioChannel);
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("verbinde.."));
+    EXPECT_TRUE(h.player.radio.watchdogTimer.isActive());
     tick();
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Verbindungsproblem: Zwei"));
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("Verbindungsproblem: Zwei"));
 }
 
 // A station that cannot be opened while another plays: the strip goes back to the one that plays, its
 // title under its own name, and so do its later titles; the watchdog keeps watching it.
 TEST_F(RadioPlaybackTest, AFailedStartGoesBackToTheStationThatPlays) {
     startStation(0);
-    const ChannelHandle playing = s.radioChannel;
+    const ChannelHandle playing = s.radio.radioChannel;
     h.audioEngine.sendMeta(playing, "StreamTitle='Alt';");
     h.audioEngine.unreachable.push_back(twoUrl);
     startStation(1);
-    EXPECT_EQ(s.radioChannel, playing);
+    EXPECT_EQ(s.radio.radioChannel, playing);
     EXPECT_EQ(radioActive(), ChannelState::Playing);
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Alt  > Eins"));
-    EXPECT_EQ(s.stationName, QStringLiteral("Eins"));
-    EXPECT_EQ(s.streamURL, QString::fromLatin1(oneUrl));
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("Alt  > Eins"));
+    EXPECT_EQ(s.radio.stationName, QStringLiteral("Eins"));
+    EXPECT_EQ(s.radio.streamURL, QString::fromLatin1(oneUrl));
     tick();
-    EXPECT_FALSE(s.connectionProblem);
+    EXPECT_FALSE(s.radio.connectionProblem);
     h.audioEngine.sendMeta(playing, "StreamTitle='Neu';");
     QCoreApplication::processEvents();
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Neu  > Eins"));
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("Neu  > Eins"));
 }
 
 // A station whose server keeps the player waiting: the strip says "verbinde..", the station playing
@@ -263,20 +263,20 @@ TEST_F(RadioPlaybackTest, AFailedStartGoesBackToTheStationThatPlays) {
 // with the old stream stalled. The next choice drops it: its stream, when it comes, is freed unplayed.
 TEST_F(RadioPlaybackTest, AStationStillConnectingIsDroppedByTheNextChoice) {
     startStation(0);
-    const ChannelHandle playing = s.radioChannel;
+    const ChannelHandle playing = s.radio.radioChannel;
     h.opens.held = true;
     startStation(1);
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("verbinde.."));
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("verbinde.."));
     EXPECT_TRUE(h.player.radio.isStarting());
     h.audioEngine.sendMeta(playing, "StreamTitle='Alt';");
     QCoreApplication::processEvents();
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("verbinde.."));
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("verbinde.."));
     h.audioEngine.stream(playing)->active = ChannelState::Stalled;
     for (int i = 0; i < 3; ++i)
         tick();
     EXPECT_EQ(h.opens.waiting(), 1u);
     EXPECT_FALSE(h.audioEngine.called("closeOutput"));
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("verbinde.."));
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("verbinde.."));
 
     startStation(0);
     h.opens.release();
@@ -286,9 +286,9 @@ TEST_F(RadioPlaybackTest, AStationStillConnectingIsDroppedByTheNextChoice) {
     EXPECT_TRUE(dropped->second.freed);
     EXPECT_FALSE(h.audioEngine.called("play(" + std::to_string(dropped->first.value()) + ")"));
     EXPECT_EQ(radioUrl(), oneUrl);
-    EXPECT_NE(s.radioChannel, playing);
+    EXPECT_NE(s.radio.radioChannel, playing);
     EXPECT_EQ(radioActive(), ChannelState::Playing);
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("  > Eins"));
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("  > Eins"));
     EXPECT_FALSE(h.player.radio.isStarting());
 }
 
@@ -298,13 +298,13 @@ TEST_F(RadioPlaybackTest, ASongEndingWhileAStationConnectsDoesNotDropTheStation)
     SongFiles files;
     for (const QString& path : files.make({"eins.mp3", "zwei.mp3"}))
         h.player.songList.addSong(path);
-    const ChannelHandle song = s.fileStream;
+    const ChannelHandle song = s.channel.fileStream;
     h.player.radio.toggleRadioMode();
     h.opens.held = true;
     startStation(0);
     h.audioEngine.stream(song)->active = ChannelState::Stopped;
     h.player.seq.onTrackTick();
-    EXPECT_EQ(s.fileStream, song);
+    EXPECT_EQ(s.channel.fileStream, song);
     EXPECT_TRUE(h.player.radio.isStarting());
     h.opens.release();
     EXPECT_EQ(radioUrl(), oneUrl);
@@ -313,7 +313,7 @@ TEST_F(RadioPlaybackTest, ASongEndingWhileAStationConnectsDoesNotDropTheStation)
 
 // Leaving radio mode drops a station still connecting the same way.
 TEST_F(RadioPlaybackTest, LeavingRadioModeDropsAStationStillConnecting) {
-    s.stations.setSelected(0);
+    s.radio.stations.setSelected(0);
     h.opens.held = true;
     h.player.radio.toggleRadioMode();
     h.player.radio.toggleRadioMode();
@@ -321,9 +321,9 @@ TEST_F(RadioPlaybackTest, LeavingRadioModeDropsAStationStillConnecting) {
     h.opens.release();
     ASSERT_EQ(h.audioEngine.count("openUrl"), 1);
     EXPECT_TRUE(h.audioEngine.stream(h.audioEngine.lastHandle)->freed);
-    EXPECT_FALSE(s.radioChannel);
-    EXPECT_NE(s.playMode, PLAYMODE_RADIO);
-    EXPECT_FALSE(h.player.watchdogTimer.isActive());
+    EXPECT_FALSE(s.radio.radioChannel);
+    EXPECT_NE(s.channel.playMode, PLAYMODE_RADIO);
+    EXPECT_FALSE(h.player.radio.watchdogTimer.isActive());
 }
 
 // A reconnect restarts the engine's output, which takes every stream with it: the song paused for the
@@ -332,11 +332,11 @@ TEST_F(RadioPlaybackTest, ASongPausedForTheRadioSurvivesReconnects) {
     SongFiles files;
     const QString path = files.make({"lied.mp3"}).first();
     h.player.songList.addSong(path);
-    h.audioEngine.stream(s.fileStream)->position = 4711;
-    s.stations.setSelected(0);
+    h.audioEngine.stream(s.channel.fileStream)->position = 4711;
+    s.radio.stations.setSelected(0);
     h.player.radio.toggleRadioMode();
-    ASSERT_EQ(h.audioEngine.state(s.fileStream), ChannelState::Paused);
-    h.audioEngine.stream(s.radioChannel)->active = ChannelState::Stalled;
+    ASSERT_EQ(h.audioEngine.state(s.channel.fileStream), ChannelState::Paused);
+    h.audioEngine.stream(s.radio.radioChannel)->active = ChannelState::Stalled;
     tick();
     h.audioEngine.unreachable.push_back(oneUrl);
     tick();
@@ -344,38 +344,38 @@ TEST_F(RadioPlaybackTest, ASongPausedForTheRadioSurvivesReconnects) {
     ASSERT_EQ(h.audioEngine.count("closeOutput"), 2);
 
     h.player.radio.toggleRadioMode();
-    const FakeAudioEngine::Stream* song = h.audioEngine.stream(s.fileStream);
+    const FakeAudioEngine::Stream* song = h.audioEngine.stream(s.channel.fileStream);
     ASSERT_NE(song, nullptr);
     EXPECT_EQ(song->path, QFile::encodeName(path).toStdString());
     EXPECT_EQ(song->position, 4711u);
-    EXPECT_EQ(h.audioEngine.state(s.fileStream), ChannelState::Playing);
-    EXPECT_EQ(s.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(h.audioEngine.state(s.channel.fileStream), ChannelState::Playing);
+    EXPECT_EQ(s.channel.playMode, PLAYMODE_SONG);
 }
 
 TEST_F(RadioPlaybackTest, PlayButtonStopsThePlayingStationAndStartsTheSelectedOne) {
-    s.levellingBox = true;
-    s.stations.setSelected(0);
+    s.volume.levellingBox = true;
+    s.radio.stations.setSelected(0);
     h.player.radio.toggleRadioMode();
-    const ChannelHandle first = s.radioChannel;
-    EXPECT_TRUE(h.player.levelTimer.isActive());
-    s.hotKeyDoublePress = true;
+    const ChannelHandle first = s.radio.radioChannel;
+    EXPECT_TRUE(h.player.radio.levelFollower.levelTimer.isActive());
+    s.mute.hotKeyDoublePress = true;
 
     h.player.seq.playButtonClicked();
     EXPECT_EQ(h.audioEngine.state(first), ChannelState::Stopped);
-    EXPECT_FALSE(h.player.watchdogTimer.isActive());
-    EXPECT_FALSE(h.player.levelTimer.isActive());
-    EXPECT_EQ(s.display.playButton.get(), PlayPicture::START);
-    EXPECT_EQ(s.playMode, PLAYMODE_RADIO);
+    EXPECT_FALSE(h.player.radio.watchdogTimer.isActive());
+    EXPECT_FALSE(h.player.radio.levelFollower.levelTimer.isActive());
+    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::START);
+    EXPECT_EQ(s.channel.playMode, PLAYMODE_RADIO);
     EXPECT_EQ(h.mixer.muted, std::optional<bool>(true));
 
-    s.hotKeyDoublePress = false;
-    s.stations.setSelected(1);
+    s.mute.hotKeyDoublePress = false;
+    s.radio.stations.setSelected(1);
     h.player.seq.playButtonClicked();
     EXPECT_EQ(radioUrl(), twoUrl);
     EXPECT_EQ(radioActive(), ChannelState::Playing);
-    EXPECT_TRUE(h.player.watchdogTimer.isActive());
-    EXPECT_TRUE(h.player.levelTimer.isActive());
-    EXPECT_EQ(s.levelWarmup, 0);
+    EXPECT_TRUE(h.player.radio.watchdogTimer.isActive());
+    EXPECT_TRUE(h.player.radio.levelFollower.levelTimer.isActive());
+    EXPECT_EQ(s.radio.levelFollower.levelWarmup, 0);
     EXPECT_EQ(h.mixer.muted, std::optional<bool>(false));
 }
 
@@ -403,10 +403,10 @@ protected:
         ASSERT_NE(server->port(), 0) << "the test server could not listen on 127.0.0.1";
     }
     void addStation(const QString& name, const QString& path) {
-        s.stations.append({name, server->url(path)});
+        s.radio.stations.append({name, server->url(path)});
     }
     bool waitForFetch() {
-        return QTest::qWaitFor([this] { return !h.player.playlistDownload.isDownloading(); }, 20000);
+        return QTest::qWaitFor([this] { return !h.player.radio.playlistDownload.isDownloading(); }, 20000);
     }
 
     ScopedCurrentFolder folder;
@@ -418,18 +418,18 @@ protected:
 TEST_F(StationPlaylistTest, PlaylistStationPlaysTheSecondLineOfTheFetchedFile) {
     addStation(QStringLiteral("Liste"), QStringLiteral("/station.M3U"));
     startStation(2);
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("verbinde.."));
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("verbinde.."));
     EXPECT_FALSE(h.audioEngine.called("openUrl"));
     // The station chosen while the fetch runs names the stream that starts.
-    s.stations.setSelected(1);
+    s.radio.stations.setSelected(1);
     ASSERT_TRUE(waitForFetch());
 
     ASSERT_EQ(server->requests().size(), 1);
     EXPECT_EQ(server->requests()[0].target, "/station.M3U");
-    EXPECT_EQ(s.streamURL, QStringLiteral("http://stream.example/live"));
+    EXPECT_EQ(s.radio.streamURL, QStringLiteral("http://stream.example/live"));
     EXPECT_EQ(radioUrl(), "http://stream.example/live");
-    EXPECT_EQ(s.stationName, QStringLiteral("Zwei"));
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("  > Zwei"));
+    EXPECT_EQ(s.radio.stationName, QStringLiteral("Zwei"));
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("  > Zwei"));
     EXPECT_FALSE(folder.exists(QStringLiteral("temp.tmp")));
 }
 
@@ -441,25 +441,25 @@ TEST_F(StationPlaylistTest, OnlyM3uUrlsAreFetched) {
 
     // A one-line playlist gives an empty stream URL, which cannot open: the watchdog takes over.
     addStation(QStringLiteral("Kurz"), QStringLiteral("/one-line.m3u"));
-    const ChannelHandle playing = s.radioChannel;
+    const ChannelHandle playing = s.radio.radioChannel;
     h.audioEngine.finish(playing);
     h.audioEngine.unreachable.push_back("");
     startStation(3);
     ASSERT_TRUE(waitForFetch());
-    EXPECT_EQ(s.streamURL, QString());
-    EXPECT_EQ(s.radioChannel, playing);
+    EXPECT_EQ(s.radio.streamURL, QString());
+    EXPECT_EQ(s.radio.radioChannel, playing);
     h.player.radio.onWatchdogTick();
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Verbindungsproblem: Kurz"));
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("Verbindungsproblem: Kurz"));
 }
 
 TEST_F(StationPlaylistTest, FailedFetchNamesTheStationAndLeavesThePlayingOneOn) {
     startStation(0);
-    const ChannelHandle playing = s.radioChannel;
+    const ChannelHandle playing = s.radio.radioChannel;
     addStation(QStringLiteral("Weg"), QStringLiteral("/missing.m3u"));
     startStation(2);
     ASSERT_TRUE(waitForFetch());
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Radio: Weg: nicht gefunden"));
-    EXPECT_EQ(s.radioChannel, playing);
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("Radio: Weg: nicht gefunden"));
+    EXPECT_EQ(s.radio.radioChannel, playing);
     EXPECT_EQ(radioActive(), ChannelState::Playing);
     EXPECT_EQ(h.audioEngine.count("openUrl"), 1);
     EXPECT_FALSE(folder.exists(QStringLiteral("temp.tmp")));
@@ -474,13 +474,13 @@ TEST_F(StationPlaylistTest, ANewChoiceAbandonsAPlaylistStillComing) {
     ASSERT_TRUE(QTest::qWaitFor([this] { return server->requests().size() == 1; }, 10000));
     EXPECT_TRUE(h.player.radio.isStarting());
     startStation(0);
-    EXPECT_FALSE(h.player.playlistDownload.isDownloading());
+    EXPECT_FALSE(h.player.radio.playlistDownload.isDownloading());
     server->openGate();
     ASSERT_TRUE(QTest::qWaitFor([this] { return server->closedConnections() == 1; }, 10000));
     QTest::qWait(200);
     EXPECT_EQ(h.audioEngine.count("openUrl"), 1);
     EXPECT_EQ(radioUrl(), oneUrl);
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("  > Eins"));
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("  > Eins"));
 }
 
 // Nothing is written to the current folder, which may be any folder, or none: here it was removed.
@@ -493,7 +493,7 @@ TEST_F(StationPlaylistTest, APlaylistStationPlaysWhateverTheCurrentFolder) {
 }
 
 // The player's title handler goes with the player, whatever the engine does after: a title the
-// engine's thread sends later reaches nothing.
+// engine's thread sends later, or one still queued for the window's thread, reaches nothing.
 TEST(RadioShutdownTest, FreeingThePlayerRemovesItsTitleHandler) {
     FakeAudioEngine audioEngine;
     FakeMixer mixer;
@@ -501,17 +501,20 @@ TEST(RadioShutdownTest, FreeingThePlayerRemovesItsTitleHandler) {
     FakeDialogs dialogs;
     FakeWindow window;
     auto player = std::make_unique<Player>(Services{audioEngine, mixer, hotKeys, dialogs, window});
-    TestOpens opens{player->stationOpener};
-    player->s.stations.append({QStringLiteral("Eins"), QString::fromLatin1(oneUrl)});
-    player->s.stations.setSelected(0);
+    TestOpens opens{player->radio.stationOpener};
+    player->radio.stations.append({QStringLiteral("Eins"), QString::fromLatin1(oneUrl)});
+    player->radio.stations.setSelected(0);
     player->radio.startSelectedStation();
-    const ChannelHandle radio = player->s.radioChannel;
+    const ChannelHandle radio = player->radio.radioChannel;
     ASSERT_TRUE(radio);
     ASSERT_TRUE(audioEngine.stream(radio)->metadataHandler);
+    // A title already handed over and waiting for the window's thread goes with the player too.
+    audioEngine.sendMeta(radio, "StreamTitle='Unterwegs';");
 
     player.reset();
     EXPECT_FALSE(audioEngine.stream(radio)->metadataHandler);
     audioEngine.sendMeta(radio, "StreamTitle='Nach dem Ende';");
+    QCoreApplication::processEvents();
 }
 
 } // namespace

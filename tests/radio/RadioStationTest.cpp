@@ -56,15 +56,15 @@ protected:
 
         ASSERT_EQ(engine.openOutput(-1, 44100), 1) << "no output (SDL_AUDIODRIVER=dummy?)";
         player = std::make_unique<Player>(Services{engine, mixer, hotKeys, dialogs, window});
-        s = &player->s;
-        s->volumeSetting = 60;
+        s = player.get();
+        s->volume.volumeSetting = 60;
     }
 
     void TearDown() override {
         // The engine's threads call into the player: they end before the player goes.
         if (player) {
-            player->watchdogTimer.stop();
-            player->levelTimer.stop();
+            player->radio.watchdogTimer.stop();
+            player->radio.levelFollower.levelTimer.stop();
         }
         engine.closeOutput();
         player.reset();
@@ -76,14 +76,14 @@ protected:
         return title + QStringLiteral("  > ") + name;
     }
     bool showsATitle(const QString& name) const {
-        const QString songL = s->display.titleStrip;
+        const QString songL = s->channel.titleStrip;
         return songL == shown(firstTitle, name) || songL == shown(secondTitle, name);
     }
-    ChannelState radioActive() { return engine.state(s->radioChannel); }
-    std::int64_t songPosition() { return std::max<std::int64_t>(engine.position(s->fileStream), 0); }
+    ChannelState radioActive() { return engine.state(s->radio.radioChannel); }
+    std::int64_t songPosition() { return std::max<std::int64_t>(engine.position(s->channel.fileStream), 0); }
     std::string context() const {
-        return "SongL \"" + s->display.titleStrip.get().toStdString() + "\", bitrateL \"" +
-               s->display.bitrateLabel.get().toStdString() + "\"\n" + station->diagnostics().toStdString();
+        return "SongL \"" + s->channel.titleStrip.get().toStdString() + "\", bitrateL \"" +
+               s->channel.bitrateLabel.get().toStdString() + "\"\n" + station->diagnostics().toStdString();
     }
 
     fixtures::TempDir dir;
@@ -94,7 +94,7 @@ protected:
     FakeWindow window;
     std::unique_ptr<IcecastStation> station;
     std::unique_ptr<Player> player;
-    PlayerState* s = nullptr;
+    Player* s = nullptr;
 };
 
 // With a song paused for the radio, which the reconnects (each restarting the engine's output) must
@@ -106,40 +106,40 @@ TEST_F(RadioStationTest, StationPlaysFollowsItsTitlesAndSurvivesTheServerGoingAw
     ASSERT_TRUE(waitFor([&] { return songPosition() > 0; }, 10000)) << "the song does not play";
 
     const QString name = QStringLiteral("Teststation");
-    s->stations.append({name, station->mountUrl()});
-    s->stations.setSelected(0);
-    s->levellingBox = true;
+    s->radio.stations.append({name, station->mountUrl()});
+    s->radio.stations.setSelected(0);
+    s->volume.levellingBox = true;
     player->radio.toggleRadioMode();
 
-    ASSERT_TRUE(waitFor([&] { return static_cast<bool>(s->radioChannel); }, 10000)) << context();
-    EXPECT_EQ(engine.state(s->fileStream), ChannelState::Paused);
+    ASSERT_TRUE(waitFor([&] { return static_cast<bool>(s->radio.radioChannel); }, 10000)) << context();
+    EXPECT_EQ(engine.state(s->channel.fileStream), ChannelState::Paused);
     const std::int64_t pausedAt = songPosition();
-    EXPECT_EQ(s->playMode, PLAYMODE_RADIO);
-    EXPECT_EQ(s->display.bitrateLabel.get(), QStringLiteral("- "));
+    EXPECT_EQ(s->channel.playMode, PLAYMODE_RADIO);
+    EXPECT_EQ(s->channel.bitrateLabel.get(), QStringLiteral("- "));
     ASSERT_TRUE(waitFor([&] { return radioActive() == ChannelState::Playing; }, 10000)) << context();
 
     // The title arrives on the engine's thread and is shown through the event loop.
     ASSERT_TRUE(waitFor([&] { return showsATitle(name); }, 20000)) << context();
-    const QString before = s->display.titleStrip;
-    EXPECT_EQ(s->display.tip.get(), before);
-    ASSERT_TRUE(waitFor([&] { return showsATitle(name) && s->display.titleStrip.get() != before; }, 30000))
+    const QString before = s->channel.titleStrip;
+    EXPECT_EQ(s->channel.tip.get(), before);
+    ASSERT_TRUE(waitFor([&] { return showsATitle(name) && s->channel.titleStrip.get() != before; }, 30000))
         << context();
 
     // The level follower hears the stream: its average moved off 0 and set the loudness.
-    EXPECT_GT(s->levelAverage, 0u);
-    EXPECT_GT(s->currentLoudness, 0);
+    EXPECT_GT(s->radio.levelFollower.levelAverage, 0u);
+    EXPECT_GT(s->volume.currentLoudness, 0);
 
     // The server goes away. The engine plays what it has buffered, then the watchdog's next tick
     // (every 3 s) announces the problem.
     int ticks = 0;
-    QObject::connect(&player->watchdogTimer, &QTimer::timeout, [&] { ++ticks; });
+    QObject::connect(&player->radio.watchdogTimer, &QTimer::timeout, [&] { ++ticks; });
     QElapsedTimer clock;
     clock.start();
     station->stopServer();
     int ticksWhenStopped = -1;
     qint64 stoppedAt = -1;
     const auto announced = [&] {
-        return s->display.titleStrip.get().startsWith(QStringLiteral("Verbindungsproblem: "));
+        return s->channel.titleStrip.get().startsWith(QStringLiteral("Verbindungsproblem: "));
     };
     ASSERT_TRUE(waitFor(
         [&] {
@@ -151,37 +151,37 @@ TEST_F(RadioStationTest, StationPlaysFollowsItsTitlesAndSurvivesTheServerGoingAw
         },
         30000))
         << context();
-    EXPECT_EQ(s->display.titleStrip.get(), QStringLiteral("Verbindungsproblem: ") + name);
+    EXPECT_EQ(s->channel.titleStrip.get(), QStringLiteral("Verbindungsproblem: ") + name);
     ASSERT_GE(ticksWhenStopped, 0);
     EXPECT_LE(ticks, ticksWhenStopped + 1) << "noticed at the first tick after the stream stopped";
-    EXPECT_EQ(player->watchdogTimer.interval(), 6000);
+    EXPECT_EQ(player->radio.watchdogTimer.interval(), 6000);
     std::printf("[ measured ] stream stopped %lld ms after the server, announced %lld ms later\n",
                 static_cast<long long>(stoppedAt), static_cast<long long>(clock.elapsed() - stoppedAt));
 
     // Reconnect attempts every 6 s, counted in bitrateLabel, while nothing answers.
-    ASSERT_TRUE(waitFor([&] { return s->display.bitrateLabel.get() == QStringLiteral("1"); }, 15000))
+    ASSERT_TRUE(waitFor([&] { return s->channel.bitrateLabel.get() == QStringLiteral("1"); }, 15000))
         << context();
-    ASSERT_TRUE(waitFor([&] { return s->display.bitrateLabel.get() == QStringLiteral("2"); }, 15000))
+    ASSERT_TRUE(waitFor([&] { return s->channel.bitrateLabel.get() == QStringLiteral("2"); }, 15000))
         << context();
-    EXPECT_TRUE(s->connectionProblem);
-    EXPECT_EQ(s->display.titleStrip.get(), QStringLiteral("Verbindungsproblem: ") + name);
+    EXPECT_TRUE(s->radio.connectionProblem);
+    EXPECT_EQ(s->channel.titleStrip.get(), QStringLiteral("Verbindungsproblem: ") + name);
 
     // The server comes back; its source has to be started again too.
     station->stopSource();
     QString error;
     ASSERT_TRUE(station->startServer(&error)) << error.toStdString();
     ASSERT_TRUE(station->startSource(&error)) << error.toStdString();
-    ASSERT_TRUE(waitFor([&] { return !s->connectionProblem; }, 20000)) << context();
-    EXPECT_EQ(s->display.bitrateLabel.get(), QStringLiteral("- "));
-    EXPECT_EQ(s->reconnectCount, 0);
-    EXPECT_EQ(player->watchdogTimer.interval(), 3000);
+    ASSERT_TRUE(waitFor([&] { return !s->radio.connectionProblem; }, 20000)) << context();
+    EXPECT_EQ(s->channel.bitrateLabel.get(), QStringLiteral("- "));
+    EXPECT_EQ(s->radio.reconnectCount, 0);
+    EXPECT_EQ(player->radio.watchdogTimer.interval(), 3000);
     EXPECT_TRUE(waitFor([&] { return radioActive() == ChannelState::Playing; }, 10000)) << context();
     EXPECT_TRUE(waitFor([&] { return showsATitle(name); }, 20000)) << context();
 
     // Back in MP3 mode the song goes on where it was paused.
     player->radio.toggleRadioMode();
     EXPECT_EQ(radioActive(), ChannelState::Stopped);
-    EXPECT_EQ(engine.state(s->fileStream), ChannelState::Playing);
+    EXPECT_EQ(engine.state(s->channel.fileStream), ChannelState::Playing);
     EXPECT_GE(songPosition(), pausedAt);
     EXPECT_LT(songPosition(), pausedAt + 44100 * 4 * 2) << "the song started elsewhere";
 }
@@ -195,21 +195,21 @@ TEST_F(RadioStationTest, ADeadStationHoldsNothingUpAndTheNextChoicePlays) {
         return LoopbackHttpServer::Reply{{}, false, {}, true};
     });
     const QString name = QStringLiteral("Teststation");
-    s->stations.append({QStringLiteral("Stumm"), dead.url(QStringLiteral("/live"))});
-    s->stations.append({name, station->mountUrl()});
-    s->stations.setSelected(0);
+    s->radio.stations.append({QStringLiteral("Stumm"), dead.url(QStringLiteral("/live"))});
+    s->radio.stations.append({name, station->mountUrl()});
+    s->radio.stations.setSelected(0);
     QElapsedTimer clock;
     clock.start();
     player->radio.toggleRadioMode();
     EXPECT_LT(clock.elapsed(), 1000) << "the choice waited for the server";
-    EXPECT_EQ(s->display.titleStrip.get(), QStringLiteral("verbinde.."));
+    EXPECT_EQ(s->channel.titleStrip.get(), QStringLiteral("verbinde.."));
     EXPECT_TRUE(player->radio.isStarting());
     ASSERT_TRUE(waitFor([&] { return dead.requests().size() == 1; }, 5000));
 
-    s->stations.setSelected(1);
+    s->radio.stations.setSelected(1);
     player->radio.startSelectedStation();
     ASSERT_TRUE(waitFor([&] { return radioActive() == ChannelState::Playing; }, 10000)) << context();
-    EXPECT_EQ(s->streamURL, station->mountUrl());
+    EXPECT_EQ(s->radio.streamURL, station->mountUrl());
     EXPECT_TRUE(waitFor([&] { return showsATitle(name); }, 20000)) << context();
     EXPECT_EQ(dead.requests().size(), 1);
 }
@@ -227,13 +227,13 @@ TEST_F(RadioStationTest, PlaylistStationFromAWebServerResolvesToTheMount) {
     ASSERT_NE(web.port(), 0) << "the test's web server could not listen on 127.0.0.1";
 
     const QString name = QStringLiteral("Liste");
-    s->stations.append({name, web.url(QStringLiteral("/sender/liste.m3u"))});
-    s->stations.setSelected(0);
+    s->radio.stations.append({name, web.url(QStringLiteral("/sender/liste.m3u"))});
+    s->radio.stations.setSelected(0);
     player->radio.toggleRadioMode();
-    EXPECT_EQ(s->display.titleStrip.get(), QStringLiteral("verbinde.."));
+    EXPECT_EQ(s->channel.titleStrip.get(), QStringLiteral("verbinde.."));
 
-    ASSERT_TRUE(waitFor([&] { return static_cast<bool>(s->radioChannel); }, 20000)) << context();
-    EXPECT_EQ(s->streamURL, station->mountUrl());
+    ASSERT_TRUE(waitFor([&] { return static_cast<bool>(s->radio.radioChannel); }, 20000)) << context();
+    EXPECT_EQ(s->radio.streamURL, station->mountUrl());
     EXPECT_FALSE(folder.exists(QStringLiteral("temp.tmp")));
     EXPECT_TRUE(waitFor([&] { return radioActive() == ChannelState::Playing; }, 10000)) << context();
     EXPECT_TRUE(waitFor([&] { return showsATitle(name); }, 20000)) << context();
@@ -242,11 +242,11 @@ TEST_F(RadioStationTest, PlaylistStationFromAWebServerResolvesToTheMount) {
 // Closing the player while its station plays on: the titles that come after reach the engine's other
 // handlers but nothing of the player (the sanitizer build catches one handed to a player that is gone).
 TEST_F(RadioStationTest, TitlesAfterThePlayerIsFreedReachNothingOfIt) {
-    s->stations.append({QStringLiteral("Teststation"), station->mountUrl()});
-    s->stations.setSelected(0);
+    s->radio.stations.append({QStringLiteral("Teststation"), station->mountUrl()});
+    s->radio.stations.setSelected(0);
     player->radio.startSelectedStation();
     ASSERT_TRUE(waitFor([&] { return radioActive() == ChannelState::Playing; }, 10000)) << context();
-    const ChannelHandle radio = s->radioChannel;
+    const ChannelHandle radio = s->radio.radioChannel;
     std::atomic<int> titles{0};
     // Called after the player's handler, so once it has seen a title the player's would have too.
     const MetadataSubscription after = engine.onMetadata(radio, [&titles](const std::string&) { ++titles; });

@@ -48,32 +48,32 @@ QByteArray readBytes(const QString& path) {
 class StationEditorTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        s.programFolder = folder.path() + u'/';
-        s.stations.append({QStringLiteral("A"), QStringLiteral("http://a/")});
-        s.stations.append({QStringLiteral("B"), QStringLiteral("http://b/")});
+        s.startup.programFolder = folder.path() + u'/';
+        s.radio.stations.append({QStringLiteral("A"), QStringLiteral("http://a/")});
+        s.radio.stations.append({QStringLiteral("B"), QStringLiteral("http://b/")});
         // Where the editor is opened from ("Senderliste").
-        s.radioMode = true;
+        s.radio.radioMode = true;
     }
     QString sndPath() const { return folder.filePath(QStringLiteral("mp3.snd")); }
-    QStringList editorLines() const { return s.display.stationEditorText.get(); }
-    QList<Station> stations() const { return s.stations.rows(); }
+    QStringList editorLines() const { return s.editor.text.get(); }
+    QList<Station> stations() const { return s.radio.stations.rows(); }
     void save() {
         h.player.guarded([this] { h.player.editor.saveStationList(); });
     }
 
     ScopedCurrentFolder folder;
     PlayerHarness h;
-    PlayerState& s = h.s;
+    Player& s = h.player;
 };
 
 TEST_F(StationEditorTest, OpeningShowsOneLinePerStationAndSavingParsesThemBack) {
-    s.stations.append({QStringLiteral("  C;D  "), QStringLiteral(" http://c/?x=1;y=2 ")});
-    s.stations.setSelected(1);
-    s.display.entryPanelVisible = true;
-    s.display.stationListVisible = true;
+    s.radio.stations.append({QStringLiteral("  C;D  "), QStringLiteral(" http://c/?x=1;y=2 ")});
+    s.radio.stations.setSelected(1);
+    s.editor.entryPanelVisible = true;
+    s.radio.stationListVisible = true;
     h.player.editor.openStationEditor();
-    EXPECT_TRUE(s.display.radioPanelVisible.get());
-    EXPECT_FALSE(s.display.stationListVisible.get());
+    EXPECT_TRUE(s.editor.panelVisible.get());
+    EXPECT_FALSE(s.radio.stationListVisible.get());
     EXPECT_EQ(editorLines(),
               (QStringList{"A ; http://a/", "B ; http://b/", "  C;D   ;  http://c/?x=1;y=2 "}));
 
@@ -81,23 +81,23 @@ TEST_F(StationEditorTest, OpeningShowsOneLinePerStationAndSavingParsesThemBack) 
     // Blanks go; a ";" in the name splits it there.
     EXPECT_EQ(stations(),
               (QList<Station>{{"A", "http://a/"}, {"B", "http://b/"}, {"C", "D   ;  http://c/?x=1;y=2"}}));
-    EXPECT_EQ(s.stations.selected(), -1);
+    EXPECT_EQ(s.radio.stations.selected(), -1);
     EXPECT_EQ(readBytes(sndPath()), "A\r\nhttp://a/\r\nB\r\nhttp://b/\r\nC\r\nD   ;  http://c/?x=1;y=2\r\n");
-    EXPECT_FALSE(s.display.radioPanelVisible.get());
-    EXPECT_FALSE(s.display.entryPanelVisible.get());
-    EXPECT_TRUE(s.display.stationListVisible.get());
+    EXPECT_FALSE(s.editor.panelVisible.get());
+    EXPECT_FALSE(s.editor.entryPanelVisible.get());
+    EXPECT_TRUE(s.radio.stationListVisible.get());
     EXPECT_TRUE(h.dialogs.errors.isEmpty());
 }
 
 TEST_F(StationEditorTest, SavingDropsEmptyLinesAndKeepsEverythingElseAsStations) {
     h.player.editor.openStationEditor();
-    s.display.stationEditorText = QStringList{"", "   ", "---------------", "\tTab ; x\t", ""};
+    s.editor.text = QStringList{"", "   ", "---------------", "\tTab ; x\t", ""};
     save();
     EXPECT_EQ(stations(),
               (QList<Station>{{"", ""}, {"---------------", "---------------"}, {"\tTab", "x\t"}}));
 
     h.player.editor.openStationEditor();
-    s.display.stationEditorText = QStringList{};
+    s.editor.text = QStringList{};
     save();
     EXPECT_TRUE(stations().isEmpty());
     EXPECT_EQ(readBytes(sndPath()), "");
@@ -106,15 +106,15 @@ TEST_F(StationEditorTest, SavingDropsEmptyLinesAndKeepsEverythingElseAsStations)
 TEST_F(StationEditorTest, ExitDiscardsTheTextAndReopeningRebuildsIt) {
     QFile(sndPath()).open(QIODevice::WriteOnly);
     h.player.editor.openStationEditor();
-    s.display.stationEditorText = QStringList{"X ; http://x/"};
+    s.editor.text = QStringList{"X ; http://x/"};
     h.player.editor.closeStationEditor();
-    EXPECT_FALSE(s.display.radioPanelVisible.get());
-    EXPECT_TRUE(s.display.stationListVisible.get());
+    EXPECT_FALSE(s.editor.panelVisible.get());
+    EXPECT_TRUE(s.radio.stationListVisible.get());
     EXPECT_EQ(stations().size(), 2);
     EXPECT_EQ(readBytes(sndPath()), "");
 
     h.player.editor.openStationEditor();
-    s.display.stationEditorText = QStringList{"X ; http://x/"};
+    s.editor.text = QStringList{"X ; http://x/"};
     h.player.editor.openStationEditor();
     EXPECT_EQ(editorLines(), (QStringList{"A ; http://a/", "B ; http://b/"}));
 }
@@ -123,42 +123,42 @@ TEST_F(StationEditorTest, ExitDiscardsTheTextAndReopeningRebuildsIt) {
 // the editor is open must not leave the station list over the song list.
 TEST_F(StationEditorTest, ClosingTheEditorShowsTheListOfTheModeItClosesIn) {
     h.player.songList.clearButtonClicked();
-    ASSERT_TRUE(s.display.radioPanelVisible.get());
+    ASSERT_TRUE(s.editor.panelVisible.get());
     h.player.radio.toggleRadioMode();
-    ASSERT_FALSE(s.radioMode);
+    ASSERT_FALSE(s.radio.radioMode);
     h.player.editor.closeStationEditor();
-    EXPECT_FALSE(s.display.radioPanelVisible.get());
-    EXPECT_FALSE(s.display.stationListVisible.get());
-    EXPECT_EQ(s.display.clearButton.get(), QStringLiteral("leeren"));
+    EXPECT_FALSE(s.editor.panelVisible.get());
+    EXPECT_FALSE(s.radio.stationListVisible.get());
+    EXPECT_EQ(s.radio.clearButton.get(), QStringLiteral("leeren"));
 
     // Opened in MP3 mode ("Sender hinzufügen") and saved there: the same.
     h.player.update.addEntryAsStation();
     save();
-    EXPECT_FALSE(s.display.stationListVisible.get());
+    EXPECT_FALSE(s.radio.stationListVisible.get());
 
     h.player.radio.toggleRadioMode();
     h.player.songList.clearButtonClicked();
     save();
-    EXPECT_TRUE(s.display.stationListVisible.get());
+    EXPECT_TRUE(s.radio.stationListVisible.get());
 }
 
 TEST_F(StationEditorTest, AFailedSaveShowsTheErrorKeepsTheEditorOpenAndTheOldFileWhole) {
-    s.programFolder = folder.filePath(QStringLiteral("gone")) + u'/';
+    s.startup.programFolder = folder.filePath(QStringLiteral("gone")) + u'/';
     h.player.editor.openStationEditor();
-    s.display.stationEditorText = QStringList{"X ; http://x/"};
+    s.editor.text = QStringList{"X ; http://x/"};
     save();
     EXPECT_EQ(h.dialogs.errors, QStringList{QStringLiteral("Datei nicht gefunden")});
     EXPECT_EQ(stations(), (QList<Station>{{"X", "http://x/"}}));
-    EXPECT_TRUE(s.display.radioPanelVisible.get());
+    EXPECT_TRUE(s.editor.panelVisible.get());
 
     // Over an existing file: the write goes to a temporary file first, so a write that fails (here:
     // the file size limit) leaves the old file as it was.
-    s.programFolder = folder.path() + u'/';
+    s.startup.programFolder = folder.path() + u'/';
     QFile old(sndPath());
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write("Alt\r\nhttp://alt/\r\n");
     old.close();
-    s.display.stationEditorText = QStringList{"Neuer langer Sendername ; http://neu.example/ein/langer/pfad"};
+    s.editor.text = QStringList{"Neuer langer Sendername ; http://neu.example/ein/langer/pfad"};
     {
         FileSizeLimit limit(16);
         save();
@@ -167,7 +167,7 @@ TEST_F(StationEditorTest, AFailedSaveShowsTheErrorKeepsTheEditorOpenAndTheOldFil
     EXPECT_EQ(h.dialogs.errors[1], QStringLiteral("E/A-Fehler %1").arg(EFBIG));
     EXPECT_EQ(readBytes(sndPath()), "Alt\r\nhttp://alt/\r\n");
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"mp3.snd"}));
-    EXPECT_TRUE(s.display.radioPanelVisible.get());
+    EXPECT_TRUE(s.editor.panelVisible.get());
 }
 
 // The update from the server and the playlist panel.
@@ -185,11 +185,12 @@ protected:
             return reply;
         });
         ASSERT_NE(server->port(), 0) << "the test server could not listen on 127.0.0.1";
-        h.player.updateUrl = server->url(QStringLiteral("/download/mp3.snd"));
+        h.player.update.updateUrl = server->url(QStringLiteral("/download/mp3.snd"));
     }
     void update() {
         h.player.update.fetchStationUpdate();
-        ASSERT_TRUE(QTest::qWaitFor([this] { return !h.player.stationListDownload.isDownloading(); }, 20000));
+        ASSERT_TRUE(
+            QTest::qWaitFor([this] { return !h.player.update.stationListDownload.isDownloading(); }, 20000));
     }
 
     QByteArray serverFile;
@@ -218,12 +219,12 @@ TEST_F(StationUpdateTest, ServerListIsAppendedAfterASeparatorOrReplacesTheText) 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         h.player.editor.openStationEditor();
-        s.display.appendChoice = c.append;
-        s.display.titleStrip = QString();
+        s.editor.appendChoice = c.append;
+        s.channel.titleStrip = QString();
         serverFile = c.file;
         update();
         EXPECT_EQ(editorLines(), c.lines);
-        EXPECT_EQ(s.display.titleStrip.get(), c.message);
+        EXPECT_EQ(s.channel.titleStrip.get(), c.message);
         EXPECT_FALSE(folder.exists(QStringLiteral("mp3snd.tmp")));
     }
     ASSERT_EQ(server->requests().size(), 4);
@@ -234,7 +235,7 @@ TEST_F(StationUpdateTest, ServerListIsAppendedAfterASeparatorOrReplacesTheText) 
 
 TEST_F(StationUpdateTest, AppendKeepsUnsavedEditsAndTheSavedSeparatorBecomesAStation) {
     h.player.editor.openStationEditor();
-    s.display.stationEditorText = QStringList{"Eigener ; http://eigen/"};
+    s.editor.text = QStringList{"Eigener ; http://eigen/"};
     serverFile = "C\r\nhttp://c/\r\n";
     update();
     save();
@@ -248,10 +249,11 @@ TEST_F(StationUpdateTest, UpdateEndingAfterTheEditorClosedIsLostAtTheNextOpening
     serverFile = "C\r\nhttp://c/\r\n";
     h.player.update.fetchStationUpdate();
     h.player.editor.closeStationEditor();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !h.player.stationListDownload.isDownloading(); }, 20000));
-    EXPECT_FALSE(s.display.radioPanelVisible.get());
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return !h.player.update.stationListDownload.isDownloading(); }, 20000));
+    EXPECT_FALSE(s.editor.panelVisible.get());
     EXPECT_EQ(editorLines().last(), QStringLiteral("C ; http://c/"));
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Update: Liste vom Server wurde angefügt"));
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("Update: Liste vom Server wurde angefügt"));
 
     h.player.editor.openStationEditor();
     EXPECT_EQ(editorLines(), (QStringList{"A ; http://a/", "B ; http://b/"}));
@@ -260,7 +262,7 @@ TEST_F(StationUpdateTest, UpdateEndingAfterTheEditorClosedIsLostAtTheNextOpening
 // Nothing is written to the current folder, which may be any folder, or none: here it was removed.
 TEST_F(StationUpdateTest, TheUpdateWorksWhateverTheCurrentFolder) {
     h.player.editor.openStationEditor();
-    s.display.appendChoice = false;
+    s.editor.appendChoice = false;
     serverFile = "C\r\nhttp://c/\r\n";
     ASSERT_TRUE(QDir(folder.path()).removeRecursively());
     update();
@@ -271,44 +273,44 @@ TEST_F(StationUpdateTest, FailedUpdateSaysSoAndLeavesTheText) {
     h.player.editor.openStationEditor();
     serverFails = true;
     update();
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Problem beim Update der Senderliste"));
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("Problem beim Update der Senderliste"));
     EXPECT_EQ(editorLines(), (QStringList{"A ; http://a/", "B ; http://b/"}));
 }
 
 TEST_F(StationUpdateTest, AddingPlaylistEntriesKeepsOnlyTheLastUnsavedOne) {
-    s.entries.append({QStringLiteral("Erster"), QStringLiteral("http://erster/")});
-    s.entries.append({QStringLiteral("Zweiter"), QStringLiteral("http://zweiter/live.m3u")});
-    s.display.entryPanelVisible = true;
-    s.entries.setSelected(0);
+    s.update.entries.append({QStringLiteral("Erster"), QStringLiteral("http://erster/")});
+    s.update.entries.append({QStringLiteral("Zweiter"), QStringLiteral("http://zweiter/live.m3u")});
+    s.editor.entryPanelVisible = true;
+    s.update.entries.setSelected(0);
     h.player.update.addEntryAsStation();
-    s.entries.setSelected(1);
+    s.update.entries.setSelected(1);
     h.player.update.addEntryAsStation();
     EXPECT_EQ(editorLines(),
               (QStringList{"A ; http://a/", "B ; http://b/", "Zweiter ; http://zweiter/live.m3u"}));
-    EXPECT_TRUE(s.display.entryPanelVisible.get());
-    EXPECT_TRUE(s.display.radioPanelVisible.get());
+    EXPECT_TRUE(s.editor.entryPanelVisible.get());
+    EXPECT_TRUE(s.editor.panelVisible.get());
 
     // Nothing selected: the editor opens without an addition.
-    s.entries.setSelected(-1);
+    s.update.entries.setSelected(-1);
     h.player.update.addEntryAsStation();
     EXPECT_EQ(editorLines().size(), 2);
 
     h.player.update.closeEntryPanel();
-    EXPECT_FALSE(s.display.entryPanelVisible.get());
+    EXPECT_FALSE(s.editor.entryPanelVisible.get());
 }
 
 TEST_F(StationUpdateTest, PlayingAPlaylistEntryShowsItsUrlAsTheStation) {
-    s.entries.append({QStringLiteral("Liste"), QStringLiteral("http://zweiter/live.m3u")});
+    s.update.entries.append({QStringLiteral("Liste"), QStringLiteral("http://zweiter/live.m3u")});
     h.player.update.playSelectedEntry();
     EXPECT_FALSE(h.audioEngine.called("openUrl"));
 
-    s.entries.setSelected(0);
+    s.update.entries.setSelected(0);
     h.player.update.playSelectedEntry();
     // No playlist fetch on this path: the URL goes to the engine as it is.
     EXPECT_EQ(h.audioEngine.count("openUrl(http://zweiter/live.m3u)"), 1);
-    EXPECT_FALSE(h.player.playlistDownload.isDownloading());
-    EXPECT_EQ(s.stationName, QStringLiteral("http://zweiter/live.m3u"));
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("  > http://zweiter/live.m3u"));
+    EXPECT_FALSE(h.player.radio.playlistDownload.isDownloading());
+    EXPECT_EQ(s.radio.stationName, QStringLiteral("http://zweiter/live.m3u"));
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("  > http://zweiter/live.m3u"));
 }
 
 TEST_F(StationUpdateTest, StationLinesAreWrittenBackInTheEncodingTheyWereReadIn) {
@@ -319,9 +321,9 @@ TEST_F(StationUpdateTest, StationLinesAreWrittenBackInTheEncodingTheyWereReadIn)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(latin1 + utf8);
     file.close();
-    s.stations.clear();
-    readStations(sndPath(), s.stations);
-    EXPECT_EQ(displayText(s.stations.name(0)), QString::fromLatin1("Radio K\xf6ln"));
+    s.radio.stations.clear();
+    readStations(sndPath(), s.radio.stations);
+    EXPECT_EQ(displayText(s.radio.stations.name(0)), QString::fromLatin1("Radio K\xf6ln"));
 
     h.player.editor.openStationEditor();
     serverFile = "Z\xfcrich\r\nhttp://z/\r\n";
@@ -329,7 +331,7 @@ TEST_F(StationUpdateTest, StationLinesAreWrittenBackInTheEncodingTheyWereReadIn)
     // A line typed in the editor is UTF-8.
     QStringList lines = editorLines();
     lines << QString::fromUtf8("Neu \xc3\xa4 ; http://n/");
-    s.display.stationEditorText = lines;
+    s.editor.text = lines;
     save();
     EXPECT_EQ(readBytes(sndPath()), latin1 + utf8 +
                                         "---------------\r\n---------------\r\nZ\xfcrich\r\nhttp://z/\r\n" +

@@ -38,17 +38,17 @@ protected:
     StationUpdateFaultTest() {
         qputenv("no_proxy", "127.0.0.1");
         qputenv("NO_PROXY", "127.0.0.1");
-        s.stations.append({QStringLiteral("A"), QStringLiteral("http://a/")});
+        s.radio.stations.append({QStringLiteral("A"), QStringLiteral("http://a/")});
         h.player.editor.openStationEditor();
         // A silent server is given up after this long; the program's own value is longer.
-        h.player.stationListDownload.setStallTimeoutMs(1500);
-        h.player.stationListDownload.setConnectTimeoutMs(5000);
+        h.player.update.stationListDownload.setStallTimeoutMs(1500);
+        h.player.update.stationListDownload.setConnectTimeoutMs(5000);
     }
     void serve(const std::function<Reply()>& reply) {
         server = std::make_unique<LoopbackHttpServer>(
             [reply](const LoopbackHttpServer::Request&) { return reply(); });
         ASSERT_NE(server->port(), 0) << "the test server could not listen on 127.0.0.1";
-        h.player.updateUrl = server->url(QStringLiteral("/download/mp3.snd"));
+        h.player.update.updateUrl = server->url(QStringLiteral("/download/mp3.snd"));
     }
     // Runs one update to its end; false when it did not end in time. Counts the event loop's turns.
     bool update() {
@@ -58,15 +58,16 @@ protected:
         beat.start();
         beats = 0;
         h.player.update.fetchStationUpdate();
-        return QTest::qWaitFor([this] { return !h.player.stationListDownload.isDownloading(); }, 120000);
+        return QTest::qWaitFor([this] { return !h.player.update.stationListDownload.isDownloading(); },
+                               120000);
     }
 
     ScopedCurrentFolder folder;
     PlayerHarness h;
-    PlayerState& s = h.s;
+    Player& s = h.player;
     std::unique_ptr<LoopbackHttpServer> server;
-    QSignalSpy done{&h.player.stationListDownload, &HttpDownload::OnDoneString};
-    QSignalSpy failed{&h.player.stationListDownload, &HttpDownload::OnError};
+    QSignalSpy done{&h.player.update.stationListDownload, &HttpDownload::OnDoneString};
+    QSignalSpy failed{&h.player.update.stationListDownload, &HttpDownload::OnError};
     int beats = 0;
 };
 
@@ -92,18 +93,18 @@ TEST_F(StationUpdateFaultTest, MisbehavingServersEndInOneFailureAndLeaveTheEdito
          sendBytes(LoopbackHttpServer::response("Content-Length: 99999999999999999999999\r\n", "S\r\n"))},
         {"endless header line", sendBytes("HTTP/1.0 200 OK\r\n" + longLine + "Content-Length: 2\r\n\r\nS\n")},
     };
-    const QStringList editor = s.display.stationEditorText.get();
+    const QStringList editor = s.editor.text.get();
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ++n;
         serve([&c] { return c.reply; });
-        s.display.titleStrip = QString();
+        s.channel.titleStrip = QString();
         ASSERT_TRUE(update()) << "the update did not end";
         EXPECT_EQ(failed.size(), n);
         EXPECT_EQ(done.size(), 0);
-        EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Problem beim Update der Senderliste"));
-        EXPECT_EQ(s.display.stationEditorText.get(), editor);
+        EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("Problem beim Update der Senderliste"));
+        EXPECT_EQ(s.editor.text.get(), editor);
         // The servers that keep the update waiting must not keep the window waiting.
         if (c.slow) {
             EXPECT_GT(beats, 0) << "the event loop stood still";
@@ -131,7 +132,7 @@ TEST_F(StationUpdateFaultTest, AGigabyteBodyIsRefusedWithoutFillingMemoryOrDisk)
         ASSERT_TRUE(update()) << "the update did not end";
         EXPECT_EQ(failed.size(), failures + 1);
         EXPECT_EQ(done.size(), 0);
-        EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Problem beim Update der Senderliste"));
+        EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("Problem beim Update der Senderliste"));
         EXPECT_FALSE(QFileInfo::exists(target));
         // What the server got rid of before the client left: the limit and the sockets' buffers.
         const qint64 sent = server->generatedSent();
@@ -143,7 +144,7 @@ TEST_F(StationUpdateFaultTest, AGigabyteBodyIsRefusedWithoutFillingMemoryOrDisk)
     const qint64 after = residentKiB();
     std::cout << "resident memory: " << before << " KiB before, " << after << " KiB after\n";
     EXPECT_LT(after - before, 64 * 1024);
-    EXPECT_EQ(s.display.stationEditorText.get(), QStringList{QStringLiteral("A ; http://a/")});
+    EXPECT_EQ(s.editor.text.get(), QStringList{QStringLiteral("A ; http://a/")});
 }
 
 // Just below the limit a list is still taken whole.
@@ -159,10 +160,10 @@ TEST_F(StationUpdateFaultTest, AListJustBelowTheLimitIsTaken) {
         return sendBytes(LoopbackHttpServer::response(
             "Content-Length: " + QByteArray::number(list.size()) + "\r\n", list));
     });
-    s.display.appendChoice = false;
+    s.editor.appendChoice = false;
     ASSERT_TRUE(update());
     ASSERT_EQ(done.size(), 1);
-    const QStringList editor = s.display.stationEditorText.get();
+    const QStringList editor = s.editor.text.get();
     ASSERT_EQ(editor.size(), stations);
     EXPECT_EQ(editor.last(), QStringLiteral("Sender %1 ; http://127.0.0.1:1/%1").arg(stations - 1));
 }

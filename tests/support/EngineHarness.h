@@ -13,7 +13,6 @@ struct EngineHarness {
     FakeDialogs dialogs;
     FakeWindow window;
     Player player{Services{audioEngine, mixer, hotKeys, dialogs, window}};
-    PlayerState& s = player.s;
 
     bool init() { return audioEngine.openOutput(-1, 44100); }
 };

@@ -2,11 +2,11 @@
 // Fakes of the platform services for unit tests. Each records what the player asked of it and answers
 // as the test says.
 
-#include "app/Window.h"
 #include "audio/AudioEngine.h"
 #include "platform/Dialogs.h"
 #include "platform/HotKeys.h"
 #include "platform/Mixer.h"
+#include "platform/Window.h"
 
 #include <QPoint>
 #include <QString>
@@ -181,7 +181,7 @@ public:
     int textWidth(const QString& text) const override { return static_cast<int>(text.size()) * charWidth; }
     int songListTopIndex() const override { return topIndex; }
     QList<QRect> screenAreas() const override { return screens; }
-    void processEvents() override {
+    void yieldToEvents() override {
         ++eventPasses;
         if (duringEvents) duringEvents();
     }

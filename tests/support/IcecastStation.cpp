@@ -218,6 +218,13 @@ bool IcecastStation::startServer(QString* error) {
 }
 
 bool IcecastStation::startSource(QString* error) {
+    // On a busy machine ezstream now and then never gets its mount up; a second start does.
+    for (int attempt = 0; attempt < 2; ++attempt)
+        if (startSourceOnce(error)) return true;
+    return false;
+}
+
+bool IcecastStation::startSourceOnce(QString* error) {
     stopSource();
     if (!writeSourceConfig(error)) return false;
     source_ = std::make_unique<QProcess>();

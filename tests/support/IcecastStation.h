@@ -37,6 +37,7 @@ public:
     QString diagnostics() const;
 
 private:
+    bool startSourceOnce(QString* error);
     bool writeServerConfig(QString* error);
     bool writeSourceConfig(QString* error);
 

@@ -14,6 +14,5 @@ struct PlayerHarness {
     FakeDialogs dialogs;
     FakeWindow window;
     Player player{Services{audioEngine, mixer, hotKeys, dialogs, window}};
-    PlayerState& s = player.s;
-    TestOpens opens{player.stationOpener};
+    TestOpens opens{player.radio.stationOpener};
 };

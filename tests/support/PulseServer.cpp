@@ -125,7 +125,7 @@ std::vector<float> SinkRecording::recent(std::chrono::milliseconds window) {
     const auto whole = static_cast<std::size_t>(pending_.size()) / sizeof(float);
     const std::size_t at = samples_.size();
     samples_.resize(at + whole);
-    std::memcpy(samples_.data() + at, pending_.constData(), whole * sizeof(float));
+    if (whole > 0) std::memcpy(samples_.data() + at, pending_.constData(), whole * sizeof(float));
     pending_.remove(0, static_cast<qsizetype>(whole * sizeof(float)));
     // A few seconds are all any test looks back on.
     constexpr std::size_t kKept = 10 * kRate * 2;

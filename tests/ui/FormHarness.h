@@ -29,5 +29,5 @@ struct FormHarness {
     FakeDialogs dialogs;
     std::unique_ptr<InstanceChannel> channel;
     std::unique_ptr<MainWindow> form;
-    PlayerState& s() { return form->player().s; }
+    Player& s() { return form->player(); }
 };

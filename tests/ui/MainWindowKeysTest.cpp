@@ -49,17 +49,17 @@ protected:
         form.show();
         form.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-        s.stations.append({QStringLiteral("Eins"), QStringLiteral("http://127.0.0.1:9/eins")});
-        s.stations.append({QStringLiteral("Zwei"), QStringLiteral("http://127.0.0.1:9/zwei")});
+        s.radio.stations.append({QStringLiteral("Eins"), QStringLiteral("http://127.0.0.1:9/eins")});
+        s.radio.stations.append({QStringLiteral("Zwei"), QStringLiteral("http://127.0.0.1:9/zwei")});
     }
 
     // Songs entered without starting, then row `row` played.
     void playSongs(const QStringList& names, int row = 0) {
-        s.playMode = PLAYMODE_SONG;
+        s.channel.playMode = PLAYMODE_SONG;
         for (const QString& path : files.make(names))
             p.songList.addSong(path);
-        s.playMode = PLAYMODE_IDLE;
-        s.songs.setSelected(row);
+        s.channel.playMode = PLAYMODE_IDLE;
+        s.songList.songs.setSelected(row);
         p.seq.playSelected();
         ASSERT_EQ(fileActive(), ChannelState::Playing);
     }
@@ -84,12 +84,12 @@ protected:
 
     QStringList titles() const {
         QStringList t;
-        for (int i = 0; i < s.songs.count(); ++i)
-            t << s.songs.title(i);
+        for (int i = 0; i < s.songList.songs.count(); ++i)
+            t << s.songList.songs.title(i);
         return t;
     }
 
-    ChannelState fileActive() { return audioEngine.state(s.fileStream); }
+    ChannelState fileActive() { return audioEngine.state(s.channel.fileStream); }
 
     FakeAudioEngine audioEngine;
     FakeMixer mixer;
@@ -100,8 +100,8 @@ protected:
     InstanceChannel channel{QStringLiteral("RI3-VEZEZI")};
     MainWindow form{PlatformServices{audioEngine, mixer, hotKeys, dialogs}, channel};
     Player& p = form.player();
-    PlayerState& s = p.s;
-    TestOpens opens{p.stationOpener};
+    Player& s = p;
+    TestOpens opens{p.radio.stationOpener};
     SongFiles files;
 };
 
@@ -116,14 +116,14 @@ TEST_F(MainWindowKeysTest, SpaceTogglesPlayAndPauseAndNoControlGetsIt) {
         KeyRecorder recorder(control);
         key(Qt::Key_Space);
         EXPECT_EQ(fileActive(), ChannelState::Paused);
-        EXPECT_EQ(s.display.playButton.get(), PlayPicture::START);
+        EXPECT_EQ(s.channel.playButton.get(), PlayPicture::START);
         key(Qt::Key_Space);
         EXPECT_EQ(fileActive(), ChannelState::Playing);
-        EXPECT_EQ(s.display.playButton.get(), PlayPicture::STOP);
+        EXPECT_EQ(s.channel.playButton.get(), PlayPicture::STOP);
         EXPECT_FALSE(recorder.keys.contains(Qt::Key_Space));
     }
     EXPECT_EQ(titles(), QStringList({"eins", "zwei"}));
-    EXPECT_EQ(s.currentIndex, 0);
+    EXPECT_EQ(s.songList.currentIndex, 0);
 }
 
 TEST_F(MainWindowKeysTest, KeysReachTheWindowWhenNothingInItHasTheFocus) {
@@ -150,30 +150,30 @@ TEST_F(MainWindowKeysTest, EscapeClicksThePlayButtonOnlyWithoutShiftCtrlOrAlt) {
 TEST_F(MainWindowKeysTest, DeleteRemovesTheSelectedRowOnlyWhileAFilePlays) {
     playSongs({"eins.mp3", "zwei.mp3", "drei.mp3", "vier.mp3", "fuenf.mp3"});
     focusOn(form.songListView);
-    s.songs.setSelected(3);
+    s.songList.songs.setSelected(3);
     key(Qt::Key_Delete);
     EXPECT_EQ(titles(), QStringList({"eins", "zwei", "drei", "fuenf"}));
-    EXPECT_EQ(s.currentIndex, 0);
+    EXPECT_EQ(s.songList.currentIndex, 0);
     EXPECT_EQ(fileActive(), ChannelState::Playing);
 
     // With the focus on a control the window also watches, the key still counts once.
     focusOn(form.positionBar);
-    s.songs.setSelected(2);
+    s.songList.songs.setSelected(2);
     key(Qt::Key_Delete);
     EXPECT_EQ(titles(), QStringList({"eins", "zwei", "fuenf"}));
 
     // Paused: nothing, not even the removal.
     focusOn(form.songListView);
     key(Qt::Key_Space);
-    s.songs.setSelected(1);
+    s.songList.songs.setSelected(1);
     key(Qt::Key_Delete);
     EXPECT_EQ(titles(), QStringList({"eins", "zwei", "fuenf"}));
 
     // A station plays: nothing either.
     form.radioButton->click();
-    s.stations.setSelected(0);
+    s.radio.stations.setSelected(0);
     p.radio.startSelectedStation();
-    ASSERT_EQ(s.playMode, PLAYMODE_RADIO);
+    ASSERT_EQ(s.channel.playMode, PLAYMODE_RADIO);
     focusOn(form.stationListView);
     key(Qt::Key_Delete);
     EXPECT_EQ(titles(), QStringList({"eins", "zwei", "fuenf"}));
@@ -182,7 +182,7 @@ TEST_F(MainWindowKeysTest, DeleteRemovesTheSelectedRowOnlyWhileAFilePlays) {
 TEST_F(MainWindowKeysTest, ShiftDeleteAsksBeforeDeletingTheSelectedSongsFile) {
     playSongs({"eins.mp3", "zwei.mp3", "drei.mp3"});
     focusOn(form.songListView);
-    s.songs.setSelected(1);
+    s.songList.songs.setSelected(1);
     key(Qt::Key_Delete, Qt::ShiftModifier);
     EXPECT_TRUE(form.deletePanel->isVisible());
     EXPECT_EQ(form.deleteFileLabel->text(), QStringLiteral("zwei"));
@@ -195,7 +195,7 @@ TEST_F(MainWindowKeysTest, ShiftDeleteWhilePausedDoesNothing) {
     playSongs({"eins.mp3", "zwei.mp3"});
     focusOn(form.songListView);
     key(Qt::Key_Space);
-    s.songs.setSelected(1);
+    s.songList.songs.setSelected(1);
     key(Qt::Key_Delete, Qt::ShiftModifier);
     EXPECT_FALSE(form.deletePanel->isVisible());
     EXPECT_EQ(titles(), QStringList({"eins", "zwei"}));
@@ -206,20 +206,20 @@ TEST_F(MainWindowKeysTest, CtrlATakesAllFilesOfTheFileListAndTheFocusStays) {
     p.browser.chooseSortByDate(); // then by name, as at start
     p.browser.chooseSortByName();
     ASSERT_TRUE(form.folderTree->setPath(files.dir.path()));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return s.fileList.count() == 3; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.browser.fileList.count() == 3; }, 10000));
     focusOn(form.songListView);
     key(Qt::Key_A); // without Ctrl: nothing
-    EXPECT_EQ(s.songs.count(), 0);
+    EXPECT_EQ(s.songList.songs.count(), 0);
     key(Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(titles(), QStringList({"a", "b", "c"}));
     EXPECT_EQ(QApplication::focusWidget(), form.songListView);
     // Nothing played, so the first one entered started.
-    EXPECT_EQ(s.currentIndex, 0);
+    EXPECT_EQ(s.songList.currentIndex, 0);
     EXPECT_EQ(fileActive(), ChannelState::Playing);
 }
 
 TEST_F(MainWindowKeysTest, KeypadPlusAndMinusStepTheVolumeBar) {
-    s.volumeBar.setPosition(50);
+    s.volume.volumeBar.setPosition(50);
     focusOn(form.songListView);
     key(Qt::Key_Plus, Qt::KeypadModifier);
     EXPECT_EQ(form.volumeBar->value(), 52);
@@ -229,61 +229,61 @@ TEST_F(MainWindowKeysTest, KeypadPlusAndMinusStepTheVolumeBar) {
     // The keys of the main keyboard are not the keypad's.
     key(Qt::Key_Plus);
     key(Qt::Key_Minus);
-    EXPECT_EQ(s.volumeBar.position(), 48);
+    EXPECT_EQ(s.volume.volumeBar.position(), 48);
     // One step per key also where the window watches the control itself.
     focusOn(form.positionBar);
     key(Qt::Key_Plus, Qt::KeypadModifier);
-    EXPECT_EQ(s.volumeBar.position(), 50);
+    EXPECT_EQ(s.volume.volumeBar.position(), 50);
 }
 
 TEST_F(MainWindowKeysTest, AltWhileAFilePlaysPreviewsTheEndAndTheReleaseReturns) {
     playSongs({"eins.mp3"});
     const std::int64_t length = audioEngine.defaultLength; // 180 s
-    s.positionBar.setPosition(300);
+    s.channel.positionBar.setPosition(300);
     focusOn(form.songListView);
     QTest::keyPress(form.songListView, Qt::Key_Alt);
-    EXPECT_EQ(s.playMode, PLAYMODE_PREVIEW);
-    EXPECT_EQ(audioEngine.stream(s.fileStream)->position, length * 165 / 180);
+    EXPECT_EQ(s.channel.playMode, PLAYMODE_PREVIEW);
+    EXPECT_EQ(audioEngine.stream(s.channel.fileStream)->position, length * 165 / 180);
     EXPECT_EQ(fileActive(), ChannelState::Playing);
 
     // The bar follows the preview; held keys repeat, and their releases do not end it.
-    s.positionBar.setPosition(120);
+    s.channel.positionBar.setPosition(120);
     const int seeks = audioEngine.count("seek");
     for (int i = 0; i < 3; ++i)
         autoRepeat(Qt::Key_Alt, Qt::AltModifier);
-    EXPECT_EQ(s.playMode, PLAYMODE_PREVIEW);
+    EXPECT_EQ(s.channel.playMode, PLAYMODE_PREVIEW);
     EXPECT_EQ(audioEngine.count("seek"), seeks);
 
     QTest::keyRelease(form.songListView, Qt::Key_Alt);
-    EXPECT_EQ(s.playMode, PLAYMODE_SONG);
-    EXPECT_EQ(s.positionBar.position(), 300);
-    EXPECT_EQ(audioEngine.stream(s.fileStream)->position, 300 * length / 1000);
-    EXPECT_FALSE(s.positionDragging);
+    EXPECT_EQ(s.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(s.channel.positionBar.position(), 300);
+    EXPECT_EQ(audioEngine.stream(s.channel.fileStream)->position, 300 * length / 1000);
+    EXPECT_FALSE(s.channel.positionDragging);
     EXPECT_EQ(fileActive(), ChannelState::Playing);
-    EXPECT_EQ(audioEngine.calls.back(), "play(" + std::to_string(s.fileStream.value()) + ")");
+    EXPECT_EQ(audioEngine.calls.back(), "play(" + std::to_string(s.channel.fileStream.value()) + ")");
 
     // Any key with Alt held starts it too. The release of X ends it before the bar has moved: the song
     // still goes back to where it was.
     const int seeksBefore = audioEngine.count("seek");
     key(Qt::Key_X, Qt::AltModifier);
-    EXPECT_EQ(s.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(s.channel.playMode, PLAYMODE_SONG);
     EXPECT_EQ(audioEngine.count("seek"), seeksBefore + 2);
-    EXPECT_EQ(audioEngine.stream(s.fileStream)->position, 300 * length / 1000);
+    EXPECT_EQ(audioEngine.stream(s.channel.fileStream)->position, 300 * length / 1000);
 }
 
 TEST_F(MainWindowKeysTest, LosingTheFocusEndsTheEndingPreview) {
     playSongs({"eins.mp3"});
-    s.positionBar.setPosition(400);
+    s.channel.positionBar.setPosition(400);
     focusOn(form.songListView);
     QTest::keyPress(form.songListView, Qt::Key_Alt);
-    ASSERT_EQ(s.playMode, PLAYMODE_PREVIEW);
+    ASSERT_EQ(s.channel.playMode, PLAYMODE_PREVIEW);
     // Alt+Tab: the release goes to the other window.
     QWidget other;
     other.show();
     other.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
-    EXPECT_EQ(s.playMode, PLAYMODE_SONG);
-    EXPECT_EQ(audioEngine.stream(s.fileStream)->position, 400 * audioEngine.defaultLength / 1000);
+    EXPECT_EQ(s.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(audioEngine.stream(s.channel.fileStream)->position, 400 * audioEngine.defaultLength / 1000);
     EXPECT_EQ(fileActive(), ChannelState::Playing);
 }
 
@@ -293,41 +293,41 @@ TEST_F(MainWindowKeysTest, AltWhilePausedOrInRadioModeDoesNothing) {
     key(Qt::Key_Space);
     const int seeks = audioEngine.count("seek");
     QTest::keyPress(form.songListView, Qt::Key_Alt);
-    EXPECT_EQ(s.playMode, PLAYMODE_IDLE);
+    EXPECT_EQ(s.channel.playMode, PLAYMODE_IDLE);
     QTest::keyRelease(form.songListView, Qt::Key_Alt);
     EXPECT_EQ(fileActive(), ChannelState::Paused);
 
     form.radioButton->click();
-    s.stations.setSelected(0);
+    s.radio.stations.setSelected(0);
     p.radio.startSelectedStation();
-    ASSERT_EQ(s.playMode, PLAYMODE_RADIO);
+    ASSERT_EQ(s.channel.playMode, PLAYMODE_RADIO);
     focusOn(form.stationListView);
     QTest::keyPress(form.stationListView, Qt::Key_Alt);
-    EXPECT_EQ(s.playMode, PLAYMODE_RADIO);
+    EXPECT_EQ(s.channel.playMode, PLAYMODE_RADIO);
     QTest::keyRelease(form.stationListView, Qt::Key_Alt);
     EXPECT_EQ(audioEngine.count("seek"), seeks);
-    EXPECT_EQ(audioEngine.state(s.radioChannel), ChannelState::Playing);
+    EXPECT_EQ(audioEngine.state(s.radio.radioChannel), ChannelState::Playing);
 }
 
 TEST_F(MainWindowKeysTest, SongListEnterPlaysLeftGoesToTheFileListRightPlaysTheNext) {
     playSongs({"eins.mp3", "zwei.mp3", "drei.mp3"});
     focusOn(form.songListView);
     KeyRecorder recorder(form.songListView, &form);
-    s.songs.setSelected(2);
+    s.songList.songs.setSelected(2);
     key(Qt::Key_Return);
-    EXPECT_EQ(s.currentIndex, 2);
-    s.songs.setSelected(0);
+    EXPECT_EQ(s.songList.currentIndex, 2);
+    s.songList.songs.setSelected(0);
     key(Qt::Key_Enter); // the keypad's
-    EXPECT_EQ(s.currentIndex, 0);
+    EXPECT_EQ(s.songList.currentIndex, 0);
 
     key(Qt::Key_Right);
-    EXPECT_EQ(s.currentIndex, 1);
-    EXPECT_EQ(s.songs.selected(), 1);
+    EXPECT_EQ(s.songList.currentIndex, 1);
+    EXPECT_EQ(s.songList.songs.selected(), 1);
     EXPECT_EQ(QApplication::focusWidget(), form.songListView);
 
     key(Qt::Key_Left);
     EXPECT_EQ(QApplication::focusWidget(), form.fileList);
-    EXPECT_EQ(s.currentIndex, 1);
+    EXPECT_EQ(s.songList.currentIndex, 1);
     // Enter goes on to the list; the arrows are used up.
     EXPECT_EQ(recorder.keys, QList<int>({Qt::Key_Return, Qt::Key_Enter}));
 }
@@ -335,23 +335,23 @@ TEST_F(MainWindowKeysTest, SongListEnterPlaysLeftGoesToTheFileListRightPlaysTheN
 TEST_F(MainWindowKeysTest, StationListEnterStartsTheSelectedStation) {
     form.radioButton->click();
     ASSERT_TRUE(form.stationListView->isVisible());
-    EXPECT_FALSE(s.radioChannel) << "no station was selected";
+    EXPECT_FALSE(s.radio.radioChannel) << "no station was selected";
     focusOn(form.stationListView);
-    s.stations.setSelected(1);
+    s.radio.stations.setSelected(1);
     key(Qt::Key_Down); // only moves the selection
-    EXPECT_FALSE(s.radioChannel);
-    s.stations.setSelected(1);
+    EXPECT_FALSE(s.radio.radioChannel);
+    s.radio.stations.setSelected(1);
     key(Qt::Key_Return);
-    ASSERT_TRUE(s.radioChannel);
-    EXPECT_EQ(audioEngine.stream(s.radioChannel)->url, "http://127.0.0.1:9/zwei");
-    EXPECT_EQ(s.stationName, QStringLiteral("Zwei"));
+    ASSERT_TRUE(s.radio.radioChannel);
+    EXPECT_EQ(audioEngine.stream(s.radio.radioChannel)->url, "http://127.0.0.1:9/zwei");
+    EXPECT_EQ(s.radio.stationName, QStringLiteral("Zwei"));
 }
 
 TEST_F(MainWindowKeysTest, TheStationEditorTakesItsKeysAsText) {
     playSongs({"eins.mp3", "zwei.mp3"});
     p.editor.openStationEditor();
     ASSERT_TRUE(form.radioPanel->isVisible());
-    s.volumeBar.setPosition(50);
+    s.volume.volumeBar.setPosition(50);
     focusOn(form.stationEditorText);
     form.stationEditorText->clear();
     QTest::keyClicks(form.stationEditorText, QStringLiteral("Radio X"));
@@ -361,7 +361,7 @@ TEST_F(MainWindowKeysTest, TheStationEditorTakesItsKeysAsText) {
     EXPECT_EQ(form.stationEditorText->toPlainText(), QStringLiteral("Radio X"));
     EXPECT_EQ(fileActive(), ChannelState::Playing);
     EXPECT_EQ(titles(), QStringList({"eins", "zwei"}));
-    EXPECT_EQ(s.volumeBar.position(), 50);
+    EXPECT_EQ(s.volume.volumeBar.position(), 50);
     // Escape still works the play button.
     key(Qt::Key_Escape);
     EXPECT_EQ(fileActive(), ChannelState::Paused);

@@ -23,9 +23,9 @@ namespace {
 class RadioControlsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        s.stations.append({QStringLiteral("Eins"), QStringLiteral("http://one.example/")});
-        s.stations.append({QStringLiteral("Zwei"), QStringLiteral("http://two.example/")});
-        s.display.stationListVisible = true;
+        s.radio.stations.append({QStringLiteral("Eins"), QStringLiteral("http://one.example/")});
+        s.radio.stations.append({QStringLiteral("Zwei"), QStringLiteral("http://two.example/")});
+        s.radio.stationListVisible = true;
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     }
@@ -40,22 +40,22 @@ protected:
     FakeDialogs dialogs;
     InstanceChannel channel{QStringLiteral("RadioControlsTest")};
     MainWindow form{PlatformServices{audioEngine, mixer, hotKeys, dialogs}, channel};
-    TestOpens opens{form.player().stationOpener};
-    PlayerState& s = form.player().s;
+    TestOpens opens{form.player().radio.stationOpener};
+    Player& s = form.player();
 };
 
 TEST_F(RadioControlsTest, PressOnAStationSelectsAndStartsItAndEnterStartsItAgain) {
     QTest::mousePress(form.stationListView->viewport(), Qt::LeftButton, {},
                       rowCentre(form.stationListView, 1));
-    EXPECT_EQ(s.stations.selected(), 1);
+    EXPECT_EQ(s.radio.stations.selected(), 1);
     EXPECT_EQ(opened("http://two.example/"), 1);
-    EXPECT_EQ(s.stationName, QStringLiteral("Zwei"));
+    EXPECT_EQ(s.radio.stationName, QStringLiteral("Zwei"));
 
     // Only the left button starts a station; the others leave the selection too.
     for (Qt::MouseButton other : {Qt::RightButton, Qt::MiddleButton})
         QTest::mouseClick(form.stationListView->viewport(), other, {}, rowCentre(form.stationListView, 0));
     EXPECT_EQ(opened("http://one.example/"), 0);
-    EXPECT_EQ(s.stations.selected(), 1);
+    EXPECT_EQ(s.radio.stations.selected(), 1);
     QTest::mousePress(form.stationListView->viewport(), Qt::LeftButton, {},
                       rowCentre(form.stationListView, 0));
     EXPECT_EQ(opened("http://one.example/"), 1);
@@ -64,44 +64,45 @@ TEST_F(RadioControlsTest, PressOnAStationSelectsAndStartsItAndEnterStartsItAgain
     QTest::keyClick(form.stationListView, Qt::Key_Return);
     EXPECT_EQ(opened("http://one.example/"), 2);
     QTest::keyClick(form.stationListView, Qt::Key_Down);
-    EXPECT_EQ(s.stations.selected(), 1);
+    EXPECT_EQ(s.radio.stations.selected(), 1);
     EXPECT_EQ(opened("http://two.example/"), 1) << "moving the selection alone starts nothing";
 }
 
 TEST_F(RadioControlsTest, EditorButtonsAndMergeChoice) {
-    s.display.radioPanelVisible = true;
+    s.editor.panelVisible = true;
     ASSERT_TRUE(form.appendChoice->isChecked());
     QTest::mouseClick(form.overwriteChoice, Qt::LeftButton);
-    EXPECT_FALSE(s.display.appendChoice.get());
-    s.display.appendChoice = true;
+    EXPECT_FALSE(s.editor.appendChoice.get());
+    s.editor.appendChoice = true;
     EXPECT_TRUE(form.appendChoice->isChecked());
     EXPECT_FALSE(form.overwriteChoice->isChecked());
 
     // Nothing listens on port 1 of 127.0.0.1: the update fails at once.
-    form.player().updateUrl = QStringLiteral("http://127.0.0.1:1/download/mp3.snd");
+    form.player().update.updateUrl = QStringLiteral("http://127.0.0.1:1/download/mp3.snd");
     form.updateStationsButton->click();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.player().stationListDownload.isDownloading(); }, 20000));
-    EXPECT_EQ(s.display.titleStrip.get(), QStringLiteral("Problem beim Update der Senderliste"));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return !form.player().update.stationListDownload.isDownloading(); }, 20000));
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("Problem beim Update der Senderliste"));
 }
 
 TEST_F(RadioControlsTest, PlaylistEntriesPanelPlaysAddsAndCloses) {
-    s.entries.append({QStringLiteral("Eintrag"), QStringLiteral("http://entry.example/")});
-    s.display.entryPanelVisible = true;
+    s.update.entries.append({QStringLiteral("Eintrag"), QStringLiteral("http://entry.example/")});
+    s.editor.entryPanelVisible = true;
     QTest::mouseClick(form.entryListView->viewport(), Qt::LeftButton, {}, rowCentre(form.entryListView, 0));
     EXPECT_EQ(opened("http://entry.example/"), 1);
 
     form.addStationButton->click();
-    EXPECT_TRUE(s.display.radioPanelVisible.get());
-    EXPECT_EQ(s.display.stationEditorText.get().last(), QStringLiteral("Eintrag ; http://entry.example/"));
+    EXPECT_TRUE(s.editor.panelVisible.get());
+    EXPECT_EQ(s.editor.text.get().last(), QStringLiteral("Eintrag ; http://entry.example/"));
     form.closeEntriesButton->click();
-    EXPECT_FALSE(s.display.entryPanelVisible.get());
+    EXPECT_FALSE(s.editor.entryPanelVisible.get());
 }
 
 TEST_F(RadioControlsTest, LatinOneBytesShowAsLatinOneAndLinesLeftAsTheyWereKeepThemInTheFile) {
     QTemporaryDir programFolder;
-    s.programFolder = programFolder.path() + u'/';
-    s.stations.append({bytesToText("K\xf6ln"), bytesToText("http://k\xf6ln/")});
-    EXPECT_EQ(s.stations.index(2).data().toString(), QString::fromLatin1("K\xf6ln"));
+    s.startup.programFolder = programFolder.path() + u'/';
+    s.radio.stations.append({bytesToText("K\xf6ln"), bytesToText("http://k\xf6ln/")});
+    EXPECT_EQ(s.radio.stations.index(2).data().toString(), QString::fromLatin1("K\xf6ln"));
     QTest::mousePress(form.stationListView->viewport(), Qt::LeftButton, {},
                       rowCentre(form.stationListView, 2));
     EXPECT_EQ(opened("http://k\xf6ln/"), 1);

@@ -39,7 +39,7 @@ protected:
 
     FormHarness h;
     MainWindow& form = *h.form;
-    PlayerState& s = h.s();
+    Player& s = h.s();
     SongFiles files;
 };
 
@@ -56,9 +56,9 @@ TEST(TaskBarTipTest, KeepsAtMost63CharactersUpToAZero) {
 }
 
 TEST_F(ShellWindowTest, TheTipFollowsWhatPlays) {
-    s.display.tip = QString(64, u'T');
+    s.channel.tip = QString(64, u'T');
     EXPECT_EQ(form.trayIcon->tip(), QString(63, u'T'));
-    s.display.tip = QStringLiteral("<b>Sender</b> & Titel");
+    s.channel.tip = QStringLiteral("<b>Sender</b> & Titel");
     EXPECT_EQ(form.trayIcon->tip(), QStringLiteral("<b>Sender</b> & Titel"));
 }
 
@@ -161,7 +161,7 @@ TEST_F(ShellWindowTest, EnterAnswersNeinAndJaDeletesTheFile) {
     const QStringList songs = files.make({"a.mp3", "b.mp3"});
     for (const QString& song : songs)
         form.player().songList.addSong(song);
-    ASSERT_EQ(s.playMode, PLAYMODE_SONG);
+    ASSERT_EQ(s.channel.playMode, PLAYMODE_SONG);
     show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -182,8 +182,8 @@ TEST_F(ShellWindowTest, EnterAnswersNeinAndJaDeletesTheFile) {
     EXPECT_FALSE(form.deletePanel->isVisible());
     EXPECT_FALSE(QFile::exists(songs[0]));
     EXPECT_TRUE(QFile::exists(songs[1]));
-    ASSERT_EQ(s.songs.count(), 1);
-    EXPECT_EQ(h.audioEngine.stream(s.fileStream)->path, songs[1].toStdString());
+    ASSERT_EQ(s.songList.songs.count(), 1);
+    EXPECT_EQ(h.audioEngine.stream(s.channel.fileStream)->path, songs[1].toStdString());
 }
 
 TEST_F(ShellWindowTest, TwoMp3FilesDroppedOnTheSongListAreQueuedAndTheFirstPlays) {
@@ -208,12 +208,12 @@ TEST_F(ShellWindowTest, TwoMp3FilesDroppedOnTheSongListAreQueuedAndTheFirstPlays
     EXPECT_TRUE(drop.isAccepted());
     EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
 
-    ASSERT_EQ(s.songs.count(), 2);
-    EXPECT_EQ(s.songs.title(0), QStringLiteral("Erster"));
-    EXPECT_EQ(s.songs.title(1), QStringLiteral("Zweiter"));
+    ASSERT_EQ(s.songList.songs.count(), 2);
+    EXPECT_EQ(s.songList.songs.title(0), QStringLiteral("Erster"));
+    EXPECT_EQ(s.songList.songs.title(1), QStringLiteral("Zweiter"));
     EXPECT_EQ(form.songListView->model()->rowCount(), 2);
-    EXPECT_EQ(s.playMode, PLAYMODE_SONG);
-    EXPECT_EQ(h.audioEngine.stream(s.fileStream)->path, dropped[0].toStdString());
+    EXPECT_EQ(s.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(h.audioEngine.stream(s.channel.fileStream)->path, dropped[0].toStdString());
     EXPECT_TRUE(form.titleStrip->text().startsWith(QStringLiteral("Erster")))
         << form.titleStrip->text().toStdString();
 }

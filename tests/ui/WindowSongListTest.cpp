@@ -20,14 +20,14 @@ class WindowSongListTest : public ::testing::Test {
 protected:
     WindowSongListTest() {
         form.show();
-        PlayerState& s = form.player().s;
-        s.playMode = PLAYMODE_SONG;
+        Player& s = form.player();
+        s.channel.playMode = PLAYMODE_SONG;
         for (const QString& path : songs)
             form.player().songList.addSong(path);
-        s.playMode = PLAYMODE_IDLE;
+        s.channel.playMode = PLAYMODE_IDLE;
     }
     QPoint rowCentre(int row) {
-        return form.songListView->visualRect(form.player().s.songs.index(row)).center();
+        return form.songListView->visualRect(form.player().songList.songs.index(row)).center();
     }
     void mouse(QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
         QWidget* viewport = form.songListView->viewport();
@@ -35,7 +35,7 @@ protected:
         QCoreApplication::sendEvent(viewport, &event);
     }
     QString playingPath() {
-        const FakeAudioEngine::Stream* st = audioEngine.stream(form.player().s.fileStream);
+        const FakeAudioEngine::Stream* st = audioEngine.stream(form.player().channel.fileStream);
         return st ? QString::fromStdString(st->path) : QString();
     }
 
@@ -63,7 +63,7 @@ TEST_F(WindowSongListTest, OnlyTheLeftButtonSelectsOrPlays) {
     for (Qt::MouseButton other : {Qt::RightButton, Qt::MiddleButton}) {
         QTest::mouseClick(form.songListView->viewport(), other, Qt::NoModifier, rowCentre(2));
         EXPECT_EQ(playingPath(), songs[0]);
-        EXPECT_EQ(form.player().s.songs.selected(), 0);
+        EXPECT_EQ(form.player().songList.songs.selected(), 0);
         EXPECT_EQ(audioEngine.count("openFile(" + songs[0].toStdString() + ")"), 1);
     }
 }
@@ -75,7 +75,7 @@ TEST_F(WindowSongListTest, ADragMovesTheRowAndTheSelectionStaysOnThePlayingRowNu
     mouse(QEvent::MouseMove, rowCentre(1), Qt::LeftButton);
     mouse(QEvent::MouseMove, rowCentre(2), Qt::LeftButton);
     mouse(QEvent::MouseButtonRelease, rowCentre(2), Qt::NoButton);
-    const SongList& list = form.player().s.songs;
+    const SongList& list = form.player().songList.songs;
     QStringList titles;
     for (int i = 0; i < list.count(); ++i)
         titles << list.title(i);

@@ -42,7 +42,7 @@ protected:
         return found < 0 ? -1 : label->x() + found;
     }
     void hoverSongRow(int row) {
-        const QRect rect = form.songListView->visualRect(s.songs.index(row));
+        const QRect rect = form.songListView->visualRect(s.songList.songs.index(row));
         // Qt reports no move to where the pointer already is.
         QTest::mouseMove(form.songListView->viewport(), QPoint(50 + (moves_++ % 2), rect.center().y()));
         QApplication::processEvents();
@@ -50,16 +50,16 @@ protected:
 
     FormHarness h;
     MainWindow& form = *h.form;
-    PlayerState& s = h.s();
+    Player& s = h.s();
     SongFiles files;
     int moves_ = 0;
 };
 
 TEST_F(WindowTextsTest, TheTitleNeverTouchesTheBitrate) {
     show();
-    s.display.titleStrip = QStringLiteral("03 Ein sehr langer Titel, der bis an den Rand reicht [00:20]");
+    s.channel.titleStrip = QStringLiteral("03 Ein sehr langer Titel, der bis an den Rand reicht [00:20]");
     for (const char* bitrate : {"129", "320", " - "}) {
-        s.display.bitrateLabel = QString::fromLatin1(bitrate);
+        s.channel.bitrateLabel = QString::fromLatin1(bitrate);
         const int titleEnd = inkColumn(form.titleStrip, true);
         const int bitrateStart = inkColumn(form.bitrateLabel, false);
         ASSERT_GT(titleEnd, 0);
@@ -93,7 +93,7 @@ TEST_F(WindowTextsTest, EveryCaptionFitsItsControlAndGreyIsTheSystemGrey) {
 
 TEST_F(WindowTextsTest, TheHintHoldsTheWholeTitleOnTheScreenAndGoesWithThePointer) {
     const QString title = QStringLiteral("03 Ein sehr langer Titel, der nicht in die Liste passt (Remix)");
-    s.playMode = PLAYMODE_SONG; // queued, not played
+    s.channel.playMode = PLAYMODE_SONG; // queued, not played
     form.player().songList.addSong(files.make({title + ".mp3"})[0]);
     form.player().songList.addSong(files.make({"kurz.mp3"})[0]);
     show();
@@ -123,9 +123,9 @@ TEST_F(WindowTextsTest, TheHintHoldsTheWholeTitleOnTheScreenAndGoesWithThePointe
     // The station list covers the song list.
     hoverSongRow(0);
     ASSERT_TRUE(form.titleHint->isVisible());
-    s.display.stationListVisible = true;
+    s.radio.stationListVisible = true;
     EXPECT_FALSE(form.titleHint->isVisible());
-    s.display.stationListVisible = false;
+    s.radio.stationListVisible = false;
     // The window goes into the notification area.
     hoverSongRow(0);
     ASSERT_TRUE(form.titleHint->isVisible());
@@ -135,7 +135,7 @@ TEST_F(WindowTextsTest, TheHintHoldsTheWholeTitleOnTheScreenAndGoesWithThePointe
 
 TEST_F(WindowTextsTest, TheTrayTipIsOneLineOfPlainText) {
     const auto shownTip = [&](const QString& title) -> QLabel* {
-        s.display.tip = title;
+        s.channel.tip = title;
         QToolTip::showText(QPoint(100, 100), form.trayIcon->toolTip());
         QLabel* label = nullptr;
         (void)QTest::qWaitFor(

@@ -33,8 +33,8 @@ public:
     virtual int textWidth(const QString& text) const = 0;
     // The first visible row of the song list.
     virtual int songListTopIndex() const = 0;
-    // Lets the event loop process pending events.
-    virtual void processEvents() = 0;
+    // Lets the event loop run the waiting events (see platform/EventLoop.h).
+    virtual void yieldToEvents() = 0;
     // The areas of the screens a window may take (without panels), the primary screen's first.
     virtual QList<QRect> screenAreas() const = 0;
 };

@@ -1,7 +1,7 @@
-#include "playback/WindowKeys.h"
+#include "app/WindowKeys.h"
 
 #include "app/Player.h"
-#include "app/Window.h"
+#include "platform/Window.h"
 
 namespace {
 bool isEnter(int key) {
@@ -10,7 +10,6 @@ bool isEnter(int key) {
 } // namespace
 
 bool WindowKeys::onWindowKey(int key, Qt::KeyboardModifiers modifiers, bool inTextEditor) {
-    PlayerState& s = p_.s;
     bool discard = false;
     const bool keypad = modifiers & Qt::KeypadModifier;
     // In a text editor no key of the table applies.
@@ -20,10 +19,10 @@ bool WindowKeys::onWindowKey(int key, Qt::KeyboardModifiers modifiers, bool inTe
         discard = true;
         break;
     case Qt::Key_Delete:
-        if (s.playMode == PLAYMODE_SONG) {
-            s.rowUnderCursor = s.songs.selected();
-            if ((modifiers & Qt::ShiftModifier) && s.rowUnderCursor >= 0)
-                p_.deletion.offerDeletion(s.rowUnderCursor);
+        if (p_.channel.playMode == PLAYMODE_SONG) {
+            p_.songList.rowUnderCursor = p_.songList.songs.selected();
+            if ((modifiers & Qt::ShiftModifier) && p_.songList.rowUnderCursor >= 0)
+                p_.deletion.offerDeletion(p_.songList.rowUnderCursor);
             else
                 p_.songList.removeSongUnderCursor();
         }
@@ -41,21 +40,20 @@ bool WindowKeys::onWindowKey(int key, Qt::KeyboardModifiers modifiers, bool inTe
         break;
     }
     const bool alt = (modifiers & Qt::AltModifier) || key == Qt::Key_Alt;
-    if (alt && s.playMode == PLAYMODE_SONG) p_.channel.previewEnding();
+    if (alt && p_.channel.playMode == PLAYMODE_SONG) p_.channel.previewEnding();
     return discard;
 }
 
 void WindowKeys::onWindowKeyRelease() {
-    PlayerState& s = p_.s;
-    if (s.playMode != PLAYMODE_PREVIEW) return;
-    s.playMode = PLAYMODE_SONG;
-    s.positionDragging = true;
+    if (p_.channel.playMode != PLAYMODE_PREVIEW) return;
+    p_.channel.playMode = PLAYMODE_SONG;
+    p_.channel.positionDragging = true;
     // A change of the bar seeks back to where the song was. A preview too short to move the bar leaves
     // it at that value already: the seek is made here then, or the song would go on near its end.
-    if (s.positionBar.position() == s.previewReturnPosition)
+    if (p_.channel.positionBar.position() == p_.channel.previewReturnPosition)
         p_.seq.onPositionBarChange();
     else
-        s.positionBar.setPosition(s.previewReturnPosition);
+        p_.channel.positionBar.setPosition(p_.channel.previewReturnPosition);
     p_.channel.resumeAfterSeek();
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 // The position of a track bar: kept inside its range, and a change event only when it really changes.
 
+#include "platform/Listeners.h"
+
 #include <algorithm>
 #include <functional>
-#include <vector>
 
 class RangeValue {
 public:
@@ -21,15 +22,19 @@ public:
         value = std::clamp(value, min_, max_);
         if (value == position_) return;
         position_ = value;
-        for (const auto& listener : listeners_)
-            listener(position_);
+        listeners_.notify(position_);
     }
 
-    void onChange(std::function<void(int)> listener) { listeners_.push_back(std::move(listener)); }
+    // A listener for the value's life.
+    void onChange(std::function<void(int)> listener) { listeners_.add(std::move(listener)); }
+    // A listener for the subscription's life.
+    [[nodiscard]] Subscription subscribe(std::function<void(int)> listener) {
+        return listeners_.subscribe(std::move(listener));
+    }
 
 private:
     int min_;
     int max_;
     int position_;
-    std::vector<std::function<void(int)>> listeners_;
+    Listeners<int> listeners_;
 };

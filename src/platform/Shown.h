@@ -2,6 +2,8 @@
 // A value the window shows. The player's operations set it; the window (and anyone else who shows it)
 // listens for changes. Tests read it directly, without a widget.
 
+#include "platform/Listeners.h"
+
 #include <functional>
 #include <utility>
 #include <vector>
@@ -19,17 +21,21 @@ public:
     void set(const T& value) {
         if (value == value_) return;
         value_ = value;
-        for (const auto& listener : listeners_)
-            listener(value_);
+        listeners_.notify(value_);
     }
     Shown& operator=(const T& value) {
         set(value);
         return *this;
     }
 
-    void onChange(std::function<void(const T&)> listener) { listeners_.push_back(std::move(listener)); }
+    // A listener for the value's life.
+    void onChange(std::function<void(const T&)> listener) { listeners_.add(std::move(listener)); }
+    // A listener for the subscription's life.
+    [[nodiscard]] Subscription subscribe(std::function<void(const T&)> listener) {
+        return listeners_.subscribe(std::move(listener));
+    }
 
 private:
     T value_{};
-    std::vector<std::function<void(const T&)>> listeners_;
+    Listeners<const T&> listeners_;
 };
