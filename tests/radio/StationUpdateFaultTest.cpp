@@ -3,7 +3,7 @@
 // one failure message with the editor text untouched, the event loop keeps turning meanwhile, and the
 // huge body costs neither memory nor disk beyond the update's limit.
 
-#include "radio/LoopbackHttpServer.h"
+#include "support/LoopbackHttpServer.h"
 #include "radio/RadioTestSupport.h"
 #include "support/PlayerHarness.h"
 
@@ -41,7 +41,7 @@ protected:
         s.stations.append({QStringLiteral("A"), QStringLiteral("http://a/")});
         h.player.editor.openStationEditor();
         // A silent server is given up after this long; the program's own value is longer.
-        h.player.stationListDownload.setStallTimeoutMs(1500);
+        h.player.stationListDownload.setStallTimeoutMs(500);
         h.player.stationListDownload.setConnectTimeoutMs(5000);
     }
     void serve(const std::function<Reply()>& reply) {

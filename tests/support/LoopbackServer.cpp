@@ -169,6 +169,15 @@ bool LoopbackServer::Connection::sleepFor(std::chrono::milliseconds duration) {
     return false;
 }
 
+void LoopbackServer::Connection::waitUntilPeerCloses() {
+    pending_.clear();
+    char buffer[256];
+    while (!closed_) {
+        if (!waitFor(POLLIN, std::chrono::hours(1))) return; // only the server's stop ends this wait
+        if (::recv(fd_, buffer, sizeof buffer, 0) <= 0) return;
+    }
+}
+
 void LoopbackServer::Connection::close() {
     std::lock_guard lock(fdMutex_);
     closed_ = true;

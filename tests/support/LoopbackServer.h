@@ -42,6 +42,9 @@ public:
         bool send(std::string_view bytes);
         // Waits, returning early (false) when the server stops.
         bool sleepFor(std::chrono::milliseconds duration);
+        // Holds the connection, reading and dropping what comes, until the peer closes it or the
+        // server stops.
+        void waitUntilPeerCloses();
         // Sends FIN now; further sends fail.
         void close();
         bool stopping() const;

@@ -63,8 +63,10 @@ TEST(KilledWriterTest, EveryKillLeavesOneWholeVersionAndNoPileOfTemporaries) {
     ASSERT_TRUE(dir.isValid());
     const QString name = QStringLiteral("mp3.snd");
     const QString path = dir.filePath(name);
-    const QStringList older = version("alt", 60000); // about 4.6 MB each
-    const QStringList newer = version("neu", 60000);
+    // About 1.5 MB each: the kills are timed by one write's duration, so a larger file cuts no
+    // more writes, it only makes each one take longer.
+    const QStringList older = version("alt", 20000);
+    const QStringList newer = version("neu", 20000);
     const QByteArray olderBytes = crLfBytesOf(older);
     const QByteArray newerBytes = crLfBytesOf(newer);
     writeTextLinesAtomic(path, older);
