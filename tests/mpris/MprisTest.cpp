@@ -3,9 +3,9 @@
 // program's state, and every change a client shows is announced.
 
 #include "mpris/Mpris.h"
-#include "SessionBus.h"
 #include "playback/VolumeControl.h"
 #include "support/PlayerHarness.h"
+#include "support/SessionBus.h"
 #include "support/SongFiles.h"
 
 #include <QDBusObjectPath>

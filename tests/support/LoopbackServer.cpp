@@ -184,8 +184,8 @@ void LoopbackServer::Connection::close() {
     ::shutdown(fd_, SHUT_RDWR);
 }
 
-std::optional<HttpRequest> parseHttpRequest(std::string_view head) {
-    HttpRequest request;
+std::optional<RequestHead> parseHttpRequest(std::string_view head) {
+    RequestHead request;
     auto lineEnd = head.find("\r\n");
     if (lineEnd == std::string_view::npos) return std::nullopt;
     std::string_view line = head.substr(0, lineEnd);

@@ -88,13 +88,13 @@ private:
 };
 
 // A parsed request head; header names in lower case.
-struct HttpRequest {
+struct RequestHead {
     std::string method;
     std::string target;
     std::string version;
     std::map<std::string, std::string> headers;
 };
-std::optional<HttpRequest> parseHttpRequest(std::string_view head);
+std::optional<RequestHead> parseHttpRequest(std::string_view head);
 
 // "HTTP/1.1 <status> <reason>\r\n" + the headers + "\r\n". Use statusLine to send another first line,
 // e.g. "ICY 200 OK".
