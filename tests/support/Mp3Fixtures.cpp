@@ -170,7 +170,8 @@ std::string missingLameMessage() {
 
 namespace {
 
-bool encodeMp3(const std::string& path, const Signal& signal, const LameOptions& options, std::string* error) {
+bool encodeMp3(const std::string& path, const Signal& signal, const LameOptions& options,
+               std::string* error) {
     auto fail = [&](std::string message) {
         if (error) *error = std::move(message);
         return false;
@@ -304,7 +305,7 @@ bool encodeWithFfmpeg(const std::string& path, const std::string& source,
 bool makeWithFfmpeg(const std::string& path, const std::string& source,
                     const std::vector<std::string>& outputArguments, std::string* error) {
     // Without "-f" ffmpeg picks the container by the file name's extension.
-    const std::string key = "ffmpeg " + toolKey(ffmpegPath()) + "\n" + source + "\n" +
+    const std::string key = "ffmpeg " + toolKey(ffmpegPath()) + "\n" + describe({source}) +
                             describe(outputArguments) + std::filesystem::path(path).extension().string();
     return cachedFile(path, key, [&](const std::string& target) {
         return encodeWithFfmpeg(target, source, outputArguments, error);
