@@ -9,6 +9,10 @@ scripts/install-deps.sh || exit 1
 
 jobs=$(nproc)
 status=0
+# MP3 files made with lame (and ffmpeg) are made once for the whole run and copied to each test.
+MP3ZX_FIXTURE_CACHE=$(mktemp -d "${TMPDIR:-/tmp}/mp3zx-fixtures.XXXXXX") || exit 1
+export MP3ZX_FIXTURE_CACHE
+trap 'rm -rf "$MP3ZX_FIXTURE_CACHE"' EXIT
 run_config() {
     local dir=$1
     shift

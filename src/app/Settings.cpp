@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/RuntimeError.h"
 #include "platform/TextFile.h"
+#include "platform/UniqueFd.h"
 #include "platform/Window.h"
 
 #include <QDir>
@@ -43,9 +44,8 @@ void Settings::readSettings() {
         // where the user's songs most likely are, opened, rather than the bare root.
         openFolder(firstStartFolder());
         p_.browser.tree().openNode(p_.browser.tree().selectedNode());
-        const int fd = ::open(pathBytes(path()).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-        if (fd < 0) throw InOutError(errno);
-        ::close(fd);
+        if (!UniqueFd(::open(pathBytes(path()).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666)))
+            throw InOutError(errno);
         return;
     }
     next_ = 0;

@@ -1,5 +1,7 @@
 #include "audio/AudioSpan.h"
 
+#include "platform/UniqueFd.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -78,14 +80,11 @@ AudioSpan findAudioSpan(int fd, std::uint64_t fileSize) {
 }
 
 std::optional<AudioSpan> findAudioSpan(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return std::nullopt;
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) return std::nullopt;
     struct stat st {};
-    std::optional<AudioSpan> span;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-        span = findAudioSpan(fd, static_cast<std::uint64_t>(st.st_size));
-    ::close(fd);
-    return span;
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return findAudioSpan(fd.get(), static_cast<std::uint64_t>(st.st_size));
 }
 
 } // namespace audio

@@ -1,43 +1,23 @@
 #include "audio/HttpStream.h"
 
-#include <curl/curl.h>
-
-#include <memory>
-
 namespace audio {
 
 namespace {
-
-struct EasyDeleter {
-    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
-};
-struct SlistDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using SlistPtr = std::unique_ptr<curl_slist, SlistDeleter>;
 
 std::int64_t nowTicks() {
     return std::chrono::steady_clock::now().time_since_epoch().count();
 }
 
-void initCurlOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 } // namespace
 
 HttpStream::HttpStream(std::string url, Options options, ByteQueue& queue, MetadataHandler onMetadata)
-    : options_(std::move(options)), queue_(queue), onMetadata_(std::move(onMetadata)) {
-    initCurlOnce();
-    multi_ = curl_multi_init();
+    : options_(std::move(options)), queue_(queue), onMetadata_(std::move(onMetadata)), multi_(makeCurlMulti()) {
     lastDataTicks_ = nowTicks();
     thread_ = std::thread([this, url = std::move(url)]() mutable { run(std::move(url)); });
 }
 
 HttpStream::~HttpStream() {
     stop();
-    if (multi_) curl_multi_cleanup(static_cast<CURLM*>(multi_));
 }
 
 void HttpStream::stop() {
@@ -50,7 +30,7 @@ void HttpStream::stop() {
 void HttpStream::abort() {
     abort_.store(true);
     queue_.abort(); // a body callback waiting for room returns at once
-    if (multi_) curl_multi_wakeup(static_cast<CURLM*>(multi_));
+    if (multi_) curl_multi_wakeup(multi_.get());
 }
 
 std::string HttpStream::error() const {
@@ -64,10 +44,10 @@ void HttpStream::fail(std::string reason) {
 }
 
 void HttpStream::run(std::string url) {
-    auto* multi = static_cast<CURLM*>(multi_);
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
-    SlistPtr requestHeaders(curl_slist_append(nullptr, "Icy-MetaData: 1"));
-    SlistPtr aliases(curl_slist_append(nullptr, "ICY 200 OK"));
+    CURLM* multi = multi_.get();
+    const CurlEasy easy = makeCurlEasy();
+    const CurlList requestHeaders(curl_slist_append(nullptr, "Icy-MetaData: 1"));
+    const CurlList aliases(curl_slist_append(nullptr, "ICY 200 OK"));
     if (!multi || !easy || !requestHeaders || !aliases) {
         fail("libcurl could not be set up");
         queue_.close(true);
@@ -94,10 +74,10 @@ void HttpStream::run(std::string url) {
     curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
     // TLS peer and host verification stay at libcurl's defaults (on, with the system's CA store).
 
-    curl_multi_add_handle(multi, e);
     CURLcode result = CURLE_OK;
     bool finished = false;
-    while (!abort_.load()) {
+    std::optional<CurlTransferSlot> slot(std::in_place, multi, e);
+    while (slot->added() && !abort_.load()) {
         int running = 0;
         curl_multi_perform(multi, &running);
         int queued = 0;
@@ -115,7 +95,7 @@ void HttpStream::run(std::string url) {
         }
         curl_multi_poll(multi, nullptr, 0, 100, nullptr);
     }
-    curl_multi_remove_handle(multi, e);
+    slot.reset();
     easy_ = nullptr;
 
     if (abort_.load()) {
@@ -143,7 +123,7 @@ std::size_t HttpStream::bodyCallback(char* data, std::size_t size, std::size_t c
 std::size_t HttpStream::onBody(const char* data, std::size_t size) {
     if (!stripper_) {
         long status = 0;
-        curl_easy_getinfo(static_cast<CURL*>(easy_), CURLINFO_RESPONSE_CODE, &status);
+        curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
         if (status != 200) {
             fail("HTTP status " + std::to_string(status));
             return 0;

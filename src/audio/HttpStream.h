@@ -7,6 +7,7 @@
 #include "audio/ByteQueue.h"
 #include "audio/HttpHeaders.h"
 #include "audio/IcyStripper.h"
+#include "platform/CurlHandles.h"
 
 #include <atomic>
 #include <chrono>
@@ -57,8 +58,8 @@ private:
     const Options options_;
     ByteQueue& queue_;
     MetadataHandler onMetadata_;
-    void* multi_ = nullptr; // CURLM*, owned; created before the thread so abort() can wake it
-    void* easy_ = nullptr;  // CURL*, used only on the thread
+    CurlMulti multi_;      // created before the thread so abort() can wake it
+    CURL* easy_ = nullptr; // used only on the thread
     std::atomic<bool> abort_{false};
     std::atomic<std::int64_t> contentLength_{-1};
     std::atomic<std::int64_t> lastDataTicks_{0};

@@ -6,34 +6,26 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace audio {
 
 std::unique_ptr<RangeReader> RangeReader::open(const std::string& path, std::uint64_t offset,
                                                std::uint64_t length) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return nullptr;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return nullptr;
-    }
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
     auto fileSize = static_cast<std::uint64_t>(st.st_size);
-    if (offset >= fileSize) {
-        ::close(fd);
-        return nullptr;
-    }
+    if (offset >= fileSize) return nullptr;
     std::uint64_t available = fileSize - offset;
     std::uint64_t size = length == 0 ? available : std::min(length, available);
-    return std::unique_ptr<RangeReader>(new RangeReader(fd, fileSize, offset, size));
+    return std::unique_ptr<RangeReader>(new RangeReader(std::move(fd), fileSize, offset, size));
 }
 
-RangeReader::RangeReader(int fd, std::uint64_t fileSize, std::uint64_t offset, std::uint64_t size)
-    : fd_(fd), fileSize_(fileSize), offset_(offset), size_(size), buffer_(new unsigned char[kBufferSize]) {}
-
-RangeReader::~RangeReader() {
-    ::close(fd_);
-}
+RangeReader::RangeReader(UniqueFd fd, std::uint64_t fileSize, std::uint64_t offset, std::uint64_t size)
+    : fd_(std::move(fd)), fileSize_(fileSize), offset_(offset), size_(size),
+      buffer_(new unsigned char[kBufferSize]) {}
 
 void RangeReader::narrow(std::uint64_t begin, std::uint64_t end) {
     if (begin < offset_ || end < begin || end > offset_ + size_) return;
@@ -62,7 +54,7 @@ ssize_t RangeReader::read(void* out, std::size_t count) {
         unsigned char* target = direct ? dest + done : buffer_.get();
         std::size_t span =
             direct ? wanted : static_cast<std::size_t>(std::min<std::uint64_t>(fillSize_, size_ - position_));
-        ssize_t got = ::pread(fd_, target, span, static_cast<off_t>(offset_ + position_));
+        ssize_t got = ::pread(fd_.get(), target, span, static_cast<off_t>(offset_ + position_));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return done > 0 ? static_cast<ssize_t>(done) : -1;
         if (got == 0) break; // the file shrank under us

@@ -5,6 +5,8 @@
 // libmpg123 asks for one byte per call while it hunts for the first frame, so reads go through a
 // buffer; it also needs a working seek inside the range, or it can lock onto a false frame header.
 
+#include "platform/UniqueFd.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -21,7 +23,6 @@ public:
     // nullptr when the file cannot be opened or the range starts beyond its end.
     static std::unique_ptr<RangeReader> open(const std::string& path, std::uint64_t offset,
                                              std::uint64_t length);
-    ~RangeReader();
     RangeReader(const RangeReader&) = delete;
     RangeReader& operator=(const RangeReader&) = delete;
 
@@ -38,7 +39,7 @@ public:
     std::uint64_t size() const { return size_; }
     std::uint64_t position() const { return position_; }
     std::uint64_t fileSize() const { return fileSize_; }
-    int fd() const { return fd_; }
+    int fd() const { return fd_.get(); }
 
     // While *flag is true every read fails, so a long scan stops at its next read.
     void setAbortFlag(const std::atomic<bool>* flag) { abort_ = flag; }
@@ -48,11 +49,11 @@ public:
     static off_t mpg123Seek(void* handle, off_t offset, int whence);
 
 private:
-    RangeReader(int fd, std::uint64_t fileSize, std::uint64_t offset, std::uint64_t size);
+    RangeReader(UniqueFd fd, std::uint64_t fileSize, std::uint64_t offset, std::uint64_t size);
 
     static constexpr std::size_t kBufferSize = 64 * 1024;
 
-    int fd_;
+    UniqueFd fd_;
     std::uint64_t fileSize_;
     std::uint64_t offset_; // of the range in the file
     std::uint64_t size_;   // of the range

@@ -3,6 +3,7 @@
 #include "library/SongListEditor.h"
 #include "platform/FileSystem.h"
 #include "platform/TextFile.h"
+#include "platform/UniqueFd.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -48,10 +49,7 @@ bool canOpenSong(const QString& path) {
     const QByteArray name = pathBytes(path);
     struct stat st {};
     if (::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
+    return static_cast<bool>(UniqueFd(::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)));
 }
 
 QString notFoundMessage(const QStringList& missing) {

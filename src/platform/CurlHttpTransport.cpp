@@ -1,33 +1,15 @@
 #include "platform/CurlHttpTransport.h"
 
+#include "platform/CurlHandles.h"
+
 #include <chrono>
-#include <curl/curl.h>
-#include <memory>
-#include <mutex>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void initCurlOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-struct EasyDeleter {
-    void operator()(CURL* h) const { curl_easy_cleanup(h); }
-};
-struct ListDeleter {
-    void operator()(curl_slist* l) const { curl_slist_free_all(l); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
-using HeaderList = std::unique_ptr<curl_slist, ListDeleter>;
-
-void appendHeader(HeaderList& list, const QByteArray& line) {
-    curl_slist* grown = curl_slist_append(list.get(), line.constData());
-    if (!grown) throw std::bad_alloc();
-    (void)list.release();
-    list.reset(grown);
+void appendHeader(CurlList& list, const QByteArray& line) {
+    appendCurlList(list, line.constData());
 }
 
 bool validHost(const QString& host) {
@@ -126,31 +108,27 @@ QByteArray curlUrlFor(const HttpRequest& request) {
            request.host.toUtf8() + ':' + QByteArray::number(request.port) + escapePath(request.path);
 }
 
-CurlHttpTransport::CurlHttpTransport() {
-    initCurlOnce();
-    multi_ = curl_multi_init();
+CurlHttpTransport::CurlHttpTransport() : multi_(makeCurlMulti()) {
     if (!multi_) throw std::bad_alloc();
 }
 
-CurlHttpTransport::~CurlHttpTransport() {
-    curl_multi_cleanup(static_cast<CURLM*>(multi_));
-}
+CurlHttpTransport::~CurlHttpTransport() = default;
 
 void CurlHttpTransport::cancel() {
     cancelled_ = true;
-    curl_multi_wakeup(static_cast<CURLM*>(multi_));
+    curl_multi_wakeup(multi_.get());
 }
 
 HttpResult CurlHttpTransport::perform(const HttpRequest& request, HttpSink& sink) {
     if (cancelled_) return HttpResult::Cancelled;
     const QByteArray url = curlUrlFor(request);
     if (url.isEmpty()) return HttpResult::Failed;
-    EasyHandle easy(curl_easy_init());
+    const CurlEasy easy = makeCurlEasy();
     if (!easy) return HttpResult::Failed;
     CURL* h = easy.get();
     Transfer transfer(sink);
 
-    HeaderList headers;
+    CurlList headers;
     appendHeader(headers, "Accept: " + request.acceptTypes.toUtf8());
     if (!request.useCache) {
         appendHeader(headers, "Pragma: no-cache");
@@ -195,8 +173,9 @@ HttpResult CurlHttpTransport::perform(const HttpRequest& request, HttpSink& sink
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
 
-    auto* multi = static_cast<CURLM*>(multi_);
-    if (curl_multi_add_handle(multi, h) != CURLM_OK) return HttpResult::Failed;
+    CURLM* multi = multi_.get();
+    const CurlTransferSlot slot(multi, h);
+    if (!slot.added()) return HttpResult::Failed;
     const auto stall = std::chrono::milliseconds(request.stallTimeoutMs);
     HttpResult result = HttpResult::Failed;
     for (;;) {
@@ -234,6 +213,5 @@ HttpResult CurlHttpTransport::perform(const HttpRequest& request, HttpSink& sink
         }
         curl_multi_poll(multi, nullptr, 0, static_cast<int>(wait.count()) + 1, nullptr);
     }
-    curl_multi_remove_handle(multi, h);
     return result;
 }

@@ -2,6 +2,7 @@
 // The HTTP transport on libcurl: HTTP/1.0, the system proxy from libcurl's environment variables,
 // redirects followed (http and https only), a connect and a stall time-out of its own.
 
+#include "platform/CurlHandles.h"
 #include "platform/HttpTransport.h"
 
 #include <atomic>
@@ -17,7 +18,7 @@ public:
     void cancel() override;
 
 private:
-    void* multi_; // CURLM*, made at construction so cancel() can wake a running perform()
+    CurlMulti multi_; // made at construction so cancel() can wake a running perform()
     std::atomic<bool> cancelled_{false};
 };
 

@@ -37,17 +37,14 @@ QString channelPath(const QString& name) {
     return QDir::tempPath() + u'/' + name + u'.' + uid;
 }
 
-// A lock file of this user's, open for locking; -1 when there is none to be had (a folder that cannot
-// be written, a file of another user's under the name).
-int openLockFile(const QString& path) {
+// A lock file of this user's, open for locking; none when there is none to be had (a folder that
+// cannot be written, a file of another user's under the name).
+UniqueFd openLockFile(const QString& path) {
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) return -1;
+    UniqueFd fd(::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd) return {};
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid()) {
-        ::close(fd);
-        return -1;
-    }
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid()) return {};
     return fd;
 }
 
@@ -56,18 +53,13 @@ int openLockFile(const QString& path) {
 class Turn {
 public:
     explicit Turn(const QString& socketPath) : fd_(openLockFile(socketPath + QStringLiteral(".turn"))) {
-        if (fd_ < 0) return;
-        while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        if (!fd_) return;
+        while (::flock(fd_.get(), LOCK_EX) != 0 && errno == EINTR) {
         }
     }
-    ~Turn() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Turn(const Turn&) = delete;
-    Turn& operator=(const Turn&) = delete;
 
 private:
-    int fd_;
+    UniqueFd fd_;
 };
 
 int remainingMs(const QDeadlineTimer& deadline) {
@@ -90,10 +82,10 @@ InstanceChannel::InstanceChannel(const QString& name, QObject* parent)
     : QObject(parent), path_(channelPath(name)) {}
 
 InstanceChannel::~InstanceChannel() {
-    if (!server_ && claimFd_ < 0) return;
+    if (!server_ && !claim_) return;
     const Turn turn(path_);
     delete server_;
-    if (claimFd_ >= 0) ::close(claimFd_);
+    claim_.reset();
 }
 
 bool InstanceChannel::findRunning(int timeoutMs) const {
@@ -132,14 +124,11 @@ bool InstanceChannel::listen() {
 }
 
 bool InstanceChannel::claim() {
-    const int fd = openLockFile(path_ + QStringLiteral(".lock"));
+    UniqueFd fd = openLockFile(path_ + QStringLiteral(".lock"));
     // Without a lock file, only connecting tells whether an instance runs.
-    if (fd < 0) return !findRunning();
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return false;
-    }
-    claimFd_ = fd;
+    if (!fd) return !findRunning();
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return false;
+    claim_ = std::move(fd);
     return true;
 }
 

@@ -7,6 +7,8 @@
 // socket, held for the instance's life. Of any number of processes starting at once exactly one gets
 // it; a socket file is removed only by the process that holds the claim.
 
+#include "platform/UniqueFd.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -58,7 +60,7 @@ private:
     void readFrom(QLocalSocket* socket);
 
     QString path_;
-    int claimFd_ = -1;
+    UniqueFd claim_; // the lock file, locked while this process is the instance
     QLocalServer* server_ = nullptr;
     std::function<void(const QByteArray&)> receiver_;
 };

@@ -3,14 +3,17 @@
 #include "platform/ByteText.h"
 #include "platform/FileSystem.h"
 #include "platform/RuntimeError.h"
+#include "platform/UniqueFd.h"
 
 #include <QStringDecoder>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,22 +46,19 @@ QStringList splitTextLines(const QByteArray& contents, bool stopAtCtrlZ) {
 }
 
 QStringList readTextLines(const QString& path, bool stopAtCtrlZ) {
-    const int fd = ::open(pathBytes(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw InOutError(errno);
+    const UniqueFd fd(::open(pathBytes(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (!fd) throw InOutError(errno);
     QByteArray contents;
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR) continue;
-            const int err = errno;
-            ::close(fd);
-            throw InOutError(err);
+            throw InOutError(errno);
         }
         if (n == 0) break;
         contents.append(buffer, n);
     }
-    ::close(fd);
     return splitTextLines(contents, stopAtCtrlZ);
 }
 
@@ -110,32 +110,45 @@ void removeLeftovers(const QByteArray& folder, const QByteArray& prefix) {
     const int dirFd = ::dirfd(dir);
     while (const dirent* entry = ::readdir(dir)) {
         if (!isTemporaryName(entry->d_name, prefix)) continue;
-        const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) continue;
+        const UniqueFd fd(::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (!fd) continue;
         struct stat opened {};
         struct stat named {};
         // Removed by name, so only while the name still is the file found abandoned.
-        if (abandoned(fd) && ::fstat(fd, &opened) == 0 &&
+        if (abandoned(fd.get()) && ::fstat(fd.get(), &opened) == 0 &&
             ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(opened, named))
             ::unlinkat(dirFd, entry->d_name, 0);
-        ::close(fd);
     }
     ::closedir(dir);
 }
 
-// A new temporary file from pattern (ending in XXXXXX), locked for this write. Another write's
-// cleaning may take the file in the moment between its creation and the lock; it is then gone, and
-// another one is made.
-int createLockedTemporary(QByteArray& name, const QByteArray& pattern) {
+// prefix followed by six random letters and digits, the names removeLeftovers knows.
+QByteArray temporaryName(const QByteArray& prefix) {
+    static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    thread_local std::mt19937 random{std::random_device{}()};
+    std::uniform_int_distribution<int> pick(0, sizeof letters - 2);
+    QByteArray name = prefix;
+    for (int i = 0; i < 6; ++i)
+        name += letters[pick(random)];
+    return name;
+}
+
+// A new temporary file, named prefix and six random characters, locked for this write. It is
+// created exclusively with 0666 less the process's umask, as any new file; the umask is never
+// changed, since another thread may create files meanwhile. Another write's cleaning may take the
+// file in the moment between its creation and the lock; it is then gone, and another one is made.
+UniqueFd createLockedTemporary(QByteArray& name, const QByteArray& prefix) {
     for (;;) {
-        name = pattern;
-        const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-        if (fd < 0) throw InOutError(errno);
+        name = temporaryName(prefix);
+        UniqueFd fd(::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (!fd) {
+            if (errno == EEXIST) continue;
+            throw InOutError(errno);
+        }
         // Without locks (some network file systems) the write goes on as it is.
-        if (::flock(fd, LOCK_EX) != 0) return fd;
+        if (::flock(fd.get(), LOCK_EX) != 0) return fd;
         struct stat st {};
-        if (::fstat(fd, &st) != 0 || st.st_nlink > 0) return fd;
-        ::close(fd);
+        if (::fstat(fd.get(), &st) != 0 || st.st_nlink > 0) return fd;
     }
 }
 
@@ -154,29 +167,19 @@ void writeTextLinesAtomic(const QString& path, const QStringList& lines) {
     const QByteArray prefix = '.' + target.mid(slash + 1) + '.';
     removeLeftovers(folder, prefix);
     QByteArray temp;
-    int fd = createLockedTemporary(temp, folder + '/' + prefix + "XXXXXX");
+    UniqueFd fd = createLockedTemporary(temp, folder + '/' + prefix);
     try {
-        writeAll(fd, data);
-        if (::fsync(fd) != 0) throw InOutError(errno);
-        // A replaced file keeps its permissions; a new one gets 0666 less the umask, like any new file.
+        // A replaced file keeps its permissions; a new one keeps those it was created with. Set
+        // before the data goes in, so the data is never more open than the file it replaces.
         struct stat st {};
-        mode_t mode = 0;
-        if (::stat(target.constData(), &st) == 0) {
-            mode = st.st_mode & 07777;
-        } else {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            mode = 0666 & ~mask;
-        }
-        ::fchmod(fd, mode);
+        if (::stat(target.constData(), &st) == 0) ::fchmod(fd.get(), st.st_mode & 07777);
+        writeAll(fd.get(), data);
+        if (::fsync(fd.get()) != 0) throw InOutError(errno);
         // Renamed while still locked, so no other write's cleaning takes it first.
         if (::rename(temp.constData(), target.constData()) != 0) throw InOutError(errno);
         temp.clear();
-        const int closed = ::close(fd);
-        fd = -1;
-        if (closed != 0) throw InOutError(errno);
+        if (fd.close() != 0) throw InOutError(errno);
     } catch (...) {
-        if (fd >= 0) ::close(fd);
         if (!temp.isEmpty()) ::unlink(temp.constData());
         throw;
     }

@@ -1,10 +1,9 @@
 #include "platform/X11HotKeys.h"
 
+#include "platform/XcbHandles.h"
+
 #include <QGuiApplication>
 #include <algorithm>
-#include <cstdlib>
-#include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
 
 namespace {
 
@@ -46,16 +45,13 @@ constexpr std::uint16_t keyModifierBits = 0xff;
 // is Alt+Print) is left alone: grabbing that keycode without modifiers would take its plain meaning.
 std::vector<xcb_keycode_t> keycodesOf(xcb_connection_t* connection, xcb_keysym_t keysym) {
     std::vector<xcb_keycode_t> codes;
-    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(connection);
+    const XcbKeySymbols symbols(xcb_key_symbols_alloc(connection));
     if (!symbols) return codes;
-    if (xcb_keycode_t* list = xcb_key_symbols_get_keycode(symbols, keysym)) {
-        for (const xcb_keycode_t* code = list; *code != XCB_NO_SYMBOL; ++code)
-            if (xcb_key_symbols_get_keysym(symbols, *code, 0) == keysym &&
-                std::find(codes.begin(), codes.end(), *code) == codes.end())
-                codes.push_back(*code);
-        std::free(list);
-    }
-    xcb_key_symbols_free(symbols);
+    const XcbReply<xcb_keycode_t> list(xcb_key_symbols_get_keycode(symbols.get(), keysym));
+    for (const xcb_keycode_t* code = list.get(); code && *code != XCB_NO_SYMBOL; ++code)
+        if (xcb_key_symbols_get_keysym(symbols.get(), *code, 0) == keysym &&
+            std::find(codes.begin(), codes.end(), *code) == codes.end())
+            codes.push_back(*code);
     return codes;
 }
 
@@ -99,10 +95,7 @@ bool X11HotKeys::registerHotKey(int id, unsigned modifiers, HotKey key) {
                 const xcb_void_cookie_t cookie = xcb_grab_key_checked(
                     connection_, 0, root, grab.modifiers, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
                 // BadAccess: another client holds this combination.
-                if (xcb_generic_error_t* error = xcb_request_check(connection_, cookie)) {
-                    std::free(error);
-                    continue;
-                }
+                if (XcbReply<xcb_generic_error_t>(xcb_request_check(connection_, cookie))) continue;
                 hotKey.grabs.push_back(grab);
             }
         }

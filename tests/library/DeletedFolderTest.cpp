@@ -103,7 +103,7 @@ TEST_F(DeletedFolderTest, QueuedSongsOfADeletedFolderAreSkippedAndTheNextExistin
     QStringList songs;
     for (const QString& path : {gone + QStringLiteral("/eins.mp3"), gone + QStringLiteral("/zwei.mp3"),
                                 gone + QStringLiteral("/drei.mp3"), stays + QStringLiteral("/vier.mp3")}) {
-        ASSERT_TRUE(fixtures::makeMp3(path.toStdString(), {.seconds = 2}));
+        ASSERT_TRUE(fixtures::makeMp3(path.toStdString(), {.seconds = 1}));
         songs << path;
     }
     for (const QString& path : songs)

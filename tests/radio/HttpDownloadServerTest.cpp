@@ -1,6 +1,6 @@
 // The download component with libcurl against a real HTTP server on 127.0.0.1.
 #include "radio/HttpDownload.h"
-#include "radio/LoopbackHttpServer.h"
+#include "support/LoopbackHttpServer.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 // playlist fetched from a server on 127.0.0.1), stations that keep the player waiting, the watchdog's
 // reconnects and the play button.
 
-#include "radio/LoopbackHttpServer.h"
+#include "support/LoopbackHttpServer.h"
 #include "radio/RadioTestSupport.h"
 #include "support/PlayerHarness.h"
 #include "support/SongFiles.h"

@@ -5,7 +5,7 @@
 // server that never answers holds nothing up.
 
 #include "audio/Engine.h"
-#include "radio/LoopbackHttpServer.h"
+#include "support/LoopbackHttpServer.h"
 #include "radio/RadioTestSupport.h"
 #include "support/Fakes.h"
 #include "support/IcecastStation.h"

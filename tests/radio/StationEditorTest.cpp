@@ -2,7 +2,7 @@
 // the update fetched from a server on 127.0.0.1 (appended or replacing), and the playlist panel.
 
 #include "platform/ByteText.h"
-#include "radio/LoopbackHttpServer.h"
+#include "support/LoopbackHttpServer.h"
 #include "radio/RadioTestSupport.h"
 #include "radio/StationFile.h"
 #include "support/PlayerHarness.h"

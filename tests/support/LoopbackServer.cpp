@@ -169,14 +169,23 @@ bool LoopbackServer::Connection::sleepFor(std::chrono::milliseconds duration) {
     return false;
 }
 
+void LoopbackServer::Connection::waitUntilPeerCloses() {
+    pending_.clear();
+    char buffer[256];
+    while (!closed_) {
+        if (!waitFor(POLLIN, std::chrono::hours(1))) return; // only the server's stop ends this wait
+        if (::recv(fd_, buffer, sizeof buffer, 0) <= 0) return;
+    }
+}
+
 void LoopbackServer::Connection::close() {
     std::lock_guard lock(fdMutex_);
     closed_ = true;
     ::shutdown(fd_, SHUT_RDWR);
 }
 
-std::optional<HttpRequest> parseHttpRequest(std::string_view head) {
-    HttpRequest request;
+std::optional<RequestHead> parseHttpRequest(std::string_view head) {
+    RequestHead request;
     auto lineEnd = head.find("\r\n");
     if (lineEnd == std::string_view::npos) return std::nullopt;
     std::string_view line = head.substr(0, lineEnd);

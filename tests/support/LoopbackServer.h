@@ -42,6 +42,9 @@ public:
         bool send(std::string_view bytes);
         // Waits, returning early (false) when the server stops.
         bool sleepFor(std::chrono::milliseconds duration);
+        // Holds the connection, reading and dropping what comes, until the peer closes it or the
+        // server stops.
+        void waitUntilPeerCloses();
         // Sends FIN now; further sends fail.
         void close();
         bool stopping() const;
@@ -85,13 +88,13 @@ private:
 };
 
 // A parsed request head; header names in lower case.
-struct HttpRequest {
+struct RequestHead {
     std::string method;
     std::string target;
     std::string version;
     std::map<std::string, std::string> headers;
 };
-std::optional<HttpRequest> parseHttpRequest(std::string_view head);
+std::optional<RequestHead> parseHttpRequest(std::string_view head);
 
 // "HTTP/1.1 <status> <reason>\r\n" + the headers + "\r\n". Use statusLine to send another first line,
 // e.g. "ICY 200 OK".

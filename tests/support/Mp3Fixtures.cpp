@@ -1,5 +1,7 @@
 #include "support/Mp3Fixtures.h"
 
+#include "support/FixtureCache.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -173,7 +175,10 @@ std::string missingLameMessage() {
            "MP3 fixtures cannot be made";
 }
 
-bool makeMp3(const std::string& path, const Signal& signal, const LameOptions& options, std::string* error) {
+namespace {
+
+bool encodeMp3(const std::string& path, const Signal& signal, const LameOptions& options,
+               std::string* error) {
     auto fail = [&](std::string message) {
         if (error) *error = std::move(message);
         return false;
@@ -210,6 +215,33 @@ bool makeMp3(const std::string& path, const Signal& signal, const LameOptions& o
     int status = run(argv, &output);
     if (status != 0) return fail("lame failed (" + std::to_string(status) + "): " + output);
     return true;
+}
+
+// Everything the made file depends on; an argument that names a file stands for that file's bytes.
+std::string describe(const std::vector<std::string>& arguments) {
+    std::string text;
+    for (const auto& argument : arguments) {
+        std::error_code error;
+        text += std::filesystem::is_regular_file(argument, error) ? "file:" + contentKey(argument) : argument;
+        text += '\n';
+    }
+    return text;
+}
+
+std::string mp3Key(const Signal& signal, const LameOptions& options) {
+    char numbers[512];
+    std::snprintf(numbers, sizeof numbers, "%d %a %a %a %d %d %a %u | %d %d %d %d %d\n",
+                  static_cast<int>(signal.waveform), signal.frequency, signal.amplitude, signal.seconds,
+                  signal.sampleRate, signal.channels, signal.rightGain, signal.seed, options.bitrateKbps,
+                  options.vbrQuality, options.infoTag, options.mono, options.resampleHz);
+    return "lame " + toolKey(lamePath()) + "\n" + numbers + describe(options.extraArguments);
+}
+
+} // namespace
+
+bool makeMp3(const std::string& path, const Signal& signal, const LameOptions& options, std::string* error) {
+    return cachedFile(path, mp3Key(signal, options),
+                      [&](const std::string& target) { return encodeMp3(target, signal, options, error); });
 }
 
 bool prependId3v2(const std::string& path, std::size_t bytes, std::uint32_t seed) {
@@ -257,8 +289,9 @@ std::string missingFfmpegMessage() {
            "files of other audio formats cannot be made";
 }
 
-bool makeWithFfmpeg(const std::string& path, const std::string& source,
-                    const std::vector<std::string>& outputArguments, std::string* error) {
+namespace {
+bool encodeWithFfmpeg(const std::string& path, const std::string& source,
+                      const std::vector<std::string>& outputArguments, std::string* error) {
     auto fail = [&](std::string message) {
         if (error) *error = std::move(message);
         return false;
@@ -273,6 +306,17 @@ bool makeWithFfmpeg(const std::string& path, const std::string& source,
     const int status = run(argv, &output);
     if (status != 0) return fail("ffmpeg failed (" + std::to_string(status) + "): " + output);
     return true;
+}
+} // namespace
+
+bool makeWithFfmpeg(const std::string& path, const std::string& source,
+                    const std::vector<std::string>& outputArguments, std::string* error) {
+    // Without "-f" ffmpeg picks the container by the file name's extension.
+    const std::string key = "ffmpeg " + toolKey(ffmpegPath()) + "\n" + describe({source}) +
+                            describe(outputArguments) + std::filesystem::path(path).extension().string();
+    return cachedFile(path, key, [&](const std::string& target) {
+        return encodeWithFfmpeg(target, source, outputArguments, error);
+    });
 }
 
 bool truncateFile(const std::string& path, std::size_t bytes) {

@@ -23,12 +23,13 @@ bool writeLines(const QString& path, const QStringList& lines) {
 
 } // namespace
 
-DesktopRun::DesktopRun(const QString& runtimeDir) : xdotool_(findTool(QStringLiteral("xdotool"))) {
+DesktopRun::DesktopRun(const QString& runtimeDir) {
     // A server that came up is not always one a client can reach (a display number another session
     // holds in the shared abstract socket namespace); ask it something before the program goes there.
     for (int attempt = 0; attempt < 3; ++attempt) {
         x_ = std::make_unique<XServer>();
-        if (!x_->available() || xdotool_.isEmpty() || xdotool({"getmouselocation"}).exitCode == 0) break;
+        xdotool_ = std::make_unique<XdoTool>(x_->environment());
+        if (!x_->available() || !xdotool_->available() || xdotool({"getmouselocation"}).exitCode == 0) break;
     }
     run_ = std::make_unique<ProgramRun>(runtimeDir, x_.get());
     state_ = std::make_unique<ProgramState>(*run_);
@@ -37,7 +38,7 @@ DesktopRun::DesktopRun(const QString& runtimeDir) : xdotool_(findTool(QStringLit
 QString DesktopRun::missing() const {
     QStringList gone;
     if (!x_->available()) gone << QStringLiteral("Xvfb");
-    if (xdotool_.isEmpty()) gone << QStringLiteral("xdotool");
+    if (!xdotool_->available()) gone << QStringLiteral("xdotool");
     if (!fixtures::haveLame()) gone << QStringLiteral("lame");
     if (findTool(QStringLiteral("import")).isEmpty()) gone << QStringLiteral("import (imagemagick)");
     if (!run_->ready())
@@ -65,7 +66,7 @@ void DesktopRun::recordSoundTo(const QString& rawFile) {
 }
 
 ToolResult DesktopRun::xdotool(const QStringList& args) const {
-    return runTool(xdotool_, args, x_->environment(), 10s);
+    return xdotool_->run(args);
 }
 
 bool DesktopRun::launch(const QStringList& arguments) {
@@ -112,7 +113,7 @@ bool DesktopRun::restart(const QStringList& arguments) {
 }
 
 bool DesktopRun::windowShown() const {
-    return xdotool({"search", "--onlyvisible", "--name", "^" + windowTitle + "$"}).exitCode == 0;
+    return xdotool_->hasWindow("^" + windowTitle + "$");
 }
 
 int DesktopRun::visibleWindows() const {
@@ -129,9 +130,7 @@ bool DesktopRun::click(QPoint client, int button) {
     const QPoint at = window_ + QPoint(frameWidth, frameWidth) + client;
     // Pointer motion and button go through XTEST in this order; no "--sync", which waits forever when
     // the pointer already is where it is sent.
-    return xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "click",
-                    QString::number(button)})
-               .exitCode == 0;
+    return xdotool_->click(at, button);
 }
 
 bool DesktopRun::key(const QStringList& keys) {
@@ -143,12 +142,7 @@ bool DesktopRun::type(const QString& text) {
 }
 
 bool DesktopRun::waitForWindowNamed(const QString& title, std::chrono::milliseconds timeout) {
-    return waitUntil(
-               [&] {
-                   return xdotool({"search", "--onlyvisible", "--name", "^" + title}).exitCode == 0 ||
-                          !run_->running();
-               },
-               timeout) &&
+    return waitUntil([&] { return xdotool_->hasWindow("^" + title) || !run_->running(); }, timeout) &&
            run_->running();
 }
 

@@ -12,6 +12,7 @@
 #include "support/PeerProcess.h"
 #include "support/ProgramRun.h"
 #include "support/ProgramState.h"
+#include "support/XdoTool.h"
 
 #include <QImage>
 #include <QPoint>
@@ -106,7 +107,7 @@ private:
     ToolResult xdotool(const QStringList& args) const;
 
     std::unique_ptr<XServer> x_;
-    QString xdotool_;
+    std::unique_ptr<XdoTool> xdotool_;
     std::unique_ptr<ProgramRun> run_;
     std::unique_ptr<ProgramState> state_;
     QPoint window_;

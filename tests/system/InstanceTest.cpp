@@ -6,6 +6,7 @@
 #include "support/PeerProcess.h"
 #include "support/ProgramRun.h"
 #include "support/ProgramState.h"
+#include "support/XdoTool.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -163,8 +164,9 @@ TEST(InstanceTest, ACrashedInstanceDoesNotBlockTheNextStart) {
 
 TEST(InstanceTest, SettingsSurviveARestartClosedWithTheXButton) {
     XServer x;
-    const QString xdotool = findTool(QStringLiteral("xdotool"));
-    if (!x.available() || xdotool.isEmpty()) GTEST_SKIP() << "*** SKIPPED: Xvfb / xdotool not installed ***";
+    const XdoTool xdotool(x.environment());
+    if (!x.available() || !xdotool.available())
+        GTEST_SKIP() << "*** SKIPPED: Xvfb / xdotool not installed ***";
     QTemporaryDir music;
     ProgramRun run(QString(), &x);
     ASSERT_TRUE(run.ready());
@@ -176,12 +178,11 @@ TEST(InstanceTest, SettingsSurviveARestartClosedWithTheXButton) {
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(waitUntil(
         [&] {
-            return runTool(xdotool, {"search", "--name", "RI3-VEZEZI"}, x.environment(), 5s).exitCode == 0 ||
-                   !run.running();
+            return xdotool.run({"search", "--name", "RI3-VEZEZI"}, 5s).exitCode == 0 || !run.running();
         },
         20s));
     // The window sits at (50, 50) with a two-pixel frame; "X" is at client (821, 0), 20 x 20.
-    EXPECT_EQ(runTool(xdotool, {"mousemove", "885", "62", "click", "1"}, x.environment()).exitCode, 0);
+    EXPECT_TRUE(xdotool.click({885, 62}));
     EXPECT_TRUE(run.process().waitForFinished(10000)) << "the X button did not close the window";
 
     const QList<QByteArray> lines = iniLines(run.iniBytes());

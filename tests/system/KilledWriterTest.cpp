@@ -23,7 +23,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Two versions of a file of some megabytes, each line naming its version and number, so a mix of
+// Two versions of a file of some hundred kilobytes, each line naming its version and number, so a mix of
 // the two, or a cut one, can never equal either.
 QStringList version(const char* name, int lines) {
     QStringList out;
@@ -63,8 +63,10 @@ TEST(KilledWriterTest, EveryKillLeavesOneWholeVersionAndNoPileOfTemporaries) {
     ASSERT_TRUE(dir.isValid());
     const QString name = QStringLiteral("mp3.snd");
     const QString path = dir.filePath(name);
-    const QStringList older = version("alt", 60000); // about 4.6 MB each
-    const QStringList newer = version("neu", 60000);
+    // About 450 KB each: the kills are timed by one write's duration, so a larger file cuts no
+    // more writes, it only makes each one (and each kill, which waits for a running fsync) longer.
+    const QStringList older = version("alt", 6000);
+    const QStringList newer = version("neu", 6000);
     const QByteArray olderBytes = crLfBytesOf(older);
     const QByteArray newerBytes = crLfBytesOf(newer);
     writeTextLinesAtomic(path, older);
@@ -135,7 +137,7 @@ TEST(KilledWriterTest, EveryKillLeavesOneWholeVersionAndNoPileOfTemporaries) {
 TEST(KilledWriterTest, TwoWritersAtOnceKeepEachOthersTemporaries) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("mp3.ini"));
-    const QStringList lines = version("ini", 15000); // about 1 MB: a write takes long enough to overlap
+    const QStringList lines = version("ini", 5000); // about 370 KB: the two loops' writes overlap at any size
     constexpr int writers = 2;
     constexpr int writes = 40;
     pid_t children[writers];

@@ -6,6 +6,7 @@
 #include "support/Mp3Fixtures.h"
 #include "support/PeerProcess.h"
 #include "support/ProgramState.h"
+#include "support/XdoTool.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,21 +18,16 @@ namespace {
 
 class Desktop {
 public:
-    explicit Desktop(const XServer& x) : x_(x), xdotool_(findTool(QStringLiteral("xdotool"))) {}
-    bool available() const { return x_.available() && !xdotool_.isEmpty(); }
-    bool windowNamed(const QString& pattern) const {
-        return runTool(xdotool_, {"search", "--onlyvisible", "--name", pattern}, x_.environment(), 5s)
-                   .exitCode == 0;
-    }
+    explicit Desktop(const XServer& x) : x_(x), xdotool_(x.environment()) {}
+    bool available() const { return x_.available() && xdotool_.available(); }
+    bool windowNamed(const QString& pattern) const { return xdotool_.hasWindow(pattern); }
     // Answers the message box: gives it the keyboard and presses Enter.
     bool answerBox() const {
-        const QProcessEnvironment env = x_.environment();
-        if (runTool(xdotool_, {"search", "--onlyvisible", "--name", box, "windowfocus", "--sync", "%1"}, env,
-                    10s)
+        if (xdotool_.run({"search", "--onlyvisible", "--name", box, "windowfocus", "--sync", "%1"})
                 .exitCode != 0)
             return false;
         // The key goes to the focused window, through XTEST, as a user's would.
-        runTool(xdotool_, {"key", "Return"}, env, 10s);
+        xdotool_.key(QStringLiteral("Return"));
         return true;
     }
     // The program's message boxes carry its name; its window is "RI3-VEZEZI".
@@ -39,7 +35,7 @@ public:
 
 private:
     const XServer& x_;
-    QString xdotool_;
+    XdoTool xdotool_;
 };
 
 TEST(ProgramFolderFaultTest, UnwritableSettingsAreReportedTheRunGoesOnAndClosingEndsTheProcess) {

@@ -3,7 +3,9 @@
 // test drives it with xdotool and checks what happened. With trayer running the desktop has a
 // notification area; without it, "Taskbar" minimises the window. Xvfb and trayer are stopped by pid.
 #include "FormHarness.h"
+#include "platform/XcbHandles.h"
 #include "support/PeerProcess.h"
+#include "support/XdoTool.h"
 #include "ui/TrayIcon.h"
 
 #include <QApplication>
@@ -26,8 +28,7 @@ protected:
     void SetUp() override {
         ASSERT_NE(qGuiApp->nativeInterface<QNativeInterface::QX11Application>(), nullptr)
             << "the agent needs QT_QPA_PLATFORM=xcb";
-        xdotool_ = findTool(QStringLiteral("xdotool"));
-        ASSERT_FALSE(xdotool_.isEmpty());
+        ASSERT_TRUE(xdotool_.available());
         ASSERT_TRUE(h.start());
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
@@ -37,13 +38,7 @@ protected:
     void click(QPoint at, int button) {
         // Clicks of one button closer together than this would be one double click.
         QTest::qWait(QApplication::doubleClickInterval() + 100);
-        const auto env = QProcessEnvironment::systemEnvironment();
-        ASSERT_EQ(runTool(xdotool_,
-                          {"mousemove", QString::number(at.x()), QString::number(at.y()), "click",
-                           QString::number(button)},
-                          env)
-                      .exitCode,
-                  0);
+        ASSERT_TRUE(xdotool_.click(at, button));
     }
     QPoint centreOf(QWidget* w) const { return w->mapToGlobal(w->rect().center()); }
     // The middle of the icon on the screen. Qt does not know where the notification area put the
@@ -54,25 +49,21 @@ protected:
             xcb_connection_t* c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
             const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
             const auto window = static_cast<xcb_window_t>(w->winId());
-            xcb_get_window_attributes_reply_t* attributes =
-                xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
-            const bool viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
-            std::free(attributes);
-            if (!viewable) return {};
-            xcb_translate_coordinates_reply_t* reply = xcb_translate_coordinates_reply(
+            const XcbReply<xcb_get_window_attributes_reply_t> attributes(
+                xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
+            if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) return {};
+            const XcbReply<xcb_translate_coordinates_reply_t> reply(xcb_translate_coordinates_reply(
                 c,
                 xcb_translate_coordinates(c, window, root, static_cast<int16_t>(w->width() / 2),
                                           static_cast<int16_t>(w->height() / 2)),
-                nullptr);
+                nullptr));
             if (!reply) return {};
-            const QPoint at(reply->dst_x, reply->dst_y);
-            std::free(reply);
-            return at;
+            return {reply->dst_x, reply->dst_y};
         }
         return {};
     }
 
-    QString xdotool_;
+    XdoTool xdotool_{QProcessEnvironment::systemEnvironment()};
     FormHarness h;
     MainWindow& form = *h.form;
 };

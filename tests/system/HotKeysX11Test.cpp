@@ -5,157 +5,48 @@
 // The other client is this test executable started again on the xcb platform as a small agent.
 
 #include "support/Mp3Fixtures.h"
-#include "support/PeerProcess.h"
+#include "support/X11Agent.h"
+#include "support/XdoTool.h"
 
-#include <QEventLoop>
 #include <QFile>
-#include <QGuiApplication>
-#include <QSocketNotifier>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <optional>
 #include <unistd.h>
 #include <vector>
-#include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
 
 using namespace std::chrono_literals;
 
 namespace {
 
-constexpr char agentVariable[] = "MP3ZX_FOCUS_AGENT";
-constexpr char agentTitle[] = "focus holder";
+constexpr char focusAgentVariable[] = "MP3ZX_FOCUS_AGENT";
+constexpr char focusAgentSuite[] = "FocusAgent";
+constexpr char focusAgentTitle[] = "focus holder";
 
 // ---- the agent: another X client that holds the focus and tries to grab keys ------------------------
 
-void reply(const QString& line) {
-    std::printf("%s\n", line.toLocal8Bit().constData());
-    std::fflush(stdout);
-}
-
-// Grabs the keysym on every keycode it has, without modifiers and with the lock variants, as any X
-// client may; answers "held/tried". Grabs that succeed are kept until the agent ends.
-QString grabAll(xcb_keysym_t keysym) {
-    xcb_connection_t* c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c);
-    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
-    int held = 0, tried = 0;
-    for (const xcb_keycode_t* code = codes; code && *code != XCB_NO_SYMBOL; ++code) {
-        for (const int mods :
-             {0, int(XCB_MOD_MASK_2), int(XCB_MOD_MASK_LOCK), int(XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK)}) {
-            ++tried;
-            const xcb_void_cookie_t cookie = xcb_grab_key_checked(c, 0, root, std::uint16_t(mods), *code,
-                                                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-            if (xcb_generic_error_t* error = xcb_request_check(c, cookie))
-                std::free(error);
-            else
-                ++held;
+const bool focusAgentRegistered = registerX11Agent(focusAgentVariable, focusAgentSuite, [] {
+    QWidget window;
+    window.setWindowTitle(focusAgentTitle);
+    window.resize(200, 100);
+    window.show();
+    window.activateWindow();
+    agentReply("ready");
+    runAgentCommands([&](const QStringList& words) {
+        if (words[0] == "quit") return false;
+        if (words[0] == "focus") {
+            window.activateWindow();
+            agentReply("focus");
+        } else if (words[0] == "grab") {
+            agentReply("grab " + words.value(1) + " " + grabKey(keysymNamed(words.value(1))));
         }
-    }
-    std::free(codes);
-    xcb_key_symbols_free(symbols);
-    return QString("%1/%2").arg(held).arg(tried);
-}
-
-class FocusAgentRun : public ::testing::Test {
-    void TestBody() override {
-        ASSERT_NE(qGuiApp->nativeInterface<QNativeInterface::QX11Application>(), nullptr)
-            << "the agent needs QT_QPA_PLATFORM=xcb";
-        QWidget window;
-        window.setWindowTitle(agentTitle);
-        window.resize(200, 100);
-        window.show();
-        window.activateWindow();
-        reply("ready");
-
-        QEventLoop loop;
-        QByteArray pending;
-        QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-        QObject::connect(&input, &QSocketNotifier::activated, [&] {
-            char buffer[256];
-            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-            if (n <= 0) return loop.quit();
-            pending.append(buffer, n);
-            qsizetype end;
-            while ((end = pending.indexOf('\n')) >= 0) {
-                const QStringList words =
-                    QString::fromLocal8Bit(pending.left(end)).split(' ', Qt::SkipEmptyParts);
-                pending.remove(0, end + 1);
-                if (words.value(0) == "quit") return loop.quit();
-                if (words.value(0) == "focus") {
-                    window.activateWindow();
-                    reply("focus");
-                } else if (words.value(0) == "grab") {
-                    const xcb_keysym_t keysym = words.value(1) == "Pause"   ? 0xff13
-                                                : words.value(1) == "Print" ? 0xff61
-                                                                            : 0xff14;
-                    reply("grab " + words.value(1) + " " + grabAll(keysym));
-                }
-            }
-        });
-        QTimer::singleShot(120s, &loop, &QEventLoop::quit); // never outlive a lost test
-        loop.exec();
-    }
-};
-
-// The agent exists only in a process started as the agent, so ordinary runs do not list it.
-const bool agentRegistered = [] {
-    if (std::getenv(agentVariable))
-        ::testing::RegisterTest("FocusAgent", "Run", nullptr, nullptr, __FILE__, __LINE__,
-                                []() -> ::testing::Test* { return new FocusAgentRun; });
-    return true;
-}();
-
-// ---- the test side ----------------------------------------------------------------------------------
-
-class Agent {
-public:
-    explicit Agent(const QProcessEnvironment& display) {
-        QProcessEnvironment env = display;
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        env.insert(agentVariable, "1");
-        env.remove("GTEST_OUTPUT");
-        started_ =
-            peer_.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=FocusAgent.Run"}, env) &&
-            next("ready") == "ready";
-    }
-    bool started() const { return started_; }
-
-    QString ask(const QString& command, const QString& answerPrefix) {
-        peer_.process().write((command + "\n").toLocal8Bit());
-        return next(answerPrefix);
-    }
-
-private:
-    // The next line of the agent that starts with prefix, or an empty text after the time-out.
-    QString next(const QString& prefix) {
-        QString found;
-        waitUntil(
-            [&] {
-                while (peer_.process().canReadLine()) {
-                    const QString line = QString::fromLocal8Bit(peer_.process().readLine()).trimmed();
-                    if (line.startsWith(prefix)) {
-                        found = line;
-                        return true;
-                    }
-                }
-                return !peer_.running();
-            },
-            20s);
-        return found;
-    }
-
-    PeerProcess peer_;
-    bool started_ = false;
-};
+        return true;
+    });
+});
 
 // What the last quarter second of the program's sound output holds: the largest sample, 0 for silence.
 // The disk driver writes stereo 32-bit float frames in real time.
@@ -179,15 +70,14 @@ std::optional<float> recentPeak(const QString& path) {
 class HotKeysX11Test : public ::testing::Test {
 protected:
     void SetUp() override {
-        const QString xvfb = findTool("Xvfb");
-        xdotool_ = findTool("xdotool");
-        if (xvfb.isEmpty() || xdotool_.isEmpty() || !fixtures::haveLame())
+        if (findTool("Xvfb").isEmpty() || findTool("xdotool").isEmpty() || !fixtures::haveLame())
             GTEST_SKIP()
                 << "*** SKIPPED: Xvfb / xdotool / lame not installed (packages xvfb, xdotool, lame) ***";
         ASSERT_TRUE(folder_.isValid() && runtime_.isValid());
         x_ = std::make_unique<XServer>(QStringLiteral("1024x768x24"));
         ASSERT_TRUE(x_->available()) << "Xvfb did not start";
         display_ = x_->environment();
+        xdotool_ = std::make_unique<XdoTool>(display_);
     }
     void TearDown() override {
         program_.stop();
@@ -220,22 +110,17 @@ protected:
     }
 
     void key(const QString& name) {
-        ASSERT_EQ(runTool(xdotool_, {"key", name}, display_).exitCode, 0)
-            << "xdotool key " << name.toStdString();
+        ASSERT_TRUE(xdotool_->key(name)) << "xdotool key " << name.toStdString();
     }
-
-    QString focusedWindowName() {
-        return QString::fromLocal8Bit(runTool(xdotool_, {"getwindowfocus", "getwindowname"}, display_).out)
-            .trimmed();
-    }
+    QString focusedWindowName() { return xdotool_->focusedWindowName(); }
 
     float peak() { return recentPeak(output_).value_or(-1); }
     bool sounds() { return peak() > 0.05f; }
     bool silent() { return peak() == 0.0f; }
 
-    QString xdotool_;
     QProcessEnvironment display_;
     std::unique_ptr<XServer> x_;
+    std::unique_ptr<XdoTool> xdotool_;
     PeerProcess program_;
     QTemporaryDir folder_;
     QTemporaryDir runtime_;
@@ -271,9 +156,9 @@ TEST_F(HotKeysX11Test, PauseAndScrollLockReachThePlayerWhileAnotherClientHasTheF
     ASSERT_TRUE(waitUntil([&] { return sounds() || !program_.running(); }, 60s)) << "no sound from mp3zx";
     ASSERT_TRUE(program_.running());
 
-    Agent other(display_);
+    X11AgentProcess other(display_, focusAgentVariable, focusAgentSuite);
     ASSERT_TRUE(other.started());
-    ASSERT_TRUE(waitUntil([&] { return focusedWindowName() == agentTitle; }, 20s))
+    ASSERT_TRUE(waitUntil([&] { return focusedWindowName() == focusAgentTitle; }, 20s))
         << "focus is on " << focusedWindowName().toStdString();
     // The player holds the three keys in every lock combination.
     EXPECT_EQ(other.ask("grab Pause", "grab Pause"), "grab Pause 0/4");
@@ -291,7 +176,7 @@ TEST_F(HotKeysX11Test, PauseAndScrollLockReachThePlayerWhileAnotherClientHasTheF
     EXPECT_LT(before, 0.16f);
     key("Scroll_Lock");
     EXPECT_TRUE(waitUntil([&] { return peak() > before * 1.06f; }, 20s)) << before << " -> " << peak();
-    EXPECT_EQ(focusedWindowName(), QLatin1String(agentTitle));
+    EXPECT_EQ(focusedWindowName(), QLatin1String(focusAgentTitle));
 
     // SIGTERM closes the window through the normal shutdown, which writes the settings.
     program_.process().terminate();

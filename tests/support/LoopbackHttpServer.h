@@ -1,7 +1,9 @@
 #pragma once
-// A small HTTP server on 127.0.0.1 (ephemeral port) for the download tests. Each connection runs on a
-// thread of its own: the request head (and a POST body) is read and recorded, then the handler's
-// reply is sent byte for byte, so a test can send short bodies, bad headers or nothing at all.
+// An HTTP server on 127.0.0.1 for the download and station tests, on LoopbackServer: the request head
+// (and a POST body) is read and recorded, then the handler's reply is sent byte for byte, so a test
+// can send short bodies, bad headers or nothing at all.
+
+#include "support/LoopbackServer.h"
 
 #include <QByteArray>
 #include <QList>
@@ -10,8 +12,6 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
-#include <thread>
-#include <vector>
 
 class LoopbackHttpServer {
 public:
@@ -38,8 +38,7 @@ public:
     LoopbackHttpServer(const LoopbackHttpServer&) = delete;
     LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
-    // 0 when the server could not start.
-    quint16 port() const { return port_; }
+    quint16 port() const { return server_.port(); }
     QString url(const QString& path) const;
     QList<Request> requests() const;
     // Connections whose handling has ended (the reply sent and the socket closed).
@@ -55,18 +54,12 @@ public:
     static QByteArray response(const QByteArray& headerLines, const QByteArray& body = {});
 
 private:
-    void acceptLoop();
-    void serve(int fd);
-    bool readRequest(int fd, Request& request);
-    void sendAll(int fd, const QByteArray& bytes);
-    void holdUntilGone(int fd);
-    void sendGenerated(int fd, qint64 total);
+    void serve(LoopbackServer::Connection& connection);
+    static bool readRequest(LoopbackServer::Connection& connection, Request& request);
+    bool waitForGate(const LoopbackServer::Connection& connection);
+    void sendGenerated(LoopbackServer::Connection& connection, qint64 total);
 
     Handler handler_;
-    int listenFd_ = -1;
-    int wakeFd_ = -1;
-    quint16 port_ = 0;
-    std::atomic<bool> stopping_{false};
     std::atomic<int> closed_{0};
     std::atomic<qint64> generatedBody_{0};
     std::atomic<qint64> generatedSent_{0};
@@ -74,6 +67,5 @@ private:
     std::condition_variable gateChanged_;
     bool gateOpen_ = false;
     QList<Request> requests_;
-    std::vector<std::thread> connections_;
-    std::thread acceptor_;
+    LoopbackServer server_; // last: its threads use the members above
 };
