@@ -75,6 +75,8 @@ public:
     bool waitOpened(std::chrono::milliseconds timeout);
     // Ends a wait of waitOpened() (or the next one) with false. Any thread.
     void abandonOpen() { signalOpened(false); }
+    // Why the stream was refused for good (no decoder takes it), for the user; empty otherwise.
+    std::string refusal() const;
     ~Channel();
     Channel(const Channel&) = delete;
     Channel& operator=(const Channel&) = delete;
@@ -125,6 +127,7 @@ private:
     bool setUpConversion(PcmFormat format);
     void checkReady();
     void signalOpened(bool ok);
+    void refuse(const std::string& text);
     std::int64_t readDecoded(void* buffer, std::size_t bytes);
 
     // Metadata (network thread) and its handlers (engine thread).
@@ -173,8 +176,9 @@ private:
     std::thread decodeThread_;
 
     // Opening a network stream.
-    std::mutex openMutex_;
+    mutable std::mutex openMutex_;
     std::condition_variable openCv_;
+    std::string refusal_;
     bool opened_ = false;
     bool openFailed_ = false;
     std::size_t prebufferSamples_ = 0;

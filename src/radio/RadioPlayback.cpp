@@ -57,8 +57,13 @@ void RadioPlayback::playStation() {
     // Watched before connecting, so a failed start is noticed too. A running watchdog keeps its beat.
     if (!p_.watchdogTimer.isActive()) p_.watchdogTimer.start();
     const Station station{s.stationName, s.streamURL};
-    p_.stationOpener.open(station.url, [this, station](ChannelHandle stream) {
-        p_.guarded([&] { streamOpened(station, stream); });
+    p_.stationOpener.open(station.url, [this, station](ChannelHandle stream, const QString& refusal) {
+        p_.guarded([&] {
+            if (!refusal.isEmpty())
+                streamRefused(refusal);
+            else
+                streamOpened(station, stream);
+        });
     });
 }
 
@@ -91,6 +96,16 @@ void RadioPlayback::streamOpened(const Station& station, ChannelHandle stream) {
         p_.levelTimer.start();
         s.levelWarmup = 0;
     }
+}
+
+void RadioPlayback::streamRefused(const QString& refusal) {
+    PlayerState& s = p_.s;
+    // Trying again cannot help: the watchdog rests unless a station still plays, which keeps its beat.
+    if (!backToPlayingStation()) {
+        p_.watchdogTimer.stop();
+        s.connectionProblem = false;
+    }
+    s.display.titleStrip = refusal;
 }
 
 void RadioPlayback::onWatchdogTick() {

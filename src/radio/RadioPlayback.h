@@ -45,6 +45,8 @@ private:
 
     // The steps that follow the engine's open, with its result.
     void streamOpened(const Station& station, ChannelHandle stream);
+    // The stream can never play (a format no decoder takes): the strip says why, and nobody retries.
+    void streamRefused(const QString& refusal);
     // After a start that failed: when a stream still plays, its station is the one named and
     // reconnected again. False when none plays.
     bool backToPlayingStation();
