@@ -170,6 +170,7 @@ private:
     std::unique_ptr<FrameIndexer> indexer_;
     std::unique_ptr<ByteQueue> queue_;
     std::unique_ptr<HttpStream> http_;
+    std::atomic<bool> playlistStream_{false}; // HLS: libavformat fetches the audio itself
     std::unique_ptr<Voice> voice_;
     Wakeup producerWakeup_;
     std::atomic<bool> quit_{false};

@@ -84,6 +84,8 @@ std::shared_ptr<Channel> Channel::connectUrl(const std::string& url, const OpenO
     // A title from the stream's own tags is shown the way an ICY title is.
     events.onTitle = [self](const std::string& title) { self->onMetadata("StreamTitle='" + title + "';"); };
     events.onRefused = [self](const std::string& text) { self->refuse(text); };
+    // The playlist's length is not the stream's.
+    events.onPlaylist = [self] { self->playlistStream_.store(true); };
     channel->source_ = std::make_unique<NetworkSource>(*channel->queue_, *channel->http_, std::move(settings),
                                                        std::move(events));
 

@@ -48,6 +48,7 @@ PcmSource::Result NetworkSource::read(float* out, std::size_t maxFrames) {
         return {Status::Wait};
     case StreamFormat::HlsPlaylist:
         playlist_ = true;
+        if (events_.onPlaylist) events_.onPlaylist();
         return {Status::Wait};
     case StreamFormat::Mpeg:
         decoder_ = StreamDecoder::create(queue_, settings_.monoMix, settings_.waitPerRead, std::move(head_));

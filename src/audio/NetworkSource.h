@@ -33,6 +33,8 @@ public:
         std::function<void(const std::string& title)> onTitle;
         // The stream cannot be played, and retrying will not change that; text is for the user.
         std::function<void(const std::string& text)> onRefused;
+        // The response was an HLS playlist: from now on libavformat fetches the stream itself.
+        std::function<void()> onPlaylist;
     };
 
     // queue carries the body that http fetches.

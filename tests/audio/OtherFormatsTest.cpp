@@ -131,3 +131,48 @@ TEST_F(OtherFormatsTest, UnsupportedStreamsAreRefusedAtOnceWithTheirType) {
         EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
     }
 }
+
+// HLS: a media playlist plays through libavformat's HLS demuxer; a master playlist plays the variant
+// of the highest rate up to 320 kbit/s (the other variant's address leads nowhere).
+TEST_F(OtherFormatsTest, HlsMediaAndMasterPlaylistsPlay) {
+    std::string error;
+    ASSERT_TRUE(fixtures::makeWithFfmpeg(
+        dir.file("live.m3u8"), kSource,
+        {"-c:a", "aac", "-b:a", "96k", "-f", "hls", "-hls_time", "1", "-hls_list_size", "0"}, &error))
+        << error;
+    std::ofstream(dir.file("master.m3u8"), std::ios::binary)
+        << "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=512000\nmissing.m3u8\n"
+           "#EXT-X-STREAM-INF:BANDWIDTH=128000,CODECS=\"mp4a.40.2\"\nlive.m3u8\n";
+    // Serves the folder's files by name.
+    LoopbackServer server([&](LoopbackServer::Connection& c) {
+        const auto head = c.readRequestHead();
+        if (!head) return;
+        const std::string name = head->substr(5, head->find(' ', 5) - 5);
+        const auto bytes = fixtures::readFile(dir.file(name));
+        if (bytes.empty()) {
+            c.send(httpResponseHead(404, "Not Found", {{"Content-Length", "0"}}));
+            return;
+        }
+        const std::string type = name.ends_with(".m3u8") ? "application/vnd.apple.mpegurl" : "video/mp2t";
+        c.send(httpResponseHead(200, "OK",
+                                {{"Content-Type", type}, {"Content-Length", std::to_string(bytes.size())}}) +
+               std::string(bytes.begin(), bytes.end()));
+    });
+    for (const char* playlist : {"/live.m3u8", "/master.m3u8"}) {
+        SCOPED_TRACE(playlist);
+        const ChannelHandle h = engine.openUrl(server.url(playlist), OpenOptions{});
+        ASSERT_TRUE(h);
+        ASSERT_TRUE(engine.play(h, false));
+        int left = 0;
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                auto level = engine.level(h);
+                left = std::max(left, level ? level->left : 0);
+                return left > 15000;
+            },
+            3s))
+            << left;
+        EXPECT_EQ(engine.downloadedBytes(h), -1);
+        engine.release(h);
+    }
+}
