@@ -3,6 +3,7 @@
 #include "audio/HlsPlaylist.h"
 #include "audio/StreamFormat.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
