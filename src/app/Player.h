@@ -95,7 +95,8 @@ public:
     // they fetch in memory.
     HttpDownload playlistDownload;
     HttpDownload stationListDownload;
-    QString updateUrl = stationUpdateUrl;
+    // Where the station list update comes from (the tenth line of mp3.ini); empty until the user names it.
+    QString updateUrl;
     // Opens the radio streams, off the window's thread.
     StreamOpener stationOpener;
 

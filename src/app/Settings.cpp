@@ -65,6 +65,7 @@ void Settings::readSettings() {
     if (numberLine(value)) s.stations.setSelected(value);
     if (numberLine(value) && value == 1) s.startInRadio = true;
     if (readSettingsLine()) s.playlistFolder = line_;
+    if (readSettingsLine()) p_.updateUrl = line_;
 }
 
 QString firstStartFolder() {
@@ -98,15 +99,18 @@ void Settings::writeSettings() {
     PlayerState& s = p_.s;
     FolderTree& tree = p_.browser.tree();
     const QPoint position = p_.window().position();
-    writeTextLinesAtomic(path(), {
-                                     s.currentFolder,
-                                     tree.nodeText(tree.topNode()),
-                                     QString::number(s.volumeBar.position()),
-                                     s.levellingBox ? QStringLiteral("1") : QStringLiteral("0"),
-                                     QString::number(position.x()),
-                                     QString::number(position.y()),
-                                     QString::number(s.stations.selected()),
-                                     s.radioMode ? QStringLiteral("1") : QStringLiteral("0"),
-                                     s.playlistFolder,
-                                 });
+    QStringList lines{
+        s.currentFolder,
+        tree.nodeText(tree.topNode()),
+        QString::number(s.volumeBar.position()),
+        s.levellingBox ? QStringLiteral("1") : QStringLiteral("0"),
+        QString::number(position.x()),
+        QString::number(position.y()),
+        QString::number(s.stations.selected()),
+        s.radioMode ? QStringLiteral("1") : QStringLiteral("0"),
+        s.playlistFolder,
+    };
+    // Older versions read nine lines and ignore more; without an address the file stays as they wrote it.
+    if (!p_.updateUrl.isEmpty()) lines << p_.updateUrl;
+    writeTextLinesAtomic(path(), lines);
 }

@@ -4,7 +4,16 @@
 #include "platform/TextFile.h"
 #include "radio/StationLine.h"
 
+#include <optional>
+
 void StationUpdate::fetchStationUpdate() {
+    if (p_.updateUrl.isEmpty() || askForAddress_) {
+        const std::optional<QString> answer = p_.dialogs().askText(
+            QStringLiteral("Adresse der Senderliste (Datei im Format von mp3.snd):"), p_.updateUrl);
+        if (!answer || answer->trimmed().isEmpty()) return;
+        p_.updateUrl = answer->trimmed();
+        askForAddress_ = false;
+    }
     p_.stationListDownload.setURL(p_.updateUrl);
     p_.stationListDownload.DownloadString();
 }
@@ -26,6 +35,8 @@ void StationUpdate::onStationListFetched(const QByteArray& list) {
 }
 
 void StationUpdate::onStationListFetchFailed() {
+    // The address may be mistyped or gone: the next update lets the user correct it.
+    askForAddress_ = true;
     p_.s.display.titleStrip = QStringLiteral("Problem beim Update der Senderliste");
 }
 

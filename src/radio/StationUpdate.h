@@ -8,14 +8,12 @@
 
 class Player;
 
-// Where the station list update is fetched from.
-inline const QString stationUpdateUrl = QStringLiteral("http://mp3zx.example.net/download/mp3.snd");
-
 class StationUpdate {
 public:
     explicit StationUpdate(Player& player) : p_(player) {}
 
-    // "update vom Server ": fetches the station list.
+    // "update vom Server ": fetches the station list. Without an address, and after the last one failed,
+    // the user is asked for it first (starting from the last one).
     void fetchStationUpdate();
     // The fetched station list goes into the editor text.
     void onStationListFetched(const QByteArray& list);
@@ -30,4 +28,5 @@ public:
 
 private:
     Player& p_;
+    bool askForAddress_ = false;
 };
