@@ -5,6 +5,7 @@
 #include "AudioTestSupport.h"
 #include "audio/Engine.h"
 #include "audio/FfmpegLibrary.h"
+#include "support/FolderHttpServer.h"
 #include "support/LoopbackServer.h"
 #include "support/Mp3Fixtures.h"
 
@@ -143,21 +144,7 @@ TEST_F(OtherFormatsTest, HlsMediaAndMasterPlaylistsPlay) {
     std::ofstream(dir.file("master.m3u8"), std::ios::binary)
         << "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=512000\nmissing.m3u8\n"
            "#EXT-X-STREAM-INF:BANDWIDTH=128000,CODECS=\"mp4a.40.2\"\nlive.m3u8\n";
-    // Serves the folder's files by name.
-    LoopbackServer server([&](LoopbackServer::Connection& c) {
-        const auto head = c.readRequestHead();
-        if (!head) return;
-        const std::string name = head->substr(5, head->find(' ', 5) - 5);
-        const auto bytes = fixtures::readFile(dir.file(name));
-        if (bytes.empty()) {
-            c.send(httpResponseHead(404, "Not Found", {{"Content-Length", "0"}}));
-            return;
-        }
-        const std::string type = name.ends_with(".m3u8") ? "application/vnd.apple.mpegurl" : "video/mp2t";
-        c.send(httpResponseHead(200, "OK",
-                                {{"Content-Type", type}, {"Content-Length", std::to_string(bytes.size())}}) +
-               std::string(bytes.begin(), bytes.end()));
-    });
+    const FolderHttpServer server(dir.path());
     for (const char* playlist : {"/live.m3u8", "/master.m3u8"}) {
         SCOPED_TRACE(playlist);
         const ChannelHandle h = engine.openUrl(server.url(playlist), OpenOptions{});

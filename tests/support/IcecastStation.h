@@ -30,6 +30,12 @@ public:
     void stopServer();
     void stopSource();
 
+    // Where a source client of its own (ffmpeg: "-f adts icecast://...") sends a mount.
+    QString sourceUrl(const QString& mount) const;
+    // Sets the title sent as StreamTitle to the listeners of a mount whose source sends none (an
+    // admin request, as a playout system makes it). False when icecast2 does not take it.
+    bool setTitle(const QString& mount, const QString& title);
+
     quint16 port() const { return port_; }
     QString mountPath() const { return QStringLiteral("/radio.mp3"); }
     QString mountUrl() const;
@@ -48,5 +54,5 @@ private:
 };
 
 // The status code of a GET of path on 127.0.0.1:port (only the status line is read), or 0 when
-// nothing answers within timeoutMs.
-int httpStatus(quint16 port, const QString& path, int timeoutMs = 2000);
+// nothing answers within timeoutMs. headers: more request header lines, each ending in CR LF.
+int httpStatus(quint16 port, const QString& path, int timeoutMs = 2000, const QByteArray& headers = {});
