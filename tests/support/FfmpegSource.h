@@ -16,7 +16,6 @@ public:
     bool start(QString* error);
     // SIGTERM: ffmpeg finishes its output cleanly (an HLS playlist gets its end tag).
     void stop() { process_.stop(); }
-    bool running() const { return process_.running(); }
     QString diagnostics() { return QString::fromLocal8Bit(process_.process().readAll()); }
 
 private:

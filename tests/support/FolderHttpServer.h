@@ -13,7 +13,6 @@ public:
 
     // "http://127.0.0.1:<port>" + path
     std::string url(const std::string& path) const { return server_.url(path); }
-    int connectionCount() const { return server_.connectionCount(); }
 
 private:
     void serve(LoopbackServer::Connection& c) const;

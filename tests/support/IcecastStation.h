@@ -2,7 +2,8 @@
 // A real radio station for integration tests: icecast2 on 127.0.0.1 (a free port) fed by ezstream
 // with a looping playlist of MP3 files, all in a folder of the test. Server and source are separate
 // processes so a test can take the server away and bring both back; every process is stopped by its
-// pid, bounded in time, at the latest when this object goes away.
+// pid, bounded in time, at the latest when this object goes away. Other sources (ffmpeg, for other
+// formats) can feed mounts of their own through sourceUrl().
 
 #include <QString>
 #include <QStringList>
