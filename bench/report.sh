@@ -2,7 +2,8 @@
 # Runs every benchmark of the player with its reference tools in this one run and prints a table of
 # the figures and their ratios: the engine (against a bare libmpg123 loop, mpg123 and mpv), the file
 # list (against ls -l), the loudness measurement (against bare libmpg123), and the whole program
-# (start-up to a shown window, memory idle and playing, against mpv).
+# (start-up to a shown window, memory idle and playing, against mpv), and AAC and Opus stations (CPU,
+# against mpv).
 # Usage: bench/report.sh [build folder, default build]. Builds what it needs; takes about five minutes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,7 +17,7 @@ cmake --build "$build" --target mp3zx engine_bench filelist_bench levelling_benc
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 export BENCH_OUT_DIR=$out BUILD_DIR=$build
-for part in engine filelist levelling program; do
+for part in engine filelist levelling program streams; do
     echo "--- bench/$part.sh" >&2
     "bench/$part.sh" "$build" >"$out/$part.log" 2>&1 || {
         cat "$out/$part.log" >&2
@@ -47,7 +48,9 @@ awk -v audio="$(figure engine audio_s)" \
     -v enter="$(column levelling BM_Enter1000Songs real_time)" \
     -v enter_stall="$(column levelling BM_Enter1000Songs max_stall_ms)" \
     -v start="$(figure program startup_ms)" -v idle="$(figure program idle_kb)" \
-    -v playing="$(figure program playing_kb)" -v mpv_kb="$(figure program mpv_kb)" '
+    -v playing="$(figure program playing_kb)" -v mpv_kb="$(figure program mpv_kb)" \
+    -v aac="$(figure streams aac_cpu_s_per_min)" -v mpv_aac="$(figure streams mpv_aac_cpu_s_per_min)" \
+    -v opus="$(figure streams opus_cpu_s_per_min)" -v mpv_opus="$(figure streams mpv_opus_cpu_s_per_min)" '
 function row(what, ours, ref, refname, ratio, target) {
     printf "| %-46s | %14s | %-28s | %6s | %-8s |\n", what, ours, ref " " refname, ratio, target
 }
@@ -73,7 +76,11 @@ BEGIN {
     row("resident memory, idle", sprintf("%.1f MB", idle / 1024), "", "", "", "")
     row("resident memory, playing", sprintf("%.1f MB", playing / 1024), sprintf("%.1f MB", mpv_kb / 1024),
         "mpv --ao=null", sprintf("%.2f", playing / mpv_kb), "")
+    row("CPU per minute of an AAC station", sprintf("%.3f s", aac), sprintf("%.3f s", mpv_aac), "mpv --ao=null",
+        sprintf("%.2f", aac / mpv_aac), "")
+    row("CPU per minute of an Opus station", sprintf("%.3f s", opus), sprintf("%.3f s", mpv_opus), "mpv --ao=null",
+        sprintf("%.2f", opus / mpv_opus), "")
 }'
 echo
 echo "Ratios are mp3zx / reference, except decoding (reference / mp3zx: throughput). The full output of each"
-echo "part is printed by bench/engine.sh, bench/filelist.sh, bench/levelling.sh and bench/program.sh."
+echo "part is printed by bench/engine.sh, bench/filelist.sh, bench/levelling.sh, bench/program.sh and bench/streams.sh."

@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-qpa-plugins
   libmpg123-dev libsdl2-dev libcurl4-openssl-dev libasound2-dev
   libxcb1-dev libxcb-keysyms1-dev
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev  # headers; loaded at run time
   # tests
   googletest libgtest-dev libgmock-dev
   lame mpg123 sox openssl ffmpeg

@@ -1,5 +1,7 @@
 #include "app/Lifecycle.h"
 
+#include "radio/DefaultStations.h"
+
 #include "app/Player.h"
 #include "app/ProgramFolder.h"
 #include "app/Version.h"
@@ -97,6 +99,7 @@ Lifecycle::Start Lifecycle::start(const QStringList& arguments, const QString& e
 
     // From here on a failing step is shown and start-up goes on with the next one, so a bad settings
     // file cannot cost the command-line file, the drop target or the window position.
+    writeDefaultStationsIfMissing(stationFilePath(p_.startup.programFolder));
     readStations(stationFilePath(p_.startup.programFolder), p_.radio.stations);
     p_.guarded([&] { p_.settings.readSettings(); });
     p_.guarded([&] {

@@ -65,6 +65,7 @@ void Settings::readSettings() {
     if (numberLine(value)) p_.radio.stations.setSelected(value);
     if (numberLine(value) && value == 1) p_.startup.startInRadio = true;
     if (readSettingsLine()) p_.playlists.playlistFolder = line_;
+    if (readSettingsLine()) p_.update.updateUrl = line_;
 }
 
 QString firstStartFolder() {
@@ -98,16 +99,20 @@ void Settings::writeSettings() {
     FolderTree& tree = p_.browser.tree();
     // Where the window cannot learn its place, the saved one goes back unchanged rather than a made-up one.
     const IWindow& window = p_.window();
-    const QPoint position = window.positionKnown() ? window.position() : QPoint(p_.startup.windowLeft, p_.startup.windowTop);
-    writeTextLinesAtomic(path(), {
-                                     p_.browser.currentFolder,
-                                     tree.nodeText(tree.topNode()),
-                                     QString::number(p_.volume.volumeBar.position()),
-                                     p_.volume.levellingBox ? QStringLiteral("1") : QStringLiteral("0"),
-                                     QString::number(position.x()),
-                                     QString::number(position.y()),
-                                     QString::number(p_.radio.stations.selected()),
-                                     p_.radio.radioMode ? QStringLiteral("1") : QStringLiteral("0"),
-                                     p_.playlists.playlistFolder,
-                                 });
+    const QPoint position =
+        window.positionKnown() ? window.position() : QPoint(p_.startup.windowLeft, p_.startup.windowTop);
+    QStringList lines{
+        p_.browser.currentFolder,
+        tree.nodeText(tree.topNode()),
+        QString::number(p_.volume.volumeBar.position()),
+        p_.volume.levellingBox ? QStringLiteral("1") : QStringLiteral("0"),
+        QString::number(position.x()),
+        QString::number(position.y()),
+        QString::number(p_.radio.stations.selected()),
+        p_.radio.radioMode ? QStringLiteral("1") : QStringLiteral("0"),
+        p_.playlists.playlistFolder,
+    };
+    // Older versions read nine lines and ignore more; without an address the file stays as they wrote it.
+    if (!p_.update.updateUrl.isEmpty()) lines << p_.update.updateUrl;
+    writeTextLinesAtomic(path(), lines);
 }

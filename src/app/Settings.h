@@ -1,7 +1,8 @@
 #pragma once
-// The settings file mp3.ini beside the program: nine lines, identified by their number only: the
-// folder, the tree's top node, the volume, levelling, the window's left and top, the station, the mode
-// and the playlist folder. An empty or missing line keeps the default.
+// The settings file mp3.ini beside the program: lines identified by their number only: the folder, the
+// tree's top node, the volume, levelling, the window's left and top, the station, the mode, the
+// playlist folder and (only when set) the station list update's address. An empty or missing line
+// keeps the default.
 
 #include <QString>
 #include <QStringList>

@@ -43,6 +43,13 @@ struct ChannelLevel {
     friend bool operator==(const ChannelLevel&, const ChannelLevel&) = default;
 };
 
+// A network open's result; refusal says, for the user, why a stream can never play (no decoder
+// takes its format), and is empty when it may play on another try.
+struct UrlOpenResult {
+    ChannelHandle handle;
+    std::string refusal;
+};
+
 // Called on the engine's own thread with a stream's new metadata text (StreamTitle='…';StreamUrl='…';).
 using MetadataHandler = std::function<void(const std::string& text)>;
 
@@ -65,6 +72,9 @@ public:
     // Returns after the connection is made and audio decodes, or no handle on failure (bounded
     // time-out). The range and decodeOnly do not apply.
     virtual ChannelHandle openUrl(const std::string& url, const OpenOptions& options) = 0;
+    virtual UrlOpenResult openUrlWithRefusal(const std::string& url, const OpenOptions& options) {
+        return {openUrl(url, options), {}};
+    }
     virtual bool release(ChannelHandle handle) = 0;
     // A file stream's range in bytes, tags included, or a network stream's announced length; -1 when
     // unknown.

@@ -169,7 +169,7 @@ double Channel::bytesToSeconds(std::int64_t bytes) const {
 std::int64_t Channel::downloadedBytes() const {
     if (shutDown_.load()) return -1;
     if (kind_ == Kind::File) return static_cast<std::int64_t>(rangeSize_);
-    std::int64_t length = http_ ? http_->contentLength() : -1;
+    std::int64_t length = http_ && !playlistStream_.load() ? http_->contentLength() : -1;
     return length >= 0 ? length : -1;
 }
 

@@ -75,6 +75,8 @@ public:
     bool waitOpened(std::chrono::milliseconds timeout);
     // Ends a wait of waitOpened() (or the next one) with false. Any thread.
     void abandonOpen() { signalOpened(false); }
+    // Why the stream was refused for good (no decoder takes it), for the user; empty otherwise.
+    std::string refusal() const;
     ~Channel();
     Channel(const Channel&) = delete;
     Channel& operator=(const Channel&) = delete;
@@ -128,6 +130,7 @@ private:
     bool setUpConversion(PcmFormat format);
     void checkReady();
     void signalOpened(bool ok);
+    void refuse(const std::string& text);
     std::int64_t readDecoded(void* buffer, std::size_t bytes);
 
     // Metadata (network thread) and its handlers (engine thread).
@@ -170,14 +173,16 @@ private:
     std::unique_ptr<FrameIndexer> indexer_;
     std::unique_ptr<ByteQueue> queue_;
     std::unique_ptr<HttpStream> http_;
+    std::atomic<bool> playlistStream_{false}; // HLS: libavformat fetches the audio itself
     std::unique_ptr<Voice> voice_;
     Wakeup producerWakeup_;
     std::atomic<bool> quit_{false};
     std::thread decodeThread_;
 
     // Opening a network stream.
-    std::mutex openMutex_;
+    mutable std::mutex openMutex_;
     std::condition_variable openCv_;
+    std::string refusal_;
     bool opened_ = false;
     bool openFailed_ = false;
     std::size_t prebufferSamples_ = 0;

@@ -7,8 +7,8 @@
 #include "audio/FileDecoder.h"
 #include "audio/FrameIndexer.h"
 #include "audio/HttpStream.h"
+#include "audio/NetworkSource.h"
 #include "audio/Output.h"
-#include "audio/StreamDecoder.h"
 #include "audio/Voice.h"
 
 #include <algorithm>
@@ -61,22 +61,50 @@ std::shared_ptr<Channel> Channel::connectUrl(const std::string& url, const OpenO
     const int outputRate = context.output->rate();
     std::shared_ptr<Channel> channel(new Channel(Kind::Url, open, std::move(context)));
     channel->queue_ = std::make_unique<ByteQueue>(options.networkBufferBytes);
-    channel->source_ = StreamDecoder::create(*channel->queue_, open.mono, kNetworkReadWait);
-    if (!channel->source_) return nullptr;
-
-    channel->startPlayback(static_cast<std::size_t>(options.prebuffer.count()) *
-                           static_cast<std::size_t>(outputRate) / 1000 * 2);
 
     HttpStream::Options http;
     http.connectTimeout = options.connectTimeout;
     http.stallTimeout = options.stallTimeout;
     http.maxRedirects = options.maxRedirects;
     if (!options.userAgent.empty()) http.userAgent = options.userAgent;
-    // The network thread ends before the channel goes (shutdown() joins it), so `this` is safe here.
+    // The network and decoding threads end before the channel goes (shutdown() joins them), so `this`
+    // is safe in their handlers.
     Channel* self = channel.get();
     channel->http_ = std::make_unique<HttpStream>(
         url, http, *channel->queue_, [self](const std::string& text) { self->onMetadata(text); });
+
+    NetworkSource::Settings settings;
+    settings.outputRate = outputRate;
+    settings.monoMix = open.mono;
+    settings.waitPerRead = kNetworkReadWait;
+    settings.stallTimeout = options.stallTimeout;
+    settings.userAgent = http.userAgent;
+    settings.quit = &channel->quit_;
+    NetworkSource::Events events;
+    // A title from the stream's own tags is shown the way an ICY title is.
+    events.onTitle = [self](const std::string& title) { self->onMetadata("StreamTitle='" + title + "';"); };
+    events.onRefused = [self](const std::string& text) { self->refuse(text); };
+    // The playlist's length is not the stream's.
+    events.onPlaylist = [self] { self->playlistStream_.store(true); };
+    channel->source_ = std::make_unique<NetworkSource>(*channel->queue_, *channel->http_, std::move(settings),
+                                                       std::move(events));
+
+    channel->startPlayback(static_cast<std::size_t>(options.prebuffer.count()) *
+                           static_cast<std::size_t>(outputRate) / 1000 * 2);
     return channel;
+}
+
+void Channel::refuse(const std::string& text) {
+    {
+        std::lock_guard lock(openMutex_);
+        refusal_ = text;
+    }
+    signalOpened(false);
+}
+
+std::string Channel::refusal() const {
+    std::lock_guard lock(openMutex_);
+    return refusal_;
 }
 
 bool Channel::waitOpened(std::chrono::milliseconds timeout) {

@@ -114,6 +114,10 @@ ChannelHandle Engine::openFile(const std::string& path, const OpenOptions& optio
 }
 
 ChannelHandle Engine::openUrl(const std::string& url, const OpenOptions& openOptions) {
+    return openUrlWithRefusal(url, openOptions).handle;
+}
+
+UrlOpenResult Engine::openUrlWithRefusal(const std::string& url, const OpenOptions& openOptions) {
     if (!isHttpUrl(url)) return {};
     ChannelContext context;
     std::uint64_t generation = 0;
@@ -147,9 +151,9 @@ ChannelHandle Engine::openUrl(const std::string& url, const OpenOptions& openOpt
     }
     if (!opened) {
         channel->shutdown();
-        return {};
+        return {ChannelHandle(), channel->refusal()};
     }
-    return adopt(std::move(channel), generation);
+    return {adopt(std::move(channel), generation), {}};
 }
 
 ChannelHandle Engine::adopt(std::shared_ptr<Channel> channel, std::uint64_t generation) {

@@ -69,6 +69,7 @@ public:
 
     ChannelHandle openFile(const std::string& path, const OpenOptions& options) override;
     ChannelHandle openUrl(const std::string& url, const OpenOptions& options) override;
+    UrlOpenResult openUrlWithRefusal(const std::string& url, const OpenOptions& options) override;
     bool release(ChannelHandle handle) override;
     std::int64_t downloadedBytes(ChannelHandle handle) override;
 

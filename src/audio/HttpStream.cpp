@@ -38,6 +38,16 @@ std::string HttpStream::error() const {
     return error_;
 }
 
+std::string HttpStream::contentType() const {
+    std::lock_guard lock(errorMutex_);
+    return contentType_;
+}
+
+std::string HttpStream::effectiveUrl() const {
+    std::lock_guard lock(errorMutex_);
+    return effectiveUrl_;
+}
+
 void HttpStream::fail(std::string reason) {
     std::lock_guard lock(errorMutex_);
     if (error_.empty()) error_ = std::move(reason);
@@ -128,9 +138,12 @@ std::size_t HttpStream::onBody(const char* data, std::size_t size) {
             fail("HTTP status " + std::to_string(status));
             return 0;
         }
-        if (!isMpegAudioType(headers_.contentType())) {
-            fail("not MPEG audio: " + headers_.contentType());
-            return 0;
+        const char* url = nullptr;
+        curl_easy_getinfo(static_cast<CURL*>(easy_), CURLINFO_EFFECTIVE_URL, &url);
+        {
+            std::lock_guard lock(errorMutex_);
+            contentType_ = headers_.contentType();
+            effectiveUrl_ = url ? url : "";
         }
         contentLength_.store(headers_.contentLength());
         stripper_.emplace(headers_.metaInterval());

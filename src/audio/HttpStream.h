@@ -1,8 +1,9 @@
 #pragma once
 // Fetches an http or https stream with libcurl on a thread of its own: follows redirects (http and
 // https only, a few hops), asks for ICY metadata, accepts "ICY 200 OK" as a status line, refuses any
-// final response that is not 200 or not MPEG audio, strips the metadata blocks out of the body and
-// queues the audio bytes. A connection that delivers nothing for the stall time-out is given up.
+// final response that is not 200 (what the body holds is for its reader to judge), strips the metadata blocks
+// out of the body and queues the audio bytes. A connection that delivers nothing for the stall time-out is
+// given up.
 
 #include "audio/ByteQueue.h"
 #include "audio/HttpHeaders.h"
@@ -47,6 +48,10 @@ public:
     std::string error() const;
     // Content-Length of the final response, -1 if it sent none.
     std::int64_t contentLength() const { return contentLength_.load(); }
+    // The final response's Content-Type and URL (after redirects); known before its first body byte
+    // is queued, empty until then.
+    std::string contentType() const;
+    std::string effectiveUrl() const;
 
 private:
     void run(std::string url);
@@ -65,8 +70,10 @@ private:
     std::atomic<std::int64_t> lastDataTicks_{0};
     HttpHeaders headers_;
     std::optional<IcyStripper> stripper_; // set when the body of the final response starts
-    mutable std::mutex errorMutex_;
+    mutable std::mutex errorMutex_;       // error_, contentType_, effectiveUrl_
     std::string error_;
+    std::string contentType_;
+    std::string effectiveUrl_;
     std::once_flag stopOnce_;
     std::thread thread_;
 };

@@ -7,9 +7,13 @@ constexpr std::size_t kFeedBytes = 16 * 1024;
 }
 
 std::unique_ptr<StreamDecoder> StreamDecoder::create(ByteQueue& input, bool monoMix,
-                                                     std::chrono::milliseconds waitPerRead) {
+                                                     std::chrono::milliseconds waitPerRead,
+                                                     std::string prefix) {
     auto handle = makeMpg123Decoder(monoMix);
     if (!handle || mpg123_open_feed(handle.get()) != MPG123_OK) return nullptr;
+    if (!prefix.empty() && mpg123_feed(handle.get(), reinterpret_cast<const unsigned char*>(prefix.data()),
+                                       prefix.size()) != MPG123_OK)
+        return nullptr;
     return std::unique_ptr<StreamDecoder>(new StreamDecoder(input, std::move(handle), waitPerRead));
 }
 

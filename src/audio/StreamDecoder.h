@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace audio {
@@ -15,8 +16,9 @@ namespace audio {
 class StreamDecoder : public PcmSource {
 public:
     // nullptr if libmpg123 cannot set up a feed decoder.
-    static std::unique_ptr<StreamDecoder> create(ByteQueue& input, bool monoMix,
-                                                 std::chrono::milliseconds waitPerRead);
+    // prefix: bytes of the stream already taken from input, decoded first.
+    static std::unique_ptr<StreamDecoder>
+    create(ByteQueue& input, bool monoMix, std::chrono::milliseconds waitPerRead, std::string prefix = {});
 
     PcmFormat format() const override { return format_; }
     // Waits up to waitPerRead for input; Wait when none came.

@@ -148,6 +148,8 @@ HttpResult CurlHttpTransport::perform(const HttpRequest& request, HttpSink& sink
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    // An error page (404, 500, ...) is never the file that was asked for.
+    curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
     if (!agent.isEmpty()) curl_easy_setopt(h, CURLOPT_USERAGENT, agent.constData());
     if (!referer.isEmpty()) curl_easy_setopt(h, CURLOPT_REFERER, referer.constData());
     if (!user.isEmpty() || !password.isEmpty()) {

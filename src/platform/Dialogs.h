@@ -31,4 +31,6 @@ public:
     virtual bool askYesCancel(const QString& text, QPoint topLeft) = 0;
     // The chosen file's path, or nothing when the user cancels.
     virtual std::optional<QString> chooseFile(const FileDialogSpec& spec) = 0;
+    // A line of text to enter, starting as preset; nothing when the user cancels.
+    virtual std::optional<QString> askText(const QString& prompt, const QString& preset) = 0;
 };

@@ -83,8 +83,13 @@ void RadioPlayback::playStation() {
     // Watched before connecting, so a failed start is noticed too. A running watchdog keeps its beat.
     if (!watchdogTimer.isActive()) watchdogTimer.start();
     const Station station{stationName, streamURL};
-    stationOpener.open(station.url, [this, station](ChannelHandle stream) {
-        runGuarded(dialogs_, [&] { streamOpened(station, stream); });
+    stationOpener.open(station.url, [this, station](ChannelHandle stream, const QString& refusal) {
+        runGuarded(dialogs_, [&] {
+            if (!refusal.isEmpty())
+                streamRefused(refusal);
+            else
+                streamOpened(station, stream);
+        });
     });
 }
 
@@ -127,6 +132,15 @@ void RadioPlayback::playStream() {
         });
     showCurrentStreamTitle();
     channel_.playChannel(radioChannel, PLAYMODE_RADIO);
+}
+
+void RadioPlayback::streamRefused(const QString& refusal) {
+    // Trying again cannot help: the watchdog rests unless a station still plays, which keeps its beat.
+    if (!backToPlayingStation()) {
+        watchdogTimer.stop();
+        connectionProblem = false;
+    }
+    channel_.titleStrip = refusal;
 }
 
 void RadioPlayback::onWatchdogTick() {

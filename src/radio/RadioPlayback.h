@@ -107,6 +107,8 @@ private:
     void streamOpened(const Station& station, ChannelHandle stream);
     // Plays the opened stream with its title shown.
     void playStream();
+    // The stream can never play (a format no decoder takes): the strip says why, and nobody retries.
+    void streamRefused(const QString& refusal);
     // After a start that failed: when a stream still plays, its station is the one named and
     // reconnected again. False when none plays.
     bool backToPlayingStation();

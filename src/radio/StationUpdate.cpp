@@ -7,6 +7,8 @@
 #include "radio/StationEditor.h"
 #include "radio/StationLine.h"
 
+#include <optional>
+
 StationUpdate::StationUpdate(StationEditor& editor, RadioPlayback& radio, ChannelControl& channel,
                              IDialogs& dialogs)
     : editor_(editor), radio_(radio), channel_(channel), dialogs_(dialogs) {
@@ -21,6 +23,13 @@ StationUpdate::StationUpdate(StationEditor& editor, RadioPlayback& radio, Channe
 }
 
 void StationUpdate::fetchStationUpdate() {
+    if (updateUrl.isEmpty() || askForAddress_) {
+        const std::optional<QString> answer = dialogs_.askText(
+            QStringLiteral("Adresse der Senderliste (Datei im Format von mp3.snd):"), updateUrl);
+        if (!answer || answer->trimmed().isEmpty()) return;
+        updateUrl = answer->trimmed();
+        askForAddress_ = false;
+    }
     stationListDownload.setURL(updateUrl);
     stationListDownload.DownloadString();
 }
@@ -41,6 +50,8 @@ void StationUpdate::onStationListFetched(const QByteArray& list) {
 }
 
 void StationUpdate::onStationListFetchFailed() {
+    // The address may be mistyped or gone: the next update lets the user correct it.
+    askForAddress_ = true;
     channel_.titleStrip = QStringLiteral("Problem beim Update der Senderliste");
 }
 

@@ -14,9 +14,6 @@ class IDialogs;
 class RadioPlayback;
 class StationEditor;
 
-// Where the station list update is fetched from.
-inline const QString stationUpdateUrl = QStringLiteral("http://mp3zx.example.net/download/mp3.snd");
-
 class StationUpdate {
 public:
     StationUpdate(StationEditor& editor, RadioPlayback& radio, ChannelControl& channel, IDialogs& dialogs);
@@ -25,9 +22,11 @@ public:
     PlaylistEntries entries;
     // Fetches the station list, into memory.
     HttpDownload stationListDownload;
-    QString updateUrl = stationUpdateUrl;
+    // Where the update comes from (the tenth line of mp3.ini); empty until the user names it.
+    QString updateUrl;
 
-    // "update vom Server ": fetches the station list.
+    // "update vom Server ": fetches the station list. Without an address, and after the last one failed,
+    // the user is asked for it first (starting from the last one).
     void fetchStationUpdate();
     // The fetched station list goes into the editor text.
     void onStationListFetched(const QByteArray& list);
@@ -45,4 +44,5 @@ private:
     RadioPlayback& radio_;
     ChannelControl& channel_;
     IDialogs& dialogs_;
+    bool askForAddress_ = false;
 };

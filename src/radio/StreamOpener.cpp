@@ -8,7 +8,12 @@
 #include <utility>
 #include <vector>
 
-using OpenResults = std::vector<std::pair<quint64, ChannelHandle>>;
+struct OpenResult {
+    quint64 ticket = 0;
+    ChannelHandle stream;
+    std::string refusal;
+};
+using OpenResults = std::vector<OpenResult>;
 
 // What the opening jobs share with the opener. A job may end after the opener is gone: it then frees
 // its stream itself.
@@ -37,7 +42,7 @@ StreamOpener::~StreamOpener() {
         left.swap(shared_->results);
     }
     for (const auto& result : left)
-        if (result.second) audioEngine_.release(result.second);
+        if (result.stream) audioEngine_.release(result.stream);
 }
 
 void StreamOpener::open(const QString& url, Done done) {
@@ -46,7 +51,8 @@ void StreamOpener::open(const QString& url, Done done) {
     pending_ = ticket;
     done_ = std::move(done);
     runner_([shared = shared_, &audioEngine = audioEngine_, url = textToBytes(url).toStdString(), ticket] {
-        const ChannelHandle stream = audioEngine.openUrl(url, OpenOptions{});
+        UrlOpenResult opened = audioEngine.openUrlWithRefusal(url, OpenOptions{});
+        const ChannelHandle stream = opened.handle;
         std::unique_lock lock(shared->mutex);
         StreamOpener* owner = shared->owner;
         if (!owner) {
@@ -54,7 +60,7 @@ void StreamOpener::open(const QString& url, Done done) {
             if (stream) audioEngine.release(stream);
             return;
         }
-        shared->results.emplace_back(ticket, stream);
+        shared->results.push_back({ticket, stream, std::move(opened.refusal)});
         if (QThread::currentThread() == owner->thread()) {
             lock.unlock();
             owner->deliver();
@@ -77,14 +83,14 @@ void StreamOpener::deliver() {
         std::lock_guard lock(shared_->mutex);
         results.swap(shared_->results);
     }
-    for (const auto& [ticket, stream] : results) {
+    for (const auto& [ticket, stream, refusal] : results) {
         if (ticket != pending_) {
             if (stream) audioEngine_.release(stream);
             continue;
         }
         pending_ = 0;
         const Done done = std::exchange(done_, nullptr);
-        done(stream);
+        done(stream, bytesToText(QByteArray::fromStdString(refusal)));
     }
 }
 

@@ -23,8 +23,9 @@ class StreamOpener : public QObject {
 public:
     // Runs a job that blocks somewhere the caller does not wait for it.
     using Runner = std::function<void(std::function<void()> job)>;
-    // The opened stream, or no handle when it could not be opened.
-    using Done = std::function<void(ChannelHandle stream)>;
+    // The opened stream, or no handle when it could not be opened; then refusal, when not empty, says
+    // why the stream can never play.
+    using Done = std::function<void(ChannelHandle stream, const QString& refusal)>;
 
     explicit StreamOpener(AudioEngine& audioEngine, QObject* parent = nullptr);
     // Waits for the opens still running (the engine's closeOutput ends them early) and frees what

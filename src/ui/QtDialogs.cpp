@@ -3,8 +3,8 @@
 #include "ui/EventHook.h"
 #include "ui/ScreenPlace.h"
 
-#include <QAbstractButton>
 #include "platform/ByteText.h"
+#include <QAbstractButton>
 
 #include <QApplication>
 #include <QComboBox>
@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -120,4 +121,18 @@ std::optional<QString> QtDialogs::chooseFile(const FileDialogSpec& spec) {
     const QString chosen = dialog.selectedFiles().constFirst();
     QDir::setCurrent(QFileInfo(chosen).absolutePath());
     return chosen;
+}
+
+std::optional<QString> QtDialogs::askText(const QString& prompt, const QString& preset) {
+    QInputDialog dialog(owner_);
+    dialog.setWindowTitle(QApplication::applicationName());
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(preset);
+    dialog.setOkButtonText(QStringLiteral("OK"));
+    dialog.setCancelButtonText(QStringLiteral("Abbrechen"));
+    dialog.setAttribute(Qt::WA_QuitOnClose, false);
+    // Wide enough to show a whole address.
+    dialog.resize(480, dialog.sizeHint().height());
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.textValue();
 }

@@ -14,6 +14,7 @@ public:
     void showError(const QString& text) override;
     bool askYesCancel(const QString& text, QPoint topLeft) override;
     std::optional<QString> chooseFile(const FileDialogSpec& spec) override;
+    std::optional<QString> askText(const QString& prompt, const QString& preset) override;
 
 private:
     QWidget* owner_;

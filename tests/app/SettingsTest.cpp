@@ -105,6 +105,27 @@ TEST_F(SettingsTest, WritesNineCrLfLinesAndReadsThemBack) {
     EXPECT_EQ(next.player.playlists.playlistFolder, QStringLiteral("/listen/"));
 }
 
+// The update address is a tenth line, written only when set, so a file without it stays as older
+// versions wrote it and they read a file with it (they stop after nine lines).
+TEST_F(SettingsTest, TheUpdateAddressIsATenthLineOnlyWhenSet) {
+    const QByteArray nine = "\r\n\r\n30\r\n0\r\n50\r\n50\r\n-1\r\n0\r\n\r\n";
+    writeIni(nine);
+    h.player.settings.readSettings();
+    EXPECT_TRUE(h.player.update.updateUrl.isEmpty());
+    h.player.settings.writeSettings();
+    EXPECT_EQ(readIni().count("\r\n"), 9);
+
+    h.player.update.updateUrl = QStringLiteral("http://127.0.0.1:8000/liste.snd");
+    h.player.settings.writeSettings();
+    EXPECT_TRUE(readIni().endsWith("\r\nhttp://127.0.0.1:8000/liste.snd\r\n"));
+    EXPECT_EQ(readIni().count("\r\n"), 10);
+    PlayerHarness next;
+    next.player.startup.programFolder = h.player.startup.programFolder;
+    next.player.browser.attachTree(tree);
+    next.player.settings.readSettings();
+    EXPECT_EQ(next.player.update.updateUrl, QStringLiteral("http://127.0.0.1:8000/liste.snd"));
+}
+
 TEST_F(SettingsTest, LfOnlyAndShortFilesAndOutOfRangeValues) {
     writeIni("/gibt/es/nicht\n\n5\n0\n10\n20\n12\n2\n");
     h.player.settings.readSettings();

@@ -233,6 +233,37 @@ TEST_F(StationUpdateTest, ServerListIsAppendedAfterASeparatorOrReplacesTheText) 
     EXPECT_EQ(stations().size(), 2);
 }
 
+// Without an address the user is asked for one; cancelling fetches nothing. After a failed update the
+// next one asks again, starting from the address that failed.
+TEST_F(StationUpdateTest, TheAddressIsAskedForWhenMissingAndAfterAFailure) {
+    const QString address = h.player.update.updateUrl;
+    h.player.update.updateUrl.clear();
+    h.dialogs.textAnswers = {std::nullopt};
+    h.player.update.fetchStationUpdate();
+    EXPECT_FALSE(h.player.update.stationListDownload.isDownloading());
+    ASSERT_EQ(h.dialogs.textQuestions.size(), 1u);
+    EXPECT_EQ(h.dialogs.textQuestions[0].second, QString());
+    EXPECT_TRUE(h.player.update.updateUrl.isEmpty());
+
+    h.player.editor.openStationEditor();
+    serverFails = true;
+    h.dialogs.textAnswers = {" " + address + " "};
+    update();
+    EXPECT_EQ(h.player.update.updateUrl, address);
+    EXPECT_EQ(h.player.channel.titleStrip.get(), QStringLiteral("Problem beim Update der Senderliste"));
+
+    serverFails = false;
+    serverFile = "C\r\nhttp://c/\r\n";
+    update();
+    ASSERT_EQ(h.dialogs.textQuestions.size(), 3u);
+    EXPECT_EQ(h.dialogs.textQuestions[2].second, address);
+    EXPECT_EQ(editorLines().last(), QStringLiteral("C ; http://c/"));
+    // Once it worked, the address is used without asking.
+    update();
+    EXPECT_EQ(h.dialogs.textQuestions.size(), 3u);
+    EXPECT_EQ(server->requests().size(), 3);
+}
+
 TEST_F(StationUpdateTest, AppendKeepsUnsavedEditsAndTheSavedSeparatorBecomesAStation) {
     h.player.editor.openStationEditor();
     s.editor.text = QStringList{"Eigener ; http://eigen/"};

@@ -1,7 +1,7 @@
 // The station list update against servers on 127.0.0.1 that misbehave: silent, stalling, closing
-// early, sending garbage for a head, or a body of a gigabyte made up on the fly. Each update ends in
-// one failure message with the editor text untouched, the event loop keeps turning meanwhile, and the
-// huge body costs neither memory nor disk beyond the update's limit.
+// early, sending garbage for a head or an error page, or a body of a gigabyte made up on the fly. Each
+// update ends in one failure message with the editor text untouched, the event loop keeps turning
+// meanwhile, and the huge body costs neither memory nor disk beyond the update's limit.
 
 #include "radio/RadioTestSupport.h"
 #include "support/LoopbackHttpServer.h"
@@ -91,6 +91,9 @@ TEST_F(StationUpdateFaultTest, MisbehavingServersEndInOneFailureAndLeaveTheEdito
         {"negative length", sendBytes(LoopbackHttpServer::response("Content-Length: -5\r\n", "Sender\r\n"))},
         {"length beyond any number",
          sendBytes(LoopbackHttpServer::response("Content-Length: 99999999999999999999999\r\n", "S\r\n"))},
+        {"an error page",
+         sendBytes("HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\nContent-Length: 22\r\n\r\n"
+                   "<html>Not Found</html>")},
         {"endless header line", sendBytes("HTTP/1.0 200 OK\r\n" + longLine + "Content-Length: 2\r\n\r\nS\n")},
     };
     // Only the silent servers wait for the stall time-out; a short one keeps them quick.

@@ -223,3 +223,11 @@ std::optional<QString> FakeDialogs::chooseFile(const FileDialogSpec& spec) {
     if (!chosen) return std::nullopt;
     return path;
 }
+
+std::optional<QString> FakeDialogs::askText(const QString& prompt, const QString& preset) {
+    textQuestions.emplace_back(prompt, preset);
+    if (textAnswers.empty()) return preset;
+    const std::optional<QString> answer = textAnswers.front();
+    textAnswers.pop_front();
+    return answer;
+}

@@ -145,6 +145,10 @@ public:
         return answerYes;
     }
     std::optional<QString> chooseFile(const FileDialogSpec& spec) override;
+    // Asked prompts with their presets; each answer is taken from textAnswers, else the preset is kept.
+    std::vector<std::pair<QString, QString>> textQuestions;
+    std::deque<std::optional<QString>> textAnswers;
+    std::optional<QString> askText(const QString& prompt, const QString& preset) override;
 };
 
 class FakeWindow : public IWindow {

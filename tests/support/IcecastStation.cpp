@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <QTcpSocket>
 #include <QThread>
+#include <QUrl>
 #include <arpa/inet.h>
 #include <grp.h>
 #include <netinet/in.h>
@@ -18,6 +19,7 @@ namespace {
 
 constexpr int startTimeoutMs = 15000;
 const char* const sourcePassword = "radio-test-source";
+const char* const adminPassword = "radio-test-admin";
 
 // A port nobody listens on right now: the system picks one for a socket that is closed again.
 quint16 freePort() {
@@ -73,11 +75,11 @@ QString tail(const QString& path) {
 
 } // namespace
 
-int httpStatus(quint16 port, const QString& path, int timeoutMs) {
+int httpStatus(quint16 port, const QString& path, int timeoutMs, const QByteArray& headers) {
     QTcpSocket socket;
     socket.connectToHost(QStringLiteral("127.0.0.1"), port);
     if (!socket.waitForConnected(timeoutMs)) return 0;
-    socket.write("GET " + path.toUtf8() + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
+    socket.write("GET " + path.toUtf8() + " HTTP/1.0\r\nHost: 127.0.0.1\r\n" + headers + "\r\n");
     QByteArray head;
     QElapsedTimer clock;
     clock.start();
@@ -107,6 +109,22 @@ IcecastStation::~IcecastStation() {
     stopServer();
 }
 
+QString IcecastStation::sourceUrl(const QString& mount) const {
+    return QStringLiteral("icecast://source:%1@127.0.0.1:%2%3")
+        .arg(QString::fromLatin1(sourcePassword))
+        .arg(port_)
+        .arg(mount);
+}
+
+bool IcecastStation::setTitle(const QString& mount, const QString& title) {
+    const QByteArray query =
+        "/admin/metadata?mode=updinfo&charset=UTF-8&mount=" + QUrl::toPercentEncoding(mount) +
+        "&song=" + QUrl::toPercentEncoding(title);
+    const QByteArray auth =
+        "Authorization: Basic " + (QByteArray("admin:") + adminPassword).toBase64() + "\r\n";
+    return httpStatus(port_, QString::fromLatin1(query), 2000, auth) == 200;
+}
+
 QString IcecastStation::mountUrl() const {
     return QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(mountPath());
 }
@@ -134,11 +152,13 @@ bool IcecastStation::writeServerConfig(QString* error) {
     }
     const QByteArray config =
         "<icecast>\n"
-        "  <limits><clients>20</clients><sources>2</sources><burst-on-connect>1</burst-on-connect></limits>\n"
+        "  <limits><clients>20</clients><sources>4</sources><burst-on-connect>1</burst-on-connect></limits>\n"
         "  <authentication><source-password>" +
         QByteArray(sourcePassword) +
         "</source-password><admin-user>admin</admin-user>"
-        "<admin-password>radio-test-admin</admin-password></authentication>\n"
+        "<admin-password>" +
+        QByteArray(adminPassword) +
+        "</admin-password></authentication>\n"
         "  <hostname>127.0.0.1</hostname>\n"
         "  <listen-socket><port>" +
         QByteArray::number(port_) +

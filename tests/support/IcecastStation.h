@@ -2,7 +2,8 @@
 // A real radio station for integration tests: icecast2 on 127.0.0.1 (a free port) fed by ezstream
 // with a looping playlist of MP3 files, all in a folder of the test. Server and source are separate
 // processes so a test can take the server away and bring both back; every process is stopped by its
-// pid, bounded in time, at the latest when this object goes away.
+// pid, bounded in time, at the latest when this object goes away. Other sources (ffmpeg, for other
+// formats) can feed mounts of their own through sourceUrl().
 
 #include <QString>
 #include <QStringList>
@@ -30,6 +31,12 @@ public:
     void stopServer();
     void stopSource();
 
+    // Where a source client of its own (ffmpeg: "-f adts icecast://...") sends a mount.
+    QString sourceUrl(const QString& mount) const;
+    // Sets the title sent as StreamTitle to the listeners of a mount whose source sends none (an
+    // admin request, as a playout system makes it). False when icecast2 does not take it.
+    bool setTitle(const QString& mount, const QString& title);
+
     quint16 port() const { return port_; }
     QString mountPath() const { return QStringLiteral("/radio.mp3"); }
     QString mountUrl() const;
@@ -49,5 +56,5 @@ private:
 };
 
 // The status code of a GET of path on 127.0.0.1:port (only the status line is read), or 0 when
-// nothing answers within timeoutMs.
-int httpStatus(quint16 port, const QString& path, int timeoutMs = 2000);
+// nothing answers within timeoutMs. headers: more request header lines, each ending in CR LF.
+int httpStatus(quint16 port, const QString& path, int timeoutMs = 2000, const QByteArray& headers = {});
