@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QListView>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QStyledItemDelegate>
 
 namespace {
@@ -35,49 +34,51 @@ QString shownLines(const QStringList& lines) {
     return shown.join(u'\n');
 }
 
+// A widget's subscription to a shown value, held as the widget's child: it ends when the widget goes, so
+// the value never calls a widget that is gone.
+class WidgetSubscription : public QObject {
+public:
+    WidgetSubscription(Subscription subscription, QObject* widget)
+        : QObject(widget), subscription_(std::move(subscription)) {}
+
+private:
+    Subscription subscription_;
+};
+
+void tieTo(QObject* widget, Subscription subscription) {
+    new WidgetSubscription(std::move(subscription), widget);
+}
+
 } // namespace
 
 void bindText(Shown<QString>& value, QLabel* label) {
     label->setTextFormat(Qt::PlainText);
     label->setText(displayText(value.get()));
-    QPointer<QLabel> guard(label);
-    value.onChange([guard](const QString& text) {
-        if (guard) guard->setText(displayText(text));
-    });
+    tieTo(label, value.subscribe([label](const QString& text) { label->setText(displayText(text)); }));
 }
 
 void bindText(Shown<QString>& value, QAbstractButton* button) {
     button->setText(value.get());
-    QPointer<QAbstractButton> guard(button);
-    value.onChange([guard](const QString& text) {
-        if (guard) guard->setText(text);
-    });
+    tieTo(button, value.subscribe([button](const QString& text) { button->setText(text); }));
 }
 
 void bindVisible(Shown<bool>& value, QWidget* widget) {
     widget->setVisible(value.get());
-    QPointer<QWidget> guard(widget);
-    value.onChange([guard](bool visible) {
-        if (guard) guard->setVisible(visible);
-    });
+    tieTo(widget, value.subscribe([widget](bool visible) { widget->setVisible(visible); }));
 }
 
 void bindCheck(Shown<bool>& value, BitmapCheckBox* box) {
     box->setChecked(value.get());
-    QPointer<BitmapCheckBox> guard(box);
-    value.onChange([guard](bool checked) {
-        if (guard) guard->setChecked(checked);
-    });
+    tieTo(box, value.subscribe([box](bool checked) { box->setChecked(checked); }));
     QObject::connect(box, &BitmapCheckBox::changed, box, [box, &value] { value.set(box->isChecked()); });
 }
 
 void bindRange(RangeValue& value, QAbstractSlider* slider) {
     slider->setRange(value.min(), value.max());
     slider->setValue(value.position());
-    QPointer<QAbstractSlider> guard(slider);
-    value.onChange([guard](int position) {
-        if (guard && guard->value() != position) guard->setValue(position);
-    });
+    tieTo(slider, value.subscribe([slider](int position) {
+        if (slider->value() != position) slider->setValue(position);
+    }));
     QObject::connect(slider, &QAbstractSlider::valueChanged, slider,
                      [&value](int position) { value.setPosition(position); });
 }
@@ -88,10 +89,9 @@ void bindList(RowListModelBase& model, QListView* view) {
     view->setUniformItemSizes(true);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    QPointer<QListView> guard(view);
-    const auto showSelection = [guard, &model](int row) {
-        if (!guard) return;
-        QItemSelectionModel* selection = guard->selectionModel();
+    // Connected with the view as context, so these never run once it is gone.
+    const auto showSelection = [view, &model](int row) {
+        QItemSelectionModel* selection = view->selectionModel();
         const QModelIndex index = model.index(row);
         if (row < 0) {
             selection->clear();
@@ -113,12 +113,10 @@ void bindList(RowListModelBase& model, QListView* view) {
 
 void bindLines(Shown<QStringList>& lines, QPlainTextEdit* editor) {
     editor->setPlainText(shownLines(lines.get()));
-    QPointer<QPlainTextEdit> guard(editor);
-    lines.onChange([guard](const QStringList& text) {
-        if (!guard) return;
+    tieTo(editor, lines.subscribe([editor](const QStringList& text) {
         const QString shown = shownLines(text);
-        if (guard->toPlainText() != shown) guard->setPlainText(shown);
-    });
+        if (editor->toPlainText() != shown) editor->setPlainText(shown);
+    }));
     // Lines the user left as they were keep their bytes; what the user typed is new text.
     QObject::connect(editor, &QPlainTextEdit::textChanged, editor, [editor, &lines] {
         const QString text = editor->toPlainText();

@@ -311,6 +311,9 @@ bool encodeWithFfmpeg(const std::string& path, const std::string& source,
 
 bool makeWithFfmpeg(const std::string& path, const std::string& source,
                     const std::vector<std::string>& outputArguments, std::string* error) {
+    // A segmenter writes its segments beside the playlist, where a copy from the cache would not have them.
+    if (std::find(outputArguments.begin(), outputArguments.end(), "hls") != outputArguments.end())
+        return encodeWithFfmpeg(path, source, outputArguments, error);
     // Without "-f" ffmpeg picks the container by the file name's extension.
     const std::string key = "ffmpeg " + toolKey(ffmpegPath()) + "\n" + describe({source}) +
                             describe(outputArguments) + std::filesystem::path(path).extension().string();

@@ -18,6 +18,17 @@ using namespace std::chrono_literals;
 
 namespace {
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define MP3ZX_TEST_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(MP3ZX_TEST_ASAN)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 // 300 Hz in the first second, 50 Hz higher in each second after.
 constexpr double kToneBaseHz = 300;
 constexpr double kToneStepHz = 50;
@@ -234,5 +245,7 @@ TEST(SoundServerTest, TwentyRestartsInARowLeaveNothingBehind) {
                 took.count(), threadsFirst, threadsLast, rssFirst, rssLast);
     // Fewer is fine: Qt ends the threads of its pool that idled for half a minute.
     EXPECT_LE(threadsLast, threadsFirst);
+    // AddressSanitizer holds freed memory back for a while, so only a plain build's size tells a leak.
+    if (kAddressSanitizer) GTEST_SKIP() << "memory not judged under AddressSanitizer";
     EXPECT_LT(rssLast - rssFirst, 2048) << "kB grown over 18 restarts";
 }
