@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
+#include <memory>
 #include <semaphore>
 #include <string>
 #include <sys/fsuid.h>
@@ -239,24 +240,28 @@ TEST_F(FileListModelTest, ListingStartedMeanwhileReplacesTheRunningOne) {
     int finished = 0;
     QObject::connect(&m, &FileListModel::listingStarted, [&] { ++started; });
     QObject::connect(&m, &FileListModel::listingFinished, [&] { ++finished; });
-    // The big folder's listing holds after its first name until another folder was chosen.
-    std::binary_semaphore reached(0);
-    std::binary_semaphore chosen(0);
-    std::binary_semaphore handedOver(0);
-    std::atomic<int> bigNames = 0;
-    m.setScanHook([&](int names) {
-        if (names < 0) return handedOver.release();
-        bigNames = names;
+    // The big folder's listing holds after its first name until another folder was chosen. Its
+    // thread may still be inside the hook when this test ends: the hook owns what it uses.
+    struct Gates {
+        std::binary_semaphore reached{0};
+        std::binary_semaphore chosen{0};
+        std::binary_semaphore handedOver{0};
+        std::atomic<int> bigNames = 0;
+    };
+    const auto gates = std::make_shared<Gates>();
+    m.setScanHook([gates](int names) {
+        if (names < 0) return gates->handedOver.release();
+        gates->bigNames = names;
         if (names > 1) return;
-        reached.release();
-        chosen.acquire();
+        gates->reached.release();
+        gates->chosen.acquire();
     });
     m.setDirectory(path("big"));
-    reached.acquire();
+    gates->reached.acquire();
     m.setScanHook({});
     m.setDirectory(path("small"));
-    chosen.release();
-    handedOver.acquire();
+    gates->chosen.release();
+    gates->handedOver.acquire();
 
     EXPECT_EQ(captions(m), Strings{"only.mp3"});
     QCoreApplication::sendPostedEvents(); // whatever the replaced listing handed over
@@ -264,9 +269,9 @@ TEST_F(FileListModelTest, ListingStartedMeanwhileReplacesTheRunningOne) {
     EXPECT_EQ(started, 2);
     EXPECT_EQ(finished, 2);
     EXPECT_FALSE(m.isListing());
-    EXPECT_EQ(bigNames, 1) << "the replaced listing read on";
+    EXPECT_EQ(gates->bigNames, 1) << "the replaced listing read on";
 
-    // A list destroyed while it lists neither crashes nor waits for the whole folder.
+    // A list destroyed while it lists stops its scan and joins its thread without crashing.
     auto doomed = std::make_unique<FileListModel>();
     doomed->setDirectory(path("big"));
     doomed.reset();
