@@ -1,22 +1,15 @@
 #include "library/FileListModel.h"
 
+#include "library/FolderScan.h"
 #include "library/MaskSearch.h"
 #include "platform/ByteText.h"
-#include "platform/EventLoop.h"
 #include "platform/FileSystem.h"
 
-#include <QElapsedTimer>
 #include <QLocale>
-#include <QMimeDatabase>
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
-#include <dirent.h>
-#include <fcntl.h>
 #include <numeric>
-#include <sys/stat.h>
-#include <unistd.h>
 
 bool FileListModel::reverseOrder_ = false;
 
@@ -77,18 +70,6 @@ int compareSortKeys(const SortKey& a, const SortKey& b, int column, bool dateCol
     return r;
 }
 
-struct DirCloser {
-    void operator()(DIR* d) const { ::closedir(d); }
-};
-
-QString attributeLetters(bool folder, bool readOnly, bool hidden) {
-    QString s;
-    if (folder) s += u'D';
-    if (readOnly) s += u'R';
-    if (hidden) s += u'H';
-    return s;
-}
-
 } // namespace
 
 QString fileDateText(qint64 secondsSinceEpoch) {
@@ -111,6 +92,20 @@ QString fileDateKey(const QString& dateText) {
     return key;
 }
 
+std::vector<int> fileEntryOrder(const QList<FileListEntry>& entries, const FileEntryOrder& order) {
+    const QLocale locale = QLocale::system();
+    std::vector<SortKey> keys;
+    keys.reserve(static_cast<size_t>(entries.size()));
+    for (const FileListEntry& e : entries)
+        keys.push_back(makeSortKey(e, order.column, order.dateColumn, locale));
+    std::vector<int> positions(keys.size());
+    std::iota(positions.begin(), positions.end(), 0);
+    std::stable_sort(positions.begin(), positions.end(), [&](int a, int b) {
+        return compareSortKeys(keys[a], keys[b], order.column, order.dateColumn, order.reverse) < 0;
+    });
+    return positions;
+}
+
 int compareFileEntries(const FileListEntry& a, const FileListEntry& b, int column, bool dateColumn,
                        bool reverse) {
     const QLocale locale = QLocale::system();
@@ -125,7 +120,7 @@ FileListModel::FileListModel(QObject* parent)
 }
 
 FileListModel::~FileListModel() {
-    *alive_ = false;
+    stopScans(true);
 }
 
 QString FileListModel::Directory() const {
@@ -218,7 +213,7 @@ void FileListModel::setSortColumn(FileField column) {
         sortColumn_ = column;
 
     const int n = count();
-    const std::vector<int> order = sortOrder(entries_);
+    const std::vector<int> order = fileEntryOrder(entries_, currentOrder());
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     // The selection and other persistent indexes follow their rows.
     std::vector<int> newRow(static_cast<size_t>(n));
@@ -238,25 +233,16 @@ void FileListModel::setSortColumn(FileField column) {
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-std::vector<int> FileListModel::sortOrder(const QList<FileListEntry>& entries) const {
+FileEntryOrder FileListModel::currentOrder() const {
     const int position = columnPosition(sortColumn_);
-    const bool date = isDateColumn(position);
-    const QLocale locale = QLocale::system();
-    std::vector<SortKey> keys;
-    keys.reserve(static_cast<size_t>(entries.size()));
-    for (const FileListEntry& e : entries)
-        keys.push_back(makeSortKey(e, position, date, locale));
-    std::vector<int> order(keys.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        return compareSortKeys(keys[a], keys[b], position, date, reverseOrder_) < 0;
-    });
-    return order;
+    return {position, isDateColumn(position), reverseOrder_};
 }
 
 void FileListModel::list() {
     const quint64 id = ++listingId_;
-    const std::shared_ptr<bool> alive = alive_;
+    stopScans(false);
+    // The replaced listing ends here; its entries, should they still come, are dropped.
+    if (listing_) emit listingFinished();
     listing_ = true;
     emit listingStarted();
     if (!entries_.isEmpty()) {
@@ -265,137 +251,73 @@ void FileListModel::list() {
         endRemoveRows();
     }
 
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    std::thread thread([this, id, request = scanRequest(), cancelled, ended] {
+        QList<FileListEntry> found = scanFolders(request, *cancelled);
+        // The destructor joins this thread, so the model is still there to queue to. A replaced
+        // listing's entries are dropped there.
+        QMetaObject::invokeMethod(
+            this,
+            [this, id, found = std::move(found), order = request.order]() mutable {
+                publish(id, std::move(found), order);
+            },
+            Qt::QueuedConnection);
+        if (request.scanHook) request.scanHook(-1);
+        ended->store(true);
+    });
+    scans_.push_back({std::move(thread), std::move(cancelled), std::move(ended)});
+}
+
+FolderScanRequest FileListModel::scanRequest() const {
+    FolderScanRequest r;
+    r.folders = folders_;
+    r.masks = masks_;
     const bool anyType = fileTypes_.contains(ftAll);
-    const bool hiddenAllowed = anyType || fileTypes_.contains(ftHidden);
-    const bool readOnlyAllowed = anyType || fileTypes_.contains(ftReadonly);
-    const bool allColumns = viewColumns_.contains(fiAll);
+    r.hiddenAllowed = anyType || fileTypes_.contains(ftHidden);
+    r.readOnlyAllowed = anyType || fileTypes_.contains(ftReadonly);
     // Asking the file system whether an entry is writable costs a call per name: only when it
     // filters or is shown.
-    const bool needWritable = !readOnlyAllowed || allColumns || viewColumns_.contains(fiAttributes);
-    QList<FileField> extraFields;
+    r.needWritable =
+        !r.readOnlyAllowed || viewColumns_.contains(fiAll) || viewColumns_.contains(fiAttributes);
+    r.displayDirectory = displayDirectory_;
+    r.displayParentDir = displayParentDir_;
     for (int p = 2; p < columns_.size(); ++p)
-        extraFields.append(columns_[p].field);
-    QMimeDatabase mimeDb;
-    const QLocale locale = QLocale::system();
+        r.extraFields.append(columns_[p].field);
+    r.order = currentOrder();
+    r.scanHook = scanHook_;
+    return r;
+}
 
-    QList<FileListEntry> found;
-    QElapsedTimer sinceYield;
-    sinceYield.start();
-    // Lets the event loop run; false when this listing must stop (replaced, or the model is gone).
-    auto yield = [&]() {
-        yieldToEvents();
-        sinceYield.restart();
-        return *alive && listingId_ == id;
-    };
-
-    for (const QString& folder : std::as_const(folders_)) {
-        // A folder that cannot be read lists nothing; no message.
-        std::unique_ptr<DIR, DirCloser> dir(::opendir(pathBytes(folder).constData()));
-        if (!dir) continue;
-        const int fd = ::dirfd(dir.get());
-        while (const dirent* de = ::readdir(dir.get())) {
-            if (sinceYield.elapsed() >= yieldMs_ && !yield()) {
-                if (*alive) emit listingFinished();
-                return;
-            }
-            const char* rawName = de->d_name;
-            if (std::strcmp(rawName, ".") == 0) continue;
-            const bool parentDir = std::strcmp(rawName, "..") == 0;
-            const bool hidden = rawName[0] == '.' && !parentDir;
-            if (hidden && !hiddenAllowed) continue;
-
-            struct statx st {};
-            bool statted = false;
-            bool folderEntry = de->d_type == DT_DIR;
-            if (de->d_type != DT_DIR && de->d_type != DT_REG) {
-                // A link or an unknown type: what it leads to decides. A dangling link is no file
-                // that could be played.
-                if (::statx(fd, rawName, 0, STATX_BASIC_STATS | STATX_BTIME, &st) != 0) continue;
-                statted = true;
-                if (S_ISDIR(st.stx_mode))
-                    folderEntry = true;
-                else if (!S_ISREG(st.stx_mode))
-                    continue; // devices, pipes and sockets are no files to play
-            }
-
-            const QString name = bytesToText(QByteArray(rawName));
-            const QString upperName = locale.toUpper(name);
-            if (folderEntry) {
-                if (!displayDirectory_ || (parentDir && !displayParentDir_)) continue;
-            } else if (!MatchesMaskList(upperName, masks_, true, false)) {
-                continue;
-            }
-
-            if (!statted && ::statx(fd, rawName, 0, STATX_BASIC_STATS | STATX_BTIME, &st) != 0) continue;
-            bool readOnly = false;
-            if (needWritable) readOnly = ::faccessat(fd, rawName, W_OK, AT_EACCESS) != 0;
-            if (readOnly && !readOnlyAllowed) continue;
-
-            FileListEntry e;
-            e.caption = name;
-            e.folder = folder;
-            e.upperCaption = upperName;
-            e.subItems.reserve(1 + extraFields.size());
-            e.subItems.append(
-                folderEntry ? QString() : QStringLiteral("%1").arg(static_cast<qulonglong>(st.stx_size), 10));
-            for (FileField field : std::as_const(extraFields)) {
-                switch (field) {
-                case fiType:
-                    e.subItems.append(
-                        folderEntry ? mimeDb.mimeTypeForName(QStringLiteral("inode/directory")).comment()
-                                    : mimeDb.mimeTypeForFile(name, QMimeDatabase::MatchExtension).comment());
-                    break;
-                case fiModified:
-                    e.subItems.append(fileDateText(st.stx_mtime.tv_sec));
-                    break;
-                case fiCreated:
-                    // Not every file system keeps a birth time; the last change is the next best.
-                    e.subItems.append(fileDateText((st.stx_mask & STATX_BTIME) ? st.stx_btime.tv_sec
-                                                                               : st.stx_mtime.tv_sec));
-                    break;
-                case fiLastAccess:
-                    e.subItems.append(fileDateText(st.stx_atime.tv_sec));
-                    break;
-                case fiAttributes:
-                    e.subItems.append(attributeLetters(folderEntry, readOnly, hidden));
-                    break;
-                case fiDosName:
-                    e.subItems.append(name);
-                    break;
-                case fiDosExt: {
-                    const qsizetype dot = name.lastIndexOf(u'.');
-                    e.subItems.append(dot > 0 ? name.mid(dot) : QString());
-                    break;
-                }
-                case fiPath:
-                    e.subItems.append(folder);
-                    break;
-                default:
-                    e.subItems.append(QString());
-                    break;
-                }
-            }
-            found.append(std::move(e));
-        }
-    }
-
-    // One last turn of the event loop before the sort, which runs in one piece.
-    if (!yield()) {
-        if (*alive) emit listingFinished();
-        return;
-    }
-    if (!found.isEmpty()) {
-        const std::vector<int> order = sortOrder(found);
+void FileListModel::publish(quint64 id, QList<FileListEntry> found, const FileEntryOrder& sortedBy) {
+    if (id != listingId_) return;
+    // The sort column or direction changed while the folders were read.
+    if (sortedBy != currentOrder()) {
         QList<FileListEntry> sorted;
         sorted.reserve(found.size());
-        for (int i : order)
+        for (int i : fileEntryOrder(found, currentOrder()))
             sorted.append(std::move(found[i]));
-        beginInsertRows(QModelIndex(), 0, static_cast<int>(sorted.size()) - 1);
-        entries_ = std::move(sorted);
+        found = std::move(sorted);
+    }
+    if (!found.isEmpty()) {
+        beginInsertRows(QModelIndex(), 0, static_cast<int>(found.size()) - 1);
+        entries_ = std::move(found);
         endInsertRows();
     }
     listing_ = false;
     emit listingFinished();
+}
+
+void FileListModel::stopScans(bool wait) {
+    for (auto it = scans_.begin(); it != scans_.end();) {
+        it->cancelled->store(true);
+        if (!wait && !it->ended->load()) {
+            ++it;
+            continue;
+        }
+        it->thread.join();
+        it = scans_.erase(it);
+    }
 }
 
 int FileListModel::findCaption(const QString& text) const {

@@ -3,10 +3,9 @@
 // listing and their order, and the selection. The player's operations (taking entries into the song
 // list, deleting a file's entry) work on this model; src/ui/FileList.h shows it.
 //
-// Listing reads the folders on the calling (GUI) thread and lets the event loop run every few
-// milliseconds, so the window stays responsive in large folders. A handler that runs meanwhile may
-// start another listing: the new one replaces the running one, which then stops without touching
-// the entries.
+// Listing reads the folders on a thread of its own, so the window stays free in large folders, and
+// hands the sorted entries to the model on the model's thread. A listing started meanwhile replaces
+// the running one: that one stops early and its entries are never shown.
 
 #include <QAbstractTableModel>
 #include <QItemSelectionModel>
@@ -14,8 +13,12 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <atomic>
+#include <functional>
 #include <initializer_list>
+#include <list>
 #include <memory>
+#include <thread>
 #include <vector>
 
 // A small set over one of the enums below.
@@ -76,8 +79,8 @@ struct FileListEntry {
     // the shown columns from Type on, in column order.
     QStringList subItems;
     QString folder; // the listed folder the entry was found in, with a final "/"
-    // The upper-cased caption the sort compares; worked out while listing, so the sort at the end
-    // (which cannot let the event loop run) has less to do. Empty: worked out when needed.
+    // The upper-cased caption the sort compares; worked out while listing, so a later sort has less
+    // to do. Empty: worked out when needed.
     QString upperCaption;
 };
 
@@ -94,6 +97,19 @@ QString fileDateKey(const QString& dateText);
 // Negative when a comes first.
 int compareFileEntries(const FileListEntry& a, const FileListEntry& b, int column, bool dateColumn,
                        bool reverse);
+
+// How entries are put in order: by the column at position column (as compareFileEntries).
+struct FileEntryOrder {
+    int column = 0;
+    bool dateColumn = false;
+    bool reverse = false;
+    bool operator==(const FileEntryOrder&) const = default;
+};
+
+// Positions of entries in that order.
+std::vector<int> fileEntryOrder(const QList<FileListEntry>& entries, const FileEntryOrder& order);
+
+struct FolderScanRequest;
 
 class FileListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -144,8 +160,10 @@ public:
     // Lists the folders again with the current properties.
     void refresh() { list(); }
     bool isListing() const { return listing_; }
-    // How long listing may read before it lets the event loop run; 0 lets it run after every name.
-    void setYieldInterval(int milliseconds) { yieldMs_ = milliseconds; }
+    // Runs on the listing's thread after each name it reads (with the count so far), and with -1
+    // once its entries were handed over; for tests that change a folder while it is read. Taken by
+    // the listings that start afterwards.
+    void setScanHook(std::function<void(int namesRead)> hook) { scanHook_ = std::move(hook); }
 
     // --- Selection, shared with the view.
     QItemSelectionModel* selectionModel() const { return selection_; }
@@ -174,8 +192,13 @@ signals:
 private:
     void buildColumns();
     void list();
-    // Positions of entries in the order of the current sort column and direction.
-    std::vector<int> sortOrder(const QList<FileListEntry>& entries) const;
+    FolderScanRequest scanRequest() const;
+    // Takes the entries of listing id, unless a newer one replaced it.
+    void publish(quint64 id, QList<FileListEntry> found, const FileEntryOrder& sortedBy);
+    // Tells the scans to stop; joins the threads of those that ended (all of them when wait).
+    void stopScans(bool wait);
+    // The order of the current sort column and direction.
+    FileEntryOrder currentOrder() const;
     bool isDateColumn(int position) const;
 
     QStringList folders_;
@@ -193,10 +216,15 @@ private:
 
     quint64 listingId_ = 0;
     bool listing_ = false;
-    int yieldMs_ = 10;
-    // Cleared by the destructor, so a listing that let the event loop run notices when the model
-    // was destroyed meanwhile.
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    std::function<void(int)> scanHook_;
+    // A replaced scan's thread is joined once it has ended, not while the window waits for it;
+    // the destructor joins them all, so no scan outlives the model it hands its entries to.
+    struct Scan {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> cancelled;
+        std::shared_ptr<std::atomic<bool>> ended;
+    };
+    std::list<Scan> scans_;
 
     static bool reverseOrder_;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/RuntimeError.h"
 #include "support/FakeFolderTree.h"
+#include "support/FileListing.h"
 #include "support/PlayerHarness.h"
 
 #include <QDir>
@@ -67,6 +68,7 @@ TEST_F(SettingsTest, TheFirstStartOpensTheMusicFolderElseHome) {
     qputenv("HOME", oldHome);
     qputenv("XDG_CONFIG_HOME", oldConfig);
     EXPECT_EQ(tree.pathsSet, QStringList{music});
+    ASSERT_TRUE(waitForListing(h.player.browser.fileList));
     ASSERT_EQ(h.player.browser.fileList.count(), 1);
     EXPECT_EQ(h.player.browser.fileList.caption(0), QStringLiteral("lied.mp3"));
 }

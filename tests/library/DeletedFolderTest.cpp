@@ -5,13 +5,13 @@
 
 #include "support/EngineHarness.h"
 #include "support/FakeFolderTree.h"
+#include "support/FileListing.h"
 #include "support/Mp3Fixtures.h"
 #include "support/PeerProcess.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
@@ -47,22 +47,18 @@ protected:
 TEST_F(DeletedFolderTest, AFolderDeletedWhileItIsListedEndsTheListingQuietly) {
     const QString folder = makeFolder(QStringLiteral("Viele"), 2000);
     tree.selectedPath = folder;
-    s.browser.fileList.setYieldInterval(0);
-    int yields = 0;
-    QTimer remover;
-    remover.setInterval(0);
-    QObject::connect(&remover, &QTimer::timeout, [&] {
-        // A few names in, the folder goes.
-        if (++yields == 20) QDir(folder).removeRecursively();
+    // A few names in, the folder goes.
+    s.browser.fileList.setScanHook([&](int names) {
+        if (names == 20) QDir(folder).removeRecursively();
     });
-    remover.start();
     h.player.browser.onFolderTreeClick();
-    EXPECT_TRUE(waitUntil([&] { return !s.browser.fileList.isListing(); }, 60s));
-    remover.stop();
+    s.browser.fileList.setScanHook({});
+    EXPECT_TRUE(waitForListing(s.browser.fileList, 60s));
     ASSERT_FALSE(QDir(folder).exists());
     EXPECT_LT(s.browser.fileList.count(), 2000) << "names of deleted files were listed";
     // Listing it again gives an empty list, without a message.
     h.player.browser.onFolderTreeClick();
+    EXPECT_TRUE(waitForListing(s.browser.fileList));
     EXPECT_EQ(s.browser.fileList.count(), 0);
     EXPECT_TRUE(h.dialogs.errors.isEmpty());
 }
@@ -71,6 +67,7 @@ TEST_F(DeletedFolderTest, EntriesOfAFolderDeletedAfterItsListingAreSkipped) {
     const QString folder = makeFolder(QStringLiteral("Weg"), 30);
     tree.selectedPath = folder;
     h.player.browser.onFolderTreeClick();
+    ASSERT_TRUE(waitForListing(s.browser.fileList));
     ASSERT_EQ(s.browser.fileList.count(), 30);
     ASSERT_TRUE(QDir(folder).removeRecursively());
 

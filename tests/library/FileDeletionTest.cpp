@@ -4,6 +4,7 @@
 #include "platform/ByteText.h"
 #include "platform/FileSystem.h"
 #include "support/FakeFolderTree.h"
+#include "support/FileListing.h"
 #include "support/PlayerHarness.h"
 #include "support/SongFiles.h"
 
@@ -118,6 +119,7 @@ TEST_F(FileDeletionTest, TheFileListLosesTheEntryOfTheDeletedFileOnly) {
     list.setMask(QStringLiteral("*.mp3"));
     const auto captions = [&] {
         QStringList c;
+        EXPECT_TRUE(waitForListing(list));
         for (int i = 0; i < list.count(); ++i)
             c << list.caption(i);
         return c;
@@ -128,6 +130,7 @@ TEST_F(FileDeletionTest, TheFileListLosesTheEntryOfTheDeletedFileOnly) {
     SongFiles other;
     other.make({"D.MP3"});
     list.setDirectory(other.dir.path());
+    ASSERT_TRUE(waitForListing(list));
     deletion.offerDeletion(3);
     deletion.confirmDeletion();
     EXPECT_FALSE(QFile::exists(songs[3]));
@@ -260,6 +263,7 @@ TEST(FileBytesTest, ANameThatIsNotUtf8IsListedPlayedAndDeletedWithItsBytes) {
     h.player.browser.attachTree(tree);
     s.browser.fileList.setMask(QStringLiteral("*.mp3"));
     s.browser.fileList.setDirectory(files.dir.path());
+    ASSERT_TRUE(waitForListing(s.browser.fileList));
     ASSERT_EQ(s.browser.fileList.count(), 1);
     EXPECT_EQ(s.browser.fileList.data(s.browser.fileList.index(0, 0)).toString(),
               QString::fromLatin1("caf\xe9.mp3"));

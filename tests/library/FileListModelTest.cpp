@@ -1,13 +1,19 @@
 #include "library/FileListModel.h"
+#include "support/FileListing.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <atomic>
 #include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
+#include <memory>
+#include <semaphore>
 #include <string>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
@@ -31,8 +37,15 @@ private:
     bool active_ = false;
 };
 
+// The entries once the listing running now has handed them over.
+int listedCount(const FileListModel& m) {
+    EXPECT_TRUE(waitForListing(m));
+    return m.count();
+}
+
 Strings captions(const FileListModel& m) {
     Strings list;
+    EXPECT_TRUE(waitForListing(m));
     for (int i = 0; i < m.count(); ++i)
         list.push_back(m.caption(i).toStdString());
     return list;
@@ -47,6 +60,7 @@ protected:
         m.setDisplayDirectory(false);
         m.setViewColumns({fiName, fiModified});
         m.setMask("*.mp3");
+        ASSERT_TRUE(waitForListing(m));
     }
     void TearDown() override { FileListModel::setReverseOrder(false); }
     QString path(const QString& name) const { return dir.filePath(name); }
@@ -130,7 +144,7 @@ TEST_F(FileListModelTest, EntriesCarrySizeAndDateTexts) {
     const QDateTime when(QDate(2026, 12, 7), QTime(14, 35));
     makeFile("a.mp3", when, 1234);
     m.setDirectory(dir.path());
-    ASSERT_EQ(m.count(), 1);
+    ASSERT_EQ(listedCount(m), 1);
     EXPECT_EQ(m.entry(0).subItems.join('|').toStdString(), "      1234|07.12.2026  14:35");
     EXPECT_EQ(m.columns()[2].caption.toStdString(), "Datum");
 }
@@ -188,17 +202,17 @@ TEST_F(FileListModelTest, FolderThatCannotBeReadGivesAnEmptyList) {
     ASSERT_TRUE(QDir(dir.path()).mkdir("locked"));
     makeFile("locked/b.mp3");
     m.setDirectory(path("locked"));
-    ASSERT_EQ(m.count(), 1);
+    ASSERT_EQ(listedCount(m), 1);
 
     m.setDirectory(path("missing"));
-    EXPECT_EQ(m.count(), 0);
+    EXPECT_EQ(listedCount(m), 0);
 
     chmod("locked", 0);
     chmod("", 0755);
     ScopedUnprivileged user;
     if (!user.active()) GTEST_SKIP() << "cannot drop privileges: unreadable folder NOT TESTED";
-    m.setDirectory(path("locked"));
-    EXPECT_EQ(m.count(), 0);
+    m.setDirectory(path("locked")); // the listing's thread starts as this user
+    EXPECT_EQ(listedCount(m), 0);
 }
 
 TEST_F(FileListModelTest, ReadOnlyFilesNeedFtReadonly) {
@@ -222,31 +236,77 @@ TEST_F(FileListModelTest, ListingStartedMeanwhileReplacesTheRunningOne) {
         makeFile(QString("big/%1.mp3").arg(i));
     makeFile("small/only.mp3");
 
-    m.setYieldInterval(0);
     int started = 0;
     int finished = 0;
     QObject::connect(&m, &FileListModel::listingStarted, [&] { ++started; });
     QObject::connect(&m, &FileListModel::listingFinished, [&] { ++finished; });
-    // Runs inside the first listing's turn of the event loop, like a click on another folder.
-    QTimer::singleShot(0, &m, [&] { m.setDirectory(path("small")); });
+    // The big folder's listing holds after its first name until another folder was chosen. Its
+    // thread may still be inside the hook when this test ends: the hook owns what it uses.
+    struct Gates {
+        std::binary_semaphore reached{0};
+        std::binary_semaphore chosen{0};
+        std::binary_semaphore handedOver{0};
+        std::atomic<int> bigNames = 0;
+    };
+    const auto gates = std::make_shared<Gates>();
+    m.setScanHook([gates](int names) {
+        if (names < 0) return gates->handedOver.release();
+        gates->bigNames = names;
+        if (names > 1) return;
+        gates->reached.release();
+        gates->chosen.acquire();
+    });
     m.setDirectory(path("big"));
+    gates->reached.acquire();
+    m.setScanHook({});
+    m.setDirectory(path("small"));
+    gates->chosen.release();
+    gates->handedOver.acquire();
 
+    EXPECT_EQ(captions(m), Strings{"only.mp3"});
+    QCoreApplication::sendPostedEvents(); // whatever the replaced listing handed over
     EXPECT_EQ(captions(m), Strings{"only.mp3"});
     EXPECT_EQ(started, 2);
     EXPECT_EQ(finished, 2);
     EXPECT_FALSE(m.isListing());
+    EXPECT_EQ(gates->bigNames, 1) << "the replaced listing read on";
 
-    // A list destroyed while it lists stops without touching itself.
-    auto* doomed = new FileListModel;
-    doomed->setYieldInterval(0);
-    QTimer::singleShot(0, [&] { delete doomed; });
+    // A list destroyed while it lists stops its scan and joins its thread without crashing.
+    auto doomed = std::make_unique<FileListModel>();
     doomed->setDirectory(path("big"));
+    doomed.reset();
+}
+
+TEST_F(FileListModelTest, TheWindowsThreadStaysFreeWhileALargeFolderIsListed) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir("large"));
+    const int files = 20000;
+    for (int i = 0; i < files; ++i)
+        QFile(path(QString("large/%1.mp3").arg(i, 5, 10, QChar('0')))).open(QIODevice::WriteOnly);
+
+    // The longest time the thread's events waited while the folder was read.
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    int ticksWhileListing = 0;
+    QTimer ticker;
+    ticker.setInterval(0);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (!m.isListing()) return;
+        ++ticksWhileListing;
+        longestGap = std::max(longestGap, sinceTick.restart());
+    });
+    sinceTick.start();
+    ticker.start();
+    m.setDirectory(path("large"));
+    EXPECT_EQ(listedCount(m), files);
+    EXPECT_GT(ticksWhileListing, 0);
+    EXPECT_LT(longestGap, 250);
 }
 
 TEST_F(FileListModelTest, SelectionFollowsTheSortAndEntriesCanBeFoundAndRemoved) {
     for (const char* name : {"a.mp3", "b.MP3", "c.mp3"})
         makeFile(name);
     m.setDirectory(dir.path());
+    ASSERT_EQ(listedCount(m), 3);
     m.select(0);
     m.selectionModel()->select(m.index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     m.setSortColumn(fiName); // now Z to A

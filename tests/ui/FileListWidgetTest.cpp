@@ -1,3 +1,4 @@
+#include "support/FileListing.h"
 #include "ui/FileList.h"
 
 #include <QDateTime>
@@ -7,7 +8,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -34,6 +34,7 @@ protected:
         list.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
         list.files().setDirectory(dir.path());
+        ASSERT_TRUE(waitForListing(list.files()));
         ASSERT_EQ(list.files().count(), 5);
     }
     void TearDown() override { FileListModel::setReverseOrder(false); }
@@ -65,6 +66,7 @@ TEST_F(FileListWidgetTest, DatumTwiceReversesAndTheNameColumnKeepsItsWidth) {
     EXPECT_EQ(shown(), "abcde");
 
     list.files().refresh();
+    ASSERT_TRUE(waitForListing(list.files()));
     EXPECT_EQ(list.columnWidth(0), 300);
     EXPECT_TRUE(list.isColumnHidden(1));
     EXPECT_FALSE(list.isColumnHidden(2));
@@ -101,12 +103,11 @@ TEST_F(FileListWidgetTest, KeysGoToTheWindowFirstAndAcceptedOnesAreConsumed) {
 }
 
 TEST_F(FileListWidgetTest, WaitCursorWhileListing) {
-    list.files().setYieldInterval(0);
-    Qt::CursorShape during = Qt::ArrowCursor;
-    QTimer::singleShot(0, &list, [&] {
-        if (const QCursor* c = QGuiApplication::overrideCursor()) during = c->shape();
-    });
     list.files().refresh();
-    EXPECT_EQ(during, Qt::WaitCursor);
+    const QCursor* during = QGuiApplication::overrideCursor();
+    EXPECT_EQ(during ? during->shape() : Qt::ArrowCursor, Qt::WaitCursor);
+    // A listing replaced by another leaves no wait cursor behind.
+    list.files().refresh();
+    ASSERT_TRUE(waitForListing(list.files()));
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
