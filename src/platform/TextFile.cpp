@@ -154,7 +154,7 @@ UniqueFd createLockedTemporary(QByteArray& name, const QByteArray& prefix) {
 
 } // namespace
 
-void writeTextLinesAtomic(const QString& path, const QStringList& lines) {
+void writeTextLinesAtomic(const QString& path, const QStringList& lines, DiskSync sync) {
     QByteArray data;
     for (const QString& line : lines) {
         data += textToBytes(line);
@@ -174,7 +174,7 @@ void writeTextLinesAtomic(const QString& path, const QStringList& lines) {
         struct stat st {};
         if (::stat(target.constData(), &st) == 0) ::fchmod(fd.get(), st.st_mode & 07777);
         writeAll(fd.get(), data);
-        if (::fsync(fd.get()) != 0) throw InOutError(errno);
+        if (sync == DiskSync::Wait && ::fsync(fd.get()) != 0) throw InOutError(errno);
         // Renamed while still locked, so no other write's cleaning takes it first.
         if (::rename(temp.constData(), target.constData()) != 0) throw InOutError(errno);
         temp.clear();

@@ -22,7 +22,10 @@ QStringList readTextLines(const QString& path, bool stopAtCtrlZ = false);
 // a crash or a full disk leaves either the old or the new file whole. Temporary files that an earlier
 // write killed before its rename left beside path are removed; those of a write still running in
 // another process (two instances closing together) are not. Throws InOutError.
-void writeTextLinesAtomic(const QString& path, const QStringList& lines);
+// Unless told to skip it, the data reaches the disk before the rename, so a power cut cannot leave an
+// empty file either; a file that only mirrors passing state needs no such wait.
+enum class DiskSync { Wait, Skip };
+void writeTextLinesAtomic(const QString& path, const QStringList& lines, DiskSync sync = DiskSync::Wait);
 
 // Takes at most n characters from the start of s without splitting a surrogate pair.
 QString leftChars(const QString& s, qsizetype n);

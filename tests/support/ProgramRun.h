@@ -38,7 +38,7 @@ public:
     // Runs the program to its end; its exit code, or -1 when it did not end within timeoutMs.
     int run(const QStringList& arguments, int timeoutMs, qint64* elapsedMs = nullptr);
     // SIGTERM, which closes the window through its normal shutdown; waits for the end.
-    bool terminate(int timeoutMs = 10000);
+    bool terminate(int timeoutMs = 30000);
     bool running() const { return runningCount() > 0; }
 
     QString iniPath() const { return folder() + QStringLiteral("mp3.ini"); }

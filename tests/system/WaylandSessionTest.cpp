@@ -114,8 +114,8 @@ TEST(WaylandSessionTest, TheStripMovesTheWindowAndASecondStartBringsItBack) {
     const int down = 200;
     // At a hand's pace: the compositor takes over only once the program has passed the press on, and
     // refuses a drag whose button is up by then. How much of the way the window follows depends on when
-    // that is.
-    QStringList drag{"mousemove", arg(grip.x()), arg(grip.y()), "mousedown", "1", "sleep", "0.3"};
+    // that is; a busy machine may take most of a second.
+    QStringList drag{"mousemove", arg(grip.x()), arg(grip.y()), "mousedown", "1", "sleep", "1"};
     for (int step = 1; step <= 4; ++step)
         drag += {"mousemove", arg(grip.x()), arg(grip.y() + down * step / 4), "sleep", "0.1"};
     drag += {"mouseup", "1"};

@@ -138,7 +138,8 @@ TEST(WindowUseTest, TheFirstStartShowsTheMusicFolder) {
         return st.value(S("currentFolder")) == music.path() &&
                st.values(S("file")) == QStringList{"Erstes.mp3"};
     })) << desk.now().dump();
-    EXPECT_FALSE(desk.selectedTreeRow().isNull()) << "the music folder is not shown selected";
+    EXPECT_TRUE(waitUntil([&] { return !desk.selectedTreeRow().isNull(); }, 10s))
+        << "the music folder is not shown selected";
     EXPECT_TRUE(desk.run().terminate());
 }
 
