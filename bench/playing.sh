@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# What playing a song costs: CPU seconds per minute of playing a 128 kbit/s MP3 for the player (its
+# What playing a song costs: CPU seconds per minute of playing a four-minute 128 kbit/s MP3 for the player (its
 # window under Xvfb, a session bus, SDL's dummy output), beside the floor, a bare libmpg123 + SDL2
 # program (bench/bare_player.cpp) playing the same file through the same output, and mpv with its SDL
 # output, all in this one run. Each plays alone for a few seconds to settle and is then measured for
@@ -36,8 +36,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Music-like sound (pink noise with a tone mixed in), long enough to outlast the measurement.
-length=$((measured + settle + 10))
+# Music-like sound (pink noise with a tone mixed in), as long as a typical song (SONG_SECONDS, default
+# 240): the window's position bar moves as fast as the song is short.
+length=${SONG_SECONDS:-240}
+if [ "$length" -lt $((measured + settle + 5)) ]; then
+    echo "playing.sh: a song of $length s ends before the measurement does" >&2
+    exit 1
+fi
 sox -n -r 44100 -c 2 -b 16 "$work/music.wav" synth "$length" pinknoise vol 0.25 synth "$length" sine mix 330 vol 0.9
 lame --quiet -b 128 "$work/music.wav" "$work/music.mp3"
 rm -f "$work/music.wav"
