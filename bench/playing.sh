@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# What playing a song costs: CPU seconds per minute of playing a four-minute 128 kbit/s MP3 for the player (its
-# window under Xvfb, a session bus, SDL's dummy output), beside the floor, a bare libmpg123 + SDL2
-# program (bench/bare_player.cpp) playing the same file through the same output, and mpv with its SDL
-# output, all in this one run. Each plays alone for a few seconds to settle and is then measured for
-# SECONDS_MEASURED (default 30) seconds; figures are scaled to a minute.
+# What playing a song costs: CPU seconds per minute of playing a four-minute 128 kbit/s MP3 for the
+# player (its window under Xvfb, a session bus, SDL's dummy output), beside the floor, a bare
+# libmpg123 + SDL2 program (bench/bare_player.cpp) playing the same file through the same output, and
+# mpv with its SDL output, all in this one run. Each plays alone for a few seconds to settle and is
+# then measured for SECONDS_MEASURED (default 30) seconds; figures are scaled to a minute.
 # The CPU time is the kernel's run time of the process's threads (precise); the figure from
 # /proc/PID/stat (10 ms ticks, so about ±0.02 s per minute over 30 s) is printed beside it.
 # Builds nothing: build first with `ninja -C build mp3zx bare_player` (MP3ZX_BENCH=ON); BUILD_DIR names
@@ -75,7 +75,8 @@ measure mp3zx "$work/program/mp3zx" "$work/music.mp3"
 measure bare "$build/bench/bare_player" "$work/music.mp3"
 measure mpv mpv --no-config --no-video --ao=sdl --really-quiet "$work/music.mp3"
 
-printf '\n=== playing a 128 kbit/s MP3: CPU seconds per minute (%s s measured; /proc/PID/stat in brackets)\n' "$measured"
+printf '\n=== playing a %s s, 128 kbit/s MP3: CPU seconds per minute (%s s measured; /proc/PID/stat in brackets)\n' \
+    "$length" "$measured"
 for name in mp3zx bare mpv; do
     awk -v n="$name" -v p="${precise[$name]}" -v s="${stat[$name]}" -v floor="${precise[bare]}" 'BEGIN {
         label = n == "bare" ? "bare libmpg123 + SDL2" : n == "mpv" ? "mpv --ao=sdl" : "mp3zx"
