@@ -18,9 +18,10 @@ namespace audio {
 namespace {
 // Frames decoded per round: four MPEG frames, about 0.1 s, so the decoding lock is held only briefly.
 constexpr std::size_t kChunkFrames = 4608;
-// Longest sleep of an idle decoding thread. The audio callback wakes it as soon as its ring has room,
-// so this only bounds the damage of a lost wake-up; long, because every wake-up costs CPU.
-constexpr std::chrono::milliseconds kIdleWait{250};
+// Longest sleep of an idle decoding thread. The audio callback wakes it when half its ring (~0.37 s)
+// is free, so this only bounds the damage of a lost wake-up: long, because every wake-up costs CPU,
+// yet shorter than what a filled ring holds (more than 0.6 s), so even a lost one leaves no gap.
+constexpr std::chrono::milliseconds kIdleWait{500};
 } // namespace
 
 void Channel::decodeLoop() {

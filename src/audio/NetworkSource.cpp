@@ -69,13 +69,17 @@ PcmSource::Result NetworkSource::read(float* out, std::size_t maxFrames) {
 }
 
 bool NetworkSource::gather(std::size_t limit) {
+    // Only the first bytes are waited for: what has come is judged at once, so a stream whose bytes
+    // trickle in is recognised as soon as they tell what it is.
+    std::chrono::milliseconds wait = settings_.waitPerRead;
     while (head_.size() < limit) {
         char buffer[4096];
         std::size_t got = 0;
         const std::size_t want = std::min(sizeof buffer, limit - head_.size());
-        switch (queue_.pop(buffer, want, got, settings_.waitPerRead)) {
+        switch (queue_.pop(buffer, want, got, wait)) {
         case ByteQueue::PopStatus::Data:
             head_.append(buffer, got);
+            wait = std::chrono::milliseconds{0};
             break;
         case ByteQueue::PopStatus::Timeout:
             return false;

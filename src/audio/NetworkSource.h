@@ -45,7 +45,8 @@ public:
     Result read(float* out, std::size_t maxFrames) override;
 
 private:
-    // Reads what arrived; true once no more will come.
+    // Takes what has arrived, up to limit bytes in the head, waiting up to one read's time for the
+    // first of it; true once no more will come.
     bool gather(std::size_t limit);
     Result start();
     Result refuse(std::string text);

@@ -1,6 +1,7 @@
 #include "audio/Output.h"
 
 #include "platform/QuietAlsa.h"
+#include "audio/SampleBlocks.h"
 #include "audio/Voice.h"
 
 #include <algorithm>
@@ -197,9 +198,7 @@ void Output::mix(float* mix, std::size_t samples) {
         voice->mixInto(mix, samples / 2);
     // Nothing leaves beyond full scale: decoders overshoot on clipped recordings and voices add up,
     // and whatever lies beyond reaches the speakers as full-scale noise.
-    const float gain = gain_.load(std::memory_order_relaxed);
-    for (std::size_t i = 0; i < samples; ++i)
-        mix[i] = std::clamp(mix[i] * gain, -1.0f, 1.0f);
+    scaleAndLimit(mix, samples, gain_.load(std::memory_order_relaxed));
 }
 
 } // namespace audio

@@ -12,13 +12,16 @@ namespace audio {
 
 namespace {
 
+constexpr std::size_t kAdtsHeaderBytes = 7;
+constexpr std::size_t kMpegHeaderBytes = 4;
+
 const unsigned char* bytesAt(std::string_view head, std::size_t at) {
     return reinterpret_cast<const unsigned char*>(head.data()) + at;
 }
 
 // The length of an ADTS frame whose header starts at `at`, or nothing when none starts there.
 std::optional<std::size_t> adtsFrameLength(std::string_view head, std::size_t at) {
-    if (head.size() < at + 7) return std::nullopt;
+    if (head.size() < at + kAdtsHeaderBytes) return std::nullopt;
     const unsigned char* b = bytesAt(head, at);
     // Sync word, then layer 00 (the MPEG audio layers are 01..11).
     if (b[0] != 0xFF || (b[1] & 0xF6) != 0xF0) return std::nullopt;
@@ -30,18 +33,30 @@ std::optional<std::size_t> adtsFrameLength(std::string_view head, std::size_t at
 }
 
 std::optional<std::size_t> mpegFrameLength(std::string_view head, std::size_t at) {
-    if (head.size() < at + 4) return std::nullopt;
+    if (head.size() < at + kMpegHeaderBytes) return std::nullopt;
     auto header = parseFrameHeader(bytesAt(head, at));
     if (!header || header->length == 0) return std::nullopt;
     return header->length;
 }
 
+// Whether the bytes from `at` on, as far as the head goes, may begin an ADTS or MPEG audio header:
+// both start with eleven set bits.
+bool maySync(std::string_view head, std::size_t at) {
+    if (at < head.size() && static_cast<unsigned char>(head[at]) != 0xFF) return false;
+    return at + 1 >= head.size() || (static_cast<unsigned char>(head[at + 1]) & 0xE0) == 0xE0;
+}
+
 // A frame at `at` whose successor header sits where it ends: one sync word alone is too weak, any
-// data holds some.
+// data holds some. Nothing while the head ends before that can be told.
 template <typename FrameLength>
-bool frameRunAt(std::string_view head, std::size_t at, FrameLength frameLength) {
+std::optional<bool> frameRunAt(std::string_view head, std::size_t at, std::size_t headerBytes,
+                               FrameLength frameLength) {
+    if (head.size() < at + headerBytes) return maySync(head, at) ? std::nullopt : std::optional<bool>(false);
     const auto length = frameLength(head, at);
-    return length && frameLength(head, at + *length).has_value();
+    if (!length) return false;
+    const std::size_t next = at + *length;
+    if (head.size() < next + headerBytes) return maySync(head, next) ? std::nullopt : std::optional<bool>(false);
+    return frameLength(head, next).has_value();
 }
 
 // Where the audio after an ID3v2 tag at the start begins (0 without one); nothing while the tag is
@@ -99,10 +114,17 @@ StreamSniff sniffStreamFormat(std::string_view head, std::string_view contentTyp
     const std::optional<std::size_t> audioStart = afterId3(head);
     if (!audioStart && more) return {};
     const std::size_t from = audioStart.value_or(head.size());
+    // The first place that starts a run of frames decides, and it is taken as soon as the bytes show it:
+    // a station whose first bytes come slowly starts once two frames are in. Where the bytes so far
+    // cannot tell yet, what follows may still make this place the start, so a later one must wait.
     for (std::size_t at = from; at < head.size(); ++at) {
         if (head.compare(at, 4, "OggS") == 0) return {StreamFormat::Ogg, at};
-        if (frameRunAt(head, at, adtsFrameLength)) return {StreamFormat::Adts, at};
-        if (frameRunAt(head, at, mpegFrameLength)) return {StreamFormat::Mpeg, 0};
+        const std::optional<bool> adtsRun = frameRunAt(head, at, kAdtsHeaderBytes, adtsFrameLength);
+        if (adtsRun == true) return {StreamFormat::Adts, at};
+        if (more && !adtsRun) return {};
+        const std::optional<bool> mpegRun = frameRunAt(head, at, kMpegHeaderBytes, mpegFrameLength);
+        if (mpegRun == true) return {StreamFormat::Mpeg, 0};
+        if (more && !mpegRun) return {};
     }
     if (more) return {};
     // Nothing recognised: the type decides. MPEG types (or none) go to libmpg123 as they always did.

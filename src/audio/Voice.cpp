@@ -1,5 +1,7 @@
 #include "audio/Voice.h"
 
+#include "audio/SampleBlocks.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -17,8 +19,8 @@ std::uint32_t toLevel(float peak) {
 } // namespace
 
 Voice::Voice(int outputRate, bool live, Wakeup& producerWakeup, Wakeup& endWakeup)
-    : ring_(kRingSamples), outputRate_(outputRate), live_(live), refillSamples_(ring_.capacity() / 4),
-      resumeSamples_(ring_.capacity() / 3), levelWindowFrames_(static_cast<std::size_t>(outputRate) / 50),
+    : ring_(kRingSamples), outputRate_(outputRate), live_(live), refillSamples_(ring_.capacity() / 2),
+      roundSamples_(ring_.capacity() / 8), resumeSamples_(ring_.capacity() / 3), levelWindowFrames_(static_cast<std::size_t>(outputRate) / 50),
       producerWakeup_(producerWakeup), endWakeup_(endWakeup) {}
 
 void Voice::mixInto(float* mix, std::size_t frames) noexcept {
@@ -41,22 +43,22 @@ void Voice::mixInto(float* mix, std::size_t frames) noexcept {
     // The level covers the last ~20 ms of this block as it will be heard, silence after a short take
     // included.
     const std::size_t levelFrom = frames > levelWindowFrames_ ? (frames - levelWindowFrames_) * 2 : 0;
-    float peakLeft = 0.0f, peakRight = 0.0f;
+    StereoPeak peak;
     auto pieces = ring_.readRegions(take);
     std::size_t at = 0;
     for (auto piece : {pieces.first, pieces.second}) {
-        for (std::size_t i = 0; i < piece.size(); i += 2, at += 2) {
-            float left = piece[i], right = piece[i + 1];
-            mix[at] += left;
-            mix[at + 1] += right;
-            if (at >= levelFrom) {
-                peakLeft = std::max(peakLeft, std::fabs(left));
-                peakRight = std::max(peakRight, std::fabs(right));
-            }
+        addSamples(mix + at, piece.data(), piece.size());
+        // The ring holds whole frames, so every piece and the window start on a left sample.
+        const std::size_t from = std::max(levelFrom, at) - at;
+        if (from < piece.size()) {
+            const StereoPeak piecePeak = stereoPeak(piece.data() + from, piece.size() - from);
+            peak.left = std::max(peak.left, piecePeak.left);
+            peak.right = std::max(peak.right, piecePeak.right);
         }
+        at += piece.size();
     }
     ring_.consume(take);
-    level_.store(toLevel(peakLeft) | (toLevel(peakRight) << 16), std::memory_order_relaxed);
+    level_.store(toLevel(peak.left) | (toLevel(peak.right) << 16), std::memory_order_relaxed);
 
     outFramesConsumed_ += static_cast<std::int64_t>(take / 2);
     const long rate = sourceRate_.load(std::memory_order_acquire);

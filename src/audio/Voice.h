@@ -33,7 +33,7 @@ public:
     // No more samples will follow what is in the ring.
     void markSourceDone() { sourceDone_.store(true, std::memory_order_release); }
     // True when the ring has room for a decoding round.
-    bool wantsMore() const { return ring_.writable() >= refillSamples_; }
+    bool wantsMore() const { return ring_.writable() >= roundSamples_; }
 
     // Control, with the output locked.
     void setState(State state);
@@ -57,7 +57,10 @@ private:
     PcmRing ring_;
     const int outputRate_;
     const bool live_;
+    // The decoding thread is woken once this much of the ring is free and then fills it up, so it runs
+    // a few times a second with a long round rather than after every callback with a short one.
     const std::size_t refillSamples_;
+    const std::size_t roundSamples_;
     const std::size_t resumeSamples_;
     const std::size_t levelWindowFrames_;
     Wakeup& producerWakeup_;

@@ -61,21 +61,24 @@ void RadioPlayback::toggleRadioMode() {
 
 void RadioPlayback::startSelectedStation() {
     cancelStart();
-    mute_.setMasterMute(false);
     reconnectCount = 0;
     const int index = stations.selected();
     channel_.playButton = PlayPicture::START;
-    window_.yieldToEvents();
-    if (index < 0 || !stations.isRow(index)) return;
-    channel_.titleStrip = QStringLiteral("verbinde..");
-    stationName = stations.name(index);
-    streamURL = stations.url(index);
-    if (streamURL.toUpper().endsWith(QStringLiteral(".M3U"))) {
-        playlistDownload.setURL(streamURL);
-        playlistDownload.DownloadString();
-    } else {
-        playStation();
+    if (index >= 0 && stations.isRow(index)) {
+        channel_.titleStrip = QStringLiteral("verbinde..");
+        stationName = stations.name(index);
+        streamURL = stations.url(index);
+        if (streamURL.toUpper().endsWith(QStringLiteral(".M3U"))) {
+            playlistDownload.setURL(streamURL);
+            playlistDownload.DownloadString();
+        } else {
+            playStation();
+        }
     }
+    // The connection is under way before the sound card's switch (which may wait for the sound server)
+    // and the window's pending events have their turn: the station is heard that much sooner.
+    mute_.setMasterMute(false);
+    window_.yieldToEvents();
 }
 
 void RadioPlayback::playStation() {

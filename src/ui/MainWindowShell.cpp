@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QWindow>
@@ -37,9 +38,12 @@ void MainWindow::bindShell() {
                 p.guarded([&] { shell_->onTrayIconPress(button, x, y); });
             });
 
-    // The icon in the corner, over the client area's background.
+    // The icon in the corner, over the client area's background. The client area is painted under
+    // every control that repaints (the position bar while a song plays): the icon is drawn only when
+    // its corner is part of what is painted.
     new EventHook(client, [this](QEvent* event) {
-        if (event->type() == QEvent::Paint)
+        constexpr QRect iconRect(iconPlace, QSize(iconSize, iconSize));
+        if (event->type() == QEvent::Paint && static_cast<QPaintEvent*>(event)->region().intersects(iconRect))
             QPainter(client).drawPixmap(iconPlace, trayIcon->icon().pixmap(iconSize, iconSize));
         return false;
     });

@@ -271,7 +271,30 @@ void TrackBar::paintThumb(QPainter& p, const QRect& r) const {
     }
 }
 
+void TrackBar::sliderChange(SliderChange change) {
+    if (change != SliderValueChange || !paintedOption_) {
+        QSlider::sliderChange(change);
+        return;
+    }
+    // The painted layout with the new value: anything else that changed since has asked for a whole
+    // repaint of its own.
+    paintedOption_->sliderPosition = sliderPosition();
+    paintedOption_->sliderValue = value();
+    const QRect thumb = style()->subControlRect(QStyle::CC_Slider, paintedOption_.get(), QStyle::SC_SliderHandle, this);
+    if (thumb == paintedThumb_) return;
+    // Styles may fill the groove up to the thumb and draw its outline a little outside its rectangle,
+    // so the whole stretch between the two places is repainted, across the bar, with a margin.
+    constexpr int margin = 3;
+    const QRect span = thumb.united(paintedThumb_);
+    update(orientation() == Qt::Horizontal
+               ? QRect(span.left() - margin, 0, span.width() + 2 * margin, height())
+               : QRect(0, span.top() - margin, width(), span.height() + 2 * margin));
+}
+
 void TrackBar::paintEvent(QPaintEvent* event) {
+    if (!paintedOption_) paintedOption_ = std::make_unique<QStyleOptionSlider>();
+    initStyleOption(paintedOption_.get());
+    paintedThumb_ = style()->subControlRect(QStyle::CC_Slider, paintedOption_.get(), QStyle::SC_SliderHandle, this);
     if (drawstyle_ == DrawStyle::Normal && !enableSelRange_) {
         QSlider::paintEvent(event);
         return;

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QSlider>
 #include <functional>
+#include <memory>
 
 class QStyleOptionSlider;
 
@@ -85,6 +86,10 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // A new value repaints only the stretch between where the thumb was painted and where it goes, and
+    // nothing while it stays on the same pixels: a song's position moves it by a pixel every second
+    // or two, and each repaint costs the window a round trip to the display.
+    void sliderChange(SliderChange change) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
@@ -106,4 +111,7 @@ private:
     DrawStyle drawstyle_ = DrawStyle::Normal;
     QImage glyph_;
     QImage keyedGlyph_; // glyph_ with its key colour made transparent
+    // What the last paint laid out (none before the first), and where it put the thumb.
+    std::unique_ptr<QStyleOptionSlider> paintedOption_;
+    QRect paintedThumb_;
 };

@@ -6,6 +6,8 @@
 #include "audio/FrameIndexer.h"
 #include "audio/HandleTable.h"
 #include "audio/PcmRing.h"
+#include "audio/SampleBlocks.h"
+#include "audio/Wakeup.h"
 
 #include <gtest/gtest.h>
 
@@ -149,4 +151,44 @@ TEST(FrameIndexer, StopsEarlyAndFailsOnNonAudio) {
     }
     // Destroyed while it runs: returns promptly (the scan stops at its next read).
     audio::FrameIndexer running(junk, 0, 0);
+}
+
+// The callback's block work gives what the sample-by-sample recipe gives, for blocks of any length.
+TEST(SampleBlocks, AddLimitAndPeakMatchTheSampleBySampleRecipe) {
+    for (std::size_t count : {0u, 2u, 14u, 16u, 4098u}) {
+        SCOPED_TRACE(count);
+        std::vector<float> mix(count), voice(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            mix[i] = 0.6f * std::sin(0.01f * static_cast<float>(i));
+            voice[i] = (i % 2 ? 0.3f : 0.7f) * std::cos(0.013f * static_cast<float>(i));
+        }
+        std::vector<float> expected = mix;
+        audio::StereoPeak peak;
+        for (std::size_t i = 0; i < count; ++i) {
+            (i % 2 ? peak.right : peak.left) = std::max(i % 2 ? peak.right : peak.left, std::fabs(voice[i]));
+            expected[i] = std::clamp((expected[i] + voice[i]) * 1.5f, -1.0f, 1.0f);
+        }
+        const audio::StereoPeak measured = audio::stereoPeak(voice.data(), count);
+        EXPECT_EQ(measured.left, peak.left);
+        EXPECT_EQ(measured.right, peak.right);
+        audio::addSamples(mix.data(), voice.data(), count);
+        audio::scaleAndLimit(mix.data(), count, 1.5f);
+        EXPECT_EQ(mix, expected);
+    }
+}
+
+// A notification raised while nobody waits is kept for the next wait; several merge into one.
+TEST(Wakeup, WakesAWaiterAndKeepsANotificationForTheNextWait) {
+    audio::Wakeup wakeup;
+    EXPECT_FALSE(wakeup.waitFor(std::chrono::milliseconds(1)));
+    wakeup.notify();
+    wakeup.notify();
+    EXPECT_TRUE(wakeup.waitFor(std::chrono::milliseconds(0)));
+    EXPECT_FALSE(wakeup.waitFor(std::chrono::milliseconds(0)));
+    std::thread notifier([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        wakeup.notify();
+    });
+    EXPECT_TRUE(wakeup.waitFor(std::chrono::seconds(30)));
+    notifier.join();
 }

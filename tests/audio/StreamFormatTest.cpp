@@ -33,6 +33,8 @@ std::string mpeg(int n) {
 
 TEST(StreamFormatTest, TheBytesDecideAndTheTypeOnlyWhenTheyTellNothing) {
     const std::string id3 = std::string("ID3\x04\x00\x00\x00\x00\x00\x05", 10) + "12345";
+    // The header of an ADTS frame 2000 bytes long.
+    const std::string longAdtsHeader("\xFF\xF1\x50\x80\xFA\x1F\xFC", 7);
     struct Case {
         std::string head, type;
         bool complete;
@@ -60,6 +62,12 @@ TEST(StreamFormatTest, TheBytesDecideAndTheTypeOnlyWhenTheyTellNothing) {
         // A single sync word is no frame.
         {std::string("\xFF\xF1\x50\x80\x19\x1F\xFC", 7) + std::string(kSniffBytes, 'x'), "video/x", false,
          StreamFormat::Unsupported, 0},
+        // A head still coming in: the first frame decides as soon as its successor's header is in, and
+        // until then no later place may, not even one that looks like a run of frames.
+        {mpeg(1) + std::string("\xFF\xFB", 2), "", false, StreamFormat::Undecided, 0},
+        {mpeg(1) + std::string("\xFF\xFB\x90\x64", 4), "", false, StreamFormat::Mpeg, 0},
+        {longAdtsHeader + mpeg(2), "", false, StreamFormat::Undecided, 0},
+        {longAdtsHeader + mpeg(2), "", true, StreamFormat::Mpeg, 0},
         // A web page is never audio.
         {mpeg(3), "text/html; charset=utf-8", false, StreamFormat::Unsupported, 0},
     };

@@ -191,6 +191,20 @@ TEST_F(UrlStreamTest, PlainHttpStreamWithoutMetadata) {
     EXPECT_NEAR(engine.seconds(h, 44100 * 4), 1.0, 1e-9);
 }
 
+// A station without a burst whose bytes come in small pieces, only as fast as they are played: it is
+// recognised from its first frames, opens once a smooth start is buffered and plays on.
+TEST_F(UrlStreamTest, AStationWhoseBytesTrickleInOpensAndPlaysOn) {
+    IcyPlan plan;
+    plan.metaInterval = 500;
+    plan.burstBlocks = 0;
+    IcyServer server(mp3, plan);
+    ChannelHandle h = engine.openUrl(server.url(), OpenOptions{});
+    ASSERT_TRUE(h);
+    ASSERT_TRUE(engine.play(h, false));
+    EXPECT_TRUE(waitUntil([&] { return engine.position(h) > 2 * 44100 * 4; }, 20s))
+        << "the stream did not play on; it is " << static_cast<int>(engine.state(h));
+}
+
 // A server that closes the connection: the stream plays out what it has and then stops.
 TEST_F(UrlStreamTest, DroppedConnectionEndsTheStream) {
     IcyPlan plan;

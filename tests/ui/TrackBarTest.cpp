@@ -2,6 +2,8 @@
 #include "ui/RenderSupport.h"
 #include "ui/WindowControls.h"
 
+#include <QPaintEvent>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolTip>
@@ -59,6 +61,54 @@ TEST_F(TrackbarTest, WindowBarsAreConfiguredAndClampTheirValues) {
     EXPECT_EQ(pos->value(), 0);
     pos->setValue(1001);
     EXPECT_EQ(pos->value(), 1000);
+}
+
+// A song's position moves the thumb by a pixel now and then: a new value that leaves the thumb on its
+// pixels repaints nothing, one that moves it repaints only the stretch it crossed, and the screen then
+// shows what a bar painted whole at that value shows.
+TEST_F(TrackbarTest, ANewValueRepaintsOnlyWhereTheThumbMoves) {
+    struct PaintLog : QObject {
+        int paints = 0;
+        QRegion region;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) {
+                ++paints;
+                region += static_cast<QPaintEvent*>(event)->region();
+            }
+            return false;
+        }
+    } log;
+    TrackBar* bar = makePositionBar(&window);
+    TrackBar* whole = makePositionBar(&window);
+    whole->move(0, 120);
+    bar->show();
+    whole->show();
+    bar->installEventFilter(&log);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.paints > 0; }));
+    const auto screenOf = [this](TrackBar* b) {
+        QCoreApplication::processEvents();
+        return window.screen()->grabWindow(window.winId(), b->x(), b->y(), b->width(), b->height()).toImage();
+    };
+
+    for (int value : {1, 2, 900, 901, 908, 300}) {
+        SCOPED_TRACE(value);
+        log.paints = 0;
+        log.region = QRegion();
+        const QRect before = bar->thumbRect();
+        bar->setValue(value);
+        whole->setValue(value);
+        const QImage shown = screenOf(bar);
+        if (bar->thumbRect() == before) {
+            EXPECT_EQ(log.paints, 0);
+        } else {
+            EXPECT_EQ(log.paints, 1);
+            // The stretch between the two places, and a few pixels for the thumb's outline.
+            const QRect crossed = before.united(bar->thumbRect());
+            EXPECT_LE(log.region.boundingRect().width(), crossed.width() + 6);
+        }
+        whole->update();
+        EXPECT_EQ(shown, screenOf(whole));
+    }
 }
 
 TEST_F(TrackbarTest, UserChangesByKeyAndDragFireTheChangeEvent) {
