@@ -5,6 +5,7 @@
 
 #include "app/Player.h"
 #include "audio/Engine.h"
+#include "platform/EventLoop.h"
 #include "support/BareLoudness.h"
 #include "support/Fakes.h"
 #include "support/Mp3Fixtures.h"
@@ -32,7 +33,7 @@ std::vector<QString> manySongs; // songCount names, hard links to those files
 // A window whose event-loop pass is the real one, as in the program.
 class LiveWindow : public FakeWindow {
 public:
-    void processEvents() override { QCoreApplication::processEvents(); }
+    void yieldToEvents() override { ::yieldToEvents(); }
 };
 
 // A player over the real engine (the SDL output of SDL_AUDIODRIVER, dummy by default).
@@ -186,7 +187,7 @@ void BM_Enter1000Songs(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         rig.audioEngine.release(s.channel.fileStream);
-        s.channel.fileStream = 0;
+        s.channel.fileStream = {};
         s.channel.playMode = PLAYMODE_IDLE;
         s.songList.songs.clear();
         s.volume.levellingBox = true;
