@@ -49,6 +49,9 @@ public:
     void onTrackTick();
     // The engine started the queued song where the last one ended: the window shows it now.
     void onSongJoined();
+    // What follows the song that plays may have changed: the song queued to follow it is dropped, or
+    // another queued, at once. The song list's changes call it by themselves.
+    void reviewNextSong();
     // Seeking with the position bar.
     void onPositionBarPress();
     void onPositionBarChange();
@@ -64,8 +67,6 @@ private:
     // near; nothing while no song plays on or the next one cannot start at once.
     std::optional<NextSong> wantedNextSong() const;
     bool endIsNear() const;
-    // Queues what should follow now, or drops what no longer should.
-    void reviewNextSong();
     // Takes over a queued song the engine has started: true when there was one.
     bool adoptJoinedSong();
 

@@ -280,7 +280,7 @@ TEST_F(PlaySequencerTest, TheNextRowIsQueuedNearTheEndAndShownWhenItStarts) {
 }
 
 // Whatever changes the row that follows drops the queued song at once, before the end can start it:
-// a removed or moved row, a pause, another song picked, an emptied list.
+// a removed or moved row, a pause, another song picked, a station started, an emptied list.
 TEST_F(PlaySequencerTest, ASongQueuedToFollowThatIsNoLongerNextNeverPlays) {
     const QString vier = files.make({"vier.mp3"}).first();
     s.songList.addSong(vier);
@@ -314,6 +314,11 @@ TEST_F(PlaySequencerTest, ASongQueuedToFollowThatIsNoLongerNextNeverPlays) {
     nearEnd();
     h.player.seq.onTrackTick();
     EXPECT_EQ(queuedPath(), vier);
+    s.radio.startStation(); // a station is being reached
+    EXPECT_TRUE(dropped(vier));
+    s.radio.watchdogTimer.stop();
+    h.player.seq.onTrackTick();
+    ASSERT_EQ(queuedPath(), vier);
 
     s.songList.clearButtonClicked();
     EXPECT_TRUE(dropped(vier));
