@@ -169,7 +169,9 @@ void Output::removeVoice(Voice* voice) {
 
 bool Output::follow(Voice* current, Voice* next, int volume) {
     Lock lock(*this);
-    const auto here = [this](Voice* voice) { return std::find(voices_.begin(), voices_.end(), voice) != voices_.end(); };
+    const auto here = [this](Voice* voice) {
+        return std::find(voices_.begin(), voices_.end(), voice) != voices_.end();
+    };
     if (current == next || !here(current) || !here(next)) return false;
     if (current->state() == Voice::State::Ended || next->state() != Voice::State::Stopped) return false;
     // One voice follows at most one other, so a song dropped from one join never starts from another.

@@ -52,7 +52,8 @@ PlaySequencer::PlaySequencer(AudioEngine& audioEngine, IWindow& window, MasterMu
     QObject::connect(songs, &QAbstractItemModel::dataChanged, &context_, review);
     QObject::connect(songs, &RowListModelBase::selectedChanged, &context_, review);
     audioEngine_.setJoinHandler([this](ChannelHandle) {
-        QMetaObject::invokeMethod(&context_, [this] { onSongJoined(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &context_, [this] { onSongJoined(); }, Qt::QueuedConnection);
     });
 }
 
@@ -118,7 +119,8 @@ bool PlaySequencer::endIsNear() const {
     const std::int64_t position = audioEngine_.position(c.fileStream);
     // A song of unknown length may end at any moment.
     if (c.songLengthBytes <= 0 || position < 0) return true;
-    const double left = audioEngine_.seconds(c.fileStream, std::max<std::int64_t>(c.songLengthBytes - position, 0));
+    const double left =
+        audioEngine_.seconds(c.fileStream, std::max<std::int64_t>(c.songLengthBytes - position, 0));
     return left >= 0 && left * 1000 <= queueAheadMs_;
 }
 

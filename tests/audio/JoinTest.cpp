@@ -43,7 +43,8 @@ TEST(JoinTest, AQueuedChannelStartsAtTheEndOfTheOneItFollowsAndOnlyThere) {
     ASSERT_TRUE(engine.setGain(100));
     ASSERT_TRUE(engine.play(first, false));
     EXPECT_EQ(engine.state(next), ChannelState::Stopped);
-    ASSERT_TRUE(waitUntil([&] { return engine.state(next) == ChannelState::Playing; }, std::chrono::seconds(5)));
+    ASSERT_TRUE(
+        waitUntil([&] { return engine.state(next) == ChannelState::Playing; }, std::chrono::seconds(5)));
     EXPECT_EQ(engine.state(first), ChannelState::Stopped);
     EXPECT_EQ(engine.gain(), 40);
     EXPECT_FALSE(engine.unqueue(next)) << "it has started";
@@ -52,7 +53,8 @@ TEST(JoinTest, AQueuedChannelStartsAtTheEndOfTheOneItFollowsAndOnlyThere) {
         std::lock_guard lock(mutex);
         return reported == std::vector<ChannelHandle>{next};
     }));
-    ASSERT_TRUE(waitUntil([&] { return engine.state(next) == ChannelState::Stopped; }, std::chrono::seconds(5)));
+    ASSERT_TRUE(
+        waitUntil([&] { return engine.state(next) == ChannelState::Stopped; }, std::chrono::seconds(5)));
     EXPECT_EQ(engine.state(takenBack), ChannelState::Stopped);
     EXPECT_EQ(engine.position(takenBack), 0);
     engine.setJoinHandler({});

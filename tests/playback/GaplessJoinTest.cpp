@@ -51,7 +51,8 @@ TEST(GaplessJoinTest, TwoSongsCutFromOneSineJoinWithoutGapOrClick) {
     fixtures::TempDir dir;
     const std::string first = dir.file("eins.mp3"), second = dir.file("zwei.mp3");
     std::string error;
-    fixtures::Signal part{.frequency = frequency, .amplitude = amplitude, .seconds = double(firstFrames) / rate};
+    fixtures::Signal part{
+        .frequency = frequency, .amplitude = amplitude, .seconds = double(firstFrames) / rate};
     ASSERT_TRUE(fixtures::makeMp3(first, part, {}, &error)) << error;
     part.seconds = double(secondFrames) / rate;
     part.startFrame = firstFrames;

@@ -97,7 +97,9 @@ public:
     std::function<void(ChannelHandle)> joinHandler;
     bool queue(ChannelHandle current, ChannelHandle next, int gainAtJoin) override;
     bool unqueue(ChannelHandle next) override;
-    void setJoinHandler(std::function<void(ChannelHandle)> handler) override { joinHandler = std::move(handler); }
+    void setJoinHandler(std::function<void(ChannelHandle)> handler) override {
+        joinHandler = std::move(handler);
+    }
     // Kept for the test to call, as the engine does when it has opened a lost output again.
     std::function<void()> outputReturnHandler;
     void setOutputReturnHandler(std::function<void()> handler) override {

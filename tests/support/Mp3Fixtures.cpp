@@ -234,8 +234,8 @@ std::string mp3Key(const Signal& signal, const LameOptions& options) {
     std::snprintf(numbers, sizeof numbers, "%d %a %a %a %a %lld %d %d %a %u | %d %d %d %d %d\n",
                   static_cast<int>(signal.waveform), signal.frequency, signal.stepHz, signal.amplitude,
                   signal.seconds, static_cast<long long>(signal.startFrame), signal.sampleRate,
-                  signal.channels, signal.rightGain, signal.seed, options.bitrateKbps,
-                  options.vbrQuality, options.infoTag, options.mono, options.resampleHz);
+                  signal.channels, signal.rightGain, signal.seed, options.bitrateKbps, options.vbrQuality,
+                  options.infoTag, options.mono, options.resampleHz);
     return "lame " + toolKey(lamePath()) + "\n" + numbers + describe(options.extraArguments);
 }
 
