@@ -110,7 +110,8 @@ std::optional<NextSong> PlaySequencer::wantedNextSong() const {
     const int row = selected + 1;
     bool measured = false;
     const int loudness = songs.loudness(row).trimmed().toInt(&measured);
-    if (!measured || !isFile(songs.path(row)) || !endIsNear()) return std::nullopt;
+    // The file is looked at only near the end: the tick asks this five times a second.
+    if (!measured || !endIsNear() || !isFile(songs.path(row))) return std::nullopt;
     return NextSong{row, songs.path(row), loudness, outputVolume(volume_.volumeSetting, loudness)};
 }
 
