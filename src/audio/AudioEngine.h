@@ -100,6 +100,26 @@ public:
     // subscription when the channel is unknown, stopped or freed.
     [[nodiscard]] virtual MetadataSubscription onMetadata(ChannelHandle handle, MetadataHandler handler) = 0;
 
+    // Joins two played channels without a gap: next starts at the very sample where current ends by
+    // itself (not when it is stopped, paused or freed), and from that sample on the output gain is
+    // gainAtJoin (0..100; -1 keeps the gain). Until then next stays stopped, its start already decoded.
+    // Queueing again replaces what followed current before. False when either channel is unknown, is
+    // not played, or current has already ended.
+    virtual bool queue(ChannelHandle current, ChannelHandle next, int gainAtJoin) {
+        (void)current, (void)next, (void)gainAtJoin;
+        return false;
+    }
+    // Takes next out of the queue; true when it was still waiting, false when it has already started
+    // (or was never queued).
+    virtual bool unqueue(ChannelHandle next) {
+        (void)next;
+        return false;
+    }
+    // handler runs (on an engine thread) with the handle of each queued channel that has just started
+    // at its join. An empty handler ends the calls; once this returns, the old handler is neither
+    // running nor called again.
+    virtual void setJoinHandler(std::function<void(ChannelHandle next)> handler) { (void)handler; }
+
     // The engine reopens a lost sound output by itself; handler runs (on an engine thread) each time
     // it has done so, for what lives beside the output, such as the mixer's state. An empty handler
     // ends the calls; once this returns, the old handler is neither running nor called again.

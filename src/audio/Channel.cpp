@@ -209,6 +209,24 @@ void Channel::removeMetadataHandler(std::uint64_t id) {
     std::erase_if(syncs_, [id](const Sync& sync) { return sync.id == id; });
 }
 
+bool Channel::setFollower(Channel& next, int volume) {
+    std::lock_guard lock(controlMutex_);
+    if (shutDown_.load() || decodeOnly_ || next.decodeOnly_ || next.context_.output != context_.output)
+        return false;
+    // The output checks that both voices are still there: a next channel shut down meanwhile has
+    // taken its voice away.
+    return context_.output->follow(voice_.get(), next.voice_.get(), volume);
+}
+
+bool Channel::leaveQueue() {
+    if (shutDown_.load() || decodeOnly_) return false;
+    return context_.output->unfollow(voice_.get());
+}
+
+bool Channel::takeJoined() {
+    return !decodeOnly_ && voice_ && voice_->takeJoined();
+}
+
 bool Channel::finished() const {
     return autoFree_ && !decodeOnly_ && voice_ && voice_->state() == Voice::State::Ended;
 }

@@ -102,6 +102,14 @@ public:
     // Waits for a call of the handler in progress on another thread.
     void removeMetadataHandler(std::uint64_t id);
 
+    // Joining (see AudioEngine::queue): next, a played channel of the same output, starts where this
+    // one ends, at the given output volume (-1: unchanged).
+    bool setFollower(Channel& next, int volume);
+    // Out of the join it waits for; true when it was still waiting.
+    bool leaveQueue();
+    // True once after a join started this channel.
+    bool takeJoined();
+
     // Ended with the auto-free flag: the engine frees it, and until then it counts as freed.
     bool finished() const;
     // Stops every thread, closes the file or connection and silences the channel for good.

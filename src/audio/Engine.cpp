@@ -33,6 +33,7 @@ Engine::Engine(Options options)
     : options_(std::move(options)), keeper_({options_.outputRetryFirst, options_.outputRetryLongest}),
       worker_(std::make_unique<EngineWorker>(
           [this] {
+              reportJoins();
               freeFinishedChannels();
               lookAfterOutput();
           },
@@ -55,7 +56,7 @@ bool Engine::openOutput(int device, int rate) {
     auto output = Output::create(device, rate <= 0 ? 44100 : rate,
                                  {.driver = driver_, .stallLimit = options_.outputStallLimit});
     if (!output) return false;
-    output->setGain(static_cast<float>(volume_.load()) / 100.0f);
+    output->setVolume(volume_.load());
     output_ = std::move(output);
     ++generation_;
     return output_->connected();
@@ -75,6 +76,7 @@ bool Engine::closeOutput() {
         if (!output_) return false;
         output = std::move(output_);
         driver_ = output->driver();
+        volume_.store(output->volume());
         ++generation_;
         // A server that never answers would otherwise hold its opener for the whole time-out.
         for (const auto& channel : opening_)
@@ -87,14 +89,13 @@ bool Engine::closeOutput() {
 
 int Engine::gain() {
     std::lock_guard lock(mutex_);
-    return output_ ? volume_.load() : -1;
+    return output_ ? output_->volume() : -1;
 }
 
 bool Engine::setGain(int volume) {
     std::lock_guard lock(mutex_);
     if (!output_ || volume < 0 || volume > 100) return false;
-    volume_.store(volume);
-    output_->setGain(static_cast<float>(volume) / 100.0f);
+    output_->setVolume(volume);
     return true;
 }
 
@@ -190,6 +191,31 @@ void Engine::setOutputReturnHandler(std::function<void()> handler) {
 std::shared_ptr<Channel> Engine::channel(ChannelHandle handle) const {
     auto channel = channels_.find(handle.value());
     return channel && !channel->finished() ? channel : nullptr;
+}
+
+bool Engine::queue(ChannelHandle current, ChannelHandle next, int gainAtJoin) {
+    if (gainAtJoin < -1 || gainAtJoin > 100) return false;
+    auto c = channel(current);
+    auto n = channel(next);
+    return c && n && c != n && c->setFollower(*n, gainAtJoin);
+}
+
+bool Engine::unqueue(ChannelHandle next) {
+    auto n = channel(next);
+    return n && n->leaveQueue();
+}
+
+void Engine::setJoinHandler(std::function<void(ChannelHandle next)> handler) {
+    std::lock_guard lock(joinHandlerMutex_);
+    joinHandler_ = std::move(handler);
+}
+
+void Engine::reportJoins() {
+    for (auto& [handle, channel] : channels_.snapshot()) {
+        if (!channel->takeJoined()) continue;
+        std::lock_guard lock(joinHandlerMutex_);
+        if (joinHandler_) joinHandler_(ChannelHandle(handle));
+    }
 }
 
 void Engine::freeFinishedChannels() {

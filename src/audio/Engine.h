@@ -86,6 +86,9 @@ public:
     std::optional<std::string> metadata(ChannelHandle handle) override;
     MetadataSubscription onMetadata(ChannelHandle handle, MetadataHandler handler) override;
     void setOutputReturnHandler(std::function<void()> handler) override;
+    bool queue(ChannelHandle current, ChannelHandle next, int gainAtJoin) override;
+    bool unqueue(ChannelHandle next) override;
+    void setJoinHandler(std::function<void(ChannelHandle next)> handler) override;
 
 private:
     std::shared_ptr<Channel> channel(ChannelHandle handle) const;
@@ -93,6 +96,7 @@ private:
     // meanwhile.
     ChannelHandle adopt(std::shared_ptr<Channel> channel, std::uint64_t generation);
     void freeFinishedChannels();
+    void reportJoins();
     std::shared_ptr<Output> currentOutput() const;
     void lookAfterOutput();
 
@@ -104,7 +108,9 @@ private:
     std::uint64_t generation_ = 0; // counts openOutput and closeOutput
     // Network streams whose open waits for the server; closeOutput ends those waits.
     std::vector<std::shared_ptr<Channel>> opening_;
-    std::atomic<int> volume_{100};
+    std::atomic<int> volume_{100}; // the gain for the next output; the output's own while one is open
+    std::mutex joinHandlerMutex_;
+    std::function<void(ChannelHandle)> joinHandler_;
     HandleTable<Channel> channels_;
     OutputKeeper keeper_;
     std::unique_ptr<EngineWorker> worker_; // last: its housekeeping uses the members above

@@ -164,6 +164,33 @@ void Output::addVoice(Voice* voice) {
 void Output::removeVoice(Voice* voice) {
     Lock lock(*this);
     voices_.erase(std::remove(voices_.begin(), voices_.end(), voice), voices_.end());
+    for (Voice* other : voices_)
+        if (other->follower() == voice) other->setFollower(nullptr, -1);
+}
+
+bool Output::follow(Voice* current, Voice* next, int volume) {
+    Lock lock(*this);
+    const auto here = [this](Voice* voice) {
+        return std::find(voices_.begin(), voices_.end(), voice) != voices_.end();
+    };
+    if (current == next || !here(current) || !here(next)) return false;
+    if (current->state() == Voice::State::Ended || next->state() != Voice::State::Stopped) return false;
+    // One voice follows at most one other, so a song dropped from one join never starts from another.
+    for (Voice* other : voices_)
+        if (other->follower() == next) other->setFollower(nullptr, -1);
+    current->setFollower(next, volume);
+    return true;
+}
+
+bool Output::unfollow(Voice* next) {
+    Lock lock(*this);
+    bool waiting = false;
+    for (Voice* other : voices_) {
+        if (other->follower() != next) continue;
+        other->setFollower(nullptr, -1);
+        waiting = true;
+    }
+    return waiting;
 }
 
 void Output::start() {
@@ -194,11 +221,33 @@ void SDLCALL Output::callback(void* self, Uint8* stream, int bytes) {
 }
 
 void Output::mix(float* mix, std::size_t samples) {
-    for (Voice* voice : voices_)
-        voice->mixInto(mix, samples / 2);
+    const std::size_t frames = samples / 2;
+    ++round_;
+    // A join inside this block: the following voice goes on in the same block, right after the last
+    // frame of the one that ended, and the volume changes at that frame.
+    std::size_t joinFrame = frames;
+    int joinVolume = -1;
+    for (Voice* voice : voices_) {
+        if (voice->joinedIn(round_)) continue;
+        std::size_t at = 0;
+        for (Voice* v = voice; v != nullptr && at < frames;) {
+            at += v->mixInto(mix + at * 2, frames - at);
+            if (at >= frames) break;
+            const int volume = v->followerVolume();
+            v = v->startFollower(round_);
+            if (v != nullptr && volume >= 0) {
+                joinFrame = at;
+                joinVolume = volume;
+            }
+        }
+    }
+    const float gain = static_cast<float>(volume_.load(std::memory_order_relaxed)) / 100.0f;
     // Nothing leaves beyond full scale: decoders overshoot on clipped recordings and voices add up,
     // and whatever lies beyond reaches the speakers as full-scale noise.
-    scaleAndLimit(mix, samples, gain_.load(std::memory_order_relaxed));
+    scaleAndLimit(mix, joinFrame * 2, gain);
+    if (joinVolume < 0) return;
+    volume_.store(joinVolume, std::memory_order_relaxed);
+    scaleAndLimit(mix + joinFrame * 2, samples - joinFrame * 2, static_cast<float>(joinVolume) / 100.0f);
 }
 
 } // namespace audio

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -56,10 +57,19 @@ public:
     };
 
     void addVoice(Voice* voice);
+    // Also unlinks the voice from any join.
     void removeVoice(Voice* voice);
+    // next, a voice of this output that has not played, starts at the sample where current ends, and
+    // the output's volume becomes volume there (-1: unchanged). Replaces what followed current and
+    // what next followed before. False when either is not a voice here, next is not stopped or current
+    // has ended.
+    bool follow(Voice* current, Voice* next, int volume);
+    // Takes next out of its join; true when it was still waiting for one.
+    bool unfollow(Voice* next);
 
-    // Linear amplitude factor applied to the mix.
-    void setGain(float gain) { gain_.store(gain, std::memory_order_relaxed); }
+    // The volume applied to the mix, 0..100 (linear amplitude in hundredths); a join may change it.
+    void setVolume(int volume) { volume_.store(volume, std::memory_order_relaxed); }
+    int volume() const { return volume_.load(std::memory_order_relaxed); }
 
     // Starts or stops the output's clock; a stopped output leaves every voice where it is.
     void start();
@@ -99,7 +109,8 @@ private:
     std::atomic<bool> connected_{false};
     std::atomic<SDL_AudioDeviceID> callbackDevice_{0}; // the device the callback checks
 
-    std::atomic<float> gain_{1.0f};
+    std::atomic<int> volume_{100};
+    std::uint64_t round_ = 0; // counts the callback's mixing rounds
     std::atomic<bool> running_{true};
     std::atomic<std::chrono::steady_clock::rep> lastCall_{0};
     std::vector<Voice*> voices_; // changed only under Lock

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace audio {
 
@@ -23,8 +24,8 @@ Voice::Voice(int outputRate, bool live, Wakeup& producerWakeup, Wakeup& endWakeu
       roundSamples_(ring_.capacity() / 8), resumeSamples_(ring_.capacity() / 3), levelWindowFrames_(static_cast<std::size_t>(outputRate) / 50),
       producerWakeup_(producerWakeup), endWakeup_(endWakeup) {}
 
-void Voice::mixInto(float* mix, std::size_t frames) noexcept {
-    if (state_.load(std::memory_order_acquire) != State::Playing) return;
+std::size_t Voice::mixInto(float* mix, std::size_t frames) noexcept {
+    if (state_.load(std::memory_order_acquire) != State::Playing) return 0;
     const bool done = sourceDone_.load(std::memory_order_acquire);
     const std::size_t available = ring_.readable();
     if (live_ && stalled_.load(std::memory_order_relaxed)) {
@@ -33,7 +34,7 @@ void Voice::mixInto(float* mix, std::size_t frames) noexcept {
         if (!done && available < resumeSamples_) {
             level_.store(0, std::memory_order_relaxed);
             producerWakeup_.notify();
-            return;
+            return 0;
         }
         stalled_.store(false, std::memory_order_relaxed);
     }
@@ -77,6 +78,18 @@ void Voice::mixInto(float* mix, std::size_t frames) noexcept {
         }
     }
     if (ring_.writable() >= refillSamples_) producerWakeup_.notify();
+    return take / 2;
+}
+
+Voice* Voice::startFollower(std::uint64_t round) noexcept {
+    if (!follower_ || state_.load(std::memory_order_acquire) != State::Ended) return nullptr;
+    Voice* next = std::exchange(follower_, nullptr);
+    if (next->state() != State::Stopped) return nullptr;
+    next->setState(State::Playing);
+    next->joinRound_ = round;
+    next->joined_.store(true, std::memory_order_release);
+    // The engine's thread, woken for this voice's end, tells about the join as well.
+    return next;
 }
 
 void Voice::setState(State state) {

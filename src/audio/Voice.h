@@ -24,8 +24,16 @@ public:
     // endWakeup when the voice reaches its end.
     Voice(int outputRate, bool live, Wakeup& producerWakeup, Wakeup& endWakeup);
 
-    // Audio callback: adds this voice's next frames (stereo) into mix.
-    void mixInto(float* mix, std::size_t frames) noexcept;
+    // Audio callback: adds this voice's next frames (stereo) into mix; the frames it took from its ring.
+    std::size_t mixInto(float* mix, std::size_t frames) noexcept;
+    // Audio callback, after mixInto: a voice that has just ended hands over to the voice that follows
+    // it, which starts playing (and reports so once through takeJoined); that voice, or nullptr. The
+    // link is used up at the end either way, and a follower that was played meanwhile is left alone.
+    Voice* startFollower(std::uint64_t round) noexcept;
+    // Started by a hand-over in this round of the callback, so already mixed behind its predecessor.
+    bool joinedIn(std::uint64_t round) const noexcept { return joinRound_ == round; }
+    // The output volume (0..100) from the join on, -1 for no change.
+    int followerVolume() const noexcept { return followerVolume_; }
 
     // Decoding thread.
     PcmRing& ring() { return ring_; }
@@ -37,6 +45,12 @@ public:
 
     // Control, with the output locked.
     void setState(State state);
+    // The voice that starts where this one ends (nullptr: none), at the given output volume.
+    void setFollower(Voice* next, int volume) {
+        follower_ = next;
+        followerVolume_ = volume;
+    }
+    Voice* follower() const { return follower_; }
     // Drops what was decoded ahead and continues from sourceFrame (a seek).
     void restartAt(std::int64_t sourceFrame);
     // A playing network stream drops what it buffered, as if heard, while no device plays it: it stays
@@ -52,6 +66,8 @@ public:
     std::uint32_t levelWord() const { return level_.load(std::memory_order_relaxed); }
     // Samples (not frames) buffered ahead of the output.
     std::size_t buffered() const { return ring_.readable(); }
+    // True once after a hand-over started this voice.
+    bool takeJoined() { return joined_.exchange(false, std::memory_order_acq_rel); }
 
 private:
     PcmRing ring_;
@@ -75,6 +91,11 @@ private:
     // Callback-side bookkeeping for the position; reset by restartAt() while the callback is locked out.
     std::int64_t baseFrame_ = 0;
     std::int64_t outFramesConsumed_ = 0;
+    // The join: changed under Output::Lock, or by the callback.
+    Voice* follower_ = nullptr;
+    int followerVolume_ = -1;
+    std::uint64_t joinRound_ = 0;
+    std::atomic<bool> joined_{false};
 };
 
 } // namespace audio

@@ -26,15 +26,39 @@ std::int64_t audioBytes(std::int64_t fileSize, const QString& path) {
     return tagBytes <= fileSize ? fileSize - tagBytes : fileSize;
 }
 
+int rowOfPath(const SongList& songs, const QString& path) {
+    for (int row = 0; row < songs.count(); ++row)
+        if (songs.path(row) == path) return row;
+    return -1;
+}
+
 } // namespace
 
 PlaySequencer::PlaySequencer(AudioEngine& audioEngine, IWindow& window, MasterMute& mute,
                              ChannelControl& channel, VolumeControl& volume, SongListEditor& songList,
                              RadioLink& radio, SequencerOptions options)
     : audioEngine_(audioEngine), window_(window), mute_(mute), channel_(channel), volume_(volume),
-      songList_(songList), radio_(radio) {
+      songList_(songList), radio_(radio), queueAheadMs_(options.queueAheadMs), next_(audioEngine) {
     trackTimer.setInterval(options.trackTickMs);
     volume_.setLevellingRetry([this] { playSelected(); });
+    // What follows is decided again at every change of the list, before the song can end with a
+    // song queued that is no longer next.
+    const SongList* songs = &songList_.songs;
+    const auto review = [this] { reviewNextSong(); };
+    QObject::connect(songs, &QAbstractItemModel::rowsInserted, &context_, review);
+    QObject::connect(songs, &QAbstractItemModel::rowsRemoved, &context_, review);
+    QObject::connect(songs, &QAbstractItemModel::rowsMoved, &context_, review);
+    QObject::connect(songs, &QAbstractItemModel::modelReset, &context_, review);
+    QObject::connect(songs, &QAbstractItemModel::dataChanged, &context_, review);
+    QObject::connect(songs, &RowListModelBase::selectedChanged, &context_, review);
+    audioEngine_.setJoinHandler([this](ChannelHandle) {
+        QMetaObject::invokeMethod(
+            &context_, [this] { onSongJoined(); }, Qt::QueuedConnection);
+    });
+}
+
+PlaySequencer::~PlaySequencer() {
+    audioEngine_.setJoinHandler({});
 }
 
 void PlaySequencer::playSelected() {
@@ -45,6 +69,7 @@ void PlaySequencer::playSelected() {
     if (row < 0) return;
     const QString path = songs.path(row);
     if (!isFile(path)) return;
+    next_.drop();
     songList_.currentIndex = row;
     if (songs.loudness(row) == QStringLiteral("x")) {
         volume_.levellingWaitTimer.start();
@@ -58,12 +83,82 @@ void PlaySequencer::playSelected() {
     const QByteArray file = pathBytes(path);
     c.fileStream = audioEngine_.openFile(file.toStdString(), OpenOptions{.autoFree = true});
     c.fileStreamFile = file;
+    beginSong();
+}
+
+void PlaySequencer::beginSong() {
+    ChannelControl& c = channel_;
     volume_.applyVolume();
     c.playChannel(c.fileStream, PLAYMODE_SONG);
     // An unknown length counts as 0.
     c.songLengthBytes = std::max<std::int64_t>(audioEngine_.length(c.fileStream), 0);
     trackTimer.start();
     showSong(audioEngine_.seconds(c.fileStream, c.songLengthBytes));
+}
+
+std::optional<NextSong> PlaySequencer::wantedNextSong() const {
+    const ChannelControl& c = channel_;
+    const SongList& songs = songList_.songs;
+    if (c.playMode != PLAYMODE_SONG && c.playMode != PLAYMODE_PREVIEW) return std::nullopt;
+    const ChannelState state = audioEngine_.state(c.fileStream);
+    if (state != ChannelState::Playing && state != ChannelState::Stalled) return std::nullopt;
+    // The same conditions as the tick's at the end, and a start that would not wait for a measurement.
+    if (radio_.stationWatched() || volume_.levellingWaitTimer.isActive()) return std::nullopt;
+    const int selected = songs.selected();
+    if (selected < 0 || selected >= songs.count() - 1 || songList_.currentIndex >= songs.count() - 1)
+        return std::nullopt;
+    const int row = selected + 1;
+    bool measured = false;
+    const int loudness = songs.loudness(row).trimmed().toInt(&measured);
+    // The file is looked at only near the end: the tick asks this five times a second.
+    if (!measured || !endIsNear() || !isFile(songs.path(row))) return std::nullopt;
+    return NextSong{row, songs.path(row), loudness, outputVolume(volume_.volumeSetting, loudness)};
+}
+
+bool PlaySequencer::endIsNear() const {
+    const ChannelControl& c = channel_;
+    const std::int64_t position = audioEngine_.position(c.fileStream);
+    // A song of unknown length may end at any moment.
+    if (c.songLengthBytes <= 0 || position < 0) return true;
+    const double left =
+        audioEngine_.seconds(c.fileStream, std::max<std::int64_t>(c.songLengthBytes - position, 0));
+    return left >= 0 && left * 1000 <= queueAheadMs_;
+}
+
+void PlaySequencer::reviewNextSong() {
+    if (adopting_ || adoptJoinedSong()) return;
+    next_.follow(channel_.fileStream, wantedNextSong());
+}
+
+bool PlaySequencer::adoptJoinedSong() {
+    std::optional<JoinedSong> joined = next_.takeJoined();
+    if (!joined) return false;
+    SongList& songs = songList_.songs;
+    // The list may have changed in the moment since the join: the song is looked up where it is now.
+    int row = joined->song.row;
+    if (!songs.isRow(row) || songs.path(row) != joined->song.path) row = rowOfPath(songs, joined->song.path);
+    if (row < 0) {
+        audioEngine_.release(joined->stream);
+        return false;
+    }
+    ChannelControl& c = channel_;
+    adopting_ = true;
+    audioEngine_.release(c.fileStream);
+    c.fileStream = joined->stream;
+    c.fileStreamFile = joined->file;
+    songList_.currentIndex = row;
+    songs.setSelected(row);
+    mute_.setMasterMute(false);
+    volume_.currentLoudness = joined->song.loudness;
+    beginSong();
+    showPosition();
+    adopting_ = false;
+    reviewNextSong();
+    return true;
+}
+
+void PlaySequencer::onSongJoined() {
+    adoptJoinedSong();
 }
 
 void PlaySequencer::showSong(double seconds) {
@@ -126,6 +221,7 @@ void PlaySequencer::playButtonClicked() {
 }
 
 void PlaySequencer::pauseSong() {
+    next_.drop();
     audioEngine_.pause(channel_.fileStream);
     channel_.playButton = PlayPicture::START;
     channel_.playMode = PLAYMODE_IDLE;
@@ -145,9 +241,12 @@ bool PlaySequencer::acceptsNewSong() const {
 }
 
 void PlaySequencer::onTrackTick() {
+    // The song that follows without a gap is taken over here too, should its report come late.
+    adoptJoinedSong();
     ChannelControl& c = channel_;
     const SongList& songs = songList_.songs;
     if (audioEngine_.state(c.fileStream) == ChannelState::Stopped) {
+        next_.drop();
         c.playMode = PLAYMODE_IDLE;
         c.playButton = PlayPicture::START;
         // While the watchdog is on, a station is playing or being reached and takes over from the
@@ -155,6 +254,12 @@ void PlaySequencer::onTrackTick() {
         if (!radio_.stationWatched() && songList_.currentIndex < songs.count() - 1) playNext();
         return;
     }
+    next_.follow(c.fileStream, wantedNextSong());
+    showPosition();
+}
+
+void PlaySequencer::showPosition() {
+    ChannelControl& c = channel_;
     if (c.positionDragging) return;
     const std::int64_t position = audioEngine_.position(c.fileStream);
     if (position < 0) return;
@@ -169,6 +274,7 @@ void PlaySequencer::onTrackTick() {
 }
 
 void PlaySequencer::onPositionBarPress() {
+    next_.drop();
     audioEngine_.pause(channel_.fileStream);
     channel_.positionDragging = true;
 }

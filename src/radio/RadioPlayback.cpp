@@ -85,6 +85,8 @@ void RadioPlayback::playStation() {
     cancelStart();
     // Watched before connecting, so a failed start is noticed too. A running watchdog keeps its beat.
     if (!watchdogTimer.isActive()) watchdogTimer.start();
+    // A watched station ends the song list's sequence: no song may follow the one that plays.
+    sequencer_.reviewNextSong();
     const Station station{stationName, streamURL};
     stationOpener.open(station.url, [this, station](ChannelHandle stream, const QString& refusal) {
         runGuarded(dialogs_, [&] {
@@ -228,6 +230,7 @@ bool RadioPlayback::streamPlaying() const {
 
 void RadioPlayback::startStation() {
     watchdogTimer.start();
+    sequencer_.reviewNextSong();
     startSelectedStation();
     if (volume_.levellingBox)
         levelFollower.levelTimer.start();

@@ -3,6 +3,7 @@
 // itself, and MP3 fixtures made once per test run.
 
 #include "support/Mp3Fixtures.h"
+#include "support/ScopedEnv.h"
 
 #include <chrono>
 #include <cstdint>
@@ -25,27 +26,7 @@ bool waitUntil(Pred pred, std::chrono::milliseconds timeout = std::chrono::secon
     return true;
 }
 
-// Sets an environment variable for a scope and puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using ::ScopedEnv;
 
 struct Reference {
     long rate = 0;

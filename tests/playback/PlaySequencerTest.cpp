@@ -1,9 +1,11 @@
 // Playing the song list with a fake engine: start, pause, next/previous, the end-of-song tick, seeking,
-// the ending preview and what the title strip shows.
+// the ending preview, what the title strip shows, and the next song queued to follow without a gap.
 
+#include "playback/VolumeControl.h"
 #include "support/PlayerHarness.h"
 #include "support/SongFiles.h"
 
+#include <QCoreApplication>
 #include <gtest/gtest.h>
 
 namespace {
@@ -25,6 +27,22 @@ protected:
         return st ? QString::fromStdString(st->path) : QString();
     }
     ChannelState active() { return h.audioEngine.state(s.channel.fileStream); }
+    // Two seconds before the end of the song that plays.
+    void nearEnd() {
+        FakeAudioEngine::Stream* st = h.audioEngine.stream(s.channel.fileStream);
+        st->position = st->decodedLength - static_cast<std::int64_t>(2 * st->decodedLength / st->seconds);
+    }
+    // The song queued to follow the one that plays, or "" for none.
+    QString queuedPath() {
+        const auto join = h.audioEngine.joins.find(s.channel.fileStream);
+        if (join == h.audioEngine.joins.end()) return QString();
+        return QString::fromStdString(h.audioEngine.stream(join->second.next)->path);
+    }
+    // The song that plays reaches its end; the window learns of a join on its own thread.
+    void endSong() {
+        h.audioEngine.finish(s.channel.fileStream);
+        QCoreApplication::processEvents();
+    }
 
     PlayerHarness h;
     Player& s = h.player;
@@ -234,6 +252,80 @@ TEST_F(PlaySequencerTest, EndingPreviewOfAShortSongStartsAtItsBeginning) {
     h.player.channel.previewEnding();
     EXPECT_EQ(s.channel.previewStartBytes, 0u);
     EXPECT_EQ(s.channel.previewRangeBytes, s.channel.songLengthBytes);
+}
+
+// Near its end a song has the next row queued in the engine, at that song's levelled volume; the
+// window shows the next song when the engine starts it, not when it was queued.
+TEST_F(PlaySequencerTest, TheNextRowIsQueuedNearTheEndAndShownWhenItStarts) {
+    s.songList.songs.setLoudness(1, QStringLiteral("20"));
+    play(0);
+    h.player.seq.onTrackTick();
+    EXPECT_EQ(queuedPath(), QString()) << "three minutes before the end";
+    nearEnd();
+    h.player.seq.onTrackTick();
+    ASSERT_EQ(queuedPath(), songs[1]);
+    EXPECT_EQ(h.audioEngine.joins.begin()->second.gain, outputVolume(s.volume.volumeSetting, 20));
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("eins [03:00]"));
+    EXPECT_EQ(s.songList.songs.selected(), 0);
+
+    endSong();
+    EXPECT_EQ(playingPath(), songs[1]);
+    EXPECT_EQ(active(), ChannelState::Playing);
+    EXPECT_EQ(s.songList.currentIndex, 1);
+    EXPECT_EQ(s.songList.songs.selected(), 1);
+    EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("zwei [03:00]"));
+    EXPECT_EQ(s.volume.currentLoudness, 20);
+    EXPECT_EQ(s.channel.positionBar.position(), 0);
+    EXPECT_EQ(h.audioEngine.count("openFile(" + songs[1].toStdString() + ")"), 1);
+}
+
+// Whatever changes the row that follows drops the queued song at once, before the end can start it:
+// a removed or moved row, a pause, another song picked, a station started, an emptied list.
+TEST_F(PlaySequencerTest, ASongQueuedToFollowThatIsNoLongerNextNeverPlays) {
+    const QString vier = files.make({"vier.mp3"}).first();
+    s.songList.addSong(vier);
+    play(0);
+    nearEnd();
+    h.player.seq.onTrackTick();
+    ASSERT_EQ(queuedPath(), songs[1]);
+    const auto dropped = [&](const QString& path) {
+        int left = 0;
+        for (const auto& [handle, stream] : h.audioEngine.streams)
+            if (stream.path == path.toStdString() && !stream.freed) ++left;
+        return left == 0;
+    };
+
+    s.songList.rowUnderCursor = 1;
+    s.songList.removeSongUnderCursor(); // eins drei vier
+    EXPECT_TRUE(dropped(songs[1]));
+    EXPECT_EQ(queuedPath(), songs[2]);
+    s.songList.songs.move(2, 1); // eins vier drei
+    EXPECT_TRUE(dropped(songs[2]));
+    endSong();
+    EXPECT_EQ(playingPath(), vier);
+
+    nearEnd();
+    h.player.seq.onTrackTick();
+    ASSERT_EQ(queuedPath(), songs[2]);
+    h.player.seq.playButtonClicked();
+    EXPECT_EQ(queuedPath(), QString()) << "paused";
+    EXPECT_TRUE(dropped(songs[2]));
+    play(0);
+    nearEnd();
+    h.player.seq.onTrackTick();
+    EXPECT_EQ(queuedPath(), vier);
+    s.radio.startStation(); // a station is being reached
+    EXPECT_TRUE(dropped(vier));
+    s.radio.watchdogTimer.stop();
+    h.player.seq.onTrackTick();
+    ASSERT_EQ(queuedPath(), vier);
+
+    s.songList.clearButtonClicked();
+    EXPECT_TRUE(dropped(vier));
+    endSong();
+    h.player.seq.onTrackTick();
+    EXPECT_EQ(active(), ChannelState::Stopped);
+    EXPECT_EQ(s.channel.playMode, PLAYMODE_IDLE);
 }
 
 } // namespace

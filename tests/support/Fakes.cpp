@@ -20,10 +20,34 @@ FakeAudioEngine::Stream* FakeAudioEngine::live(ChannelHandle h) {
 }
 
 void FakeAudioEngine::finish(ChannelHandle h) {
-    if (Stream* st = live(h)) {
-        st->active = ChannelState::Stopped;
-        if (st->options.autoFree) st->freed = true;
-    }
+    Stream* st = live(h);
+    if (!st) return;
+    st->active = ChannelState::Stopped;
+    if (st->options.autoFree) st->freed = true;
+    const auto join = joins.find(h);
+    if (join == joins.end()) return;
+    const Join started = join->second;
+    joins.erase(join);
+    Stream* next = live(started.next);
+    if (!next || next->active != ChannelState::Stopped) return;
+    next->active = ChannelState::Playing;
+    if (started.gain >= 0) volume = started.gain;
+    if (joinHandler) joinHandler(started.next);
+}
+
+bool FakeAudioEngine::queue(ChannelHandle current, ChannelHandle next, int gainAtJoin) {
+    log("queue(" + number(current) + "," + number(next) + ")");
+    const Stream* first = live(current);
+    const Stream* second = live(next);
+    if (!first || !second || current == next || second->active != ChannelState::Stopped) return false;
+    std::erase_if(joins, [&](const auto& entry) { return entry.second.next == next; });
+    joins[current] = {next, gainAtJoin};
+    return true;
+}
+
+bool FakeAudioEngine::unqueue(ChannelHandle next) {
+    log("unqueue(" + number(next) + ")");
+    return std::erase_if(joins, [&](const auto& entry) { return entry.second.next == next; }) > 0;
 }
 
 void FakeAudioEngine::sendMeta(ChannelHandle h, const std::string& meta) {

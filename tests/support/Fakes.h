@@ -87,6 +87,19 @@ public:
     std::optional<ChannelLevel> level(ChannelHandle handle) override;
     std::optional<std::string> metadata(ChannelHandle handle) override;
     MetadataSubscription onMetadata(ChannelHandle handle, MetadataHandler handler) override;
+    // Streams queued to follow others (by the stream they follow): finish() starts them, as the
+    // engine does at a join, and tells the join handler at once.
+    struct Join {
+        ChannelHandle next;
+        int gain = -1;
+    };
+    std::map<ChannelHandle, Join> joins;
+    std::function<void(ChannelHandle)> joinHandler;
+    bool queue(ChannelHandle current, ChannelHandle next, int gainAtJoin) override;
+    bool unqueue(ChannelHandle next) override;
+    void setJoinHandler(std::function<void(ChannelHandle)> handler) override {
+        joinHandler = std::move(handler);
+    }
     // Kept for the test to call, as the engine does when it has opened a lost output again.
     std::function<void()> outputReturnHandler;
     void setOutputReturnHandler(std::function<void()> handler) override {

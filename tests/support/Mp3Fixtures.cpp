@@ -98,7 +98,8 @@ std::vector<float> render(const Signal& signal) {
     double brown = 0.0;
     double steppedPhase = 0.0; // kept across the steps, so they do not click
     for (std::size_t i = 0; i < frames; ++i) {
-        double phase = std::fmod(signal.frequency * static_cast<double>(i) / signal.sampleRate, 1.0);
+        const auto frame = static_cast<double>(i + signal.startFrame);
+        double phase = std::fmod(signal.frequency * frame / signal.sampleRate, 1.0);
         if (signal.stepHz != 0.0) {
             phase = steppedPhase;
             const double second = std::floor(static_cast<double>(i) / signal.sampleRate);
@@ -230,10 +231,11 @@ std::string describe(const std::vector<std::string>& arguments) {
 
 std::string mp3Key(const Signal& signal, const LameOptions& options) {
     char numbers[512];
-    std::snprintf(numbers, sizeof numbers, "%d %a %a %a %d %d %a %u | %d %d %d %d %d\n",
-                  static_cast<int>(signal.waveform), signal.frequency, signal.amplitude, signal.seconds,
-                  signal.sampleRate, signal.channels, signal.rightGain, signal.seed, options.bitrateKbps,
-                  options.vbrQuality, options.infoTag, options.mono, options.resampleHz);
+    std::snprintf(numbers, sizeof numbers, "%d %a %a %a %a %lld %d %d %a %u | %d %d %d %d %d\n",
+                  static_cast<int>(signal.waveform), signal.frequency, signal.stepHz, signal.amplitude,
+                  signal.seconds, static_cast<long long>(signal.startFrame), signal.sampleRate,
+                  signal.channels, signal.rightGain, signal.seed, options.bitrateKbps, options.vbrQuality,
+                  options.infoTag, options.mono, options.resampleHz);
     return "lame " + toolKey(lamePath()) + "\n" + numbers + describe(options.extraArguments);
 }
 

@@ -26,6 +26,8 @@ struct Signal {
     double stepHz = 0.0;
     double amplitude = 0.5; // peak, full scale 1.0
     double seconds = 1.0;
+    // Sine: the signal from this frame on, so files cut at frames of one sine play on into each other.
+    std::size_t startFrame = 0;
     int sampleRate = 44100;
     int channels = 2;
     // The right channel is the left one times this factor: -1 inverts it, 0 silences it.
