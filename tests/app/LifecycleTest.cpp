@@ -27,7 +27,13 @@ protected:
         Lifecycle lifecycle(h.player, channel);
         QStringList args{QStringLiteral("mp3zx")};
         if (!argument.isEmpty()) args << argument;
-        return lifecycle.start(args, programFolder.path());
+        return startFully(lifecycle, args);
+    }
+    // What the program runs before showing the window and what it runs after the first paint.
+    Lifecycle::Start startFully(Lifecycle& lifecycle, const QStringList& args = {QStringLiteral("mp3zx")}) {
+        const Lifecycle::Start started = lifecycle.start(args, programFolder.path());
+        if (started == Lifecycle::Start::Run) lifecycle.finishStart();
+        return started;
     }
 
     QTemporaryDir runtime;
@@ -206,7 +212,7 @@ TEST_F(LifecycleTest, ShutdownStopsStreamsRestoresVolumeAndFreesTheEngine) {
     h.audioEngine.volume = 64;
     InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
     Lifecycle lifecycle(h.player, channel);
-    ASSERT_EQ(lifecycle.start({QStringLiteral("mp3zx")}, programFolder.path()), Lifecycle::Start::Run);
+    ASSERT_EQ(startFully(lifecycle), Lifecycle::Start::Run);
     // A station still connecting when the window closes.
     h.player.radio.stations.append({QStringLiteral("Langsam"), QStringLiteral("http://127.0.0.1:9/langsam")});
     h.player.radio.stations.setSelected(0);
@@ -242,7 +248,7 @@ TEST_F(LifecycleTest, WhereTheCompositorPlacesTheWindowTheSavedPlaceGoesBackUnch
     ini.close();
     InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
     Lifecycle lifecycle(h.player, channel);
-    ASSERT_EQ(lifecycle.start({QStringLiteral("mp3zx")}, programFolder.path()), Lifecycle::Start::Run);
+    ASSERT_EQ(startFully(lifecycle), Lifecycle::Start::Run);
     EXPECT_EQ(h.window.pos, QPoint(0, 0));
     lifecycle.shutDown();
     lifecycle.writeSettingsAtExit();
