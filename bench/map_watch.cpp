@@ -1,8 +1,11 @@
 // Starts a program and reports how long it took until the X server mapped its first top-level
 // window (the MapNotify on the root window, as a window manager would see it), then, after a settle
-// time, the program's resident memory; then ends the program with SIGTERM.
-// Usage: map_watch SETTLE_MS PROGRAM [ARGS...]   Prints "map_ms N" and "rss_kb N" on standard output.
-// Exits 1 when the program shows no window within 20 s or ends before.
+// time, the program's resident memory and whether the libraries named in MAP_WATCH_LIBS (separated by
+// commas, e.g. "libcurl,libavcodec") are mapped; then ends the program with SIGTERM. The program's own
+// output goes to /dev/null.
+// Usage: map_watch SETTLE_MS PROGRAM [ARGS...]
+// Prints "map_ms N", "rss_kb N" and one "mapped NAME 0|1" per library on standard output. Exits 1 when
+// the program shows no window within 20 s or ends before.
 
 #include <xcb/xcb.h>
 
@@ -11,7 +14,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
+#include <sstream>
 #include <memory>
 #include <poll.h>
 #include <signal.h>
@@ -49,6 +54,13 @@ long residentKb(pid_t pid) {
     return -1;
 }
 
+bool mapsLibrary(pid_t pid, const std::string& name) {
+    std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+    for (std::string line; std::getline(maps, line);)
+        if (line.find("/" + name) != std::string::npos) return true;
+    return false;
+}
+
 void end(pid_t child) {
     kill(child, SIGTERM);
     for (int i = 0; i < 500; ++i) {
@@ -82,8 +94,10 @@ int main(int argc, char** argv) {
     const Clock::time_point launched = Clock::now();
     const pid_t child = fork();
     if (child == 0) {
+        const int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, STDOUT_FILENO);
+        dup2(quiet, STDERR_FILENO);
         execvp(argv[2], argv + 2);
-        std::fprintf(stderr, "map_watch: cannot start %s: %s\n", argv[2], std::strerror(errno));
         _exit(127);
     }
 
@@ -112,7 +126,13 @@ int main(int argc, char** argv) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
     const long rss = residentKb(child);
+    std::string mapped;
+    if (const char* libraries = std::getenv("MAP_WATCH_LIBS")) {
+        std::istringstream names(libraries);
+        for (std::string name; std::getline(names, name, ',');)
+            if (!name.empty()) mapped += "mapped " + name + (mapsLibrary(child, name) ? " 1\n" : " 0\n");
+    }
     end(child);
-    std::printf("map_ms %.1f\nrss_kb %ld\n", mapMs, rss);
+    std::printf("map_ms %.1f\nrss_kb %ld\n%s", mapMs, rss, mapped.c_str());
     return 0;
 }
