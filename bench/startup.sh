@@ -5,7 +5,8 @@
 # polling); two seconds later its resident memory is read. Prints the medians, the ratios and the
 # targets (start-up at most 1.3 times the bare window, idle memory at most 38 MiB), and whether the
 # libraries that only stations and downloads need (libcurl, FFmpeg's libavcodec) stayed unloaded.
-# Usage: bash bench/startup.sh   (BUILD_DIR names another build tree; builds the three programs it runs)
+# Usage: bash bench/startup.sh   (BUILD_DIR names another build tree; builds the three programs it runs;
+# MP3ZX_PROGRAM times another player binary, e.g. an older build, against the same floor)
 # With BENCH_OUT_DIR set, the figures are also written to $BENCH_OUT_DIR/startup.txt as "name value".
 set -euo pipefail
 
@@ -35,7 +36,7 @@ trap cleanup EXIT
 # opens ~/Music, which holds two songs.
 mkdir -p "$work/program" "$work/runtime" "$work/home/Music"
 chmod 700 "$work/runtime"
-cp "$build/mp3zx" "$work/program/"
+cp "${MP3ZX_PROGRAM:-$build/mp3zx}" "$work/program/mp3zx"
 sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 5 sine 440 vol 0.5
 for song in eins zwei; do lame --quiet -b 128 "$work/tone.wav" "$work/home/Music/$song.mp3"; done
 
