@@ -2,8 +2,8 @@
 # Runs every benchmark of the player with its reference tools in this one run and prints a table of
 # the figures and their ratios: the engine (against a bare libmpg123 loop, mpg123 and mpv), the file
 # list (against ls -l), the loudness measurement (against bare libmpg123), and the whole program
-# (start-up to a shown window, memory idle and playing, against mpv), and AAC and Opus stations (CPU,
-# against mpv).
+# (memory while playing, against mpv), start-up and idle memory (against a bare Qt 6 window), and AAC
+# and Opus stations (CPU, against mpv).
 # Usage: bench/report.sh [build folder, default build]. Builds what it needs; takes about five minutes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,12 +12,12 @@ if [ -z "$build" ]; then
     build=$PWD/build
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build "$build" --target mp3zx engine_bench filelist_bench levelling_bench >/dev/null
+cmake --build "$build" --target mp3zx engine_bench filelist_bench levelling_bench bare_window map_watch >/dev/null
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 export BENCH_OUT_DIR=$out BUILD_DIR=$build
-for part in engine filelist levelling program streams; do
+for part in engine filelist levelling program startup streams; do
     echo "--- bench/$part.sh" >&2
     "bench/$part.sh" "$build" >"$out/$part.log" 2>&1 || {
         cat "$out/$part.log" >&2
@@ -47,7 +47,8 @@ awk -v audio="$(figure engine audio_s)" \
     -v laut_bare="$(column levelling BM_MeasureLoudnessVsBare bare_cpu_us)" \
     -v enter="$(column levelling BM_Enter1000Songs real_time)" \
     -v enter_stall="$(column levelling BM_Enter1000Songs max_stall_ms)" \
-    -v start="$(figure program startup_ms)" -v idle="$(figure program idle_kb)" \
+    -v start="$(figure startup startup_ms)" -v bare_start="$(figure startup bare_startup_ms)" \
+    -v idle="$(figure startup idle_kb)" -v bare_idle="$(figure startup bare_idle_kb)" \
     -v playing="$(figure program playing_kb)" -v mpv_kb="$(figure program mpv_kb)" \
     -v aac="$(figure streams aac_cpu_s_per_min)" -v mpv_aac="$(figure streams mpv_aac_cpu_s_per_min)" \
     -v opus="$(figure streams opus_cpu_s_per_min)" -v mpv_opus="$(figure streams mpv_opus_cpu_s_per_min)" '
@@ -72,8 +73,10 @@ BEGIN {
         "bare libmpg123", sprintf("%.2f", laut / laut_bare), "<= 1.2")
     row("enter 1000 songs with levelling on", sprintf("%.0f ms", enter), "", "", "", "")
     row("  longest event-loop stall while entering", sprintf("%.0f ms", enter_stall), "", "", "", "")
-    row("start-up to a shown window (median of 5)", sprintf("%d ms", start), "", "", "", "")
-    row("resident memory, idle", sprintf("%.1f MB", idle / 1024), "", "", "", "")
+    row("start-up to the mapped window (median of 9)", sprintf("%.1f ms", start), sprintf("%.1f ms", bare_start),
+        "bare Qt 6 window", sprintf("%.2f", start / bare_start), "<= 1.30")
+    row("resident memory, idle", sprintf("%.1f MiB", idle / 1024), sprintf("%.1f MiB", bare_idle / 1024),
+        "bare Qt 6 window", sprintf("%.2f", idle / bare_idle), "<= 38 MiB")
     row("resident memory, playing", sprintf("%.1f MB", playing / 1024), sprintf("%.1f MB", mpv_kb / 1024),
         "mpv --ao=null", sprintf("%.2f", playing / mpv_kb), "")
     row("CPU per minute of an AAC station", sprintf("%.3f s", aac), sprintf("%.3f s", mpv_aac), "mpv --ao=null",
@@ -83,4 +86,5 @@ BEGIN {
 }'
 echo
 echo "Ratios are mp3zx / reference, except decoding (reference / mp3zx: throughput). The full output of each"
-echo "part is printed by bench/engine.sh, bench/filelist.sh, bench/levelling.sh, bench/program.sh and bench/streams.sh."
+echo "part is printed by bench/engine.sh, bench/filelist.sh, bench/levelling.sh, bench/program.sh, bench/startup.sh"
+echo "and bench/streams.sh."

@@ -75,8 +75,11 @@ int main(int argc, char** argv) {
     if (started == Lifecycle::Start::HandOverFailed) return 1;
     if (started == Lifecycle::Start::EndProcess) return 0;
     closeOnSignals(window);
-    // Only the instance that runs offers itself to the desktop's media controls.
-    Mpris mpris(window.player(), Mpris::sessionBus());
+    // Only the instance that runs offers itself to the desktop's media controls, once its start has
+    // finished: the session bus is not needed for the first picture.
+    std::unique_ptr<Mpris> mpris;
+    QObject::connect(&window, &MainWindow::startFinished, &window,
+                     [&] { mpris = std::make_unique<Mpris>(window.player(), Mpris::sessionBus()); });
     // Only system tests ask for it.
     const std::unique_ptr<TestProbe> probe = TestProbe::fromEnvironment(window.player());
     window.show();

@@ -64,43 +64,38 @@ Lifecycle::Start Lifecycle::start(const QStringList& arguments, const QString& e
     p_.startup.commandArgument = p_.startup.commandArguments.value(0);
     p_.startup.argumentExtension = upperExtension(p_.startup.commandArgument);
 
+    // Before anything slow: a second start must find this instance at once.
     if (findRunningInstance()) handOverToRunningInstance();
     if (handOverFailed_) return Start::HandOverFailed;
     if (p_.startup.endingEarly) return Start::EndProcess;
 
-    registerHotKeys();
-    p_.mute.setMasterMute(false);
     p_.channel.playMode = PLAYMODE_IDLE;
     p_.radio.radioMode = false;
-    FolderTree& tree = p_.browser.tree();
-    p_.browser.memory.reset(tree.topNode());
 
     AudioEngine& audioEngine = p_.audioEngine();
     if ((audioEngine.version() >> 16) != kEngineInterfaceVersion) {
         p_.dialogs().message(QStringLiteral("An incorrect version of BASS.DLL was loaded"),
                              MessageIcon::Error);
         p_.startup.endingEarly = true;
-        releaseHotKeys();
         return Start::EndProcess;
     }
-    if (!audioEngine.openOutput(-1, 44100))
-        p_.dialogs().message(QStringLiteral("Error initializing audio"), MessageIcon::Error);
-
+    // The engine's gain before its output opens is the one it starts with.
     const int volume = audioEngine.gain();
     p_.volume.initialVolume = volume < 0 ? 100 : volume;
     p_.volume.volumeSetting = p_.volume.initialVolume;
     p_.volume.volumeBar.setPosition(p_.volume.initialVolume);
+    // The sound server may take its time to answer: the output opens while the window comes up, and
+    // the engine is not called again on this thread until finishStart has its answer.
+    outputOpened_ = std::async(std::launch::async, [&audioEngine] { return audioEngine.openOutput(-1, 44100); });
 
     p_.startup.versionLabel = QStringLiteral("MP3  ZX V") + version_string();
     p_.startup.programFolder = findProgramFolder(executableFolder);
     p_.playlists.playlistFolder = p_.startup.programFolder;
-    tree.setPath(QStringLiteral("/"));
     p_.startup.windowTitle = QStringLiteral("RI3-VEZEZI");
 
     // From here on a failing step is shown and start-up goes on with the next one, so a bad settings
-    // file cannot cost the command-line file, the drop target or the window position.
-    writeDefaultStationsIfMissing(stationFilePath(p_.startup.programFolder));
-    readStations(stationFilePath(p_.startup.programFolder), p_.radio.stations);
+    // file cannot cost the command-line file, the drop target or the window position. The settings'
+    // values are what the first picture shows; their folder waits for finishStart.
     p_.guarded([&] { p_.settings.readSettings(); });
     p_.guarded([&] {
         IWindow& window = p_.window();
@@ -110,6 +105,25 @@ Lifecycle::Start Lifecycle::start(const QStringList& arguments, const QString& e
                                                window.screenAreas());
         window.moveTo(place.x(), place.y());
     });
+    return Start::Run;
+}
+
+void Lifecycle::finishStart() {
+    if (finished_ || p_.startup.endingEarly) return;
+    finished_ = true;
+    // The command-line song plays first, so the output comes first.
+    if (!outputOpened_.get())
+        p_.dialogs().message(QStringLiteral("Error initializing audio"), MessageIcon::Error);
+
+    p_.guarded([&] {
+        writeDefaultStationsIfMissing(stationFilePath(p_.startup.programFolder));
+        readStations(stationFilePath(p_.startup.programFolder), p_.radio.stations);
+        p_.radio.stations.setSelected(p_.startup.stationRow);
+    });
+    FolderTree& tree = p_.browser.tree();
+    p_.browser.memory.reset(tree.topNode());
+    tree.setPath(QStringLiteral("/"));
+    p_.guarded([&] { p_.settings.restoreFolderTree(); });
     p_.browser.memory.lastTreeLevel = nodeLevel(tree.topNode());
     takeArgumentsIn();
     p_.guarded([&] {
@@ -122,7 +136,8 @@ Lifecycle::Start Lifecycle::start(const QStringList& arguments, const QString& e
         player.window().raiseAndActivate();
         if (!text.isEmpty()) player.guarded([&] { player.setIntakeText(bytesToText(text)); });
     });
-    return Start::Run;
+    registerHotKeys();
+    p_.mute.setMasterMute(false);
 }
 
 void Lifecycle::takeArgumentsIn() {
@@ -158,6 +173,8 @@ void Lifecycle::handOverToRunningInstance() {
 }
 
 void Lifecycle::shutDown() {
+    // A close before the start finished: the output's open is over before the output closes.
+    if (outputOpened_.valid()) outputOpened_.wait();
     p_.guarded([&] { p_.mute.applyMute(false); });
     p_.seq.trackTimer.stop();
     p_.radio.watchdogTimer.stop();
@@ -177,7 +194,9 @@ void Lifecycle::shutDown() {
 }
 
 void Lifecycle::writeSettingsAtExit() {
-    if (p_.startup.endingEarly) return;
+    // Before the start finished, the folder tree and the station were not restored yet: the file keeps
+    // what the last run wrote.
+    if (p_.startup.endingEarly || !finished_) return;
     p_.guarded([this] { p_.settings.writeSettings(); });
 }
 

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <future>
 
 class Player;
 class InstanceChannel;
@@ -27,10 +28,18 @@ public:
 
     enum class Start { Run, EndProcess, HandOverFailed };
 
-    // The start-up sequence. EndProcess when another instance runs or the audio library is unusable;
-    // the window is then not shown and the settings are neither read nor written. HandOverFailed: the
-    // running instance did not take the arguments in.
+    // The start-up sequence up to the window's first picture: the instance channel, the engine's
+    // version, the settings' values and the window's place. EndProcess when another instance runs or
+    // the audio library is unusable; the window is then not shown and the settings are neither read nor
+    // written. HandOverFailed: the running instance did not take the arguments in. The audio output
+    // starts opening on a thread of its own.
     Start start(const QStringList& arguments, const QString& executableFolder);
+    // The rest of the start, right after the window's first paint, in the order its results are
+    // needed: the audio output, the station list, the folder tree, the command-line files (which play
+    // first), then hand-overs from second starts, the hot keys and the mixer. Runs once, after a start
+    // that returned Run.
+    void finishStart();
+    bool startFinished() const { return finished_; }
 
     // True when a running instance was found and the argument is to be handed over; endingEarly is set
     // whenever an instance was found.
@@ -52,4 +61,6 @@ private:
     Player& p_;
     InstanceChannel& channel_;
     bool handOverFailed_ = false;
+    bool finished_ = false;
+    std::future<bool> outputOpened_;
 };

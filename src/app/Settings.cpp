@@ -37,23 +37,22 @@ bool Settings::numberLine(int& value) {
 }
 
 void Settings::readSettings() {
+    savedFolder_.clear();
+    savedTreeTop_.clear();
     try {
         lines_ = readTextLines(path());
     } catch (const InOutError&) {
-        // No settings yet: an empty file now, its nine lines at the end of the run. The tree shows
-        // where the user's songs most likely are, opened, rather than the bare root.
-        openFolder(firstStartFolder());
-        p_.browser.tree().openNode(p_.browser.tree().selectedNode());
+        // No settings yet: an empty file now, its nine lines at the end of the run.
+        firstStart_ = true;
         if (!UniqueFd(::open(pathBytes(path()).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666)))
             throw InOutError(errno);
         return;
     }
+    firstStart_ = false;
     next_ = 0;
 
-    if (readSettingsLine()) p_.browser.currentFolder = line_;
-    if (!p_.browser.currentFolder.isEmpty() && isFolder(p_.browser.currentFolder))
-        openFolder(p_.browser.currentFolder);
-    if (readSettingsLine()) restoreTreeTop(line_);
+    if (readSettingsLine()) savedFolder_ = line_;
+    if (readSettingsLine()) savedTreeTop_ = line_;
     int value = 0;
     if (numberLine(value)) p_.volume.volumeBar.setPosition(value);
     if (numberLine(value)) {
@@ -62,10 +61,26 @@ void Settings::readSettings() {
     }
     if (numberLine(value)) p_.startup.windowLeft = value;
     if (numberLine(value)) p_.startup.windowTop = value;
-    if (numberLine(value)) p_.radio.stations.setSelected(value);
+    if (numberLine(value)) {
+        p_.startup.stationRow = value;
+        p_.radio.stations.setSelected(value);
+    }
     if (numberLine(value) && value == 1) p_.startup.startInRadio = true;
     if (readSettingsLine()) p_.playlists.playlistFolder = line_;
     if (readSettingsLine()) p_.update.updateUrl = line_;
+}
+
+void Settings::restoreFolderTree() {
+    if (firstStart_) {
+        // The tree shows where the user's songs most likely are, opened, rather than the bare root.
+        openFolder(firstStartFolder());
+        p_.browser.tree().openNode(p_.browser.tree().selectedNode());
+        return;
+    }
+    // Kept for writing back even when the folder is gone; the tree then stays where it is.
+    if (!savedFolder_.isEmpty()) p_.browser.currentFolder = savedFolder_;
+    if (!savedFolder_.isEmpty() && isFolder(savedFolder_)) openFolder(savedFolder_);
+    if (!savedTreeTop_.isEmpty()) restoreTreeTop(savedTreeTop_);
 }
 
 QString firstStartFolder() {

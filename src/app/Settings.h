@@ -18,8 +18,12 @@ public:
     explicit Settings(Player& player) : p_(player) {}
 
     // Reads and applies the file (creating an empty one when there is none). A line that is no number
-    // where one belongs is reported and keeps its default; the lines after it still apply.
+    // where one belongs is reported and keeps its default; the lines after it still apply. The folder
+    // and the tree's top node are only kept: reading the folders takes time, so the window shows first.
     void readSettings();
+    // Opens the folder and the tree's top node the file brought, or on a first start the folder the
+    // user's songs most likely are in.
+    void restoreFolderTree();
     // Writes the file through a temporary file, so a failure leaves the old one whole.
     void writeSettings();
 
@@ -38,4 +42,7 @@ private:
     QStringList lines_;
     int next_ = 0;
     QString line_;
+    bool firstStart_ = false;
+    QString savedFolder_;
+    QString savedTreeTop_;
 };

@@ -17,6 +17,8 @@ struct StartupState {
     int windowLeft = 50;
     int windowTop = 50;
     bool startInRadio = false;
+    // The station row the settings bring; selected once the station list is read.
+    int stationRow = -1;
     Shown<QString> versionLabel;
     Shown<QString> windowTitle;
 };

@@ -3,15 +3,17 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QLocalServer>
-#include <QLocalSocket>
-#include <QPointer>
+#include <QSocketNotifier>
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -66,60 +68,120 @@ int remainingMs(const QDeadlineTimer& deadline) {
     return static_cast<int>(std::max<qint64>(0, deadline.remainingTime()));
 }
 
-} // namespace
-
-bool sameUserAtOtherEnd(const QLocalSocket& socket) {
-    const qintptr fd = socket.socketDescriptor();
-    if (fd < 0) return false;
+// Whether the process at the other end of a connected local socket runs as this user.
+bool sameUserAtOtherEnd(int socket) {
     struct ucred peer {};
     socklen_t size = sizeof peer;
-    if (::getsockopt(static_cast<int>(fd), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || size != sizeof peer)
-        return false;
+    if (::getsockopt(socket, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || size != sizeof peer) return false;
     return peer.uid == ::getuid();
 }
+
+bool socketAddress(const QString& path, sockaddr_un& address) {
+    const QByteArray name = QFile::encodeName(path);
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (name.isEmpty() || static_cast<std::size_t>(name.size()) >= sizeof address.sun_path) return false;
+    std::memcpy(address.sun_path, name.constData(), static_cast<std::size_t>(name.size()));
+    return true;
+}
+
+UniqueFd unixSocket() {
+    return UniqueFd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+}
+
+// Waits until the socket is ready for events (POLLIN, POLLOUT) or the deadline passes.
+bool waitFor(int socket, short events, const QDeadlineTimer& deadline) {
+    pollfd watched{socket, events, 0};
+    for (;;) {
+        const int ready = ::poll(&watched, 1, remainingMs(deadline));
+        if (ready > 0) return true;
+        if (ready == 0 || errno != EINTR) return false;
+    }
+}
+
+// A connection to the socket at path, or none when nobody listens there before the deadline.
+UniqueFd connectTo(const QString& path, const QDeadlineTimer& deadline) {
+    sockaddr_un address;
+    if (!socketAddress(path, address)) return {};
+    UniqueFd socket = unixSocket();
+    if (!socket) return {};
+    for (;;) {
+        if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+            return socket;
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN || deadline.hasExpired()) return {};
+        // The listener's queue is full (many starts at once): it empties as the instance accepts.
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+bool writeAll(int socket, const QByteArray& bytes, const QDeadlineTimer& deadline) {
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::send(socket, bytes.constData() + written, static_cast<std::size_t>(bytes.size() - written),
+                                 MSG_NOSIGNAL);
+        if (n > 0) {
+            written += n;
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && errno == EAGAIN) {
+            if (!waitFor(socket, POLLOUT, deadline)) return false;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
 
 InstanceChannel::InstanceChannel(const QString& name, QObject* parent)
     : QObject(parent), path_(channelPath(name)) {}
 
 InstanceChannel::~InstanceChannel() {
-    if (!server_ && !claim_) return;
+    if (!listening_ && !claim_) return;
     const Turn turn(path_);
-    delete server_;
+    // Second starts still connected, or waiting in the queue, find the socket closed and hand their
+    // texts to the next instance.
+    for (auto& [id, connection] : connections_)
+        delete connection.readable;
+    connections_.clear();
+    delete acceptable_;
+    if (server_) ::unlink(QFile::encodeName(path_).constData());
+    server_.reset();
     claim_.reset();
 }
 
 bool InstanceChannel::findRunning(int timeoutMs) const {
-    QLocalSocket socket;
-    socket.connectToServer(path_);
+    const UniqueFd socket = connectTo(path_, QDeadlineTimer(timeoutMs));
     // A server of another user's under the name is no instance of ours: its path is taken, nothing more.
-    const bool found = socket.waitForConnected(timeoutMs) && sameUserAtOtherEnd(socket);
-    socket.abort();
-    return found;
+    return socket && sameUserAtOtherEnd(socket.get());
 }
 
 bool InstanceChannel::send(const QByteArray& text, int timeoutMs) const {
     const QDeadlineTimer deadline(timeoutMs);
-    QLocalSocket socket;
-    socket.connectToServer(path_);
-    if (!socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) return false;
+    const UniqueFd socket = connectTo(path_, deadline);
     // The argument goes to no other user's program.
-    if (!sameUserAtOtherEnd(socket)) return false;
+    if (!socket || !sameUserAtOtherEnd(socket.get())) return false;
     QByteArray message = text;
     message.append('\0');
-    socket.write(message);
-    while (socket.bytesToWrite() > 0)
-        if (!socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) return false;
+    if (!writeAll(socket.get(), message, deadline)) return false;
     // The answer comes after the running instance has taken the text in.
-    while (socket.bytesAvailable() < 1)
-        if (!socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) return false;
-    return true;
+    for (;;) {
+        char answer = 0;
+        const ssize_t n = ::recv(socket.get(), &answer, 1, 0);
+        if (n == 1) return true;
+        if (n == 0 || (errno != EINTR && errno != EAGAIN)) return false;
+        if (errno == EAGAIN && !waitFor(socket.get(), POLLIN, deadline)) return false;
+    }
 }
 
 bool InstanceChannel::listen() {
-    if (server_) return true;
+    if (listening_) return true;
     const Turn turn(path_);
     if (!claim()) return false;
     startServer();
+    listening_ = true;
     return true;
 }
 
@@ -133,12 +195,22 @@ bool InstanceChannel::claim() {
 }
 
 void InstanceChannel::startServer() {
+    sockaddr_un address;
+    if (!socketAddress(path_, address)) return;
     // This process holds the claim, so a socket file under the name is a dead instance's.
-    QLocalServer::removeServer(path_);
-    server_ = new QLocalServer(this);
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(server_, &QLocalServer::newConnection, this, &InstanceChannel::accept);
-    server_->listen(path_);
+    ::unlink(address.sun_path);
+    UniqueFd socket = unixSocket();
+    if (!socket || ::bind(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return;
+    // Only this user may connect (the folder is private as well, where there is one).
+    ::chmod(address.sun_path, 0600);
+    if (::listen(socket.get(), SOMAXCONN) != 0) {
+        ::unlink(address.sun_path);
+        return;
+    }
+    server_ = std::move(socket);
+    acceptable_ = new QSocketNotifier(server_.get(), QSocketNotifier::Read, this);
+    acceptable_->setEnabled(bool(receiver_));
+    connect(acceptable_, &QSocketNotifier::activated, this, &InstanceChannel::accept);
 }
 
 InstanceChannel::HandOver InstanceChannel::handOver(const QList<QByteArray>& texts, int timeoutMs) {
@@ -158,52 +230,74 @@ InstanceChannel::HandOver InstanceChannel::handOver(const QList<QByteArray>& tex
 
 void InstanceChannel::setReceiver(std::function<void(const QByteArray&)> receiver) {
     receiver_ = std::move(receiver);
-    // Connections that came while nobody received are taken from the event loop, in the order they came.
-    if (receiver_ && server_) QMetaObject::invokeMethod(this, &InstanceChannel::accept, Qt::QueuedConnection);
+    // Without a receiver, connections wait in the socket's queue; those that came meanwhile are taken
+    // from the event loop, in the order they came.
+    if (!acceptable_) return;
+    acceptable_->setEnabled(bool(receiver_));
+    if (receiver_) QMetaObject::invokeMethod(this, &InstanceChannel::accept, Qt::QueuedConnection);
 }
 
 void InstanceChannel::accept() {
-    // Without a receiver, connections wait in the server's queue.
-    if (!receiver_) return;
-    while (QLocalSocket* socket = server_->nextPendingConnection()) {
+    if (!receiver_ || !server_) return;
+    for (;;) {
+        UniqueFd socket(::accept4(server_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+        if (!socket) {
+            if (errno == EINTR || errno == ECONNABORTED) continue;
+            return;
+        }
         // The socket file admits only this user, but root and a socket path made reachable by mistake
         // would let others in: only this user's own processes may hand a path over.
-        if (!sameUserAtOtherEnd(*socket)) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readFrom(socket); });
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        if (socket->bytesAvailable() > 0) readFrom(socket);
+        if (!sameUserAtOtherEnd(socket.get())) continue;
+        const quint64 id = nextConnection_++;
+        Connection& connection = connections_[id];
+        connection.readable = new QSocketNotifier(socket.get(), QSocketNotifier::Read, this);
+        connection.socket = std::move(socket);
+        connect(connection.readable, &QSocketNotifier::activated, this, [this, id] { readFrom(id); });
+        readFrom(id);
     }
 }
 
-void InstanceChannel::readFrom(QLocalSocket* socket) {
+void InstanceChannel::readFrom(quint64 id) {
+    auto found = connections_.find(id);
+    if (found == connections_.end()) return;
+    Connection& connection = found->second;
+    constexpr qsizetype maxText = 64 * 1024;
+    bool ended = false;
+    for (;;) {
+        char chunk[4096];
+        const ssize_t n = ::recv(connection.socket.get(), chunk, sizeof chunk, 0);
+        if (n > 0) {
+            connection.buffered.append(chunk, n);
+            if (connection.buffered.size() > maxText && !connection.buffered.contains('\0')) return drop(id);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        ended = n == 0 || errno != EAGAIN;
+        break;
+    }
     // A text ends at its zero byte; a connection that only looks for the instance sends nothing.
-    QByteArray buffered = socket->property("buffered").toByteArray() + socket->readAll();
-    const qsizetype end = buffered.indexOf('\0');
+    const qsizetype end = connection.buffered.indexOf('\0');
     if (end < 0) {
-        constexpr qsizetype maxText = 64 * 1024;
-        if (buffered.size() > maxText)
-            socket->abort();
-        else
-            socket->setProperty("buffered", buffered);
+        if (ended) drop(id);
         return;
     }
-    socket->setProperty("buffered", QByteArray());
-    if (!receiver_) {
-        // This instance is closing: the sender hands the text to the next one.
-        socket->abort();
-        socket->deleteLater();
-        return;
-    }
-    // The receiver may let the event loop run; the sender may have given up and gone meanwhile.
-    const QPointer<QLocalSocket> guard(socket);
-    receiver_(buffered.left(end));
-    if (guard && socket->state() == QLocalSocket::ConnectedState) {
-        socket->write("\1", 1);
-        socket->flush();
-        socket->disconnectFromServer();
-    }
+    // This instance is closing: the sender hands the text to the next one.
+    if (!receiver_) return drop(id);
+    connection.readable->setEnabled(false);
+    const QByteArray text = connection.buffered.left(end);
+    // The receiver may let the event loop run; this channel may stop listening meanwhile.
+    receiver_(text);
+    found = connections_.find(id);
+    if (found == connections_.end()) return;
+    ::send(found->second.socket.get(), "\1", 1, MSG_NOSIGNAL);
+    drop(id);
+}
+
+void InstanceChannel::drop(quint64 id) {
+    const auto found = connections_.find(id);
+    if (found == connections_.end()) return;
+    // The notifier may be the one whose signal runs now.
+    found->second.readable->setEnabled(false);
+    found->second.readable->deleteLater();
+    connections_.erase(found);
 }

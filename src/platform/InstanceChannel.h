@@ -14,12 +14,10 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <map>
+#include <memory>
 
-class QLocalServer;
-class QLocalSocket;
-
-// Whether the process at the other end of a connected local socket runs as this user.
-bool sameUserAtOtherEnd(const QLocalSocket& socket);
+class QSocketNotifier;
 
 class InstanceChannel : public QObject {
     Q_OBJECT
@@ -54,13 +52,27 @@ public:
     void setReceiver(std::function<void(const QByteArray&)> receiver);
 
 private:
+    // A second start connected to this instance, until its text is answered.
+    struct Connection {
+        UniqueFd socket;
+        QSocketNotifier* readable = nullptr;
+        QByteArray buffered;
+    };
+
     bool claim();
     void startServer();
     void accept();
-    void readFrom(QLocalSocket* socket);
+    void readFrom(quint64 id);
+    void drop(quint64 id);
 
     QString path_;
     UniqueFd claim_; // the lock file, locked while this process is the instance
-    QLocalServer* server_ = nullptr;
+    // A plain Unix socket rather than Qt's local server: the player then needs no Qt Network, which
+    // with what it loads (Kerberos, libproxy) would cost more than a MiB of memory for this alone.
+    bool listening_ = false;
+    UniqueFd server_;
+    QSocketNotifier* acceptable_ = nullptr;
+    std::map<quint64, Connection> connections_;
+    quint64 nextConnection_ = 0;
     std::function<void(const QByteArray&)> receiver_;
 };

@@ -29,6 +29,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QTimer>
 #include <algorithm>
 
 namespace {
@@ -39,6 +40,8 @@ const QColor skyBlue(0xA6, 0xCA, 0xF0);
 // The system grey of the window's grey texts.
 const QColor gray(0x80, 0x80, 0x80);
 constexpr int titleBitrateGap = 6;
+// How long the rest of the start waits for the window's first paint at most.
+constexpr int firstPaintWaitMs = 1000;
 
 template <class W> W* place(W* widget, int left, int top, int width, int height) {
     widget->setGeometry(left, top, width, height);
@@ -106,7 +109,18 @@ MainWindow::~MainWindow() {
 Lifecycle::Start MainWindow::start(const QStringList& arguments, const QString& executableFolder) {
     const Lifecycle::Start result = lifecycle_->start(arguments, executableFolder);
     started_ = result == Lifecycle::Start::Run;
+    // Should no paint come (a window that never becomes visible), the start still finishes.
+    if (started_) QTimer::singleShot(firstPaintWaitMs, this, &MainWindow::finishStart);
     return result;
+}
+
+void MainWindow::finishStart() {
+    if (!started_ || closed_ || finishing_ || lifecycle_->startFinished()) return;
+    finishing_ = true;
+    lifecycle_->finishStart();
+    finishing_ = false;
+    emit startFinished();
+    if (closeWanted_) close();
 }
 
 void MainWindow::createControls() {
@@ -394,6 +408,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (finishing_) {
+        closeWanted_ = true;
+        event->ignore();
+        return;
+    }
     if (!closed_ && started_) {
         lifecycle_->shutDown();
         // The settings are written while the event loop still runs: once it has ended, a message box
@@ -416,6 +435,11 @@ void MainWindow::paintEvent(QPaintEvent*) {
     frame.lineWidth = frameWidth;
     frame.state |= QStyle::State_Raised;
     style()->drawPrimitive(QStyle::PE_Frame, &frame, &painter, this);
+    // What can wait for the window runs once it has been painted, after this paint reaches the screen.
+    if (started_ && !finishQueued_) {
+        finishQueued_ = true;
+        QMetaObject::invokeMethod(this, &MainWindow::finishStart, Qt::QueuedConnection);
+    }
 }
 
 void MainWindow::moveTo(int left, int top) {

@@ -41,8 +41,17 @@ public:
     MainWindow(PlatformServices services, InstanceChannel& channel, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Runs the start-up sequence; EndProcess when this process is to end without showing the window.
+    // Runs the start-up sequence up to the first picture; EndProcess when this process is to end
+    // without showing the window. The rest runs by itself right after the window's first paint.
     Lifecycle::Start start(const QStringList& arguments, const QString& executableFolder);
+    // The rest of the start (see Lifecycle::finishStart); once, after a start that returned Run.
+    void finishStart();
+
+signals:
+    // The start has finished: the services the desktop finds the player by may be offered now.
+    void startFinished();
+
+public:
 
     Player& player() { return *player_; }
 
@@ -152,6 +161,10 @@ private:
     QObject* keyPreview_ = nullptr;
     std::unique_ptr<WindowShell> shell_;
     bool started_ = false;
+    bool finishQueued_ = false;
+    bool finishing_ = false;
+    // A close asked for while the start finished (its folder reads let events run) waits for its end.
+    bool closeWanted_ = false;
     bool closed_ = false;
     bool settingsWritten_ = false;
     bool minimizedOnWayland_ = false;

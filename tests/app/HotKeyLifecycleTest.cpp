@@ -12,7 +12,11 @@ namespace {
 
 class HotKeyLifecycleTest : public ::testing::Test {
 protected:
-    Lifecycle::Start start() { return lifecycle.start({QStringLiteral("mp3zx")}, programFolder.path()); }
+    Lifecycle::Start start() {
+        const Lifecycle::Start started = lifecycle.start({QStringLiteral("mp3zx")}, programFolder.path());
+        if (started == Lifecycle::Start::Run) lifecycle.finishStart();
+        return started;
+    }
 
     // Plays a song, then gives the play key one or two presses and its tick.
     void playThenPress(int presses) {

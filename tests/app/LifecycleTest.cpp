@@ -1,7 +1,10 @@
 #include "app/Lifecycle.h"
 #include "app/Version.h"
 #include "platform/InstanceChannel.h"
+#include "platform/ByteText.h"
+#include "support/FakeFolderTree.h"
 #include "support/PlayerHarness.h"
+#include "support/SongFiles.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -27,7 +30,13 @@ protected:
         Lifecycle lifecycle(h.player, channel);
         QStringList args{QStringLiteral("mp3zx")};
         if (!argument.isEmpty()) args << argument;
-        return lifecycle.start(args, programFolder.path());
+        return startFully(lifecycle, args);
+    }
+    // What the program runs before showing the window and what it runs after the first paint.
+    Lifecycle::Start startFully(Lifecycle& lifecycle, const QStringList& args = {QStringLiteral("mp3zx")}) {
+        const Lifecycle::Start started = lifecycle.start(args, programFolder.path());
+        if (started == Lifecycle::Start::Run) lifecycle.finishStart();
+        return started;
     }
 
     QTemporaryDir runtime;
@@ -105,6 +114,60 @@ TEST_F(LifecycleTest, FailedInitialisationIsReportedAndStartGoesOn) {
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
     EXPECT_EQ(h.dialogs.messages[0].text, QStringLiteral("Error initializing audio"));
     EXPECT_EQ(h.player.startup.windowTitle.get(), QStringLiteral("RI3-VEZEZI"));
+}
+
+// Before the window's first paint only what the first picture needs runs; the rest follows in
+// finishStart, with the command-line song first, and a second start's song that came meanwhile waits
+// for it.
+TEST_F(LifecycleTest, BeforeTheFirstPaintOnlyThePictureIsMadeAndTheRestFollowsInOrder) {
+    SongFiles files;
+    const QStringList songs = files.make({"eins.mp3", "zwei.mp3"});
+    QFile ini(programFolder.filePath(QStringLiteral("mp3.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("\r\n\r\n60\r\n0\r\n120\r\n80\r\n1\r\n0\r\n");
+    ini.close();
+    QFile stations(programFolder.filePath(QStringLiteral("mp3.snd")));
+    ASSERT_TRUE(stations.open(QIODevice::WriteOnly));
+    stations.write("Eins\r\nhttp://127.0.0.1:9/eins\r\nZwei\r\nhttp://127.0.0.1:9/zwei\r\n");
+    stations.close();
+    PlayerHarness h;
+    FakeFolderTree tree{{"bin", "home"}};
+    h.player.browser.attachTree(tree);
+    InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
+    Lifecycle lifecycle(h.player, channel);
+    ASSERT_EQ(lifecycle.start({QStringLiteral("mp3zx"), songs[0]}, programFolder.path()), Lifecycle::Start::Run);
+
+    EXPECT_EQ(h.window.pos, QPoint(120, 80));
+    EXPECT_EQ(h.player.volume.volumeBar.position(), 60);
+    EXPECT_TRUE(h.hotKeys.registered.empty());
+    EXPECT_EQ(h.mixer.sets, 0);
+    EXPECT_EQ(h.player.radio.stations.count(), 0);
+    EXPECT_TRUE(tree.pathsSet.isEmpty());
+    EXPECT_EQ(h.player.songList.songs.count(), 0);
+
+    // The instance is findable already; the song waits until the start has finished.
+    std::atomic<bool> sent{false};
+    std::thread sender([&] {
+        InstanceChannel second(QStringLiteral("RI3-VEZEZI"));
+        sent = second.send(textToBytes(songs[1]));
+    });
+    QTest::qWait(50);
+    EXPECT_EQ(h.player.songList.songs.count(), 0);
+    lifecycle.finishStart();
+    (void)QTest::qWaitFor([&] { return sent.load(); }, 5000);
+    sender.join();
+    EXPECT_TRUE(sent);
+
+    ASSERT_EQ(h.player.songList.songs.count(), 2);
+    EXPECT_EQ(h.player.songList.songs.path(0), songs[0]);
+    EXPECT_EQ(h.player.songList.songs.path(1), songs[1]);
+    EXPECT_EQ(h.audioEngine.state(h.player.channel.fileStream), ChannelState::Playing);
+    EXPECT_EQ(h.hotKeys.registered.size(), 3u);
+    EXPECT_EQ(h.mixer.muted, std::optional<bool>(false));
+    EXPECT_EQ(h.player.radio.stations.count(), 2);
+    EXPECT_EQ(h.player.radio.stations.selected(), 1);
+    EXPECT_EQ(tree.pathsSet.value(0), QStringLiteral("/"));
+    EXPECT_TRUE(h.dialogs.messages.empty());
 }
 
 TEST_F(LifecycleTest, SecondStartHandsItsMp3OverAndEndsEarly) {
@@ -206,7 +269,7 @@ TEST_F(LifecycleTest, ShutdownStopsStreamsRestoresVolumeAndFreesTheEngine) {
     h.audioEngine.volume = 64;
     InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
     Lifecycle lifecycle(h.player, channel);
-    ASSERT_EQ(lifecycle.start({QStringLiteral("mp3zx")}, programFolder.path()), Lifecycle::Start::Run);
+    ASSERT_EQ(startFully(lifecycle), Lifecycle::Start::Run);
     // A station still connecting when the window closes.
     h.player.radio.stations.append({QStringLiteral("Langsam"), QStringLiteral("http://127.0.0.1:9/langsam")});
     h.player.radio.stations.setSelected(0);
@@ -242,7 +305,7 @@ TEST_F(LifecycleTest, WhereTheCompositorPlacesTheWindowTheSavedPlaceGoesBackUnch
     ini.close();
     InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
     Lifecycle lifecycle(h.player, channel);
-    ASSERT_EQ(lifecycle.start({QStringLiteral("mp3zx")}, programFolder.path()), Lifecycle::Start::Run);
+    ASSERT_EQ(startFully(lifecycle), Lifecycle::Start::Run);
     EXPECT_EQ(h.window.pos, QPoint(0, 0));
     lifecycle.shutDown();
     lifecycle.writeSettingsAtExit();

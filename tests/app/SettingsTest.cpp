@@ -65,6 +65,7 @@ TEST_F(SettingsTest, TheFirstStartOpensTheMusicFolderElseHome) {
     QFile(music + "/lied.mp3").open(QIODevice::WriteOnly);
 
     h.player.settings.readSettings();
+    h.player.settings.restoreFolderTree();
     qputenv("HOME", oldHome);
     qputenv("XDG_CONFIG_HOME", oldConfig);
     EXPECT_EQ(tree.pathsSet, QStringList{music});
@@ -94,6 +95,8 @@ TEST_F(SettingsTest, WritesNineCrLfLinesAndReadsThemBack) {
     for (const Station& st : h.player.radio.stations.rows())
         next.player.radio.stations.append(st);
     next.player.settings.readSettings();
+    EXPECT_TRUE(nextTree.pathsSet.isEmpty());
+    next.player.settings.restoreFolderTree();
     EXPECT_EQ(next.player.browser.currentFolder, music.path());
     EXPECT_EQ(nextTree.pathsSet, QStringList{music.path()});
     EXPECT_EQ(nextTree.nodeText(nextTree.topNode()), QStringLiteral("home"));
@@ -131,6 +134,7 @@ TEST_F(SettingsTest, TheUpdateAddressIsATenthLineOnlyWhenSet) {
 TEST_F(SettingsTest, LfOnlyAndShortFilesAndOutOfRangeValues) {
     writeIni("/gibt/es/nicht\n\n5\n0\n10\n20\n12\n2\n");
     h.player.settings.readSettings();
+    h.player.settings.restoreFolderTree();
     // A folder that no longer exists is kept for writing back but the tree stays where it is.
     EXPECT_EQ(h.player.browser.currentFolder, QStringLiteral("/gibt/es/nicht"));
     EXPECT_TRUE(tree.pathsSet.isEmpty());

@@ -6,6 +6,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzPlayer f;
     f.player.startup.programFolder = fuzzFolder().path() + u'/';
     fuzzFile(QStringLiteral("mp3.ini"), data, size);
-    f.player.guarded([&] { f.player.settings.readSettings(); });
+    f.player.guarded([&] {
+        f.player.settings.readSettings();
+        f.player.settings.restoreFolderTree();
+    });
     return 0;
 }

@@ -16,9 +16,12 @@ struct FormHarness {
         channel = std::make_unique<InstanceChannel>(QStringLiteral("RI3-VEZEZI"));
         form = std::make_unique<MainWindow>(PlatformServices{audioEngine, mixer, hotKeys, dialogs}, *channel);
     }
-    // The start-up sequence, as the program runs it before showing the window.
+    // The whole start-up sequence: what the program runs before showing the window and what it runs
+    // after the first paint.
     bool start() {
-        return form->start({QStringLiteral("mp3zx")}, programFolder.path()) == Lifecycle::Start::Run;
+        if (form->start({QStringLiteral("mp3zx")}, programFolder.path()) != Lifecycle::Start::Run) return false;
+        form->finishStart();
+        return true;
     }
 
     QTemporaryDir runtime;
