@@ -23,7 +23,7 @@ QString folder;
 void setUpAsPlayer(FileListWidget& list) {
     list.resize(217, 150);
     list.files().setDisplayDirectory(false);
-    list.files().setViewColumns({fiName, fiModified});
+    list.files().setViewColumns({NameColumn, ModifiedColumn});
     list.files().setMask("*.mp3");
     list.setColumnWidth(0, 300);
     list.show();
@@ -67,7 +67,7 @@ void BM_SortByDate(benchmark::State& state) {
     setUpAsPlayer(list);
     list.files().setDirectory(folder);
     for (auto _ : state)
-        list.files().setSortColumn(fiModified); // alternates the direction
+        list.files().setSortColumn(ModifiedColumn); // alternates the direction
     state.counters["files"] = list.files().count();
 }
 BENCHMARK(BM_SortByDate)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);

@@ -188,7 +188,7 @@ void BM_Enter1000Songs(benchmark::State& state) {
         state.PauseTiming();
         rig.audioEngine.release(s.channel.fileStream);
         s.channel.fileStream = {};
-        s.channel.playMode = PLAYMODE_IDLE;
+        s.channel.playMode = PlayMode::Idle;
         s.songList.songs.clear();
         s.volume.levellingBox = true;
         state.ResumeTiming();

@@ -12,14 +12,15 @@
 #
 # BUILD_DIR names the build tree (default: build); the ASan/UBSan tree finds leaks at the end:
 #   BUILD_DIR=build-asan bench/soak.sh --short
-# Builds nothing: `ninja -C <build> soak_driver` first. Not part of ctest: it takes too long.
+# Builds nothing: `ninja -C <build> soak_driver` first, in a tree configured with -DMP3ZX_BENCH=ON (the
+# default; scripts/test.sh turns it off). Not part of ctest: it takes too long.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 driver=$build/tests/soak_driver
 if [ ! -x "$driver" ]; then
-    echo "soak.sh: $driver not found; build it first: ninja -C $build soak_driver" >&2
+    echo "soak.sh: $driver not found; build it first (with -DMP3ZX_BENCH=ON): ninja -C $build soak_driver" >&2
     exit 2
 fi
 for tool in icecast2 ezstream lame; do

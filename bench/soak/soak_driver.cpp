@@ -238,7 +238,7 @@ int songPhase(EngineHarness& h, const Options& o, const QString& song) {
     const int steps = std::min(o.songs - 10, 2000);
     for (int i = 0; i < steps; ++i) {
         h.player.seq.nextButtonClicked();
-        if (s.channel.playMode != PLAYMODE_SONG) h.player.seq.playSelected();
+        if (s.channel.playMode != PlayMode::Song) h.player.seq.playSelected();
         if (i % 20 == 0) runFor(5);
     }
     // Reordering: rows dragged within the visible part of the list, the list scrolled at random.

@@ -69,7 +69,7 @@ Lifecycle::Start Lifecycle::start(const QStringList& arguments, const QString& e
     if (handOverFailed_) return Start::HandOverFailed;
     if (p_.startup.endingEarly) return Start::EndProcess;
 
-    p_.channel.playMode = PLAYMODE_IDLE;
+    p_.channel.playMode = PlayMode::Idle;
     p_.radio.radioMode = false;
 
     AudioEngine& audioEngine = p_.audioEngine();
@@ -88,7 +88,7 @@ Lifecycle::Start Lifecycle::start(const QStringList& arguments, const QString& e
     // the engine is not called again on this thread until finishStart has its answer.
     outputOpened_ = std::async(std::launch::async, [&audioEngine] { return audioEngine.openOutput(-1, 44100); });
 
-    p_.startup.versionLabel = QStringLiteral("MP3  ZX V") + version_string();
+    p_.startup.versionLabel = QStringLiteral("MP3  ZX V") + versionString();
     p_.startup.programFolder = findProgramFolder(executableFolder);
     p_.playlists.playlistFolder = p_.startup.programFolder;
     p_.startup.windowTitle = QStringLiteral("RI3-VEZEZI");

@@ -30,7 +30,7 @@ QStringList TestProbe::stateLines() const {
     const auto position = [&audioEngine](ChannelHandle h) {
         return QString::number(audioEngine.position(h));
     };
-    add("playMode", QString::number(p_.channel.playMode));
+    add("playMode", QString::number(static_cast<int>(p_.channel.playMode)));
     add("radioMode", QString::number(int(p_.radio.radioMode)));
     add("titleStrip", p_.channel.titleStrip.get());
     add("streamURL", p_.radio.streamURL);
@@ -40,7 +40,7 @@ QStringList TestProbe::stateLines() const {
     add("radioActive", QString::number(int(audioEngine.state(p_.radio.radioChannel))));
     add("radioPosition", position(p_.radio.radioChannel));
     add("playButton",
-        p_.channel.playButton.get() == PlayPicture::STOP ? QStringLiteral("STOP") : QStringLiteral("START"));
+        p_.channel.playButton.get() == PlayPicture::Stop ? QStringLiteral("STOP") : QStringLiteral("START"));
     add("songSelected", QString::number(p_.songList.songs.selected()));
     add("stationSelected", QString::number(p_.radio.stations.selected()));
     add("currentLoudness", QString::number(p_.volume.currentLoudness));

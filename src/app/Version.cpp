@@ -7,6 +7,6 @@ QString versionText(unsigned major, unsigned minor, unsigned release) {
     return QStringLiteral("%1.%2.%3").arg(major).arg(minor).arg(release);
 }
 
-QString version_string() {
+QString versionString() {
     return versionText(MP3ZX_VERSION_MAJOR, MP3ZX_VERSION_MINOR, MP3ZX_VERSION_PATCH);
 }

@@ -19,7 +19,7 @@ bool WindowKeys::onWindowKey(int key, Qt::KeyboardModifiers modifiers, bool inTe
         discard = true;
         break;
     case Qt::Key_Delete:
-        if (p_.channel.playMode == PLAYMODE_SONG) {
+        if (p_.channel.playMode == PlayMode::Song) {
             p_.songList.rowUnderCursor = p_.songList.songs.selected();
             if ((modifiers & Qt::ShiftModifier) && p_.songList.rowUnderCursor >= 0)
                 p_.deletion.offerDeletion(p_.songList.rowUnderCursor);
@@ -40,13 +40,13 @@ bool WindowKeys::onWindowKey(int key, Qt::KeyboardModifiers modifiers, bool inTe
         break;
     }
     const bool alt = (modifiers & Qt::AltModifier) || key == Qt::Key_Alt;
-    if (alt && p_.channel.playMode == PLAYMODE_SONG) p_.channel.previewEnding();
+    if (alt && p_.channel.playMode == PlayMode::Song) p_.channel.previewEnding();
     return discard;
 }
 
 void WindowKeys::onWindowKeyRelease() {
-    if (p_.channel.playMode != PLAYMODE_PREVIEW) return;
-    p_.channel.playMode = PLAYMODE_SONG;
+    if (p_.channel.playMode != PlayMode::Preview) return;
+    p_.channel.playMode = PlayMode::Song;
     p_.channel.positionDragging = true;
     // A change of the bar seeks back to where the song was. A preview too short to move the bar leaves
     // it at that value already: the seek is made here then, or the song would go on near its end.

@@ -32,8 +32,8 @@ FileBrowser::FileBrowser(IWindow& window, SongListEditor& songList)
     : window_(window), songList_(songList), tree_(&noFolderTree) {
     // The program's file list shows MP3 files only, without folders.
     fileList.setDisplayDirectory(false);
-    fileList.setFileTypes({ftArchive, ftReadonly});
-    fileList.setViewColumns({fiName, fiModified});
+    fileList.setFileTypes({ArchiveFile, ReadOnlyFile});
+    fileList.setViewColumns({NameColumn, ModifiedColumn});
     fileList.setMask(QStringLiteral("*.mp3"));
 }
 
@@ -93,12 +93,12 @@ bool FileBrowser::onFileListKey(int key) {
 }
 
 void FileBrowser::chooseSortByName() {
-    fileList.setSortColumn(fiName);
+    fileList.setSortColumn(NameColumn);
     sortByDate = false;
 }
 
 void FileBrowser::chooseSortByDate() {
-    fileList.setSortColumn(fiModified);
+    fileList.setSortColumn(ModifiedColumn);
     sortByDate = true;
 }
 

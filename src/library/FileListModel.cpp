@@ -21,7 +21,7 @@ struct ColumnTemplate {
     Qt::Alignment alignment;
 };
 
-const std::array<ColumnTemplate, fiAll> columnTable{{
+const std::array<ColumnTemplate, AllColumns> columnTable{{
     {"Name", 190, Qt::AlignLeft},
     {"Size", 60, Qt::AlignRight},
     {"Type", 130, Qt::AlignLeft},
@@ -35,7 +35,7 @@ const std::array<ColumnTemplate, fiAll> columnTable{{
 }};
 
 bool isDateField(FileField f) {
-    return f == fiModified || f == fiCreated || f == fiLastAccess;
+    return f == ModifiedColumn || f == CreatedColumn || f == LastAccessColumn;
 }
 
 // What the comparison looks at, computed once per entry and sort instead of once per comparison.
@@ -184,13 +184,13 @@ void FileListModel::setDisplayParentDir(bool on) {
 }
 
 void FileListModel::buildColumns() {
-    const bool all = viewColumns_.contains(fiAll);
+    const bool all = viewColumns_.contains(AllColumns);
     columns_.clear();
     positions_.fill(-1);
-    for (int f = fiName; f < fiAll; ++f) {
+    for (int f = NameColumn; f < AllColumns; ++f) {
         const auto field = static_cast<FileField>(f);
         const bool shown = all || viewColumns_.contains(field);
-        if (!shown && field != fiName && field != fiSize) continue;
+        if (!shown && field != NameColumn && field != SizeColumn) continue;
         const ColumnTemplate& t = columnTable[f];
         positions_[f] = static_cast<int>(columns_.size());
         columns_.append({field, QString::fromLatin1(t.caption), shown ? t.width : 0, t.alignment});
@@ -198,7 +198,7 @@ void FileListModel::buildColumns() {
 }
 
 int FileListModel::columnPosition(FileField field) const {
-    return field >= fiName && field < fiAll ? positions_[field] : -1;
+    return field >= NameColumn && field < AllColumns ? positions_[field] : -1;
 }
 
 bool FileListModel::isDateColumn(int position) const {
@@ -206,7 +206,7 @@ bool FileListModel::isDateColumn(int position) const {
 }
 
 void FileListModel::setSortColumn(FileField column) {
-    if (column == fiAll || !(viewColumns_.contains(column) || viewColumns_.contains(fiAll))) return;
+    if (column == AllColumns || !(viewColumns_.contains(column) || viewColumns_.contains(AllColumns))) return;
     if (column == sortColumn_)
         reverseOrder_ = !reverseOrder_;
     else
@@ -273,13 +273,13 @@ FolderScanRequest FileListModel::scanRequest() const {
     FolderScanRequest r;
     r.folders = folders_;
     r.masks = masks_;
-    const bool anyType = fileTypes_.contains(ftAll);
-    r.hiddenAllowed = anyType || fileTypes_.contains(ftHidden);
-    r.readOnlyAllowed = anyType || fileTypes_.contains(ftReadonly);
+    const bool anyType = fileTypes_.contains(AnyFile);
+    r.hiddenAllowed = anyType || fileTypes_.contains(HiddenFile);
+    r.readOnlyAllowed = anyType || fileTypes_.contains(ReadOnlyFile);
     // Asking the file system whether an entry is writable costs a call per name: only when it
     // filters or is shown.
     r.needWritable =
-        !r.readOnlyAllowed || viewColumns_.contains(fiAll) || viewColumns_.contains(fiAttributes);
+        !r.readOnlyAllowed || viewColumns_.contains(AllColumns) || viewColumns_.contains(AttributesColumn);
     r.displayDirectory = displayDirectory_;
     r.displayParentDir = displayParentDir_;
     for (int p = 2; p < columns_.size(); ++p)

@@ -47,22 +47,22 @@ private:
 
 // File attributes a listed entry may carry. On Linux an entry is hidden when its name starts with
 // ".", read-only when the user may not write it; there is no archive, system or temporary attribute.
-enum FileAttribute { ftArchive, ftReadonly, ftSystem, ftHidden, ftTemporary, ftAll };
+enum FileAttribute { ArchiveFile, ReadOnlyFile, SystemFile, HiddenFile, TemporaryFile, AnyFile };
 using FileAttributes = EnumSet<FileAttribute>;
 
-// The columns an entry can show, in the order they are laid out; fiAll stands for all of them.
+// The columns an entry can show, in the order they are laid out; AllColumns stands for all of them.
 enum FileField {
-    fiName,
-    fiSize,
-    fiType,
-    fiModified,
-    fiCreated,
-    fiLastAccess,
-    fiAttributes,
-    fiDosName,
-    fiDosExt,
-    fiPath,
-    fiAll
+    NameColumn,
+    SizeColumn,
+    TypeColumn,
+    ModifiedColumn,
+    CreatedColumn,
+    LastAccessColumn,
+    AttributesColumn,
+    DosNameColumn,
+    DosExtColumn,
+    PathColumn,
+    AllColumns
 };
 using FileFields = EnumSet<FileField>;
 
@@ -138,7 +138,7 @@ public:
 
     FileField SortColumn() const { return sortColumn_; }
     // Sorts the entries by column without reading the disk. The same column again turns the order
-    // round; another column keeps the direction. A column that is not shown, and fiAll, are ignored.
+    // round; another column keeps the direction. A column that is not shown, and AllColumns, are ignored.
     void setSortColumn(FileField column);
     // The direction flag, one for all file lists of the program.
     static bool reverseOrder() { return reverseOrder_; }
@@ -203,14 +203,14 @@ private:
 
     QStringList folders_;
     QStringList masks_;
-    FileAttributes fileTypes_{ftArchive, ftReadonly};
-    FileFields viewColumns_{fiName, fiSize, fiType, fiModified};
-    FileField sortColumn_ = fiName;
+    FileAttributes fileTypes_{ArchiveFile, ReadOnlyFile};
+    FileFields viewColumns_{NameColumn, SizeColumn, TypeColumn, ModifiedColumn};
+    FileField sortColumn_ = NameColumn;
     bool displayDirectory_ = true;
     bool displayParentDir_ = false;
 
     QList<ColumnInfo> columns_;
-    std::array<int, fiAll> positions_{};
+    std::array<int, AllColumns> positions_{};
     QList<FileListEntry> entries_;
     QItemSelectionModel* selection_;
 

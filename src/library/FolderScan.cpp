@@ -114,26 +114,26 @@ private:
 
     QString columnText(FileField field, const FoundName& f, const QString& folder) const {
         switch (field) {
-        case fiType:
+        case TypeColumn:
             return f.folderEntry ? mimeDb_.mimeTypeForName(QStringLiteral("inode/directory")).comment()
                                  : mimeDb_.mimeTypeForFile(f.name, QMimeDatabase::MatchExtension).comment();
-        case fiModified:
+        case ModifiedColumn:
             return fileDateText(f.st.stx_mtime.tv_sec);
-        case fiCreated:
+        case CreatedColumn:
             // Not every file system keeps a birth time; the last change is the next best.
             return fileDateText((f.st.stx_mask & STATX_BTIME) ? f.st.stx_btime.tv_sec
                                                               : f.st.stx_mtime.tv_sec);
-        case fiLastAccess:
+        case LastAccessColumn:
             return fileDateText(f.st.stx_atime.tv_sec);
-        case fiAttributes:
+        case AttributesColumn:
             return attributeLetters(f.folderEntry, f.readOnly, f.hidden);
-        case fiDosName:
+        case DosNameColumn:
             return f.name;
-        case fiDosExt: {
+        case DosExtColumn: {
             const qsizetype dot = f.name.lastIndexOf(u'.');
             return dot > 0 ? f.name.mid(dot) : QString();
         }
-        case fiPath:
+        case PathColumn:
             return folder;
         default:
             return QString();

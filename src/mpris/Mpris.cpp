@@ -120,7 +120,7 @@ void Mpris::refresh() {
     if (now.canPause != was.canPause) changed.insert(QStringLiteral("CanPause"), now.canPause);
     if (now.canSeek != was.canSeek) changed.insert(QStringLiteral("CanSeek"), now.canSeek);
     // The ending preview jumps within the song without the position bar being held.
-    const bool previewJump = (now.playMode == PLAYMODE_PREVIEW) != (was.playMode == PLAYMODE_PREVIEW);
+    const bool previewJump = (now.playMode == PlayMode::Preview) != (was.playMode == PlayMode::Preview);
     announced_ = now;
     if (!changed.isEmpty()) announce(playerInterface, changed);
     if (seekedPending_ || (previewJump && songIsCurrent())) {
@@ -254,20 +254,20 @@ bool Mpris::openUri(const QString& uri) {
 }
 
 bool Mpris::songIsCurrent() const {
-    return p_.channel.playMode != PLAYMODE_RADIO && static_cast<bool>(p_.channel.fileStream);
+    return p_.channel.playMode != PlayMode::Radio && static_cast<bool>(p_.channel.fileStream);
 }
 
 bool Mpris::radioPlays() const {
-    return p_.channel.playMode == PLAYMODE_RADIO &&
+    return p_.channel.playMode == PlayMode::Radio &&
            p_.audioEngine().state(p_.radio.radioChannel) == ChannelState::Playing;
 }
 
 QString Mpris::playbackStatus() const {
     switch (p_.channel.playMode) {
-    case PLAYMODE_SONG:
-    case PLAYMODE_PREVIEW:
+    case PlayMode::Song:
+    case PlayMode::Preview:
         return playing;
-    case PLAYMODE_RADIO:
+    case PlayMode::Radio:
         return radioPlays() ? playing : stopped;
     default:
         return p_.audioEngine().state(p_.channel.fileStream) == ChannelState::Paused ? paused : stopped;
@@ -275,7 +275,7 @@ QString Mpris::playbackStatus() const {
 }
 
 MprisTrack Mpris::track() {
-    if (p_.channel.playMode == PLAYMODE_RADIO) {
+    if (p_.channel.playMode == PlayMode::Radio) {
         MprisTrack radio;
         radio.trackId = QStringLiteral("/org/mp3zx/radio/%1").arg(p_.radio.radioChannel.value());
         const QString& title = p_.radio.streamTitle.get();
@@ -328,12 +328,12 @@ void Mpris::setVolume(double volume) {
 
 bool Mpris::canGoNext() const {
     const SongList& songs = p_.songList.songs;
-    return p_.channel.playMode == PLAYMODE_SONG && songs.selected() >= 0 &&
+    return p_.channel.playMode == PlayMode::Song && songs.selected() >= 0 &&
            songs.selected() < songs.count() - 1;
 }
 
 bool Mpris::canGoPrevious() const {
-    return p_.channel.playMode == PLAYMODE_SONG && p_.songList.songs.selected() > 0;
+    return p_.channel.playMode == PlayMode::Song && p_.songList.songs.selected() > 0;
 }
 
 bool Mpris::canPlay() const {
@@ -344,6 +344,6 @@ bool Mpris::canPlay() const {
 }
 
 bool Mpris::canSeek() const {
-    return songIsCurrent() && p_.channel.playMode != PLAYMODE_PREVIEW && p_.channel.songLengthBytes > 0 &&
+    return songIsCurrent() && p_.channel.playMode != PlayMode::Preview && p_.channel.songLengthBytes > 0 &&
            p_.audioEngine().state(p_.channel.fileStream) != ChannelState::Stopped;
 }

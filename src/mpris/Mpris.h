@@ -9,6 +9,7 @@
 
 #include "audio/AudioEngine.h"
 #include "platform/Subscription.h"
+#include "playback/ChannelControl.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -44,7 +45,7 @@ struct MprisView {
     bool canPlay = false;
     bool canPause = false;
     bool canSeek = false;
-    int playMode = 0;
+    PlayMode playMode = PlayMode::Song;
     bool operator==(const MprisView&) const = default;
 };
 

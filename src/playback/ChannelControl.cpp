@@ -5,11 +5,11 @@
 
 #include <cmath>
 
-void ChannelControl::playChannel(ChannelHandle handle, int newMode) {
-    playMode = static_cast<std::uint8_t>(newMode);
-    if (newMode != PLAYMODE_RADIO) showTitle(songDisplay, songDisplay);
+void ChannelControl::playChannel(ChannelHandle handle, PlayMode newMode) {
+    playMode = newMode;
+    if (newMode != PlayMode::Radio) showTitle(songDisplay, songDisplay);
     audioEngine_.play(handle, false);
-    playButton = PlayPicture::STOP;
+    playButton = PlayPicture::Stop;
 }
 
 void ChannelControl::resumeAfterSeek() {
@@ -18,7 +18,7 @@ void ChannelControl::resumeAfterSeek() {
 }
 
 void ChannelControl::previewEnding() {
-    playMode = PLAYMODE_PREVIEW;
+    playMode = PlayMode::Preview;
     previewReturnPosition = positionBar.position();
     // A song of 15 seconds or less previews from its beginning.
     double start = 0;

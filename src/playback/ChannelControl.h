@@ -10,22 +10,22 @@
 #include <QString>
 #include <cstdint>
 
-// playMode values.
-enum PlayModeValue : std::uint8_t {
-    PLAYMODE_SONG = 0,    // a song plays
-    PLAYMODE_IDLE = 1,    // nothing plays (start, paused, ended, paused for the radio)
-    PLAYMODE_RADIO = 2,   // a radio stream was started
-    PLAYMODE_PREVIEW = 3, // the ending preview runs
+// What the channel is doing.
+enum class PlayMode : std::uint8_t {
+    Song,    // a song plays
+    Idle,    // nothing plays (start, paused, ended, paused for the radio)
+    Radio,   // a radio stream was started
+    Preview, // the ending preview runs
 };
 
 // The two pictures of the play button.
-enum class PlayPicture { START, STOP };
+enum class PlayPicture { Start, Stop };
 
 class ChannelControl {
 public:
     explicit ChannelControl(AudioEngine& audioEngine) : audioEngine_(audioEngine) {}
 
-    std::uint8_t playMode = PLAYMODE_IDLE;
+    PlayMode playMode = PlayMode::Idle;
     ChannelHandle fileStream;
     // The file the song stream was opened from, as the engine was given it.
     QByteArray fileStreamFile;
@@ -45,11 +45,11 @@ public:
     // The notification-area icon's tip, as handed over (the icon keeps at most 63 characters).
     Shown<QString> tip;
     Shown<QString> bitrateLabel{QStringLiteral(" - ")};
-    Shown<PlayPicture> playButton{PlayPicture::START};
+    Shown<PlayPicture> playButton{PlayPicture::Start};
 
-    // Starts or resumes a channel in a play mode (PLAYMODE_SONG or PLAYMODE_RADIO). A song shows its
+    // Starts or resumes a channel in a play mode (PlayMode::Song or PlayMode::Radio). A song shows its
     // title; a station has shown its own before.
-    void playChannel(ChannelHandle handle, int newMode);
+    void playChannel(ChannelHandle handle, PlayMode newMode);
     // Resumes the song after the position bar was moved.
     void resumeAfterSeek();
     // Jumps to the last 15 seconds of the song while a key is held.

@@ -89,7 +89,7 @@ void PlaySequencer::playSelected() {
 void PlaySequencer::beginSong() {
     ChannelControl& c = channel_;
     volume_.applyVolume();
-    c.playChannel(c.fileStream, PLAYMODE_SONG);
+    c.playChannel(c.fileStream, PlayMode::Song);
     // An unknown length counts as 0.
     c.songLengthBytes = std::max<std::int64_t>(audioEngine_.length(c.fileStream), 0);
     trackTimer.start();
@@ -99,7 +99,7 @@ void PlaySequencer::beginSong() {
 std::optional<NextSong> PlaySequencer::wantedNextSong() const {
     const ChannelControl& c = channel_;
     const SongList& songs = songList_.songs;
-    if (c.playMode != PLAYMODE_SONG && c.playMode != PLAYMODE_PREVIEW) return std::nullopt;
+    if (c.playMode != PlayMode::Song && c.playMode != PlayMode::Preview) return std::nullopt;
     const ChannelState state = audioEngine_.state(c.fileStream);
     if (state != ChannelState::Playing && state != ChannelState::Stalled) return std::nullopt;
     // The same conditions as the tick's at the end, and a start that would not wait for a measurement.
@@ -206,7 +206,7 @@ void PlaySequencer::playButtonClicked() {
         } else {
             mute_.applyMute(false);
             volume_.applyVolume();
-            c.playChannel(c.fileStream, PLAYMODE_SONG);
+            c.playChannel(c.fileStream, PlayMode::Song);
             trackTimer.start();
         }
         return;
@@ -223,21 +223,21 @@ void PlaySequencer::playButtonClicked() {
 void PlaySequencer::pauseSong() {
     next_.drop();
     audioEngine_.pause(channel_.fileStream);
-    channel_.playButton = PlayPicture::START;
-    channel_.playMode = PLAYMODE_IDLE;
+    channel_.playButton = PlayPicture::Start;
+    channel_.playMode = PlayMode::Idle;
     trackTimer.stop();
 }
 
 void PlaySequencer::nextButtonClicked() {
-    if (channel_.playMode == PLAYMODE_SONG) playNext();
+    if (channel_.playMode == PlayMode::Song) playNext();
 }
 
 void PlaySequencer::previousButtonClicked() {
-    if (channel_.playMode == PLAYMODE_SONG) playPrevious();
+    if (channel_.playMode == PlayMode::Song) playPrevious();
 }
 
 bool PlaySequencer::acceptsNewSong() const {
-    return channel_.playMode == PLAYMODE_IDLE || channel_.playMode == PLAYMODE_RADIO;
+    return channel_.playMode == PlayMode::Idle || channel_.playMode == PlayMode::Radio;
 }
 
 void PlaySequencer::onTrackTick() {
@@ -247,8 +247,8 @@ void PlaySequencer::onTrackTick() {
     const SongList& songs = songList_.songs;
     if (audioEngine_.state(c.fileStream) == ChannelState::Stopped) {
         next_.drop();
-        c.playMode = PLAYMODE_IDLE;
-        c.playButton = PlayPicture::START;
+        c.playMode = PlayMode::Idle;
+        c.playButton = PlayPicture::Start;
         // While the watchdog is on, a station is playing or being reached and takes over from the
         // song list: a next song would stop it.
         if (!radio_.stationWatched() && songList_.currentIndex < songs.count() - 1) playNext();
@@ -264,7 +264,7 @@ void PlaySequencer::showPosition() {
     const std::int64_t position = audioEngine_.position(c.fileStream);
     if (position < 0) return;
     std::int64_t value = 0;
-    if (c.playMode == PLAYMODE_SONG) {
+    if (c.playMode == PlayMode::Song) {
         if (c.songLengthBytes > 0) value = position * 1000 / c.songLengthBytes;
     } else if (c.previewRangeBytes > 0) {
         value = (position - c.previewStartBytes) * 1000 / c.previewRangeBytes;
@@ -283,7 +283,7 @@ void PlaySequencer::onPositionBarChange() {
     ChannelControl& c = channel_;
     if (!c.positionDragging) return;
     const auto value = static_cast<std::int64_t>(c.positionBar.position());
-    const std::int64_t target = c.playMode == PLAYMODE_PREVIEW
+    const std::int64_t target = c.playMode == PlayMode::Preview
                                     ? c.previewStartBytes + value * c.previewRangeBytes / 1000
                                     : value * c.songLengthBytes / 1000;
     audioEngine_.seek(c.fileStream, target);
@@ -291,6 +291,6 @@ void PlaySequencer::onPositionBarChange() {
 
 void PlaySequencer::onPositionBarRelease() {
     channel_.positionDragging = false;
-    if (channel_.playMode == PLAYMODE_SONG || channel_.playMode == PLAYMODE_PREVIEW)
+    if (channel_.playMode == PlayMode::Song || channel_.playMode == PlayMode::Preview)
         channel_.resumeAfterSeek();
 }

@@ -23,7 +23,7 @@ void VolumeControl::applyVolume() {
 
 void VolumeControl::onVolumeBarChange() {
     volumeSetting = volumeBar.position();
-    if (channel_.playMode != PLAYMODE_IDLE) applyVolume();
+    if (channel_.playMode != PlayMode::Idle) applyVolume();
 }
 
 void VolumeControl::stepVolumeDown() {

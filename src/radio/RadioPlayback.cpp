@@ -63,7 +63,7 @@ void RadioPlayback::startSelectedStation() {
     cancelStart();
     reconnectCount = 0;
     const int index = stations.selected();
-    channel_.playButton = PlayPicture::START;
+    channel_.playButton = PlayPicture::Start;
     if (index >= 0 && stations.isRow(index)) {
         channel_.titleStrip = QStringLiteral("verbinde..");
         stationName = stations.name(index);
@@ -136,7 +136,7 @@ void RadioPlayback::playStream() {
             onStreamMetadata(channel, text);
         });
     showCurrentStreamTitle();
-    channel_.playChannel(radioChannel, PLAYMODE_RADIO);
+    channel_.playChannel(radioChannel, PlayMode::Radio);
 }
 
 void RadioPlayback::streamRefused(const QString& refusal) {
@@ -242,7 +242,7 @@ void RadioPlayback::stopStation() {
     watchdogTimer.stop();
     cancelStart();
     audioEngine_.stop(radioChannel);
-    channel_.playButton = PlayPicture::START;
+    channel_.playButton = PlayPicture::Start;
     levelFollower.levelTimer.stop();
 }
 

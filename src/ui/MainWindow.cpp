@@ -263,7 +263,7 @@ void MainWindow::bindState() {
     bindVisible(p.editor.entryPanelVisible, entryPanel);
     bindVisible(p.deletion.panelVisible, deletePanel);
     p.channel.playButton.onChange([this](PlayPicture picture) {
-        playButton->setIcon(picture == PlayPicture::START ? startPicture() : stopPicture());
+        playButton->setIcon(picture == PlayPicture::Start ? startPicture() : stopPicture());
     });
     p.browser.sortByDate.onChange([this](bool byDate) {
         // The darker label shows the active sort.

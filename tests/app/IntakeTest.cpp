@@ -33,7 +33,7 @@ TEST_F(IntakeTest, AnMp3EntersAndPlaysAndTheTreeMovesToItsFolder) {
     h.player.setIntakeText(song);
     ASSERT_EQ(h.player.songList.songs.count(), 1);
     EXPECT_EQ(h.player.songList.songs.path(0), song);
-    EXPECT_EQ(h.player.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(h.player.channel.playMode, PlayMode::Song);
     EXPECT_EQ(tree.pathsSet, QStringList{QFileInfo(song).canonicalPath()});
 }
 
@@ -61,7 +61,7 @@ TEST_F(IntakeTest, TheSameTextTwiceAndOtherExtensionsDoNothing) {
 TEST_F(IntakeTest, AMissingFileIsStillListed) {
     h.player.setIntakeText(files.dir.path() + QStringLiteral("/fehlt.MP3"));
     EXPECT_EQ(h.player.songList.songs.count(), 1);
-    EXPECT_EQ(h.player.channel.playMode, PLAYMODE_IDLE);
+    EXPECT_EQ(h.player.channel.playMode, PlayMode::Idle);
 }
 
 } // namespace

@@ -44,7 +44,7 @@ protected:
 };
 
 TEST(VersionTest, JoinsMajorMinorAndRelease) {
-    EXPECT_EQ(version_string(), QStringLiteral("5.4.1"));
+    EXPECT_EQ(versionString(), QStringLiteral("5.4.1"));
     EXPECT_EQ(versionText(10, 0, 23), QStringLiteral("10.0.23"));
     EXPECT_EQ(versionText(0, 0, 0), QString());
 }
@@ -81,7 +81,7 @@ TEST_F(LifecycleTest, FirstStartShowsVersionTitleAndDefaults) {
     EXPECT_EQ(h.player.startup.versionLabel.get(), QStringLiteral("MP3  ZX V5.4.1"));
     EXPECT_EQ(h.player.startup.windowTitle.get(), QStringLiteral("RI3-VEZEZI"));
     EXPECT_EQ(h.window.pos, QPoint(50, 50));
-    EXPECT_EQ(h.player.channel.playMode, PLAYMODE_IDLE);
+    EXPECT_EQ(h.player.channel.playMode, PlayMode::Idle);
     EXPECT_FALSE(h.player.radio.radioMode);
     EXPECT_FALSE(h.player.startup.endingEarly);
     EXPECT_EQ(h.player.volume.initialVolume, 70);

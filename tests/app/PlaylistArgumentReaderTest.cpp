@@ -69,7 +69,7 @@ TEST_F(PlaylistArgumentReaderTest, PlsTitlesFollowTheirFileLinesAndTheFirstEntry
     EXPECT_EQ(opened(), QStringList{"http://h/1"});
     EXPECT_EQ(s.radio.streamURL, QStringLiteral("http://h/1"));
     EXPECT_EQ(s.radio.stationName, QStringLiteral("http://h/1"));
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_RADIO);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Radio);
     EXPECT_TRUE(s.radio.radioMode);
     EXPECT_TRUE(s.editor.entryPanelVisible.get());
     EXPECT_EQ(s.update.entries.selected(), 0);
@@ -108,7 +108,7 @@ TEST_F(PlaylistArgumentReaderTest, M3uStreamsAreNamedBaseThenBaseUnderscoreCount
 TEST_F(PlaylistArgumentReaderTest, M3uUrlsStayWholeCommentsAreSkippedRelativeSongsLieBesideThePlaylist) {
     SongFiles songs;
     const QString absolute = songs.make({"b.mp3"}).constFirst();
-    s.channel.playMode = PLAYMODE_SONG; // the songs queue; nothing is started
+    s.channel.playMode = PlayMode::Song; // the songs queue; nothing is started
     handOver(QStringLiteral("mix.m3u"), "#EXTM3U\n#EXTINF:-1,Best http radio.mp3\nhttp://h/s?id=7\n"
                                         "HTTPS://h/t\nurl=http://h/u\nsub/../a.mp3\n" +
                                             absolute.toUtf8() + "\n");
@@ -129,7 +129,7 @@ TEST_F(PlaylistArgumentReaderTest, M3uOfLocalSongsQueuesThemAndPlaysNoRadio) {
     EXPECT_FALSE(s.radio.radioMode);
     EXPECT_TRUE(opened().isEmpty());
     // Nothing played: the start rule started the first song.
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Song);
     EXPECT_EQ(s.songList.currentIndex, 0);
 }
 

@@ -131,7 +131,7 @@ TEST_F(PortalHotKeysTest, TheThreeKeysAreBoundTogetherAndAPressPausesTheSong) {
     ASSERT_TRUE(waitUntil([&] { return player.hotKeyHandler.doublePressTimer.isActive(); }, 10s));
     player.hotKeyHandler.onDoublePressTick();
     EXPECT_EQ(engine.state(player.channel.fileStream), ChannelState::Paused);
-    EXPECT_EQ(player.channel.playMode, PLAYMODE_IDLE);
+    EXPECT_EQ(player.channel.playMode, PlayMode::Idle);
 
     const int volume = player.volume.volumeBar.position();
     portal.activate(QStringLiteral("softer"));

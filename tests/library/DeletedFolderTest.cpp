@@ -35,7 +35,7 @@ protected:
     }
     // Runs the song timer's ticks until nothing plays; false when that did not come.
     bool playToTheEnd() {
-        return waitUntil([this] { return s.channel.playMode == PLAYMODE_IDLE; }, 60s);
+        return waitUntil([this] { return s.channel.playMode == PlayMode::Idle; }, 60s);
     }
 
     QTemporaryDir root;
@@ -77,7 +77,7 @@ TEST_F(DeletedFolderTest, EntriesOfAFolderDeletedAfterItsListingAreSkipped) {
     h.player.browser.onFileListClick();
     h.player.browser.takeAllFiles(false);
     EXPECT_TRUE(playToTheEnd());
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_IDLE);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Idle);
     EXPECT_EQ(h.audioEngine.state(s.channel.fileStream), ChannelState::Stopped);
     EXPECT_TRUE(h.dialogs.errors.isEmpty()) << h.dialogs.errors.value(0).toStdString();
 

@@ -21,7 +21,7 @@ TEST(DroppedFilesTest, EveryNameContainingMp3GoesInInTheSourcesOrder) {
     EXPECT_EQ(h.player.songList.songs.path(3), dropped[4]);
     EXPECT_EQ(h.player.songList.songs.title(2), QStringLiteral("track.mp3"));
     // Nothing played: the first song that entered plays, the others wait behind it.
-    EXPECT_EQ(h.player.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(h.player.channel.playMode, PlayMode::Song);
     EXPECT_EQ(h.player.songList.currentIndex, 0);
     EXPECT_EQ(h.audioEngine.stream(h.player.channel.fileStream)->path, dropped[0].toStdString());
 
@@ -35,11 +35,11 @@ TEST(DroppedFilesTest, ADuplicateDropStillRunsTheStartRule) {
     const QStringList songs = files.make({"a.mp3", "b.mp3"});
     takeDroppedFiles(h.player.songList, songs);
     h.player.seq.pauseSong();
-    ASSERT_EQ(h.player.channel.playMode, PLAYMODE_IDLE);
+    ASSERT_EQ(h.player.channel.playMode, PlayMode::Idle);
     // Dropping a song already listed adds no row, but the last row starts.
     takeDroppedFiles(h.player.songList, {songs[0]});
     EXPECT_EQ(h.player.songList.songs.count(), 2);
-    EXPECT_EQ(h.player.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(h.player.channel.playMode, PlayMode::Song);
     EXPECT_EQ(h.player.songList.currentIndex, 1);
     EXPECT_EQ(h.audioEngine.stream(h.player.channel.fileStream)->path, songs[1].toStdString());
 }

@@ -22,7 +22,7 @@ class FileDeletionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         // Entered while something plays, so the start rule leaves them queued.
-        s.channel.playMode = PLAYMODE_SONG;
+        s.channel.playMode = PlayMode::Song;
         for (const QString& path : songs)
             h.player.songList.addSong(path);
     }

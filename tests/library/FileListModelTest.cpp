@@ -58,7 +58,7 @@ protected:
         FileListModel::setReverseOrder(false);
         // As the player sets it up.
         m.setDisplayDirectory(false);
-        m.setViewColumns({fiName, fiModified});
+        m.setViewColumns({NameColumn, ModifiedColumn});
         m.setMask("*.mp3");
         ASSERT_TRUE(waitForListing(m));
     }
@@ -133,7 +133,7 @@ TEST_F(FileListModelTest, ListsMatchingFilesSortedByNameIgnoringCase) {
     m.setDirectory(dir.path());
     EXPECT_EQ(captions(m), (Strings{"a.mp3", "b.MP3"}));
 
-    m.setFileTypes({ftArchive, ftReadonly, ftHidden});
+    m.setFileTypes({ArchiveFile, ReadOnlyFile, HiddenFile});
     EXPECT_EQ(captions(m), (Strings{".d.mp3", "a.mp3", "b.MP3"}));
     m.setDisplayDirectory(true);
     m.setDisplayParentDir(true);
@@ -156,26 +156,26 @@ TEST_F(FileListModelTest, SortLabelsToggleTheDirectionWhichAllListsShare) {
     makeFile("d.mp3", QDateTime(QDate(2026, 5, 1), QTime(12, 0, 30))); // the minute of c.mp3
 
     // Start-up: date, then name.
-    m.setSortColumn(fiModified);
-    m.setSortColumn(fiName);
+    m.setSortColumn(ModifiedColumn);
+    m.setSortColumn(NameColumn);
     m.setDirectory(dir.path());
     EXPECT_EQ(captions(m), (Strings{"a.mp3", "b.mp3", "c.mp3", "d.mp3"}));
-    m.setSortColumn(fiModified);
+    m.setSortColumn(ModifiedColumn);
     EXPECT_EQ(captions(m), (Strings{"d.mp3", "c.mp3", "a.mp3", "b.mp3"}));
-    m.setSortColumn(fiModified);
+    m.setSortColumn(ModifiedColumn);
     EXPECT_EQ(captions(m), (Strings{"b.mp3", "a.mp3", "c.mp3", "d.mp3"}));
-    m.setSortColumn(fiName);
+    m.setSortColumn(NameColumn);
     EXPECT_EQ(captions(m), (Strings{"d.mp3", "c.mp3", "b.mp3", "a.mp3"}));
 
     FileListModel other;
-    other.setViewColumns({fiName, fiModified});
+    other.setViewColumns({NameColumn, ModifiedColumn});
     other.setDirectory(dir.path());
     EXPECT_EQ(captions(other), (Strings{"d.mp3", "c.mp3", "b.mp3", "a.mp3"}));
 
-    // Columns not shown, and fiAll, change nothing.
-    m.setSortColumn(fiType);
-    m.setSortColumn(fiAll);
-    EXPECT_EQ(m.SortColumn(), fiName);
+    // Columns not shown, and AllColumns, change nothing.
+    m.setSortColumn(TypeColumn);
+    m.setSortColumn(AllColumns);
+    EXPECT_EQ(m.SortColumn(), NameColumn);
     EXPECT_TRUE(FileListModel::reverseOrder());
 }
 
@@ -225,7 +225,7 @@ TEST_F(FileListModelTest, ReadOnlyFilesNeedFtReadonly) {
     if (!user.active()) GTEST_SKIP() << "cannot drop privileges: read-only files NOT TESTED";
     m.setDirectory(dir.path());
     EXPECT_EQ(captions(m), (Strings{"mine.mp3", "theirs.mp3"}));
-    m.setFileTypes({ftArchive});
+    m.setFileTypes({ArchiveFile});
     EXPECT_EQ(captions(m), Strings{"mine.mp3"});
 }
 
@@ -309,7 +309,7 @@ TEST_F(FileListModelTest, SelectionFollowsTheSortAndEntriesCanBeFoundAndRemoved)
     ASSERT_EQ(listedCount(m), 3);
     m.select(0);
     m.selectionModel()->select(m.index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    m.setSortColumn(fiName); // now Z to A
+    m.setSortColumn(NameColumn); // now Z to A
     EXPECT_EQ(captions(m), (Strings{"c.mp3", "b.MP3", "a.mp3"}));
     EXPECT_EQ(m.selectedRows(), (QList<int>{1, 2}));
     EXPECT_EQ(m.selectedIndex(), 1);

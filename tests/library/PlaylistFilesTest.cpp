@@ -72,7 +72,7 @@ TEST_F(PlaylistFilesTest, MissingLinesAreReportedTogetherTheOthersAddedAndTheFir
     load(list);
     EXPECT_EQ(songPaths(), (QStringList{songs[0], songs[2]}));
     // Nothing played: the first song added started.
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Song);
     EXPECT_EQ(s.songList.currentIndex, 0);
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
     EXPECT_EQ(h.dialogs.messages[0].text, "nicht (mehr) gefunden:\r\r" + files.path("weg.mp3") +
@@ -103,7 +103,7 @@ TEST_F(PlaylistFilesTest, SavedListLoadsBackWithItsPathsAndOrder) {
     save(list);
     EXPECT_EQ(read(list), QByteArray());
 
-    s.channel.playMode = PLAYMODE_SONG;
+    s.channel.playMode = PlayMode::Song;
     for (const QString& song : {songs[2], songs[0], songs[1]})
         h.player.songList.addSong(song);
     save(list);
@@ -125,7 +125,7 @@ TEST_F(PlaylistFilesTest, CancelLeavesFilesListAndDialogStartUntouched) {
     const QString list = write("alt.m3u", "alt\r\n");
     s.playlists.playlistFolder = files.dir.path() + "/";
     s.playlists.playlistFile = list;
-    s.channel.playMode = PLAYMODE_SONG;
+    s.channel.playMode = PlayMode::Song;
     h.player.songList.addSong(songs[0]);
 
     save(std::nullopt);

@@ -12,7 +12,7 @@ protected:
     // Enters songs while something plays, so the start rule leaves them queued.
     void enterQueued(const QStringList& paths) {
         const auto mode = s.channel.playMode;
-        s.channel.playMode = PLAYMODE_SONG;
+        s.channel.playMode = PlayMode::Song;
         for (const QString& path : paths)
             h.player.songList.addSong(path);
         s.channel.playMode = mode;
@@ -60,7 +60,7 @@ TEST_F(SongListTest, DuplicatesAreListedOnceAndOnlyTheDriveLetterIsFolded) {
 TEST_F(SongListTest, StartRuleStartsTheLastRowOnlyWhenNothingOrTheRadioPlays) {
     // Nothing plays: the song added starts.
     h.player.songList.addSong(songs[0]);
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Song);
     EXPECT_EQ(playingPath(), songs[0]);
     // A song plays: the next one waits.
     h.player.songList.addSong(songs[1]);
@@ -76,11 +76,11 @@ TEST_F(SongListTest, StartRuleStartsTheLastRowOnlyWhenNothingOrTheRadioPlays) {
 
 TEST_F(SongListTest, StartRuleLeavesRadioModeForTheSong) {
     s.radio.radioMode = true;
-    s.channel.playMode = PLAYMODE_RADIO;
+    s.channel.playMode = PlayMode::Radio;
     h.player.songList.addSong(songs[2]);
     EXPECT_FALSE(s.radio.radioMode);
     EXPECT_EQ(s.radio.radioButton.get(), QStringLiteral("Radio"));
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Song);
     EXPECT_EQ(playingPath(), songs[2]);
 }
 

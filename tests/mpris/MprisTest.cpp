@@ -74,7 +74,7 @@ TEST_F(MprisTest, PlayPauseNextAndPreviousActAsTheButtons) {
 
     playerctl({"play-pause"});
     EXPECT_EQ(h.audioEngine.state(h.player.channel.fileStream), ChannelState::Paused);
-    EXPECT_EQ(h.player.channel.playButton.get(), PlayPicture::START);
+    EXPECT_EQ(h.player.channel.playButton.get(), PlayPicture::Start);
     EXPECT_EQ(playerctl({"status"}), QStringLiteral("Paused"));
     // Paused, the next button does nothing, and clients are told so.
     EXPECT_EQ(bus.get(playerIface, "CanGoNext").out, QStringLiteral("(<false>,)"));
@@ -91,7 +91,7 @@ TEST_F(MprisTest, PlayPauseNextAndPreviousActAsTheButtons) {
     // Stop pauses a song, so play goes on where it stopped.
     playerctl({"stop"});
     EXPECT_EQ(h.audioEngine.state(h.player.channel.fileStream), ChannelState::Paused);
-    EXPECT_EQ(h.player.channel.playMode, PLAYMODE_IDLE);
+    EXPECT_EQ(h.player.channel.playMode, PlayMode::Idle);
 }
 
 TEST_F(MprisTest, VolumeSetByAClientMovesTheVolumeBar) {
@@ -126,7 +126,7 @@ TEST_F(MprisTest, ChangesOfSongAndRadioTitleAreAnnounced) {
     h.player.radio.stations.setSelected(0);
     recorder->changes.clear();
     h.player.radio.toggleRadioMode();
-    ASSERT_EQ(h.player.channel.playMode, PLAYMODE_RADIO);
+    ASSERT_EQ(h.player.channel.playMode, PlayMode::Radio);
     ASSERT_TRUE(waitFor([&] { return recorder->lastTitle() == QStringLiteral("Radio X"); }));
     EXPECT_TRUE(recorder->announced("CanGoNext", false));
     h.audioEngine.sendMeta(h.player.radio.radioChannel, "StreamTitle='Artist - Song';StreamUrl='';");
@@ -138,7 +138,7 @@ TEST_F(MprisTest, ChangesOfSongAndRadioTitleAreAnnounced) {
     playerctl({"stop"});
     EXPECT_EQ(h.audioEngine.state(h.player.radio.radioChannel), ChannelState::Stopped);
     EXPECT_FALSE(h.player.radio.watchdogTimer.isActive());
-    EXPECT_EQ(h.player.channel.playButton.get(), PlayPicture::START);
+    EXPECT_EQ(h.player.channel.playButton.get(), PlayPicture::Start);
     ASSERT_TRUE(waitFor([&] { return recorder->announced("PlaybackStatus", QStringLiteral("Stopped")); }));
     EXPECT_EQ(h.audioEngine.state(h.player.channel.fileStream), ChannelState::Paused);
     // Play starts the selected station again.
@@ -179,13 +179,13 @@ TEST_F(MprisTest, OpenUriTakesFilesThroughTheIntakeAndPlaysStreams) {
     playerctl({"open", QUrl::fromLocalFile(path).toString()});
     ASSERT_EQ(h.player.songList.songs.count(), 1);
     EXPECT_EQ(h.player.songList.songs.path(0), path);
-    EXPECT_EQ(h.player.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(h.player.channel.playMode, PlayMode::Song);
 
     const QString url = QStringLiteral("http://127.0.0.1:9/stream");
     playerctl({"open", url});
     EXPECT_TRUE(h.audioEngine.called("openUrl(" + url.toStdString() + ")"));
     EXPECT_EQ(h.player.radio.stationName, url);
-    EXPECT_EQ(h.player.channel.playMode, PLAYMODE_RADIO);
+    EXPECT_EQ(h.player.channel.playMode, PlayMode::Radio);
     EXPECT_EQ(playerctl({"metadata", "xesam:url"}), url);
     EXPECT_EQ(h.audioEngine.state(h.player.channel.fileStream), ChannelState::Paused);
 
@@ -245,7 +245,7 @@ TEST_F(MprisTest, WithoutABusOrWithItsNameTakenThePlayerRunsOn) {
         other.player.songList.addSong(path);
     other.player.volume.volumeBar.setPosition(70);
     other.player.seq.playButtonClicked();
-    EXPECT_EQ(other.player.channel.playMode, PLAYMODE_IDLE);
+    EXPECT_EQ(other.player.channel.playMode, PlayMode::Idle);
     // The first player still has the name.
     EXPECT_EQ(playerctl({"status"}), QStringLiteral("Stopped"));
 }

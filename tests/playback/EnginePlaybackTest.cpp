@@ -18,7 +18,7 @@ protected:
     void SetUp() override {
         if (!fixtures::haveLame()) GTEST_SKIP() << fixtures::missingLameMessage();
         ASSERT_TRUE(audioEngine.openOutput(-1, 44100)) << "no SDL output (SDL_AUDIODRIVER=dummy?)";
-        s.channel.playMode = PLAYMODE_SONG; // queue the songs without starting them
+        s.channel.playMode = PlayMode::Song; // queue the songs without starting them
     }
     void TearDown() override {
         player.seq.trackTimer.stop();
@@ -34,7 +34,7 @@ protected:
     }
     std::int64_t position() { return audioEngine.position(s.channel.fileStream); }
     void playRow(int row) {
-        s.channel.playMode = PLAYMODE_IDLE;
+        s.channel.playMode = PlayMode::Idle;
         s.songList.songs.setSelected(row);
         player.seq.playSelected();
     }
@@ -47,7 +47,7 @@ protected:
             [&] {
                 onPoll();
                 if (played.last() != s.songList.currentIndex) played << s.songList.currentIndex;
-                return s.channel.playMode == PLAYMODE_IDLE;
+                return s.channel.playMode == PlayMode::Idle;
             },
             15s));
         return played;
@@ -65,7 +65,7 @@ TEST_F(EnginePlaybackTest, ThreeSongsPlayThroughInOrderToTheEnd) {
         player.songList.addSong(makeSong(name, 0.8));
     EXPECT_EQ(playThrough(), QList<int>({0, 1, 2}));
     EXPECT_EQ(s.songList.songs.selected(), 2);
-    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::START);
+    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::Start);
     EXPECT_EQ(audioEngine.state(s.channel.fileStream), ChannelState::Stopped);
 }
 

@@ -19,10 +19,10 @@ std::string describe(Before b, int presses) {
 // A player with two songs, one station and its hot keys registered.
 struct Rig {
     Rig() {
-        s.channel.playMode = PLAYMODE_SONG; // entering a song then does not start it
+        s.channel.playMode = PlayMode::Song; // entering a song then does not start it
         for (const QString& path : songs)
             h.player.songList.addSong(path);
-        s.channel.playMode = PLAYMODE_IDLE;
+        s.channel.playMode = PlayMode::Idle;
         s.radio.stations.append({QStringLiteral("Radio X"), QStringLiteral("http://127.0.0.1:9/x")});
         s.radio.stations.setSelected(0);
         h.player.hotKeyHandler.registerHotKeys();
@@ -94,21 +94,21 @@ TEST(HotKeyTest, OutcomeOfSingleAndDoublePressInEverySituation) {
         std::optional<bool> muted; // the master switch afterwards; nullopt: not touched
         ChannelState file;         // the song's channel afterwards
         ChannelState radio;        // the station's channel afterwards
-        std::uint8_t playMode;
+        PlayMode playMode;
     };
     const Case cases[] = {
-        {Before::FilePlaying, 1, false, ChannelState::Paused, ChannelState::Stopped, PLAYMODE_IDLE},
-        {Before::FilePlaying, 2, true, ChannelState::Paused, ChannelState::Stopped, PLAYMODE_IDLE},
-        {Before::FilePaused, 1, false, ChannelState::Playing, ChannelState::Stopped, PLAYMODE_SONG},
-        {Before::FilePaused, 2, true, ChannelState::Playing, ChannelState::Stopped, PLAYMODE_SONG},
+        {Before::FilePlaying, 1, false, ChannelState::Paused, ChannelState::Stopped, PlayMode::Idle},
+        {Before::FilePlaying, 2, true, ChannelState::Paused, ChannelState::Stopped, PlayMode::Idle},
+        {Before::FilePaused, 1, false, ChannelState::Playing, ChannelState::Stopped, PlayMode::Song},
+        {Before::FilePaused, 2, true, ChannelState::Playing, ChannelState::Stopped, PlayMode::Song},
         {Before::StationPlaying, 1, std::nullopt, ChannelState::Paused, ChannelState::Stopped,
-         PLAYMODE_RADIO},
-        {Before::StationPlaying, 2, true, ChannelState::Paused, ChannelState::Stopped, PLAYMODE_RADIO},
-        {Before::NoStationPlaying, 1, false, ChannelState::Paused, ChannelState::Playing, PLAYMODE_RADIO},
-        {Before::NoStationPlaying, 2, false, ChannelState::Paused, ChannelState::Playing, PLAYMODE_RADIO},
+         PlayMode::Radio},
+        {Before::StationPlaying, 2, true, ChannelState::Paused, ChannelState::Stopped, PlayMode::Radio},
+        {Before::NoStationPlaying, 1, false, ChannelState::Paused, ChannelState::Playing, PlayMode::Radio},
+        {Before::NoStationPlaying, 2, false, ChannelState::Paused, ChannelState::Playing, PlayMode::Radio},
         // Any further press inside the window is the same double press.
-        {Before::FilePlaying, 3, true, ChannelState::Paused, ChannelState::Stopped, PLAYMODE_IDLE},
-        {Before::FilePaused, 4, true, ChannelState::Playing, ChannelState::Stopped, PLAYMODE_SONG},
+        {Before::FilePlaying, 3, true, ChannelState::Paused, ChannelState::Stopped, PlayMode::Idle},
+        {Before::FilePaused, 4, true, ChannelState::Playing, ChannelState::Stopped, PlayMode::Song},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(describe(c.before, c.presses));

@@ -28,7 +28,7 @@ void playInChild(const QString& song) {
     h.player.volume.volumeBar.setPosition(bar);
     h.player.volume.levellingBox = true;
     h.player.songList.addSong(song);
-    ASSERT_EQ(h.player.channel.playMode, PLAYMODE_SONG);
+    ASSERT_EQ(h.player.channel.playMode, PlayMode::Song);
     const ChannelHandle stream = h.player.channel.fileStream;
     ASSERT_TRUE(stream);
     std::printf("levelling: entry=%s volume=%d\n", qPrintable(h.player.songList.songs.loudness(0)),

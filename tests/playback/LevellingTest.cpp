@@ -100,7 +100,7 @@ TEST_F(LevellingTest, TheBarReachesTheOutputOnlyWhileSomethingPlays) {
 
     // Paused: the bar moves, the output keeps its volume until playback resumes.
     h.player.seq.playButtonClicked();
-    ASSERT_EQ(s.channel.playMode, PLAYMODE_IDLE);
+    ASSERT_EQ(s.channel.playMode, PlayMode::Idle);
     const std::size_t before = h.audioEngine.volumesSet.size();
     s.volume.volumeBar.setPosition(80);
     h.player.volume.stepVolumeDown();
@@ -111,7 +111,7 @@ TEST_F(LevellingTest, TheBarReachesTheOutputOnlyWhileSomethingPlays) {
     EXPECT_EQ(h.audioEngine.volumesSet.back(), outputVolume(78, 30));
 
     // The radio plays: the bar acts at once with the radio's loudness.
-    s.channel.playMode = PLAYMODE_RADIO;
+    s.channel.playMode = PlayMode::Radio;
     s.volume.currentLoudness = 20;
     s.volume.volumeBar.setPosition(40);
     EXPECT_EQ(h.audioEngine.volumesSet.back(), outputVolume(40, 20));
@@ -126,7 +126,7 @@ TEST_F(LevellingTest, APendingEntryHoldsTheStartUntilItIsMeasured) {
     EXPECT_TRUE(h.player.volume.levellingWaitTimer.isActive());
     EXPECT_EQ(h.player.volume.levellingWaitTimer.interval(), 100);
     EXPECT_FALSE(h.audioEngine.called("openFile"));
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_IDLE);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Idle);
 
     // A tick while the entry is still "x" waits again; the tick itself never disables the timer.
     h.player.volume.levellingWaitTimer.stop();
@@ -158,7 +158,7 @@ TEST_F(LevellingTest, StartingAnotherSongEndsTheWait) {
 
 TEST_F(LevellingTest, SongsEnteredWithTheBoxClearKeepThirtyWhenItIsTickedLater) {
     const QStringList songs = files.make({"a.mp3", "b.mp3", "c.mp3"});
-    s.channel.playMode = PLAYMODE_SONG; // something plays: the new songs wait in the list
+    s.channel.playMode = PlayMode::Song; // something plays: the new songs wait in the list
     h.player.songList.addSong(songs[0]);
     h.player.songList.addSong(songs[1]);
     s.volume.levellingBox = true;
@@ -269,7 +269,7 @@ TEST_F(LevellingTest, AWaitForASongThatLeavesTheListEnds) {
 
 TEST_F(LevellingTest, ASongAddedWhileAnotherWaitsForItsMeasurementLeavesBothMeasured) {
     const QStringList songs = files.make({"a.mp3", "b.mp3"});
-    s.channel.playMode = PLAYMODE_SONG;
+    s.channel.playMode = PlayMode::Song;
     s.volume.levellingBox = true;
     excerptsOf(songs[0], {{0.5f}, {0.5f}, {0.5f}, {0.5f}});
     excerptsOf(songs[1], {{1.0f}, {1.0f}, {1.0f}, {1.0f}});

@@ -63,7 +63,7 @@ protected:
         if (!fixtures::haveLame()) GTEST_SKIP() << fixtures::missingLameMessage();
         ASSERT_TRUE(h.init()) << "the engine's output (SDL dummy driver) did not open";
         // Something plays, so the songs entered here are only measured, not started.
-        s.channel.playMode = PLAYMODE_SONG;
+        s.channel.playMode = PlayMode::Song;
         s.volume.levellingBox = true;
     }
 

@@ -13,10 +13,10 @@ namespace {
 class PlaySequencerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        s.channel.playMode = PLAYMODE_SONG;
+        s.channel.playMode = PlayMode::Song;
         for (const QString& path : songs)
             h.player.songList.addSong(path);
-        s.channel.playMode = PLAYMODE_IDLE;
+        s.channel.playMode = PlayMode::Idle;
     }
     void play(int i) {
         s.songList.songs.setSelected(i);
@@ -56,14 +56,14 @@ TEST_F(PlaySequencerTest, PlaysongStartsTheSelectedSongAndShowsIt) {
     h.audioEngine.defaultFileSize = 2'960'000;
     play(1);
     EXPECT_EQ(playingPath(), songs[1]);
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Song);
     EXPECT_EQ(s.songList.currentIndex, 1);
     EXPECT_EQ(s.channel.songLengthBytes, 4'000'000u);
     EXPECT_EQ(s.channel.songSeconds, 185);
     EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("zwei [03:05]"));
     EXPECT_EQ(s.channel.tip.get(), QStringLiteral("zwei [03:05]"));
     EXPECT_EQ(s.channel.bitrateLabel.get(), QStringLiteral("128"));
-    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::STOP);
+    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::Stop);
     EXPECT_TRUE(h.player.seq.trackTimer.isActive());
     EXPECT_EQ(h.audioEngine.stream(s.channel.fileStream)->options, OpenOptions{.autoFree = true});
     // Loudness 30 with the bar at 30 plays at the lowest output volume.
@@ -92,15 +92,15 @@ TEST_F(PlaySequencerTest, PlayButtonPausesAndResumesAtTheSamePlace) {
     h.audioEngine.stream(s.channel.fileStream)->position = 12345;
     h.player.seq.playButtonClicked();
     EXPECT_EQ(active(), ChannelState::Paused);
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_IDLE);
-    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::START);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Idle);
+    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::Start);
     EXPECT_FALSE(h.player.seq.trackTimer.isActive());
 
     s.channel.titleStrip = QStringLiteral("something else");
     h.player.seq.playButtonClicked();
     EXPECT_EQ(active(), ChannelState::Playing);
     EXPECT_EQ(h.audioEngine.stream(s.channel.fileStream)->position, 12345u);
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Song);
     EXPECT_EQ(s.channel.titleStrip.get(), s.channel.songDisplay);
     EXPECT_TRUE(h.player.seq.trackTimer.isActive());
 }
@@ -112,10 +112,10 @@ TEST_F(PlaySequencerTest, PlayButtonPausesASongHeldForTheOutput) {
     h.audioEngine.stream(s.channel.fileStream)->active = ChannelState::Stalled;
     h.player.seq.playButtonClicked();
     EXPECT_EQ(active(), ChannelState::Paused);
-    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::START);
+    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::Start);
     h.player.seq.playButtonClicked();
     EXPECT_EQ(active(), ChannelState::Playing);
-    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::STOP);
+    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::Stop);
 }
 
 TEST_F(PlaySequencerTest, NextAndPreviousStopAtTheEndsAndOnlyActWhilePlaying) {
@@ -143,22 +143,22 @@ TEST_F(PlaySequencerTest, EndOfSongTickPlaysOnAndStopsAfterTheLastRow) {
         h.audioEngine.finish(s.channel.fileStream);
         h.player.seq.onTrackTick();
         EXPECT_EQ(playingPath(), songs[i]);
-        EXPECT_EQ(s.channel.playMode, PLAYMODE_SONG);
+        EXPECT_EQ(s.channel.playMode, PlayMode::Song);
     }
     h.audioEngine.finish(s.channel.fileStream);
     h.player.seq.onTrackTick();
     h.player.seq.onTrackTick();
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_IDLE);
-    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::START);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Idle);
+    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::Start);
     EXPECT_EQ(s.songList.songs.selected(), 2);
     EXPECT_EQ(s.songList.currentIndex, 2);
     EXPECT_TRUE(h.player.seq.trackTimer.isActive());
     // Play after the end: the ended stream is gone; the next tick brings the button back.
     h.player.seq.playButtonClicked();
-    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::STOP);
+    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::Stop);
     h.player.seq.onTrackTick();
-    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::START);
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_IDLE);
+    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::Start);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Idle);
 }
 
 TEST_F(PlaySequencerTest, MissingFilesAreSkippedOnePerTick) {
@@ -225,7 +225,7 @@ TEST_F(PlaySequencerTest, EndingPreviewJumpsToTheLast15SecondsAndScalesTheBar) {
     play(0);
     s.channel.positionBar.setPosition(250);
     h.player.channel.previewEnding();
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_PREVIEW);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Preview);
     EXPECT_EQ(s.channel.previewReturnPosition, 250);
     EXPECT_EQ(s.channel.previewStartBytes, 1'650'000u);
     EXPECT_EQ(s.channel.previewRangeBytes, 150'000u);
@@ -325,7 +325,7 @@ TEST_F(PlaySequencerTest, ASongQueuedToFollowThatIsNoLongerNextNeverPlays) {
     endSong();
     h.player.seq.onTrackTick();
     EXPECT_EQ(active(), ChannelState::Stopped);
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_IDLE);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Idle);
 }
 
 } // namespace

@@ -90,7 +90,7 @@ protected:
         s.volume.volumeSetting = 60;
         s.radio.radioChannel = h.audioEngine.openUrl("http://127.0.0.1/live", OpenOptions{});
         h.audioEngine.play(s.radio.radioChannel, false);
-        s.channel.playMode = PLAYMODE_RADIO;
+        s.channel.playMode = PlayMode::Radio;
     }
     PlayerHarness h;
     Player& s = h.player;

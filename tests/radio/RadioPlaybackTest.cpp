@@ -62,12 +62,12 @@ TEST_F(RadioPlaybackTest, EnteringRadioModePlaysTheSelectedStation) {
     EXPECT_EQ(radioUrl(), twoUrl);
     EXPECT_EQ(h.audioEngine.stream(s.radio.radioChannel)->options, OpenOptions{});
     EXPECT_EQ(radioActive(), ChannelState::Playing);
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_RADIO);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Radio);
     EXPECT_EQ(s.radio.stationName, QStringLiteral("Zwei"));
     // No title yet: two blanks, "> " and the station.
     EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("  > Zwei"));
     EXPECT_EQ(s.channel.bitrateLabel.get(), QStringLiteral("- "));
-    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::STOP);
+    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::Stop);
     EXPECT_EQ(s.volume.currentLoudness, 20);
     // 1.5 * 50 - 1.5 * 20
     EXPECT_EQ(h.audioEngine.volume, 45);
@@ -157,7 +157,7 @@ TEST_F(RadioPlaybackTest, LeavingRadioModeStopsTheStationAndResumesThePausedSong
     EXPECT_EQ(h.audioEngine.state(radio), ChannelState::Stopped);
     EXPECT_EQ(h.audioEngine.state(song), ChannelState::Playing);
     EXPECT_EQ(h.audioEngine.stream(song)->position, 4711u);
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Song);
     EXPECT_TRUE(h.player.seq.trackTimer.isActive());
     EXPECT_EQ(s.channel.titleStrip.get(), songLine);
     EXPECT_EQ(s.channel.tip.get(), songLine);
@@ -322,7 +322,7 @@ TEST_F(RadioPlaybackTest, LeavingRadioModeDropsAStationStillConnecting) {
     ASSERT_EQ(h.audioEngine.count("openUrl"), 1);
     EXPECT_TRUE(h.audioEngine.stream(h.audioEngine.lastHandle)->freed);
     EXPECT_FALSE(s.radio.radioChannel);
-    EXPECT_NE(s.channel.playMode, PLAYMODE_RADIO);
+    EXPECT_NE(s.channel.playMode, PlayMode::Radio);
     EXPECT_FALSE(h.player.radio.watchdogTimer.isActive());
 }
 
@@ -349,7 +349,7 @@ TEST_F(RadioPlaybackTest, ASongPausedForTheRadioSurvivesReconnects) {
     EXPECT_EQ(song->path, QFile::encodeName(path).toStdString());
     EXPECT_EQ(song->position, 4711u);
     EXPECT_EQ(h.audioEngine.state(s.channel.fileStream), ChannelState::Playing);
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Song);
 }
 
 TEST_F(RadioPlaybackTest, PlayButtonStopsThePlayingStationAndStartsTheSelectedOne) {
@@ -364,8 +364,8 @@ TEST_F(RadioPlaybackTest, PlayButtonStopsThePlayingStationAndStartsTheSelectedOn
     EXPECT_EQ(h.audioEngine.state(first), ChannelState::Stopped);
     EXPECT_FALSE(h.player.radio.watchdogTimer.isActive());
     EXPECT_FALSE(h.player.radio.levelFollower.levelTimer.isActive());
-    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::START);
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_RADIO);
+    EXPECT_EQ(s.channel.playButton.get(), PlayPicture::Start);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Radio);
     EXPECT_EQ(h.mixer.muted, std::optional<bool>(true));
 
     s.mute.hotKeyDoublePress = false;

@@ -114,7 +114,7 @@ TEST_F(RadioStationTest, StationPlaysFollowsItsTitlesAndSurvivesTheServerGoingAw
     ASSERT_TRUE(waitFor([&] { return static_cast<bool>(s->radio.radioChannel); }, 10000)) << context();
     EXPECT_EQ(engine.state(s->channel.fileStream), ChannelState::Paused);
     const std::int64_t pausedAt = songPosition();
-    EXPECT_EQ(s->channel.playMode, PLAYMODE_RADIO);
+    EXPECT_EQ(s->channel.playMode, PlayMode::Radio);
     EXPECT_EQ(s->channel.bitrateLabel.get(), QStringLiteral("- "));
     ASSERT_TRUE(waitFor([&] { return radioActive() == ChannelState::Playing; }, 10000)) << context();
 

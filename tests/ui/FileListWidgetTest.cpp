@@ -28,7 +28,7 @@ protected:
         }
         list.resize(217, 150);
         list.files().setDisplayDirectory(false);
-        list.files().setViewColumns({fiName, fiModified});
+        list.files().setViewColumns({NameColumn, ModifiedColumn});
         list.files().setMask("*.mp3");
         list.setColumnWidth(0, 300);
         list.show();

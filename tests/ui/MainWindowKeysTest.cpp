@@ -55,10 +55,10 @@ protected:
 
     // Songs entered without starting, then row `row` played.
     void playSongs(const QStringList& names, int row = 0) {
-        s.channel.playMode = PLAYMODE_SONG;
+        s.channel.playMode = PlayMode::Song;
         for (const QString& path : files.make(names))
             p.songList.addSong(path);
-        s.channel.playMode = PLAYMODE_IDLE;
+        s.channel.playMode = PlayMode::Idle;
         s.songList.songs.setSelected(row);
         p.seq.playSelected();
         ASSERT_EQ(fileActive(), ChannelState::Playing);
@@ -116,10 +116,10 @@ TEST_F(MainWindowKeysTest, SpaceTogglesPlayAndPauseAndNoControlGetsIt) {
         KeyRecorder recorder(control);
         key(Qt::Key_Space);
         EXPECT_EQ(fileActive(), ChannelState::Paused);
-        EXPECT_EQ(s.channel.playButton.get(), PlayPicture::START);
+        EXPECT_EQ(s.channel.playButton.get(), PlayPicture::Start);
         key(Qt::Key_Space);
         EXPECT_EQ(fileActive(), ChannelState::Playing);
-        EXPECT_EQ(s.channel.playButton.get(), PlayPicture::STOP);
+        EXPECT_EQ(s.channel.playButton.get(), PlayPicture::Stop);
         EXPECT_FALSE(recorder.keys.contains(Qt::Key_Space));
     }
     EXPECT_EQ(titles(), QStringList({"eins", "zwei"}));
@@ -173,7 +173,7 @@ TEST_F(MainWindowKeysTest, DeleteRemovesTheSelectedRowOnlyWhileAFilePlays) {
     form.radioButton->click();
     s.radio.stations.setSelected(0);
     p.radio.startSelectedStation();
-    ASSERT_EQ(s.channel.playMode, PLAYMODE_RADIO);
+    ASSERT_EQ(s.channel.playMode, PlayMode::Radio);
     focusOn(form.stationListView);
     key(Qt::Key_Delete);
     EXPECT_EQ(titles(), QStringList({"eins", "zwei", "fuenf"}));
@@ -242,7 +242,7 @@ TEST_F(MainWindowKeysTest, AltWhileAFilePlaysPreviewsTheEndAndTheReleaseReturns)
     s.channel.positionBar.setPosition(300);
     focusOn(form.songListView);
     QTest::keyPress(form.songListView, Qt::Key_Alt);
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_PREVIEW);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Preview);
     EXPECT_EQ(audioEngine.stream(s.channel.fileStream)->position, length * 165 / 180);
     EXPECT_EQ(fileActive(), ChannelState::Playing);
 
@@ -251,11 +251,11 @@ TEST_F(MainWindowKeysTest, AltWhileAFilePlaysPreviewsTheEndAndTheReleaseReturns)
     const int seeks = audioEngine.count("seek");
     for (int i = 0; i < 3; ++i)
         autoRepeat(Qt::Key_Alt, Qt::AltModifier);
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_PREVIEW);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Preview);
     EXPECT_EQ(audioEngine.count("seek"), seeks);
 
     QTest::keyRelease(form.songListView, Qt::Key_Alt);
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Song);
     EXPECT_EQ(s.channel.positionBar.position(), 300);
     EXPECT_EQ(audioEngine.stream(s.channel.fileStream)->position, 300 * length / 1000);
     EXPECT_FALSE(s.channel.positionDragging);
@@ -266,7 +266,7 @@ TEST_F(MainWindowKeysTest, AltWhileAFilePlaysPreviewsTheEndAndTheReleaseReturns)
     // still goes back to where it was.
     const int seeksBefore = audioEngine.count("seek");
     key(Qt::Key_X, Qt::AltModifier);
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Song);
     EXPECT_EQ(audioEngine.count("seek"), seeksBefore + 2);
     EXPECT_EQ(audioEngine.stream(s.channel.fileStream)->position, 300 * length / 1000);
 }
@@ -276,13 +276,13 @@ TEST_F(MainWindowKeysTest, LosingTheFocusEndsTheEndingPreview) {
     s.channel.positionBar.setPosition(400);
     focusOn(form.songListView);
     QTest::keyPress(form.songListView, Qt::Key_Alt);
-    ASSERT_EQ(s.channel.playMode, PLAYMODE_PREVIEW);
+    ASSERT_EQ(s.channel.playMode, PlayMode::Preview);
     // Alt+Tab: the release goes to the other window.
     QWidget other;
     other.show();
     other.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Song);
     EXPECT_EQ(audioEngine.stream(s.channel.fileStream)->position, 400 * audioEngine.defaultLength / 1000);
     EXPECT_EQ(fileActive(), ChannelState::Playing);
 }
@@ -293,17 +293,17 @@ TEST_F(MainWindowKeysTest, AltWhilePausedOrInRadioModeDoesNothing) {
     key(Qt::Key_Space);
     const int seeks = audioEngine.count("seek");
     QTest::keyPress(form.songListView, Qt::Key_Alt);
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_IDLE);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Idle);
     QTest::keyRelease(form.songListView, Qt::Key_Alt);
     EXPECT_EQ(fileActive(), ChannelState::Paused);
 
     form.radioButton->click();
     s.radio.stations.setSelected(0);
     p.radio.startSelectedStation();
-    ASSERT_EQ(s.channel.playMode, PLAYMODE_RADIO);
+    ASSERT_EQ(s.channel.playMode, PlayMode::Radio);
     focusOn(form.stationListView);
     QTest::keyPress(form.stationListView, Qt::Key_Alt);
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_RADIO);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Radio);
     QTest::keyRelease(form.stationListView, Qt::Key_Alt);
     EXPECT_EQ(audioEngine.count("seek"), seeks);
     EXPECT_EQ(audioEngine.state(s.radio.radioChannel), ChannelState::Playing);

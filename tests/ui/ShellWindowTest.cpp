@@ -161,7 +161,7 @@ TEST_F(ShellWindowTest, EnterAnswersNeinAndJaDeletesTheFile) {
     const QStringList songs = files.make({"a.mp3", "b.mp3"});
     for (const QString& song : songs)
         form.player().songList.addSong(song);
-    ASSERT_EQ(s.channel.playMode, PLAYMODE_SONG);
+    ASSERT_EQ(s.channel.playMode, PlayMode::Song);
     show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -212,7 +212,7 @@ TEST_F(ShellWindowTest, TwoMp3FilesDroppedOnTheSongListAreQueuedAndTheFirstPlays
     EXPECT_EQ(s.songList.songs.title(0), QStringLiteral("Erster"));
     EXPECT_EQ(s.songList.songs.title(1), QStringLiteral("Zweiter"));
     EXPECT_EQ(form.songListView->model()->rowCount(), 2);
-    EXPECT_EQ(s.channel.playMode, PLAYMODE_SONG);
+    EXPECT_EQ(s.channel.playMode, PlayMode::Song);
     EXPECT_EQ(h.audioEngine.stream(s.channel.fileStream)->path, dropped[0].toStdString());
     EXPECT_TRUE(form.titleStrip->text().startsWith(QStringLiteral("Erster")))
         << form.titleStrip->text().toStdString();

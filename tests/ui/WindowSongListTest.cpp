@@ -21,10 +21,10 @@ protected:
     WindowSongListTest() {
         form.show();
         Player& s = form.player();
-        s.channel.playMode = PLAYMODE_SONG;
+        s.channel.playMode = PlayMode::Song;
         for (const QString& path : songs)
             form.player().songList.addSong(path);
-        s.channel.playMode = PLAYMODE_IDLE;
+        s.channel.playMode = PlayMode::Idle;
     }
     QPoint rowCentre(int row) {
         return form.songListView->visualRect(form.player().songList.songs.index(row)).center();

@@ -93,7 +93,7 @@ TEST_F(WindowTextsTest, EveryCaptionFitsItsControlAndGreyIsTheSystemGrey) {
 
 TEST_F(WindowTextsTest, TheHintHoldsTheWholeTitleOnTheScreenAndGoesWithThePointer) {
     const QString title = QStringLiteral("03 Ein sehr langer Titel, der nicht in die Liste passt (Remix)");
-    s.channel.playMode = PLAYMODE_SONG; // queued, not played
+    s.channel.playMode = PlayMode::Song; // queued, not played
     form.player().songList.addSong(files.make({title + ".mp3"})[0]);
     form.player().songList.addSong(files.make({"kurz.mp3"})[0]);
     show();
