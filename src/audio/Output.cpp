@@ -223,6 +223,7 @@ void SDLCALL Output::callback(void* self, Uint8* stream, int bytes) {
 void Output::mix(float* mix, std::size_t samples) {
     const std::size_t frames = samples / 2;
     ++round_;
+    const int volumeBefore = volume_.load(std::memory_order_relaxed);
     // A join inside this block: the following voice goes on in the same block, right after the last
     // frame of the one that ended, and the volume changes at that frame.
     std::size_t joinFrame = frames;
@@ -234,19 +235,17 @@ void Output::mix(float* mix, std::size_t samples) {
             at += v->mixInto(mix + at * 2, frames - at);
             if (at >= frames) break;
             const int volume = v->followerVolume();
-            v = v->startFollower(round_);
+            v = v->startFollower(round_, volume_);
             if (v != nullptr && volume >= 0) {
                 joinFrame = at;
                 joinVolume = volume;
             }
         }
     }
-    const float gain = static_cast<float>(volume_.load(std::memory_order_relaxed)) / 100.0f;
     // Nothing leaves beyond full scale: decoders overshoot on clipped recordings and voices add up,
     // and whatever lies beyond reaches the speakers as full-scale noise.
-    scaleAndLimit(mix, joinFrame * 2, gain);
+    scaleAndLimit(mix, joinFrame * 2, static_cast<float>(volumeBefore) / 100.0f);
     if (joinVolume < 0) return;
-    volume_.store(joinVolume, std::memory_order_relaxed);
     scaleAndLimit(mix + joinFrame * 2, samples - joinFrame * 2, static_cast<float>(joinVolume) / 100.0f);
 }
 

@@ -81,10 +81,11 @@ std::size_t Voice::mixInto(float* mix, std::size_t frames) noexcept {
     return take / 2;
 }
 
-Voice* Voice::startFollower(std::uint64_t round) noexcept {
+Voice* Voice::startFollower(std::uint64_t round, std::atomic<int>& outputVolume) noexcept {
     if (!follower_ || state_.load(std::memory_order_acquire) != State::Ended) return nullptr;
     Voice* next = std::exchange(follower_, nullptr);
     if (next->state() != State::Stopped) return nullptr;
+    if (followerVolume_ >= 0) outputVolume.store(followerVolume_, std::memory_order_release);
     next->setState(State::Playing);
     next->joinRound_ = round;
     next->joined_.store(true, std::memory_order_release);

@@ -29,7 +29,9 @@ public:
     // Audio callback, after mixInto: a voice that has just ended hands over to the voice that follows
     // it, which starts playing (and reports so once through takeJoined); that voice, or nullptr. The
     // link is used up at the end either way, and a follower that was played meanwhile is left alone.
-    Voice* startFollower(std::uint64_t round) noexcept;
+    // The follower's volume, if it has one, is put into outputVolume before the follower counts as
+    // playing, so whoever sees it play sees its volume.
+    Voice* startFollower(std::uint64_t round, std::atomic<int>& outputVolume) noexcept;
     // Started by a hand-over in this round of the callback, so already mixed behind its predecessor.
     bool joinedIn(std::uint64_t round) const noexcept { return joinRound_ == round; }
     // The output volume (0..100) from the join on, -1 for no change.
