@@ -23,7 +23,7 @@ QString handlePath(const QDBusConnection& bus, const QString& kind, const QStrin
 }
 
 bool shortcutFor(HotKey key, PortalShortcut& shortcut) {
-    // Triggers are named as the shortcuts specification names keys (X keysym names).
+    // The portal names trigger keys by their X keysym names.
     const auto make = [&shortcut](const char* id, const QString& description, const char* trigger) {
         shortcut = {QString::fromLatin1(id),
                     {{QStringLiteral("description"), description},
