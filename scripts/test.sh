@@ -48,8 +48,9 @@ finish() {
     return $rc
 }
 
-# Line tables are enough for the backtraces of a failing test, and full debug information would make
-# this build a third slower.
+# Both builds are clang's: it compiles this code a third quicker than GCC. Line tables are enough for
+# the backtraces of a failing test, and full debug information would make this build a third slower.
+export CC=clang CXX=clang++
 if build build -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" \
     "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" -DMP3ZX_BENCH=OFF; then
     started plain run_tests build
@@ -57,12 +58,12 @@ else
     status=1
 fi
 # The sanitizer build compiles while the plain suite runs, at the lowest priority: the compiler takes
-# the time the tests leave idle, and a test that needs a core gets it at once. It is clang's, at -O1
-# (the tests run several times faster than at -O0, and ASan still reports every fault), with line
-# tables only; it also holds the fuzz targets.
+# the time the tests leave idle, and a test that needs a core gets it at once. It is unoptimised (the
+# engine alone keeps -O1, see src/CMakeLists.txt), which halves its compile time, with line tables
+# only; it also holds the fuzz targets.
 priority=(nice -n 19)
-if CC=clang CXX=clang++ build build-asan -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -gline-tables-only" \
-    "-DCMAKE_C_FLAGS_DEBUG=-O1 -gline-tables-only" -DMP3ZX_FUZZ=ON -DMP3ZX_BENCH=OFF; then
+if build build-asan -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O0 -gline-tables-only" \
+    "-DCMAKE_C_FLAGS_DEBUG=-O0 -gline-tables-only" -DMP3ZX_FUZZ=ON -DMP3ZX_BENCH=OFF; then
     asan_built=1
 else
     asan_built=0

@@ -194,7 +194,7 @@ TEST_F(FileStreamTest, DecodingPrescanIsExactWhenAskedAndLeavesTheReadingWhereIt
     std::vector<float> rest(static_cast<std::size_t>(ref.frames));
     const std::int64_t got = engine.read(h, rest.data(), rest.size() * sizeof(float));
     ASSERT_EQ(got, (ref.frames - 10000) * 4);
-    for (std::size_t i = 0; i < got / 4; i += 997)
+    for (std::size_t i = 0; i < static_cast<std::size_t>(got / 4); i += 997)
         ASSERT_NEAR(rest[i], ref.samples[10000 + i], 1e-6) << "at sample " << 10000 + i;
     engine.release(h);
 }

@@ -80,7 +80,7 @@ bool ProgramRun::start(const QStringList& arguments) {
 
 bool ProgramRun::startTogether(const QList<QStringList>& argumentLists) {
     together_.clear();
-    for (const QStringList& arguments : argumentLists.mid(1)) {
+    for (qsizetype i = 1; i < argumentLists.size(); ++i) {
         together_.push_back(std::make_unique<QProcess>());
         together_.back()->setProcessEnvironment(env_);
         together_.back()->setWorkingDirectory(folder_.path());
