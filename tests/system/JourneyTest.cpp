@@ -203,7 +203,8 @@ TEST(JourneyTest, ASavedPlaylistBringsBackTheSameSongsAfterLeerenAndNamesASongGo
     const QString playlist = listFolder + S("/abend.m3u");
     ASSERT_TRUE(desk.writeIni({music.path()}));
     ASSERT_TRUE(desk.start());
-    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.values(S("file")).size() == 3; }));
+    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.values(S("file")).size() == 3; }))
+        << desk.now().dump();
     ASSERT_TRUE(desk.click(DesktopRun::addAllButton));
     ASSERT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(S("song")) == songs; }));
 
