@@ -22,11 +22,11 @@ RadioPlayback::RadioPlayback(AudioEngine& audioEngine, IWindow& window, IDialogs
     watchdogTimer.setInterval(options_.watchdogMs);
     // A station's playlist names a stream or a few: it is read into memory whole.
     playlistDownload.setMaxBytes(1 << 20);
-    QObject::connect(&playlistDownload, &HttpDownload::OnDoneString, &playlistDownload,
+    QObject::connect(&playlistDownload, &HttpDownload::memoryDone, &playlistDownload,
                      [this](QObject*, const QByteArray& playlist) {
                          runGuarded(dialogs_, [&] { onPlaylistFetched(playlist); });
                      });
-    QObject::connect(&playlistDownload, &HttpDownload::OnError, &playlistDownload,
+    QObject::connect(&playlistDownload, &HttpDownload::failed, &playlistDownload,
                      [this] { runGuarded(dialogs_, [this] { onPlaylistFetchFailed(); }); });
 }
 
@@ -69,8 +69,8 @@ void RadioPlayback::startSelectedStation() {
         stationName = stations.name(index);
         streamURL = stations.url(index);
         if (streamURL.toUpper().endsWith(QStringLiteral(".M3U"))) {
-            playlistDownload.setURL(streamURL);
-            playlistDownload.DownloadString();
+            playlistDownload.setUrl(streamURL);
+            playlistDownload.downloadToMemory();
         } else {
             playStation();
         }
