@@ -33,7 +33,7 @@ QStringList TestProbe::stateLines() const {
     add("playMode", QString::number(static_cast<int>(p_.channel.playMode)));
     add("radioMode", QString::number(int(p_.radio.radioMode)));
     add("titleStrip", p_.channel.titleStrip.get());
-    add("streamURL", p_.radio.streamURL);
+    add("streamURL", p_.radio.streamUrl);
     add("currentIndex", QString::number(p_.songList.currentIndex));
     add("fileActive", QString::number(int(audioEngine.state(p_.channel.fileStream))));
     add("filePosition", position(p_.channel.fileStream));

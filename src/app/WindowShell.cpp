@@ -19,7 +19,7 @@ void WindowShell::hideToTray() {
     icon_.setVisible(true);
     // Hidden without an icon to bring it back, the window could never be reached again: without a
     // notification area it is minimised instead.
-    if (icon_.Visible() && icon_.areaAvailable())
+    if (icon_.isVisible() && icon_.areaAvailable())
         p_.window().hideWindow();
     else
         p_.window().minimizeWindow();

@@ -13,8 +13,8 @@ class Player;
 class INotificationIcon {
 public:
     virtual ~INotificationIcon() = default;
-    virtual bool Visible() const = 0;
-    // Adds or removes the icon. Adding fails, and Visible stays false, when the desktop has no
+    virtual bool isVisible() const = 0;
+    // Adds or removes the icon. Adding fails, and isVisible stays false, when the desktop has no
     // notification area or the icon has no image.
     virtual void setVisible(bool visible) = 0;
     // Whether the desktop offers a notification area right now.

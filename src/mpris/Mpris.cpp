@@ -241,7 +241,7 @@ bool Mpris::openUri(const QString& uri) {
     if (scheme == QStringLiteral("http") || scheme == QStringLiteral("https")) {
         // Played as a playlist entry is: the URL stands for the station's name.
         p_.guarded([&] {
-            p_.radio.streamURL = uri;
+            p_.radio.streamUrl = uri;
             p_.radio.stationName = uri;
             p_.radio.playStation();
         });
@@ -281,7 +281,7 @@ MprisTrack Mpris::track() {
         const QString& title = p_.radio.streamTitle.get();
         // Station names and URLs from mp3.snd may hold bytes that are not UTF-8.
         radio.title = title.isEmpty() ? displayText(p_.radio.stationName) : title;
-        radio.url = displayText(p_.radio.streamURL);
+        radio.url = displayText(p_.radio.streamUrl);
         radio.artist = displayText(p_.radio.stationName);
         return radio;
     }

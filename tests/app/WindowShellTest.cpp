@@ -14,7 +14,7 @@ public:
     bool visible = false;
     int added = 0;
 
-    bool Visible() const override { return visible; }
+    bool isVisible() const override { return visible; }
     void setVisible(bool v) override {
         if (v && !visible && area) ++added;
         visible = v && area;

@@ -50,7 +50,7 @@ protected:
     QStringList songs = files.make({"eins.mp3", "zwei.mp3", "drei.mp3"});
 };
 
-TEST_F(PlaySequencerTest, PlaysongStartsTheSelectedSongAndShowsIt) {
+TEST_F(PlaySequencerTest, PlayingARowStartsTheSelectedSongAndShowsIt) {
     h.audioEngine.lengths[songs[1].toStdString()] = 4'000'000;
     h.audioEngine.secondsOf[songs[1].toStdString()] = 185.0;
     h.audioEngine.defaultFileSize = 2'960'000;
