@@ -7,7 +7,8 @@
 #include <QString>
 #include <Qt>
 
-class Player;
+class IDialogs;
+class IWindow;
 
 // What the window shell asks of the notification-area icon.
 class INotificationIcon {
@@ -29,7 +30,8 @@ inline const QString quitQuestion = QStringLiteral("MP3 verlassen?");
 
 class WindowShell {
 public:
-    WindowShell(Player& player, INotificationIcon& icon) : p_(player), icon_(icon) {}
+    WindowShell(IWindow& window, IDialogs& dialogs, INotificationIcon& icon)
+        : window_(window), dialogs_(dialogs), icon_(icon) {}
 
     // x, y: the pointer inside the title label.
     void onTitleStripPress(int x, int y);
@@ -43,6 +45,7 @@ public:
     int dragOffsetY = 0;
 
 private:
-    Player& p_;
+    IWindow& window_;
+    IDialogs& dialogs_;
     INotificationIcon& icon_;
 };

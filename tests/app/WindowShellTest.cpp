@@ -2,7 +2,8 @@
 // notification-area icon.
 
 #include "app/WindowShell.h"
-#include "support/PlayerHarness.h"
+#include "support/Fakes.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
@@ -24,9 +25,12 @@ public:
 
 class WindowShellTest : public ::testing::Test {
 protected:
-    PlayerHarness h;
+    struct {
+        FakeWindow window;
+        FakeDialogs dialogs;
+    } h;
     FakeNotificationIcon icon;
-    WindowShell shell{h.player, icon};
+    WindowShell shell{h.window, h.dialogs, icon};
 };
 
 TEST_F(WindowShellTest, DraggingTheTitleKeepsThePointerOverTheSamePlaceOfTheLabel) {
