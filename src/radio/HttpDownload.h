@@ -1,7 +1,7 @@
 #pragma once
 // The download component: fetches one URL into a file, or into memory, on a worker thread of its own
-// and reports the outcome on the GUI thread through its events. The window owns two of them (the
-// station playlist and the station list update), which keep what they fetch in memory.
+// and reports the outcome on the GUI thread through its signals. The radio owns one (a station's
+// playlist) and the station list update another; both keep what they fetch in memory.
 
 #include "platform/HttpTransport.h"
 
