@@ -77,11 +77,16 @@ int main(int argc, char** argv) {
     closeOnSignals(window);
     // Only the instance that runs offers itself to the desktop's media controls, once its start has
     // finished: the session bus is not needed for the first picture.
+    Player& p = window.player();
     std::unique_ptr<Mpris> mpris;
-    QObject::connect(&window, &MainWindow::startFinished, &window,
-                     [&] { mpris = std::make_unique<Mpris>(window.player(), Mpris::sessionBus()); });
+    QObject::connect(&window, &MainWindow::startFinished, &window, [&] {
+        mpris = std::make_unique<Mpris>(Mpris::Parts{p.audioEngine(), p.window(), p.dialogs(), p.channel,
+                                                     p.seq, p.volume, p.songList, p.radio, p.intake},
+                                        Mpris::sessionBus());
+    });
     // Only system tests ask for it.
-    const std::unique_ptr<TestProbe> probe = TestProbe::fromEnvironment(window.player());
+    const std::unique_ptr<TestProbe> probe = TestProbe::fromEnvironment(
+        {p.audioEngine(), p.channel, p.radio, p.songList, p.volume, p.browser, p.update});
     window.show();
     return app.exec();
 }

@@ -1,7 +1,9 @@
 #include "app/Intake.h"
 
 #include "app/Lifecycle.h"
-#include "app/Player.h"
+#include "app/PlaylistArgumentReader.h"
+#include "library/FileBrowser.h"
+#include "library/SongListEditor.h"
 #include "platform/FileSystem.h"
 
 #include <QFileInfo>
@@ -19,19 +21,24 @@ QString canonicalUpperPath(const QString& path) {
     return (canonical.isEmpty() ? absolutePath(path) : canonical).toUpper();
 }
 
-void Intake::onIntakeText() {
-    const QString path = p_.intakeText();
+void Intake::setText(const QString& text) {
+    if (text == text_) return;
+    text_ = text;
+    takeIn(text);
+}
+
+void Intake::takeIn(const QString& path) {
     const QString ext = upperExtension(path);
     if (ext == QStringLiteral(".MP3")) {
         // The tree moves to the song's folder, unless the song comes from the temporary folder.
         const QString folder = QFileInfo(absolutePath(path)).path();
         if (isFolder(folder) && canonicalUpperPath(folder) != canonicalUpperPath(temporaryFolder()))
-            p_.browser.tree().setPath(canonicalPath(folder));
-        p_.songList.addSong(path);
+            browser_.tree().setPath(canonicalPath(folder));
+        songList_.addSong(path);
         return;
     }
     if (ext.contains(QStringLiteral(".PLS")))
-        p_.playlistReader.read(path, PlaylistKind::Pls);
+        playlistReader_.read(path, PlaylistKind::Pls);
     else if (ext.contains(QStringLiteral(".M3U")))
-        p_.playlistReader.read(path, PlaylistKind::M3u);
+        playlistReader_.read(path, PlaylistKind::M3u);
 }

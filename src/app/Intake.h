@@ -1,10 +1,13 @@
 #pragma once
-// Paths handed to the player from outside (its command line, a second start) enter here: an MP3 file
-// goes into the song list, a PLS or M3U playlist to the playlist reader, anything else is ignored.
+// Paths handed to the player from outside (its command line, a second start, the desktop's media
+// controls) enter here: an MP3 file goes into the song list, a PLS or M3U playlist to the playlist
+// reader, anything else is ignored.
 
 #include <QString>
 
-class Player;
+class FileBrowser;
+class PlaylistArgumentReader;
+class SongListEditor;
 
 // The canonical absolute form of a path (links and ".." resolved where it exists), upper-cased, so two
 // spellings of one folder compare equal.
@@ -15,11 +18,20 @@ QString temporaryFolder();
 
 class Intake {
 public:
-    explicit Intake(Player& player) : p_(player) {}
+    Intake(FileBrowser& browser, SongListEditor& songList, PlaylistArgumentReader& playlistReader)
+        : browser_(browser), songList_(songList), playlistReader_(playlistReader) {}
 
-    // Runs when the intake text (the paths handed in from outside) changes.
-    void onIntakeText();
+    // The hidden edit box that takes paths from outside: a text that differs from the one it holds is
+    // taken in, so the same path handed over twice in a row is taken once.
+    const QString& text() const { return text_; }
+    void setText(const QString& text);
 
 private:
-    Player& p_;
+    void takeIn(const QString& path);
+
+    FileBrowser& browser_;
+    SongListEditor& songList_;
+    PlaylistArgumentReader& playlistReader_;
+    // Empty at start, so the first hand-over of any real path differs and is taken in.
+    QString text_;
 };

@@ -37,12 +37,6 @@ void Player::guarded(const std::function<void()>& handler) {
     runGuarded(dialogs(), handler);
 }
 
-void Player::setIntakeText(const QString& text) {
-    if (text == intakeText_) return;
-    intakeText_ = text;
-    intake.onIntakeText();
-}
-
 bool Player::Links::levellingOn() const {
     return p_.volume.levellingBox;
 }

@@ -64,9 +64,9 @@ public:
     // Runs an event handler; an error that ends it is shown in the error dialog and the program runs on.
     void guarded(const std::function<void()>& handler);
 
-    // The hidden edit box that takes paths from outside; setting a new text runs the intake.
-    const QString& intakeText() const { return intakeText_; }
-    void setIntakeText(const QString& text);
+    // The hidden edit box that takes paths from outside (see Intake).
+    const QString& intakeText() const { return intake.text(); }
+    void setIntakeText(const QString& text) { intake.setText(text); }
 
 private:
     // The calls of the song list and the sequencer up to the subsystems above them.
@@ -112,13 +112,11 @@ public:
     RadioPlayback radio;
     StationEditor editor{radio, startup.programFolder};
     StationUpdate update{editor, radio, channel, services_.dialogs};
-    WindowKeys keys{*this};
-    Settings settings{*this};
-    Intake intake{*this};
-    PlaylistArgumentReader playlistReader{*this};
+    WindowKeys keys{seq, channel, songList, deletion, browser, volume, radio, services_.window};
+    Settings settings{startup, volume, radio, playlists, update, browser, dialogs(), window()};
+    PlaylistArgumentReader playlistReader{editor, update, radio, songList, services_.window};
+    Intake intake{browser, songList, playlistReader};
 
 private:
     void wireTimers();
-    // Empty at start, so the first hand-over of any real path differs and runs the intake.
-    QString intakeText_;
 };

@@ -1,8 +1,11 @@
 #include "app/PlaylistArgumentReader.h"
 
-#include "app/Player.h"
+#include "library/SongListEditor.h"
 #include "platform/TextFile.h"
 #include "platform/Window.h"
+#include "radio/RadioPlayback.h"
+#include "radio/StationEditor.h"
+#include "radio/StationUpdate.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -38,14 +41,14 @@ bool startsWithUrlScheme(const QString& line) {
 void PlaylistArgumentReader::entryAdded(bool& first) {
     if (!first) return;
     first = false;
-    p_.update.playSelectedEntry();
-    if (!p_.radio.radioMode) p_.radio.switchMode(false);
+    update_.playSelectedEntry();
+    if (!radio_.radioMode) radio_.switchMode(false);
 }
 
 void PlaylistArgumentReader::read(const QString& path, PlaylistKind kind) {
-    p_.editor.entryPanelVisible = true;
+    editor_.entryPanelVisible = true;
     const QStringList lines = readTextLines(path);
-    p_.update.entries.clear();
+    update_.entries.clear();
     const QString base = playlistBaseName(path);
     const QDir listFolder = QFileInfo(path).absoluteDir();
     int counter = -1;
@@ -56,31 +59,31 @@ void PlaylistArgumentReader::read(const QString& path, PlaylistKind kind) {
         if (kind == PlaylistKind::Pls) {
             const QString key = plsKey(line);
             if (key.contains(QStringLiteral("FILE"))) {
-                p_.update.entries.append({line, valueAfterEquals(line)});
+                update_.entries.append({line, valueAfterEquals(line)});
                 ++counter;
-                if (first) p_.update.entries.setSelected(0);
+                if (first) update_.entries.setSelected(0);
                 entryAdded(first);
             }
-            if (key.contains(QStringLiteral("TITLE")) && p_.update.entries.isRow(counter))
-                p_.update.entries.setTitle(counter, valueAfterEquals(line));
+            if (key.contains(QStringLiteral("TITLE")) && update_.entries.isRow(counter))
+                update_.entries.setTitle(counter, valueAfterEquals(line));
         } else if (line.startsWith(u'#')) {
             // #EXTM3U and #EXTINF lines are comments, whatever their text holds.
         } else if (upper.contains(QStringLiteral("HTTP"))) {
             // A URL whose query holds "=" stays whole.
             const QString url = startsWithUrlScheme(line) ? line : valueAfterEquals(line);
-            p_.update.entries.append({base + suffix, url});
+            update_.entries.append({base + suffix, url});
             ++counter;
             suffix = u'_' + QString::number(counter);
-            p_.update.entries.setSelected(0);
+            update_.entries.setSelected(0);
             entryAdded(first);
         } else if (upper.contains(QStringLiteral(".MP3")) && !line.contains(QChar(0))) {
             // A relative path names a file beside the playlist. A name with a zero byte names no file:
             // the system would read it only up to that byte.
             const QString song =
                 QFileInfo(line).isRelative() ? QDir::cleanPath(listFolder.filePath(line)) : line;
-            p_.songList.addSong(song);
+            songList_.addSong(song);
         }
-        p_.update.entries.setSelected(0);
+        update_.entries.setSelected(0);
     }
-    p_.window().raiseAndActivate();
+    window_.raiseAndActivate();
 }

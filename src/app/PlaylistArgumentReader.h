@@ -5,7 +5,11 @@
 
 #include <QString>
 
-class Player;
+class IWindow;
+class RadioPlayback;
+class SongListEditor;
+class StationEditor;
+class StationUpdate;
 
 enum class PlaylistKind { Pls, M3u };
 
@@ -17,7 +21,9 @@ QString playlistBaseName(const QString& path);
 
 class PlaylistArgumentReader {
 public:
-    explicit PlaylistArgumentReader(Player& player) : p_(player) {}
+    PlaylistArgumentReader(StationEditor& editor, StationUpdate& update, RadioPlayback& radio,
+                           SongListEditor& songList, IWindow& window)
+        : editor_(editor), update_(update), radio_(radio), songList_(songList), window_(window) {}
 
     void read(const QString& path, PlaylistKind kind);
 
@@ -25,5 +31,9 @@ private:
     // The stream entry just added: the first one plays, in radio mode.
     void entryAdded(bool& first);
 
-    Player& p_;
+    StationEditor& editor_;
+    StationUpdate& update_;
+    RadioPlayback& radio_;
+    SongListEditor& songList_;
+    IWindow& window_;
 };

@@ -1,12 +1,17 @@
 #include "app/Settings.h"
 
-#include "app/Player.h"
+#include "app/StartupState.h"
+#include "library/FileBrowser.h"
+#include "library/PlaylistFiles.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/RuntimeError.h"
 #include "platform/TextFile.h"
 #include "platform/UniqueFd.h"
 #include "platform/Window.h"
+#include "playback/VolumeControl.h"
+#include "radio/RadioPlayback.h"
+#include "radio/StationUpdate.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,7 +21,7 @@
 #include <unistd.h>
 
 QString Settings::path() const {
-    return p_.startup.programFolder + QStringLiteral("mp3.ini");
+    return startup_.programFolder + QStringLiteral("mp3.ini");
 }
 
 bool Settings::readSettingsLine() {
@@ -31,7 +36,7 @@ bool Settings::numberLine(int& value) {
         value = strToInt(line_);
         return true;
     } catch (const ConvertError& e) {
-        p_.dialogs().showError(e.message());
+        dialogs_.showError(e.message());
         return false;
     }
 }
@@ -54,31 +59,31 @@ void Settings::readSettings() {
     if (readSettingsLine()) savedFolder_ = line_;
     if (readSettingsLine()) savedTreeTop_ = line_;
     int value = 0;
-    if (numberLine(value)) p_.volume.volumeBar.setPosition(value);
+    if (numberLine(value)) volume_.volumeBar.setPosition(value);
     if (numberLine(value)) {
-        if (value == 1) p_.volume.levellingBox = true;
-        if (value == 0) p_.volume.levellingBox = false;
+        if (value == 1) volume_.levellingBox = true;
+        if (value == 0) volume_.levellingBox = false;
     }
-    if (numberLine(value)) p_.startup.windowLeft = value;
-    if (numberLine(value)) p_.startup.windowTop = value;
+    if (numberLine(value)) startup_.windowLeft = value;
+    if (numberLine(value)) startup_.windowTop = value;
     if (numberLine(value)) {
-        p_.startup.stationRow = value;
-        p_.radio.stations.setSelected(value);
+        startup_.stationRow = value;
+        radio_.stations.setSelected(value);
     }
-    if (numberLine(value) && value == 1) p_.startup.startInRadio = true;
-    if (readSettingsLine()) p_.playlists.playlistFolder = line_;
-    if (readSettingsLine()) p_.update.updateUrl = line_;
+    if (numberLine(value) && value == 1) startup_.startInRadio = true;
+    if (readSettingsLine()) playlists_.playlistFolder = line_;
+    if (readSettingsLine()) update_.updateUrl = line_;
 }
 
 void Settings::restoreFolderTree() {
     if (firstStart_) {
         // The tree shows where the user's songs most likely are, opened, rather than the bare root.
         openFolder(firstStartFolder());
-        p_.browser.tree().openNode(p_.browser.tree().selectedNode());
+        browser_.tree().openNode(browser_.tree().selectedNode());
         return;
     }
     // Kept for writing back even when the folder is gone; the tree then stays where it is.
-    if (!savedFolder_.isEmpty()) p_.browser.currentFolder = savedFolder_;
+    if (!savedFolder_.isEmpty()) browser_.currentFolder = savedFolder_;
     if (!savedFolder_.isEmpty() && isFolder(savedFolder_)) openFolder(savedFolder_);
     if (!savedTreeTop_.isEmpty()) restoreTreeTop(savedTreeTop_);
 }
@@ -90,14 +95,14 @@ QString firstStartFolder() {
 }
 
 void Settings::openFolder(const QString& folder) {
-    p_.browser.tree().setPath(folder);
-    p_.browser.onFolderTreeClick();
+    browser_.tree().setPath(folder);
+    browser_.onFolderTreeClick();
 }
 
 void Settings::restoreTreeTop(const QString& text) {
     // Walks down from the top visible node, at most as many steps as it has children, to the node
     // with the saved text.
-    FolderTree& tree = p_.browser.tree();
+    FolderTree& tree = browser_.tree();
     QModelIndex top = tree.topNode();
     tree.waitForLoad(top, 2000);
     const int steps = tree.childCount(top);
@@ -111,23 +116,22 @@ void Settings::restoreTreeTop(const QString& text) {
 }
 
 void Settings::writeSettings() {
-    FolderTree& tree = p_.browser.tree();
+    FolderTree& tree = browser_.tree();
     // Where the window cannot learn its place, the saved one goes back unchanged rather than a made-up one.
-    const IWindow& window = p_.window();
     const QPoint position =
-        window.positionKnown() ? window.position() : QPoint(p_.startup.windowLeft, p_.startup.windowTop);
+        window_.positionKnown() ? window_.position() : QPoint(startup_.windowLeft, startup_.windowTop);
     QStringList lines{
-        p_.browser.currentFolder,
+        browser_.currentFolder,
         tree.nodeText(tree.topNode()),
-        QString::number(p_.volume.volumeBar.position()),
-        p_.volume.levellingBox ? QStringLiteral("1") : QStringLiteral("0"),
+        QString::number(volume_.volumeBar.position()),
+        volume_.levellingBox ? QStringLiteral("1") : QStringLiteral("0"),
         QString::number(position.x()),
         QString::number(position.y()),
-        QString::number(p_.radio.stations.selected()),
-        p_.radio.radioMode ? QStringLiteral("1") : QStringLiteral("0"),
-        p_.playlists.playlistFolder,
+        QString::number(radio_.stations.selected()),
+        radio_.radioMode ? QStringLiteral("1") : QStringLiteral("0"),
+        playlists_.playlistFolder,
     };
     // Older versions read nine lines and ignore more; without an address the file stays as they wrote it.
-    if (!p_.update.updateUrl.isEmpty()) lines << p_.update.updateUrl;
+    if (!update_.updateUrl.isEmpty()) lines << update_.updateUrl;
     writeTextLinesAtomic(path(), lines);
 }

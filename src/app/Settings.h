@@ -7,7 +7,14 @@
 #include <QString>
 #include <QStringList>
 
-class Player;
+class FileBrowser;
+class IDialogs;
+class IWindow;
+class PlaylistFiles;
+class RadioPlayback;
+class StationUpdate;
+class VolumeControl;
+struct StartupState;
 
 // The folder a first start shows: the user's music folder (XDG_MUSIC_DIR) when it exists, else the
 // home folder.
@@ -15,7 +22,10 @@ QString firstStartFolder();
 
 class Settings {
 public:
-    explicit Settings(Player& player) : p_(player) {}
+    Settings(StartupState& startup, VolumeControl& volume, RadioPlayback& radio, PlaylistFiles& playlists,
+             StationUpdate& update, FileBrowser& browser, IDialogs& dialogs, IWindow& window)
+        : startup_(startup), volume_(volume), radio_(radio), playlists_(playlists), update_(update),
+          browser_(browser), dialogs_(dialogs), window_(window) {}
 
     // Reads and applies the file (creating an empty one when there is none). A line that is no number
     // where one belongs is reported and keeps its default; the lines after it still apply. The folder
@@ -38,7 +48,14 @@ private:
     // Selects folder in the tree and lists its files.
     void openFolder(const QString& folder);
 
-    Player& p_;
+    StartupState& startup_;
+    VolumeControl& volume_;
+    RadioPlayback& radio_;
+    PlaylistFiles& playlists_;
+    StationUpdate& update_;
+    FileBrowser& browser_;
+    IDialogs& dialogs_;
+    IWindow& window_;
     QStringList lines_;
     int next_ = 0;
     QString line_;

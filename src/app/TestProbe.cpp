@@ -1,27 +1,33 @@
 #include "app/TestProbe.h"
 
-#include "app/Player.h"
+#include "audio/AudioEngine.h"
+#include "library/FileBrowser.h"
+#include "library/SongListEditor.h"
 #include "platform/RuntimeError.h"
 #include "platform/TextFile.h"
+#include "playback/ChannelControl.h"
+#include "playback/VolumeControl.h"
+#include "radio/RadioPlayback.h"
+#include "radio/StationUpdate.h"
 
-std::unique_ptr<TestProbe> TestProbe::fromEnvironment(Player& player) {
+std::unique_ptr<TestProbe> TestProbe::fromEnvironment(const Parts& parts) {
     const QString file = qEnvironmentVariable("MP3ZX_TEST_STATE");
     if (file.isEmpty()) return nullptr;
     const int intervalMs = qEnvironmentVariableIntValue("MP3ZX_TEST_STATE_MS");
-    return std::make_unique<TestProbe>(player, file, intervalMs > 0 ? intervalMs : 100);
+    return std::make_unique<TestProbe>(parts, file, intervalMs > 0 ? intervalMs : 100);
 }
 
-TestProbe::TestProbe(Player& player, const QString& file, int intervalMs) : p_(player), file_(file) {
+TestProbe::TestProbe(const Parts& parts, const QString& file, int intervalMs) : parts_(parts), file_(file) {
     timer_.setInterval(intervalMs);
     QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { writeIfChanged(); });
-    QObject::connect(&p_.browser.fileList, &FileListModel::listingFinished, &timer_,
+    QObject::connect(&parts_.browser.fileList, &FileListModel::listingFinished, &timer_,
                      [this] { ++fileListings_; });
     timer_.start();
     writeIfChanged();
 }
 
 QStringList TestProbe::stateLines() const {
-    AudioEngine& audioEngine = p_.audioEngine();
+    AudioEngine& audioEngine = parts_.audioEngine;
     QStringList lines;
     const auto add = [&lines](const char* key, const QString& value) {
         lines << QString::fromLatin1(key) + u'=' + value;
@@ -30,32 +36,32 @@ QStringList TestProbe::stateLines() const {
     const auto position = [&audioEngine](ChannelHandle h) {
         return QString::number(audioEngine.position(h));
     };
-    add("playMode", QString::number(static_cast<int>(p_.channel.playMode)));
-    add("radioMode", QString::number(int(p_.radio.radioMode)));
-    add("titleStrip", p_.channel.titleStrip.get());
-    add("streamURL", p_.radio.streamURL);
-    add("currentIndex", QString::number(p_.songList.currentIndex));
-    add("fileActive", QString::number(int(audioEngine.state(p_.channel.fileStream))));
-    add("filePosition", position(p_.channel.fileStream));
-    add("radioActive", QString::number(int(audioEngine.state(p_.radio.radioChannel))));
-    add("radioPosition", position(p_.radio.radioChannel));
-    add("playButton",
-        p_.channel.playButton.get() == PlayPicture::Stop ? QStringLiteral("STOP") : QStringLiteral("START"));
-    add("songSelected", QString::number(p_.songList.songs.selected()));
-    add("stationSelected", QString::number(p_.radio.stations.selected()));
-    add("currentLoudness", QString::number(p_.volume.currentLoudness));
+    add("playMode", QString::number(static_cast<int>(parts_.channel.playMode)));
+    add("radioMode", QString::number(int(parts_.radio.radioMode)));
+    add("titleStrip", parts_.channel.titleStrip.get());
+    add("streamURL", parts_.radio.streamUrl);
+    add("currentIndex", QString::number(parts_.songList.currentIndex));
+    add("fileActive", QString::number(int(audioEngine.state(parts_.channel.fileStream))));
+    add("filePosition", position(parts_.channel.fileStream));
+    add("radioActive", QString::number(int(audioEngine.state(parts_.radio.radioChannel))));
+    add("radioPosition", position(parts_.radio.radioChannel));
+    add("playButton", parts_.channel.playButton.get() == PlayPicture::Stop ? QStringLiteral("STOP")
+                                                                           : QStringLiteral("START"));
+    add("songSelected", QString::number(parts_.songList.songs.selected()));
+    add("stationSelected", QString::number(parts_.radio.stations.selected()));
+    add("currentLoudness", QString::number(parts_.volume.currentLoudness));
     add("volume", QString::number(audioEngine.gain()));
-    add("volumeBar", QString::number(p_.volume.volumeBar.position()));
-    add("levellingBox", QString::number(int(p_.volume.levellingBox.get())));
-    add("currentFolder", p_.browser.currentFolder);
+    add("volumeBar", QString::number(parts_.volume.volumeBar.position()));
+    add("levellingBox", QString::number(int(parts_.volume.levellingBox.get())));
+    add("currentFolder", parts_.browser.currentFolder);
     add("fileListings", QString::number(fileListings_));
-    for (int i = 0; i < p_.browser.fileList.count(); ++i)
-        add("file", p_.browser.fileList.caption(i));
-    for (const Song& song : p_.songList.songs.rows())
+    for (int i = 0; i < parts_.browser.fileList.count(); ++i)
+        add("file", parts_.browser.fileList.caption(i));
+    for (const Song& song : parts_.songList.songs.rows())
         add("song", song.path);
-    for (const Song& song : p_.songList.songs.rows())
+    for (const Song& song : parts_.songList.songs.rows())
         add("loudness", song.loudness);
-    for (const PlaylistEntry& entry : p_.update.entries.rows())
+    for (const PlaylistEntry& entry : parts_.update.entries.rows())
         add("entry", entry.title + u'\t' + entry.url);
     return lines;
 }

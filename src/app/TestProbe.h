@@ -37,21 +37,38 @@
 #include <QTimer>
 #include <memory>
 
-class Player;
+class AudioEngine;
+class ChannelControl;
+class FileBrowser;
+class RadioPlayback;
+class SongListEditor;
+class StationUpdate;
+class VolumeControl;
 
 class TestProbe {
 public:
-    // The probe MP3ZX_TEST_STATE asks for, or none.
-    static std::unique_ptr<TestProbe> fromEnvironment(Player& player);
+    // The parts of the player whose state the file shows.
+    struct Parts {
+        AudioEngine& audioEngine;
+        ChannelControl& channel;
+        RadioPlayback& radio;
+        SongListEditor& songList;
+        VolumeControl& volume;
+        FileBrowser& browser;
+        StationUpdate& update;
+    };
 
-    TestProbe(Player& player, const QString& file, int intervalMs = 100);
+    // The probe MP3ZX_TEST_STATE asks for, or none.
+    static std::unique_ptr<TestProbe> fromEnvironment(const Parts& parts);
+
+    TestProbe(const Parts& parts, const QString& file, int intervalMs = 100);
 
     QStringList stateLines() const;
     // Rewrites the file when the state differs from what it holds.
     void writeIfChanged();
 
 private:
-    Player& p_;
+    Parts parts_;
     QString file_;
     QStringList written_;
     int fileListings_ = 0;

@@ -1,7 +1,13 @@
 #include "app/WindowKeys.h"
 
-#include "app/Player.h"
+#include "library/FileBrowser.h"
+#include "library/FileDeletion.h"
+#include "library/SongListEditor.h"
 #include "platform/Window.h"
+#include "playback/ChannelControl.h"
+#include "playback/PlaySequencer.h"
+#include "playback/VolumeControl.h"
+#include "radio/RadioPlayback.h"
 
 namespace {
 bool isEnter(int key) {
@@ -15,64 +21,64 @@ bool WindowKeys::onWindowKey(int key, Qt::KeyboardModifiers modifiers, bool inTe
     // In a text editor no key of the table applies.
     switch (inTextEditor ? 0 : key) {
     case Qt::Key_Space:
-        p_.seq.playButtonClicked();
+        sequencer_.playButtonClicked();
         discard = true;
         break;
     case Qt::Key_Delete:
-        if (p_.channel.playMode == PlayMode::Song) {
-            p_.songList.rowUnderCursor = p_.songList.songs.selected();
-            if ((modifiers & Qt::ShiftModifier) && p_.songList.rowUnderCursor >= 0)
-                p_.deletion.offerDeletion(p_.songList.rowUnderCursor);
+        if (channel_.playMode == PlayMode::Song) {
+            songList_.rowUnderCursor = songList_.songs.selected();
+            if ((modifiers & Qt::ShiftModifier) && songList_.rowUnderCursor >= 0)
+                deletion_.offerDeletion(songList_.rowUnderCursor);
             else
-                p_.songList.removeSongUnderCursor();
+                songList_.removeSongUnderCursor();
         }
         break;
     case Qt::Key_A:
-        if (modifiers & Qt::ControlModifier) p_.browser.takeAllFiles(false);
+        if (modifiers & Qt::ControlModifier) browser_.takeAllFiles(false);
         break;
     case Qt::Key_Plus:
-        if (keypad) p_.volume.stepVolumeUp();
+        if (keypad) volume_.stepVolumeUp();
         break;
     case Qt::Key_Minus:
-        if (keypad) p_.volume.stepVolumeDown();
+        if (keypad) volume_.stepVolumeDown();
         break;
     default:
         break;
     }
     const bool alt = (modifiers & Qt::AltModifier) || key == Qt::Key_Alt;
-    if (alt && p_.channel.playMode == PlayMode::Song) p_.channel.previewEnding();
+    if (alt && channel_.playMode == PlayMode::Song) channel_.previewEnding();
     return discard;
 }
 
 void WindowKeys::onWindowKeyRelease() {
-    if (p_.channel.playMode != PlayMode::Preview) return;
-    p_.channel.playMode = PlayMode::Song;
-    p_.channel.positionDragging = true;
+    if (channel_.playMode != PlayMode::Preview) return;
+    channel_.playMode = PlayMode::Song;
+    channel_.positionDragging = true;
     // A change of the bar seeks back to where the song was. A preview too short to move the bar leaves
     // it at that value already: the seek is made here then, or the song would go on near its end.
-    if (p_.channel.positionBar.position() == p_.channel.previewReturnPosition)
-        p_.seq.onPositionBarChange();
+    if (channel_.positionBar.position() == channel_.previewReturnPosition)
+        sequencer_.onPositionBarChange();
     else
-        p_.channel.positionBar.setPosition(p_.channel.previewReturnPosition);
-    p_.channel.resumeAfterSeek();
+        channel_.positionBar.setPosition(channel_.previewReturnPosition);
+    channel_.resumeAfterSeek();
 }
 
 bool WindowKeys::onSongListKey(int key) {
     if (isEnter(key)) {
-        p_.seq.playSelected();
+        sequencer_.playSelected();
         return false;
     }
     if (key == Qt::Key_Left) {
-        p_.window().focus(FocusTarget::FileList);
+        window_.focus(FocusTarget::FileList);
         return true;
     }
     if (key == Qt::Key_Right) {
-        p_.seq.playNext();
+        sequencer_.playNext();
         return true;
     }
     return false;
 }
 
 void WindowKeys::onStationListKey(int key) {
-    if (isEnter(key)) p_.radio.startSelectedStation();
+    if (isEnter(key)) radio_.startSelectedStation();
 }

@@ -6,11 +6,22 @@
 
 #include <Qt>
 
-class Player;
+class ChannelControl;
+class FileBrowser;
+class FileDeletion;
+class IWindow;
+class PlaySequencer;
+class RadioPlayback;
+class SongListEditor;
+class VolumeControl;
 
 class WindowKeys {
 public:
-    explicit WindowKeys(Player& player) : p_(player) {}
+    WindowKeys(PlaySequencer& sequencer, ChannelControl& channel, SongListEditor& songList,
+               FileDeletion& deletion, FileBrowser& browser, VolumeControl& volume, RadioPlayback& radio,
+               IWindow& window)
+        : sequencer_(sequencer), channel_(channel), songList_(songList), deletion_(deletion),
+          browser_(browser), volume_(volume), radio_(radio), window_(window) {}
 
     // Returns true when the key is used up, so no control receives it. In a text editor the keys of
     // the table are the editor's text (a station name has blanks in it); only the Alt rule applies.
@@ -25,5 +36,12 @@ public:
     void onStationListKey(int key);
 
 private:
-    Player& p_;
+    PlaySequencer& sequencer_;
+    ChannelControl& channel_;
+    SongListEditor& songList_;
+    FileDeletion& deletion_;
+    FileBrowser& browser_;
+    VolumeControl& volume_;
+    RadioPlayback& radio_;
+    IWindow& window_;
 };

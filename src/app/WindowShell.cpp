@@ -1,6 +1,5 @@
 #include "app/WindowShell.h"
 
-#include "app/Player.h"
 #include "platform/Dialogs.h"
 #include "platform/Window.h"
 
@@ -12,30 +11,29 @@ void WindowShell::onTitleStripPress(int x, int y) {
 void WindowShell::onTitleStripMove(bool leftButtonHeld, QPoint cursor) {
     if (!leftButtonHeld) return;
     // The label's top is the window's top; the frame around the client area is not counted.
-    p_.window().moveTo(cursor.x() - dragOffsetX - titleStripLeft, cursor.y() - dragOffsetY);
+    window_.moveTo(cursor.x() - dragOffsetX - titleStripLeft, cursor.y() - dragOffsetY);
 }
 
 void WindowShell::hideToTray() {
     icon_.setVisible(true);
     // Hidden without an icon to bring it back, the window could never be reached again: without a
     // notification area it is minimised instead.
-    if (icon_.Visible() && icon_.areaAvailable())
-        p_.window().hideWindow();
+    if (icon_.isVisible() && icon_.areaAvailable())
+        window_.hideWindow();
     else
-        p_.window().minimizeWindow();
+        window_.minimizeWindow();
 }
 
 void WindowShell::onTrayIconPress(Qt::MouseButton button, int x, int y) {
-    IWindow& window = p_.window();
     if (button == Qt::LeftButton) {
-        if (window.isShown()) {
-            window.hideWindow();
+        if (window_.isShown()) {
+            window_.hideWindow();
         } else {
-            window.showWindow();
-            window.raiseAndActivate();
+            window_.showWindow();
+            window_.raiseAndActivate();
         }
         return;
     }
     if (button != Qt::RightButton && button != Qt::MiddleButton) return;
-    if (p_.dialogs().askYesCancel(quitQuestion, QPoint(x, y) - quitQuestionOffset)) window.closeWindow();
+    if (dialogs_.askYesCancel(quitQuestion, QPoint(x, y) - quitQuestionOffset)) window_.closeWindow();
 }

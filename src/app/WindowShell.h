@@ -7,14 +7,15 @@
 #include <QString>
 #include <Qt>
 
-class Player;
+class IDialogs;
+class IWindow;
 
 // What the window shell asks of the notification-area icon.
 class INotificationIcon {
 public:
     virtual ~INotificationIcon() = default;
-    virtual bool Visible() const = 0;
-    // Adds or removes the icon. Adding fails, and Visible stays false, when the desktop has no
+    virtual bool isVisible() const = 0;
+    // Adds or removes the icon. Adding fails, and isVisible stays false, when the desktop has no
     // notification area or the icon has no image.
     virtual void setVisible(bool visible) = 0;
     // Whether the desktop offers a notification area right now.
@@ -29,7 +30,8 @@ inline const QString quitQuestion = QStringLiteral("MP3 verlassen?");
 
 class WindowShell {
 public:
-    WindowShell(Player& player, INotificationIcon& icon) : p_(player), icon_(icon) {}
+    WindowShell(IWindow& window, IDialogs& dialogs, INotificationIcon& icon)
+        : window_(window), dialogs_(dialogs), icon_(icon) {}
 
     // x, y: the pointer inside the title label.
     void onTitleStripPress(int x, int y);
@@ -43,6 +45,7 @@ public:
     int dragOffsetY = 0;
 
 private:
-    Player& p_;
+    IWindow& window_;
+    IDialogs& dialogs_;
     INotificationIcon& icon_;
 };

@@ -5,15 +5,15 @@
 DropEffect standardDropEffect(Qt::KeyboardModifiers keys, DropEffect allowed) {
     const bool shift = keys & Qt::ShiftModifier;
     const bool ctrl = keys & Qt::ControlModifier;
-    if (shift && ctrl && (allowed & DROPEFFECT_LINK)) return DROPEFFECT_LINK;
-    if (shift && !ctrl && (allowed & DROPEFFECT_MOVE)) return DROPEFFECT_MOVE;
-    for (const DropEffect effect : {DROPEFFECT_COPY, DROPEFFECT_MOVE, DROPEFFECT_LINK})
+    if (shift && ctrl && (allowed & dropLink)) return dropLink;
+    if (shift && !ctrl && (allowed & dropMove)) return dropMove;
+    for (const DropEffect effect : {dropCopy, dropMove, dropLink})
         if (allowed & effect) return effect;
-    return DROPEFFECT_NONE;
+    return dropNone;
 }
 
 DropEffect scrollMark(const DropArea& area, QPoint pointer) {
-    return autoScrollStep(area, pointer).isNull() ? DROPEFFECT_NONE : DROPEFFECT_SCROLL;
+    return autoScrollStep(area, pointer).isNull() ? dropNone : dropScroll;
 }
 
 QPoint autoScrollStep(const DropArea& area, QPoint pointer) {

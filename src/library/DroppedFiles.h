@@ -14,11 +14,11 @@ class SongListEditor;
 // Drop effects. The first three have the values of Qt::CopyAction, MoveAction and LinkAction; the
 // scroll mark tells the target to scroll its control while the pointer stays where it is.
 using DropEffect = std::uint32_t;
-constexpr DropEffect DROPEFFECT_NONE = 0;
-constexpr DropEffect DROPEFFECT_COPY = 1;
-constexpr DropEffect DROPEFFECT_MOVE = 2;
-constexpr DropEffect DROPEFFECT_LINK = 4;
-constexpr DropEffect DROPEFFECT_SCROLL = 0x80000000u;
+constexpr DropEffect dropNone = 0;
+constexpr DropEffect dropCopy = 1;
+constexpr DropEffect dropMove = 2;
+constexpr DropEffect dropLink = 4;
+constexpr DropEffect dropScroll = 0x80000000u;
 
 // The effect from the keys held and the effects both the source and the target allow: Shift+Ctrl
 // links, Shift alone moves, otherwise copy, move or link, the first one allowed.
@@ -32,7 +32,7 @@ struct DropArea {
     bool verticalBar = false;
 };
 
-// DROPEFFECT_SCROLL when the pointer is in the margin along an edge the control can scroll to.
+// dropScroll when the pointer is in the margin along an edge the control can scroll to.
 DropEffect scrollMark(const DropArea& area, QPoint pointer);
 // The lines (y) and columns (x) one auto-scroll tick moves: -1 back, 1 forward, 0 not.
 QPoint autoScrollStep(const DropArea& area, QPoint pointer);

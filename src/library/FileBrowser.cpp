@@ -70,7 +70,7 @@ bool FileBrowser::onFileListKey(int key) {
     switch (key) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (files.selCount() < 2) {
+        if (files.selectedCount() < 2) {
             onFileListClick();
         } else {
             // The paths are taken first: each add lets the event loop run, which may list again.

@@ -115,7 +115,7 @@ int compareFileEntries(const FileListEntry& a, const FileListEntry& b, int colum
 
 FileListModel::FileListModel(QObject* parent)
     : QAbstractTableModel(parent), selection_(new QItemSelectionModel(this, this)) {
-    ParseMaskList(QStringLiteral("*.*"), masks_, true, false);
+    parseMaskList(QStringLiteral("*.*"), masks_, true, false);
     buildColumns();
 }
 
@@ -123,7 +123,7 @@ FileListModel::~FileListModel() {
     stopScans(true);
 }
 
-QString FileListModel::Directory() const {
+QString FileListModel::directory() const {
     return folders_.join(u';');
 }
 
@@ -145,12 +145,12 @@ void FileListModel::setDirectory(const QString& folders) {
     list();
 }
 
-QString FileListModel::Mask() const {
+QString FileListModel::mask() const {
     return masks_.join(u';');
 }
 
 void FileListModel::setMask(const QString& masks) {
-    ParseMaskList(masks, masks_, true, false);
+    parseMaskList(masks, masks_, true, false);
     list();
 }
 
@@ -354,7 +354,7 @@ int FileListModel::selectedIndex() const {
     return first;
 }
 
-int FileListModel::selCount() const {
+int FileListModel::selectedCount() const {
     return static_cast<int>(selectedRows().size());
 }
 

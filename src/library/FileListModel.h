@@ -117,26 +117,26 @@ public:
     explicit FileListModel(QObject* parent = nullptr);
     ~FileListModel() override;
 
-    // --- Properties. Setting Directory or Mask always lists again; the others list again when
-    // their value changes (DisplayParentDir only while DisplayDirectory is on).
+    // --- Properties. Setting the folders or the masks always lists again; the others list again when
+    // their value changes (displayParentDir only while displayDirectory is on).
 
     // Folders separated by ";", held sorted without duplicates, each with a final "/"; a text
     // that names an existing folder as a whole is that one folder. Reading joins them with ";".
-    QString Directory() const;
+    QString directory() const;
     void setDirectory(const QString& folders);
     // Masks separated by ";" or ","; a bare word w means "*w*". Matching ignores case.
-    QString Mask() const;
+    QString mask() const;
     void setMask(const QString& masks);
-    FileAttributes FileTypes() const { return fileTypes_; }
+    FileAttributes fileTypes() const { return fileTypes_; }
     void setFileTypes(FileAttributes types);
-    FileFields ViewColumns() const { return viewColumns_; }
+    FileFields viewColumns() const { return viewColumns_; }
     void setViewColumns(FileFields columns);
-    bool DisplayDirectory() const { return displayDirectory_; }
+    bool displayDirectory() const { return displayDirectory_; }
     void setDisplayDirectory(bool on);
-    bool DisplayParentDir() const { return displayParentDir_; }
+    bool displayParentDir() const { return displayParentDir_; }
     void setDisplayParentDir(bool on);
 
-    FileField SortColumn() const { return sortColumn_; }
+    FileField sortColumn() const { return sortColumn_; }
     // Sorts the entries by column without reading the disk. The same column again turns the order
     // round; another column keeps the direction. A column that is not shown, and AllColumns, are ignored.
     void setSortColumn(FileField column);
@@ -169,7 +169,7 @@ public:
     QItemSelectionModel* selectionModel() const { return selection_; }
     // The first selected entry in displayed order, -1 for none.
     int selectedIndex() const;
-    int selCount() const;
+    int selectedCount() const;
     bool isSelected(int index) const;
     // The selected entries in displayed order.
     QList<int> selectedRows() const;
@@ -186,7 +186,7 @@ signals:
     // cursor in between.
     void listingStarted();
     void listingFinished();
-    // The columns were laid out anew (ViewColumns changed): a view applies their widths.
+    // The columns were laid out anew (the view columns changed): a view applies their widths.
     void columnsChanged();
 
 private:

@@ -89,7 +89,7 @@ private:
         f.upperName = locale_.toUpper(f.name);
         if (f.folderEntry) {
             if (!r_.displayDirectory || (parentDir && !r_.displayParentDir)) return false;
-        } else if (!MatchesMaskList(f.upperName, r_.masks, true, false)) {
+        } else if (!matchesMaskList(f.upperName, r_.masks, true, false)) {
             return false;
         }
 

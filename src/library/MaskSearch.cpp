@@ -30,11 +30,11 @@ QString wrapMask(const QString& mask) {
 
 } // namespace
 
-QString FoldCase(const QString& text, bool caseSensitive) {
+QString foldCase(const QString& text, bool caseSensitive) {
     return caseSensitive ? text : QLocale::system().toLower(text);
 }
 
-void ParseMaskList(const QString& text, QStringList& list, bool wrap, bool caseSensitive) {
+void parseMaskList(const QString& text, QStringList& list, bool wrap, bool caseSensitive) {
     list.clear();
     if (text.isEmpty()) {
         list << QStringLiteral("*");
@@ -47,14 +47,14 @@ void ParseMaskList(const QString& text, QStringList& list, bool wrap, bool caseS
     QStringList pieces = all.split(u';');
     pieces.removeLast();
     for (const QString& piece : pieces) {
-        QString mask = FoldCase(trimControls(piece), caseSensitive);
+        QString mask = foldCase(trimControls(piece), caseSensitive);
         list << (wrap ? wrapMask(mask) : mask);
     }
     std::sort(list.begin(), list.end());
     list.erase(std::unique(list.begin(), list.end()), list.end());
 }
 
-bool MatchMask(const QString& name, const QString& mask, bool exact) {
+bool matchesMask(const QString& name, const QString& mask, bool exact) {
     if (mask == u"*" || mask == u"*.*") return true;
     if (!std::any_of(mask.begin(), mask.end(), isWildcard)) return exact ? name == mask : name.contains(mask);
 
@@ -90,9 +90,9 @@ bool MatchMask(const QString& name, const QString& mask, bool exact) {
     return star || p == name.size();
 }
 
-bool MatchesMaskList(const QString& name, const QStringList& list, bool exact, bool caseSensitive) {
+bool matchesMaskList(const QString& name, const QStringList& list, bool exact, bool caseSensitive) {
     if (name.isEmpty()) return true;
-    const QString folded = FoldCase(name, caseSensitive);
+    const QString folded = foldCase(name, caseSensitive);
     return std::any_of(list.begin(), list.end(),
-                       [&](const QString& mask) { return MatchMask(folded, mask, exact); });
+                       [&](const QString& mask) { return matchesMask(folded, mask, exact); });
 }

@@ -18,7 +18,7 @@ QString dropBack(const QString& s, qsizetype n) {
 
 } // namespace
 
-QString rechtsb(const QString& text, const TextWidth& width, int limit) {
+QString fitKeepingEnd(const QString& text, const TextWidth& width, int limit) {
     static const QString marker = QStringLiteral(" ..");
     QString s = text;
     if (width(s) <= limit) return s;
@@ -28,7 +28,7 @@ QString rechtsb(const QString& text, const TextWidth& width, int limit) {
     return s;
 }
 
-QString linksb(const QString& text, const TextWidth& width, int limit) {
+QString fitKeepingStart(const QString& text, const TextWidth& width, int limit) {
     static const QString marker = QStringLiteral("..");
     QString s = text;
     if (width(s) <= limit) return s;

@@ -11,6 +11,6 @@ using TextWidth = std::function<int(const QString&)>;
 constexpr int titleLimit = static_cast<int>(0.8 * 641);
 
 // Keeps the end of the text behind " .." (song titles).
-QString rechtsb(const QString& text, const TextWidth& width, int limit = titleLimit);
+QString fitKeepingEnd(const QString& text, const TextWidth& width, int limit = titleLimit);
 // Keeps the beginning of the text before ".." (station titles).
-QString linksb(const QString& text, const TextWidth& width, int limit = titleLimit);
+QString fitKeepingStart(const QString& text, const TextWidth& width, int limit = titleLimit);

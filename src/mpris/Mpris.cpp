@@ -1,10 +1,15 @@
 #include "mpris/Mpris.h"
 
-#include "app/Player.h"
+#include "app/Intake.h"
+#include "library/SongListEditor.h"
 #include "mpris/MprisAdaptors.h"
 #include "platform/ByteText.h"
 #include "platform/FileUrl.h"
+#include "platform/Guarded.h"
 #include "platform/Window.h"
+#include "playback/PlaySequencer.h"
+#include "playback/VolumeControl.h"
+#include "radio/RadioPlayback.h"
 
 #include <QDBusError>
 #include <QDBusMessage>
@@ -49,8 +54,8 @@ QDBusConnection Mpris::sessionBus() {
     return QDBusConnection::sessionBus();
 }
 
-Mpris::Mpris(Player& player, const QDBusConnection& bus, QObject* parent)
-    : QObject(parent), p_(player), bus_(bus) {
+Mpris::Mpris(const Parts& parts, const QDBusConnection& bus, QObject* parent)
+    : QObject(parent), parts_(parts), bus_(bus) {
     if (!bus_.isConnected()) return;
     new MprisRootAdaptor(this);
     playerAdaptor_ = new MprisPlayerAdaptor(this);
@@ -72,20 +77,20 @@ Mpris::~Mpris() {
 
 void Mpris::watchState() {
     const auto changed = [this] { scheduleRefresh(); };
-    watched_.push_back(p_.channel.titleStrip.subscribe([changed](const QString&) { changed(); }));
-    watched_.push_back(p_.radio.streamTitle.subscribe([changed](const QString&) { changed(); }));
-    watched_.push_back(p_.channel.playButton.subscribe([changed](PlayPicture) { changed(); }));
+    watched_.push_back(parts_.channel.titleStrip.subscribe([changed](const QString&) { changed(); }));
+    watched_.push_back(parts_.radio.streamTitle.subscribe([changed](const QString&) { changed(); }));
+    watched_.push_back(parts_.channel.playButton.subscribe([changed](PlayPicture) { changed(); }));
     // The radio button's caption turns with the mode.
-    watched_.push_back(p_.radio.radioButton.subscribe([changed](const QString&) { changed(); }));
-    watched_.push_back(p_.volume.volumeBar.subscribe([changed](int) { changed(); }));
+    watched_.push_back(parts_.radio.radioButton.subscribe([changed](const QString&) { changed(); }));
+    watched_.push_back(parts_.volume.volumeBar.subscribe([changed](int) { changed(); }));
     // The bar moves while it is held only when the song is moved with it (the window, Seek, the preview).
-    watched_.push_back(p_.channel.positionBar.subscribe([this](int) {
-        if (!p_.channel.positionDragging) return;
+    watched_.push_back(parts_.channel.positionBar.subscribe([this](int) {
+        if (!parts_.channel.positionDragging) return;
         seekedPending_ = true;
         scheduleRefresh();
     }));
     for (RowListModelBase* model :
-         std::initializer_list<RowListModelBase*>{&p_.songList.songs, &p_.radio.stations}) {
+         std::initializer_list<RowListModelBase*>{&parts_.songList.songs, &parts_.radio.stations}) {
         connect(model, &QAbstractItemModel::rowsInserted, this, [this] { scheduleRefresh(); });
         connect(model, &QAbstractItemModel::rowsRemoved, this, [this] { scheduleRefresh(); });
         connect(model, &QAbstractItemModel::rowsMoved, this, [this] { scheduleRefresh(); });
@@ -146,67 +151,67 @@ MprisView Mpris::view() {
     v.canPlay = canPlay();
     v.canPause = v.canPlay;
     v.canSeek = canSeek();
-    v.playMode = p_.channel.playMode;
+    v.playMode = parts_.channel.playMode;
     return v;
 }
 
 void Mpris::raise() {
-    p_.guarded([this] { p_.window().raiseAndActivate(); });
+    guarded([this] { parts_.window.raiseAndActivate(); });
 }
 
 void Mpris::quit() {
     // Closing ends the message loop: the reply goes out first.
     QMetaObject::invokeMethod(
-        this, [this] { p_.guarded([this] { p_.window().closeWindow(); }); }, Qt::QueuedConnection);
+        this, [this] { guarded([this] { parts_.window.closeWindow(); }); }, Qt::QueuedConnection);
 }
 
 void Mpris::playPause() {
-    p_.guarded([this] { p_.seq.playButtonClicked(); });
+    guarded([this] { parts_.sequencer.playButtonClicked(); });
 }
 
 void Mpris::play() {
-    p_.guarded([this] {
-        if (playbackStatus() != playing) p_.seq.playButtonClicked();
+    guarded([this] {
+        if (playbackStatus() != playing) parts_.sequencer.playButtonClicked();
     });
 }
 
 void Mpris::pause() {
-    p_.guarded([this] {
-        if (playbackStatus() == playing) p_.seq.playButtonClicked();
+    guarded([this] {
+        if (playbackStatus() == playing) parts_.sequencer.playButtonClicked();
     });
 }
 
 void Mpris::stop() {
-    p_.guarded([this] {
+    guarded([this] {
         if (radioPlays())
-            p_.radio.stopStation();
-        else if (p_.audioEngine().state(p_.channel.fileStream) == ChannelState::Playing)
-            p_.seq.pauseSong();
+            parts_.radio.stopStation();
+        else if (parts_.audioEngine.state(parts_.channel.fileStream) == ChannelState::Playing)
+            parts_.sequencer.pauseSong();
     });
 }
 
 void Mpris::next() {
-    p_.guarded([this] { p_.seq.nextButtonClicked(); });
+    guarded([this] { parts_.sequencer.nextButtonClicked(); });
 }
 
 void Mpris::previous() {
-    p_.guarded([this] { p_.seq.previousButtonClicked(); });
+    guarded([this] { parts_.sequencer.previousButtonClicked(); });
 }
 
 void Mpris::seek(qint64 offsetUs) {
-    p_.guarded([&] {
+    guarded([&] {
         if (!canSeek()) return;
         const qint64 target = position() + offsetUs;
         // Past the end means the next song.
         if (target >= track().lengthUs)
-            p_.seq.nextButtonClicked();
+            parts_.sequencer.nextButtonClicked();
         else
             seekTo(std::max<qint64>(target, 0));
     });
 }
 
 void Mpris::setPosition(const QString& trackId, qint64 positionUs) {
-    p_.guarded([&] {
+    guarded([&] {
         if (!canSeek() || trackId != track().trackId || positionUs < 0 || positionUs > track().lengthUs)
             return;
         seekTo(positionUs);
@@ -216,16 +221,16 @@ void Mpris::setPosition(const QString& trackId, qint64 positionUs) {
 void Mpris::seekTo(qint64 positionUs) {
     const qint64 length = track().lengthUs;
     // The user holds the bar: the hand on it wins.
-    if (length <= 0 || p_.channel.positionDragging) return;
+    if (length <= 0 || parts_.channel.positionDragging) return;
     const int value =
         static_cast<int>(std::clamp<qint64>(std::llround(1000.0 * positionUs / length), 0, 1000));
     // The position bar's own path: hold it, move it, let go.
-    p_.seq.onPositionBarPress();
-    if (p_.channel.positionBar.position() == value)
-        p_.seq.onPositionBarChange();
+    parts_.sequencer.onPositionBarPress();
+    if (parts_.channel.positionBar.position() == value)
+        parts_.sequencer.onPositionBarChange();
     else
-        p_.channel.positionBar.setPosition(value);
-    p_.seq.onPositionBarRelease();
+        parts_.channel.positionBar.setPosition(value);
+    parts_.sequencer.onPositionBarRelease();
     seekedPending_ = true;
     scheduleRefresh();
 }
@@ -235,15 +240,15 @@ bool Mpris::openUri(const QString& uri) {
     const QString scheme = url.scheme().toLower();
     if (scheme == QStringLiteral("file")) {
         // The intake, as for a path handed over by a second start.
-        p_.guarded([&] { p_.setIntakeText(localPathOfUrl(url)); });
+        guarded([&] { parts_.intake.setText(localPathOfUrl(url)); });
         return true;
     }
     if (scheme == QStringLiteral("http") || scheme == QStringLiteral("https")) {
         // Played as a playlist entry is: the URL stands for the station's name.
-        p_.guarded([&] {
-            p_.radio.streamURL = uri;
-            p_.radio.stationName = uri;
-            p_.radio.playStation();
+        guarded([&] {
+            parts_.radio.streamUrl = uri;
+            parts_.radio.stationName = uri;
+            parts_.radio.playStation();
         });
         return true;
     }
@@ -253,97 +258,102 @@ bool Mpris::openUri(const QString& uri) {
     return false;
 }
 
+void Mpris::guarded(const std::function<void()>& operation) {
+    runGuarded(parts_.dialogs, operation);
+}
+
 bool Mpris::songIsCurrent() const {
-    return p_.channel.playMode != PlayMode::Radio && static_cast<bool>(p_.channel.fileStream);
+    return parts_.channel.playMode != PlayMode::Radio && static_cast<bool>(parts_.channel.fileStream);
 }
 
 bool Mpris::radioPlays() const {
-    return p_.channel.playMode == PlayMode::Radio &&
-           p_.audioEngine().state(p_.radio.radioChannel) == ChannelState::Playing;
+    return parts_.channel.playMode == PlayMode::Radio &&
+           parts_.audioEngine.state(parts_.radio.radioChannel) == ChannelState::Playing;
 }
 
 QString Mpris::playbackStatus() const {
-    switch (p_.channel.playMode) {
+    switch (parts_.channel.playMode) {
     case PlayMode::Song:
     case PlayMode::Preview:
         return playing;
     case PlayMode::Radio:
         return radioPlays() ? playing : stopped;
     default:
-        return p_.audioEngine().state(p_.channel.fileStream) == ChannelState::Paused ? paused : stopped;
+        return parts_.audioEngine.state(parts_.channel.fileStream) == ChannelState::Paused ? paused : stopped;
     }
 }
 
 MprisTrack Mpris::track() {
-    if (p_.channel.playMode == PlayMode::Radio) {
+    if (parts_.channel.playMode == PlayMode::Radio) {
         MprisTrack radio;
-        radio.trackId = QStringLiteral("/org/mp3zx/radio/%1").arg(p_.radio.radioChannel.value());
-        const QString& title = p_.radio.streamTitle.get();
+        radio.trackId = QStringLiteral("/org/mp3zx/radio/%1").arg(parts_.radio.radioChannel.value());
+        const QString& title = parts_.radio.streamTitle.get();
         // Station names and URLs from mp3.snd may hold bytes that are not UTF-8.
-        radio.title = title.isEmpty() ? displayText(p_.radio.stationName) : title;
-        radio.url = displayText(p_.radio.streamURL);
-        radio.artist = displayText(p_.radio.stationName);
+        radio.title = title.isEmpty() ? displayText(parts_.radio.stationName) : title;
+        radio.url = displayText(parts_.radio.streamUrl);
+        radio.artist = displayText(parts_.radio.stationName);
         return radio;
     }
-    if (!p_.channel.fileStream) {
+    if (!parts_.channel.fileStream) {
         MprisTrack none;
         none.trackId = noTrack;
         return none;
     }
-    if (p_.channel.fileStream != songStream_) {
-        AudioEngine& audioEngine = p_.audioEngine();
-        songStream_ = p_.channel.fileStream;
+    if (parts_.channel.fileStream != songStream_) {
+        AudioEngine& audioEngine = parts_.audioEngine;
+        songStream_ = parts_.channel.fileStream;
         song_ = MprisTrack();
-        song_.trackId = QStringLiteral("/org/mp3zx/song/%1").arg(p_.channel.fileStream.value());
-        if (p_.songList.songs.isRow(p_.songList.currentIndex)) {
-            song_.title = displayText(p_.songList.songs.title(p_.songList.currentIndex));
-            song_.url = fileUrlOfPath(p_.songList.songs.path(p_.songList.currentIndex));
+        song_.trackId = QStringLiteral("/org/mp3zx/song/%1").arg(parts_.channel.fileStream.value());
+        if (parts_.songList.songs.isRow(parts_.songList.currentIndex)) {
+            song_.title = displayText(parts_.songList.songs.title(parts_.songList.currentIndex));
+            song_.url = fileUrlOfPath(parts_.songList.songs.path(parts_.songList.currentIndex));
         }
-        const double seconds = audioEngine.seconds(p_.channel.fileStream, p_.channel.songLengthBytes);
+        const double seconds = audioEngine.seconds(parts_.channel.fileStream, parts_.channel.songLengthBytes);
         song_.lengthUs = std::isfinite(seconds) && seconds > 0 ? microseconds(seconds)
-                                                               : p_.channel.songSeconds * 1000000LL;
+                                                               : parts_.channel.songSeconds * 1000000LL;
     }
     return song_;
 }
 
 qint64 Mpris::position() {
     if (!songIsCurrent()) return 0;
-    AudioEngine& audioEngine = p_.audioEngine();
-    const std::int64_t bytes = audioEngine.position(p_.channel.fileStream);
+    AudioEngine& audioEngine = parts_.audioEngine;
+    const std::int64_t bytes = audioEngine.position(parts_.channel.fileStream);
     if (bytes < 0) return 0;
-    const double seconds = audioEngine.seconds(p_.channel.fileStream, bytes);
+    const double seconds = audioEngine.seconds(parts_.channel.fileStream, bytes);
     return std::isfinite(seconds) && seconds > 0 ? microseconds(seconds) : 0;
 }
 
 // The volume bar's 20..100 as 0.2..1.0.
 double Mpris::volume() const {
-    return p_.volume.volumeBar.position() / 100.0;
+    return parts_.volume.volumeBar.position() / 100.0;
 }
 
 void Mpris::setVolume(double volume) {
     if (!std::isfinite(volume)) return;
     // The bar keeps its range and runs the volume formula.
-    p_.volume.volumeBar.setPosition(static_cast<int>(std::llround(std::clamp(volume, 0.0, 1.0) * 100)));
+    parts_.volume.volumeBar.setPosition(static_cast<int>(std::llround(std::clamp(volume, 0.0, 1.0) * 100)));
 }
 
 bool Mpris::canGoNext() const {
-    const SongList& songs = p_.songList.songs;
-    return p_.channel.playMode == PlayMode::Song && songs.selected() >= 0 &&
+    const SongList& songs = parts_.songList.songs;
+    return parts_.channel.playMode == PlayMode::Song && songs.selected() >= 0 &&
            songs.selected() < songs.count() - 1;
 }
 
 bool Mpris::canGoPrevious() const {
-    return p_.channel.playMode == PlayMode::Song && p_.songList.songs.selected() > 0;
+    return parts_.channel.playMode == PlayMode::Song && parts_.songList.songs.selected() > 0;
 }
 
 bool Mpris::canPlay() const {
     if (playbackStatus() == playing) return true;
     // What the play button would start: the selected station, or the paused song.
-    if (p_.radio.radioMode) return p_.radio.stations.isRow(p_.radio.stations.selected());
-    return p_.audioEngine().state(p_.channel.fileStream) == ChannelState::Paused;
+    if (parts_.radio.radioMode) return parts_.radio.stations.isRow(parts_.radio.stations.selected());
+    return parts_.audioEngine.state(parts_.channel.fileStream) == ChannelState::Paused;
 }
 
 bool Mpris::canSeek() const {
-    return songIsCurrent() && p_.channel.playMode != PlayMode::Preview && p_.channel.songLengthBytes > 0 &&
-           p_.audioEngine().state(p_.channel.fileStream) != ChannelState::Stopped;
+    return songIsCurrent() && parts_.channel.playMode != PlayMode::Preview &&
+           parts_.channel.songLengthBytes > 0 &&
+           parts_.audioEngine.state(parts_.channel.fileStream) != ChannelState::Stopped;
 }

@@ -17,10 +17,17 @@
 #include <QString>
 #include <QTimer>
 #include <QVariantMap>
+#include <functional>
 #include <vector>
 
-class Player;
+class IDialogs;
+class Intake;
+class IWindow;
 class MprisPlayerAdaptor;
+class PlaySequencer;
+class RadioPlayback;
+class SongListEditor;
+class VolumeControl;
 
 // What a client is shown about the current track.
 struct MprisTrack {
@@ -63,8 +70,21 @@ public:
     // The desktop's session bus; a connection that is not connected when the session has none.
     static QDBusConnection sessionBus();
 
+    // The parts of the player a client controls and is shown, the ones the window uses.
+    struct Parts {
+        AudioEngine& audioEngine;
+        IWindow& window;
+        IDialogs& dialogs;
+        ChannelControl& channel;
+        PlaySequencer& sequencer;
+        VolumeControl& volume;
+        SongListEditor& songList;
+        RadioPlayback& radio;
+        Intake& intake;
+    };
+
     // Offers the player on bus. Without a bus, or when the name cannot be had, it stays off, silently.
-    Mpris(Player& player, const QDBusConnection& bus, QObject* parent = nullptr);
+    Mpris(const Parts& parts, const QDBusConnection& bus, QObject* parent = nullptr);
     ~Mpris() override;
 
     bool registered() const { return registered_; }
@@ -109,8 +129,11 @@ private:
     void seekTo(qint64 positionUs);
     bool songIsCurrent() const;
     bool radioPlays() const;
+    // Runs an operation as the window runs its events: an error that ends it is shown, and the program
+    // runs on.
+    void guarded(const std::function<void()>& operation);
 
-    Player& p_;
+    Parts parts_;
     QDBusConnection bus_;
     bool registered_ = false;
     MprisPlayerAdaptor* playerAdaptor_ = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 // The two MPRIS2 interfaces as Qt D-Bus adaptors of the Mpris object. They only translate: each method
-// and property goes to Mpris, which runs the player's own operations.
+// and property goes to Mpris, which runs the player's own operations. Qt exports the slots, signals and
+// their arguments under their C++ names, so these keep the interfaces' PascalCase names.
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusObjectPath>

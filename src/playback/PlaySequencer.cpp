@@ -172,8 +172,8 @@ void PlaySequencer::showSong(double seconds) {
     c.bitrateText = size < 0 ? QStringLiteral(" - ")
                              : formatBitrate(static_cast<double>(audioBytes(size, songs.path(current))),
                                              known ? seconds : 0);
-    c.songDisplay = rechtsb(songs.title(current) + QStringLiteral(" [") + duration + u']',
-                            [this](const QString& t) { return window_.textWidth(t); });
+    c.songDisplay = fitKeepingEnd(songs.title(current) + QStringLiteral(" [") + duration + u']',
+                                  [this](const QString& t) { return window_.textWidth(t); });
     c.showTitle(c.songDisplay, c.songDisplay);
     c.bitrateLabel = c.bitrateText;
 }

@@ -44,7 +44,7 @@ std::optional<qint64> parseContentLength(const QByteArray& value) {
     return n;
 }
 
-UrlParts SplitUrl(const QString& url) {
+UrlParts splitUrl(const QString& url) {
     UrlParts parts;
     QString rest = url;
     if (startsWithNoCase(rest, QLatin1StringView("http://"))) {
@@ -93,22 +93,22 @@ struct HttpDownloadThread::Handoff {
 // Takes the response from the transport: checks the head, writes the body to the file as it comes.
 class HttpDownloadThread::Sink : public HttpSink {
 public:
-    explicit Sink(HttpDownloadThread& worker) : w_(worker) {}
+    explicit Sink(HttpDownloadThread& worker) : w_(worker), job_(worker.job_) {}
 
     bool onHead(const std::optional<QByteArray>& contentLength) override {
         if (w_.isCancelled()) return false;
         if (contentLength) {
             const std::optional<qint64> length = parseContentLength(*contentLength);
             if (!length) return false; // not a number to measure the body against: failed unread
-            if (w_.maxBytes_ > 0 && *length > w_.maxBytes_) return false;
-            w_.ContentLength = *length;
-        } else if (w_.BinaryData) {
+            if (job_.maxBytes > 0 && *length > job_.maxBytes) return false;
+            w_.contentLength_ = *length;
+        } else if (job_.lengthRequired) {
             return false;
         }
-        w_.ReceivedTotal = 0;
-        w_.Body.clear();
-        if (w_.SaveToFile) {
-            file_.setFileName(w_.filePath_);
+        w_.receivedTotal_ = 0;
+        w_.body_.clear();
+        if (job_.toFile) {
+            file_.setFileName(job_.filePath);
             // A file that cannot be made fails the download, so the caller never reads a stale one.
             if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) return false;
         }
@@ -120,23 +120,22 @@ public:
         while (size > 0) {
             if (w_.isCancelled()) return false;
             const std::size_t piece = std::min(size, chunkBytes);
-            if (w_.maxBytes_ > 0 && w_.ReceivedTotal + static_cast<qint64>(piece) > w_.maxBytes_)
+            if (job_.maxBytes > 0 && w_.receivedTotal_ + static_cast<qint64>(piece) > job_.maxBytes)
                 return false;
             if (!keep(data, piece)) {
                 writeFailed_ = true;
                 return false;
             }
-            w_.ChunkSize = static_cast<quint32>(piece);
-            w_.ReceivedTotal += static_cast<qint64>(piece);
+            w_.receivedTotal_ += static_cast<qint64>(piece);
             data += piece;
             size -= piece;
-            if (w_.progressWanted_) {
-                const qint64 total = w_.ContentLength;
-                const qint64 readed = w_.ReceivedTotal;
+            if (job_.progressWanted) {
+                const qint64 total = w_.contentLength_;
+                const qint64 received = w_.receivedTotal_;
                 HttpDownload* owner = w_.owner_;
                 HttpDownloadThread* worker = &w_;
                 if (!w_.onGuiThread(
-                        [owner, worker, total, readed] { owner->ReportProgress(worker, total, readed); },
+                        [owner, worker, total, received] { owner->reportProgress(worker, total, received); },
                         false))
                     return false;
             }
@@ -156,21 +155,24 @@ public:
 
 private:
     bool keep(const char* data, std::size_t size) {
-        if (!w_.SaveToFile) {
-            w_.Body.append(data, static_cast<qsizetype>(size));
+        if (!job_.toFile) {
+            w_.body_.append(data, static_cast<qsizetype>(size));
             return true;
         }
         return file_.write(data, static_cast<qint64>(size)) == static_cast<qint64>(size);
     }
 
     HttpDownloadThread& w_;
+    const HttpDownloadJob& job_;
     QFile file_;
     bool headAccepted_ = false;
     bool writeFailed_ = false;
 };
 
-HttpDownloadThread::HttpDownloadThread(HttpDownload* owner, std::unique_ptr<IHttpTransport> transport)
-    : owner_(owner), transport_(std::move(transport)), handoff_(std::make_shared<Handoff>()) {}
+HttpDownloadThread::HttpDownloadThread(HttpDownload* owner, std::unique_ptr<IHttpTransport> transport,
+                                       HttpDownloadJob job)
+    : owner_(owner), transport_(std::move(transport)), handoff_(std::make_shared<Handoff>()),
+      job_(std::move(job)) {}
 
 HttpDownloadThread::~HttpDownloadThread() {
     detach();
@@ -232,22 +234,13 @@ bool HttpDownloadThread::onGuiThread(std::function<void()> call, bool always) {
 }
 
 void HttpDownloadThread::run() {
-    const UrlParts parts = SplitUrl(URL);
+    const UrlParts parts = splitUrl(job_.url);
     if (!isCancelled()) {
-        HttpRequest request;
+        HttpRequest request = job_.request;
         request.secure = parts.secure;
         request.host = parts.host;
         request.port = parts.port;
         request.path = parts.path;
-        request.agent = Agent;
-        request.acceptTypes = AcceptTypes;
-        request.userName = UserName;
-        request.password = Password;
-        request.postQuery = PostQuery;
-        request.referer = Referer;
-        request.useCache = UseCache;
-        request.connectTimeoutMs = connectTimeoutMs_;
-        request.stallTimeoutMs = stallTimeoutMs_;
         Sink sink(*this);
         HttpResult result = HttpResult::Failed;
         try {
@@ -257,11 +250,11 @@ void HttpDownloadThread::run() {
             result = HttpResult::Failed;
         }
         const bool stored = sink.stored();
-        Success = result == HttpResult::Completed && stored && ContentLength == ReceivedTotal;
+        succeeded_ = result == HttpResult::Completed && stored && contentLength_ == receivedTotal_;
     }
-    if (isCancelled()) Success = false;
+    if (isCancelled()) succeeded_ = false;
     HttpDownload* owner = owner_;
-    onGuiThread([owner, this] { owner->DownloadFinished(this); }, true);
+    onGuiThread([owner, this] { owner->reportFinished(this); }, true);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -270,7 +263,10 @@ HttpDownload::HttpDownload(QObject* parent)
     : HttpDownload([] { return std::make_unique<CurlHttpTransport>(); }, parent) {}
 
 HttpDownload::HttpDownload(HttpTransportFactory factory, QObject* parent)
-    : QObject(parent), makeTransport_(std::move(factory)) {}
+    : QObject(parent), makeTransport_(std::move(factory)) {
+    // Sent as it always was: a server may tell its clients apart by it.
+    request_.agent = QStringLiteral("Quillnet HTTPGet");
+}
 
 HttpDownload::~HttpDownload() {
     // The worker's destructor cancels it and waits; the window is going away, so no event may run.
@@ -278,35 +274,27 @@ HttpDownload::~HttpDownload() {
     abandoned_.clear();
 }
 
-void HttpDownload::DownloadFile() {
+void HttpDownload::downloadToFile() {
     start(true);
 }
 
-void HttpDownload::DownloadString() {
+void HttpDownload::downloadToMemory() {
     start(false);
 }
 
-void HttpDownload::start(bool saveToFile) {
+void HttpDownload::start(bool toFile) {
     if (busy_) return;
     worker_.reset(); // the last worker has handed over its outcome and is ending, if not gone already
-    auto worker = std::make_unique<HttpDownloadThread>(this, makeTransport_());
-    worker->AcceptTypes = acceptTypes_;
-    worker->Agent = agent_;
-    worker->URL = url_;
-    worker->FileName = fileName_;
-    worker->UserName = userName_;
-    worker->Password = password_;
-    worker->PostQuery = postQuery_;
-    worker->Referer = referer_;
-    worker->BinaryData = binaryData_;
-    worker->UseCache = useCache_;
-    worker->SaveToFile = saveToFile;
-    // Fixed now, so a change of the current folder during the download cannot move the file.
-    worker->filePath_ = fileName_.isEmpty() ? QString() : QFileInfo(fileName_).absoluteFilePath();
-    worker->progressWanted_ = isSignalConnected(QMetaMethod::fromSignal(&HttpDownload::OnProgress));
-    worker->connectTimeoutMs_ = connectTimeoutMs_;
-    worker->stallTimeoutMs_ = stallTimeoutMs_;
-    worker->maxBytes_ = maxBytes_;
+    HttpDownloadJob job;
+    job.request = request_;
+    job.url = url_;
+    job.fileName = fileName_;
+    job.filePath = fileName_.isEmpty() ? QString() : QFileInfo(fileName_).absoluteFilePath();
+    job.toFile = toFile;
+    job.lengthRequired = lengthRequired_;
+    job.progressWanted = isSignalConnected(QMetaMethod::fromSignal(&HttpDownload::progressed));
+    job.maxBytes = maxBytes_;
+    auto worker = std::make_unique<HttpDownloadThread>(this, makeTransport_(), std::move(job));
     HttpDownloadThread* w = worker.get();
     connect(
         w, &QThread::finished, this, [this, w] { reap(w); }, Qt::QueuedConnection);
@@ -314,14 +302,14 @@ void HttpDownload::start(bool saveToFile) {
     busy_ = true;
     const quint64 serial = ++started_;
     w->start();
-    if (waitThread_) {
+    if (waitUntilDone_) {
         const QPointer<HttpDownload> alive(this);
         while (alive && finished_ < serial)
             yieldToEvents(QEventLoop::WaitForMoreEvents);
     }
 }
 
-void HttpDownload::CancelDownload() {
+void HttpDownload::cancel() {
     if (busy_ && worker_) worker_->cancel();
 }
 
@@ -331,7 +319,7 @@ void HttpDownload::abandon() {
     worker_->cancel();
     abandoned_.push_back(std::move(worker_));
     busy_ = false;
-    // A WaitThread start waiting for this download returns.
+    // A start waiting for this download returns.
     finished_ = started_;
 }
 
@@ -340,26 +328,26 @@ void HttpDownload::reap(HttpDownloadThread* worker) {
     std::erase_if(abandoned_, [worker](const auto& w) { return w.get() == worker; });
 }
 
-void HttpDownload::ReportProgress(HttpDownloadThread* worker, qint64 totalSize, qint64 readed) {
-    emit OnProgress(worker, totalSize, readed);
+void HttpDownload::reportProgress(HttpDownloadThread* worker, qint64 totalSize, qint64 received) {
+    emit progressed(worker, totalSize, received);
 }
 
-void HttpDownload::DownloadFinished(HttpDownloadThread* worker) {
+void HttpDownload::reportFinished(HttpDownloadThread* worker) {
     // A cancel that came after the worker's last check still fails the download.
-    success_ = worker->Success && !worker->isCancelled();
-    const bool toFile = worker->SaveToFile;
-    const QString fileName = worker->FileName;
-    const qint64 fileSize = worker->ContentLength;
-    const QByteArray body = worker->Body;
+    succeeded_ = worker->succeeded_ && !worker->isCancelled();
+    const bool toFile = worker->job_.toFile;
+    const QString fileName = worker->job_.fileName;
+    const qint64 fileSize = worker->contentLength_;
+    const QByteArray body = worker->body_;
     ++finished_;
-    // The worker stays referenced while the event runs, so a DownloadFile from inside it is dropped.
+    // The worker stays referenced while the event runs, so a start from inside it is dropped.
     const QPointer<HttpDownload> alive(this);
-    if (success_ && toFile) {
-        emit OnDoneFile(this, fileName, fileSize);
-    } else if (success_) {
-        emit OnDoneString(this, body);
+    if (succeeded_ && toFile) {
+        emit fileDone(this, fileName, fileSize);
+    } else if (succeeded_) {
+        emit memoryDone(this, body);
     } else {
-        emit OnError(this);
+        emit failed(this);
     }
     if (alive) busy_ = false;
 }

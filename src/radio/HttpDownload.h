@@ -1,7 +1,7 @@
 #pragma once
 // The download component: fetches one URL into a file, or into memory, on a worker thread of its own
-// and reports the outcome on the GUI thread through its events. The window owns two of them (the
-// station playlist and the station list update), which keep what they fetch in memory.
+// and reports the outcome on the GUI thread through its signals. The radio owns one (a station's
+// playlist) and the station list update another; both keep what they fetch in memory.
 
 #include "platform/HttpTransport.h"
 
@@ -28,7 +28,7 @@ struct UrlParts {
 // A Content-Length the download can be measured against: decimal digits only, else nothing.
 std::optional<qint64> parseContentLength(const QByteArray& value);
 
-UrlParts SplitUrl(const QString& url);
+UrlParts splitUrl(const QString& url);
 
 using HttpTransportFactory = std::function<std::unique_ptr<IHttpTransport>()>;
 
@@ -36,21 +36,6 @@ class HttpDownloadThread;
 
 class HttpDownload : public QObject {
     Q_OBJECT
-    Q_PROPERTY(QString AcceptTypes READ AcceptTypes WRITE setAcceptTypes)
-    Q_PROPERTY(QString Agent READ Agent WRITE setAgent)
-    Q_PROPERTY(bool BinaryData READ BinaryData WRITE setBinaryData)
-    Q_PROPERTY(QString URL READ URL WRITE setURL)
-    Q_PROPERTY(bool UseCache READ UseCache WRITE setUseCache)
-    Q_PROPERTY(QString FileName READ FileName WRITE setFileName)
-    Q_PROPERTY(QString UserName READ UserName WRITE setUserName)
-    Q_PROPERTY(QString Password READ Password WRITE setPassword)
-    Q_PROPERTY(QString PostQuery READ PostQuery WRITE setPostQuery)
-    Q_PROPERTY(QString Referer READ Referer WRITE setReferer)
-    Q_PROPERTY(bool WaitThread READ WaitThread WRITE setWaitThread)
-    Q_PROPERTY(int connectTimeoutMs READ connectTimeoutMs WRITE setConnectTimeoutMs)
-    Q_PROPERTY(int stallTimeoutMs READ stallTimeoutMs WRITE setStallTimeoutMs)
-    Q_PROPERTY(qint64 maxBytes READ maxBytes WRITE setMaxBytes)
-
 public:
     // Downloads through libcurl.
     explicit HttpDownload(QObject* parent = nullptr);
@@ -59,119 +44,104 @@ public:
     // Cancels a running download and waits for its thread; no event fires any more.
     ~HttpDownload() override;
 
-    QString AcceptTypes() const { return acceptTypes_; }
-    void setAcceptTypes(const QString& v) { acceptTypes_ = v; }
-    QString Agent() const { return agent_; }
-    void setAgent(const QString& v) { agent_ = v; }
-    bool BinaryData() const { return binaryData_; }
-    void setBinaryData(bool v) { binaryData_ = v; }
-    QString URL() const { return url_; }
-    void setURL(const QString& v) { url_ = v; }
-    bool UseCache() const { return useCache_; }
-    void setUseCache(bool v) { useCache_ = v; }
-    QString FileName() const { return fileName_; }
-    void setFileName(const QString& v) { fileName_ = v; }
-    QString UserName() const { return userName_; }
-    void setUserName(const QString& v) { userName_ = v; }
-    QString Password() const { return password_; }
-    void setPassword(const QString& v) { password_ = v; }
-    QString PostQuery() const { return postQuery_; }
-    void setPostQuery(const QString& v) { postQuery_ = v; }
-    QString Referer() const { return referer_; }
-    void setReferer(const QString& v) { referer_ = v; }
-    bool WaitThread() const { return waitThread_; }
-    void setWaitThread(bool v) { waitThread_ = v; }
+    // What a download fetches, and the file downloadToFile writes (a relative name is taken in the
+    // current folder as it is when the download starts).
+    void setUrl(const QString& url) { url_ = url; }
+    void setFileName(const QString& fileName) { fileName_ = fileName; }
+    // The User-Agent sent; empty sends none.
+    void setUserAgent(const QString& agent) { request_.agent = agent; }
+    // Fails a response without a Content-Length, unread.
+    void setLengthRequired(bool required) { lengthRequired_ = required; }
+    // The request's other parts, as HttpRequest describes them.
+    void setUseCache(bool useCache) { request_.useCache = useCache; }
+    void setUserName(const QString& userName) { request_.userName = userName; }
+    void setPassword(const QString& password) { request_.password = password; }
+    void setPostQuery(const QString& postQuery) { request_.postQuery = postQuery; }
+    void setReferer(const QString& referer) { request_.referer = referer; }
+    // A start returns only after the download's event has run (the event loop runs meanwhile).
+    void setWaitUntilDone(bool wait) { waitUntilDone_ = wait; }
     // Longest wait for a connection, and longest silence of a connected server, in milliseconds.
-    int connectTimeoutMs() const { return connectTimeoutMs_; }
-    void setConnectTimeoutMs(int v) { connectTimeoutMs_ = v; }
-    int stallTimeoutMs() const { return stallTimeoutMs_; }
-    void setStallTimeoutMs(int v) { stallTimeoutMs_ = v; }
+    void setConnectTimeoutMs(int ms) { request_.connectTimeoutMs = ms; }
+    void setStallTimeoutMs(int ms) { request_.stallTimeoutMs = ms; }
     // The largest body taken, in bytes (0: any); a longer one, announced or received, fails the
     // download once the limit is passed, so a wrong or hostile server cannot fill the disk or the memory.
-    qint64 maxBytes() const { return maxBytes_; }
-    void setMaxBytes(qint64 v) { maxBytes_ = v; }
+    void setMaxBytes(qint64 bytes) { maxBytes_ = bytes; }
 
-    // Starts downloading URL into FileName. Does nothing while a download runs. Returns at once, or
-    // with WaitThread after the download's event has run (the event loop runs meanwhile).
-    void DownloadFile();
-    // The same into memory: the body comes with OnDoneString, and no file is written.
-    void DownloadString();
-    // Stops a running download; it ends with OnError.
-    void CancelDownload();
+    // Starts downloading the URL into the file. Does nothing while a download runs. Returns at once,
+    // or with setWaitUntilDone after the download's event has run.
+    void downloadToFile();
+    // The same into memory: the body comes with memoryDone, and no file is written.
+    void downloadToMemory();
+    // Stops a running download; it ends with failed.
+    void cancel();
     // Stops a running download without any event: the component is idle at once, so a new download
     // can start, and the old one's outcome is never heard of.
     void abandon();
     // Whether the last finished download succeeded.
-    bool Success() const { return success_; }
-    // Whether a download runs (from DownloadFile until its event has run).
+    bool succeeded() const { return succeeded_; }
+    // Whether a download runs (from its start until its event has run).
     bool isDownloading() const { return busy_; }
 
 signals:
-    // After each piece of the body; Sender is the worker. TotalSize is the Content-Length (0 when
-    // there is none), Readed the bytes received so far.
-    void OnProgress(QObject* Sender, qint64 TotalSize, qint64 Readed);
-    // A download succeeded: FileName as set at its start, FileSize its length in bytes.
-    void OnDoneFile(QObject* Sender, const QString& FileName, qint64 FileSize);
-    // A download into memory succeeded: Result holds the body's bytes as received.
-    void OnDoneString(QObject* Sender, const QByteArray& Result);
+    // After each piece of the body; source is the worker. totalSize is the Content-Length (0 when
+    // there is none), received the bytes received so far.
+    void progressed(QObject* source, qint64 totalSize, qint64 received);
+    // A download into a file succeeded: fileName as set at its start, fileSize its length in bytes.
+    void fileDone(QObject* source, const QString& fileName, qint64 fileSize);
+    // A download into memory succeeded: body holds its bytes as received.
+    void memoryDone(QObject* source, const QByteArray& body);
     // A download failed or was cancelled.
-    void OnError(QObject* Sender);
+    void failed(QObject* source);
 
 private:
     friend class HttpDownloadThread;
-    void ReportProgress(HttpDownloadThread* worker, qint64 totalSize, qint64 readed);
-    void DownloadFinished(HttpDownloadThread* worker);
-    void start(bool saveToFile);
+    void reportProgress(HttpDownloadThread* worker, qint64 totalSize, qint64 received);
+    void reportFinished(HttpDownloadThread* worker);
+    void start(bool toFile);
     void reap(HttpDownloadThread* worker);
 
     HttpTransportFactory makeTransport_;
-    QString acceptTypes_ = QStringLiteral("*/*");
-    QString agent_ = QStringLiteral("Quillnet HTTPGet");
-    bool binaryData_ = false;
+    // Everything of the request but the address, which comes from url_ at each start.
+    HttpRequest request_;
     QString url_;
-    bool useCache_ = false;
     QString fileName_;
-    QString userName_;
-    QString password_;
-    QString postQuery_;
-    QString referer_;
-    bool waitThread_ = false;
-    int connectTimeoutMs_ = 10000;
-    int stallTimeoutMs_ = 20000;
+    bool lengthRequired_ = false;
+    bool waitUntilDone_ = false;
     qint64 maxBytes_ = 0;
 
     std::unique_ptr<HttpDownloadThread> worker_; // the running or last worker
     // Abandoned workers, cancelled and silent, until their threads have ended.
     std::vector<std::unique_ptr<HttpDownloadThread>> abandoned_;
     bool busy_ = false;
-    bool success_ = false;
+    bool succeeded_ = false;
     quint64 started_ = 0;  // downloads started
     quint64 finished_ = 0; // downloads whose event has run
 };
 
-// The worker of one download. It works on copies of the component's properties, so changing them
-// during a download changes nothing, and hands progress and its outcome to the GUI thread, waiting
-// each time until the GUI thread has taken them.
+// What one download does, fixed at its start: changing the component's settings during a download
+// changes nothing.
+struct HttpDownloadJob {
+    HttpRequest request;
+    QString url;
+    QString fileName; // as set, for the event
+    QString filePath; // fileName made absolute at the start, so a change of the current folder cannot move it
+    bool toFile = true;
+    bool lengthRequired = false;
+    bool progressWanted = false; // progressed was connected at the start
+    qint64 maxBytes = 0;
+};
+
+// The worker of one download. It hands progress and its outcome to the GUI thread, waiting each time
+// until the GUI thread has taken them.
 class HttpDownloadThread : public QThread {
     Q_OBJECT
 public:
-    HttpDownloadThread(HttpDownload* owner, std::unique_ptr<IHttpTransport> transport);
+    HttpDownloadThread(HttpDownload* owner, std::unique_ptr<IHttpTransport> transport, HttpDownloadJob job);
     ~HttpDownloadThread() override;
 
     // Asks the download to stop; it ends as failed. Any thread.
     void cancel();
     bool isCancelled() const;
-
-    QString AcceptTypes, Agent, URL, FileName;
-    QByteArray Body; // the body of a download into memory
-    QString UserName, Password, PostQuery, Referer;
-    bool BinaryData = false;
-    bool UseCache = false;
-    bool SaveToFile = true;
-    bool Success = false;
-    qint64 ContentLength = 0;
-    quint32 ChunkSize = 0;
-    qint64 ReceivedTotal = 0;
 
 private:
     friend class HttpDownload;
@@ -188,9 +158,10 @@ private:
     HttpDownload* owner_;
     std::unique_ptr<IHttpTransport> transport_;
     std::shared_ptr<Handoff> handoff_;
-    QString filePath_;            // FileName made absolute at the start
-    bool progressWanted_ = false; // OnProgress was connected at the start
-    int connectTimeoutMs_ = 0;
-    int stallTimeoutMs_ = 0;
-    qint64 maxBytes_ = 0;
+    const HttpDownloadJob job_;
+    // The outcome, read by the owner once the worker has handed it over.
+    QByteArray body_; // the body of a download into memory
+    bool succeeded_ = false;
+    qint64 contentLength_ = 0;
+    qint64 receivedTotal_ = 0;
 };

@@ -22,11 +22,11 @@ RadioPlayback::RadioPlayback(AudioEngine& audioEngine, IWindow& window, IDialogs
     watchdogTimer.setInterval(options_.watchdogMs);
     // A station's playlist names a stream or a few: it is read into memory whole.
     playlistDownload.setMaxBytes(1 << 20);
-    QObject::connect(&playlistDownload, &HttpDownload::OnDoneString, &playlistDownload,
+    QObject::connect(&playlistDownload, &HttpDownload::memoryDone, &playlistDownload,
                      [this](QObject*, const QByteArray& playlist) {
                          runGuarded(dialogs_, [&] { onPlaylistFetched(playlist); });
                      });
-    QObject::connect(&playlistDownload, &HttpDownload::OnError, &playlistDownload,
+    QObject::connect(&playlistDownload, &HttpDownload::failed, &playlistDownload,
                      [this] { runGuarded(dialogs_, [this] { onPlaylistFetchFailed(); }); });
 }
 
@@ -67,10 +67,10 @@ void RadioPlayback::startSelectedStation() {
     if (index >= 0 && stations.isRow(index)) {
         channel_.titleStrip = QStringLiteral("verbinde..");
         stationName = stations.name(index);
-        streamURL = stations.url(index);
-        if (streamURL.toUpper().endsWith(QStringLiteral(".M3U"))) {
-            playlistDownload.setURL(streamURL);
-            playlistDownload.DownloadString();
+        streamUrl = stations.url(index);
+        if (streamUrl.toUpper().endsWith(QStringLiteral(".M3U"))) {
+            playlistDownload.setUrl(streamUrl);
+            playlistDownload.downloadToMemory();
         } else {
             playStation();
         }
@@ -87,7 +87,7 @@ void RadioPlayback::playStation() {
     if (!watchdogTimer.isActive()) watchdogTimer.start();
     // A watched station ends the song list's sequence: no song may follow the one that plays.
     sequencer_.reviewNextSong();
-    const Station station{stationName, streamURL};
+    const Station station{stationName, streamUrl};
     stationOpener.open(station.url, [this, station](ChannelHandle stream, const QString& refusal) {
         runGuarded(dialogs_, [&] {
             if (!refusal.isEmpty())
@@ -114,7 +114,7 @@ void RadioPlayback::streamOpened(const Station& station, ChannelHandle stream) {
     audioEngine_.release(radioChannel);
     radioChannel = stream;
     stationName = station.name;
-    streamURL = station.url;
+    streamUrl = station.url;
     playing_ = station;
     sequencer_.pauseSong();
     volume_.currentLoudness = 20;
@@ -172,7 +172,7 @@ QString RadioPlayback::selectedStationName() const {
 
 void RadioPlayback::onPlaylistFetched(const QByteArray& playlist) {
     const QStringList lines = splitTextLines(playlist);
-    streamURL = lines.value(1);
+    streamUrl = lines.value(1);
     stationName = selectedStationName();
     playStation();
 }
@@ -195,7 +195,7 @@ void RadioPlayback::cancelStart() {
 bool RadioPlayback::backToPlayingStation() {
     if (audioEngine_.state(radioChannel) != ChannelState::Playing) return false;
     stationName = playing_.name;
-    streamURL = playing_.url;
+    streamUrl = playing_.url;
     return true;
 }
 
@@ -221,7 +221,8 @@ void RadioPlayback::showStreamTitle(const QString& meta) {
     const QString title = streamTitleFromMetadata(meta);
     streamTitle = title.trimmed();
     const QString text = title + QStringLiteral("> ") + stationName;
-    channel_.showTitle(linksb(text, [this](const QString& t) { return window_.textWidth(t); }), text);
+    channel_.showTitle(fitKeepingStart(text, [this](const QString& t) { return window_.textWidth(t); }),
+                       text);
 }
 
 bool RadioPlayback::streamPlaying() const {

@@ -48,7 +48,7 @@ public:
 
     bool radioMode = false;
     QString stationName;
-    QString streamURL;
+    QString streamUrl;
     ChannelHandle radioChannel;
     bool connectionProblem = false;
     int reconnectCount = 0;
@@ -74,7 +74,7 @@ public:
     void toggleRadioMode();
     // Starts the station selected in the station list.
     void startSelectedStation();
-    // Opens streamURL (under the name stationName) and plays it as the radio stream once it opens.
+    // Opens streamUrl (under the name stationName) and plays it as the radio stream once it opens.
     void playStation();
     // The watchdog: every 3 s (6 s while reconnecting).
     void onWatchdogTick();

@@ -14,11 +14,11 @@ StationUpdate::StationUpdate(StationEditor& editor, RadioPlayback& radio, Channe
     : editor_(editor), radio_(radio), channel_(channel), dialogs_(dialogs) {
     // Some ten thousand stations at most, read into memory whole.
     stationListDownload.setMaxBytes(4 << 20);
-    QObject::connect(&stationListDownload, &HttpDownload::OnDoneString, &stationListDownload,
+    QObject::connect(&stationListDownload, &HttpDownload::memoryDone, &stationListDownload,
                      [this](QObject*, const QByteArray& list) {
                          runGuarded(dialogs_, [&] { onStationListFetched(list); });
                      });
-    QObject::connect(&stationListDownload, &HttpDownload::OnError, &stationListDownload,
+    QObject::connect(&stationListDownload, &HttpDownload::failed, &stationListDownload,
                      [this] { runGuarded(dialogs_, [this] { onStationListFetchFailed(); }); });
 }
 
@@ -30,8 +30,8 @@ void StationUpdate::fetchStationUpdate() {
         updateUrl = answer->trimmed();
         askForAddress_ = false;
     }
-    stationListDownload.setURL(updateUrl);
-    stationListDownload.DownloadString();
+    stationListDownload.setUrl(updateUrl);
+    stationListDownload.downloadToMemory();
 }
 
 void StationUpdate::onStationListFetched(const QByteArray& list) {
@@ -58,8 +58,8 @@ void StationUpdate::onStationListFetchFailed() {
 void StationUpdate::playSelectedEntry() {
     const int index = entries.selected();
     if (!entries.isRow(index)) return;
-    radio_.streamURL = entries.url(index);
-    radio_.stationName = radio_.streamURL;
+    radio_.streamUrl = entries.url(index);
+    radio_.stationName = radio_.streamUrl;
     radio_.playStation();
 }
 

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr DropEffect anyEffect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+constexpr DropEffect anyEffect = dropCopy | dropMove | dropLink;
 
 QStringList localFiles(const QMimeData& data) {
     QStringList files;
@@ -82,11 +82,11 @@ DropEffect DropTarget::effectFor(const QDropEvent& event) {
 
 void DropTarget::answer(QDropEvent& event, DropEffect effect) {
     Qt::DropAction action = Qt::IgnoreAction;
-    if (effect & DROPEFFECT_COPY)
+    if (effect & dropCopy)
         action = Qt::CopyAction;
-    else if (effect & DROPEFFECT_MOVE)
+    else if (effect & dropMove)
         action = Qt::MoveAction;
-    else if (effect & DROPEFFECT_LINK)
+    else if (effect & dropLink)
         action = Qt::LinkAction;
     // Qt takes a refusal from the acceptance alone; it does not let the action be set to none.
     if (action != Qt::IgnoreAction) event.setDropAction(action);
@@ -110,7 +110,7 @@ bool DropTarget::eventFilter(QObject* watched, QEvent* event) {
         // A drag without our kind of data is refused from now until it leaves.
         held_ = e.mimeData() && offersData(*e.mimeData());
         if (!held_) {
-            answer(e, DROPEFFECT_NONE);
+            answer(e, dropNone);
             return true;
         }
         takeArea();
@@ -124,12 +124,12 @@ bool DropTarget::eventFilter(QObject* watched, QEvent* event) {
         auto& e = static_cast<QDragMoveEvent&>(*event);
         pointer_ = e.position().toPoint();
         if (!held_) {
-            answer(e, DROPEFFECT_NONE);
+            answer(e, dropNone);
             return true;
         }
         DropEffect effect = effectFor(e);
         if (onDragOver) onDragOver(e.modifiers(), pointer_, effect);
-        const bool scroll = (area_.horizontalBar || area_.verticalBar) && (effect & DROPEFFECT_SCROLL);
+        const bool scroll = (area_.horizontalBar || area_.verticalBar) && (effect & dropScroll);
         if (!scroll)
             scrollTimer_.stop();
         else if (!scrollTimer_.isActive())
@@ -146,7 +146,7 @@ bool DropTarget::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Drop: {
         auto& e = static_cast<QDropEvent&>(*event);
         if (!held_) {
-            answer(e, DROPEFFECT_NONE);
+            answer(e, dropNone);
             return true;
         }
         scrollTimer_.stop();
@@ -155,7 +155,7 @@ bool DropTarget::eventFilter(QObject* watched, QEvent* event) {
         if (fetched_ || (e.mimeData() && fetchData(*e.mimeData()))) {
             if (onDrop) onDrop(e.modifiers(), pointer_, effect);
         } else {
-            effect = DROPEFFECT_NONE;
+            effect = dropNone;
         }
         answer(e, effect);
         endDrag();

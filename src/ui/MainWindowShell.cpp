@@ -32,7 +32,7 @@ void MainWindow::bindShell() {
     trayIcon = new TrayIcon(this);
     trayIcon->setIcon(programIcon());
     p.channel.tip.onChange([this](const QString& tip) { trayIcon->setTip(displayText(tip)); });
-    shell_ = std::make_unique<WindowShell>(p, *trayIcon);
+    shell_ = std::make_unique<WindowShell>(p.window(), p.dialogs(), *trayIcon);
     connect(trayIcon, &TrayIcon::pressed, this,
             [this, &p](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
                 p.guarded([&] { shell_->onTrayIconPress(button, x, y); });

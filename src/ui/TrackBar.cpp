@@ -72,27 +72,27 @@ TrackBar::~TrackBar() = default;
 
 void TrackBar::init() {
     connect(this, &QSlider::sliderMoved, this, [this] {
-        if (autohint_) showPositionTip();
+        if (autoHint_) showPositionTip();
     });
 }
 
 void TrackBar::setSelectionRangeEnabled(bool on) {
-    if (on == enableSelRange_) return;
-    enableSelRange_ = on;
+    if (on == selectionRangeEnabled_) return;
+    selectionRangeEnabled_ = on;
     update();
 }
 
 void TrackBar::setSelectionStart(int v) {
     v = std::clamp(v, minimum(), maximum());
-    if (v == selStart_) return;
-    selStart_ = v;
+    if (v == selectionStart_) return;
+    selectionStart_ = v;
     update();
 }
 
 void TrackBar::setSelectionEnd(int v) {
     v = std::clamp(v, minimum(), maximum());
-    if (v == selEnd_) return;
-    selEnd_ = v;
+    if (v == selectionEnd_) return;
+    selectionEnd_ = v;
     update();
 }
 
@@ -103,7 +103,7 @@ void TrackBar::setDrawFocusRect(bool on) {
 }
 
 void TrackBar::setAutoHint(bool on) {
-    autohint_ = on;
+    autoHint_ = on;
     if (!on) QToolTip::hideText();
 }
 
@@ -151,8 +151,8 @@ void TrackBar::setColor(const QColor& c) {
 }
 
 void TrackBar::setDrawStyle(DrawStyle s) {
-    if (s == drawstyle_) return;
-    drawstyle_ = s;
+    if (s == drawStyle_) return;
+    drawStyle_ = s;
     update();
 }
 
@@ -209,19 +209,19 @@ void TrackBar::mousePressEvent(QMouseEvent* event) {
     QSlider::mousePressEvent(event);
     // Keep every button's press, so its release comes back here for onMouseUp.
     event->accept();
-    if (autohint_ && isSliderDown()) showPositionTip();
+    if (autoHint_ && isSliderDown()) showPositionTip();
     fireMouse(onMouseDown, true, event);
 }
 
 void TrackBar::mouseReleaseEvent(QMouseEvent* event) {
     QSlider::mouseReleaseEvent(event);
     event->accept();
-    if (autohint_) QToolTip::hideText();
+    if (autoHint_) QToolTip::hideText();
     fireMouse(onMouseUp, false, event);
 }
 
 void TrackBar::paintSelection(QPainter& p, const QStyleOptionSlider& opt) const {
-    if (selEnd_ <= selStart_) return;
+    if (selectionEnd_ <= selectionStart_) return;
     const QRect groove = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
     const QRect handle = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
     const bool horizontal = opt.orientation == Qt::Horizontal;
@@ -231,8 +231,8 @@ void TrackBar::paintSelection(QPainter& p, const QStyleOptionSlider& opt) const 
         return (horizontal ? groove.left() : groove.top()) + len / 2 +
                QStyle::sliderPositionFromValue(opt.minimum, opt.maximum, v, span, opt.upsideDown);
     };
-    const int a = std::min(at(selStart_), at(selEnd_));
-    const int b = std::max(at(selStart_), at(selEnd_));
+    const int a = std::min(at(selectionStart_), at(selectionEnd_));
+    const int b = std::max(at(selectionStart_), at(selectionEnd_));
     const QRect band = horizontal ? QRect(a, groove.top() + 2, b - a + 1, groove.height() - 4)
                                   : QRect(groove.left() + 2, a, groove.width() - 4, b - a + 1);
     p.fillRect(band, palette().color(QPalette::Highlight));
@@ -241,7 +241,7 @@ void TrackBar::paintSelection(QPainter& p, const QStyleOptionSlider& opt) const 
 void TrackBar::paintChannel(QPainter& p, const QRect& r) const {
     const int l = r.left(), t = r.top(), rr = r.left() + r.width(), b = r.top() + r.height();
     const QColor track = trackColor();
-    if (drawstyle_ == DrawStyle::Special) {
+    if (drawStyle_ == DrawStyle::Special) {
         // Dark outline, then a shadow ring whose bottom-right is relit, so the groove looks sunken.
         frameRect(p, l, t, rr, b, borderColor());
         frameRect(p, l + 1, t + 1, rr - 1, b - 1, shadowColor());
@@ -259,7 +259,7 @@ void TrackBar::paintThumb(QPainter& p, const QRect& r) const {
     p.setPen(thumbColor());
     p.setBrush(thumbColor());
     p.drawPolygon(outer);
-    if (drawstyle_ == DrawStyle::Special) {
+    if (drawStyle_ == DrawStyle::Special) {
         if (r.width() > 2 && r.height() > 2)
             shadeEdges(p, thumbShape(r.adjusted(1, 1, -1, -1), tickPosition(), orientation()), lightColor(),
                        shadowColor());
@@ -295,7 +295,7 @@ void TrackBar::paintEvent(QPaintEvent* event) {
     if (!paintedOption_) paintedOption_ = std::make_unique<QStyleOptionSlider>();
     initStyleOption(paintedOption_.get());
     paintedThumb_ = style()->subControlRect(QStyle::CC_Slider, paintedOption_.get(), QStyle::SC_SliderHandle, this);
-    if (drawstyle_ == DrawStyle::Normal && !enableSelRange_) {
+    if (drawStyle_ == DrawStyle::Normal && !selectionRangeEnabled_) {
         QSlider::paintEvent(event);
         return;
     }
@@ -304,7 +304,7 @@ void TrackBar::paintEvent(QPaintEvent* event) {
     initStyleOption(&opt);
     const bool ticks = tickPosition() != QSlider::NoTicks;
 
-    if (drawstyle_ == DrawStyle::Normal) {
+    if (drawStyle_ == DrawStyle::Normal) {
         // The style's own slider, with the selection band between groove and handle.
         opt.subControls = QStyle::SC_SliderGroove;
         if (ticks) opt.subControls |= QStyle::SC_SliderTickmarks;
@@ -322,10 +322,10 @@ void TrackBar::paintEvent(QPaintEvent* event) {
         style()->drawComplexControl(QStyle::CC_Slider, &opt, &p, this);
     }
     paintChannel(p, style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this));
-    if (enableSelRange_) paintSelection(p, opt);
+    if (selectionRangeEnabled_) paintSelection(p, opt);
     const QRect thumb = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
     paintThumb(p, thumb);
-    if (drawstyle_ == DrawStyle::Flat && drawFocusRect_ && hasFocus()) {
+    if (drawStyle_ == DrawStyle::Flat && drawFocusRect_ && hasFocus()) {
         QStyleOptionFocusRect focus;
         focus.initFrom(this);
         focus.rect = rect();

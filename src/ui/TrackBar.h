@@ -41,18 +41,18 @@ public:
     MouseHandler onMouseDown;
     MouseHandler onMouseUp;
 
-    bool selectionRangeEnabled() const { return enableSelRange_; }
+    bool selectionRangeEnabled() const { return selectionRangeEnabled_; }
     void setSelectionRangeEnabled(bool on);
     // The highlighted part of the channel, shown while selectionRangeEnabled is on.
-    int selectionStart() const { return selStart_; }
-    int selectionEnd() const { return selEnd_; }
+    int selectionStart() const { return selectionStart_; }
+    int selectionEnd() const { return selectionEnd_; }
     void setSelectionStart(int v);
     void setSelectionEnd(int v);
 
     bool drawsFocusRect() const { return drawFocusRect_; }
     void setDrawFocusRect(bool on);
     // A tip with the position follows the thumb while it is dragged.
-    bool autoHint() const { return autohint_; }
+    bool autoHint() const { return autoHint_; }
     void setAutoHint(bool on);
 
     // Colours left unset follow the palette, so the defaults track the desktop theme.
@@ -69,7 +69,7 @@ public:
     void setBorderColor(const QColor& c);
     void setColor(const QColor& c);
 
-    DrawStyle drawStyle() const { return drawstyle_; }
+    DrawStyle drawStyle() const { return drawStyle_; }
     void setDrawStyle(DrawStyle s);
 
     // The colour of the picture's top-left pixel is transparent over the thumb.
@@ -102,13 +102,13 @@ private:
     void paintChannel(QPainter& p, const QRect& r) const;
     void paintThumb(QPainter& p, const QRect& r) const;
 
-    bool enableSelRange_ = false;
-    int selStart_ = 0;
-    int selEnd_ = 0;
+    bool selectionRangeEnabled_ = false;
+    int selectionStart_ = 0;
+    int selectionEnd_ = 0;
     bool drawFocusRect_ = true;
-    bool autohint_ = false;
+    bool autoHint_ = false;
     QColor thumbColor_, trackColor_, lightColor_, shadowColor_, borderColor_, color_;
-    DrawStyle drawstyle_ = DrawStyle::Normal;
+    DrawStyle drawStyle_ = DrawStyle::Normal;
     QImage glyph_;
     QImage keyedGlyph_; // glyph_ with its key colour made transparent
     // What the last paint laid out (none before the first), and where it put the thumb.

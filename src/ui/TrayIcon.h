@@ -23,7 +23,7 @@ public:
     explicit TrayIcon(QObject* owner = nullptr);
     ~TrayIcon() override;
 
-    bool Visible() const override { return visible_; }
+    bool isVisible() const override { return visible_; }
     void setVisible(bool visible) override;
     bool areaAvailable() const override;
 

@@ -67,7 +67,7 @@ TEST_F(PlaylistArgumentReaderTest, PlsTitlesFollowTheirFileLinesAndTheFirstEntry
     EXPECT_EQ(titles(), (QStringList{"Rock", "Jazz"}));
     EXPECT_EQ(urls(), (QStringList{"http://h/1", "http://h/2?id=7"}));
     EXPECT_EQ(opened(), QStringList{"http://h/1"});
-    EXPECT_EQ(s.radio.streamURL, QStringLiteral("http://h/1"));
+    EXPECT_EQ(s.radio.streamUrl, QStringLiteral("http://h/1"));
     EXPECT_EQ(s.radio.stationName, QStringLiteral("http://h/1"));
     EXPECT_EQ(s.channel.playMode, PlayMode::Radio);
     EXPECT_TRUE(s.radio.radioMode);

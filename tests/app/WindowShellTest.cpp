@@ -2,7 +2,8 @@
 // notification-area icon.
 
 #include "app/WindowShell.h"
-#include "support/PlayerHarness.h"
+#include "support/Fakes.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,7 @@ public:
     bool visible = false;
     int added = 0;
 
-    bool Visible() const override { return visible; }
+    bool isVisible() const override { return visible; }
     void setVisible(bool v) override {
         if (v && !visible && area) ++added;
         visible = v && area;
@@ -24,9 +25,12 @@ public:
 
 class WindowShellTest : public ::testing::Test {
 protected:
-    PlayerHarness h;
+    struct {
+        FakeWindow window;
+        FakeDialogs dialogs;
+    } h;
     FakeNotificationIcon icon;
-    WindowShell shell{h.player, icon};
+    WindowShell shell{h.window, h.dialogs, icon};
 };
 
 TEST_F(WindowShellTest, DraggingTheTitleKeepsThePointerOverTheSamePlaceOfTheLabel) {

@@ -12,10 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QString masks = split < 0 ? text : text.left(split);
     const QString name = split < 0 ? QString() : text.mid(split + 1);
     QStringList list;
-    ParseMaskList(masks, list, true, false);
-    MatchesMaskList(name, list, true, false);
+    parseMaskList(masks, list, true, false);
+    matchesMaskList(name, list, true, false);
     for (const QString& mask : list)
-        MatchMask(name, mask, false);
-    if (!MatchMask(name, QStringLiteral("*"), true)) std::abort();
+        matchesMask(name, mask, false);
+    if (!matchesMask(name, QStringLiteral("*"), true)) std::abort();
     return 0;
 }

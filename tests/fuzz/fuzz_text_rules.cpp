@@ -1,4 +1,4 @@
-// Small readers of outside text: the date key, SplitUrl, the Content-Length value, the radio title
+// Small readers of outside text: the date key, splitUrl, the Content-Length value, the radio title
 // rule and the text that keeps its bytes. None may crash or read out of bounds, and kept bytes come
 // back unchanged.
 #include "library/FileListModel.h"
@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     const QString text = QString::fromUtf8(bytes);
     fileDateKey(text);
-    SplitUrl(text);
+    splitUrl(text);
     parseContentLength(bytes);
     streamTitleFromMetadata(text);
     streamTitleFromMetadata(QString::fromLatin1(bytes));

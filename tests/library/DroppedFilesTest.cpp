@@ -47,24 +47,24 @@ TEST(DroppedFilesTest, ADuplicateDropStillRunsTheStartRule) {
 TEST(DropEffectTest, KeysChooseAmongTheAllowedEffects) {
     const Qt::KeyboardModifiers none, shift = Qt::ShiftModifier, ctrl = Qt::ControlModifier;
     const Qt::KeyboardModifiers both = shift | ctrl;
-    const DropEffect all = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+    const DropEffect all = dropCopy | dropMove | dropLink;
     struct Case {
         Qt::KeyboardModifiers keys;
         DropEffect allowed;
         DropEffect effect;
     };
     const Case cases[] = {
-        {none, all, DROPEFFECT_COPY},
-        {shift, all, DROPEFFECT_MOVE},
-        {both, all, DROPEFFECT_LINK},
-        {ctrl, all, DROPEFFECT_COPY},
-        {both, DROPEFFECT_COPY | DROPEFFECT_MOVE, DROPEFFECT_COPY},
-        {none, DROPEFFECT_MOVE | DROPEFFECT_LINK, DROPEFFECT_MOVE},
-        {none, DROPEFFECT_LINK, DROPEFFECT_LINK},
+        {none, all, dropCopy},
+        {shift, all, dropMove},
+        {both, all, dropLink},
+        {ctrl, all, dropCopy},
+        {both, dropCopy | dropMove, dropCopy},
+        {none, dropMove | dropLink, dropMove},
+        {none, dropLink, dropLink},
         // The song list allows copy only: Shift still copies, a source that cannot copy is refused.
-        {shift, DROPEFFECT_COPY, DROPEFFECT_COPY},
-        {both, DROPEFFECT_COPY, DROPEFFECT_COPY},
-        {shift, DROPEFFECT_NONE, DROPEFFECT_NONE},
+        {shift, dropCopy, dropCopy},
+        {both, dropCopy, dropCopy},
+        {shift, dropNone, dropNone},
     };
     for (const Case& c : cases)
         EXPECT_EQ(standardDropEffect(c.keys, c.allowed), c.effect)
@@ -78,14 +78,14 @@ TEST(DropEffectTest, TheMarginAlongAScrollableEdgeScrolls) {
     EXPECT_EQ(autoScrollStep(list, {100, 135}), QPoint(0, 0));
     EXPECT_EQ(autoScrollStep(list, {100, 136}), QPoint(0, 1));
     EXPECT_EQ(autoScrollStep(list, {3, 73}), QPoint(0, 0)); // no horizontal bar
-    EXPECT_EQ(scrollMark(list, {100, 0}), DROPEFFECT_SCROLL);
-    EXPECT_EQ(scrollMark(list, {100, 73}), DROPEFFECT_NONE);
+    EXPECT_EQ(scrollMark(list, {100, 0}), dropScroll);
+    EXPECT_EQ(scrollMark(list, {100, 73}), dropNone);
 
     list.horizontalBar = true;
     EXPECT_EQ(autoScrollStep(list, {3, 140}), QPoint(-1, 1));
     EXPECT_EQ(autoScrollStep(list, {215, 73}), QPoint(1, 0));
     list.verticalBar = list.horizontalBar = false;
-    EXPECT_EQ(scrollMark(list, {0, 0}), DROPEFFECT_NONE);
+    EXPECT_EQ(scrollMark(list, {0, 0}), dropNone);
 }
 
 } // namespace

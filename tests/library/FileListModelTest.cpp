@@ -175,7 +175,7 @@ TEST_F(FileListModelTest, SortLabelsToggleTheDirectionWhichAllListsShare) {
     // Columns not shown, and AllColumns, change nothing.
     m.setSortColumn(TypeColumn);
     m.setSortColumn(AllColumns);
-    EXPECT_EQ(m.SortColumn(), NameColumn);
+    EXPECT_EQ(m.sortColumn(), NameColumn);
     EXPECT_TRUE(FileListModel::reverseOrder());
 }
 
@@ -186,7 +186,7 @@ TEST_F(FileListModelTest, DirectoryHoldsSortedFoldersAndAlwaysListsAgain) {
         makeFile(p);
 
     m.setDirectory(path("two") + ";" + path("one/") + ";" + path("two"));
-    EXPECT_EQ(m.Directory().toStdString(), (path("one/") + ";" + path("two/")).toStdString());
+    EXPECT_EQ(m.directory().toStdString(), (path("one/") + ";" + path("two/")).toStdString());
     EXPECT_EQ(captions(m), (Strings{"x.mp3", "y.mp3"}));
     // A folder whose name holds the separator is still one folder.
     m.setDirectory(path("Rock; Pop"));
@@ -215,7 +215,7 @@ TEST_F(FileListModelTest, FolderThatCannotBeReadGivesAnEmptyList) {
     EXPECT_EQ(listedCount(m), 0);
 }
 
-TEST_F(FileListModelTest, ReadOnlyFilesNeedFtReadonly) {
+TEST_F(FileListModelTest, ReadOnlyFilesAreListedOnlyWithTheReadOnlyType) {
     makeFile("mine.mp3");
     makeFile("theirs.mp3");
     chmod("mine.mp3", 0666);
@@ -318,5 +318,5 @@ TEST_F(FileListModelTest, SelectionFollowsTheSortAndEntriesCanBeFoundAndRemoved)
     EXPECT_EQ(m.findCaption("zz"), -1);
     m.removeEntry(1);
     EXPECT_EQ(captions(m), (Strings{"c.mp3", "a.mp3"}));
-    EXPECT_EQ(m.selCount(), 1);
+    EXPECT_EQ(m.selectedCount(), 1);
 }

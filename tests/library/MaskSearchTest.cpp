@@ -8,13 +8,13 @@ namespace {
 // The parsed list joined with "|".
 std::string parse(const QString& text, bool wrap = true, bool caseSensitive = false) {
     QStringList list{QStringLiteral("left over")};
-    ParseMaskList(text, list, wrap, caseSensitive);
+    parseMaskList(text, list, wrap, caseSensitive);
     return list.join('|').toStdString();
 }
 
 } // namespace
 
-TEST(ParseMaskList, WrapsSplitsTrimsFoldsAndSorts) {
+TEST(ParseMaskListTest, WrapsSplitsTrimsFoldsAndSorts) {
     EXPECT_EQ(parse("mp3"), "*mp3*");
     EXPECT_EQ(parse("song*"), "song*");
     EXPECT_EQ(parse("song?"), "song?*");
@@ -25,10 +25,10 @@ TEST(ParseMaskList, WrapsSplitsTrimsFoldsAndSorts) {
     EXPECT_EQ(parse("*.MP3;Song*", true, true), "*.MP3|Song*");
     // An empty piece is a mask too; wrapped, it matches everything.
     EXPECT_EQ(parse("*.mp3;;*.ogg"), "**|*.mp3|*.ogg");
-    EXPECT_EQ(FoldCase("ÄBc", false).toStdString(), "äbc");
+    EXPECT_EQ(foldCase("ÄBc", false).toStdString(), "äbc");
 }
 
-TEST(MatchMask, FollowsTheMaskWithoutBacktracking) {
+TEST(MatchesMaskTest, FollowsTheMaskWithoutBacktracking) {
     struct Case {
         const char* name;
         const char* mask;
@@ -55,16 +55,16 @@ TEST(MatchMask, FollowsTheMaskWithoutBacktracking) {
         {"x.mp3.mp3", "*.mp3*", true, true},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(MatchMask(c.name, c.mask, c.exact), c.matches) << c.name << " / " << c.mask;
+        EXPECT_EQ(matchesMask(c.name, c.mask, c.exact), c.matches) << c.name << " / " << c.mask;
 }
 
-TEST(MatchesMaskList, FoldsTheNameAndTriesEveryMask) {
+TEST(MatchesMaskListTest, FoldsTheNameAndTriesEveryMask) {
     QStringList masks;
-    ParseMaskList("*.mp3;*.wav", masks, true, false);
-    EXPECT_TRUE(MatchesMaskList("B.MP3", masks, true, false));
-    EXPECT_TRUE(MatchesMaskList("x.Wav", masks, true, false));
-    EXPECT_FALSE(MatchesMaskList("c.txt", masks, true, false));
-    EXPECT_FALSE(MatchesMaskList("B.MP3", masks, true, true));
-    EXPECT_TRUE(MatchesMaskList("", masks, true, false));
-    EXPECT_FALSE(MatchesMaskList("a.mp3", QStringList(), true, false));
+    parseMaskList("*.mp3;*.wav", masks, true, false);
+    EXPECT_TRUE(matchesMaskList("B.MP3", masks, true, false));
+    EXPECT_TRUE(matchesMaskList("x.Wav", masks, true, false));
+    EXPECT_FALSE(matchesMaskList("c.txt", masks, true, false));
+    EXPECT_FALSE(matchesMaskList("B.MP3", masks, true, true));
+    EXPECT_TRUE(matchesMaskList("", masks, true, false));
+    EXPECT_FALSE(matchesMaskList("a.mp3", QStringList(), true, false));
 }

@@ -4,6 +4,7 @@
 #include "mpris/Mpris.h"
 #include "support/EngineHarness.h"
 #include "support/Mp3Fixtures.h"
+#include "support/MprisParts.h"
 #include "support/SessionBus.h"
 
 #include <QFileInfo>
@@ -34,7 +35,7 @@ TEST(MprisEngineTest, PlayPauseTogglesARealSong) {
     Player& player = h.player;
     Player& s = h.player;
     {
-        Mpris mpris(player, bus.connect());
+        Mpris mpris(mprisParts(player), bus.connect());
         ASSERT_TRUE(mpris.registered());
         player.songList.addSong(song);
         ASSERT_EQ(audioEngine.state(s.channel.fileStream), ChannelState::Playing);

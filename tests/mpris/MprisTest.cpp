@@ -4,6 +4,7 @@
 
 #include "mpris/Mpris.h"
 #include "playback/VolumeControl.h"
+#include "support/MprisParts.h"
 #include "support/PlayerHarness.h"
 #include "support/SessionBus.h"
 #include "support/SongFiles.h"
@@ -30,7 +31,7 @@ protected:
                 GTEST_SKIP() << SessionBus::missing(tool).toStdString();
         ASSERT_FALSE(bus.address().isEmpty()) << "dbus-daemon did not start";
         recorder = std::make_unique<SignalRecorder>(bus.connect());
-        mpris = std::make_unique<Mpris>(h.player, bus.connect());
+        mpris = std::make_unique<Mpris>(mprisParts(h.player), bus.connect());
         ASSERT_TRUE(mpris->registered());
     }
     void TearDown() override {
@@ -221,10 +222,10 @@ TEST_F(MprisTest, RootInterfaceRaisesQuitsAndNamesTheDesktopFile) {
 TEST_F(MprisTest, WithoutABusOrWithItsNameTakenThePlayerRunsOn) {
     // A second player on the same bus cannot have the name.
     PlayerHarness other;
-    Mpris second(other.player, bus.connect());
+    Mpris second(mprisParts(other.player), bus.connect());
     EXPECT_FALSE(second.registered());
     // No bus at all.
-    Mpris none(other.player, QDBusConnection(QStringLiteral("no-such-connection")));
+    Mpris none(mprisParts(other.player), QDBusConnection(QStringLiteral("no-such-connection")));
     EXPECT_FALSE(none.registered());
     // A session without a bus: none is started for the player.
     {

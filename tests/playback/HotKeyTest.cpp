@@ -262,7 +262,7 @@ TEST(HotKeyTest, HotKeySourceForgetsAPlayerThatIsGone) {
     keys.press(0xC002);
 }
 
-TEST(MasterMuteTest, StummSchaltenUnmutesUnlessTheLastUseWasADoublePress) {
+TEST(MasterMuteTest, ApplyMuteUnmutesUnlessTheLastUseWasADoublePress) {
     struct Case {
         bool doublePress;
         bool wish;

@@ -50,7 +50,7 @@ protected:
     QStringList songs = files.make({"eins.mp3", "zwei.mp3", "drei.mp3"});
 };
 
-TEST_F(PlaySequencerTest, PlaysongStartsTheSelectedSongAndShowsIt) {
+TEST_F(PlaySequencerTest, PlayingARowStartsTheSelectedSongAndShowsIt) {
     h.audioEngine.lengths[songs[1].toStdString()] = 4'000'000;
     h.audioEngine.secondsOf[songs[1].toStdString()] = 185.0;
     h.audioEngine.defaultFileSize = 2'960'000;
@@ -282,8 +282,8 @@ TEST_F(PlaySequencerTest, TheNextRowIsQueuedNearTheEndAndShownWhenItStarts) {
 // Whatever changes the row that follows drops the queued song at once, before the end can start it:
 // a removed or moved row, a pause, another song picked, a station started, an emptied list.
 TEST_F(PlaySequencerTest, ASongQueuedToFollowThatIsNoLongerNextNeverPlays) {
-    const QString vier = files.make({"vier.mp3"}).first();
-    s.songList.addSong(vier);
+    const QString fourthSong = files.make({"vier.mp3"}).first();
+    s.songList.addSong(fourthSong);
     play(0);
     nearEnd();
     h.player.seq.onTrackTick();
@@ -302,7 +302,7 @@ TEST_F(PlaySequencerTest, ASongQueuedToFollowThatIsNoLongerNextNeverPlays) {
     s.songList.songs.move(2, 1); // eins vier drei
     EXPECT_TRUE(dropped(songs[2]));
     endSong();
-    EXPECT_EQ(playingPath(), vier);
+    EXPECT_EQ(playingPath(), fourthSong);
 
     nearEnd();
     h.player.seq.onTrackTick();
@@ -313,15 +313,15 @@ TEST_F(PlaySequencerTest, ASongQueuedToFollowThatIsNoLongerNextNeverPlays) {
     play(0);
     nearEnd();
     h.player.seq.onTrackTick();
-    EXPECT_EQ(queuedPath(), vier);
+    EXPECT_EQ(queuedPath(), fourthSong);
     s.radio.startStation(); // a station is being reached
-    EXPECT_TRUE(dropped(vier));
+    EXPECT_TRUE(dropped(fourthSong));
     s.radio.watchdogTimer.stop();
     h.player.seq.onTrackTick();
-    ASSERT_EQ(queuedPath(), vier);
+    ASSERT_EQ(queuedPath(), fourthSong);
 
     s.songList.clearButtonClicked();
-    EXPECT_TRUE(dropped(vier));
+    EXPECT_TRUE(dropped(fourthSong));
     endSong();
     h.player.seq.onTrackTick();
     EXPECT_EQ(active(), ChannelState::Stopped);

@@ -52,17 +52,17 @@ TEST(TitleFitTest, KeepsTheEndOrTheBeginningBelowTheLimit) {
     const TextWidth perChar = [](const QString& t) { return static_cast<int>(t.size()) * 10; };
     // 51 characters are 510 pixels: no wider than 512, unchanged.
     const QString fits(51, u'a');
-    EXPECT_EQ(rechtsb(fits, perChar), fits);
-    EXPECT_EQ(linksb(fits, perChar), fits);
+    EXPECT_EQ(fitKeepingEnd(fits, perChar), fits);
+    EXPECT_EQ(fitKeepingStart(fits, perChar), fits);
 
     const QString text = QStringLiteral("0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ");
-    const QString right = rechtsb(text, perChar);
+    const QString right = fitKeepingEnd(text, perChar);
     EXPECT_TRUE(right.startsWith(QStringLiteral(" ..")));
     EXPECT_TRUE(text.endsWith(right.mid(3)));
     EXPECT_LT(perChar(right), titleLimit);
     EXPECT_GE(perChar(right), titleLimit - 10);
 
-    const QString left = linksb(text, perChar);
+    const QString left = fitKeepingStart(text, perChar);
     EXPECT_TRUE(left.endsWith(QStringLiteral("..")));
     EXPECT_TRUE(text.startsWith(left.chopped(2)));
     EXPECT_LT(perChar(left), titleLimit);
@@ -70,9 +70,9 @@ TEST(TitleFitTest, KeepsTheEndOrTheBeginningBelowTheLimit) {
 
 TEST(TitleFitTest, EndsEvenWhenNothingFits) {
     const TextWidth huge = [](const QString& t) { return t.isEmpty() ? 0 : 10000; };
-    EXPECT_EQ(rechtsb(QStringLiteral("x"), huge), QStringLiteral(" .."));
-    EXPECT_EQ(linksb(QStringLiteral("x"), huge), QStringLiteral(".."));
-    EXPECT_EQ(rechtsb(QStringLiteral("a long title"), huge), QStringLiteral(" .."));
+    EXPECT_EQ(fitKeepingEnd(QStringLiteral("x"), huge), QStringLiteral(" .."));
+    EXPECT_EQ(fitKeepingStart(QStringLiteral("x"), huge), QStringLiteral(".."));
+    EXPECT_EQ(fitKeepingEnd(QStringLiteral("a long title"), huge), QStringLiteral(" .."));
 }
 
 TEST(VolumeFormulaTest, TableAndTiesToEven) {

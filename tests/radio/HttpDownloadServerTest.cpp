@@ -33,8 +33,8 @@ protected:
     }
     // Downloads path and waits for its one event.
     void download(const QString& path) {
-        get.setURL(server->url(path));
-        get.DownloadFile();
+        get.setUrl(server->url(path));
+        get.downloadToFile();
         ASSERT_TRUE(QTest::qWaitFor([this] { return !get.isDownloading(); }, 20000));
     }
     QByteArray fileBytes() {
@@ -45,8 +45,8 @@ protected:
     QTemporaryDir dir;
     std::unique_ptr<LoopbackHttpServer> server;
     HttpDownload get;
-    QSignalSpy done{&get, &HttpDownload::OnDoneFile};
-    QSignalSpy error{&get, &HttpDownload::OnError};
+    QSignalSpy done{&get, &HttpDownload::fileDone};
+    QSignalSpy error{&get, &HttpDownload::failed};
 };
 
 } // namespace
@@ -119,11 +119,11 @@ TEST_F(HttpDownloadServerTest, SecondStartDuringADownloadIsDropped) {
     start([](const auto&) {
         return Reply{LoopbackHttpServer::response("Content-Length: 6\r\n", "abc"), true, "def", false};
     });
-    get.setURL(server->url("/first"));
-    get.DownloadFile();
+    get.setUrl(server->url("/first"));
+    get.downloadToFile();
     ASSERT_TRUE(QTest::qWaitFor([this] { return server->requests().size() == 1; }, 10000));
-    get.setURL(server->url("/second"));
-    get.DownloadFile();
+    get.setUrl(server->url("/second"));
+    get.downloadToFile();
     server->openGate();
     ASSERT_TRUE(QTest::qWaitFor([this] { return !get.isDownloading(); }, 20000));
     QTest::qWait(100);
@@ -139,18 +139,18 @@ TEST_F(HttpDownloadServerTest, ProgressAfterEachPieceOfTheBody) {
     start([&](const auto&) {
         return sendBytes(LoopbackHttpServer::response("Content-Length: 5000\r\n", body));
     });
-    QList<qint64> readed;
-    QObject::connect(&get, &HttpDownload::OnProgress, [&](QObject*, qint64 total, qint64 r) {
+    QList<qint64> received;
+    QObject::connect(&get, &HttpDownload::progressed, [&](QObject*, qint64 total, qint64 r) {
         EXPECT_EQ(total, 5000);
-        readed << r;
+        received << r;
     });
     download("/big");
     ASSERT_EQ(done.size(), 1);
     EXPECT_EQ(fileBytes(), body);
-    ASSERT_GE(readed.size(), 5);
-    EXPECT_EQ(readed.last(), 5000);
-    for (qsizetype i = 0; i < readed.size(); ++i) {
-        const qint64 step = readed[i] - (i ? readed[i - 1] : 0);
+    ASSERT_GE(received.size(), 5);
+    EXPECT_EQ(received.last(), 5000);
+    for (qsizetype i = 0; i < received.size(); ++i) {
+        const qint64 step = received[i] - (i ? received[i - 1] : 0);
         EXPECT_TRUE(step > 0 && step <= 1025) << step;
     }
 }
@@ -161,13 +161,13 @@ TEST_F(HttpDownloadServerTest, DestroyedDuringADownloadStopsItWithoutAnEvent) {
     });
     auto owned = std::make_unique<HttpDownload>();
     owned->setFileName(dir.filePath("temp.tmp"));
-    owned->setURL(server->url("/endless"));
+    owned->setUrl(server->url("/endless"));
     int events = 0;
     bool progressed = false;
-    QObject::connect(owned.get(), &HttpDownload::OnProgress, [&] { progressed = true; });
-    QObject::connect(owned.get(), &HttpDownload::OnDoneFile, [&] { ++events; });
-    QObject::connect(owned.get(), &HttpDownload::OnError, [&] { ++events; });
-    owned->DownloadFile();
+    QObject::connect(owned.get(), &HttpDownload::progressed, [&] { progressed = true; });
+    QObject::connect(owned.get(), &HttpDownload::fileDone, [&] { ++events; });
+    QObject::connect(owned.get(), &HttpDownload::failed, [&] { ++events; });
+    owned->downloadToFile();
     ASSERT_TRUE(QTest::qWaitFor([&] { return progressed; }, 10000));
     owned.reset(); // returns once the worker has ended
     EXPECT_TRUE(QTest::qWaitFor([this] { return server->closedConnections() == 1; }, 5000));
@@ -182,7 +182,7 @@ TEST_F(HttpDownloadServerTest, PostCredentialsRefererAndCacheAsSet) {
     get.setPassword("secret");
     get.setReferer("http://from.example/");
     get.setUseCache(true);
-    get.setAgent("");
+    get.setUserAgent("");
     download("/form");
     ASSERT_EQ(done.size(), 1);
     const LoopbackHttpServer::Request r = server->requests().value(0);

@@ -56,10 +56,10 @@ private:
 class HttpDownloadTest : public ::testing::Test {
 protected:
     HttpDownloadTest() {
-        get->setURL("http://radio.example/list.m3u");
+        get->setUrl("http://radio.example/list.m3u");
         get->setFileName(dir.filePath("temp.tmp"));
-        QObject::connect(get.get(), &HttpDownload::OnDoneFile, [this] { ++done; });
-        QObject::connect(get.get(), &HttpDownload::OnError, [this] { ++errors; });
+        QObject::connect(get.get(), &HttpDownload::fileDone, [this] { ++done; });
+        QObject::connect(get.get(), &HttpDownload::failed, [this] { ++errors; });
     }
     int requests() {
         std::lock_guard lock(script->mutex);
@@ -82,32 +82,32 @@ protected:
 TEST_F(HttpDownloadTest, LargePiecesAreHandedOnAt1025BytesEach) {
     script->contentLength = "3000";
     script->body = QByteArray(3000, 'x');
-    QList<qint64> readed;
+    QList<qint64> received;
     QObject* sender = nullptr;
-    QObject::connect(get.get(), &HttpDownload::OnProgress, [&](QObject* s, qint64, qint64 r) {
+    QObject::connect(get.get(), &HttpDownload::progressed, [&](QObject* s, qint64, qint64 r) {
         sender = s;
-        readed << r;
+        received << r;
     });
-    get->DownloadFile();
+    get->downloadToFile();
     ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(readed, (QList<qint64>{1025, 2050, 3000}));
+    EXPECT_EQ(received, (QList<qint64>{1025, 2050, 3000}));
     EXPECT_NE(qobject_cast<HttpDownloadThread*>(sender), nullptr); // the worker, as the events promise
     EXPECT_EQ(done, 1);
 }
 
 TEST_F(HttpDownloadTest, FailsWithoutReadingWhenTheBodyCannotBeJudgedOrKept) {
-    get->setBinaryData(true);
+    get->setLengthRequired(true);
     script->body = "body";
-    get->DownloadFile();
+    get->downloadToFile();
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(errors, 1);
     EXPECT_FALSE(script->bodyRead);
     EXPECT_FALSE(QFile::exists(dir.filePath("temp.tmp")));
 
-    get->setBinaryData(false);
+    get->setLengthRequired(false);
     get->setFileName(dir.filePath("no/such/folder/temp.tmp"));
     script->contentLength = "4";
-    get->DownloadFile();
+    get->downloadToFile();
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(errors, 2);
     EXPECT_FALSE(script->bodyRead);
@@ -116,38 +116,38 @@ TEST_F(HttpDownloadTest, FailsWithoutReadingWhenTheBodyCannotBeJudgedOrKept) {
 
 TEST_F(HttpDownloadTest, CancelEndsWithOneErrorAndTheNextStartRuns) {
     script->holdUntilCancelled = true;
-    get->DownloadFile();
+    get->downloadToFile();
     ASSERT_TRUE(QTest::qWaitFor([this] { return requests() == 1; }));
-    get->CancelDownload();
+    get->cancel();
     ASSERT_TRUE(waitIdle());
     QTest::qWait(50);
     EXPECT_EQ(errors, 1);
-    EXPECT_FALSE(get->Success());
+    EXPECT_FALSE(get->succeeded());
 
     script->holdUntilCancelled = false;
     script->contentLength = "0";
-    get->DownloadFile();
+    get->downloadToFile();
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(done, 1);
-    EXPECT_TRUE(get->Success());
+    EXPECT_TRUE(get->succeeded());
 }
 
-// Into memory: the body comes with OnDoneString, byte for byte, and nothing is written; its length
+// Into memory: the body comes with memoryDone, byte for byte, and nothing is written; its length
 // must match as for a file.
 TEST_F(HttpDownloadTest, DownloadIntoMemoryGivesTheBodyAndWritesNoFile) {
     QList<QByteArray> bodies;
-    QObject::connect(get.get(), &HttpDownload::OnDoneString,
+    QObject::connect(get.get(), &HttpDownload::memoryDone,
                      [&bodies](QObject*, const QByteArray& body) { bodies << body; });
     script->contentLength = "6";
     script->body = QByteArray("a\r\n\xe9\0b", 6);
-    get->DownloadString();
+    get->downloadToMemory();
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(bodies, QList<QByteArray>{script->body});
     EXPECT_EQ(done, 0);
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 
     script->contentLength = "7";
-    get->DownloadString();
+    get->downloadToMemory();
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(errors, 1);
     EXPECT_EQ(bodies.size(), 1);
@@ -156,7 +156,7 @@ TEST_F(HttpDownloadTest, DownloadIntoMemoryGivesTheBodyAndWritesNoFile) {
 // Abandoned: no event ever comes, and the next download starts at once.
 TEST_F(HttpDownloadTest, AnAbandonedDownloadIsNeverHeardOfAndTheNextStartsAtOnce) {
     script->holdUntilCancelled = true;
-    get->DownloadString();
+    get->downloadToMemory();
     ASSERT_TRUE(QTest::qWaitFor([this] { return requests() == 1; }));
     get->abandon();
     EXPECT_FALSE(get->isDownloading());
@@ -165,7 +165,7 @@ TEST_F(HttpDownloadTest, AnAbandonedDownloadIsNeverHeardOfAndTheNextStartsAtOnce
         script->holdUntilCancelled = false;
         script->contentLength = "0";
     }
-    get->DownloadFile();
+    get->downloadToFile();
     EXPECT_TRUE(get->isDownloading());
     ASSERT_TRUE(waitIdle());
     QTest::qWait(50);
@@ -174,11 +174,11 @@ TEST_F(HttpDownloadTest, AnAbandonedDownloadIsNeverHeardOfAndTheNextStartsAtOnce
     EXPECT_EQ(requests(), 2);
 }
 
-TEST_F(HttpDownloadTest, StartFromInsideTheEventIsDroppedAndWaitThreadReturnsAfterTheEvent) {
+TEST_F(HttpDownloadTest, StartFromInsideTheEventIsDroppedAndAWaitingStartReturnsAfterTheEvent) {
     script->contentLength = "0";
-    QObject::connect(get.get(), &HttpDownload::OnDoneFile, [this] { get->DownloadFile(); });
-    get->setWaitThread(true);
-    get->DownloadFile();
+    QObject::connect(get.get(), &HttpDownload::fileDone, [this] { get->downloadToFile(); });
+    get->setWaitUntilDone(true);
+    get->downloadToFile();
     EXPECT_EQ(done, 1);
     EXPECT_FALSE(get->isDownloading());
     QTest::qWait(50);
@@ -190,11 +190,11 @@ TEST_F(HttpDownloadTest, ComponentDestroyedFromItsOwnProgressEventEndsCleanly) {
     script->contentLength = "5000";
     script->body = QByteArray(5000, 'x');
     int progress = 0;
-    QObject::connect(get.get(), &HttpDownload::OnProgress, [this, &progress] {
+    QObject::connect(get.get(), &HttpDownload::progressed, [this, &progress] {
         ++progress;
         get.reset();
     });
-    get->DownloadFile();
+    get->downloadToFile();
     ASSERT_TRUE(QTest::qWaitFor([this] { return !get; }, 10000));
     QTest::qWait(50);
     EXPECT_EQ(progress, 1);

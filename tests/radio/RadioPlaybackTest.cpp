@@ -250,7 +250,7 @@ TEST_F(RadioPlaybackTest, AFailedStartGoesBackToTheStationThatPlays) {
     EXPECT_EQ(radioActive(), ChannelState::Playing);
     EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("Alt  > Eins"));
     EXPECT_EQ(s.radio.stationName, QStringLiteral("Eins"));
-    EXPECT_EQ(s.radio.streamURL, QString::fromLatin1(oneUrl));
+    EXPECT_EQ(s.radio.streamUrl, QString::fromLatin1(oneUrl));
     tick();
     EXPECT_FALSE(s.radio.connectionProblem);
     h.audioEngine.sendMeta(playing, "StreamTitle='Neu';");
@@ -426,7 +426,7 @@ TEST_F(StationPlaylistTest, PlaylistStationPlaysTheSecondLineOfTheFetchedFile) {
 
     ASSERT_EQ(server->requests().size(), 1);
     EXPECT_EQ(server->requests()[0].target, "/station.M3U");
-    EXPECT_EQ(s.radio.streamURL, QStringLiteral("http://stream.example/live"));
+    EXPECT_EQ(s.radio.streamUrl, QStringLiteral("http://stream.example/live"));
     EXPECT_EQ(radioUrl(), "http://stream.example/live");
     EXPECT_EQ(s.radio.stationName, QStringLiteral("Zwei"));
     EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("  > Zwei"));
@@ -446,7 +446,7 @@ TEST_F(StationPlaylistTest, OnlyM3uUrlsAreFetched) {
     h.audioEngine.unreachable.push_back("");
     startStation(3);
     ASSERT_TRUE(waitForFetch());
-    EXPECT_EQ(s.radio.streamURL, QString());
+    EXPECT_EQ(s.radio.streamUrl, QString());
     EXPECT_EQ(s.radio.radioChannel, playing);
     h.player.radio.onWatchdogTick();
     EXPECT_EQ(s.channel.titleStrip.get(), QStringLiteral("Verbindungsproblem: Kurz"));

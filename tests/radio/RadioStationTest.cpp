@@ -209,7 +209,7 @@ TEST_F(RadioStationTest, ADeadStationHoldsNothingUpAndTheNextChoicePlays) {
     s->radio.stations.setSelected(1);
     player->radio.startSelectedStation();
     ASSERT_TRUE(waitFor([&] { return radioActive() == ChannelState::Playing; }, 10000)) << context();
-    EXPECT_EQ(s->radio.streamURL, station->mountUrl());
+    EXPECT_EQ(s->radio.streamUrl, station->mountUrl());
     EXPECT_TRUE(waitFor([&] { return showsATitle(name); }, 20000)) << context();
     EXPECT_EQ(dead.requests().size(), 1);
 }
@@ -233,7 +233,7 @@ TEST_F(RadioStationTest, PlaylistStationFromAWebServerResolvesToTheMount) {
     EXPECT_EQ(s->channel.titleStrip.get(), QStringLiteral("verbinde.."));
 
     ASSERT_TRUE(waitFor([&] { return static_cast<bool>(s->radio.radioChannel); }, 20000)) << context();
-    EXPECT_EQ(s->radio.streamURL, station->mountUrl());
+    EXPECT_EQ(s->radio.streamUrl, station->mountUrl());
     EXPECT_FALSE(folder.exists(QStringLiteral("temp.tmp")));
     EXPECT_TRUE(waitFor([&] { return radioActive() == ChannelState::Playing; }, 10000)) << context();
     EXPECT_TRUE(waitFor([&] { return showsATitle(name); }, 20000)) << context();

@@ -66,8 +66,8 @@ protected:
     PlayerHarness h;
     Player& s = h.player;
     std::unique_ptr<LoopbackHttpServer> server;
-    QSignalSpy done{&h.player.update.stationListDownload, &HttpDownload::OnDoneString};
-    QSignalSpy failed{&h.player.update.stationListDownload, &HttpDownload::OnError};
+    QSignalSpy done{&h.player.update.stationListDownload, &HttpDownload::memoryDone};
+    QSignalSpy failed{&h.player.update.stationListDownload, &HttpDownload::failed};
     int beats = 0;
 };
 

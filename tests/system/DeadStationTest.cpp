@@ -24,12 +24,12 @@ namespace {
 const QString stationName = QStringLiteral("Testwelle");
 
 bool onAir(const ProbeState& st) {
-    return st.value(S("playMode")) == u"2" && st.value(S("radioActive")) == u"1" &&
-           st.value(S("titleStrip")) == S("Band - Lied  > ") + stationName;
+    return st.value(ascii("playMode")) == u"2" && st.value(ascii("radioActive")) == u"1" &&
+           st.value(ascii("titleStrip")) == ascii("Band - Lied  > ") + stationName;
 }
 
 bool connecting(const ProbeState& st) {
-    return st.value(S("radioMode")) == u"1" && st.value(S("titleStrip")) == S("verbinde..");
+    return st.value(ascii("radioMode")) == u"1" && st.value(ascii("titleStrip")) == ascii("verbinde..");
 }
 
 TEST(DeadStationTest, TheWindowAnswersWhileAStationNeverAnswersAndTheNextStationPlays) {
@@ -41,7 +41,7 @@ TEST(DeadStationTest, TheWindowAnswersWhileAStationNeverAnswersAndTheNextStation
                         " run ***\n";
 
     QTemporaryDir folder;
-    const QString track = folder.path() + S("/track.mp3");
+    const QString track = folder.path() + ascii("/track.mp3");
     std::string error;
     ASSERT_TRUE(fixtures::makeMp3(track.toStdString(), {.seconds = 4.0},
                                   {.extraArguments = {"--tt", "Lied", "--ta", "Band", "--add-id3v2"}},
@@ -59,10 +59,11 @@ TEST(DeadStationTest, TheWindowAnswersWhileAStationNeverAnswersAndTheNextStation
     const auto diagnostics = [&] { return desk.now().dump() + "\n" + station.diagnostics().toStdString(); };
 
     ASSERT_TRUE(desk.writeStations(
-        {{S("Stumm"), QString::fromStdString(dead.url("/live"))}, {stationName, station.mountUrl()}}));
+        {{ascii("Stumm"), QString::fromStdString(dead.url("/live"))}, {stationName, station.mountUrl()}}));
     // Left in radio mode on the dead station: the start opens it.
-    ASSERT_TRUE(desk.writeIni({folder.path(), QString(), S("30"), S("0"), S("50"), S("50"), S("0"), S("1")}));
-    desk.run().environment().insert(S("MP3ZX_TEST_STATE_MS"), S("10"));
+    ASSERT_TRUE(desk.writeIni({folder.path(), QString(), ascii("30"), ascii("0"), ascii("50"), ascii("50"),
+                               ascii("0"), ascii("1")}));
+    desk.run().environment().insert(ascii("MP3ZX_TEST_STATE_MS"), ascii("10"));
     QElapsedTimer started;
     started.start();
     ASSERT_TRUE(desk.start());
@@ -83,15 +84,15 @@ TEST(DeadStationTest, TheWindowAnswersWhileAStationNeverAnswersAndTheNextStation
     std::vector<qint64> answers;
     QElapsedTimer window;
     window.start();
-    bool ticked = desk.now().value(S("levellingBox")) == u"1";
+    bool ticked = desk.now().value(ascii("levellingBox")) == u"1";
     while ((dead.connectionCount() <= chosen || answers.size() < 20) && window.elapsed() < 40000) {
         ticked = !ticked;
-        const QString wanted = ticked ? S("1") : S("0");
+        const QString wanted = ticked ? ascii("1") : ascii("0");
         ASSERT_TRUE(desk.click(DesktopRun::levellingBox));
         // Timed from the moment the click is with the X server, when xdotool has returned.
         QElapsedTimer answer;
         answer.start();
-        ASSERT_TRUE(waitUntil([&] { return desk.now().value(S("levellingBox")) == wanted; }, 10s))
+        ASSERT_TRUE(waitUntil([&] { return desk.now().value(ascii("levellingBox")) == wanted; }, 10s))
             << "the click was not taken\n"
             << diagnostics();
         answers.push_back(answer.elapsed());
@@ -108,7 +109,7 @@ TEST(DeadStationTest, TheWindowAnswersWhileAStationNeverAnswersAndTheNextStation
     // The working station, chosen with the mouse, plays under its name.
     ASSERT_TRUE(desk.click(DesktopRun::listRow(1)));
     EXPECT_TRUE(desk.waitFor(onAir, 40s)) << diagnostics();
-    EXPECT_EQ(desk.now().value(S("streamURL")), station.mountUrl());
+    EXPECT_EQ(desk.now().value(ascii("streamURL")), station.mountUrl());
     EXPECT_TRUE(desk.run().terminate());
 }
 

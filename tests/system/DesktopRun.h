@@ -114,7 +114,7 @@ private:
 };
 
 // A state key or an ASCII text.
-inline QString S(const char* text) {
+inline QString ascii(const char* text) {
     return QString::fromLatin1(text);
 }
 

@@ -36,30 +36,32 @@ TEST(FileNameBytesSystemTest, NamesThatAreNotUtf8PlayFromTheCommandLineTheFileLi
     ASSERT_TRUE(desk.start({bytesToText(cafe)}));
     // The song plays, and the tree went to its folder, whose names the file list shows.
     ASSERT_TRUE(desk.waitFor([&](const ProbeState& st) {
-        return textBytesOf(st.values(S("song"))) == QList<QByteArray>{cafe} && st.value(S("fileActive")) == u"1";
+        return textBytesOf(st.values(ascii("song"))) == QList<QByteArray>{cafe} &&
+               st.value(ascii("fileActive")) == u"1";
     })) << desk.now().dump();
-    ASSERT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(S("file")).size() == 3; }))
+    ASSERT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(ascii("file")).size() == 3; }))
         << desk.now().dump();
-    EXPECT_EQ(textBytesOf(desk.now().values(S("file"))), (QList<QByteArray>{"caf\xe9.mp3", "\xe9t\xe9.mp3",
-                                                                        "\xfc"
-                                                                        "ber.mp3"}));
+    EXPECT_EQ(textBytesOf(desk.now().values(ascii("file"))),
+              (QList<QByteArray>{"caf\xe9.mp3", "\xe9t\xe9.mp3",
+                                 "\xfc"
+                                 "ber.mp3"}));
 
     ASSERT_TRUE(desk.click(DesktopRun::addAllButton));
     EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) {
-        return textBytesOf(st.values(S("song"))) == QList<QByteArray>{cafe, ete, handed};
+        return textBytesOf(st.values(ascii("song"))) == QList<QByteArray>{cafe, ete, handed};
     })) << desk.now().dump();
 
     // An empty list and a paused song: the song handed over starts, so the engine opens its name.
     ASSERT_TRUE(desk.click(DesktopRun::clearButton));
     ASSERT_TRUE(desk.click(DesktopRun::playButton));
     ASSERT_TRUE(desk.waitFor([](const ProbeState& st) {
-        return st.values(S("song")).isEmpty() && st.value(S("fileActive")) == u"3";
+        return st.values(ascii("song")).isEmpty() && st.value(ascii("fileActive")) == u"3";
     })) << desk.now().dump();
     ProgramRun second(desk.run().runtimeDir(), &desk.x());
     EXPECT_EQ(second.run({bytesToText(handed)}, 10000), 0);
     EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) {
-        return textBytesOf(st.values(S("song"))) == QList<QByteArray>{handed} &&
-               st.value(S("fileActive")) == u"1";
+        return textBytesOf(st.values(ascii("song"))) == QList<QByteArray>{handed} &&
+               st.value(ascii("fileActive")) == u"1";
     })) << desk.now().dump();
     EXPECT_TRUE(desk.closeWithX());
 }

@@ -91,7 +91,7 @@ TEST(InstanceTest, SixStartsAtOnceLeaveOneInstanceThatHasAllSixSongs) {
         QStringList listed;
         EXPECT_TRUE(state.waitFor(
             [&](const ProbeState& st) {
-                listed = st.values(S("song"));
+                listed = st.values(ascii("song"));
                 listed.sort();
                 return listed == songs;
             },
@@ -115,10 +115,10 @@ TEST(InstanceTest, SeveralFilesOnOneCommandLineArriveInTheirOrder) {
     ProgramRun running;
     ProgramState state(running);
     ASSERT_TRUE(running.start(songs.mid(0, 2)));
-    ASSERT_TRUE(state.waitFor([&](const ProbeState& st) { return st.values(S("song")).size() == 2; }));
+    ASSERT_TRUE(state.waitFor([&](const ProbeState& st) { return st.values(ascii("song")).size() == 2; }));
     ProgramRun second(running.runtimeDir());
     EXPECT_EQ(second.run(songs.mid(2), 10000), 0);
-    EXPECT_TRUE(state.waitFor([&](const ProbeState& st) { return st.values(S("song")) == songs; }, 10s))
+    EXPECT_TRUE(state.waitFor([&](const ProbeState& st) { return st.values(ascii("song")) == songs; }, 10s))
         << state.read().dump();
     EXPECT_TRUE(running.terminate());
 }
@@ -145,7 +145,7 @@ TEST(InstanceTest, AStartWithoutArgumentBringsTheHiddenWindowBack) {
     EXPECT_EQ(second.run({}, 10000, &elapsed), 0);
     EXPECT_LT(elapsed, 3000) << "the second start took " << elapsed << " ms";
     EXPECT_TRUE(waitUntil([&] { return desk.windowShown(); }, 10s)) << "the window stayed hidden";
-    EXPECT_TRUE(desk.now().values(S("song")).isEmpty());
+    EXPECT_TRUE(desk.now().values(ascii("song")).isEmpty());
     EXPECT_TRUE(desk.closeWithX());
 }
 

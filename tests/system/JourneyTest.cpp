@@ -24,11 +24,11 @@ TEST(JourneyTest, AFirstStartOpensAnEmptyWindowAtItsPlaceAndXLeavesNineSettings)
 
     EXPECT_EQ(desk.windowPosition(), QPoint(50, 50));
     const ProbeState st = desk.now();
-    EXPECT_TRUE(st.values(S("song")).isEmpty()) << st.dump();
-    EXPECT_TRUE(st.values(S("entry")).isEmpty()) << st.dump();
-    EXPECT_EQ(st.value(S("playMode")), u"1");
-    EXPECT_EQ(st.value(S("radioMode")), u"0");
-    EXPECT_EQ(st.value(S("playButton")), u"START");
+    EXPECT_TRUE(st.values(ascii("song")).isEmpty()) << st.dump();
+    EXPECT_TRUE(st.values(ascii("entry")).isEmpty()) << st.dump();
+    EXPECT_EQ(st.value(ascii("playMode")), u"1");
+    EXPECT_EQ(st.value(ascii("radioMode")), u"0");
+    EXPECT_EQ(st.value(ascii("playButton")), u"START");
     // The start found no settings and left an empty file for the end of the run.
     EXPECT_TRUE(QFileInfo::exists(desk.run().iniPath()));
     EXPECT_TRUE(desk.run().iniBytes().isEmpty());
@@ -51,13 +51,14 @@ TEST(JourneyTest, AllSongsOfAFolderPlayInOrderAndTheLastStaysSelected) {
     DesktopRun desk;
     if (!desk.missing().isEmpty()) GTEST_SKIP() << desk.missing().toStdString();
     SongFolder music;
-    const QStringList songs{music.add(S("1 Anfang.mp3"), 2.0, 440), music.add(S("2 Mitte.mp3"), 2.0, 550),
-                            music.add(S("3 Ende.mp3"), 2.0, 660)};
+    const QStringList songs{music.add(ascii("1 Anfang.mp3"), 2.0, 440),
+                            music.add(ascii("2 Mitte.mp3"), 2.0, 550),
+                            music.add(ascii("3 Ende.mp3"), 2.0, 660)};
     // The last run left the tree on the folder above the music.
     const QString above = QFileInfo(music.path()).path();
     ASSERT_TRUE(desk.writeIni({above}));
     ASSERT_TRUE(desk.start());
-    ASSERT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.value(S("currentFolder")) == above; }))
+    ASSERT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.value(ascii("currentFolder")) == above; }))
         << desk.now().dump();
 
     // Into the tree with a click on its selected folder, then Right: open it, and into its one subfolder.
@@ -65,20 +66,20 @@ TEST(JourneyTest, AllSongsOfAFolderPlayInOrderAndTheLastStaysSelected) {
     ASSERT_TRUE(waitUntil([&] { return !(row = desk.selectedTreeRow()).isNull(); }, 20s))
         << "no folder is shown selected in the tree";
     ASSERT_TRUE(desk.click(row));
-    ASSERT_TRUE(desk.key({S("Right")}));
+    ASSERT_TRUE(desk.key({ascii("Right")}));
     // The tree learns a folder's subfolders in the background: Right again until it has moved in.
     bool inside = false;
     for (int attempt = 0; attempt < 10 && !inside; ++attempt) {
-        ASSERT_TRUE(desk.key({S("Right")}));
+        ASSERT_TRUE(desk.key({ascii("Right")}));
         inside = desk.waitFor(
-            [&](const ProbeState& st) { return st.value(S("currentFolder")) == music.path(); }, 3s);
+            [&](const ProbeState& st) { return st.value(ascii("currentFolder")) == music.path(); }, 3s);
     }
     ASSERT_TRUE(inside) << desk.now().dump();
     ASSERT_TRUE(desk.waitFor([](const ProbeState& st) {
-        return st.values(S("file")) == QStringList{"1 Anfang.mp3", "2 Mitte.mp3", "3 Ende.mp3"};
+        return st.values(ascii("file")) == QStringList{"1 Anfang.mp3", "2 Mitte.mp3", "3 Ende.mp3"};
     })) << "the file list does not show the folder chosen in the tree\n"
         << desk.now().dump();
-    EXPECT_TRUE(desk.now().values(S("song")).isEmpty()) << "browsing took songs";
+    EXPECT_TRUE(desk.now().values(ascii("song")).isEmpty()) << "browsing took songs";
 
     ASSERT_TRUE(desk.click(DesktopRun::addAllButton));
     // Follow the play: which row sounds, and what the title strip says meanwhile.
@@ -86,14 +87,15 @@ TEST(JourneyTest, AllSongsOfAFolderPlayInOrderAndTheLastStaysSelected) {
     QStringList titles;
     const bool ended = desk.waitFor(
         [&](const ProbeState& st) {
-            if (st.value(S("fileActive")) == u"1" && st.value(S("playMode")) == u"0") {
-                const int row = int(st.number(S("currentIndex")));
+            if (st.value(ascii("fileActive")) == u"1" && st.value(ascii("playMode")) == u"0") {
+                const int row = int(st.number(ascii("currentIndex")));
                 if (played.isEmpty() || played.constLast() != row) {
                     played << row;
-                    titles << st.value(S("titleStrip"));
+                    titles << st.value(ascii("titleStrip"));
                 }
             }
-            return played.size() == 3 && st.value(S("playMode")) == u"1" && st.value(S("fileActive")) == u"0";
+            return played.size() == 3 && st.value(ascii("playMode")) == u"1" &&
+                   st.value(ascii("fileActive")) == u"0";
         },
         60s);
     ASSERT_TRUE(ended) << desk.now().dump();
@@ -102,20 +104,22 @@ TEST(JourneyTest, AllSongsOfAFolderPlayInOrderAndTheLastStaysSelected) {
 
     // After the last song: the list is as it was, its last row selected, the button back at START.
     const ProbeState after = desk.now();
-    EXPECT_EQ(after.values(S("song")), songs);
-    EXPECT_EQ(after.value(S("songSelected")), u"2");
-    EXPECT_EQ(after.value(S("playButton")), u"START");
-    EXPECT_EQ(after.value(S("currentIndex")), u"2");
+    EXPECT_EQ(after.values(ascii("song")), songs);
+    EXPECT_EQ(after.value(ascii("songSelected")), u"2");
+    EXPECT_EQ(after.value(ascii("playButton")), u"START");
+    EXPECT_EQ(after.value(ascii("currentIndex")), u"2");
 
     // A song handed over by a second start, while nothing plays, joins the list and plays.
-    SongFolder more(S("Nachschub"));
-    const QString extra = more.add(S("4 Zugabe.mp3"), 2.0, 770);
+    SongFolder more(ascii("Nachschub"));
+    const QString extra = more.add(ascii("4 Zugabe.mp3"), 2.0, 770);
     ProgramRun second(desk.run().runtimeDir(), &desk.x());
     EXPECT_EQ(second.run({extra}, 20000), 0);
     EXPECT_FALSE(QFileInfo::exists(second.iniPath())) << "a second start wrote settings";
     EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) {
-        return st.values(S("song")) == songs + QStringList{extra} && st.value(S("currentIndex")) == u"3" &&
-               st.value(S("titleStrip")) == u"4 Zugabe [00:02]" && st.value(S("playButton")) == u"STOP";
+        return st.values(ascii("song")) == songs + QStringList{extra} &&
+               st.value(ascii("currentIndex")) == u"3" &&
+               st.value(ascii("titleStrip")) == u"4 Zugabe [00:02]" &&
+               st.value(ascii("playButton")) == u"STOP";
     })) << desk.now().dump();
 
     ASSERT_TRUE(desk.closeWithX());
@@ -145,11 +149,11 @@ TEST(JourneyTest, AFileNamedLikeMarkupShowsItsAngleBracketsInTheTitleStrip) {
     if (!desk.missing().isEmpty()) GTEST_SKIP() << desk.missing().toStdString();
     SongFolder music;
     // Sorted by name, "<" comes before "f": the markup-like name plays first, then the plain one.
-    const QString markup = music.add(S("<b>fett<b>.mp3"), 6.0);
-    const QString plain = music.add(S("fett.mp3"), 6.0);
+    const QString markup = music.add(ascii("<b>fett<b>.mp3"), 6.0);
+    const QString plain = music.add(ascii("fett.mp3"), 6.0);
     ASSERT_TRUE(desk.writeIni({music.path()}));
     ASSERT_TRUE(desk.start());
-    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.values(S("file")).size() == 2; }));
+    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.values(ascii("file")).size() == 2; }));
     ASSERT_TRUE(desk.click(DesktopRun::addAllButton));
 
     // The strip's drawn width while a title shows; two screenshots that agree, the title still on.
@@ -157,17 +161,17 @@ TEST(JourneyTest, AFileNamedLikeMarkupShowsItsAngleBracketsInTheTitleStrip) {
         int width = 0;
         waitUntil(
             [&] {
-                if (desk.now().value(S("titleStrip")) != title) return false;
+                if (desk.now().value(ascii("titleStrip")) != title) return false;
                 const int first = inkWidthOfTitleStrip(desk.screenshot(), desk.windowPosition());
                 const int second = inkWidthOfTitleStrip(desk.screenshot(), desk.windowPosition());
                 width = first;
-                return first > 0 && first == second && desk.now().value(S("titleStrip")) == title;
+                return first > 0 && first == second && desk.now().value(ascii("titleStrip")) == title;
             },
             30s);
         return width;
     };
-    const int markupWidth = drawnWidth(S("<b>fett<b> [00:06]"));
-    const int plainWidth = drawnWidth(S("fett [00:06]"));
+    const int markupWidth = drawnWidth(ascii("<b>fett<b> [00:06]"));
+    const int plainWidth = drawnWidth(ascii("fett [00:06]"));
     ASSERT_GT(markupWidth, 0) << desk.now().dump();
     ASSERT_GT(plainWidth, 0) << desk.now().dump();
     // Read as markup, the first title would draw as the second one does ("fett" in bold).
@@ -184,58 +188,60 @@ bool usePlaylistDialog(DesktopRun& desk, int item, const QString& dialogTitle, c
     if (!waitUntil([&] { return desk.visibleWindows() > before; }, 20s)) return false;
     QStringList keys;
     for (int i = 0; i <= item; ++i)
-        keys << S("Down");
-    keys << S("Return");
+        keys << ascii("Down");
+    keys << ascii("Return");
     if (!desk.key(keys)) return false;
     if (!desk.waitForWindowNamed(dialogTitle)) return false;
     // The file name field has the focus; what it holds is replaced.
-    return desk.key({S("ctrl+a")}) && desk.type(file) && desk.key({S("Return")});
+    return desk.key({ascii("ctrl+a")}) && desk.type(file) && desk.key({ascii("Return")});
 }
 
 TEST(JourneyTest, ASavedPlaylistBringsBackTheSameSongsAfterLeerenAndNamesASongGoneMissing) {
     DesktopRun desk;
     if (!desk.missing().isEmpty()) GTEST_SKIP() << desk.missing().toStdString();
     SongFolder music;
-    const QStringList songs{music.add(S("Alpha.mp3"), 30.0, 440), music.add(S("Beta.mp3"), 1.0, 550),
-                            music.add(S("Gamma.mp3"), 1.0, 660)};
+    const QStringList songs{music.add(ascii("Alpha.mp3"), 30.0, 440), music.add(ascii("Beta.mp3"), 1.0, 550),
+                            music.add(ascii("Gamma.mp3"), 1.0, 660)};
     QTemporaryDir lists;
     const QString listFolder = QFileInfo(lists.path()).canonicalFilePath();
-    const QString playlist = listFolder + S("/abend.m3u");
+    const QString playlist = listFolder + ascii("/abend.m3u");
     ASSERT_TRUE(desk.writeIni({music.path()}));
     ASSERT_TRUE(desk.start());
-    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.values(S("file")).size() == 3; }))
+    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.values(ascii("file")).size() == 3; }))
         << desk.now().dump();
     ASSERT_TRUE(desk.click(DesktopRun::addAllButton));
-    ASSERT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(S("song")) == songs; }));
+    ASSERT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(ascii("song")) == songs; }));
 
     // Save: one path per line, CR LF, in list order.
-    ASSERT_TRUE(usePlaylistDialog(desk, 1, S("Save As"), playlist)) << "the save dialog could not be used";
+    ASSERT_TRUE(usePlaylistDialog(desk, 1, ascii("Save As"), playlist))
+        << "the save dialog could not be used";
     ASSERT_TRUE(waitUntil([&] { return QFileInfo(playlist).size() > 0; }, 20s)) << "no playlist written";
     QFile saved(playlist);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    EXPECT_EQ(saved.readAll(), (songs.join(S("\r\n")) + S("\r\n")).toUtf8());
+    EXPECT_EQ(saved.readAll(), (songs.join(ascii("\r\n")) + ascii("\r\n")).toUtf8());
 
     // "leeren" empties the list; the playing song goes on.
     ASSERT_TRUE(desk.click(DesktopRun::clearButton));
-    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.values(S("song")).isEmpty(); }))
+    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.values(ascii("song")).isEmpty(); }))
         << desk.now().dump();
-    EXPECT_EQ(desk.now().value(S("fileActive")), u"1");
+    EXPECT_EQ(desk.now().value(ascii("fileActive")), u"1");
 
     // Load: the same paths in the same order.
-    ASSERT_TRUE(usePlaylistDialog(desk, 0, S("Open"), playlist)) << "the open dialog could not be used";
-    EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(S("song")) == songs; }))
+    ASSERT_TRUE(usePlaylistDialog(desk, 0, ascii("Open"), playlist)) << "the open dialog could not be used";
+    EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(ascii("song")) == songs; }))
         << desk.now().dump();
 
     // A song gone from the disk: loading again takes the others and says which one is missing, in a
     // message the user confirms.
     ASSERT_TRUE(QFile::remove(songs[2]));
     ASSERT_TRUE(desk.click(DesktopRun::clearButton));
-    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.values(S("song")).isEmpty(); }));
-    ASSERT_TRUE(usePlaylistDialog(desk, 0, S("Open"), playlist));
-    ASSERT_TRUE(desk.waitForWindowNamed(S("mp3zx"))) << "no message about the missing song";
-    EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(S("song")) == songs.mid(0, 2); }))
-        << desk.now().dump();
-    ASSERT_TRUE(desk.key({S("Return")}));
+    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.values(ascii("song")).isEmpty(); }));
+    ASSERT_TRUE(usePlaylistDialog(desk, 0, ascii("Open"), playlist));
+    ASSERT_TRUE(desk.waitForWindowNamed(ascii("mp3zx"))) << "no message about the missing song";
+    EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) {
+        return st.values(ascii("song")) == songs.mid(0, 2);
+    })) << desk.now().dump();
+    ASSERT_TRUE(desk.key({ascii("Return")}));
     EXPECT_TRUE(waitUntil([&] { return desk.visibleWindows() == 1; }, 20s)) << "the message stays open";
 
     ASSERT_TRUE(desk.closeWithX());

@@ -81,10 +81,10 @@ TEST(LevellingJourneyTest, AQuietAndALoudSongReachTheOutputAtTheLevelledVolume) 
     if (!desk.missing().isEmpty()) GTEST_SKIP() << desk.missing().toStdString();
 
     QTemporaryDir dir;
-    const QString music = QFileInfo(dir.path()).canonicalFilePath() + S("/Musik");
+    const QString music = QFileInfo(dir.path()).canonicalFilePath() + ascii("/Musik");
     QDir().mkpath(music);
-    const QString quiet = music + S("/a leise.mp3");
-    const QString loud = music + S("/b laut.mp3");
+    const QString quiet = music + ascii("/a leise.mp3");
+    const QString loud = music + ascii("/b laut.mp3");
     std::string error;
     ASSERT_TRUE(fixtures::makeMp3(quiet.toStdString(), {.frequency = 441, .amplitude = 0.3, .seconds = 3.0},
                                   {}, &error))
@@ -92,16 +92,16 @@ TEST(LevellingJourneyTest, AQuietAndALoudSongReachTheOutputAtTheLevelledVolume) 
     ASSERT_TRUE(fixtures::makeMp3(loud.toStdString(), {.frequency = 882, .amplitude = 0.8, .seconds = 3.0},
                                   {}, &error))
         << error;
-    const QString raw = dir.path() + S("/ausgabe.raw");
+    const QString raw = dir.path() + ascii("/ausgabe.raw");
     desk.recordSoundTo(raw);
     ASSERT_TRUE(desk.writeIni({music, QString(), QString::number(volumeBar)}));
     ASSERT_TRUE(desk.start());
-    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.values(S("file")).size() == 2; }))
+    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.values(ascii("file")).size() == 2; }))
         << desk.now().dump();
 
     // The user ticks the box, then takes the whole folder.
     ASSERT_TRUE(desk.click(DesktopRun::levellingBox));
-    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.value(S("levellingBox")) == u"1"; }))
+    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.value(ascii("levellingBox")) == u"1"; }))
         << "the click did not tick the levelling box";
     ASSERT_TRUE(desk.click(DesktopRun::addAllButton));
 
@@ -109,14 +109,14 @@ TEST(LevellingJourneyTest, AQuietAndALoudSongReachTheOutputAtTheLevelledVolume) 
     QMap<int, QString> volumeWhilePlaying;
     ASSERT_TRUE(desk.waitFor(
         [&](const ProbeState& st) {
-            if (st.value(S("fileActive")) == u"1" && st.value(S("playMode")) == u"0")
-                volumeWhilePlaying[int(st.number(S("currentIndex")))] = st.value(S("volume"));
-            return volumeWhilePlaying.size() == 2 && st.value(S("playMode")) == u"1" &&
-                   st.value(S("fileActive")) == u"0";
+            if (st.value(ascii("fileActive")) == u"1" && st.value(ascii("playMode")) == u"0")
+                volumeWhilePlaying[int(st.number(ascii("currentIndex")))] = st.value(ascii("volume"));
+            return volumeWhilePlaying.size() == 2 && st.value(ascii("playMode")) == u"1" &&
+                   st.value(ascii("fileActive")) == u"0";
         },
         60s))
         << desk.now().dump();
-    const QStringList loudness = desk.now().values(S("loudness"));
+    const QStringList loudness = desk.now().values(ascii("loudness"));
     ASSERT_EQ(loudness.size(), 2);
     ASSERT_TRUE(desk.run().terminate()); // closes the sound device, and with it the file
 
@@ -150,15 +150,15 @@ TEST(LevellingJourneyTest, AQuietAndALoudSongReachTheOutputAtTheLevelledVolume) 
 
     // The next start finds the box ticked, the bar where it was and the folder listed again; a song
     // taken now is measured too.
-    desk.recordSoundTo(dir.path() + S("/zweiter-lauf.raw"));
+    desk.recordSoundTo(dir.path() + ascii("/zweiter-lauf.raw"));
     ASSERT_TRUE(desk.restart());
     ASSERT_TRUE(desk.waitFor([&](const ProbeState& st) {
-        return st.value(S("levellingBox")) == u"1" &&
-               st.value(S("volumeBar")) == QString::number(volumeBar) &&
-               st.value(S("currentFolder")) == music && st.values(S("file")).size() == 2;
+        return st.value(ascii("levellingBox")) == u"1" &&
+               st.value(ascii("volumeBar")) == QString::number(volumeBar) &&
+               st.value(ascii("currentFolder")) == music && st.values(ascii("file")).size() == 2;
     })) << desk.now().dump();
     ASSERT_TRUE(desk.click(DesktopRun::addAllButton));
-    EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(S("loudness")) == loudness; }))
+    EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(ascii("loudness")) == loudness; }))
         << desk.now().dump();
     EXPECT_TRUE(desk.run().terminate());
 }

@@ -103,12 +103,12 @@ TEST(PlaylistArgumentSystemTest, PlsPlaysItsStationAndAnM3uFromASecondStartQueue
 
     // Relative song lines name files beside the playlist, whatever folder the second start runs in.
     const QString m3u = folder + QStringLiteral("/listen/lieder.m3u");
-    const QString zwei = folder + QStringLiteral("/songs/zwei.mp3");
+    const QString secondSong = folder + QStringLiteral("/songs/zwei.mp3");
     ASSERT_TRUE(writeFile(m3u, "#EXTM3U\r\n#EXTINF:20,Eins\r\n../songs/eins.mp3\r\n#EXTINF:20,Zwei\r\n" +
-                                   zwei.toUtf8() + "\r\n"));
+                                   secondSong.toUtf8() + "\r\n"));
     ProgramRun second(first.runtimeDir());
     EXPECT_EQ(second.run({m3u}, 20000), 0);
-    const QStringList songs{folder + QStringLiteral("/songs/eins.mp3"), zwei};
+    const QStringList songs{folder + QStringLiteral("/songs/eins.mp3"), secondSong};
     EXPECT_TRUE(state.waitFor([&](const ProbeState& st) {
         return st.values(QStringLiteral("song")) == songs && st.value(QStringLiteral("radioMode")) == u"0" &&
                st.value(QStringLiteral("playMode")) == u"0" &&

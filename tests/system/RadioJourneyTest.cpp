@@ -18,15 +18,16 @@ const QStringList titles{QStringLiteral("Bänd - Grüße aus Köln"), QStringLit
 
 // The title strip shows one of the station's titles followed by the station's name.
 bool showsATitle(const ProbeState& st) {
-    const QString strip = st.value(S("titleStrip"));
+    const QString strip = st.value(ascii("titleStrip"));
     for (const QString& title : titles)
-        if (strip == title + S("  > ") + stationName) return true;
+        if (strip == title + ascii("  > ") + stationName) return true;
     return false;
 }
 
 bool onAir(const ProbeState& st) {
-    return st.value(S("radioMode")) == u"1" && st.value(S("playMode")) == u"2" &&
-           st.value(S("radioActive")) == u"1" && st.value(S("playButton")) == u"STOP" && showsATitle(st);
+    return st.value(ascii("radioMode")) == u"1" && st.value(ascii("playMode")) == u"2" &&
+           st.value(ascii("radioActive")) == u"1" && st.value(ascii("playButton")) == u"STOP" &&
+           showsATitle(st);
 }
 
 TEST(RadioJourneyTest, AStationPlaysReconnectsAfterTheServerRestartsAndStartsAgainNextTime) {
@@ -40,8 +41,8 @@ TEST(RadioJourneyTest, AStationPlaysReconnectsAfterTheServerRestartsAndStartsAga
     QTemporaryDir folder;
     QStringList tracks;
     for (int n = 0; n < 2; ++n) {
-        const QString path = folder.path() + S("/track") + QString::number(n) + S(".mp3");
-        const QString title = titles[n].section(S(" - "), 1);
+        const QString path = folder.path() + ascii("/track") + QString::number(n) + ascii(".mp3");
+        const QString title = titles[n].section(ascii(" - "), 1);
         std::string error;
         ASSERT_TRUE(fixtures::makeMp3(
             path.toStdString(), {.frequency = 440.0 + 220 * n, .seconds = 4.0},
@@ -56,27 +57,28 @@ TEST(RadioJourneyTest, AStationPlaysReconnectsAfterTheServerRestartsAndStartsAga
     const auto diagnostics = [&] { return desk.now().dump() + "\n" + station.diagnostics().toStdString(); };
 
     // Two stations: one the server does not know, and ours below it.
-    const QString otherUrl = S("http://127.0.0.1:") + QString::number(station.port()) + S("/anderswo.mp3");
-    ASSERT_TRUE(desk.writeStations({{S("Anderswo"), otherUrl}, {stationName, station.mountUrl()}}));
+    const QString otherUrl =
+        ascii("http://127.0.0.1:") + QString::number(station.port()) + ascii("/anderswo.mp3");
+    ASSERT_TRUE(desk.writeStations({{ascii("Anderswo"), otherUrl}, {stationName, station.mountUrl()}}));
     ASSERT_TRUE(desk.start());
 
     // "Radio" shows the station list; nothing is chosen, so nothing plays yet.
     ASSERT_TRUE(desk.click(DesktopRun::radioButton));
-    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.value(S("radioMode")) == u"1"; }))
+    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.value(ascii("radioMode")) == u"1"; }))
         << diagnostics();
-    EXPECT_EQ(desk.now().value(S("playMode")), u"1");
+    EXPECT_EQ(desk.now().value(ascii("playMode")), u"1");
 
     // A click on the station's row: it plays, with the station's title in the strip.
     ASSERT_TRUE(desk.click(DesktopRun::listRow(1)));
     ASSERT_TRUE(desk.waitFor(onAir, 40s)) << diagnostics();
-    EXPECT_EQ(desk.now().value(S("streamURL")), station.mountUrl());
-    EXPECT_EQ(desk.now().value(S("stationSelected")), u"1");
+    EXPECT_EQ(desk.now().value(ascii("streamURL")), station.mountUrl());
+    EXPECT_EQ(desk.now().value(ascii("stationSelected")), u"1");
 
     // The server goes away: the strip says so; it comes back (with its source): the player reconnects.
     station.stopServer();
     ASSERT_TRUE(desk.waitFor(
         [](const ProbeState& st) {
-            return st.value(S("titleStrip")) == S("Verbindungsproblem: ") + stationName;
+            return st.value(ascii("titleStrip")) == ascii("Verbindungsproblem: ") + stationName;
         },
         40s))
         << diagnostics();
@@ -86,13 +88,14 @@ TEST(RadioJourneyTest, AStationPlaysReconnectsAfterTheServerRestartsAndStartsAga
     qint64 position = 0;
     ASSERT_TRUE(desk.waitFor(
         [&](const ProbeState& st) {
-            position = st.number(S("radioPosition"));
+            position = st.number(ascii("radioPosition"));
             return onAir(st) && position > 0;
         },
         60s))
         << diagnostics();
-    EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.number(S("radioPosition")) > position; }))
-        << "the stream does not move on after the reconnect\n"
+    EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) {
+        return st.number(ascii("radioPosition")) > position;
+    })) << "the stream does not move on after the reconnect\n"
         << diagnostics();
 
     // Closed in radio mode, the settings keep the mode and the station ...
@@ -105,9 +108,9 @@ TEST(RadioJourneyTest, AStationPlaysReconnectsAfterTheServerRestartsAndStartsAga
     // ... and the next start is on air with that station, untouched.
     ASSERT_TRUE(desk.restart());
     EXPECT_TRUE(desk.waitFor(
-        [](const ProbeState& st) { return onAir(st) && st.value(S("stationSelected")) == u"1"; }, 40s))
+        [](const ProbeState& st) { return onAir(st) && st.value(ascii("stationSelected")) == u"1"; }, 40s))
         << diagnostics();
-    EXPECT_EQ(desk.now().value(S("streamURL")), station.mountUrl());
+    EXPECT_EQ(desk.now().value(ascii("streamURL")), station.mountUrl());
     EXPECT_TRUE(desk.run().terminate());
 }
 

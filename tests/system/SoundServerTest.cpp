@@ -76,7 +76,7 @@ long procStatus(qint64 pid, const char* key) {
 }
 
 bool playing(const ProbeState& st, const char* active) {
-    return st.value(S(active)) == u"1";
+    return st.value(ascii(active)) == u"1";
 }
 
 struct Heard {
@@ -107,7 +107,7 @@ TEST(SoundServerTest, SongIsHeardAgainWhereItStoppedAfterTheServerRestarts) {
     ProgramState state(run);
     playThrough(run, pulse);
     // Volume 60, levelling on: the song's loudness sets the gain.
-    ASSERT_TRUE(writeLines(run.iniPath(), {folder.path(), QString(), S("60"), S("1")}));
+    ASSERT_TRUE(writeLines(run.iniPath(), {folder.path(), QString(), ascii("60"), ascii("1")}));
     ASSERT_TRUE(run.start({song}));
 
     Heard before;
@@ -117,25 +117,27 @@ TEST(SoundServerTest, SongIsHeardAgainWhereItStoppedAfterTheServerRestarts) {
         waitUntil([] { return false; }, 2500ms);
         before = {secondOfTone(heard.recentFrequency()), heard.recentPeak(400ms)};
     }
-    const QString volume = state.read().value(S("volume"));
-    ASSERT_EQ(state.read().value(S("levellingBox")), u"1");
+    const QString volume = state.read().value(ascii("volume"));
+    ASSERT_EQ(state.read().value(ascii("levellingBox")), u"1");
     pulse.kill();
     // Within a second, and the beat of the program's state lines.
-    ASSERT_TRUE(state.waitFor([](const ProbeState& st) { return st.value(S("fileActive")) == u"2"; }, 1200ms))
+    ASSERT_TRUE(
+        state.waitFor([](const ProbeState& st) { return st.value(ascii("fileActive")) == u"2"; }, 1200ms))
         << "the engine shows the song held\n"
         << state.read().dump();
     const ProbeState held = state.read();
     waitUntil([] { return false; }, 1s);
-    EXPECT_EQ(state.read().value(S("filePosition")), held.value(S("filePosition"))) << "the position holds";
-    EXPECT_EQ(held.value(S("playButton")), u"STOP") << "the song still counts as playing";
+    EXPECT_EQ(state.read().value(ascii("filePosition")), held.value(ascii("filePosition")))
+        << "the position holds";
+    EXPECT_EQ(held.value(ascii("playButton")), u"STOP") << "the song still counts as playing";
 
     ASSERT_TRUE(pulse.start(true)) << pulse.diagnostics();
     const Heard after = hearAgain(pulse, 5s);
     ASSERT_GE(after.second, 0) << "not heard within 5 s of the server's return\n" << state.read().dump();
     EXPECT_NEAR(after.second, before.second + 0.5, 1.5) << "where it was last heard";
     EXPECT_NEAR(after.peak, before.peak, 0.03) << "as loud as before";
-    EXPECT_EQ(state.read().value(S("volume")), volume);
-    EXPECT_EQ(pulse.sinkMute(), S("Mute: no"));
+    EXPECT_EQ(state.read().value(ascii("volume")), volume);
+    EXPECT_EQ(pulse.sinkMute(), ascii("Mute: no"));
     EXPECT_TRUE(state.waitFor([](const ProbeState& st) { return playing(st, "fileActive"); }, 2s));
 }
 
@@ -154,9 +156,9 @@ TEST(SoundServerTest, StationIsHeardAgainFromItsLiveEdgeAfterTheServerRestarts) 
     ProgramRun run;
     ProgramState state(run);
     playThrough(run, pulse);
-    ASSERT_TRUE(writeLines(run.folder() + S("mp3.snd"), {S("Uhrfunk"), station.mountUrl()}));
-    ASSERT_TRUE(writeLines(run.iniPath(),
-                           {folder.path(), QString(), S("60"), S("0"), S("0"), S("0"), S("0"), S("1")}));
+    ASSERT_TRUE(writeLines(run.folder() + ascii("mp3.snd"), {ascii("Uhrfunk"), station.mountUrl()}));
+    ASSERT_TRUE(writeLines(run.iniPath(), {folder.path(), QString(), ascii("60"), ascii("0"), ascii("0"),
+                                           ascii("0"), ascii("0"), ascii("1")}));
     ASSERT_TRUE(run.start());
 
     Heard before;
@@ -191,11 +193,11 @@ TEST(SoundServerTest, StartWithoutAnyOutputThenPlayOnceAServerRuns) {
     playThrough(desk.run(), pulse);
     ASSERT_TRUE(desk.writeIni({folder.path()}));
     ASSERT_TRUE(desk.launch());
-    ASSERT_TRUE(desk.waitForWindowNamed(S("mp3zx"))) << "the message of the failed start";
-    ASSERT_TRUE(desk.key({S("Return")}));
+    ASSERT_TRUE(desk.waitForWindowNamed(ascii("mp3zx"))) << "the message of the failed start";
+    ASSERT_TRUE(desk.key({ascii("Return")}));
     ASSERT_TRUE(desk.findWindow());
     ASSERT_TRUE(desk.waitFor([](const ProbeState& st) {
-        return st.values(S("file")) == QStringList{S("uhr.mp3")};
+        return st.values(ascii("file")) == QStringList{ascii("uhr.mp3")};
     })) << desk.now().dump();
 
     ASSERT_TRUE(pulse.start(true)) << pulse.diagnostics();
@@ -204,7 +206,7 @@ TEST(SoundServerTest, StartWithoutAnyOutputThenPlayOnceAServerRuns) {
     ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return playing(st, "fileActive"); }, 2s))
         << desk.now().dump();
     EXPECT_TRUE(heard.waitForSound(0.1f, 5s));
-    EXPECT_EQ(pulse.sinkMute(), S("Mute: no"));
+    EXPECT_EQ(pulse.sinkMute(), ascii("Mute: no"));
 }
 
 // Twenty restarts of the server while a song plays: each return is heard, and the program's threads and

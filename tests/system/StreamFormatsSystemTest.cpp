@@ -26,20 +26,21 @@ namespace {
 constexpr int stationVolumeBar = 80;
 
 // mp3.ini for a start in radio mode on the first station.
-const QStringList radioIni{QString(), QString(), QString::number(stationVolumeBar), S("0"), S("50"), S("50"),
-                           S("0"),    S("1")};
+const QStringList radioIni{QString(),  QString(),   QString::number(stationVolumeBar),
+                           ascii("0"), ascii("50"), ascii("50"),
+                           ascii("0"), ascii("1")};
 
 QString missingPeers(DesktopRun& desk) {
     if (!desk.missing().isEmpty()) return desk.missing();
-    if (findTool(S("ffmpeg")).isEmpty())
-        return S("ffmpeg is not installed; the stream format tests did not run");
+    if (findTool(ascii("ffmpeg")).isEmpty())
+        return ascii("ffmpeg is not installed; the stream format tests did not run");
     return QString();
 }
 
 std::function<bool(const ProbeState&)> onAir(const QString& strip) {
     return [strip](const ProbeState& st) {
-        return st.value(S("playMode")) == u"2" && st.value(S("radioActive")) == u"1" &&
-               st.value(S("titleStrip")) == strip;
+        return st.value(ascii("playMode")) == u"2" && st.value(ascii("radioActive")) == u"1" &&
+               st.value(ascii("titleStrip")) == strip;
     };
 }
 
@@ -83,22 +84,24 @@ TEST(StreamFormatsSystemTest, AacVorbisAndOpusStationsPlayWithTheirTitlesAndAacR
     IcecastStation station(folder.path(), {});
     QString error;
     ASSERT_TRUE(station.startServer(&error)) << error.toStdString();
-    const QStringList ogg{S("-f"), S("ogg")};
+    const QStringList ogg{ascii("-f"), ascii("ogg")};
     const std::vector<Mount> mounts = {
-        {S("AAC-Welle"),
-         S("/aac"),
+        {ascii("AAC-Welle"),
+         ascii("/aac"),
          440,
-         {S("-c:a"), S("aac"), S("-b:a"), S("96k"), S("-content_type"), S("audio/aac"), S("-f"), S("adts")},
-         S("Band - Lied in AAC")},
-        {S("Vorbiswelle"), S("/vorbis"), 660,
-         QStringList{S("-c:a"), S("libvorbis"), S("-metadata"), QStringLiteral("artist=Bänd"), S("-metadata"),
-                     QStringLiteral("title=Grüße"), S("-content_type"), S("application/ogg")} +
+         {ascii("-c:a"), ascii("aac"), ascii("-b:a"), ascii("96k"), ascii("-content_type"),
+          ascii("audio/aac"), ascii("-f"), ascii("adts")},
+         ascii("Band - Lied in AAC")},
+        {ascii("Vorbiswelle"), ascii("/vorbis"), 660,
+         QStringList{ascii("-c:a"), ascii("libvorbis"), ascii("-metadata"), QStringLiteral("artist=Bänd"),
+                     ascii("-metadata"), QStringLiteral("title=Grüße"), ascii("-content_type"),
+                     ascii("application/ogg")} +
              ogg,
          QStringLiteral("Bänd - Grüße")},
-        {S("Opuswelle"), S("/opus"), 880,
-         QStringList{S("-c:a"), S("libopus"), S("-ar"), S("48000"), S("-metadata"),
-                     QStringLiteral("artist=Bänd"), S("-metadata"), S("title=Opus"), S("-content_type"),
-                     S("audio/ogg")} +
+        {ascii("Opuswelle"), ascii("/opus"), 880,
+         QStringList{ascii("-c:a"), ascii("libopus"), ascii("-ar"), ascii("48000"), ascii("-metadata"),
+                     QStringLiteral("artist=Bänd"), ascii("-metadata"), ascii("title=Opus"),
+                     ascii("-content_type"), ascii("audio/ogg")} +
              ogg,
          QStringLiteral("Bänd - Opus")},
     };
@@ -110,12 +113,13 @@ TEST(StreamFormatsSystemTest, AacVorbisAndOpusStationsPlayWithTheirTitlesAndAacR
         for (std::size_t i = 0; i < mounts.size(); ++i) {
             if (!sources[i]->start(&error)) return false;
             if (!waitUntil([&] { return httpStatus(station.port(), mounts[i].path, 1000) == 200; }, 15s)) {
-                error = mounts[i].path + S(" did not come up: ") + sources[i]->diagnostics();
+                error = mounts[i].path + ascii(" did not come up: ") + sources[i]->diagnostics();
                 return false;
             }
         }
         // The AAC source sends no titles: the station's playout sets them.
-        if (!station.setTitle(S("/aac"), mounts.front().title)) error = S("icecast2 did not take the title");
+        if (!station.setTitle(ascii("/aac"), mounts.front().title))
+            error = ascii("icecast2 did not take the title");
         return error.isEmpty();
     };
     ASSERT_TRUE(startSources()) << error.toStdString() << station.diagnostics().toStdString();
@@ -123,13 +127,13 @@ TEST(StreamFormatsSystemTest, AacVorbisAndOpusStationsPlayWithTheirTitlesAndAacR
 
     QList<std::pair<QString, QString>> list;
     for (const Mount& m : mounts)
-        list.append({m.station, S("http://127.0.0.1:") + QString::number(station.port()) + m.path});
+        list.append({m.station, ascii("http://127.0.0.1:") + QString::number(station.port()) + m.path});
     ASSERT_TRUE(desk.writeStations(list));
     ASSERT_TRUE(desk.writeIni(radioIni));
-    const QString raw = folder.path() + S("/ausgabe.raw");
+    const QString raw = folder.path() + ascii("/ausgabe.raw");
     desk.recordSoundTo(raw);
     ASSERT_TRUE(desk.start());
-    const auto onAirWith = [&](const Mount& m) { return onAir(m.title + S("  > ") + m.station); };
+    const auto onAirWith = [&](const Mount& m) { return onAir(m.title + ascii("  > ") + m.station); };
     ASSERT_TRUE(desk.waitFor(onAirWith(mounts[0]), 20s)) << diagnostics();
 
     // The server goes away with its sources and comes back: the AAC station plays again, with its title.
@@ -150,7 +154,7 @@ TEST(StreamFormatsSystemTest, AacVorbisAndOpusStationsPlayWithTheirTitlesAndAacR
         if (i > 0) ASSERT_TRUE(desk.click(DesktopRun::listRow(int(i))));
         ASSERT_TRUE(desk.waitFor(onAirWith(mounts[i]), 20s)) << diagnostics();
         ASSERT_TRUE(playFor(raw, 1.5));
-        volume = desk.now().value(S("volume")).toInt();
+        volume = desk.now().value(ascii("volume")).toInt();
     }
     ASSERT_TRUE(desk.run().terminate()); // closes the sound device, and with it the file
 
@@ -166,19 +170,20 @@ TEST(StreamFormatsSystemTest, HlsMediaAndMasterPlaylistsPlayAndAnEndedPlaylistRe
     if (const QString missing = missingPeers(desk); !missing.isEmpty()) GTEST_SKIP() << missing.toStdString();
 
     QTemporaryDir folder;
-    const QString www = folder.path() + S("/www");
-    ASSERT_TRUE(QDir().mkpath(www + S("/low")) && QDir().mkpath(www + S("/high")));
+    const QString www = folder.path() + ascii("/www");
+    ASSERT_TRUE(QDir().mkpath(www + ascii("/low")) && QDir().mkpath(www + ascii("/high")));
     const auto segmenter = [&](int frequency, const char* rate, const QString& dir) {
         return std::make_unique<FfmpegSource>(
-            frequency, QStringList{S("-c:a"), S("aac"), S("-b:a"), S(rate), S("-f"), S("hls"), S("-hls_time"),
-                                   S("1"), S("-hls_list_size"), S("4"), S("-hls_flags"),
-                                   S("delete_segments+temp_file"), www + dir + S("/live.m3u8")});
+            frequency, QStringList{ascii("-c:a"), ascii("aac"), ascii("-b:a"), ascii(rate), ascii("-f"),
+                                   ascii("hls"), ascii("-hls_time"), ascii("1"), ascii("-hls_list_size"),
+                                   ascii("4"), ascii("-hls_flags"), ascii("delete_segments+temp_file"),
+                                   www + dir + ascii("/live.m3u8")});
     };
-    const auto low = segmenter(440, "64k", S("/low"));
-    const auto high = segmenter(880, "128k", S("/high"));
+    const auto low = segmenter(440, "64k", ascii("/low"));
+    const auto high = segmenter(880, "128k", ascii("/high"));
     QString error;
     ASSERT_TRUE(low->start(&error) && high->start(&error)) << error.toStdString();
-    QFile master(www + S("/master.m3u8"));
+    QFile master(www + ascii("/master.m3u8"));
     ASSERT_TRUE(master.open(QIODevice::WriteOnly));
     master.write("#EXTM3U\n"
                  "#EXT-X-STREAM-INF:BANDWIDTH=64000,CODECS=\"mp4a.40.2\"\nlow/live.m3u8\n"
@@ -187,45 +192,48 @@ TEST(StreamFormatsSystemTest, HlsMediaAndMasterPlaylistsPlayAndAnEndedPlaylistRe
     master.close();
     // Three segments each, so a player starting now has something to play.
     const auto segmentsReady = [&](const QString& dir) {
-        return waitUntil([&] { return QFile::exists(www + dir + S("/live2.ts")); }, 15s);
+        return waitUntil([&] { return QFile::exists(www + dir + ascii("/live2.ts")); }, 15s);
     };
-    ASSERT_TRUE(segmentsReady(S("/low")) && segmentsReady(S("/high")))
+    ASSERT_TRUE(segmentsReady(ascii("/low")) && segmentsReady(ascii("/high")))
         << low->diagnostics().toStdString() << high->diagnostics().toStdString();
     const FolderHttpServer server(www.toStdString());
     const auto diagnostics = [&] { return desk.now().dump(); };
 
-    ASSERT_TRUE(desk.writeStations({{S("HLS-Auswahl"), QString::fromStdString(server.url("/master.m3u8"))},
-                                    {S("HLS-Welle"), QString::fromStdString(server.url("/low/live.m3u8"))}}));
+    ASSERT_TRUE(
+        desk.writeStations({{ascii("HLS-Auswahl"), QString::fromStdString(server.url("/master.m3u8"))},
+                            {ascii("HLS-Welle"), QString::fromStdString(server.url("/low/live.m3u8"))}}));
     ASSERT_TRUE(desk.writeIni(radioIni));
-    const QString raw = folder.path() + S("/ausgabe.raw");
+    const QString raw = folder.path() + ascii("/ausgabe.raw");
     desk.recordSoundTo(raw);
     ASSERT_TRUE(desk.start());
     // HLS without ID3 titles: the strip names the station.
     const auto playing = [&](const QString& name) {
         return [name](const ProbeState& st) {
-            return st.value(S("playMode")) == u"2" && st.value(S("radioActive")) == u"1" &&
-                   st.value(S("titleStrip")).endsWith(name) && st.value(S("titleStrip")) != S("verbinde..");
+            return st.value(ascii("playMode")) == u"2" && st.value(ascii("radioActive")) == u"1" &&
+                   st.value(ascii("titleStrip")).endsWith(name) &&
+                   st.value(ascii("titleStrip")) != ascii("verbinde..");
         };
     };
-    ASSERT_TRUE(desk.waitFor(playing(S("HLS-Auswahl")), 20s)) << diagnostics();
+    ASSERT_TRUE(desk.waitFor(playing(ascii("HLS-Auswahl")), 20s)) << diagnostics();
 
     // The segmenter ends its playlist and starts again after a while: the station reconnects.
     high->stop();
-    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.value(S("radioActive")) != u"1"; }, 30s))
+    ASSERT_TRUE(
+        desk.waitFor([](const ProbeState& st) { return st.value(ascii("radioActive")) != u"1"; }, 30s))
         << "the ended playlist was not noticed\n"
         << diagnostics();
-    QFile::remove(www + S("/high/live2.ts"));
+    QFile::remove(www + ascii("/high/live2.ts"));
     ASSERT_TRUE(high->start(&error)) << error.toStdString();
-    ASSERT_TRUE(segmentsReady(S("/high"))) << high->diagnostics().toStdString();
-    ASSERT_TRUE(desk.waitFor(playing(S("HLS-Auswahl")), 30s)) << diagnostics();
+    ASSERT_TRUE(segmentsReady(ascii("/high"))) << high->diagnostics().toStdString();
+    ASSERT_TRUE(desk.waitFor(playing(ascii("HLS-Auswahl")), 30s)) << diagnostics();
 
     // From the reconnect on (a new sound output, a new recording): the master playlist's variant, then
     // the media playlist.
     ASSERT_TRUE(playFor(raw, 1.5));
     ASSERT_TRUE(desk.click(DesktopRun::listRow(1)));
-    ASSERT_TRUE(desk.waitFor(playing(S("HLS-Welle")), 20s)) << diagnostics();
+    ASSERT_TRUE(desk.waitFor(playing(ascii("HLS-Welle")), 20s)) << diagnostics();
     ASSERT_TRUE(playFor(raw, 1.5));
-    const int volume = desk.now().value(S("volume")).toInt();
+    const int volume = desk.now().value(ascii("volume")).toInt();
     ASSERT_TRUE(desk.run().terminate());
 
     expectHeard(raw, {440, 880}, volume);
@@ -243,19 +251,20 @@ TEST(StreamFormatsSystemTest, AStreamOfAnUnsupportedKindIsRefusedOnceWithItsType
                std::string(64 * 1024, '\x55'));
         c.readSome(1, 10s);
     });
-    ASSERT_TRUE(desk.writeStations({{S("Fremdformat"), QString::fromStdString(server.url("/wma"))}}));
+    ASSERT_TRUE(desk.writeStations({{ascii("Fremdformat"), QString::fromStdString(server.url("/wma"))}}));
     ASSERT_TRUE(desk.writeIni(radioIni));
     ASSERT_TRUE(desk.start());
     ASSERT_TRUE(waitUntil([&] { return server.connectionCount() >= 1; }, 10s));
     QElapsedTimer refused;
     refused.start();
     const QString refusal = QStringLiteral("Format nicht unterstützt: audio/x-ms-wma");
-    ASSERT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.value(S("titleStrip")) == refusal; }, 10s))
+    ASSERT_TRUE(
+        desk.waitFor([&](const ProbeState& st) { return st.value(ascii("titleStrip")) == refusal; }, 10s))
         << desk.now().dump();
     EXPECT_LT(refused.elapsed(), 2000);
     // Two beats of the watchdog pass without another connection.
     EXPECT_FALSE(waitUntil([&] { return server.connectionCount() > 1; }, 7s));
-    EXPECT_EQ(desk.now().value(S("titleStrip")), refusal);
+    EXPECT_EQ(desk.now().value(ascii("titleStrip")), refusal);
     EXPECT_TRUE(desk.run().terminate());
 }
 

@@ -27,18 +27,18 @@ TEST(WindowUseTest, FastClicksTakeExactlyTheRowUnderThePointer) {
         ASSERT_FALSE(music.add(name, 30.0).isEmpty());
     ASSERT_TRUE(desk.writeIni({music.path()}));
     ASSERT_TRUE(desk.start());
-    ASSERT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(S("file")) == names; }))
+    ASSERT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(ascii("file")) == names; }))
         << desk.now().dump();
 
     // Where the file list's rows are: Enter in the tree selects the first one.
     QPoint tree;
     ASSERT_TRUE(waitUntil([&] { return !(tree = desk.selectedTreeRow()).isNull(); }, 20s));
     ASSERT_TRUE(desk.click(tree));
-    ASSERT_TRUE(desk.key({S("Return")}));
+    ASSERT_TRUE(desk.key({ascii("Return")}));
     QRect firstRow;
     ASSERT_TRUE(
         waitUntil([&] { return !(firstRow = desk.highlightedRows(DesktopRun::fileList)).isNull(); }, 20s));
-    ASSERT_TRUE(desk.now().values(S("song")).isEmpty()) << "Enter in the tree took a song";
+    ASSERT_TRUE(desk.now().values(ascii("song")).isEmpty()) << "Enter in the tree took a song";
     const auto fileRow = [&](int row) {
         return QPoint(DesktopRun::fileList.left() + 60, firstRow.center().y() + row * firstRow.height());
     };
@@ -46,33 +46,35 @@ TEST(WindowUseTest, FastClicksTakeExactlyTheRowUnderThePointer) {
     QStringList expected;
     for (int row : {3, 0, 5, 1, 4}) {
         // Into the tree first: its click lists the folder again; the tap comes once that is done.
-        const qint64 listings = desk.now().number(S("fileListings"));
+        const qint64 listings = desk.now().number(ascii("fileListings"));
         ASSERT_TRUE(desk.click(tree));
         ASSERT_TRUE(desk.waitFor([&](const ProbeState& st) {
-            return st.number(S("fileListings")) > listings && st.values(S("file")) == names;
+            return st.number(ascii("fileListings")) > listings && st.values(ascii("file")) == names;
         })) << desk.now().dump();
         ASSERT_TRUE(desk.click(fileRow(row)));
         expected << music.path() + u'/' + names[row];
-        EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) { return st.values(S("song")) == expected; }, 15s))
+        EXPECT_TRUE(
+            desk.waitFor([&](const ProbeState& st) { return st.values(ascii("song")) == expected; }, 15s))
             << "after the tap on row " << row << ":\n"
             << desk.now().dump();
     }
     // Nothing more arrives late.
-    EXPECT_FALSE(desk.waitFor([&](const ProbeState& st) { return st.values(S("song")).size() > 5; }, 1s));
+    EXPECT_FALSE(desk.waitFor([&](const ProbeState& st) { return st.values(ascii("song")).size() > 5; }, 1s));
 
     // The song list: a tap after the tree had the focus plays the row under it; a right or middle
     // click plays nothing.
     ASSERT_TRUE(desk.click(tree));
     ASSERT_TRUE(desk.click(DesktopRun::listRow(3)));
     EXPECT_TRUE(desk.waitFor([](const ProbeState& st) {
-        return st.value(S("currentIndex")) == u"3" && st.value(S("songSelected")) == u"3" &&
-               st.value(S("fileActive")) == u"1";
+        return st.value(ascii("currentIndex")) == u"3" && st.value(ascii("songSelected")) == u"3" &&
+               st.value(ascii("fileActive")) == u"1";
     })) << desk.now().dump();
     ASSERT_TRUE(desk.click(DesktopRun::listRow(1), 3));
     ASSERT_TRUE(desk.click(DesktopRun::listRow(2), 2));
-    EXPECT_FALSE(desk.waitFor([](const ProbeState& st) { return st.value(S("currentIndex")) != u"3"; }, 2s))
+    EXPECT_FALSE(
+        desk.waitFor([](const ProbeState& st) { return st.value(ascii("currentIndex")) != u"3"; }, 2s))
         << desk.now().dump();
-    EXPECT_EQ(desk.now().value(S("songSelected")), u"3");
+    EXPECT_EQ(desk.now().value(ascii("songSelected")), u"3");
     EXPECT_TRUE(desk.run().terminate());
 }
 
@@ -80,17 +82,17 @@ TEST(WindowUseTest, FastClicksTakeExactlyTheRowUnderThePointer) {
 TEST(WindowUseTest, TheStationEditorTakesEveryTypedKey) {
     DesktopRun desk;
     if (!desk.missing().isEmpty()) GTEST_SKIP() << desk.missing().toStdString();
-    ASSERT_TRUE(desk.writeStations({{S("Alt"), S("http://127.0.0.1:9/alt")}}));
+    ASSERT_TRUE(desk.writeStations({{ascii("Alt"), ascii("http://127.0.0.1:9/alt")}}));
     ASSERT_TRUE(desk.start());
     ASSERT_TRUE(desk.click(DesktopRun::radioButton));
-    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.value(S("radioMode")) == u"1"; }));
+    ASSERT_TRUE(desk.waitFor([](const ProbeState& st) { return st.value(ascii("radioMode")) == u"1"; }));
     ASSERT_TRUE(desk.click(DesktopRun::clearButton)); // "Senderliste" opens the editor
     ASSERT_TRUE(desk.click(DesktopRun::stationEditor));
     // Ctrl+A and Delete empty the text, then the new station is typed.
-    ASSERT_TRUE(desk.key({S("ctrl+a"), S("Delete")}));
-    ASSERT_TRUE(desk.type(S("Neu Sender ; http://127.0.0.1:9/neu")));
+    ASSERT_TRUE(desk.key({ascii("ctrl+a"), ascii("Delete")}));
+    ASSERT_TRUE(desk.type(ascii("Neu Sender ; http://127.0.0.1:9/neu")));
     ASSERT_TRUE(desk.click(DesktopRun::stationEditorSave));
-    const QString stations = desk.run().folder() + S("mp3.snd");
+    const QString stations = desk.run().folder() + ascii("mp3.snd");
     EXPECT_TRUE(waitUntil(
         [&] {
             QFile file(stations);
@@ -99,7 +101,7 @@ TEST(WindowUseTest, TheStationEditorTakesEveryTypedKey) {
         },
         20s))
         << "mp3.snd holds something else";
-    EXPECT_EQ(desk.now().value(S("radioMode")), u"1") << "a typed key worked a control";
+    EXPECT_EQ(desk.now().value(ascii("radioMode")), u"1") << "a typed key worked a control";
     EXPECT_TRUE(desk.run().terminate());
 }
 
@@ -108,14 +110,14 @@ TEST(WindowUseTest, TheStationEditorTakesEveryTypedKey) {
 TEST(WindowUseTest, ASavedPositionOnNoScreenBringsTheWindowOntoTheScreen) {
     DesktopRun desk;
     if (!desk.missing().isEmpty()) GTEST_SKIP() << desk.missing().toStdString();
-    ASSERT_TRUE(desk.writeIni({QString(), QString(), S("80"), S("0"), S("3000"), S("60")}));
+    ASSERT_TRUE(desk.writeIni({QString(), QString(), ascii("80"), ascii("0"), ascii("3000"), ascii("60")}));
     ASSERT_TRUE(desk.start());
     EXPECT_EQ(desk.windowPosition(), QPoint(1280 - 844, 60));
     ASSERT_TRUE(desk.closeWithX());
     const QStringList lines = iniLines(desk.run());
     ASSERT_EQ(lines.size(), 9);
-    EXPECT_EQ(lines[4], S("436"));
-    EXPECT_EQ(lines[5], S("60"));
+    EXPECT_EQ(lines[4], ascii("436"));
+    EXPECT_EQ(lines[5], ascii("60"));
 }
 
 // The first start opens the user's music folder, listed, instead of a bare "/".
@@ -125,18 +127,18 @@ TEST(WindowUseTest, TheFirstStartShowsTheMusicFolder) {
     // The program's home is its folder; the user's folders file names the music folder in it.
     const QString home = desk.run().folder();
     SongFolder music(QStringLiteral("Klänge"), home);
-    ASSERT_FALSE(music.add(S("Erstes.mp3"), 1.0).isEmpty());
-    ASSERT_TRUE(QDir().mkpath(music.path() + S("/Alben")));
-    ASSERT_TRUE(QDir().mkpath(home + S("config")));
-    QFile dirs(home + S("config/user-dirs.dirs"));
+    ASSERT_FALSE(music.add(ascii("Erstes.mp3"), 1.0).isEmpty());
+    ASSERT_TRUE(QDir().mkpath(music.path() + ascii("/Alben")));
+    ASSERT_TRUE(QDir().mkpath(home + ascii("config")));
+    QFile dirs(home + ascii("config/user-dirs.dirs"));
     ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
     dirs.write("XDG_MUSIC_DIR=\"$HOME/Kl\xc3\xa4nge\"\n");
     dirs.close();
 
     ASSERT_TRUE(desk.start());
     EXPECT_TRUE(desk.waitFor([&](const ProbeState& st) {
-        return st.value(S("currentFolder")) == music.path() &&
-               st.values(S("file")) == QStringList{"Erstes.mp3"};
+        return st.value(ascii("currentFolder")) == music.path() &&
+               st.values(ascii("file")) == QStringList{"Erstes.mp3"};
     })) << desk.now().dump();
     EXPECT_TRUE(waitUntil([&] { return !desk.selectedTreeRow().isNull(); }, 10s))
         << "the music folder is not shown selected";

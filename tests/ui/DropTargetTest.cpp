@@ -77,7 +77,7 @@ protected:
     FileDropTarget target;
     QStringList dropped;
     QPoint dropPoint;
-    DropEffect dropEffect = DROPEFFECT_NONE;
+    DropEffect dropEffect = dropNone;
 };
 
 TEST_F(DropTargetTest, FilesAreHandedOverInTheSourcesOrderAndCopied) {
@@ -92,7 +92,7 @@ TEST_F(DropTargetTest, FilesAreHandedOverInTheSourcesOrderAndCopied) {
               std::pair(true, Qt::CopyAction));
     EXPECT_EQ(dropped, QStringList({"/m/b.MP3", "/m/a.mp3", "/m/c.wav"}));
     EXPECT_EQ(dropPoint, QPoint(61, 71));
-    EXPECT_EQ(dropEffect, DROPEFFECT_COPY);
+    EXPECT_EQ(dropEffect, dropCopy);
     // The names are valid inside the drop event only.
     EXPECT_TRUE(target.files.isEmpty());
     EXPECT_FALSE(target.holdsData());

@@ -15,7 +15,7 @@ namespace {
 
 using Style = TrackBar::DrawStyle;
 
-class TrackbarTest : public ::testing::Test {
+class TrackBarTest : public ::testing::Test {
 protected:
     void SetUp() override {
         window.resize(300, 260);
@@ -41,7 +41,7 @@ struct Colours {
 
 } // namespace
 
-TEST_F(TrackbarTest, WindowBarsAreConfiguredAndClampTheirValues) {
+TEST_F(TrackBarTest, WindowBarsAreConfiguredAndClampTheirValues) {
     TrackBar* pos = makePositionBar(&window);
     TrackBar* volume = makeVolumeBar(&window);
     EXPECT_EQ(pos->geometry(), QRect(0, 72, 150, 25));
@@ -66,7 +66,7 @@ TEST_F(TrackbarTest, WindowBarsAreConfiguredAndClampTheirValues) {
 // A song's position moves the thumb by a pixel now and then: a new value that leaves the thumb on its
 // pixels repaints nothing, one that moves it repaints only the stretch it crossed, and the screen then
 // shows what a bar painted whole at that value shows.
-TEST_F(TrackbarTest, ANewValueRepaintsOnlyWhereTheThumbMoves) {
+TEST_F(TrackBarTest, ANewValueRepaintsOnlyWhereTheThumbMoves) {
     struct PaintLog : QObject {
         int paints = 0;
         QRegion region;
@@ -111,7 +111,7 @@ TEST_F(TrackbarTest, ANewValueRepaintsOnlyWhereTheThumbMoves) {
     }
 }
 
-TEST_F(TrackbarTest, UserChangesByKeyAndDragFireTheChangeEvent) {
+TEST_F(TrackBarTest, UserChangesByKeyAndDragFireTheChangeEvent) {
     TrackBar* volume = makeVolumeBar(&window);
     volume->setValue(21);
     volume->setFocus();
@@ -130,7 +130,7 @@ TEST_F(TrackbarTest, UserChangesByKeyAndDragFireTheChangeEvent) {
     EXPECT_EQ(changes.last()[0].toInt(), 100);
 }
 
-TEST_F(TrackbarTest, MouseHandlersSeeButtonAndPositionAndTheirExceptionsAreSwallowed) {
+TEST_F(TrackBarTest, MouseHandlersSeeButtonAndPositionAndTheirExceptionsAreSwallowed) {
     TrackBar* pos = makePositionBar(&window);
     std::vector<std::tuple<bool, Qt::MouseButton, int, int>> calls;
     int valueAtDown = -1;
@@ -176,7 +176,7 @@ TEST_F(TrackbarTest, MouseHandlersSeeButtonAndPositionAndTheirExceptionsAreSwall
     EXPECT_EQ(std::get<1>(calls[5]), Qt::RightButton);
 }
 
-TEST_F(TrackbarTest, SwitchingTheStyleKeepsPositionAndRange) {
+TEST_F(TrackBarTest, SwitchingTheStyleKeepsPositionAndRange) {
     TrackBar* volume = makeVolumeBar(&window);
     volume->setValue(57);
     QSignalSpy changes(volume, &QSlider::valueChanged);
@@ -191,7 +191,7 @@ TEST_F(TrackbarTest, SwitchingTheStyleKeepsPositionAndRange) {
     EXPECT_EQ(changes.count(), 0);
 }
 
-TEST_F(TrackbarTest, SpecialPaintsASunkenChannelAndARaisedThumb) {
+TEST_F(TrackBarTest, SpecialPaintsASunkenChannelAndARaisedThumb) {
     TrackBar bar(Qt::Horizontal, &window);
     bar.setGeometry(0, 0, 150, 25);
     const Colours c;
@@ -220,7 +220,7 @@ TEST_F(TrackbarTest, SpecialPaintsASunkenChannelAndARaisedThumb) {
     EXPECT_EQ(pixelAt(img, th.right() - 1, th.center().y()), c.shadow.rgb());
 }
 
-TEST_F(TrackbarTest, FlatLeavesOutTheBorderAndTheGlyphLetsTheThumbShowThrough) {
+TEST_F(TrackBarTest, FlatLeavesOutTheBorderAndTheGlyphLetsTheThumbShowThrough) {
     TrackBar bar(Qt::Horizontal, &window);
     bar.setGeometry(0, 0, 150, 25);
     bar.setRange(0, 10);
@@ -257,7 +257,7 @@ TEST_F(TrackbarTest, FlatLeavesOutTheBorderAndTheGlyphLetsTheThumbShowThrough) {
     EXPECT_EQ(countColour(renderOf(bar), QColor(0, 0, 255)), 0);
 }
 
-TEST_F(TrackbarTest, VerticalAndPointedThumbsFollowTheSameRecipe) {
+TEST_F(TrackBarTest, VerticalAndPointedThumbsFollowTheSameRecipe) {
     TrackBar bar(Qt::Vertical, &window);
     bar.setGeometry(0, 0, 25, 150);
     const Colours c;
@@ -295,7 +295,7 @@ TEST_F(TrackbarTest, VerticalAndPointedThumbsFollowTheSameRecipe) {
     }
 }
 
-TEST_F(TrackbarTest, SelectionRangeAndPositionTip) {
+TEST_F(TrackBarTest, SelectionRangeAndPositionTip) {
     TrackBar bar(Qt::Horizontal, &window);
     bar.setGeometry(0, 0, 150, 25);
     bar.setRange(0, 100);

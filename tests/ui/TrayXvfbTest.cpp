@@ -73,7 +73,7 @@ class WithNotificationArea : public TrayAgent {
         ASSERT_TRUE(waitUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 30s));
         click(centreOf(form.trayLabel), 1);
         ASSERT_TRUE(waitUntil([&] { return !form.isVisible(); }, 20s));
-        EXPECT_TRUE(form.trayIcon->Visible());
+        EXPECT_TRUE(form.trayIcon->isVisible());
         EXPECT_FALSE(form.isMinimized());
 
         // Once trayer has embedded the icon it has a place in the notification area at the bottom.
@@ -118,7 +118,7 @@ class WithoutNotificationArea : public TrayAgent {
         click(centreOf(form.trayLabel), 1);
         ASSERT_TRUE(waitUntil([&] { return form.isMinimized(); }, 20s));
         EXPECT_TRUE(form.isVisible());
-        EXPECT_FALSE(form.trayIcon->Visible());
+        EXPECT_FALSE(form.trayIcon->isVisible());
     }
 };
 
