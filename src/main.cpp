@@ -15,8 +15,10 @@
 #include "ui/QtDialogs.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <csignal>
 #include <unistd.h>
 
@@ -29,15 +31,34 @@ void onSignal(int) {
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
 }
 
+// Rejects the open questions and messages, innermost first, as Escape would. Returns whether there was
+// one.
+bool rejectModalDialogs() {
+    bool any = false;
+    // A dialog that will not hide would otherwise keep this loop going.
+    for (int i = 0; i < 16; ++i) {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog) break;
+        dialog->reject();
+        any = true;
+    }
+    return any;
+}
+
 // SIGINT and SIGTERM close the window through its normal shutdown, so settings are written and the
-// output volume is restored.
+// output volume is restored. An open question runs an event loop of its own, which the closing would
+// not end: it is refused first (a file asked about is not deleted), and the window closes once the
+// code that asked has gone on.
 void closeOnSignals(QWidget& window) {
     if (::pipe(signalPipe) != 0) return;
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
     QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
         char byte = 0;
         [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
-        window.close();
+        if (rejectModalDialogs())
+            QTimer::singleShot(0, &window, [&window] { window.close(); });
+        else
+            window.close();
     });
     struct sigaction action {};
     action.sa_handler = onSignal;

@@ -145,4 +145,20 @@ TEST(WindowUseTest, TheFirstStartShowsTheMusicFolder) {
     EXPECT_TRUE(desk.run().terminate());
 }
 
+// Ending the program (a logout sends SIGTERM) while it shows a message: here that no sound output
+// could be opened. The message is closed, and the program ends with its settings written.
+TEST(WindowUseTest, EndingTheProgramWhileAMessageIsOpenWritesTheSettings) {
+    DesktopRun desk;
+    if (!desk.missing().isEmpty()) GTEST_SKIP() << desk.missing().toStdString();
+    SongFolder music;
+    ASSERT_TRUE(desk.writeIni({music.path()}));
+    desk.run().environment().insert(ascii("SDL_AUDIODRIVER"), ascii("none-here"));
+    ASSERT_TRUE(desk.start());
+    ASSERT_TRUE(waitUntil([&] { return desk.visibleWindows() > 1; }, 20s)) << "no message";
+
+    EXPECT_TRUE(desk.run().terminate(10000)) << "the program did not end";
+    // Only the folder was there before: the program wrote the whole file.
+    EXPECT_EQ(iniLines(desk.run()).size(), 9);
+}
+
 } // namespace
