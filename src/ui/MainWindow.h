@@ -8,9 +8,12 @@
 #include "platform/Window.h"
 #include "ui/SongListView.h"
 
+#include <QEvent>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
+class QAbstractButton;
 class QAction;
 class QLabel;
 class QMenu;
@@ -100,6 +103,7 @@ public:
     // The hint for a long song title: a window of its own, so it can reach past the window's edge.
     QLabel* titleHint = nullptr;
 
+    // The panels that cover other controls are made the first time they show; until then these are null.
     QFrame* radioPanel = nullptr;
     QPlainTextEdit* stationEditorText = nullptr;
     QPushButton* saveStationsButton = nullptr;
@@ -135,22 +139,30 @@ protected:
 
 private:
     void createControls();
-    void createPanels();
     void bindState();
     void bindEvents();
+    // Clicks on b run handler, guarded.
+    void onClick(QAbstractButton* b, std::function<void()> handler);
     void bindBrowser();
     // The "Playliste" button and its menu (MainWindowPlaylist.cpp).
     void bindPlaylist();
     void showPlaylistMenu();
-    // The station list, the station list editor and the playlist entries panel (MainWindowRadio.cpp).
+    // The station list, the station list editor and the playlist entries panel (MainWindowRadio.cpp);
+    // each panel is made, placed and bound the first time it shows.
     void bindRadio();
+    QWidget* buildStationEditor();
+    QWidget* buildEntryPanel();
     // Keys (MainWindowKeys.cpp): the window sees every key before the focused control; the song list and
     // the station list then handle keys of their own.
     void bindKeys();
     bool previewKey(QWidget* receiver, QKeyEvent* event);
     bool controlKeyDown(QObject* watched, QKeyEvent* event);
     void bindShell();
+    // The delete confirmation (MainWindowShell.cpp), made the first time it shows.
+    QWidget* buildDeletePanel();
     void bindHint();
+    // The hint goes when widget receives an event of type.
+    void hideHintOn(QWidget* widget, QEvent::Type type);
     void showHint(const HintBox& hint);
     void onFileListFocusIn();
     void onFileListFocusOut();

@@ -11,6 +11,7 @@
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QStyledItemDelegate>
+#include <memory>
 
 namespace {
 
@@ -65,6 +66,17 @@ void bindText(Shown<QString>& value, QAbstractButton* button) {
 void bindVisible(Shown<bool>& value, QWidget* widget) {
     widget->setVisible(value.get());
     tieTo(widget, value.subscribe([widget](bool visible) { widget->setVisible(visible); }));
+}
+
+void bindVisibleOnDemand(Shown<bool>& value, QObject* owner, std::function<QWidget*()> build) {
+    // Listeners may be called through copies: the widget, once made, is shared by all of them.
+    const auto widget = std::make_shared<QWidget*>(nullptr);
+    const auto show = [widget, build = std::move(build)](bool visible) {
+        if (visible && !*widget) *widget = build();
+        if (*widget) (*widget)->setVisible(visible);
+    };
+    show(value.get());
+    tieTo(owner, value.subscribe(show));
 }
 
 void bindCheck(Shown<bool>& value, BitmapCheckBox* box) {
