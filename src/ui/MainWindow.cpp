@@ -13,6 +13,7 @@
 #include "ui/SongListView.h"
 #include "ui/StateBinding.h"
 #include "ui/TrackBar.h"
+#include "ui/TrayIcon.h"
 #include "ui/WindowControls.h"
 
 #include <QApplication>
@@ -56,7 +57,6 @@ MainWindow::MainWindow(PlatformServices services, InstanceChannel& channel, QWid
     windowFont.setPixelSize(11);
     setFont(windowFont);
     setFixedSize(840 + 2 * frameWidth, 220 + 2 * frameWidth);
-    setWindowIcon(programIcon());
 
     client = new QWidget(this);
     client->setGeometry(frameWidth, frameWidth, 840, 220);
@@ -108,6 +108,10 @@ void MainWindow::startOpeningOutput() {
 void MainWindow::finishStart() {
     if (!started_ || closed_ || finishing_ || lifecycle_->startFinished()) return;
     finishing_ = true;
+    // The desktop's taskbar may show the picture a moment after the window; the window's corner has it
+    // from the first paint on.
+    setWindowIcon(picture());
+    trayIcon->setIcon(picture());
     lifecycle_->finishStart();
     finishing_ = false;
     emit startFinished();

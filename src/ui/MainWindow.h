@@ -9,6 +9,7 @@
 #include "ui/SongListView.h"
 
 #include <QEvent>
+#include <QIcon>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -160,6 +161,9 @@ private:
     bool previewKey(QWidget* receiver, QKeyEvent* event);
     bool controlKeyDown(QObject* watched, QKeyEvent* event);
     void bindShell();
+    // The program's picture, for the window's corner, the taskbar and the notification area; painted
+    // when first needed (MainWindowShell.cpp).
+    const QIcon& picture();
     // The delete confirmation (MainWindowShell.cpp), made the first time it shows.
     QWidget* buildDeletePanel();
     void bindHint();
@@ -174,6 +178,7 @@ private:
     // The application-wide filter that previews keys; gone before the player is.
     QObject* keyPreview_ = nullptr;
     std::unique_ptr<WindowShell> shell_;
+    QIcon picture_;
     bool started_ = false;
     bool finishQueued_ = false;
     bool finishing_ = false;

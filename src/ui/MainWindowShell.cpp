@@ -34,7 +34,6 @@ void MainWindow::bindShell() {
     Player& p = *player_;
 
     trayIcon = new TrayIcon(this);
-    trayIcon->setIcon(windowIcon());
     p.channel.tip.onChange([this](const QString& tip) { trayIcon->setTip(displayText(tip)); });
     shell_ = std::make_unique<WindowShell>(p, *trayIcon);
     connect(trayIcon, &TrayIcon::pressed, this,
@@ -48,7 +47,7 @@ void MainWindow::bindShell() {
     new EventHook(client, [this](QEvent* event) {
         constexpr QRect iconRect(iconPlace, QSize(iconSize, iconSize));
         if (event->type() == QEvent::Paint && static_cast<QPaintEvent*>(event)->region().intersects(iconRect))
-            QPainter(client).drawPixmap(iconPlace, trayIcon->icon().pixmap(iconSize, iconSize));
+            QPainter(client).drawPixmap(iconPlace, picture().pixmap(iconSize, iconSize));
         return false;
     });
     new EventHook(titleStrip, [this, &p](QEvent* event) {
@@ -103,4 +102,9 @@ QWidget* MainWindow::buildDeletePanel() {
     onClick(yesButton, [&p] { p.deletion.confirmDeletion(); });
     onClick(noButton, [&p] { p.deletion.cancelDeletion(); });
     return deletePanel;
+}
+
+const QIcon& MainWindow::picture() {
+    if (picture_.isNull()) picture_ = programIcon();
+    return picture_;
 }
