@@ -70,7 +70,6 @@ MainWindow::MainWindow(PlatformServices services, InstanceChannel& channel, QWid
     bindEvents();
     bindBrowser();
     bindPlaylist();
-    bindRadio();
     bindKeys();
     bindShell();
     bindHint();
@@ -163,8 +162,6 @@ void MainWindow::createControls() {
     fileList = place(new FileListWidget(client, &player_->browser.fileList), 384, 32, 217, 150);
     fileList->setColumnWidth(0, 300);
     songListView = place(new SongListView(client), 608, 32, 225, 150);
-    stationListView = place(new QListView(client), 608, 32, 225, 150);
-    stationListView->hide();
 
     playlistButton = button(client, QStringLiteral("Playliste"), 176, 192);
     addAllButton = button(client, QStringLiteral("alle"), 384, 192);
@@ -201,7 +198,7 @@ void MainWindow::bindState() {
     bindText(p.channel.bitrateLabel, bitrateLabel);
     bindText(p.radio.radioButton, radioButton);
     bindText(p.radio.clearButton, clearButton);
-    bindVisible(p.radio.stationListVisible, stationListView);
+    bindVisibleOnDemand(p.radio.stationListVisible, this, [this] { return buildStationList(); });
     bindVisibleOnDemand(p.editor.panelVisible, this, [this] { return buildStationEditor(); });
     bindVisibleOnDemand(p.editor.entryPanelVisible, this, [this] { return buildEntryPanel(); });
     bindVisibleOnDemand(p.deletion.panelVisible, this, [this] { return buildDeletePanel(); });
@@ -221,7 +218,6 @@ void MainWindow::bindState() {
     p.songList.titleHint.onChange([this](const HintBox& hint) { showHint(hint); });
 
     bindList(p.songList.songs, songListView);
-    bindList(p.radio.stations, stationListView);
     bindRange(p.channel.positionBar, positionBar);
     bindRange(p.volume.volumeBar, volumeBar);
     bindCheck(p.volume.levellingBox, levellingBox);
@@ -277,7 +273,6 @@ void MainWindow::showHint(const HintBox& hint) {
 void MainWindow::bindHint() {
     hideHintOn(songListView->viewport(), QEvent::Leave);
     hideHintOn(songListView, QEvent::Hide);
-    hideHintOn(stationListView, QEvent::Show);
     hideHintOn(this, QEvent::Hide);
 }
 

@@ -95,6 +95,7 @@ public:
     ShellTreeView* folderTree = nullptr;
     FileListWidget* fileList = nullptr;
     SongListView* songListView = nullptr;
+    // Made the first time it shows, as the panels below.
     QListView* stationListView = nullptr;
     QPushButton* playlistButton = nullptr;
     QPushButton* addAllButton = nullptr;
@@ -151,8 +152,8 @@ private:
     void bindPlaylist();
     void showPlaylistMenu();
     // The station list, the station list editor and the playlist entries panel (MainWindowRadio.cpp);
-    // each panel is made, placed and bound the first time it shows.
-    void bindRadio();
+    // each is made, placed and bound the first time it shows.
+    QWidget* buildStationList();
     QWidget* buildStationEditor();
     QWidget* buildEntryPanel();
     // Keys (MainWindowKeys.cpp): the window sees every key before the focused control; the song list and

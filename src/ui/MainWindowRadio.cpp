@@ -1,5 +1,5 @@
 // The window's radio controls: the station list, the station list editor with its update from the
-// server, and the playlist entries panel. The two panels are made the first time they show.
+// server, and the playlist entries panel. Each is made the first time it shows.
 
 #include "ui/MainWindow.h"
 #include "ui/PlacedControls.h"
@@ -51,9 +51,17 @@ private:
 
 } // namespace
 
-void MainWindow::bindRadio() {
+QWidget* MainWindow::buildStationList() {
     Player& p = *player_;
+    // The station list lies over the song list, under the station list editor.
+    stationListView = place(new QListView(client), 608, 32, 225, 150);
+    if (radioPanel) stationListView->stackUnder(radioPanel);
+    bindList(p.radio.stations, stationListView);
     new StationListEvents(stationListView, [&p] { p.guarded([&p] { p.radio.startSelectedStation(); }); });
+    // Its keys reach the window's filter after the preview (MainWindowKeys.cpp).
+    stationListView->installEventFilter(this);
+    hideHintOn(stationListView, QEvent::Show);
+    return stationListView;
 }
 
 QWidget* MainWindow::buildStationEditor() {

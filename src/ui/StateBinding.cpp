@@ -121,6 +121,8 @@ void bindList(RowListModelBase& model, QListView* view) {
                      [showSelection, &model] { showSelection(model.selected()); });
     QObject::connect(&model, &QAbstractItemModel::rowsRemoved, view,
                      [showSelection, &model] { showSelection(model.selected()); });
+    // A view made after the model chose its row shows that row.
+    showSelection(model.selected());
 }
 
 void bindLines(Shown<QStringList>& lines, QPlainTextEdit* editor) {
