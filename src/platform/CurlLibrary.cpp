@@ -7,10 +7,13 @@
 //
 // A library of its own (see src/CMakeLists.txt): the engine and the download transport both use it.
 
+#include "platform/CurlLibrary.h"
+
 #include <curl/curl.h>
 
 #include <cstdarg>
 #include <dlfcn.h>
+#include <thread>
 
 namespace {
 
@@ -58,6 +61,15 @@ const Curl* curl() {
 }
 
 } // namespace
+
+void loadCurlAhead() {
+    // Joined when the program ends, so no load is cut short by the exit.
+    struct Loader {
+        std::thread thread{[] { curl(); }};
+        ~Loader() { thread.join(); }
+    };
+    static Loader loader;
+}
 
 extern "C" {
 
