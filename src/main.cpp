@@ -7,6 +7,7 @@
 #include "platform/AlsaMixer.h"
 #include "platform/ByteText.h"
 #include "platform/FileSystem.h"
+#include "platform/FontWarmup.h"
 #include "platform/InstanceChannel.h"
 #include "platform/PortalHotKeys.h"
 #include "platform/SessionPlatform.h"
@@ -77,6 +78,8 @@ std::unique_ptr<IHotKeySource> desktopHotKeys() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Fontconfig reads its configuration on a second core while Qt starts up.
+    FontWarmup fonts;
     preferX11OnWayland(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("mp3zx"));
@@ -88,6 +91,8 @@ int main(int argc, char** argv) {
     QtDialogs dialogs;
     InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
 
+    // The window's first text needs the fonts; should the reading still run, Qt would start it again.
+    fonts.wait();
     MainWindow window(PlatformServices{audioEngine, mixer, *hotKeys, dialogs}, channel);
     dialogs.setOwner(&window);
     const QString executableFolder = QFileInfo(canonicalPath(QStringLiteral("/proc/self/exe"))).path();

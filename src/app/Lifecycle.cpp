@@ -84,9 +84,6 @@ Lifecycle::Start Lifecycle::start(const QStringList& arguments, const QString& e
     p_.volume.initialVolume = volume < 0 ? 100 : volume;
     p_.volume.volumeSetting = p_.volume.initialVolume;
     p_.volume.volumeBar.setPosition(p_.volume.initialVolume);
-    // The sound server may take its time to answer: the output opens while the window comes up, and
-    // the engine is not called again on this thread until finishStart has its answer.
-    outputOpened_ = std::async(std::launch::async, [&audioEngine] { return audioEngine.openOutput(-1, 44100); });
 
     p_.startup.versionLabel = QStringLiteral("MP3  ZX V") + versionString();
     p_.startup.programFolder = findProgramFolder(executableFolder);
@@ -108,8 +105,16 @@ Lifecycle::Start Lifecycle::start(const QStringList& arguments, const QString& e
     return Start::Run;
 }
 
+void Lifecycle::startOpeningOutput() {
+    if (outputOpened_.valid() || finished_ || p_.startup.endingEarly) return;
+    // The engine is not called again on this thread until finishStart has the answer.
+    outputOpened_ = std::async(
+        std::launch::async, [&audioEngine = p_.audioEngine()] { return audioEngine.openOutput(-1, 44100); });
+}
+
 void Lifecycle::finishStart() {
     if (finished_ || p_.startup.endingEarly) return;
+    startOpeningOutput();
     finished_ = true;
     // The command-line song plays first, so the output comes first.
     if (!outputOpened_.get())

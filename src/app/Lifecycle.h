@@ -31,9 +31,13 @@ public:
     // The start-up sequence up to the window's first picture: the instance channel, the engine's
     // version, the settings' values and the window's place. EndProcess when another instance runs or
     // the audio library is unusable; the window is then not shown and the settings are neither read nor
-    // written. HandOverFailed: the running instance did not take the arguments in. The audio output
-    // starts opening on a thread of its own.
+    // written. HandOverFailed: the running instance did not take the arguments in.
     Start start(const QStringList& arguments, const QString& executableFolder);
+    // Starts opening the audio output on a thread of its own, once, after a start that returned Run: the
+    // sound server may take its time to answer, and loading its client libraries keeps a core busy for
+    // milliseconds, so the window asks for this once it is on the screen. finishStart starts it itself
+    // when nobody did.
+    void startOpeningOutput();
     // The rest of the start, right after the window's first paint, in the order its results are
     // needed: the audio output, the station list, the folder tree, the command-line files (which play
     // first), then hand-overs from second starts, the hot keys and the mixer. Runs once, after a start

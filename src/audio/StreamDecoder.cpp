@@ -1,5 +1,8 @@
 #include "audio/StreamDecoder.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace audio {
 
 namespace {
@@ -39,7 +42,11 @@ PcmSource::Result StreamDecoder::read(float* out, std::size_t maxFrames) {
             format_ = {rate, newChannels};
             return {Status::FormatChanged};
         }
-        if (done >= frameBytes) return {Status::Frames, done / frameBytes};
+        if (done >= frameBytes) {
+            const std::size_t frames = dropLeadIn(out, done / frameBytes, channels);
+            if (frames > 0) return {Status::Frames, frames};
+            continue;
+        }
         if (result == MPG123_NEED_MORE || result == MPG123_OK) {
             std::size_t got = 0;
             auto status = input_.pop(feedBuffer_.data(), feedBuffer_.size(), got, waitPerRead_);
@@ -59,6 +66,20 @@ PcmSource::Result StreamDecoder::read(float* out, std::size_t maxFrames) {
         ended_ = true;
         return {Status::End};
     }
+}
+
+std::size_t StreamDecoder::dropLeadIn(float* out, std::size_t frames, std::size_t channels) {
+    if (leadInOver_) return frames;
+    const std::size_t samples = frames * channels;
+    const std::size_t limit = (kLeadInLimitFrames - leadInDropped_) * channels;
+    const float* sound = std::find_if(out, out + std::min(samples, limit), [](float x) { return x != 0.0f; });
+    // Whole frames only: the channels stay in their places.
+    const std::size_t silent = static_cast<std::size_t>(sound - out) / channels;
+    leadInDropped_ += silent;
+    leadInOver_ = silent < frames || leadInDropped_ >= kLeadInLimitFrames;
+    if (silent == 0) return frames;
+    std::memmove(out, out + silent * channels, (frames - silent) * channels * sizeof(float));
+    return frames - silent;
 }
 
 } // namespace audio

@@ -7,10 +7,13 @@
 //
 // A library of its own (see src/CMakeLists.txt): the engine and the download transport both use it.
 
+#include "platform/CurlLibrary.h"
+
 #include <curl/curl.h>
 
 #include <cstdarg>
 #include <dlfcn.h>
+#include <thread>
 
 // libcurl's own declarations put an enum before the variable arguments; its values are ints, so
 // va_start is sound here, but clang warns about enums there in general.
@@ -64,6 +67,15 @@ const Curl* curl() {
 }
 
 } // namespace
+
+void loadCurlAhead() {
+    // Joined when the program ends, so no load is cut short by the exit.
+    struct Loader {
+        std::thread thread{[] { curl(); }};
+        ~Loader() { thread.join(); }
+    };
+    static Loader loader;
+}
 
 extern "C" {
 

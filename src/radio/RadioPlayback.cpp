@@ -2,6 +2,7 @@
 
 #include "library/TitleFit.h"
 #include "platform/ByteText.h"
+#include "platform/CurlLibrary.h"
 #include "platform/Guarded.h"
 #include "platform/TextFile.h"
 #include "platform/Window.h"
@@ -49,6 +50,7 @@ void RadioPlayback::switchMode(bool start) {
         return;
     }
     stationListVisible = true;
+    loadCurlAhead();
     if (start) startSelectedStation();
     radioButton = QStringLiteral("MP3");
     radioMode = true;

@@ -21,6 +21,9 @@ FileListWidget::FileListWidget(QWidget* parent, FileListModel* files)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setHeaderHidden(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Every column has a width of its own and the header is never shown: the narrowest width need not
+    // be measured in the window's font, which would load the font before the window shows.
+    header()->setMinimumSectionSize(0);
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
     applyColumns();

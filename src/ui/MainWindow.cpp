@@ -7,11 +7,13 @@
 #include "ui/EventHook.h"
 #include "ui/FileList.h"
 #include "ui/Pictures.h"
+#include "ui/PlacedControls.h"
 #include "ui/ScreenPlace.h"
 #include "ui/ShellTreeView.h"
 #include "ui/SongListView.h"
 #include "ui/StateBinding.h"
 #include "ui/TrackBar.h"
+#include "ui/TrayIcon.h"
 #include "ui/WindowControls.h"
 
 #include <QApplication>
@@ -43,22 +45,6 @@ constexpr int titleBitrateGap = 6;
 // How long the rest of the start waits for the window's first paint at most.
 constexpr int firstPaintWaitMs = 1000;
 
-template <class W> W* place(W* widget, int left, int top, int width, int height) {
-    widget->setGeometry(left, top, width, height);
-    return widget;
-}
-
-QLabel* label(QWidget* parent, const QString& text) {
-    auto* l = new QLabel(text, parent);
-    l->setTextFormat(Qt::PlainText);
-    return l;
-}
-
-QPushButton* button(QWidget* parent, const QString& text, int left, int top, int width = 75,
-                    int height = 25) {
-    return place(new QPushButton(text, parent), left, top, width, height);
-}
-
 } // namespace
 
 MainWindow::MainWindow(PlatformServices services, InstanceChannel& channel, QWidget* parent)
@@ -71,7 +57,6 @@ MainWindow::MainWindow(PlatformServices services, InstanceChannel& channel, QWid
     windowFont.setPixelSize(11);
     setFont(windowFont);
     setFixedSize(840 + 2 * frameWidth, 220 + 2 * frameWidth);
-    setWindowIcon(programIcon());
 
     client = new QWidget(this);
     client->setGeometry(frameWidth, frameWidth, 840, 220);
@@ -81,12 +66,10 @@ MainWindow::MainWindow(PlatformServices services, InstanceChannel& channel, QWid
     client->setPalette(buttonFace);
 
     createControls();
-    createPanels();
     bindState();
     bindEvents();
     bindBrowser();
     bindPlaylist();
-    bindRadio();
     bindKeys();
     bindShell();
     bindHint();
@@ -109,14 +92,25 @@ MainWindow::~MainWindow() {
 Lifecycle::Start MainWindow::start(const QStringList& arguments, const QString& executableFolder) {
     const Lifecycle::Start result = lifecycle_->start(arguments, executableFolder);
     started_ = result == Lifecycle::Start::Run;
+    if (!started_) return result;
+    // The first thing the event loop does, once the window has been shown and before it is painted.
+    QMetaObject::invokeMethod(this, &MainWindow::startOpeningOutput, Qt::QueuedConnection);
     // Should no paint come (a window that never becomes visible), the start still finishes.
-    if (started_) QTimer::singleShot(firstPaintWaitMs, this, &MainWindow::finishStart);
+    QTimer::singleShot(firstPaintWaitMs, this, &MainWindow::finishStart);
     return result;
+}
+
+void MainWindow::startOpeningOutput() {
+    if (!closed_) lifecycle_->startOpeningOutput();
 }
 
 void MainWindow::finishStart() {
     if (!started_ || closed_ || finishing_ || lifecycle_->startFinished()) return;
     finishing_ = true;
+    // The desktop's taskbar may show the picture a moment after the window; the window's corner has it
+    // from the first paint on.
+    setWindowIcon(picture());
+    trayIcon->setIcon(picture());
     lifecycle_->finishStart();
     finishing_ = false;
     emit startFinished();
@@ -168,8 +162,6 @@ void MainWindow::createControls() {
     fileList = place(new FileListWidget(client, &player_->browser.fileList), 384, 32, 217, 150);
     fileList->setColumnWidth(0, 300);
     songListView = place(new SongListView(client), 608, 32, 225, 150);
-    stationListView = place(new QListView(client), 608, 32, 225, 150);
-    stationListView->hide();
 
     playlistButton = button(client, QStringLiteral("Playliste"), 176, 192);
     addAllButton = button(client, QStringLiteral("alle"), 384, 192);
@@ -199,57 +191,6 @@ void MainWindow::createControls() {
     titleHint->hide();
 }
 
-void MainWindow::createPanels() {
-    // The station list editor covers the file list and the station list.
-    radioPanel = place(new QFrame(client), 384, 32, 449, 158);
-    radioPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    radioPanel->setAutoFillBackground(true);
-    stationEditorText = place(new QPlainTextEdit(radioPanel), 2, 2, 340, 154);
-    stationEditorText->setLineWrapMode(QPlainTextEdit::NoWrap);
-    stationEditorText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    saveStationsButton = button(radioPanel, QStringLiteral("speichern"), 348, 4, 96);
-    closeEditorButton = button(radioPanel, QStringLiteral("exit"), 348, 32, 96);
-    updateStationsButton = button(radioPanel, QStringLiteral("update vom Server "), 348, 72, 96);
-    appendChoice = place(new QRadioButton(QStringLiteral("anhängen"), radioPanel), 348, 100, 96, 20);
-    overwriteChoice = place(new QRadioButton(QStringLiteral("überschreiben"), radioPanel), 348, 122, 96, 20);
-    appendChoice->setChecked(true);
-    // The column of buttons is as wide as its widest caption needs in the window's font; the text
-    // takes the rest of the panel.
-    int column = 96;
-    const QList<QWidget*> controls{saveStationsButton, closeEditorButton, updateStationsButton, appendChoice,
-                                   overwriteChoice};
-    for (QWidget* control : controls)
-        column = std::max(column, control->sizeHint().width());
-    const int columnLeft = radioPanel->width() - 5 - column;
-    stationEditorText->resize(columnLeft - 8, stationEditorText->height());
-    for (QWidget* control : controls)
-        control->setGeometry(columnLeft, control->y(), column, control->height());
-    radioPanel->hide();
-
-    // The playlist entries panel lies over the folder tree.
-    entryPanel = place(new QFrame(client), 160, 32, 220, 158);
-    entryPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    entryPanel->setAutoFillBackground(true);
-    entryListView = place(new QListView(entryPanel), 2, 2, 216, 124);
-    closeEntriesButton = button(entryPanel, QStringLiteral("exit"), 4, 130, 60);
-    addStationButton = button(entryPanel, QStringLiteral("Sender hinzufügen"), 70, 130, 144);
-    entryPanel->hide();
-
-    // The delete confirmation lies over the file list.
-    deletePanel = place(new QFrame(client), 416, 40, 185, 89);
-    deletePanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    deletePanel->setAutoFillBackground(true);
-    deleteCaptionLabel = place(label(deletePanel, QStringLiteral("Datei:")), 8, 4, 170, 14);
-    deleteFileLabel = place(label(deletePanel, QStringLiteral("X")), 8, 20, 170, 14);
-    QPalette red = deleteFileLabel->palette();
-    red.setColor(QPalette::WindowText, Qt::red);
-    deleteFileLabel->setPalette(red);
-    deleteQuestionLabel = place(label(deletePanel, QStringLiteral("löschen?")), 8, 36, 170, 14);
-    yesButton = button(deletePanel, QStringLiteral("ja"), 8, 56, 75);
-    noButton = button(deletePanel, QStringLiteral("nein"), 100, 56, 75);
-    deletePanel->hide();
-}
-
 void MainWindow::bindState() {
     Player& p = *player_;
     bindText(p.startup.versionLabel, versionLabel);
@@ -257,11 +198,10 @@ void MainWindow::bindState() {
     bindText(p.channel.bitrateLabel, bitrateLabel);
     bindText(p.radio.radioButton, radioButton);
     bindText(p.radio.clearButton, clearButton);
-    bindText(p.deletion.fileLabel, deleteFileLabel);
-    bindVisible(p.radio.stationListVisible, stationListView);
-    bindVisible(p.editor.panelVisible, radioPanel);
-    bindVisible(p.editor.entryPanelVisible, entryPanel);
-    bindVisible(p.deletion.panelVisible, deletePanel);
+    bindVisibleOnDemand(p.radio.stationListVisible, this, [this] { return buildStationList(); });
+    bindVisibleOnDemand(p.editor.panelVisible, this, [this] { return buildStationEditor(); });
+    bindVisibleOnDemand(p.editor.entryPanelVisible, this, [this] { return buildEntryPanel(); });
+    bindVisibleOnDemand(p.deletion.panelVisible, this, [this] { return buildDeletePanel(); });
     p.channel.playButton.onChange([this](PlayPicture picture) {
         playButton->setIcon(picture == PlayPicture::Start ? startPicture() : stopPicture());
     });
@@ -276,31 +216,27 @@ void MainWindow::bindState() {
     });
     p.startup.windowTitle.onChange([this](const QString& title) { setWindowTitle(title); });
     p.songList.titleHint.onChange([this](const HintBox& hint) { showHint(hint); });
-    bindLines(p.editor.text, stationEditorText);
 
     bindList(p.songList.songs, songListView);
-    bindList(p.radio.stations, stationListView);
-    bindList(p.update.entries, entryListView);
     bindRange(p.channel.positionBar, positionBar);
     bindRange(p.volume.volumeBar, volumeBar);
     bindCheck(p.volume.levellingBox, levellingBox);
 }
 
+void MainWindow::onClick(QAbstractButton* b, std::function<void()> handler) {
+    // Every handler runs guarded: an error ends the handler, is shown, and the program runs on.
+    connect(b, &QAbstractButton::clicked, b, [&p = *player_, handler] { p.guarded(handler); });
+}
+
 void MainWindow::bindEvents() {
     Player& p = *player_;
-    // Every handler runs guarded: an error ends the handler, is shown, and the program runs on.
-    const auto on = [&p](QAbstractButton* b, std::function<void()> handler) {
-        connect(b, &QAbstractButton::clicked, b, [&p, handler] { p.guarded(handler); });
-    };
     connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
-    on(playButton, [&p] { p.seq.playButtonClicked(); });
-    on(nextButton, [&p] { p.seq.nextButtonClicked(); });
-    on(previousButton, [&p] { p.seq.previousButtonClicked(); });
-    on(addAllButton, [&p] { p.browser.takeAllFiles(true); });
-    on(clearButton, [&p] { p.songList.clearButtonClicked(); });
-    on(radioButton, [&p] { p.radio.toggleRadioMode(); });
-    on(saveStationsButton, [&p] { p.editor.saveStationList(); });
-    on(closeEditorButton, [&p] { p.editor.closeStationEditor(); });
+    onClick(playButton, [&p] { p.seq.playButtonClicked(); });
+    onClick(nextButton, [&p] { p.seq.nextButtonClicked(); });
+    onClick(previousButton, [&p] { p.seq.previousButtonClicked(); });
+    onClick(addAllButton, [&p] { p.browser.takeAllFiles(true); });
+    onClick(clearButton, [&p] { p.songList.clearButtonClicked(); });
+    onClick(radioButton, [&p] { p.radio.toggleRadioMode(); });
 
     // The position bar pauses before the bar itself reacts to the press; it resumes after the release.
     positionBar->installEventFilter(this);
@@ -335,18 +271,16 @@ void MainWindow::showHint(const HintBox& hint) {
 // The hint belongs to the pointer over the song list: it goes when the pointer leaves the list, when
 // the list is hidden or covered, and when the window is hidden.
 void MainWindow::bindHint() {
-    Player& p = *player_;
-    const auto hideOn = [&p](QWidget* widget, QEvent::Type type) {
-        new EventHook(widget, [&p, type](QEvent* event) {
-            if (event->type() == type) p.guarded([&p] { p.songList.hideHint(); });
-            return false;
-        });
-    };
-    hideOn(songListView->viewport(), QEvent::Leave);
-    hideOn(songListView, QEvent::Hide);
-    hideOn(stationListView, QEvent::Show);
-    hideOn(radioPanel, QEvent::Show);
-    hideOn(this, QEvent::Hide);
+    hideHintOn(songListView->viewport(), QEvent::Leave);
+    hideHintOn(songListView, QEvent::Hide);
+    hideHintOn(this, QEvent::Hide);
+}
+
+void MainWindow::hideHintOn(QWidget* widget, QEvent::Type type) {
+    new EventHook(widget, [&p = *player_, type](QEvent* event) {
+        if (event->type() == type) p.guarded([&p] { p.songList.hideHint(); });
+        return false;
+    });
 }
 
 void MainWindow::bindBrowser() {
@@ -504,7 +438,7 @@ void MainWindow::focus(FocusTarget target) {
         folderTree->setFocus();
         break;
     case FocusTarget::NoButton:
-        noButton->setFocus();
+        if (noButton) noButton->setFocus();
         break;
     }
 }

@@ -8,9 +8,13 @@
 #include "platform/Window.h"
 #include "ui/SongListView.h"
 
+#include <QEvent>
+#include <QIcon>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
+class QAbstractButton;
 class QAction;
 class QLabel;
 class QMenu;
@@ -91,6 +95,7 @@ public:
     ShellTreeView* folderTree = nullptr;
     FileListWidget* fileList = nullptr;
     SongListView* songListView = nullptr;
+    // Made the first time it shows, as the panels below.
     QListView* stationListView = nullptr;
     QPushButton* playlistButton = nullptr;
     QPushButton* addAllButton = nullptr;
@@ -100,6 +105,7 @@ public:
     // The hint for a long song title: a window of its own, so it can reach past the window's edge.
     QLabel* titleHint = nullptr;
 
+    // The panels that cover other controls are made the first time they show; until then these are null.
     QFrame* radioPanel = nullptr;
     QPlainTextEdit* stationEditorText = nullptr;
     QPushButton* saveStationsButton = nullptr;
@@ -134,23 +140,36 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // The audio output opens on a thread of its own once the window is on the screen.
+    void startOpeningOutput();
     void createControls();
-    void createPanels();
     void bindState();
     void bindEvents();
+    // Clicks on b run handler, guarded.
+    void onClick(QAbstractButton* b, std::function<void()> handler);
     void bindBrowser();
     // The "Playliste" button and its menu (MainWindowPlaylist.cpp).
     void bindPlaylist();
     void showPlaylistMenu();
-    // The station list, the station list editor and the playlist entries panel (MainWindowRadio.cpp).
-    void bindRadio();
+    // The station list, the station list editor and the playlist entries panel (MainWindowRadio.cpp);
+    // each is made, placed and bound the first time it shows.
+    QWidget* buildStationList();
+    QWidget* buildStationEditor();
+    QWidget* buildEntryPanel();
     // Keys (MainWindowKeys.cpp): the window sees every key before the focused control; the song list and
     // the station list then handle keys of their own.
     void bindKeys();
     bool previewKey(QWidget* receiver, QKeyEvent* event);
     bool controlKeyDown(QObject* watched, QKeyEvent* event);
     void bindShell();
+    // The program's picture, for the window's corner, the taskbar and the notification area; painted
+    // when first needed (MainWindowShell.cpp).
+    const QIcon& picture();
+    // The delete confirmation (MainWindowShell.cpp), made the first time it shows.
+    QWidget* buildDeletePanel();
     void bindHint();
+    // The hint goes when widget receives an event of type.
+    void hideHintOn(QWidget* widget, QEvent::Type type);
     void showHint(const HintBox& hint);
     void onFileListFocusIn();
     void onFileListFocusOut();
@@ -160,6 +179,7 @@ private:
     // The application-wide filter that previews keys; gone before the player is.
     QObject* keyPreview_ = nullptr;
     std::unique_ptr<WindowShell> shell_;
+    QIcon picture_;
     bool started_ = false;
     bool finishQueued_ = false;
     bool finishing_ = false;

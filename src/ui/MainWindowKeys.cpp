@@ -48,7 +48,6 @@ void MainWindow::bindKeys() {
     });
     qApp->installEventFilter(keyPreview_);
     songListView->installEventFilter(this);
-    stationListView->installEventFilter(this);
 }
 
 bool MainWindow::previewKey(QWidget* receiver, QKeyEvent* event) {

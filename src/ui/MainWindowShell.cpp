@@ -1,5 +1,6 @@
 // The window's shell: the program icon in the corner, moving the window by its title, "Taskbar" and
-// the notification-area icon, the delete confirmation's buttons and the song list's drop target.
+// the notification-area icon, the delete confirmation (made the first time it shows) and the song list's
+// drop target.
 #include "ui/MainWindow.h"
 #include "ui/SongListView.h"
 
@@ -8,9 +9,12 @@
 #include "ui/DropTarget.h"
 #include "ui/EventHook.h"
 #include "ui/Pictures.h"
+#include "ui/PlacedControls.h"
+#include "ui/StateBinding.h"
 #include "ui/TrayIcon.h"
 
 #include <QEvent>
+#include <QFrame>
 #include <QLabel>
 #include <QListView>
 #include <QMouseEvent>
@@ -30,7 +34,6 @@ void MainWindow::bindShell() {
     Player& p = *player_;
 
     trayIcon = new TrayIcon(this);
-    trayIcon->setIcon(programIcon());
     p.channel.tip.onChange([this](const QString& tip) { trayIcon->setTip(displayText(tip)); });
     shell_ = std::make_unique<WindowShell>(p.window(), p.dialogs(), *trayIcon);
     connect(trayIcon, &TrayIcon::pressed, this,
@@ -44,7 +47,7 @@ void MainWindow::bindShell() {
     new EventHook(client, [this](QEvent* event) {
         constexpr QRect iconRect(iconPlace, QSize(iconSize, iconSize));
         if (event->type() == QEvent::Paint && static_cast<QPaintEvent*>(event)->region().intersects(iconRect))
-            QPainter(client).drawPixmap(iconPlace, trayIcon->icon().pixmap(iconSize, iconSize));
+            QPainter(client).drawPixmap(iconPlace, picture().pixmap(iconSize, iconSize));
         return false;
     });
     new EventHook(titleStrip, [this, &p](QEvent* event) {
@@ -69,18 +72,39 @@ void MainWindow::bindShell() {
         return true;
     });
 
-    // The delete confirmation: Enter answers with the button that has the focus.
-    for (QPushButton* answer : {yesButton, noButton})
-        answer->setAutoDefault(true);
-    connect(yesButton, &QPushButton::clicked, this,
-            [&p] { p.guarded([&p] { p.deletion.confirmDeletion(); }); });
-    connect(noButton, &QPushButton::clicked, this,
-            [&p] { p.guarded([&p] { p.deletion.cancelDeletion(); }); });
-
     songDropTarget = new FileDropTarget(this);
     songDropTarget->dropActions = Qt::CopyAction;
     songDropTarget->onDrop = [this, &p](Qt::KeyboardModifiers, QPoint, DropEffect&) {
         p.guarded([&] { takeDroppedFiles(p.songList, songDropTarget->files); });
     };
     songDropTarget->attach(songListView);
+}
+
+QWidget* MainWindow::buildDeletePanel() {
+    Player& p = *player_;
+    // The delete confirmation lies over the file list.
+    deletePanel = place(new QFrame(client), 416, 40, 185, 89);
+    deletePanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    deletePanel->setAutoFillBackground(true);
+    deleteCaptionLabel = place(label(deletePanel, QStringLiteral("Datei:")), 8, 4, 170, 14);
+    deleteFileLabel = place(label(deletePanel, QStringLiteral("X")), 8, 20, 170, 14);
+    QPalette red = deleteFileLabel->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    deleteFileLabel->setPalette(red);
+    deleteQuestionLabel = place(label(deletePanel, QStringLiteral("löschen?")), 8, 36, 170, 14);
+    yesButton = button(deletePanel, QStringLiteral("ja"), 8, 56, 75);
+    noButton = button(deletePanel, QStringLiteral("nein"), 100, 56, 75);
+
+    bindText(p.deletion.fileLabel, deleteFileLabel);
+    // Enter answers with the button that has the focus.
+    for (QPushButton* answer : {yesButton, noButton})
+        answer->setAutoDefault(true);
+    onClick(yesButton, [&p] { p.deletion.confirmDeletion(); });
+    onClick(noButton, [&p] { p.deletion.cancelDeletion(); });
+    return deletePanel;
+}
+
+const QIcon& MainWindow::picture() {
+    if (picture_.isNull()) picture_ = programIcon();
+    return picture_;
 }

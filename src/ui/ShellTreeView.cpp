@@ -75,6 +75,9 @@ ShellTreeView::ShellTreeView(QWidget* parent) : QTreeView(parent), model_(new Fo
     model_->setRootPath(QStringLiteral("/"));
 
     setModel(model_);
+    // The header is never shown: its narrowest column need not be measured in the window's font, which
+    // would load the font before the window shows.
+    header()->setMinimumSectionSize(0);
     for (int c = 1; c < model_->columnCount(); ++c)
         setColumnHidden(c, true);
     setHeaderHidden(true);

@@ -11,6 +11,7 @@
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QStyledItemDelegate>
+#include <memory>
 
 namespace {
 
@@ -67,6 +68,17 @@ void bindVisible(Shown<bool>& value, QWidget* widget) {
     tieTo(widget, value.subscribe([widget](bool visible) { widget->setVisible(visible); }));
 }
 
+void bindVisibleOnDemand(Shown<bool>& value, QObject* owner, std::function<QWidget*()> build) {
+    // Listeners may be called through copies: the widget, once made, is shared by all of them.
+    const auto widget = std::make_shared<QWidget*>(nullptr);
+    const auto show = [widget, build = std::move(build)](bool visible) {
+        if (visible && !*widget) *widget = build();
+        if (*widget) (*widget)->setVisible(visible);
+    };
+    show(value.get());
+    tieTo(owner, value.subscribe(show));
+}
+
 void bindCheck(Shown<bool>& value, BitmapCheckBox* box) {
     box->setChecked(value.get());
     tieTo(box, value.subscribe([box](bool checked) { box->setChecked(checked); }));
@@ -109,6 +121,8 @@ void bindList(RowListModelBase& model, QListView* view) {
                      [showSelection, &model] { showSelection(model.selected()); });
     QObject::connect(&model, &QAbstractItemModel::rowsRemoved, view,
                      [showSelection, &model] { showSelection(model.selected()); });
+    // A view made after the model chose its row shows that row.
+    showSelection(model.selected());
 }
 
 void bindLines(Shown<QStringList>& lines, QPlainTextEdit* editor) {

@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QWidget;
 class QLabel;
@@ -20,6 +21,9 @@ class BitmapCheckBox;
 void bindText(Shown<QString>& value, QLabel* label);
 void bindText(Shown<QString>& value, QAbstractButton* button);
 void bindVisible(Shown<bool>& value, QWidget* widget);
+// As bindVisible for a widget that build makes, places and binds the first time the value is true: a
+// part most runs never show costs nothing before. The binding lasts as long as owner.
+void bindVisibleOnDemand(Shown<bool>& value, QObject* owner, std::function<QWidget*()> build);
 void bindCheck(Shown<bool>& value, BitmapCheckBox* box);
 void bindRange(RangeValue& value, QAbstractSlider* slider);
 // Shows the model in the list view with rows 13 pixels high and keeps the selection in step.

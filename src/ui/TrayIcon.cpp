@@ -27,9 +27,7 @@ QString toolTipText(const QString& tip) {
     return QStringLiteral("<p style='white-space:pre'>%1</p>").arg(tip.toHtmlEscaped());
 }
 
-TrayIcon::TrayIcon(QObject* owner) : QObject(owner) {
-    connect(&tray_, &QSystemTrayIcon::activated, this, &TrayIcon::activated);
-}
+TrayIcon::TrayIcon(QObject* owner) : QObject(owner) {}
 
 TrayIcon::~TrayIcon() {
     setVisible(false);
@@ -42,24 +40,37 @@ bool TrayIcon::areaAvailable() const {
 void TrayIcon::setVisible(bool visible) {
     if (visible == visible_) return;
     if (!visible) {
-        tray_.hide();
+        if (tray_) tray_->hide();
         visible_ = false;
         return;
     }
     // Qt would show nothing without an image or a notification area; the icon stays invisible then.
     if (icon_.isNull() || !areaAvailable()) return;
-    tray_.show();
+    if (!tray_) {
+        tray_ = std::make_unique<QSystemTrayIcon>(icon_);
+        tray_->setToolTip(toolTipText(tip_));
+        connect(tray_.get(), &QSystemTrayIcon::activated, this, &TrayIcon::activated);
+    }
+    tray_->show();
     visible_ = true;
 }
 
 void TrayIcon::setIcon(const QIcon& icon) {
     icon_ = icon;
-    tray_.setIcon(icon);
+    if (tray_) tray_->setIcon(icon);
 }
 
 void TrayIcon::setTip(const QString& text) {
     tip_ = taskBarTip(text);
-    tray_.setToolTip(toolTipText(tip_));
+    if (tray_) tray_->setToolTip(toolTipText(tip_));
+}
+
+QString TrayIcon::toolTip() const {
+    return tray_ ? tray_->toolTip() : toolTipText(tip_);
+}
+
+QRect TrayIcon::geometry() const {
+    return tray_ ? tray_->geometry() : QRect();
 }
 
 void TrayIcon::activated(QSystemTrayIcon::ActivationReason reason) {

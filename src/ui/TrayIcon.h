@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QString>
 #include <QSystemTrayIcon>
+#include <memory>
 
 // The tip the icon keeps of a text: its first 63 characters, and nothing from a zero character on.
 QString taskBarTip(const QString& text);
@@ -35,9 +36,9 @@ public:
     // Qt's report of a click on the icon, turned into the events; the pointer is read here.
     void activated(QSystemTrayIcon::ActivationReason reason);
     // The tool tip as handed to the desktop.
-    QString toolTip() const { return tray_.toolTip(); }
+    QString toolTip() const;
     // Where the icon is on the screen (empty while it is not shown).
-    QRect geometry() const { return tray_.geometry(); }
+    QRect geometry() const;
 
 signals:
     // Button, modifiers, the pointer's position on the screen.
@@ -45,7 +46,9 @@ signals:
     void doubleClicked(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
 
 private:
-    QSystemTrayIcon tray_;
+    // Made when the icon is first shown: most runs never hide into the notification area, and making it
+    // asks the desktop's notification services.
+    std::unique_ptr<QSystemTrayIcon> tray_;
     QIcon icon_;
     QString tip_;
     bool visible_ = false;

@@ -1,16 +1,20 @@
-// The handle table, the sample ring between a decoder and the audio callback, and the frame index
-// built in the background.
+// The handle table, the sample ring between a decoder and the audio callback, the frame index built in
+// the background, and where a network stream joined in mid-stream starts.
 
 #include "AudioTestSupport.h"
+#include "audio/ByteQueue.h"
 #include "audio/FileDecoder.h"
 #include "audio/FrameIndexer.h"
 #include "audio/HandleTable.h"
+#include "audio/MpegFrames.h"
 #include "audio/PcmRing.h"
 #include "audio/SampleBlocks.h"
+#include "audio/StreamDecoder.h"
 #include "audio/Wakeup.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <thread>
@@ -191,4 +195,55 @@ TEST(Wakeup, WakesAWaiterAndKeepsANotificationForTheNextWait) {
     });
     EXPECT_TRUE(wakeup.waitFor(std::chrono::seconds(30)));
     notifier.join();
+}
+
+namespace {
+
+// Everything a stream decoder makes of the file's bytes from a frame near its middle on, as a station
+// joined there would send them.
+std::vector<float> decodeJoinedHalfway(const std::string& path) {
+    const std::vector<unsigned char> bytes = fixtures::readFile(path);
+    std::size_t at = bytes.size() / 2;
+    for (; at + 4 < bytes.size(); ++at) {
+        const auto header = audio::parseFrameHeader(bytes.data() + at);
+        if (header && header->length > 0 && at + header->length + 4 < bytes.size() &&
+            audio::parseFrameHeader(bytes.data() + at + header->length))
+            break;
+    }
+    audio::ByteQueue queue(bytes.size());
+    queue.push(reinterpret_cast<const char*>(bytes.data() + at), bytes.size() - at);
+    queue.close(false);
+    auto decoder = audio::StreamDecoder::create(queue, false, std::chrono::milliseconds(50));
+    std::vector<float> samples;
+    std::vector<float> block(4096 * 2);
+    for (int rounds = 0; decoder && rounds < 10000; ++rounds) {
+        const auto result = decoder->read(block.data(), 4096);
+        if (result.status == audio::PcmSource::Status::End) break;
+        if (result.status == audio::PcmSource::Status::Frames)
+            samples.insert(samples.end(), block.begin(), block.begin() + result.frames * 2);
+    }
+    return samples;
+}
+
+} // namespace
+
+// The frames whose bit reservoir was never received come out of the decoder as silence: a station
+// starts with its first sound, and one that is silent itself still plays.
+TEST(StreamDecoder, AStationJoinedInMidStreamStartsWithItsFirstSound) {
+    REQUIRE_LAME();
+    const std::string noise = audiotest::sharedMp3(
+        "joined.mp3", {.waveform = fixtures::Waveform::Noise, .amplitude = 0.3, .seconds = 4.0},
+        {.infoTag = false});
+    const std::string silence =
+        audiotest::sharedMp3("joined-silence.mp3", {.amplitude = 0.0, .seconds = 4.0}, {.infoTag = false});
+    ASSERT_FALSE(noise.empty());
+    ASSERT_FALSE(silence.empty());
+
+    const std::vector<float> sound = decodeJoinedHalfway(noise);
+    ASSERT_GT(sound.size(), 44100u * 2);
+    EXPECT_TRUE(sound[0] != 0.0f || sound[1] != 0.0f);
+
+    const std::vector<float> quiet = decodeJoinedHalfway(silence);
+    EXPECT_GT(quiet.size(), 44100u * 2) << "a silent station plays too";
+    EXPECT_TRUE(std::all_of(quiet.begin(), quiet.end(), [](float x) { return x == 0.0f; }));
 }

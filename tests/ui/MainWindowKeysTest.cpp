@@ -197,7 +197,7 @@ TEST_F(MainWindowKeysTest, ShiftDeleteWhilePausedDoesNothing) {
     key(Qt::Key_Space);
     s.songList.songs.setSelected(1);
     key(Qt::Key_Delete, Qt::ShiftModifier);
-    EXPECT_FALSE(form.deletePanel->isVisible());
+    EXPECT_FALSE(form.deletePanel && form.deletePanel->isVisible());
     EXPECT_EQ(titles(), QStringList({"eins", "zwei"}));
 }
 

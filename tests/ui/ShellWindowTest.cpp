@@ -5,6 +5,7 @@
 #include "RenderSupport.h"
 #include "support/SongFiles.h"
 #include "ui/DropTarget.h"
+#include "ui/Pictures.h"
 #include "ui/QtDialogs.h"
 #include "ui/TrayIcon.h"
 
@@ -67,7 +68,7 @@ TEST_F(ShellWindowTest, TheIconIsPaintedAtThreeThree) {
     const QImage shown = renderOf(*form.client);
     QImage expected(40, 40, QImage::Format_RGB32);
     expected.fill(form.client->palette().color(QPalette::Window));
-    QPainter(&expected).drawPixmap(3, 3, form.trayIcon->icon().pixmap(32, 32));
+    QPainter(&expected).drawPixmap(3, 3, programIcon().pixmap(32, 32));
     int differing = 0;
     for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 40; ++x)

@@ -69,6 +69,10 @@ TEST_F(WindowTextsTest, TheTitleNeverTouchesTheBitrate) {
 }
 
 TEST_F(WindowTextsTest, EveryCaptionFitsItsControlAndGreyIsTheSystemGrey) {
+    // The panels' controls are made when a panel first shows.
+    s.editor.panelVisible = true;
+    s.editor.entryPanelVisible = true;
+    s.deletion.panelVisible = true;
     for (QAbstractButton* button : form.findChildren<QAbstractButton*>()) {
         if (button->text().isEmpty()) continue;
         int needed = button->sizeHint().width();
