@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  build-essential cmake ninja-build pkg-config clang-format fonts-dejavu-core
+  build-essential clang cmake ninja-build pkg-config clang-format fonts-dejavu-core
   fonts-liberation2  # Arial metrics for the window's Arial labels
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-qpa-plugins
   libmpg123-dev libsdl2-dev libcurl4-openssl-dev libasound2-dev
@@ -19,7 +19,7 @@ packages=(
   pulseaudio pulseaudio-utils libasound2-plugins
   dbus dbus-x11 playerctl libglib2.0-bin
   weston qt6-wayland  # a Wayland session: Weston's headless and nested backends, Qt's wayland platform
-  clang libclang-rt-14-dev
+  libclang-rt-14-dev  # the sanitizers' and the fuzzer's run-time
   # benchmarks
   libbenchmark-dev mpv
 )
