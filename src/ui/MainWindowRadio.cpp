@@ -67,9 +67,7 @@ QWidget* MainWindow::buildStationList() {
 QWidget* MainWindow::buildStationEditor() {
     Player& p = *player_;
     // The station list editor covers the file list and the station list.
-    radioPanel = place(new QFrame(client), 384, 32, 449, 158);
-    radioPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    radioPanel->setAutoFillBackground(true);
+    radioPanel = raisedPanel(client, 384, 32, 449, 158);
     stationEditorText = place(new QPlainTextEdit(radioPanel), 2, 2, 340, 154);
     stationEditorText->setLineWrapMode(QPlainTextEdit::NoWrap);
     stationEditorText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -108,9 +106,7 @@ QWidget* MainWindow::buildStationEditor() {
 QWidget* MainWindow::buildEntryPanel() {
     Player& p = *player_;
     // The playlist entries panel lies over the folder tree.
-    entryPanel = place(new QFrame(client), 160, 32, 220, 158);
-    entryPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    entryPanel->setAutoFillBackground(true);
+    entryPanel = raisedPanel(client, 160, 32, 220, 158);
     entryListView = place(new QListView(entryPanel), 2, 2, 216, 124);
     closeEntriesButton = button(entryPanel, QStringLiteral("exit"), 4, 130, 60);
     addStationButton = button(entryPanel, QStringLiteral("Sender hinzufügen"), 70, 130, 144);

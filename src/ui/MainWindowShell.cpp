@@ -83,9 +83,7 @@ void MainWindow::bindShell() {
 QWidget* MainWindow::buildDeletePanel() {
     Player& p = *player_;
     // The delete confirmation lies over the file list.
-    deletePanel = place(new QFrame(client), 416, 40, 185, 89);
-    deletePanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    deletePanel->setAutoFillBackground(true);
+    deletePanel = raisedPanel(client, 416, 40, 185, 89);
     deleteCaptionLabel = place(label(deletePanel, QStringLiteral("Datei:")), 8, 4, 170, 14);
     deleteFileLabel = place(label(deletePanel, QStringLiteral("X")), 8, 20, 170, 14);
     QPalette red = deleteFileLabel->palette();

@@ -1,6 +1,7 @@
 #pragma once
 // Making the window's controls at their places, in client pixels.
 
+#include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 
@@ -18,4 +19,12 @@ inline QLabel* label(QWidget* parent, const QString& text) {
 inline QPushButton* button(QWidget* parent, const QString& text, int left, int top, int width = 75,
                            int height = 25) {
     return place(new QPushButton(text, parent), left, top, width, height);
+}
+
+// A panel that lies over other controls: raised, and filled so nothing beneath shows through.
+inline QFrame* raisedPanel(QWidget* parent, int left, int top, int width, int height) {
+    auto* panel = place(new QFrame(parent), left, top, width, height);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setAutoFillBackground(true);
+    return panel;
 }
