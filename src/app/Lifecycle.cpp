@@ -139,7 +139,7 @@ void Lifecycle::finishStart() {
     // the window is in front. An empty text only brings the window to the front.
     channel_.setReceiver([&player = p_](const QByteArray& text) {
         player.window().raiseAndActivate();
-        if (!text.isEmpty()) player.guarded([&] { player.setIntakeText(bytesToText(text)); });
+        if (!text.isEmpty()) player.guarded([&] { player.intake.setText(bytesToText(text)); });
     });
     registerHotKeys();
     p_.mute.setMasterMute(false);
@@ -150,7 +150,7 @@ void Lifecycle::takeArgumentsIn() {
     for (const QString& argument : std::as_const(p_.startup.commandArguments)) {
         if (!takesArgumentIn(upperExtension(argument))) continue;
         takenIn = true;
-        p_.guarded([&] { p_.setIntakeText(argument); });
+        p_.guarded([&] { p_.intake.setText(argument); });
     }
     if (!takenIn && p_.startup.startInRadio) p_.guarded([&] { p_.radio.toggleRadioMode(); });
 }

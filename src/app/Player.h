@@ -64,10 +64,6 @@ public:
     // Runs an event handler; an error that ends it is shown in the error dialog and the program runs on.
     void guarded(const std::function<void()>& handler);
 
-    // The hidden edit box that takes paths from outside (see Intake).
-    const QString& intakeText() const { return intake.text(); }
-    void setIntakeText(const QString& text) { intake.setText(text); }
-
 private:
     // The calls of the song list and the sequencer up to the subsystems above them.
     class Links final : public SongListHost, public RadioLink {

@@ -30,7 +30,7 @@ TEST(ShortUpperPathTest, TwoSpellingsOfOneFolderCompareEqual) {
 
 TEST_F(IntakeTest, AnMp3EntersAndPlaysAndTheTreeMovesToItsFolder) {
     const QString song = files.make({"Rock/Lied.mp3"})[0];
-    h.player.setIntakeText(song);
+    h.player.intake.setText(song);
     ASSERT_EQ(h.player.songList.songs.count(), 1);
     EXPECT_EQ(h.player.songList.songs.path(0), song);
     EXPECT_EQ(h.player.channel.playMode, PlayMode::Song);
@@ -40,7 +40,7 @@ TEST_F(IntakeTest, AnMp3EntersAndPlaysAndTheTreeMovesToItsFolder) {
 TEST_F(IntakeTest, ASongFromTheTemporaryFolderLeavesTheTreeWhereItIs) {
     const QString song = files.make({"aus_temp.mp3"})[0];
     qputenv("TEMP", (files.dir.path() + QStringLiteral("/./")).toUtf8());
-    h.player.setIntakeText(song);
+    h.player.intake.setText(song);
     qunsetenv("TEMP");
     EXPECT_EQ(h.player.songList.songs.count(), 1);
     EXPECT_TRUE(tree.pathsSet.isEmpty());
@@ -48,18 +48,18 @@ TEST_F(IntakeTest, ASongFromTheTemporaryFolderLeavesTheTreeWhereItIs) {
 
 TEST_F(IntakeTest, TheSameTextTwiceAndOtherExtensionsDoNothing) {
     const QStringList songs = files.make({"a.mp3", "liste.xpl", "notiz.txt"});
-    h.player.setIntakeText(songs[0]);
+    h.player.intake.setText(songs[0]);
     h.player.songList.clearButtonClicked();
-    h.player.setIntakeText(songs[0]);
+    h.player.intake.setText(songs[0]);
     EXPECT_EQ(h.player.songList.songs.count(), 0);
-    h.player.setIntakeText(songs[1]);
-    h.player.setIntakeText(songs[2]);
+    h.player.intake.setText(songs[1]);
+    h.player.intake.setText(songs[2]);
     EXPECT_EQ(h.player.songList.songs.count(), 0);
     EXPECT_FALSE(h.player.editor.entryPanelVisible.get());
 }
 
 TEST_F(IntakeTest, AMissingFileIsStillListed) {
-    h.player.setIntakeText(files.dir.path() + QStringLiteral("/fehlt.MP3"));
+    h.player.intake.setText(files.dir.path() + QStringLiteral("/fehlt.MP3"));
     EXPECT_EQ(h.player.songList.songs.count(), 1);
     EXPECT_EQ(h.player.channel.playMode, PlayMode::Idle);
 }

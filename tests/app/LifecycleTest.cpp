@@ -188,11 +188,11 @@ TEST_F(LifecycleTest, SecondStartHandsItsMp3OverAndEndsEarly) {
         InstanceChannel channel(QStringLiteral("RI3-VEZEZI"));
         sent = channel.send(QByteArray("/musik/Titel.mp3"));
     });
-    (void)QTest::qWaitFor([&] { return first.player.intakeText() == QStringLiteral("/musik/Titel.mp3"); },
+    (void)QTest::qWaitFor([&] { return first.player.intake.text() == QStringLiteral("/musik/Titel.mp3"); },
                           5000);
     sender.join();
     EXPECT_TRUE(sent);
-    EXPECT_EQ(first.player.intakeText(), QStringLiteral("/musik/Titel.mp3"));
+    EXPECT_EQ(first.player.intake.text(), QStringLiteral("/musik/Titel.mp3"));
     EXPECT_EQ(first.window.raised, 1);
     EXPECT_TRUE(secondLifecycle.findRunningInstance());
     EXPECT_TRUE(second.player.startup.endingEarly);
@@ -226,7 +226,7 @@ TEST_F(LifecycleTest, SecondStartWithoutArgumentOnlyRaisesTheWindow) {
     sender.join();
     EXPECT_TRUE(sent);
     EXPECT_EQ(first.window.raised, 1);
-    EXPECT_TRUE(first.player.intakeText().isEmpty());
+    EXPECT_TRUE(first.player.intake.text().isEmpty());
     EXPECT_EQ(first.player.songList.songs.count(), 0);
 }
 

@@ -18,7 +18,7 @@ protected:
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(contents);
         file.close();
-        h.player.guarded([&] { h.player.setIntakeText(path); });
+        h.player.guarded([&] { h.player.intake.setText(path); });
         return path;
     }
     QStringList titles() const {
@@ -136,7 +136,7 @@ TEST_F(PlaylistArgumentReaderTest, M3uOfLocalSongsQueuesThemAndPlaysNoRadio) {
 TEST_F(PlaylistArgumentReaderTest, UnreadablePlaylistIsReportedAndKeepsThePanelsLists) {
     handOver(QStringLiteral("alt.pls"), "File1=http://h/1\n");
     s.editor.entryPanelVisible = false;
-    h.player.guarded([&] { h.player.setIntakeText(dir.filePath(QStringLiteral("fehlt.pls"))); });
+    h.player.guarded([&] { h.player.intake.setText(dir.filePath(QStringLiteral("fehlt.pls"))); });
     EXPECT_EQ(h.dialogs.errors, QStringList{"Datei nicht gefunden"});
     EXPECT_EQ(urls(), QStringList{"http://h/1"});
     EXPECT_TRUE(s.editor.entryPanelVisible.get());
