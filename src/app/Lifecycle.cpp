@@ -126,6 +126,7 @@ void Lifecycle::finishStart() {
         p_.radio.stations.setSelected(p_.startup.stationRow);
     });
     FolderTree& tree = p_.browser.tree();
+    tree.startReading();
     p_.browser.memory.reset(tree.topNode());
     tree.setPath(QStringLiteral("/"));
     p_.guarded([&] { p_.settings.restoreFolderTree(); });

@@ -25,6 +25,9 @@ public:
     virtual QModelIndex nextNode(const QModelIndex& node) const = 0;
     // Shows the subfolders of node.
     virtual void openNode(const QModelIndex& node) { (void)node; }
+    // Begins reading the file system: until then the tree has no nodes. Reading "/" starts a thread
+    // and lays the tree out in the window's font, neither of which the first picture needs.
+    virtual void startReading() {}
     // Lets the event loop run until the subfolders of node (and its ancestors) have been read.
     virtual bool waitForLoad(const QModelIndex& node, int timeoutMs) = 0;
 };

@@ -72,21 +72,23 @@ ShellTreeView::ShellTreeView(QWidget* parent) : QTreeView(parent), model_(new Fo
     model_->setFilter(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
     model_->setReadOnly(true);
     connect(model_, &QFileSystemModel::directoryLoaded, this, &ShellTreeView::folderLoaded);
-    model_->setRootPath(QStringLiteral("/"));
-
-    setModel(model_);
     // The header is never shown: its narrowest column need not be measured in the window's font, which
     // would load the font before the window shows.
     header()->setMinimumSectionSize(0);
-    for (int c = 1; c < model_->columnCount(); ++c)
-        setColumnHidden(c, true);
     setHeaderHidden(true);
     setIndentation(19);
     setRootIsDecorated(false);
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+}
 
+void ShellTreeView::startReading() {
+    if (model() == model_) return;
+    model_->setRootPath(QStringLiteral("/"));
+    setModel(model_);
+    for (int c = 1; c < model_->columnCount(); ++c)
+        setColumnHidden(c, true);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
         frame_.clear(viewport());
         emit change();
@@ -106,6 +108,7 @@ QString ShellTreeView::nodeText(const QModelIndex& node) const {
 }
 
 bool ShellTreeView::setPath(const QString& folder) {
+    startReading();
     const QFileInfo info(folder);
     if (folder.isEmpty() || !info.isDir()) return false;
     const QModelIndex node = model_->index(QDir::cleanPath(info.absoluteFilePath()));

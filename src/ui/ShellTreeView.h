@@ -4,7 +4,8 @@
 //
 // The model reads folders on a thread of its own, so a folder's subfolders appear some time after
 // the folder is first shown or expanded. Walks over the tree (the following node, the number of
-// children) see only what has been read: call waitForLoad first.
+// children) see only what has been read: call waitForLoad first. Nothing is read before
+// startReading (or the first setPath).
 
 #include "library/FolderTree.h"
 #include "ui/FocusFrame.h"
@@ -22,6 +23,9 @@ public:
     explicit ShellTreeView(QWidget* parent = nullptr);
 
     QFileSystemModel* fileSystemModel() const { return model_; }
+
+    // Reads "/" and shows the model; selecting a folder does it first.
+    void startReading() override;
 
     // The folder of the selected node; empty when nothing is selected.
     QString path() const override;
