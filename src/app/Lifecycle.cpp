@@ -46,6 +46,10 @@ QList<QByteArray> handOverTexts(const QStringList& arguments) {
     return texts;
 }
 
+namespace {
+constexpr int rootReadWaitMs = 2000;
+} // namespace
+
 Lifecycle::Start Lifecycle::start(const QStringList& arguments, const QString& executableFolder) {
     // No floating-point operation may trap; ties round to even.
     std::feclearexcept(FE_ALL_EXCEPT);
@@ -116,9 +120,6 @@ void Lifecycle::finishStart() {
     if (finished_ || p_.startup.endingEarly) return;
     startOpeningOutput();
     finished_ = true;
-    // The command-line song plays first, so the output comes first.
-    if (!outputOpened_.get())
-        p_.dialogs().message(QStringLiteral("Error initializing audio"), MessageIcon::Error);
 
     p_.guarded([&] {
         writeDefaultStationsIfMissing(stationFilePath(p_.startup.programFolder));
@@ -129,8 +130,14 @@ void Lifecycle::finishStart() {
     tree.startReading();
     p_.browser.memory.reset(tree.topNode());
     tree.setPath(QStringLiteral("/"));
+    // With the top folders read, opening the saved folder scrolls the tree as it was left, and the
+    // walk to the saved top node starts near it rather than at "/".
+    tree.waitForLoad(tree.selectedNode(), rootReadWaitMs);
     p_.guarded([&] { p_.settings.restoreFolderTree(); });
     p_.browser.memory.lastTreeLevel = nodeLevel(tree.topNode());
+    // The command-line song plays first, so it waits for the output and nothing else does.
+    if (!outputOpened_.get())
+        p_.dialogs().message(QStringLiteral("Error initializing audio"), MessageIcon::Error);
     takeArgumentsIn();
     p_.guarded([&] {
         p_.browser.chooseSortByDate();

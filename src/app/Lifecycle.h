@@ -33,15 +33,10 @@ public:
     // the audio library is unusable; the window is then not shown and the settings are neither read nor
     // written. HandOverFailed: the running instance did not take the arguments in.
     Start start(const QStringList& arguments, const QString& executableFolder);
-    // Starts opening the audio output on a thread of its own, once, after a start that returned Run: the
-    // sound server may take its time to answer, and loading its client libraries keeps a core busy for
-    // milliseconds, so the window asks for this once it is on the screen. finishStart starts it itself
-    // when nobody did.
-    void startOpeningOutput();
     // The rest of the start, right after the window's first paint, in the order its results are
-    // needed: the audio output, the station list, the folder tree, the command-line files (which play
-    // first), then hand-overs from second starts, the hot keys and the mixer. Runs once, after a start
-    // that returned Run.
+    // needed: the station list and the folder tree while the audio output opens on a thread of its
+    // own, then the command-line files (which play first, so they wait for the output), hand-overs
+    // from second starts, the hot keys and the mixer. Runs once, after a start that returned Run.
     void finishStart();
     bool startFinished() const { return finished_; }
 
@@ -58,6 +53,9 @@ public:
     void writeSettingsAtExit();
 
 private:
+    // The sound server may take its time to answer, and loading its client libraries keeps a core busy
+    // for milliseconds: the output opens once the first picture is on the screen, on a thread, once.
+    void startOpeningOutput();
     void registerHotKeys();
     void releaseHotKeys();
     void takeArgumentsIn();

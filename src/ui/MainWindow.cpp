@@ -93,15 +93,9 @@ Lifecycle::Start MainWindow::start(const QStringList& arguments, const QString& 
     const Lifecycle::Start result = lifecycle_->start(arguments, executableFolder);
     started_ = result == Lifecycle::Start::Run;
     if (!started_) return result;
-    // The first thing the event loop does, once the window has been shown and before it is painted.
-    QMetaObject::invokeMethod(this, &MainWindow::startOpeningOutput, Qt::QueuedConnection);
     // Should no paint come (a window that never becomes visible), the start still finishes.
     QTimer::singleShot(firstPaintWaitMs, this, &MainWindow::finishStart);
     return result;
-}
-
-void MainWindow::startOpeningOutput() {
-    if (!closed_) lifecycle_->startOpeningOutput();
 }
 
 void MainWindow::finishStart() {

@@ -140,8 +140,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    // The audio output opens on a thread of its own once the window is on the screen.
-    void startOpeningOutput();
     void createControls();
     void bindState();
     void bindEvents();
