@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Start-up and idle memory of the player beside a bare Qt 6 window, in the same run: under Xvfb, a
-# session bus of its own (dbus-run-session) and SDL's dummy output, each program is started nine
-# times, alternately, and timed from launch to the X server's MapNotify of its window (map_watch, not
-# polling); two seconds later its resident memory is read. Prints the medians, the ratios and the
-# targets (start-up at most 1.3 times the bare window, idle memory at most 38 MiB), and whether the
-# libraries that only stations and downloads need (libcurl, FFmpeg's libavcodec) stayed unloaded.
+# session bus of its own (dbus-run-session) and SDL's dummy output, each program is started 15 times
+# (the bare window's own start varies by a few milliseconds), alternately, and timed from launch to
+# the X server's MapNotify of its window (map_watch, not polling); two seconds later its resident
+# memory is read. Prints the medians, the ratios and the targets (start-up at most 1.3 times the bare
+# window, idle memory at most 38 MiB), and whether the libraries that only stations and downloads need
+# (libcurl, FFmpeg's libavcodec) stayed unloaded.
 # Usage: bash bench/startup.sh   (BUILD_DIR names another build tree; builds the three programs it runs;
 # MP3ZX_PROGRAM times another player binary, e.g. an older build, against the same floor)
 # With BENCH_OUT_DIR set, the figures are also written to $BENCH_OUT_DIR/startup.txt as "name value".
@@ -12,7 +13,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
-runs=${STARTUP_RUNS:-9}
+runs=${STARTUP_RUNS:-15}
 for tool in Xvfb dbus-run-session lame sox; do
     if ! command -v "$tool" >/dev/null; then
         echo "startup.sh: $tool is missing (scripts/install-deps.sh installs it)" >&2
