@@ -70,6 +70,16 @@ TEST_F(ShellTreeViewTest, SelectsAFolderByPathAndWalksItAfterItsLoad) {
     EXPECT_FALSE(tree.hasSubfolders(node("Music/Jazz")));
 }
 
+TEST_F(ShellTreeViewTest, ReadsNothingWhileShownUntilAskedThenStartsAtTheRoot) {
+    EXPECT_FALSE(tree.topNode().isValid());
+    EXPECT_TRUE(tree.path().isEmpty());
+    tree.startReading();
+    const QModelIndex root = tree.fileSystemModel()->index(QStringLiteral("/"));
+    ASSERT_TRUE(tree.waitForLoad(root, 5000));
+    EXPECT_EQ(tree.topNode(), root);
+    EXPECT_GT(tree.childCount(root), 0);
+}
+
 TEST_F(ShellTreeViewTest, TopNodeCanBeReadAndSetAndRightClickSelects) {
     tree.resize(220, 60); // small enough to scroll a node to the top
     go("Music/Rock/Live");
