@@ -1,8 +1,9 @@
-// ALSA's entry points that the mixer uses, defined here and forwarded to libasound, which is loaded with
-// dlopen by the first call. The mixer is first asked once the window's start has finished, and linking
-// the library would cost every start its loading and relocations (about half a millisecond) before
-// main. The mixer includes ALSA's headers and calls it as usual. Without the library each call fails
-// as on a machine without a sound card.
+// ALSA's entry points that the mixer and the engine's quiet guard use, defined here and forwarded to
+// libasound, which is loaded with dlopen by the first call. Both first call it once the window's start
+// has finished (the output opens after the first paint), and linking the library would cost every start
+// its loading and relocations (half a millisecond or more) before main. The callers include ALSA's
+// headers and call it as usual. Without the library each call fails as on a machine without a sound
+// card.
 
 #include "platform/QuietAlsa.h"
 
@@ -11,7 +12,7 @@
 
 namespace {
 
-// Each entry: an ALSA function the mixer calls; its type comes from the header.
+// Each entry: an ALSA function the player calls; its type comes from the header.
 #define MP3ZX_ALSA_SYMBOLS(X)                                                                               \
     X(snd_config_update_free_global)                                                                        \
     X(snd_lib_error_set_local)                                                                              \
