@@ -1,13 +1,14 @@
 // SDL's entry points that the engine uses, defined here and forwarded to libSDL2, which is loaded with
-// dlopen by the first call. The player's first call comes from the thread that opens the output while
-// the window comes up, so loading SDL and the sound-server libraries it brings (PulseAudio, libsndfile
-// and its codecs, Wayland, five X extensions: thousands of relocations) no longer delays the window.
+// dlopen by the first call. The player's first call comes from the thread that opens the output after
+// the window's first paint, so loading SDL and the sound-server libraries it brings (PulseAudio,
+// libsndfile and its codecs, Wayland, five X extensions: thousands of relocations) no longer delays the
+// window.
 // The engine includes SDL's header and calls it as usual. Without the library no output opens and no
 // audio stream is made, as on a machine without a sound device.
 
-#include <SDL.h>
+#include "platform/LazyLibrary.h"
 
-#include <dlfcn.h>
+#include <SDL.h>
 
 namespace {
 
@@ -34,26 +35,15 @@ namespace {
     X(SDL_AudioStreamClear)
 
 struct Sdl {
-#define MP3ZX_SDL_POINTER(name) decltype(&::name) name = nullptr;
-    MP3ZX_SDL_SYMBOLS(MP3ZX_SDL_POINTER)
-#undef MP3ZX_SDL_POINTER
+    MP3ZX_SDL_SYMBOLS(MP3ZX_LAZY_POINTER)
 };
 
-// The loaded library, or nullptr when it is missing or lacks a function. Loaded once, by whichever
-// thread comes first.
+// The loaded library, or nullptr when it is missing or lacks a function.
 const Sdl* sdl() {
-    static const Sdl* const loaded = []() -> const Sdl* {
-        void* handle = dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
-        if (!handle) return nullptr;
-        static Sdl table;
-        // dlsym on the library's own handle finds its definitions, not the ones in this file.
-#define MP3ZX_SDL_LOAD(name)                                                                                 \
-    table.name = reinterpret_cast<decltype(table.name)>(dlsym(handle, #name));                              \
-    if (!table.name) return nullptr;
-        MP3ZX_SDL_SYMBOLS(MP3ZX_SDL_LOAD)
-#undef MP3ZX_SDL_LOAD
-        return &table;
-    }();
+    static const Sdl* const loaded = loadLazyLibrary<Sdl>("libSDL2-2.0.so.0", [](void* handle, Sdl& table) {
+        MP3ZX_SDL_SYMBOLS(MP3ZX_LAZY_LOAD)
+        return true;
+    });
     return loaded;
 }
 

@@ -5,10 +5,10 @@
 // headers and call it as usual. Without the library each call fails as on a machine without a sound
 // card.
 
+#include "platform/LazyLibrary.h"
 #include "platform/QuietAlsa.h"
 
 #include <cerrno>
-#include <dlfcn.h>
 
 namespace {
 
@@ -30,26 +30,15 @@ namespace {
     X(snd_mixer_selem_set_playback_switch_all)
 
 struct Alsa {
-#define MP3ZX_ALSA_POINTER(name) decltype(&::name) name = nullptr;
-    MP3ZX_ALSA_SYMBOLS(MP3ZX_ALSA_POINTER)
-#undef MP3ZX_ALSA_POINTER
+    MP3ZX_ALSA_SYMBOLS(MP3ZX_LAZY_POINTER)
 };
 
-// The loaded library, or nullptr when it is missing or lacks a function. Loaded once, by whichever
-// thread comes first.
+// The loaded library, or nullptr when it is missing or lacks a function.
 const Alsa* alsa() {
-    static const Alsa* const loaded = []() -> const Alsa* {
-        void* handle = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
-        if (!handle) return nullptr;
-        static Alsa table;
-        // dlsym on the library's own handle finds its definitions, not the ones in this file.
-#define MP3ZX_ALSA_LOAD(name)                                                                                \
-    table.name = reinterpret_cast<decltype(table.name)>(dlsym(handle, #name));                              \
-    if (!table.name) return nullptr;
-        MP3ZX_ALSA_SYMBOLS(MP3ZX_ALSA_LOAD)
-#undef MP3ZX_ALSA_LOAD
-        return &table;
-    }();
+    static const Alsa* const loaded = loadLazyLibrary<Alsa>("libasound.so.2", [](void* handle, Alsa& table) {
+        MP3ZX_ALSA_SYMBOLS(MP3ZX_LAZY_LOAD)
+        return true;
+    });
     return loaded;
 }
 

@@ -8,11 +8,11 @@
 // A library of its own (see src/CMakeLists.txt): the engine and the download transport both use it.
 
 #include "platform/CurlLibrary.h"
+#include "platform/LazyLibrary.h"
 
 #include <curl/curl.h>
 
 #include <cstdarg>
-#include <dlfcn.h>
 #include <thread>
 
 // libcurl's own declarations put an enum before the variable arguments; its values are ints, so
@@ -43,26 +43,15 @@ namespace {
     X(curl_multi_cleanup)
 
 struct Curl {
-#define MP3ZX_CURL_POINTER(name) decltype(&::name) name = nullptr;
-    MP3ZX_CURL_SYMBOLS(MP3ZX_CURL_POINTER)
-#undef MP3ZX_CURL_POINTER
+    MP3ZX_CURL_SYMBOLS(MP3ZX_LAZY_POINTER)
 };
 
-// The loaded library, or nullptr when it is missing or lacks a function. Loaded once, by whichever
-// thread comes first.
+// The loaded library, or nullptr when it is missing or lacks a function.
 const Curl* curl() {
-    static const Curl* const loaded = []() -> const Curl* {
-        void* handle = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
-        if (!handle) return nullptr;
-        static Curl table;
-        // dlsym on the library's own handle finds its definitions, not the ones in this file.
-#define MP3ZX_CURL_LOAD(name)                                                                                \
-    table.name = reinterpret_cast<decltype(table.name)>(dlsym(handle, #name));                              \
-    if (!table.name) return nullptr;
-        MP3ZX_CURL_SYMBOLS(MP3ZX_CURL_LOAD)
-#undef MP3ZX_CURL_LOAD
-        return &table;
-    }();
+    static const Curl* const loaded = loadLazyLibrary<Curl>("libcurl.so.4", [](void* handle, Curl& table) {
+        MP3ZX_CURL_SYMBOLS(MP3ZX_LAZY_LOAD)
+        return true;
+    });
     return loaded;
 }
 
