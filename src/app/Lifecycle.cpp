@@ -109,17 +109,14 @@ Lifecycle::Start Lifecycle::start(const QStringList& arguments, const QString& e
     return Start::Run;
 }
 
-void Lifecycle::startOpeningOutput() {
-    if (outputOpened_.valid() || finished_ || p_.startup.endingEarly) return;
-    // The engine is not called again on this thread until finishStart has the answer.
-    outputOpened_ = std::async(
-        std::launch::async, [&audioEngine = p_.audioEngine()] { return audioEngine.openOutput(-1, 44100); });
-}
-
 void Lifecycle::finishStart() {
     if (finished_ || p_.startup.endingEarly) return;
-    startOpeningOutput();
     finished_ = true;
+    // The command-line song plays first, so the output comes first. It opens only now: loading the sound
+    // server's client libraries keeps a core busy for milliseconds, which the first picture does not wait
+    // for.
+    if (!p_.audioEngine().openOutput(-1, 44100))
+        p_.dialogs().message(QStringLiteral("Error initializing audio"), MessageIcon::Error);
 
     p_.guarded([&] {
         writeDefaultStationsIfMissing(stationFilePath(p_.startup.programFolder));
@@ -135,9 +132,6 @@ void Lifecycle::finishStart() {
     tree.waitForLoad(tree.selectedNode(), rootReadWaitMs);
     p_.guarded([&] { p_.settings.restoreFolderTree(); });
     p_.browser.memory.lastTreeLevel = nodeLevel(tree.topNode());
-    // The command-line song plays first, so it waits for the output and nothing else does.
-    if (!outputOpened_.get())
-        p_.dialogs().message(QStringLiteral("Error initializing audio"), MessageIcon::Error);
     takeArgumentsIn();
     p_.guarded([&] {
         p_.browser.chooseSortByDate();
@@ -186,8 +180,6 @@ void Lifecycle::handOverToRunningInstance() {
 }
 
 void Lifecycle::shutDown() {
-    // A close before the start finished: the output's open is over before the output closes.
-    if (outputOpened_.valid()) outputOpened_.wait();
     p_.guarded([&] { p_.mute.applyMute(false); });
     p_.seq.trackTimer.stop();
     p_.radio.watchdogTimer.stop();

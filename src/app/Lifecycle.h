@@ -5,7 +5,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <future>
 
 class Player;
 class InstanceChannel;
@@ -34,9 +33,9 @@ public:
     // written. HandOverFailed: the running instance did not take the arguments in.
     Start start(const QStringList& arguments, const QString& executableFolder);
     // The rest of the start, right after the window's first paint, in the order its results are
-    // needed: the station list and the folder tree while the audio output opens on a thread of its
-    // own, then the command-line files (which play first, so they wait for the output), hand-overs
-    // from second starts, the hot keys and the mixer. Runs once, after a start that returned Run.
+    // needed: the audio output, the station list, the folder tree, the command-line files (which play
+    // first), then hand-overs from second starts, the hot keys and the mixer. Runs once, after a start
+    // that returned Run.
     void finishStart();
     bool startFinished() const { return finished_; }
 
@@ -53,9 +52,6 @@ public:
     void writeSettingsAtExit();
 
 private:
-    // The sound server may take its time to answer, and loading its client libraries keeps a core busy
-    // for milliseconds: the output opens once the first picture is on the screen, on a thread, once.
-    void startOpeningOutput();
     void registerHotKeys();
     void releaseHotKeys();
     void takeArgumentsIn();
@@ -64,5 +60,4 @@ private:
     InstanceChannel& channel_;
     bool handOverFailed_ = false;
     bool finished_ = false;
-    std::future<bool> outputOpened_;
 };
